@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the program, its tests and benchmarks need.
+# This is the one place the package list lives; run.sh, test.sh and bench.sh call it.
+set -euo pipefail
+
+PACKAGES=(
+    build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+    qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libqt6sql6-sqlite libgl-dev
+    libsqlite3-dev libbenchmark-dev
+    fonts-ipafont-gothic fonts-ipafont-mincho fonts-urw-base35 fonts-dejavu-core
+    xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing missing packages: ${missing[*]}"
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

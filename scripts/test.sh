@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything with warnings as errors and
+# AddressSanitizer + UndefinedBehaviorSanitizer, checks the formatting and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+
+files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find src tests bench -name '*.cpp' -o -name '*.h')
+clang-format --dry-run -Werror $files
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDADUVOV_SANITIZE=ON -DDADUVOV_WERROR=ON >/dev/null
+cmake --build build
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+ctest --test-dir build --output-on-failure -j2 "$@"

@@ -1,0 +1,36 @@
+#include "platform/FileFilter.h"
+
+namespace platform {
+
+namespace {
+
+QString caseFoldPattern(const QString& pattern) {
+    QString out;
+    for (const QChar c : pattern) {
+        if (c.isLetter() && c.toLower() != c.toUpper()) {
+            out += QLatin1Char('[');
+            out += c.toLower();
+            out += c.toUpper();
+            out += QLatin1Char(']');
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QStringList qtNameFilters(const QString& oldFilter) {
+    const QStringList parts = oldFilter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            patterns << (p.trimmed() == QLatin1String("*.*") ? QStringLiteral("*") : caseFoldPattern(p.trimmed()));
+        filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return filters;
+}
+
+} // namespace platform

@@ -1,0 +1,30 @@
+#include "platform/Paths.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace platform {
+
+QString programFolder() {
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    const QString folder = joinPath(base, QStringLiteral("daduvov"));
+    QDir().mkpath(folder);
+    return folder;
+}
+
+QString joinPath(const QString& folder, const QString& name) {
+    if (folder.endsWith(QLatin1Char('/')))
+        return folder + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+bool fileExists(const QString& path) {
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.exists() && !info.isDir();
+}
+
+} // namespace platform

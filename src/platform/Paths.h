@@ -1,0 +1,17 @@
+#pragma once
+// Where the program keeps its files, and the rule that names a file in a folder.
+
+#include <QString>
+
+namespace platform {
+
+// The program folder: $XDG_DATA_HOME/daduvov (~/.local/share/daduvov when unset), created when
+// missing. The Settings file, the default Schedule file and the default alarm sound live there.
+QString programFolder();
+
+// folder + "/" + name, without doubling the separator when the folder already ends with "/".
+QString joinPath(const QString& folder, const QString& name);
+
+bool fileExists(const QString& path);
+
+} // namespace platform

@@ -1,0 +1,54 @@
+#pragma once
+// Reading and writing the Settings file "ZIZARU.INI" (LOAD_CONFIG, SAVE_CONFIG).
+
+#include "settings/Settings.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+
+namespace settings {
+
+inline const QString kSettingsFileName = QStringLiteral("ZIZARU.INI");
+inline const QString kDefaultSoundName = QStringLiteral("daduvov.WAV");
+
+// What reading the file needs from the main window.
+class ConfigHost {
+public:
+    virtual ~ConfigHost() = default;
+    // No Settings file: choose or create the Schedule file (fills START_FILE).
+    virtual void firstRunFlow() = 0;
+    // START_FILE names a missing file: choose or create another.
+    virtual void missingFileFlow() = 0;
+    // TOP and LEFT, in twips, applied straight to the main window.
+    virtual void setMainTop(float twips) = 0;
+    virtual void setMainLeft(float twips) = 0;
+};
+
+// The part of a field before / after the first "=". Null when the field holds no "=". A part
+// that reads as a number comes back as that number (a double): "007" gives 7.
+QVariant GET_KEY(const QString& field);
+QVariant GET_VALUE(const QString& field);
+
+// The fields of the file's text: each ends at a line end (CR LF, LF or CR) or at a comma.
+QStringList splitFields(const QString& text);
+
+// Fills `s` from the file text, key by key (the reading loop of LOAD_CONFIG). A value that does
+// not convert to its field's type leaves that field as it was.
+void applyConfigText(Settings& s, const QString& text, ConfigHost& host);
+
+// LOAD_CONFIG: sets INI_FILE and ALM_FILE from the program folder, then runs the first-run flow
+// when the file is missing, or reads it.
+void LOAD_CONFIG(Settings& s, const QString& programFolder, ConfigHost& host);
+
+// The 26 lines that SAVE_CONFIG writes, in order.
+QStringList configLines(const Settings& s, float top, float left);
+
+// SAVE_CONFIG: writes the file at INI_FILE atomically. Returns the reason on failure.
+std::optional<QString> SAVE_CONFIG(const Settings& s, float top, float left);
+
+// Shortest decimal form of a single-precision number: 1440, 1234.5.
+QString singleToText(float value);
+
+} // namespace settings

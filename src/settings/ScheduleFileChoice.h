@@ -1,0 +1,23 @@
+#pragma once
+// The three ways the Schedule file in use is chosen: the first run, a missing file, and the
+// menu command 読込み. They share one file dialog (the platform's) and create a new file with
+// store::createScheduleFile.
+
+#include "settings/Settings.h"
+
+#include <QString>
+
+namespace settings {
+
+inline const QString kScheduleFilter = QStringLiteral("スケジュールファイル(*.SDB)|*.sdb|すべてのファイル|*.*");
+inline const QString kDefaultScheduleName = QStringLiteral("DEFAULT.SDB");
+
+// No Settings file at start-up.
+void firstRunFlow(Settings& s, const QString& programFolder);
+// The Settings file names a Schedule file that does not exist.
+void missingFileFlow(Settings& s, const QString& programFolder);
+// Menu 読込み: switch to another file, creating it when it does not exist. When the creation
+// fails the user is told and the previous file stays in use.
+void openScheduleCommand(Settings& s, const QString& programFolder);
+
+} // namespace settings

@@ -1,0 +1,99 @@
+#pragma once
+// The data control of a window (`Data1`): a database name, a record source (a table name or an
+// SQL text in the old engine's dialect), and the updatable recordset that a refresh opens.
+//
+// Rows are addressed through SQLite's rowid, which is never shown. The recordset holds only the
+// rowids of its rows; field values are fetched from the file when asked, so a recordset over a
+// million rows stays small.
+
+#include "store/Connection.h"
+#include "store/Error.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+namespace store {
+
+class DataControl {
+public:
+    DataControl() = default;
+    ~DataControl();
+    DataControl(const DataControl&) = delete;
+    DataControl& operator=(const DataControl&) = delete;
+
+    // The file opens on the next refresh; a different name closes the file held so far.
+    void setDatabaseName(const QString& path);
+    const QString& databaseName() const { return databaseName_; }
+    void setRecordSource(const QString& source);
+    const QString& recordSource() const { return recordSource_; }
+
+    // Opens the file when needed, then runs the record source: the recordset is positioned on
+    // its first row, or has no current row when nothing matches. An empty record source only
+    // opens the file (and checks that it is a database). On failure the recordset is empty.
+    Error refresh();
+    bool isOpen() const { return connection_ != nullptr; }
+    // Releases the file; the recordset is emptied.
+    void close();
+
+    // Recordset
+    const QStringList& fieldNames() const { return fieldNames_; }
+    int recordCount() const { return static_cast<int>(rowids_.size()); }
+    int absolutePosition() const { return position_; } // 0-based; -1 when there is no current row
+    bool hasCurrentRow() const { return position_ >= 0; }
+    void moveNext();
+    void moveTo(int position);
+
+    // The value of a field of the current row: a null QVariant for a field without value.
+    // Fails (returns an invalid QVariant and sets *error) when there is no current row or no
+    // such field.
+    QVariant field(const QString& name, Error* error = nullptr) const;
+    // A value of any row, for grids. Numbers come back as double, texts as QString.
+    QVariant value(int row, int column) const;
+
+    // Editing the current row or a new row: addNew()/edit(), setField() for each field, update().
+    Error addNew();
+    Error edit();
+    Error setField(const QString& name, const QVariant& value);
+    // Commits the new or edited row. After a new row the recordset holds it as its last row and
+    // the current row is the one that was current before addNew().
+    Error update();
+    void cancelUpdate();
+    bool editing() const { return editMode_ != EditMode::None; }
+    // Removes the current row from the file and the recordset; the position stays on the gap,
+    // so moveNext() reaches the row that followed.
+    Error remove();
+
+    // Grid helpers: write one row's changed fields at once, or append a row.
+    Error updateRow(int row, const QHash<QString, QVariant>& values);
+    Error appendRow(const QHash<QString, QVariant>& values);
+
+    Connection* connection() const { return connection_.get(); }
+
+private:
+    enum class EditMode { None, AddNew, Edit };
+    Error ensureOpen();
+    QString tableName() const;
+    const std::vector<QVariant>& rowValues(int row) const;
+
+    QString databaseName_;
+    QString recordSource_;
+    std::unique_ptr<Connection> connection_;
+
+    QString table_;
+    QStringList fieldNames_;
+    std::vector<qint64> rowids_;
+    int position_ = -1;
+    bool onDeleted_ = false;
+
+    EditMode editMode_ = EditMode::None;
+    QHash<QString, QVariant> pending_;
+
+    mutable int cachedRow_ = -1;
+    mutable std::vector<QVariant> cachedValues_;
+};
+
+} // namespace store

@@ -1,0 +1,20 @@
+#pragma once
+// An error reported by the database engine: its result code and its own text.
+
+#include <QString>
+
+namespace store {
+
+struct Error {
+    int code = 0;    // SQLite primary result code; 0 means success
+    QString message; // the engine's own text (or ours, for conditions the engine does not see)
+
+    bool failed() const { return code != 0; }
+    explicit operator bool() const { return failed(); }
+};
+
+// A plain Japanese sentence for the user, followed by the engine's text on a second line.
+// Examples: "スケジュールファイルがデータベースではありません", "スケジュールファイルは他のプログラムが使用中です".
+QString describe(const Error& error);
+
+} // namespace store

@@ -1,0 +1,17 @@
+#pragma once
+// LIKE with the old engine's meaning: * any run, ? one character, # one digit, [..] and [!..]
+// character classes (with ranges a-z). % and _ are ordinary characters. Latin letters compare
+// case-insensitively, half- and full-width alike (ａ = A).
+
+#include <QStringView>
+
+struct sqlite3;
+
+namespace store {
+
+bool jetLike(QStringView pattern, QStringView text);
+
+// Registers jetLike() as LIKE on the connection (overriding SQLite's own).
+int registerJetLike(sqlite3* db);
+
+} // namespace store

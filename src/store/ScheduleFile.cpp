@@ -1,0 +1,1 @@
+#include "store/ScheduleFile.h"
