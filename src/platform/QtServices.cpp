@@ -1,1 +1,125 @@
-// filled in shortly
+#include "platform/QtServices.h"
+
+#include "platform/Colors.h"
+#include "platform/FileFilter.h"
+#include "platform/HelpViewer.h"
+#include "platform/Paths.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QSoundEffect>
+#include <QUrl>
+
+namespace platform {
+
+QtSound::QtSound(QObject* parent) : QObject(parent), effect_(new QSoundEffect(this)) {
+    effect_->setLoopCount(QSoundEffect::Infinite);
+    // A file that turns out to be unplayable switches to the built-in sound.
+    connect(effect_, &QSoundEffect::statusChanged, this, [this] {
+        if (effect_->status() == QSoundEffect::Error && !usingBuiltIn_) {
+            usingBuiltIn_ = true;
+            playSource(QUrl(builtInSound()));
+        }
+    });
+}
+
+QtSound::~QtSound() { effect_->stop(); }
+
+QString QtSound::builtInSound() { return QStringLiteral("qrc:/sounds/alarm.wav"); }
+
+void QtSound::playSource(const QUrl& url) {
+    effect_->stop();
+    if (effect_->source() != url)
+        effect_->setSource(url);
+    effect_->setLoopCount(QSoundEffect::Infinite);
+    effect_->play();
+}
+
+void QtSound::start(const QString& path) {
+    usingBuiltIn_ = !fileExists(path);
+    playSource(usingBuiltIn_ ? QUrl(builtInSound()) : QUrl::fromLocalFile(path));
+}
+
+void QtSound::stop() { effect_->stop(); }
+
+QtPlatform::QtPlatform() = default;
+
+QtPlatform::~QtPlatform() { delete help_; }
+
+void QtPlatform::install() { platform::install({this, this, this, this, this, this, &sound_}); }
+
+Answer QtPlatform::show(const QString& text, const QString& caption, Icon icon, Buttons buttons) {
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (icon) {
+    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    }
+    if (buttons == Buttons::Ok) {
+        box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box.exec();
+        return Answer::Ok;
+    }
+    QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes ? Answer::Yes : Answer::No;
+}
+
+QString QtPlatform::openFile(const QString& filter) {
+    QFileDialog dialog(QApplication::activeWindow(), QStringLiteral("ファイルを開く"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile); // a name that does not exist yet may be typed
+    dialog.setNameFilters(qtNameFilters(filter));
+    dialog.setDirectory(lastFolder_.isEmpty() ? programFolder() : lastFolder_);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    const QString path = QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
+    lastFolder_ = QFileInfo(path).absolutePath();
+    return path;
+}
+
+std::optional<qint32> QtPlatform::pickColor(qint32 initial) {
+    const QColor c = QColorDialog::getColor(toQColor(initial), QApplication::activeWindow(),
+                                            QStringLiteral("色の設定"), QColorDialog::DontUseNativeDialog);
+    if (!c.isValid())
+        return std::nullopt;
+    return fromQColor(c);
+}
+
+void QtPlatform::showContents() {
+    if (!help_)
+        help_ = new HelpViewer;
+    help_->showContents();
+}
+
+QDateTime QtPlatform::now() const { return QDateTime::currentDateTime(); }
+
+QSize QtPlatform::size() const {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->size() : QSize(1024, 768);
+}
+
+void provideDefaultSound(const QString& programFolder) {
+    const QString target = joinPath(programFolder, QStringLiteral("daduvov.WAV"));
+    if (QFileInfo::exists(target))
+        return;
+    if (QFile::copy(QStringLiteral(":/sounds/alarm.wav"), target))
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+}
+
+} // namespace platform

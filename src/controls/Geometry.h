@@ -1,0 +1,25 @@
+#pragma once
+// Positions and sizes in twips (15 per pixel), and centring a window on the screen.
+
+#include <QRect>
+
+class QWidget;
+
+namespace controls {
+
+constexpr int kTwipsPerPixel = 15;
+
+constexpr int px(int twips) { return twips / kTwipsPerPixel; }
+constexpr int twips(int pixels) { return pixels * kTwipsPerPixel; }
+inline QRect twipsRect(int left, int top, int width, int height) {
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+// Places a widget at a rectangle given in twips (relative to its parent).
+void placeTwips(QWidget* w, int left, int top, int width, int height);
+
+// Moves a top-level window so that it is centred on the screen: left = (screen width − window
+// width) / 2, top = (screen height − window height) / 2, with the frame counted in.
+void centreOnScreen(QWidget* window);
+
+} // namespace controls

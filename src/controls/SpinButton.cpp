@@ -1,0 +1,63 @@
+#include "controls/SpinButton.h"
+
+#include <QKeyEvent>
+#include <QToolButton>
+
+namespace controls {
+
+SpinButton::SpinButton(Qt::Orientation orientation, QWidget* parent)
+    : QWidget(parent), orientation_(orientation), down_(new QToolButton(this)), up_(new QToolButton(this)) {
+    const bool horizontal = orientation == Qt::Horizontal;
+    down_->setArrowType(horizontal ? Qt::LeftArrow : Qt::DownArrow);
+    up_->setArrowType(horizontal ? Qt::RightArrow : Qt::UpArrow);
+    for (QToolButton* b : {down_, up_}) {
+        b->setAutoRepeat(true);
+        b->setAutoRepeatDelay(400);
+        b->setAutoRepeatInterval(60);
+        b->setFocusPolicy(Qt::NoFocus);
+    }
+    down_->setObjectName(QStringLiteral("down"));
+    up_->setObjectName(QStringLiteral("up"));
+    connect(down_, &QToolButton::clicked, this, [this] { setValue(value_ - 1); });
+    connect(up_, &QToolButton::clicked, this, [this] { setValue(value_ + 1); });
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void SpinButton::setRange(int minimum, int maximum) {
+    min_ = minimum;
+    max_ = qMax(minimum, maximum);
+    if (value_ < min_ || value_ > max_)
+        setValue(value_);
+}
+
+void SpinButton::setValue(int value) {
+    const int v = qBound(min_, value, max_);
+    if (v == value_)
+        return;
+    value_ = v;
+    Q_EMIT valueChanged(value_);
+}
+
+void SpinButton::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Down: setValue(value_ - 1); break;
+    case Qt::Key_Right:
+    case Qt::Key_Up: setValue(value_ + 1); break;
+    default: QWidget::keyPressEvent(event);
+    }
+}
+
+void SpinButton::resizeEvent(QResizeEvent*) {
+    if (orientation_ == Qt::Horizontal) {
+        const int half = width() / 2;
+        down_->setGeometry(0, 0, half, height());
+        up_->setGeometry(half, 0, width() - half, height());
+    } else {
+        const int half = height() / 2;
+        up_->setGeometry(0, 0, width(), half);
+        down_->setGeometry(0, half, width(), height() - half);
+    }
+}
+
+} // namespace controls
