@@ -1,0 +1,1 @@
+// month grid arithmetic
