@@ -1,0 +1,249 @@
+#include "app/MainWindow.h"
+
+#include "app/SplashWindow.h"
+#include "app/VerWindow.h"
+#include "calendar/CalendarPanel.h"
+#include "controls/Geometry.h"
+#include "platform/Services.h"
+#include "settings/ScheduleFileChoice.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QSignalBlocker>
+
+namespace app {
+
+MainWindow::MainWindow(const QString& programFolder, WindowOpeners openers, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      programFolder_(programFolder), openers_(std::move(openers)), panel_(new calendar::CalendarPanel(settings_, data1_, this)) {
+    setObjectName(QStringLiteral("M_calendar2"));
+    setWindowTitle(QStringLiteral("Daduvov"));
+    setCentralWidget(panel_);
+    buildMenus();
+    // The client area is fixed: 202 x 208 pixels below the menu bar.
+    setFixedSize(panel_->width(), panel_->height() + menuBar()->sizeHint().height());
+
+    connect(panel_, &calendar::CalendarPanel::dayClicked, this, [this] {
+        if (openers_.dayDisplay)
+            openers_.dayDisplay(*this);
+    });
+    connect(panel_, &calendar::CalendarPanel::dayRightPressed, this, &MainWindow::MIGI_click);
+    connect(panel_, &calendar::CalendarPanel::ticked, this, [this] {
+        if (openers_.alarmCheck)
+            openers_.alarmCheck(*this);
+    });
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildMenus() {
+    struct Item {
+        const char* name;
+        QString caption;
+        QKeySequence shortcut;
+        void (MainWindow::*handler)();
+    };
+    auto addItems = [this](QMenu* menu, const std::initializer_list<Item>& items) {
+        for (const Item& item : items) {
+            const QString name = QString::fromLatin1(item.name);
+            if (!item.handler) {
+                QAction* bar = menu->addSeparator();
+                bar->setObjectName(name);
+                continue;
+            }
+            QAction* action = menu->addAction(item.caption);
+            action->setObjectName(name);
+            action->setShortcut(item.shortcut);
+            action->setShortcutContext(Qt::WindowShortcut);
+            connect(action, &QAction::triggered, this, item.handler);
+        }
+    };
+    const auto ctrl = [](char key) { return QKeySequence(Qt::CTRL | static_cast<Qt::Key>(key)); };
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+    file->setObjectName(QStringLiteral("M_file"));
+    addItems(file, {{"read_D", QStringLiteral("読込み(&R)"), ctrl('R'), &MainWindow::read_D_Click},
+                    {"bar", {}, {}, nullptr},
+                    {"kakunin", QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ確認(&T)"), ctrl('T'), &MainWindow::kakunin_Click},
+                    {"owari", QStringLiteral("終了(&Q)"), ctrl('Q'), &MainWindow::owari_Click}});
+
+    QMenu* tool = menuBar()->addMenu(QStringLiteral("ﾂｰﾙ(&T)"));
+    tool->setObjectName(QStringLiteral("M_tool"));
+    addItems(tool, {{"disp", QStringLiteral("予定表示(&D)"), ctrl('D'), &MainWindow::disp_Click},
+                    {"input", QStringLiteral("予定入力(&I)"), ctrl('I'), &MainWindow::input_Click},
+                    {"list", QStringLiteral("リスト表示(&L)"), ctrl('L'), &MainWindow::list_Click},
+                    {"bar1", {}, {}, nullptr},
+                    {"todo", QStringLiteral("ToDoリスト"), {}, &MainWindow::todo_Click},
+                    {"ber2", {}, {}, nullptr},
+                    {"kyou", QStringLiteral("今日(&K)"), ctrl('K'), &MainWindow::kyou_Click},
+                    {"bar2", {}, {}, nullptr},
+                    {"settei", QStringLiteral("環境設定(&O)"), ctrl('O'), &MainWindow::settei_Click}});
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ"));
+    help->setObjectName(QStringLiteral("M_help"));
+    addItems(help, {{"help", QStringLiteral("ヘルプ(&H)"), ctrl('H'), &MainWindow::help_Click},
+                    {"bar3", {}, {}, nullptr},
+                    {"ver", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)"), ctrl('V'), &MainWindow::ver_Click}});
+
+    todoAction_ = menuAction(QStringLiteral("todo"));
+    todoAction_->setCheckable(true);
+    // Qt flips the mark before `triggered`; todo_Click decides from the mark it had before.
+    disconnect(todoAction_, &QAction::triggered, this, nullptr);
+    connect(todoAction_, &QAction::triggered, this, [this] {
+        setTodoChecked(todoChecked_);
+        todo_Click();
+    });
+}
+
+QAction* MainWindow::menuAction(const QString& objectName) const {
+    return findChild<QAction*>(objectName);
+}
+
+void MainWindow::startUp() {
+    // 1-2: hidden while it sets itself up, with the splash on screen.
+    hide();
+    splash_ = new SplashWindow(this);
+    splash_->show();
+    // 3-7: year and month boxes, spins, Selected date, clock and date labels.
+    panel_->initialiseFromToday();
+    // 8: colour defaults, 9: the Settings file (may move the window to TOP/LEFT).
+    settings_.setColorDefaults();
+    controls::centreOnScreen(this);
+    settings::LOAD_CONFIG(settings_, programFolder_, *this);
+    // 10: the month grid from the Schedule file now in use.
+    panel_->kareSET();
+    // 12: today's items.
+    if (settings_.START_OUT && openers_.dayDisplay)
+        openers_.dayDisplay(*this);
+    // 13-14: the ToDo window.
+    setTodoChecked(false);
+    if (settings_.ToDo_ON)
+        todo_Click();
+    // 11, 15: visible, minimised when asked.
+    if (settings_.START_MIN)
+        showMinimized();
+    else
+        show();
+}
+
+QDate MainWindow::selectedDate() const { return panel_->selectedDate(); }
+
+void MainWindow::setSelectedDate(const QDate& date) { panel_->setSelectedDate(date); }
+
+void MainWindow::setMainEnabled(bool enabled) { setEnabled(enabled); }
+
+void MainWindow::kareSET() { panel_->kareSET(); }
+
+void MainWindow::setTodoChecked(bool checked) {
+    todoChecked_ = checked;
+    const QSignalBlocker block(todoAction_);
+    todoAction_->setChecked(checked);
+}
+
+void MainWindow::firstRunFlow() { settings::firstRunFlow(settings_, programFolder_); }
+
+void MainWindow::missingFileFlow() { settings::missingFileFlow(settings_, programFolder_); }
+
+void MainWindow::setMainTop(float twips) { move(x(), qRound(twips / controls::kTwipsPerPixel)); }
+
+void MainWindow::setMainLeft(float twips) { move(qRound(twips / controls::kTwipsPerPixel), y()); }
+
+void MainWindow::read_D_Click() { settings::openScheduleCommand(settings_, programFolder_); }
+
+void MainWindow::kakunin_Click() {
+    platform::message(QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ名は\r\n") + settings_.START_FILE, QStringLiteral("ﾌｧｲﾙ名確認"),
+                      platform::Icon::Information, platform::Buttons::Ok);
+}
+
+void MainWindow::owari_Click() { close(); }
+
+void MainWindow::disp_Click() {
+    if (!openers_.dayDisplay)
+        return;
+    setMainEnabled(false);
+    openers_.dayDisplay(*this);
+}
+
+void MainWindow::input_Click() {
+    if (!openers_.entry)
+        return;
+    setMainEnabled(false);
+    openers_.entry(*this);
+}
+
+void MainWindow::list_Click() {
+    if (!openers_.list)
+        return;
+    setMainEnabled(false);
+    openers_.list(*this);
+}
+
+void MainWindow::todo_Click() {
+    if (!openers_.openTodo)
+        return;
+    if (todoChecked_) {
+        setTodoChecked(false);
+        if (openers_.closeTodo)
+            openers_.closeTodo();
+    } else {
+        setTodoChecked(true);
+        openers_.openTodo(*this);
+    }
+}
+
+void MainWindow::kyou_Click() { panel_->kyou(); }
+
+void MainWindow::settei_Click() {
+    if (openers_.options)
+        openers_.options(*this);
+}
+
+void MainWindow::help_Click() { platform::services().help->showContents(); }
+
+void MainWindow::ver_Click() {
+    setMainEnabled(false);
+    auto* window = new VerWindow(*this, this);
+    window->show();
+}
+
+void MainWindow::MIGI_click() {
+    panel_->DISP_MYDATE();
+    if (!openers_.entry)
+        return;
+    setMainEnabled(false);
+    openers_.entry(*this);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (shutDown_) {
+        event->accept();
+        return;
+    }
+    // While another window holds the calendar disabled, the calendar cannot be closed.
+    if (!isEnabled() && event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    shutDown();
+    event->accept();
+}
+
+void MainWindow::shutDown() {
+    shutDown_ = true;
+    const QRect frame = frameGeometry();
+    if (const std::optional<QString> failure =
+            settings::SAVE_CONFIG(settings_, static_cast<float>(frame.top() * controls::kTwipsPerPixel),
+                                  static_cast<float>(frame.left() * controls::kTwipsPerPixel))) {
+        platform::message(QStringLiteral("設定ファイルを保存できませんでした。\r\n") + settings_.INI_FILE +
+                              QStringLiteral("\r\n") + *failure,
+                          platform::kAppTitle, platform::Icon::Critical, platform::Buttons::Ok);
+    }
+    // The other windows end with the program, without their own close handlers; their data
+    // connections are released as they are destroyed.
+    QCoreApplication::exit(0);
+}
+
+} // namespace app

@@ -1,0 +1,99 @@
+#pragma once
+// The main window `M_calendar2`: the calendar with its menu bar. Its start-up runs the whole
+// program's start (splash, today, Settings, grid, start-up options); its close runs the shut-down.
+
+#include "calendar/MainHost.h"
+#include "settings/ConfigFile.h"
+#include "settings/Settings.h"
+#include "store/DataControl.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+
+class QAction;
+
+namespace calendar {
+class CalendarPanel;
+}
+
+namespace app {
+
+class SplashWindow;
+
+// What the main window calls to open the other windows. The program fills these in; tests may
+// replace them to observe the calls.
+struct WindowOpeners {
+    std::function<void(calendar::MainHost&)> entry;       // D_input, main window already disabled
+    std::function<void(calendar::MainHost&)> dayDisplay;  // DISP_output
+    std::function<void(calendar::MainHost&)> list;        // D_list, main window already disabled
+    std::function<QWidget*(calendar::MainHost&)> openTodo; // ToDo_list
+    std::function<void()> closeTodo;
+    std::function<void(calendar::MainHost&)> options;     // frmOptions
+    std::function<void(calendar::MainHost&)> alarmCheck;  // ALM_CHK, on every clock tick
+};
+
+class MainWindow : public QMainWindow, public calendar::MainHost, public settings::ConfigHost {
+    Q_OBJECT
+public:
+    explicit MainWindow(const QString& programFolder, WindowOpeners openers = {}, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The start-up sequence; the window is shown (or minimised) at its end.
+    void startUp();
+
+    // calendar::MainHost
+    settings::Settings& settings() override { return settings_; }
+    QDate selectedDate() const override;
+    void setSelectedDate(const QDate& date) override;
+    store::DataControl& data1() override { return data1_; }
+    QWidget* mainWindow() override { return this; }
+    void setMainEnabled(bool enabled) override;
+    void kareSET() override;
+    void setTodoChecked(bool checked) override;
+
+    // settings::ConfigHost
+    void firstRunFlow() override;
+    void missingFileFlow() override;
+    void setMainTop(float twips) override;
+    void setMainLeft(float twips) override;
+
+    // Menu commands.
+    void read_D_Click();
+    void kakunin_Click();
+    void owari_Click();
+    void disp_Click();
+    void input_Click();
+    void list_Click();
+    void todo_Click();
+    void kyou_Click();
+    void settei_Click();
+    void help_Click();
+    void ver_Click();
+    // Right-button press on a day: marker, disable, entry window.
+    void MIGI_click();
+
+    calendar::CalendarPanel* calendarPanel() const { return panel_; }
+    SplashWindow* splash() const { return splash_; }
+    QAction* menuAction(const QString& objectName) const;
+    bool todoChecked() const { return todoChecked_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void shutDown();
+
+    QString programFolder_;
+    WindowOpeners openers_;
+    settings::Settings settings_;
+    store::DataControl data1_;
+    calendar::CalendarPanel* panel_;
+    QPointer<SplashWindow> splash_;
+    QAction* todoAction_ = nullptr;
+    bool todoChecked_ = false;
+    bool shutDown_ = false;
+};
+
+} // namespace app

@@ -1,0 +1,10 @@
+#include "app/Openers.h"
+
+namespace app {
+
+WindowOpeners programOpeners() {
+    WindowOpeners openers;
+    return openers;
+}
+
+} // namespace app

@@ -1,0 +1,78 @@
+#include "app/SplashWindow.h"
+
+#include "controls/Fonts.h"
+#include "controls/Geometry.h"
+
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTimer>
+
+namespace app {
+
+namespace {
+
+// A frame that passes clicks on to the splash window.
+class ClickFrame : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override { event->ignore(); }
+};
+
+} // namespace
+
+SplashWindow::SplashWindow(QWidget* mainWindow)
+    : QWidget(mainWindow, Qt::Window | Qt::FramelessWindowHint), main_(mainWindow), Timer1(new QTimer(this)) {
+    setObjectName(QStringLiteral("frmSplash"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(controls::px(5715), controls::px(3510));
+    setFocusPolicy(Qt::StrongFocus);
+
+    auto* frame = new ClickFrame(this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    controls::placeTwips(frame, 150, 60, 5385, 3315);
+
+    auto* image = new QLabel(frame);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setPixmap(QPixmap(QStringLiteral(":/app/splash.png")));
+    image->setGeometry(12, 16, 122, 102);
+
+    auto* title = new QLabel(QStringLiteral("【Daduvov】"), frame);
+    title->setObjectName(QStringLiteral("Label1"));
+    title->setFont(controls::gothicFont(12, true));
+    controls::placeTwips(title, 1680, 1320, 2175, 255);
+    title->adjustSize();
+
+    auto* version = new QLabel(QStringLiteral("Ver.1.0"), frame);
+    version->setObjectName(QStringLiteral("lblVersion"));
+    version->setFont(controls::gothicFont(9));
+    controls::placeTwips(version, 3675, 1560, 810, 240);
+
+    auto* note = new QLabel(QStringLiteral("スケジュール帳"), frame);
+    note->setFont(controls::minchoFont(10.5));
+    controls::placeTwips(note, 1680, 1900, 3000, 300);
+
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setSingleShot(true);
+    Timer1->setInterval(5000);
+    connect(Timer1, &QTimer::timeout, this, &SplashWindow::finish);
+    Timer1->start();
+}
+
+void SplashWindow::keyPressEvent(QKeyEvent*) { finish(); }
+
+void SplashWindow::mousePressEvent(QMouseEvent*) { finish(); }
+
+void SplashWindow::finish() {
+    if (finished_)
+        return;
+    finished_ = true;
+    Timer1->stop();
+    close();
+    if (main_ && !main_->isVisible())
+        main_->setVisible(true);
+}
+
+} // namespace app
