@@ -16,9 +16,11 @@
 namespace app {
 
 MainWindow::MainWindow(const QString& programFolder, WindowOpeners openers, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                              Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      programFolder_(programFolder), openers_(std::move(openers)), panel_(new calendar::CalendarPanel(settings_, data1_, this)) {
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                              Qt::MSWindowsFixedSizeDialogHint),
+      programFolder_(programFolder), openers_(std::move(openers)),
+      panel_(new calendar::CalendarPanel(settings_, data1_, this)) {
     setObjectName(QStringLiteral("M_calendar2"));
     setWindowTitle(QStringLiteral("Daduvov"));
     setCentralWidget(panel_);
@@ -129,13 +131,21 @@ void MainWindow::startUp() {
         show();
 }
 
-QDate MainWindow::selectedDate() const { return panel_->selectedDate(); }
+QDate MainWindow::selectedDate() const {
+    return panel_->selectedDate();
+}
 
-void MainWindow::setSelectedDate(const QDate& date) { panel_->setSelectedDate(date); }
+void MainWindow::setSelectedDate(const QDate& date) {
+    panel_->setSelectedDate(date);
+}
 
-void MainWindow::setMainEnabled(bool enabled) { setEnabled(enabled); }
+void MainWindow::setMainEnabled(bool enabled) {
+    setEnabled(enabled);
+}
 
-void MainWindow::kareSET() { panel_->kareSET(); }
+void MainWindow::kareSET() {
+    panel_->kareSET();
+}
 
 void MainWindow::setTodoChecked(bool checked) {
     todoChecked_ = checked;
@@ -143,22 +153,34 @@ void MainWindow::setTodoChecked(bool checked) {
     todoAction_->setChecked(checked);
 }
 
-void MainWindow::firstRunFlow() { settings::firstRunFlow(settings_, programFolder_); }
-
-void MainWindow::missingFileFlow() { settings::missingFileFlow(settings_, programFolder_); }
-
-void MainWindow::setMainTop(float twips) { move(x(), qRound(twips / controls::kTwipsPerPixel)); }
-
-void MainWindow::setMainLeft(float twips) { move(qRound(twips / controls::kTwipsPerPixel), y()); }
-
-void MainWindow::read_D_Click() { settings::openScheduleCommand(settings_, programFolder_); }
-
-void MainWindow::kakunin_Click() {
-    platform::message(QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ名は\r\n") + settings_.START_FILE, QStringLiteral("ﾌｧｲﾙ名確認"),
-                      platform::Icon::Information, platform::Buttons::Ok);
+void MainWindow::firstRunFlow() {
+    settings::firstRunFlow(settings_, programFolder_);
 }
 
-void MainWindow::owari_Click() { close(); }
+void MainWindow::missingFileFlow() {
+    settings::missingFileFlow(settings_, programFolder_);
+}
+
+void MainWindow::setMainTop(float twips) {
+    move(x(), qRound(twips / controls::kTwipsPerPixel));
+}
+
+void MainWindow::setMainLeft(float twips) {
+    move(qRound(twips / controls::kTwipsPerPixel), y());
+}
+
+void MainWindow::read_D_Click() {
+    settings::openScheduleCommand(settings_, programFolder_);
+}
+
+void MainWindow::kakunin_Click() {
+    platform::message(QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ名は\r\n") + settings_.START_FILE,
+                      QStringLiteral("ﾌｧｲﾙ名確認"), platform::Icon::Information, platform::Buttons::Ok);
+}
+
+void MainWindow::owari_Click() {
+    close();
+}
 
 void MainWindow::disp_Click() {
     if (!openers_.dayDisplay)
@@ -194,14 +216,18 @@ void MainWindow::todo_Click() {
     }
 }
 
-void MainWindow::kyou_Click() { panel_->kyou(); }
+void MainWindow::kyou_Click() {
+    panel_->kyou();
+}
 
 void MainWindow::settei_Click() {
     if (openers_.options)
         openers_.options(*this);
 }
 
-void MainWindow::help_Click() { platform::services().help->showContents(); }
+void MainWindow::help_Click() {
+    platform::services().help->showContents();
+}
 
 void MainWindow::ver_Click() {
     setMainEnabled(false);

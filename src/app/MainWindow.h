@@ -2,6 +2,7 @@
 // The main window `M_calendar2`: the calendar with its menu bar. Its start-up runs the whole
 // program's start (splash, today, Settings, grid, start-up options); its close runs the shut-down.
 
+#include "app/SplashWindow.h"
 #include "calendar/MainHost.h"
 #include "settings/ConfigFile.h"
 #include "settings/Settings.h"
@@ -19,23 +20,21 @@ class CalendarPanel;
 
 namespace app {
 
-class SplashWindow;
-
 // What the main window calls to open the other windows. The program fills these in; tests may
 // replace them to observe the calls.
 struct WindowOpeners {
-    std::function<void(calendar::MainHost&)> entry;       // D_input, main window already disabled
-    std::function<void(calendar::MainHost&)> dayDisplay;  // DISP_output
-    std::function<void(calendar::MainHost&)> list;        // D_list, main window already disabled
+    std::function<void(calendar::MainHost&)> entry;        // D_input, main window already disabled
+    std::function<void(calendar::MainHost&)> dayDisplay;   // DISP_output
+    std::function<void(calendar::MainHost&)> list;         // D_list, main window already disabled
     std::function<QWidget*(calendar::MainHost&)> openTodo; // ToDo_list
     std::function<void()> closeTodo;
-    std::function<void(calendar::MainHost&)> options;     // frmOptions
-    std::function<void(calendar::MainHost&)> alarmCheck;  // ALM_CHK, on every clock tick
+    std::function<void(calendar::MainHost&)> options;    // frmOptions
+    std::function<void(calendar::MainHost&)> alarmCheck; // ALM_CHK, on every clock tick
 };
 
 class MainWindow : public QMainWindow, public calendar::MainHost, public settings::ConfigHost {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(const QString& programFolder, WindowOpeners openers = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -78,10 +77,10 @@ public:
     QAction* menuAction(const QString& objectName) const;
     bool todoChecked() const { return todoChecked_; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildMenus();
     void shutDown();
 

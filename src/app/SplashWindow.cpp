@@ -14,10 +14,10 @@ namespace {
 
 // A frame that passes clicks on to the splash window.
 class ClickFrame : public QGroupBox {
-public:
+  public:
     using QGroupBox::QGroupBox;
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override { event->ignore(); }
 };
 
@@ -36,8 +36,9 @@ SplashWindow::SplashWindow(QWidget* mainWindow)
 
     auto* image = new QLabel(frame);
     image->setObjectName(QStringLiteral("Image1"));
-    image->setPixmap(QPixmap(QStringLiteral(":/app/splash.png")));
-    image->setGeometry(12, 16, 122, 102);
+    image->setPixmap(QPixmap(QStringLiteral(":/app/splash.png"))
+                         .scaled(96, 80, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    image->setGeometry(10, 40, 96, 80);
 
     auto* title = new QLabel(QStringLiteral("【Daduvov】"), frame);
     title->setObjectName(QStringLiteral("Label1"));
@@ -58,12 +59,17 @@ SplashWindow::SplashWindow(QWidget* mainWindow)
     Timer1->setSingleShot(true);
     Timer1->setInterval(5000);
     connect(Timer1, &QTimer::timeout, this, &SplashWindow::finish);
+    controls::centreOnScreen(this);
     Timer1->start();
 }
 
-void SplashWindow::keyPressEvent(QKeyEvent*) { finish(); }
+void SplashWindow::keyPressEvent(QKeyEvent*) {
+    finish();
+}
 
-void SplashWindow::mousePressEvent(QMouseEvent*) { finish(); }
+void SplashWindow::mousePressEvent(QMouseEvent*) {
+    finish();
+}
 
 void SplashWindow::finish() {
     if (finished_)

@@ -11,15 +11,15 @@ namespace app {
 
 class SplashWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit SplashWindow(QWidget* mainWindow);
     QTimer* timer() const { return Timer1; }
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
-private:
+  private:
     // Close the splash, make the main window visible.
     void finish();
 

@@ -11,7 +11,8 @@
 namespace app {
 
 VerWindow::VerWindow(calendar::MainHost& host, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
       host_(host) {
     setObjectName(QStringLiteral("VerWindow"));
     setAttribute(Qt::WA_DeleteOnClose);

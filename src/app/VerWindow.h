@@ -12,13 +12,13 @@ namespace app {
 
 class VerWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     VerWindow(calendar::MainHost& host, QWidget* parent);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     calendar::MainHost& host_;
 };
 

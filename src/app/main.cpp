@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QStyleFactory>
+#include <QTranslator>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -16,6 +18,11 @@ int main(int argc, char** argv) {
     // The program ends only through the calendar's own shut-down.
     QApplication::setQuitOnLastWindowClosed(false);
     controls::registerFontSubstitutions();
+    QApplication::setFont(controls::gothicFont(9));
+    // Qt's own dialogs (file and colour choice) speak Japanese like the rest of the program.
+    QTranslator qtJapanese;
+    if (qtJapanese.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtJapanese);
 
     platform::QtPlatform services;
     services.install();

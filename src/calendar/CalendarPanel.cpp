@@ -66,10 +66,12 @@ void CalendarPanel::buildControls() {
         setTextColor(label, Qt::black);
         return label;
     };
-    Label9 = makeLabel(QStringLiteral("Label9"), QStringLiteral("年："), controls::twipsRect(120, 240, 375, 255));
+    Label9 =
+        makeLabel(QStringLiteral("Label9"), QStringLiteral("年："), controls::twipsRect(120, 240, 375, 255));
     Label9->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setBackground(Label9, kWindowGrey);
-    Label8 = makeLabel(QStringLiteral("Label8"), QStringLiteral("月："), controls::twipsRect(1560, 240, 375, 255));
+    Label8 =
+        makeLabel(QStringLiteral("Label8"), QStringLiteral("月："), controls::twipsRect(1560, 240, 375, 255));
     Label8->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setBackground(Label8, kWindowGrey);
 
@@ -98,14 +100,17 @@ void CalendarPanel::buildControls() {
     SpinButton2->setRange(0, 13);
     SpinButton2->setValue(1);
 
-    const QStringList names = {QStringLiteral("日"), QStringLiteral("月"), QStringLiteral("火"), QStringLiteral("水"),
-                               QStringLiteral("木"), QStringLiteral("金"), QStringLiteral("土")};
+    const QStringList names = {QStringLiteral("日"), QStringLiteral("月"), QStringLiteral("火"),
+                               QStringLiteral("水"), QStringLiteral("木"), QStringLiteral("金"),
+                               QStringLiteral("土")};
     for (int k = 0; k < 7; ++k) {
         QLabel* label = makeLabel(QStringLiteral("Label%1").arg(k + 1), names[k],
                                   controls::twipsRect(120 + 360 * k, 600, 375, 255));
         label->setAlignment(Qt::AlignCenter);
         label->setFont(controls::gothicFont(9, true));
-        const QColor bg = k == 0 ? QColor(0xFF, 0xC0, 0xC0) : k == 6 ? QColor(0xC0, 0xFF, 0xFF) : QColor(Qt::white);
+        const QColor bg = k == 0   ? QColor(0xFF, 0xC0, 0xC0)
+                          : k == 6 ? QColor(0xC0, 0xFF, 0xFF)
+                                   : QColor(Qt::white);
         setBackground(label, bg);
         weekdayLabels_[static_cast<size_t>(k)] = label;
     }

@@ -24,19 +24,19 @@ namespace calendar {
 // A day button: a push button whose right-button press is reported on the press itself.
 class DayButton : public QPushButton {
     Q_OBJECT
-public:
+  public:
     using QPushButton::QPushButton;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void rightPressed();
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
 };
 
 class CalendarPanel : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Colour of blank cells and of days without items: RGB E0 E0 E0.
     static constexpr qint32 kBlankColor = 14737632;
 
@@ -68,7 +68,7 @@ public:
     // Number of grid builds so far (each rebuild of the 37 buttons).
     int buildCount() const { return builds_; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // A left click on a day button (after the Selected date and the marker were updated).
     void dayClicked();
     // A right-button press on a day button (after the Selected date was set).
@@ -76,7 +76,7 @@ Q_SIGNALS:
     // Every clock tick, after the clock label was written.
     void ticked();
 
-private:
+  private:
     void buildControls();
     void yearSpinChanged(int value);
     void monthSpinChanged(int value);

@@ -13,7 +13,7 @@ class QWidget;
 namespace calendar {
 
 class MainHost {
-public:
+  public:
     virtual ~MainHost() = default;
 
     virtual settings::Settings& settings() = 0;

@@ -11,7 +11,9 @@ QDate dateSerial(int year, int month, int day) {
     return first.addDays(day - 1);
 }
 
-int weekday(const QDate& date) { return date.dayOfWeek() % 7 + 1; }
+int weekday(const QDate& date) {
+    return date.dayOfWeek() % 7 + 1;
+}
 
 std::array<int, kDayButtons> layMonth(int year, int month) {
     std::array<int, kDayButtons> days{};
@@ -46,9 +48,13 @@ std::optional<int> parseWhole(const QString& text, int low, int high) {
 
 } // namespace
 
-std::optional<int> parseYear(const QString& text) { return parseWhole(text, kMinYear, kMaxYear); }
+std::optional<int> parseYear(const QString& text) {
+    return parseWhole(text, kMinYear, kMaxYear);
+}
 
-std::optional<int> parseMonth(const QString& text) { return parseWhole(text, 1, 12); }
+std::optional<int> parseMonth(const QString& text) {
+    return parseWhole(text, 1, 12);
+}
 
 int leadingNumber(const QString& text) {
     int value = 0;

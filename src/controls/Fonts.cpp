@@ -1,6 +1,7 @@
 #include "controls/Fonts.h"
 
 #include <QFontDatabase>
+#include <QStringList>
 
 namespace controls {
 
@@ -33,25 +34,31 @@ QFont makeFont(const QString& family, double pointSize, bool bold, bool italic) 
 } // namespace
 
 void registerFontSubstitutions() {
-    substitute(kGothic, {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP"),
-                         QStringLiteral("DejaVu Sans")});
-    substitute(kMincho, {QStringLiteral("IPAPMincho"), QStringLiteral("IPAMincho"), QStringLiteral("Noto Serif CJK JP"),
-                         QStringLiteral("DejaVu Serif")});
+    substitute(kGothic, {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
+                         QStringLiteral("Noto Sans CJK JP"), QStringLiteral("DejaVu Sans")});
+    substitute(kMincho, {QStringLiteral("IPAPMincho"), QStringLiteral("IPAMincho"),
+                         QStringLiteral("Noto Serif CJK JP"), QStringLiteral("DejaVu Serif")});
     substitute(kImpact, {QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("DejaVu Sans Condensed"),
                          QStringLiteral("DejaVu Sans")});
-    substitute(kRockwell, {QStringLiteral("Nimbus Roman"), QStringLiteral("C059"), QStringLiteral("DejaVu Serif"),
-                           QStringLiteral("IPAPMincho")});
+    substitute(kRockwell, {QStringLiteral("Nimbus Roman"), QStringLiteral("C059"),
+                           QStringLiteral("DejaVu Serif"), QStringLiteral("IPAPMincho")});
 }
 
-QFont gothicFont(double pointSize, bool bold, bool italic) { return makeFont(kGothic, pointSize, bold, italic); }
+QFont gothicFont(double pointSize, bool bold, bool italic) {
+    return makeFont(kGothic, pointSize, bold, italic);
+}
 
-QFont minchoFont(double pointSize, bool bold, bool italic) { return makeFont(kMincho, pointSize, bold, italic); }
+QFont minchoFont(double pointSize, bool bold, bool italic) {
+    return makeFont(kMincho, pointSize, bold, italic);
+}
 
 } // namespace controls
 
 namespace controls {
 
-bool impactInstalled() { return QFontDatabase::families().contains(kImpact, Qt::CaseInsensitive); }
+bool impactInstalled() {
+    return QFontDatabase::families().contains(kImpact, Qt::CaseInsensitive);
+}
 
 QFont markerFont(const QFont& base) {
     QFont f = base;

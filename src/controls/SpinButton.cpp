@@ -41,10 +41,15 @@ void SpinButton::setValue(int value) {
 void SpinButton::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Left:
-    case Qt::Key_Down: setValue(value_ - 1); break;
+    case Qt::Key_Down:
+        setValue(value_ - 1);
+        break;
     case Qt::Key_Right:
-    case Qt::Key_Up: setValue(value_ + 1); break;
-    default: QWidget::keyPressEvent(event);
+    case Qt::Key_Up:
+        setValue(value_ + 1);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
     }
 }
 

@@ -10,7 +10,7 @@ namespace controls {
 
 class SpinButton : public QWidget {
     Q_OBJECT
-public:
+  public:
     // Horizontal: left arrow lowers, right arrow raises. Vertical: up raises, down lowers.
     explicit SpinButton(Qt::Orientation orientation, QWidget* parent = nullptr);
 
@@ -24,14 +24,14 @@ public:
     QToolButton* downButton() const { return down_; }
     QToolButton* upButton() const { return up_; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void valueChanged(int value);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     Qt::Orientation orientation_;
     QToolButton* down_;
     QToolButton* up_;

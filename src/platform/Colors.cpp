@@ -11,25 +11,45 @@ namespace {
 QColor systemColor(int index) {
     const QPalette pal = QApplication::palette();
     switch (index) {
-    case 1: return pal.color(QPalette::Window);             // desktop
-    case 2: case 3: return pal.color(QPalette::Highlight); // caption bars
-    case 4: return pal.color(QPalette::Window);             // menu
-    case 5: return pal.color(QPalette::Base);               // window background
-    case 6: return pal.color(QPalette::Dark);               // window frame
-    case 7: return pal.color(QPalette::WindowText);         // menu text
-    case 8: return pal.color(QPalette::Text);               // window text
-    case 9: return pal.color(QPalette::HighlightedText);    // caption text
-    case 13: return pal.color(QPalette::Highlight);
-    case 14: return pal.color(QPalette::HighlightedText);
-    case 15: return pal.color(QPalette::Button);            // button face
-    case 16: return pal.color(QPalette::Dark);              // button shadow
-    case 17: return pal.color(QPalette::Disabled, QPalette::Text);
-    case 18: return pal.color(QPalette::ButtonText);
-    case 20: return pal.color(QPalette::Light);             // button highlight
-    case 21: return pal.color(QPalette::Shadow);
-    case 23: return pal.color(QPalette::ToolTipText);
-    case 24: return pal.color(QPalette::ToolTipBase);
-    default: return pal.color(QPalette::WindowText);
+    case 1:
+        return pal.color(QPalette::Window); // desktop
+    case 2:
+    case 3:
+        return pal.color(QPalette::Highlight); // caption bars
+    case 4:
+        return pal.color(QPalette::Window); // menu
+    case 5:
+        return pal.color(QPalette::Base); // window background
+    case 6:
+        return pal.color(QPalette::Dark); // window frame
+    case 7:
+        return pal.color(QPalette::WindowText); // menu text
+    case 8:
+        return pal.color(QPalette::Text); // window text
+    case 9:
+        return pal.color(QPalette::HighlightedText); // caption text
+    case 13:
+        return pal.color(QPalette::Highlight);
+    case 14:
+        return pal.color(QPalette::HighlightedText);
+    case 15:
+        return pal.color(QPalette::Button); // button face
+    case 16:
+        return pal.color(QPalette::Dark); // button shadow
+    case 17:
+        return pal.color(QPalette::Disabled, QPalette::Text);
+    case 18:
+        return pal.color(QPalette::ButtonText);
+    case 20:
+        return pal.color(QPalette::Light); // button highlight
+    case 21:
+        return pal.color(QPalette::Shadow);
+    case 23:
+        return pal.color(QPalette::ToolTipText);
+    case 24:
+        return pal.color(QPalette::ToolTipBase);
+    default:
+        return pal.color(QPalette::WindowText);
     }
 }
 

@@ -27,7 +27,8 @@ QStringList qtNameFilters(const QString& oldFilter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns;
         for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts))
-            patterns << (p.trimmed() == QLatin1String("*.*") ? QStringLiteral("*") : caseFoldPattern(p.trimmed()));
+            patterns << (p.trimmed() == QLatin1String("*.*") ? QStringLiteral("*")
+                                                             : caseFoldPattern(p.trimmed()));
         filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     }
     return filters;

@@ -20,21 +20,42 @@ namespace platform {
 
 QtSound::QtSound(QObject* parent) : QObject(parent), effect_(new QSoundEffect(this)) {
     effect_->setLoopCount(QSoundEffect::Infinite);
-    // A file that turns out to be unplayable switches to the built-in sound.
-    connect(effect_, &QSoundEffect::statusChanged, this, [this] {
-        if (effect_->status() == QSoundEffect::Error && !usingBuiltIn_) {
-            usingBuiltIn_ = true;
-            playSource(QUrl(builtInSound()));
-        }
-    });
+    connect(effect_, &QSoundEffect::statusChanged, this, &QtSound::onStatusChanged);
+    connect(effect_, &QSoundEffect::playingChanged, this, &QtSound::onPlayingChanged);
 }
 
-QtSound::~QtSound() { effect_->stop(); }
+QtSound::~QtSound() {
+    active_ = false;
+    effect_->stop();
+}
 
-QString QtSound::builtInSound() { return QStringLiteral("qrc:/sounds/alarm.wav"); }
+QString QtSound::builtInSound() {
+    return QStringLiteral("qrc:/sounds/alarm.wav");
+}
+
+void QtSound::onStatusChanged() {
+    // The file turned out to be unplayable (decoding runs in the background, so this can come
+    // after start() has returned): play the built-in sound instead, but only while the alarm is
+    // still sounding. A failing built-in sound ends it; nothing is retried.
+    if (effect_->status() != QSoundEffect::Error || !active_ || usingBuiltIn_)
+        return;
+    usingBuiltIn_ = true;
+    playSource(QUrl(builtInSound()));
+}
+
+void QtSound::onPlayingChanged() {
+    // A play that was still pending when stop() came (the sample was loading) must not start
+    // the sound afterwards.
+    if (effect_->isPlaying() && !active_)
+        effect_->stop();
+}
 
 void QtSound::playSource(const QUrl& url) {
     effect_->stop();
+    // Setting the same source again would not reload it; a source that failed before is loaded
+    // afresh by going through an empty one.
+    if (effect_->source() == url && effect_->status() == QSoundEffect::Error)
+        effect_->setSource(QUrl());
     if (effect_->source() != url)
         effect_->setSource(url);
     effect_->setLoopCount(QSoundEffect::Infinite);
@@ -42,28 +63,49 @@ void QtSound::playSource(const QUrl& url) {
 }
 
 void QtSound::start(const QString& path) {
-    usingBuiltIn_ = !fileExists(path);
-    playSource(usingBuiltIn_ ? QUrl(builtInSound()) : QUrl::fromLocalFile(path));
+    active_ = true;
+    usingBuiltIn_ = path.isEmpty() || !QFileInfo(path).isFile();
+    playSource(usingBuiltIn_ ? QUrl(builtInSound())
+                             : QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    // The status may already be known (a source loaded before).
+    onStatusChanged();
 }
 
-void QtSound::stop() { effect_->stop(); }
+void QtSound::stop() {
+    active_ = false;
+    effect_->stop();
+}
 
 QtPlatform::QtPlatform() = default;
 
-QtPlatform::~QtPlatform() { delete help_; }
+QtPlatform::~QtPlatform() {
+    delete help_;
+}
 
-void QtPlatform::install() { platform::install({this, this, this, this, this, this, &sound_}); }
+void QtPlatform::install() {
+    platform::install({this, this, this, this, this, this, &sound_});
+}
 
 Answer QtPlatform::show(const QString& text, const QString& caption, Icon icon, Buttons buttons) {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(caption);
     box.setText(text);
     switch (icon) {
-    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case Icon::Information: box.setIcon(QMessageBox::Information); break;
-    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case Icon::Question: box.setIcon(QMessageBox::Question); break;
-    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::Exclamation:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case Icon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
     }
     if (buttons == Buttons::Ok) {
         box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
@@ -107,7 +149,9 @@ void QtPlatform::showContents() {
     help_->showContents();
 }
 
-QDateTime QtPlatform::now() const { return QDateTime::currentDateTime(); }
+QDateTime QtPlatform::now() const {
+    return QDateTime::currentDateTime();
+}
 
 QSize QtPlatform::size() const {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -119,7 +163,8 @@ void provideDefaultSound(const QString& programFolder) {
     if (QFileInfo::exists(target))
         return;
     if (QFile::copy(QStringLiteral(":/sounds/alarm.wav"), target))
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        QFile::setPermissions(target,
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
 }
 
 } // namespace platform

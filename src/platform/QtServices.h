@@ -14,9 +14,13 @@ namespace platform {
 
 class HelpViewer;
 
+// The alarm sound: a WAV file played in a loop through QSoundEffect until stop(). Loading and
+// playing happen in the background, so start() returns at once. A file that is missing or that
+// QSoundEffect cannot decode is replaced by the built-in alarm sound. Without an audio device
+// the calls do nothing audible and never block.
 class QtSound : public QObject, public SoundService {
     Q_OBJECT
-public:
+  public:
     explicit QtSound(QObject* parent = nullptr);
     ~QtSound() override;
     void start(const QString& path) override;
@@ -25,12 +29,17 @@ public:
     static QString builtInSound();
     // Whether the sound currently asked for fell back to the built-in one.
     bool usingBuiltIn() const { return usingBuiltIn_; }
+    // Between start() and stop().
+    bool active() const { return active_; }
     QSoundEffect* effect() const { return effect_; }
 
-private:
+  private:
     void playSource(const QUrl& url);
+    void onStatusChanged();
+    void onPlayingChanged();
     QSoundEffect* effect_;
     bool usingBuiltIn_ = false;
+    bool active_ = false;
 };
 
 class QtPlatform : public MessageService,
@@ -39,7 +48,7 @@ class QtPlatform : public MessageService,
                    public HelpService,
                    public ClockService,
                    public ScreenService {
-public:
+  public:
     QtPlatform();
     ~QtPlatform() override;
     // Installs these services (and the sound) as the program's.
@@ -52,7 +61,7 @@ public:
     QDateTime now() const override;
     QSize size() const override;
 
-private:
+  private:
     QtSound sound_;
     QPointer<HelpViewer> help_;
     QString lastFolder_;

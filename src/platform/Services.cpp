@@ -7,14 +7,20 @@ Services& services() {
     return s;
 }
 
-void install(const Services& s) { services() = s; }
+void install(const Services& s) {
+    services() = s;
+}
 
 Answer message(const QString& text, const QString& caption, Icon icon, Buttons buttons) {
     return services().messages->show(text, caption, icon, buttons);
 }
 
-QDateTime now() { return services().clock->now(); }
+QDateTime now() {
+    return services().clock->now();
+}
 
-QDate today() { return services().clock->today(); }
+QDate today() {
+    return services().clock->today();
+}
 
 } // namespace platform

@@ -18,14 +18,14 @@ enum class Buttons { Ok, YesNo };
 enum class Answer { Ok, Yes, No };
 
 class MessageService {
-public:
+  public:
     virtual ~MessageService() = default;
     // Shows a modal message box; the event loop (and with it every timer) keeps running.
     virtual Answer show(const QString& text, const QString& caption, Icon icon, Buttons buttons) = 0;
 };
 
 class FileDialogService {
-public:
+  public:
     virtual ~FileDialogService() = default;
     // Open-file dialog. `filter` is "label|pattern|label|pattern..." and matches case-insensitively.
     // The user may name a file that does not exist. Returns the full path, or empty on cancel.
@@ -33,35 +33,35 @@ public:
 };
 
 class ColorDialogService {
-public:
+  public:
     virtual ~ColorDialogService() = default;
     // Returns the chosen colour as 0x00BBGGRR, or nothing when the user cancels.
     virtual std::optional<qint32> pickColor(qint32 initial) = 0;
 };
 
 class HelpService {
-public:
+  public:
     virtual ~HelpService() = default;
     // Opens the program's help at its contents page; does not wait.
     virtual void showContents() = 0;
 };
 
 class ClockService {
-public:
+  public:
     virtual ~ClockService() = default;
     virtual QDateTime now() const = 0;
     QDate today() const { return now().date(); }
 };
 
 class ScreenService {
-public:
+  public:
     virtual ~ScreenService() = default;
     // Size of the primary screen in pixels.
     virtual QSize size() const = 0;
 };
 
 class SoundService {
-public:
+  public:
     virtual ~SoundService() = default;
     // Starts playing the WAV file in a loop and returns at once. A file that cannot be played
     // gives the built-in alarm sound instead.

@@ -17,15 +17,32 @@ QString mapForCodePage(const QString& text) {
     QString out = text;
     for (QChar& c : out) {
         switch (c.unicode()) {
-        case 0x301C: c = QChar(0xFF5E); break; // WAVE DASH -> FULLWIDTH TILDE
-        case 0x2212: c = QChar(0xFF0D); break; // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
-        case 0x2016: c = QChar(0x2225); break; // DOUBLE VERTICAL LINE -> PARALLEL TO
-        case 0x00A2: c = QChar(0xFFE0); break; // CENT SIGN
-        case 0x00A3: c = QChar(0xFFE1); break; // POUND SIGN
-        case 0x00AC: c = QChar(0xFFE2); break; // NOT SIGN
-        case 0x00A5: c = QChar(0xFFE5); break; // YEN SIGN
-        case 0x2014: c = QChar(0x2015); break; // EM DASH -> HORIZONTAL BAR
-        default: break;
+        case 0x301C:
+            c = QChar(0xFF5E);
+            break; // WAVE DASH -> FULLWIDTH TILDE
+        case 0x2212:
+            c = QChar(0xFF0D);
+            break; // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
+        case 0x2016:
+            c = QChar(0x2225);
+            break; // DOUBLE VERTICAL LINE -> PARALLEL TO
+        case 0x00A2:
+            c = QChar(0xFFE0);
+            break; // CENT SIGN
+        case 0x00A3:
+            c = QChar(0xFFE1);
+            break; // POUND SIGN
+        case 0x00AC:
+            c = QChar(0xFFE2);
+            break; // NOT SIGN
+        case 0x00A5:
+            c = QChar(0xFFE5);
+            break; // YEN SIGN
+        case 0x2014:
+            c = QChar(0x2015);
+            break; // EM DASH -> HORIZONTAL BAR
+        default:
+            break;
         }
     }
     return out;

@@ -10,7 +10,7 @@
 namespace testsupport {
 
 class FakeHost : public calendar::MainHost {
-public:
+  public:
     FakeHost() { window.setObjectName(QStringLiteral("M_calendar2")); }
 
     settings::Settings& settings() override { return settingsRecord; }

@@ -36,11 +36,17 @@ std::optional<qint32> FakePlatform::pickColor(qint32) {
     return colors.isEmpty() ? std::nullopt : colors.dequeue();
 }
 
-void FakePlatform::showContents() { ++helpShown; }
+void FakePlatform::showContents() {
+    ++helpShown;
+}
 
-QDateTime FakePlatform::now() const { return clock; }
+QDateTime FakePlatform::now() const {
+    return clock;
+}
 
-QSize FakePlatform::size() const { return screen; }
+QSize FakePlatform::size() const {
+    return screen;
+}
 
 void FakePlatform::start(const QString& path) {
     soundCalls << QStringLiteral("start:") + path;

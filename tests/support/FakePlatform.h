@@ -28,7 +28,7 @@ class FakePlatform : public platform::MessageService,
                      public platform::ClockService,
                      public platform::ScreenService,
                      public platform::SoundService {
-public:
+  public:
     FakePlatform();
     ~FakePlatform() override;
 
@@ -68,7 +68,7 @@ public:
     void start(const QString& path) override;
     void stop() override;
 
-private:
+  private:
     platform::Services previous_;
     bool installed_ = false;
 };

@@ -11,11 +11,17 @@ TestEnv::TestEnv() : previousXdg_(qgetenv("XDG_DATA_HOME")) {
     qputenv("XDG_DATA_HOME", dir_.path().toUtf8() + "/xdg");
 }
 
-TestEnv::~TestEnv() { qputenv("XDG_DATA_HOME", previousXdg_); }
+TestEnv::~TestEnv() {
+    qputenv("XDG_DATA_HOME", previousXdg_);
+}
 
-QString TestEnv::programFolder() const { return platform::programFolder(); }
+QString TestEnv::programFolder() const {
+    return platform::programFolder();
+}
 
-QString TestEnv::path(const QString& name) const { return dir_.filePath(name); }
+QString TestEnv::path(const QString& name) const {
+    return dir_.filePath(name);
+}
 
 QString TestEnv::makeScheduleFile(const QString& name) const {
     const QString p = path(name);

@@ -8,7 +8,7 @@
 namespace testsupport {
 
 class TestEnv {
-public:
+  public:
     TestEnv();
     ~TestEnv();
 
@@ -19,7 +19,7 @@ public:
     // A new, empty Schedule file at path(name); the test fails when it cannot be made.
     QString makeScheduleFile(const QString& name = QStringLiteral("test.sdb")) const;
 
-private:
+  private:
     QTemporaryDir dir_;
     QByteArray previousXdg_;
 };

@@ -1,0 +1,411 @@
+// The calendar main window driven through its real widgets: start-up order, the month grid and
+// its colouring, the Selected-date marker, navigation, the menus and the shut-down.
+
+#define QTEST_QPA_MOUSE_HANDLING
+#include "app/MainWindow.h"
+#include "calendar/CalendarPanel.h"
+#include "controls/Fonts.h"
+#include "controls/SpinButton.h"
+#include "platform/Colors.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "settings/ConfigFile.h"
+#include "store/DayRecords.h"
+#include "support/FakePlatform.h"
+#include "support/TestEnv.h"
+
+#include <QAction>
+#include <QFile>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+using calendar::CalendarPanel;
+using testsupport::FakePlatform;
+using testsupport::TestEnv;
+
+namespace {
+
+// Records which windows the calendar asked to open.
+struct Calls {
+    QStringList log;
+    app::WindowOpeners openers() {
+        app::WindowOpeners o;
+        o.entry = [this](calendar::MainHost& h) {
+            log << QStringLiteral("entry ") + store::dateString(h.selectedDate());
+        };
+        o.dayDisplay = [this](calendar::MainHost& h) {
+            log << QStringLiteral("display ") + store::dateString(h.selectedDate());
+        };
+        o.list = [this](calendar::MainHost&) { log << QStringLiteral("list"); };
+        o.openTodo = [this](calendar::MainHost&) -> QWidget* {
+            log << QStringLiteral("todo open");
+            return nullptr;
+        };
+        o.closeTodo = [this] { log << QStringLiteral("todo close"); };
+        o.options = [this](calendar::MainHost&) { log << QStringLiteral("options"); };
+        return o;
+    }
+};
+
+void writeSettings(const QString& folder, const QStringList& lines) {
+    QVERIFY(!platform::writeTextFile(platform::joinPath(folder, settings::kSettingsFileName), lines));
+}
+
+void addItem(const QString& file, const QDate& date, int slot, const QString& content) {
+    store::DataControl data;
+    QVERIFY(!store::openDayTable(data, file));
+    store::SlotItem item;
+    item.content = content;
+    QVERIFY(!store::saveSlot(data, store::dateString(date), slot, item));
+}
+
+QColor background(QPushButton* b) {
+    return b->palette().color(QPalette::Button);
+}
+
+} // namespace
+
+class TestCalendarWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnv> env;
+    std::unique_ptr<FakePlatform> fake;
+    Calls calls;
+    QString schedule;
+
+    // A main window started on an existing Schedule file with the given extra settings lines.
+    std::unique_ptr<app::MainWindow> start(const QStringList& extra = {}) {
+        QStringList lines = {QStringLiteral("[Daduvov]"), QStringLiteral("START_FILE=") + schedule};
+        lines << extra;
+        writeSettings(env->programFolder(), lines);
+        auto w = std::make_unique<app::MainWindow>(env->programFolder(), calls.openers());
+        w->startUp();
+        return w;
+    }
+
+  private Q_SLOTS:
+    void initTestCase() { controls::registerFontSubstitutions(); }
+
+    void init() {
+        env = std::make_unique<TestEnv>();
+        fake = std::make_unique<FakePlatform>();
+        fake->install();
+        fake->clock = QDateTime(QDate(2026, 3, 5), QTime(9, 30, 0));
+        calls.log.clear();
+        schedule = env->makeScheduleFile();
+    }
+    void cleanup() {
+        fake.reset();
+        env.reset();
+    }
+
+    void firstStartCreatesDefaultFile() {
+        app::MainWindow w(env->programFolder(), calls.openers());
+        w.startUp();
+        QCOMPARE(fake->messages.size(), 1);
+        QCOMPARE(fake->messages[0].text, QStringLiteral("最初にスケジュールファイルを作成してください"));
+        const QString def = platform::joinPath(env->programFolder(), QStringLiteral("DEFAULT.SDB"));
+        QCOMPARE(w.settings().START_FILE, def);
+        QVERIFY(QFile::exists(def));
+        QVERIFY(w.isVisible());
+        w.close();
+        const QString ini = platform::joinPath(env->programFolder(), QStringLiteral("ZIZARU.INI"));
+        const auto text = platform::readTextFile(ini);
+        QVERIFY(text);
+        const QStringList lines = text->split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 27); // 26 lines, each ended by CR LF
+        QCOMPARE(lines[2], QStringLiteral("START_FILE=") + def);
+    }
+
+    void startUpOrder() {
+        // Settings are read before the grid: KARE_ON and kareCRL colour today's item at once.
+        addItem(schedule, QDate(2026, 3, 12), 4, QStringLiteral("会議"));
+        bool shownAtStoredPlace = false;
+        struct ShowWatch : QObject {
+            bool* ok;
+            explicit ShowWatch(bool* o) : ok(o) {}
+            bool eventFilter(QObject* o, QEvent* e) override {
+                if (e->type() == QEvent::Show)
+                    *ok = static_cast<QWidget*>(o)->pos() == QPoint(100, 80);
+                return false;
+            }
+        };
+        QStringList lines = {QStringLiteral("[Daduvov]"),      QStringLiteral("START_FILE=") + schedule,
+                             QStringLiteral("KARE_ON=True"),   QStringLiteral("kareCRL=255"),
+                             QStringLiteral("TOP=1200"),       QStringLiteral("LEFT=1500"),
+                             QStringLiteral("START_OUT=True"), QStringLiteral("ToDo_ON=True")};
+        writeSettings(env->programFolder(), lines);
+        app::MainWindow w(env->programFolder(), calls.openers());
+        ShowWatch watch(&shownAtStoredPlace);
+        w.installEventFilter(&watch);
+        w.startUp();
+        QVERIFY(shownAtStoredPlace);
+        QCOMPARE(calls.log, QStringList({QStringLiteral("display 2026/3/5"), QStringLiteral("todo open")}));
+        QVERIFY(w.todoChecked());
+        QVERIFY(w.menuAction(QStringLiteral("todo"))->isChecked());
+        CalendarPanel* p = w.calendarPanel();
+        QCOMPARE(p->dayButton(12)->text(), QStringLiteral("12"));
+        QCOMPARE(background(p->dayButton(12)), QColor(255, 0, 0));
+        QCOMPARE(background(p->dayButton(11)), platform::toQColor(CalendarPanel::kBlankColor));
+        QVERIFY(fake->messages.isEmpty());
+    }
+
+    void startMinimisedWithoutTodo() {
+        auto w = start({QStringLiteral("START_MIN=True"), QStringLiteral("ToDo_ON=False")});
+        QVERIFY(w->isMinimized());
+        QVERIFY(!w->todoChecked());
+        QVERIFY(calls.log.isEmpty());
+    }
+
+    void gridAfterMonthChange() {
+        auto w = start();
+        CalendarPanel* p = w->calendarPanel();
+        QCOMPARE(p->yearBox()->text(), QStringLiteral("2026"));
+        QCOMPARE(p->monthBox()->text(), QStringLiteral("3"));
+        QCOMPARE(p->dayButton(31)->text(), QStringLiteral("31"));
+        // March 2026 to February 2026: cells 29-31 are blanked.
+        QTest::mouseClick(p->monthSpin()->downButton(), Qt::LeftButton);
+        QCOMPARE(p->monthBox()->text(), QStringLiteral("2"));
+        for (int n = 29; n <= 37; ++n) {
+            QVERIFY(p->dayButton(n)->text().isEmpty());
+            QVERIFY(!p->dayButton(n)->isEnabled());
+            QCOMPARE(background(p->dayButton(n)), platform::toQColor(CalendarPanel::kBlankColor));
+        }
+        QCOMPARE(p->dayButton(28)->text(), QStringLiteral("28"));
+        for (int n = 38; n <= 42; ++n) {
+            QVERIFY(p->dayButton(n)->text().isEmpty());
+            QVERIFY(!p->dayButton(n)->isEnabled());
+        }
+    }
+
+    void colouringOffMakesNoQuery() {
+        addItem(schedule, QDate(2026, 3, 12), 1, QStringLiteral("x"));
+        auto w = start({QStringLiteral("KARE_ON=False")});
+        QVERIFY(!w->data1().isOpen());
+        QCOMPARE(background(w->calendarPanel()->dayButton(12)),
+                 platform::toQColor(CalendarPanel::kBlankColor));
+        // Switching the colouring on shows the day at the next rebuild.
+        w->settings().KARE_ON = true;
+        w->kareSET();
+        QCOMPARE(background(w->calendarPanel()->dayButton(12)),
+                 platform::toQColor(settings::kDefaultKareColor));
+    }
+
+    void markerFollowsSelectedDate() {
+        auto w = start();
+        CalendarPanel* p = w->calendarPanel();
+        const QFont plain = controls::gothicFont(9);
+        auto marked = [&] {
+            QList<int> n;
+            for (int i = 1; i <= 37; ++i)
+                if (p->dayButton(i)->font() != plain)
+                    n << i;
+            return n;
+        };
+        QCOMPARE(marked(), QList<int>({5})); // today, 5 March 2026 (March starts on Sunday)
+        QVERIFY(QFontInfo(p->dayButton(5)->font()).family() != QFontInfo(plain).family() ||
+                QFontInfo(p->dayButton(5)->font()).bold());
+        QTest::mouseClick(p->dayButton(12), Qt::LeftButton);
+        QCOMPARE(p->selectedDate(), QDate(2026, 3, 12));
+        QCOMPARE(marked(), QList<int>({12}));
+        QCOMPARE(calls.log, QStringList({QStringLiteral("display 2026/3/12")}));
+        QTest::mouseClick(p->monthSpin()->upButton(), Qt::LeftButton);
+        QCOMPARE(marked(), QList<int>());
+        QTest::mouseClick(p->monthSpin()->downButton(), Qt::LeftButton);
+        QCOMPARE(marked(), QList<int>({12}));
+    }
+
+    void rightPressOpensEntry() {
+        auto w = start();
+        CalendarPanel* p = w->calendarPanel();
+        QTest::mousePress(p->dayButton(12), Qt::MiddleButton);
+        QTest::mouseRelease(p->dayButton(12), Qt::MiddleButton);
+        QVERIFY(calls.log.isEmpty());
+        QTest::mousePress(p->dayButton(12), Qt::RightButton);
+        QCOMPARE(calls.log, QStringList({QStringLiteral("entry 2026/3/12")}));
+        QVERIFY(!w->isEnabled());
+        QVERIFY(p->dayButton(12)->font() != controls::gothicFont(9));
+        // While disabled, the close box does not end the program.
+        w->setMainEnabled(true);
+    }
+
+    void spinsWrapMonthsAndYears() {
+        fake->clock = QDateTime(QDate(2026, 1, 20), QTime(12, 0));
+        auto w = start();
+        CalendarPanel* p = w->calendarPanel();
+        QTest::mouseClick(p->monthSpin()->downButton(), Qt::LeftButton);
+        QCOMPARE(p->monthBox()->text(), QStringLiteral("12"));
+        QCOMPARE(p->yearBox()->text(), QStringLiteral("2025"));
+        QCOMPARE(p->yearSpin()->value(), 2025);
+        QCOMPARE(p->monthSpin()->value(), 12);
+        QTest::mouseClick(p->monthSpin()->upButton(), Qt::LeftButton);
+        QCOMPARE(p->monthBox()->text(), QStringLiteral("1"));
+        QCOMPARE(p->yearBox()->text(), QStringLiteral("2026"));
+        QCOMPARE(p->monthSpin()->value(), 1);
+        QTest::mouseClick(p->yearSpin()->upButton(), Qt::LeftButton);
+        QCOMPARE(p->yearBox()->text(), QStringLiteral("2027"));
+        QCOMPARE(p->monthBox()->text(), QStringLiteral("1"));
+        // The grid always matches the boxes.
+        QCOMPARE(p->dayButton(calendar::weekday(QDate(2027, 1, 1)))->text(), QStringLiteral("1"));
+    }
+
+    void yearNeverLeavesRange() {
+        auto w = start();
+        CalendarPanel* p = w->calendarPanel();
+        p->yearSpin()->setValue(3000);
+        p->monthSpin()->setValue(12);
+        QTest::mouseClick(p->monthSpin()->upButton(), Qt::LeftButton);
+        QCOMPARE(p->yearBox()->text(), QStringLiteral("3000"));
+        QCOMPARE(p->monthBox()->text(), QStringLiteral("12"));
+        QCOMPARE(p->monthSpin()->value(), 12);
+        p->yearSpin()->setValue(100);
+        p->monthSpin()->setValue(1);
+        QTest::mouseClick(p->monthSpin()->downButton(), Qt::LeftButton);
+        QCOMPARE(p->yearBox()->text(), QStringLiteral("100"));
+        QCOMPARE(p->monthBox()->text(), QStringLiteral("1"));
+        QTest::mouseClick(p->yearSpin()->downButton(), Qt::LeftButton);
+        QCOMPARE(p->yearBox()->text(), QStringLiteral("100"));
+    }
+
+    void typedTextRestoresLastGoodValue() {
+        auto w = start();
+        CalendarPanel* p = w->calendarPanel();
+        p->yearBox()->setText(QStringLiteral("abc"));
+        Q_EMIT p->yearBox()->editingFinished();
+        QCOMPARE(p->yearBox()->text(), QStringLiteral("2026"));
+        p->monthBox()->setText(QStringLiteral("13"));
+        w->kareSET(); // a rebuild never uses the bad text
+        QCOMPARE(p->monthBox()->text(), QStringLiteral("3"));
+        QCOMPARE(p->dayButton(1)->text(), QStringLiteral("1"));
+        // A valid typed year takes effect at once.
+        p->yearBox()->setText(QStringLiteral("2024"));
+        Q_EMIT p->yearBox()->editingFinished();
+        QCOMPARE(p->yearSpin()->value(), 2024);
+        QCOMPARE(p->dayButton(6)->text(), QStringLiteral("1")); // 1 March 2024 is a Friday
+    }
+
+    void kyouReturnsToToday() {
+        auto w = start();
+        CalendarPanel* p = w->calendarPanel();
+        p->yearSpin()->setValue(2030);
+        QTest::mouseClick(p->dayButton(20), Qt::LeftButton);
+        w->menuAction(QStringLiteral("kyou"))->trigger();
+        QCOMPARE(p->yearBox()->text(), QStringLiteral("2026"));
+        QCOMPARE(p->monthBox()->text(), QStringLiteral("3"));
+        QCOMPARE(p->yearSpin()->value(), 2026);
+        QCOMPARE(p->monthSpin()->value(), 3);
+        QCOMPARE(p->selectedDate(), QDate(2026, 3, 5));
+        QVERIFY(p->dayButton(5)->font() != controls::gothicFont(9));
+    }
+
+    void menus() {
+        auto w = start();
+        struct Expect {
+            const char* name;
+            const char* caption;
+            const char* shortcut;
+        };
+        const Expect items[] = {
+            {"read_D", "読込み(&R)", "Ctrl+R"},   {"kakunin", "ｽｹｼﾞｭｰﾙﾌｧｲﾙ確認(&T)", "Ctrl+T"},
+            {"owari", "終了(&Q)", "Ctrl+Q"},      {"disp", "予定表示(&D)", "Ctrl+D"},
+            {"input", "予定入力(&I)", "Ctrl+I"},  {"list", "リスト表示(&L)", "Ctrl+L"},
+            {"todo", "ToDoリスト", ""},           {"kyou", "今日(&K)", "Ctrl+K"},
+            {"settei", "環境設定(&O)", "Ctrl+O"}, {"help", "ヘルプ(&H)", "Ctrl+H"},
+            {"ver", "ﾊﾞｰｼﾞｮﾝ情報(&V)", "Ctrl+V"}};
+        for (const Expect& e : items) {
+            QAction* a = w->menuAction(QString::fromLatin1(e.name));
+            QVERIFY2(a, e.name);
+            QCOMPARE(a->text(), QString::fromUtf8(e.caption));
+            QCOMPARE(a->shortcut().toString(), QString::fromLatin1(e.shortcut));
+        }
+        for (const char* bar : {"bar", "bar1", "ber2", "bar2", "bar3"})
+            QVERIFY(w->menuAction(QString::fromLatin1(bar))->isSeparator());
+
+        w->menuAction(QStringLiteral("kakunin"))->trigger();
+        QCOMPARE(fake->messages.last().text, QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ名は\r\n") + schedule);
+        QCOMPARE(fake->messages.last().caption, QStringLiteral("ﾌｧｲﾙ名確認"));
+        QCOMPARE(fake->messages.last().icon, platform::Icon::Information);
+
+        w->menuAction(QStringLiteral("help"))->trigger();
+        QCOMPARE(fake->helpShown, 1);
+
+        // ToDoリスト twice: open then close, the mark following.
+        w->menuAction(QStringLiteral("todo"))->trigger();
+        QVERIFY(w->todoChecked() && w->menuAction(QStringLiteral("todo"))->isChecked());
+        w->menuAction(QStringLiteral("todo"))->trigger();
+        QVERIFY(!w->todoChecked() && !w->menuAction(QStringLiteral("todo"))->isChecked());
+        QCOMPARE(calls.log, QStringList({QStringLiteral("todo open"), QStringLiteral("todo close")}));
+
+        w->menuAction(QStringLiteral("disp"))->trigger();
+        QVERIFY(!w->isEnabled());
+    }
+
+    void versionWindowReenablesMain() {
+        auto w = start();
+        w->menuAction(QStringLiteral("ver"))->trigger();
+        QVERIFY(!w->isEnabled());
+        QWidget* ver = w->findChild<QWidget*>(QStringLiteral("VerWindow"));
+        QVERIFY(ver);
+        QCOMPARE(ver->windowTitle(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
+        QCOMPARE(ver->findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("Ver.1.0"));
+        ver->close(); // the close box
+        QVERIFY(w->isEnabled());
+        w->menuAction(QStringLiteral("ver"))->trigger();
+        ver = w->findChild<QWidget*>(QStringLiteral("VerWindow"));
+        QTRY_VERIFY(ver && ver->isVisible());
+        QTest::mouseClick(ver->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+        QVERIFY(w->isEnabled());
+    }
+
+    void openScheduleCommand() {
+        auto w = start();
+        const QString other = env->path(QStringLiteral("other.sdb"));
+        fake->filePaths.enqueue(other);
+        w->menuAction(QStringLiteral("read_D"))->trigger();
+        QCOMPARE(fake->fileFilters.last(),
+                 QStringLiteral("スケジュールファイル(*.SDB)|*.sdb|すべてのファイル|*.*"));
+        QCOMPARE(fake->messages.last().text,
+                 QStringLiteral("新規に") + other + QStringLiteral("を作成します"));
+        QCOMPARE(w->settings().START_FILE, other);
+        QVERIFY(QFile::exists(other));
+        // An existing file: no message.
+        const int shown = fake->messages.size();
+        fake->filePaths.enqueue(schedule);
+        w->menuAction(QStringLiteral("read_D"))->trigger();
+        QCOMPARE(fake->messages.size(), shown);
+        QCOMPARE(w->settings().START_FILE, schedule);
+    }
+
+    void closeBoxAndQuitWriteTheSameFile() {
+        const QString ini = platform::joinPath(env->programFolder(), QStringLiteral("ZIZARU.INI"));
+        QByteArray viaClose, viaQuit;
+        {
+            auto w = start({QStringLiteral("TOP=1500"), QStringLiteral("LEFT=3000")});
+            w->close();
+            QFile f(ini);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            viaClose = f.readAll();
+        }
+        {
+            auto w = start({QStringLiteral("TOP=1500"), QStringLiteral("LEFT=3000")});
+            w->menuAction(QStringLiteral("owari"))->trigger();
+            QFile f(ini);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            viaQuit = f.readAll();
+        }
+        QCOMPARE(viaQuit, viaClose);
+        QVERIFY(viaClose.contains("TOP=1500\r\nLEFT=3000\r\n"));
+    }
+
+    void failedSettingsWriteIsReported() {
+        auto w = start();
+        w->settings().INI_FILE = env->path(QStringLiteral("missing-folder/ZIZARU.INI"));
+        w->close();
+        QCOMPARE(fake->messages.size(), 1);
+        QVERIFY(fake->messages[0].text.startsWith(QStringLiteral("設定ファイルを保存できませんでした。")));
+    }
+};
+
+QTEST_MAIN(TestCalendarWindow)
+#include "test_calendar_window.moc"
