@@ -1,1 +1,89 @@
 #include "settings/ScheduleFileChoice.h"
+
+#include "platform/Paths.h"
+#include "platform/Services.h"
+#include "store/ScheduleFile.h"
+
+#include <QDir>
+
+namespace settings {
+
+namespace {
+
+QString defaultScheduleFile(const QString& programFolder) {
+    return platform::joinPath(programFolder, kDefaultScheduleName);
+}
+
+// The one file dialog of the three flows; an empty answer (cancel) means the default file.
+QString askForScheduleFile(const QString& programFolder) {
+    const QString chosen = platform::services().files->openFile(kScheduleFilter);
+    return chosen.isEmpty() ? defaultScheduleFile(programFolder) : chosen;
+}
+
+// Creates an empty Schedule file at `path`. When that fails (a missing folder, no permission,
+// something else already at the path) the user is told why and false comes back.
+bool createScheduleFile(const QString& path) {
+    const store::Error error = store::createScheduleFile(path);
+    if (!error)
+        return true;
+    platform::message(QStringLiteral("スケジュールファイルを作成できませんでした\n") + path +
+                          QLatin1Char('\n') + store::describe(error),
+                      platform::kAppTitle, platform::Icon::Exclamation);
+    return false;
+}
+
+bool samePath(const QString& a, const QString& b) {
+    return QDir::cleanPath(a) == QDir::cleanPath(b);
+}
+
+// The common part of the first-run and missing-file flows, after their opening message.
+void chooseAtStartUp(Settings& s, const QString& programFolder) {
+    s.START_FILE = askForScheduleFile(programFolder);
+    if (platform::fileExists(s.START_FILE)) {
+        platform::message(QStringLiteral("既存のスケジュールファイルを再設定します"));
+        return;
+    }
+    if (createScheduleFile(s.START_FILE))
+        return;
+
+    // The chosen file could not be created. The program cannot run without a Schedule file, so
+    // it falls back to the default one in the program folder, creating it when missing. When
+    // even that fails START_FILE stays empty: nothing names a file that is not there, and the
+    // next start asks again.
+    const QString fallback = defaultScheduleFile(programFolder);
+    if (samePath(s.START_FILE, fallback) ||
+        (!platform::fileExists(fallback) && !createScheduleFile(fallback))) {
+        s.START_FILE.clear();
+        return;
+    }
+    s.START_FILE = fallback;
+    platform::message(QStringLiteral("代わりに") + fallback + QStringLiteral("を使用します"),
+                      platform::kAppTitle, platform::Icon::Information);
+}
+
+} // namespace
+
+void firstRunFlow(Settings& s, const QString& programFolder) {
+    platform::message(QStringLiteral("最初にスケジュールファイルを作成してください"));
+    chooseAtStartUp(s, programFolder);
+}
+
+void missingFileFlow(Settings& s, const QString& programFolder) {
+    platform::message(QStringLiteral("環境に変化があったので再構築します"));
+    chooseAtStartUp(s, programFolder);
+}
+
+void openScheduleCommand(Settings& s, const QString& programFolder) {
+    const QString name = askForScheduleFile(programFolder);
+    if (platform::fileExists(name)) {
+        s.START_FILE = name;
+        return;
+    }
+    platform::message(QStringLiteral("新規に") + name + QStringLiteral("を作成します"));
+    // START_FILE changes only once the new file exists; a failed creation (already reported)
+    // leaves the previous Schedule file in use.
+    if (createScheduleFile(name))
+        s.START_FILE = name;
+}
+
+} // namespace settings

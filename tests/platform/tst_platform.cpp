@@ -1,0 +1,162 @@
+// Code page 932 text, the path rule and the file-dialog filters of the platform layer.
+
+#include "platform/FileFilter.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QByteArray kBom("\xEF\xBB\xBF");
+
+} // namespace
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void codePageRoundTrip_data();
+    void codePageRoundTrip();
+    void mappedBeforeEncoding_data();
+    void mappedBeforeEncoding();
+    void utf8Fallback_data();
+    void utf8Fallback();
+    void invalidBytesDoNotStopDecoding_data();
+    void invalidBytesDoNotStopDecoding();
+    void writtenWithCrLf();
+    void joinPath_data();
+    void joinPath();
+    void nameFilters_data();
+    void nameFilters();
+};
+
+void TestPlatform::codePageRoundTrip_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("backslash") << QStringLiteral("C:\\data")
+                               << QByteArray("C:\x5C"
+                                             "data");
+    QTest::newRow("circled one") << QStringLiteral("①") << QByteArray("\x87\x40");
+    QTest::newRow("half-width katakana") << QStringLiteral("ﾚﾍﾞﾙ") << QByteArray("\xDA\xCD\xDE\xD9");
+    QTest::newRow("trail byte 5C") << QStringLiteral("予定") << QByteArray("\x97\x5C\x92\xE8");
+    QTest::newRow("full-width tilde") << QStringLiteral("～") << QByteArray("\x81\x60");
+    QTest::newRow("ascii") << QStringLiteral("TOP=1440") << QByteArray("TOP=1440");
+}
+
+void TestPlatform::codePageRoundTrip() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(platform::encodeText(text), bytes);
+    QCOMPARE(platform::decodeText(bytes), text);
+}
+
+// Characters that Linux input methods type but code page 932 knows under another code point.
+void TestPlatform::mappedBeforeEncoding_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("readBack");
+    QTest::newRow("wave dash") << QStringLiteral("〜") << QByteArray("\x81\x60") << QStringLiteral("～");
+    QTest::newRow("minus sign") << QStringLiteral("−") << QByteArray("\x81\x7C") << QStringLiteral("－");
+    QTest::newRow("em dash") << QStringLiteral("—") << QByteArray("\x81\x5C") << QStringLiteral("―");
+    QTest::newRow("double vertical line")
+        << QStringLiteral("‖") << QByteArray("\x81\x61") << QStringLiteral("∥");
+    QTest::newRow("cent") << QStringLiteral("¢") << QByteArray("\x81\x91") << QStringLiteral("￠");
+    QTest::newRow("pound") << QStringLiteral("£") << QByteArray("\x81\x92") << QStringLiteral("￡");
+    QTest::newRow("not") << QStringLiteral("¬") << QByteArray("\x81\xCA") << QStringLiteral("￢");
+    QTest::newRow("yen") << QStringLiteral("¥") << QByteArray("\x81\x8F") << QStringLiteral("￥");
+}
+
+void TestPlatform::mappedBeforeEncoding() {
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, readBack);
+    QCOMPARE(platform::encodeText(typed), bytes);
+    QCOMPARE(platform::decodeText(bytes), readBack);
+}
+
+void TestPlatform::utf8Fallback_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("emoji") << QStringLiteral("予定😀");
+    QTest::newRow("hangul path") << QStringLiteral("/home/일정/a.sdb");
+}
+
+// Text with a character that has no code page 932 form is written whole as UTF-8 with a BOM,
+// and read back unchanged.
+void TestPlatform::utf8Fallback() {
+    QFETCH(QString, text);
+    const QByteArray bytes = platform::encodeText(text);
+    QCOMPARE(bytes, kBom + text.toUtf8());
+    QCOMPARE(platform::decodeText(bytes), text);
+}
+
+void TestPlatform::invalidBytesDoNotStopDecoding_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("FF") << QByteArray("A\xFF"
+                                      "B\r\nC");
+    QTest::newRow("lead byte before a blank") << QByteArray("A\x81 B\r\nC");
+    QTest::newRow("lead byte before a line end") << QByteArray("A\x81\r\nB\r\nC");
+    QTest::newRow("unassigned double byte") << QByteArray("A\x85\x40"
+                                                          "B\r\nC");
+    QTest::newRow("bad UTF-8 after a BOM") << kBom + QByteArray("A\x97\x5C"
+                                                                "B\r\nC");
+}
+
+void TestPlatform::invalidBytesDoNotStopDecoding() {
+    QFETCH(QByteArray, bytes);
+    const QString text = platform::decodeText(bytes);
+    QVERIFY2(text.startsWith(QLatin1Char('A')), qPrintable(text));
+    QVERIFY2(text.endsWith(QStringLiteral("B\r\nC")), qPrintable(text));
+    // ICU stands a SUB (U+001A) in for a single bad byte, U+FFFD for an unassigned pair.
+    QVERIFY2(text.contains(QChar::ReplacementCharacter) || text.contains(QChar(0x1A)), qPrintable(text));
+}
+
+void TestPlatform::writtenWithCrLf() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.txt"));
+    const auto failure =
+        platform::writeTextFile(path, {QStringLiteral("予定"), QString(), QStringLiteral("x")});
+    QVERIFY2(!failure, qPrintable(failure.value_or(QString())));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("\x97\x5C\x92\xE8\r\n\r\nx\r\n"));
+    QCOMPARE(platform::readTextFile(path).value_or(QString()), QStringLiteral("予定\r\n\r\nx\r\n"));
+    QVERIFY(!platform::readTextFile(dir.filePath(QStringLiteral("missing.txt"))));
+}
+
+void TestPlatform::joinPath_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("joined");
+    QTest::newRow("plain folder") << QStringLiteral("/home/u/.local/share/daduvov")
+                                  << QStringLiteral("/home/u/.local/share/daduvov/ZIZARU.INI");
+    QTest::newRow("folder ending in /")
+        << QStringLiteral("/home/u/data/") << QStringLiteral("/home/u/data/ZIZARU.INI");
+    QTest::newRow("root") << QStringLiteral("/") << QStringLiteral("/ZIZARU.INI");
+}
+
+void TestPlatform::joinPath() {
+    QFETCH(QString, folder);
+    QFETCH(QString, joined);
+    QCOMPARE(platform::joinPath(folder, QStringLiteral("ZIZARU.INI")), joined);
+}
+
+void TestPlatform::nameFilters_data() {
+    QTest::addColumn<QString>("oldFilter");
+    QTest::addColumn<QStringList>("filters");
+    QTest::newRow("schedule files")
+        << QStringLiteral("スケジュールファイル(*.SDB)|*.sdb|すべてのファイル|*.*")
+        << QStringList{QStringLiteral("スケジュールファイル(*.SDB) (*.[sS][dD][bB])"),
+                       QStringLiteral("すべてのファイル (*)")};
+    QTest::newRow("alarm sound") << QStringLiteral("WAVEﾌｧｲﾙ(*.WAV)|*.WAV")
+                                 << QStringList{QStringLiteral("WAVEﾌｧｲﾙ(*.WAV) (*.[wW][aA][vV])")};
+}
+
+void TestPlatform::nameFilters() {
+    QFETCH(QString, oldFilter);
+    QFETCH(QStringList, filters);
+    QCOMPARE(platform::qtNameFilters(oldFilter), filters);
+}
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "tst_platform.moc"

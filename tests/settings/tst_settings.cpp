@@ -1,0 +1,768 @@
+// The Settings record, reading and writing the Settings file, and the three ways the Schedule
+// file is chosen.
+
+#include "platform/Paths.h"
+#include "platform/Services.h"
+#include "settings/ConfigFile.h"
+#include "settings/ScheduleFileChoice.h"
+#include "settings/Settings.h"
+#include "store/ScheduleFile.h"
+#include "support/FakePlatform.h"
+#include "support/TestEnv.h"
+
+#include <QDir>
+#include <QtTest>
+#include <csignal>
+#include <functional>
+#include <limits>
+#include <sqlite3.h>
+#include <sys/resource.h>
+
+using settings::Settings;
+
+Q_DECLARE_METATYPE(settings::Settings)
+
+namespace settings {
+// A failed comparison prints the record as the lines it would be written as.
+char* toString(const Settings& s) {
+    return QTest::toString(configLines(s, 0, 0).join(QStringLiteral(" | ")));
+}
+} // namespace settings
+
+namespace {
+
+const QByteArray kBom("\xEF\xBB\xBF");
+
+Settings defaults() {
+    Settings s;
+    s.setColorDefaults();
+    return s;
+}
+
+Settings with(const std::function<void(Settings&)>& change) {
+    Settings s = defaults();
+    change(s);
+    return s;
+}
+
+// Stands in for the main window: records every call in order, and the record as it stood when
+// the missing-file flow was asked for.
+class RecordingHost : public settings::ConfigHost {
+  public:
+    explicit RecordingHost(Settings& s) : s_(s) {}
+
+    QStringList calls;
+    QList<Settings> atMissingFile;
+    std::optional<float> top, left;
+    std::function<void()> onFirstRun, onMissingFile;
+
+    void firstRunFlow() override {
+        calls << QStringLiteral("firstRun");
+        if (onFirstRun)
+            onFirstRun();
+    }
+    void missingFileFlow() override {
+        calls << QStringLiteral("missing:") + s_.START_FILE;
+        atMissingFile << s_;
+        if (onMissingFile)
+            onMissingFile();
+    }
+    void setMainTop(float twips) override {
+        calls << QStringLiteral("top:") + QString::number(twips);
+        top = twips;
+    }
+    void setMainLeft(float twips) override {
+        calls << QStringLiteral("left:") + QString::number(twips);
+        left = twips;
+    }
+
+  private:
+    Settings& s_;
+};
+
+QByteArray fileBytes(const QString& path) {
+    if (path.isEmpty())
+        return QByteArray();
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// "null", "text:..." or "number:..." for a GET_KEY / GET_VALUE result.
+QString describe(const QVariant& v) {
+    if (v.isNull())
+        return QStringLiteral("null");
+    if (v.typeId() == QMetaType::Double)
+        return QStringLiteral("number:") + QString::number(v.toDouble(), 'g', 17);
+    if (v.typeId() == QMetaType::QString)
+        return QStringLiteral("text:") + v.toString();
+    return QStringLiteral("other:") + QString::fromLatin1(v.typeName());
+}
+
+// The tables of a Schedule file, read straight through SQLite.
+QStringList tablesOf(const QString& path) {
+    QStringList tables;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", -1,
+                               &stmt, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(stmt) == SQLITE_ROW)
+                tables << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return tables;
+}
+
+bool hasBothTables(const QString& path) {
+    const QStringList tables = tablesOf(path);
+    return tables.contains(store::kDayTable) && tables.contains(store::kTodoTable);
+}
+
+// Each message shown, as "<icon>:<text>"; a failure message keeps only its first two lines
+// (the sentence and the path), the engine's explanation follows on further lines.
+QStringList shownMessages(const testsupport::FakePlatform& fake) {
+    QStringList out;
+    for (const testsupport::ShownMessage& m : fake.messages) {
+        QString icon;
+        switch (m.icon) {
+        case platform::Icon::None:
+            icon = QStringLiteral("none");
+            break;
+        case platform::Icon::Information:
+            icon = QStringLiteral("information");
+            break;
+        case platform::Icon::Exclamation:
+            icon = QStringLiteral("exclamation");
+            break;
+        case platform::Icon::Question:
+            icon = QStringLiteral("question");
+            break;
+        case platform::Icon::Critical:
+            icon = QStringLiteral("critical");
+            break;
+        }
+        QString text = m.text;
+        if (m.icon == platform::Icon::Exclamation) {
+            const QStringList lines = text.split(QLatin1Char('\n'));
+            text = lines.mid(0, 2).join(QLatin1Char('\n'));
+            if (lines.size() < 3 || lines[2].isEmpty())
+                text += QStringLiteral(" [no reason given]");
+        }
+        if (m.caption != platform::kAppTitle || m.buttons != platform::Buttons::Ok)
+            text += QStringLiteral(" [wrong caption or buttons]");
+        out << icon + QLatin1Char(':') + text;
+    }
+    return out;
+}
+
+const QString kCreateFailed = QStringLiteral("exclamation:スケジュールファイルを作成できませんでした\n");
+
+} // namespace
+
+class TestSettings : public QObject {
+    Q_OBJECT
+
+  private slots:
+    // the record
+    void itemLabel();
+
+    // reading
+    void getKeyAndValue_data();
+    void getKeyAndValue();
+    void readFields_data();
+    void readFields();
+    void missingScheduleFileFlowRunsMidway();
+    void noSettingsFile_data();
+    void noSettingsFile();
+
+    // writing
+    void singleToText_data();
+    void singleToText();
+    void roundTrip_data();
+    void roundTrip();
+    void codePage_data();
+    void codePage();
+    void firstRunWritesExactBytes();
+    void saveReplacesFileWhole();
+    void saveFailure_data();
+    void saveFailure();
+
+    // choosing the Schedule file
+    void startUpFlows_data();
+    void startUpFlows();
+    void openScheduleCommand_data();
+    void openScheduleCommand();
+};
+
+void TestSettings::itemLabel() {
+    Settings s;
+    s.KOUMOKU2 = QStringLiteral("仕事");
+    QCOMPARE(settings::itemLabel(s, 1), QStringLiteral("項目1"));
+    QCOMPARE(settings::itemLabel(s, 2), QStringLiteral("仕事"));
+    QCOMPARE(settings::itemLabel(s, 4), QStringLiteral("項目4"));
+    s.crl(5) = 42;
+    QCOMPARE(s.CRL5, 42);
+    QCOMPARE(defaults().CRL0, qint32(0x80000012u));
+    QCOMPARE(defaults().kareCRL, 0x80FFFF);
+}
+
+void TestSettings::getKeyAndValue_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    const auto row = [](const char* name, const char* field, const char* key, const char* value) {
+        QTest::newRow(name) << field << key << value;
+    };
+    row("plain", "KOUMOKU1=会議", "text:KOUMOKU1", "text:会議");
+    row("split at the first =", "a=b=c", "text:a", "text:b=c");
+    row("no =", "hello", "null", "null");
+    row("empty key", "=x", "text:", "text:x");
+    row("empty value", "x=", "text:x", "text:");
+    row("leading zeros", "007=007", "number:7", "number:7");
+    row("sign and blanks", "k= +12 ", "text:k", "number:12");
+    row("negative", "k=-2147483630", "text:k", "number:-2147483630");
+    row("fraction", "k=1234.5", "text:k", "number:1234.5");
+    row("trailing point", "k=5.", "text:k", "number:5");
+    row("leading point", "k=.5", "text:k", "number:0.5");
+    row("exponent", "k=1E-2", "text:k", "number:0.01");
+    row("exponent without digits", "k=1e", "text:k", "text:1e");
+    row("point alone", "k=.", "text:k", "text:.");
+    row("sign alone", "k=-", "text:k", "text:-");
+    row("two numbers", "k=1 2", "text:k", "text:1 2");
+    row("two points", "k=1.2.3", "text:k", "text:1.2.3");
+    row("hexadecimal", "k=&H80000012", "text:k", "text:&H80000012");
+    row("full-width digits", "k=１２", "text:k", "text:１２");
+    row("infinity word", "k=inf", "text:k", "text:inf");
+    row("beyond a double", "k=1e400", "text:k", "text:1e400");
+    row("blanks only", "k=  ", "text:k", "text:  ");
+}
+
+void TestSettings::getKeyAndValue() {
+    QFETCH(QString, field);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QCOMPARE(describe(settings::GET_KEY(field)), key);
+    QCOMPARE(describe(settings::GET_VALUE(field)), value);
+}
+
+// Each row reads a text into the default record; `changed` lists the lines, as the writer puts
+// them, that differ from the defaults afterwards.
+void TestSettings::readFields_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("changed");
+    QTest::addColumn<QStringList>("hostCalls");
+    const auto row = [](const char* name, const QString& text, const QStringList& changed,
+                        const QStringList& hostCalls = {}) {
+        QTest::newRow(name) << text << changed << hostCalls;
+    };
+    const QString existing = QCoreApplication::applicationFilePath();
+
+    row("comma cuts the value", "KOUMOKU1=会議,打合せ\r\nKOUMOKU2=b\r\n", {"KOUMOKU1=会議", "KOUMOKU2=b"});
+    row("text after a comma read as a field", "KOUMOKU1=x,KOUMOKU3=y,\r\n", {"KOUMOKU1=x", "KOUMOKU3=y"});
+    row("value holding =", "KOUMOKU2=a=b=c\r\n", {"KOUMOKU2=a=b=c"});
+    row("numbers in text fields", "KOUMOKU1=007\r\nKOUMOKU2= 1.50 \r\nKOUMOKU3=1e3\r\nKOUMOKU4=12abc",
+        {"KOUMOKU1=7", "KOUMOKU2=1.5", "KOUMOKU3=1000", "KOUMOKU4=12abc"});
+    row("empty value empties a label", "KOUMOKU1=a\r\nKOUMOKU1=\r\n", {});
+    row("booleans true", "START_MIN=1\r\nSTART_OUT=True\r\nKARE_ON=-1\r\nToDo_ON=true\r\n",
+        {"START_MIN=True", "START_OUT=True", "KARE_ON=True", "ToDo_ON=True"});
+    row("booleans false, last occurrence wins",
+        "START_MIN=True\r\nSTART_OUT=1\r\nKARE_ON=True\r\nToDo_ON=True\r\n"
+        "START_MIN=0\r\nSTART_OUT=False\r\nKARE_ON=FALSE\r\nToDo_ON=0.0\r\n",
+        {});
+    row("colours",
+        "CRL0=255\r\nCRL1=-2147483648\r\nCRL2=2147483647\r\nCRL3=-2147483630\r\nCRL4=0\r\nCRL5=6.5e4\r\n"
+        "kareCRL=-1\r\n",
+        {"CRL0=255", "CRL1=-2147483648", "CRL2=2147483647", "CRL4=0", "CRL5=65000", "kareCRL=-1"});
+    row("ToDo geometry, halves to even", "ToDo_WID=2.5\r\nToDo_HEI=3.5\r\nToDo_Top=-2.5\r\nToDo_Left=1e3\r\n",
+        {"ToDo_WID=2", "ToDo_HEI=4", "ToDo_Top=-2", "ToDo_Left=1000"});
+    row("16-bit limits", "ToDo_WID=32767\r\nToDo_HEI=-32768\r\n", {"ToDo_WID=32767", "ToDo_HEI=-32768"});
+    row("values that do not convert keep the defaults",
+        "START_MIN=yes\r\nKARE_ON=\r\nCRL0=red\r\nCRL1=2147483648\r\nkareCRL=4294967296\r\nCRL2=\r\n"
+        "ToDo_WID=32768\r\nToDo_HEI=-32769\r\nToDo_Top=abc\r\nToDo_Left=1e10\r\nTOP=high\r\nLEFT=1e39\r\n",
+        {});
+    row("keys in another order, some missing", "ToDo_Left=5\r\nKARE_ON=True\r\nKOUMOKU2=x\r\n",
+        {"ToDo_Left=5", "KARE_ON=True", "KOUMOKU2=x"});
+    row("section lines anywhere", "KOUMOKU1=a\r\n[Daduvov]\r\nKOUMOKU2=b\r\n[KOUMOKU3=c]\r\n",
+        {"KOUMOKU1=a", "KOUMOKU2=b"});
+    row("keys are exact",
+        "koumoku1=x\r\nKARECRL=1\r\nToDo_top=5\r\n START_MIN=True\r\nKOUMOKU1 =y\r\n1=x\r\n"
+        "INI_FILE=/elsewhere/ZIZARU.INI\r\n",
+        {});
+    row("empty lines and lines without =", "\r\n\r\nhello\r\nKOUMOKU1=a\r\n,,\r\n", {"KOUMOKU1=a"});
+    row("lone LF and CR end lines too", "KOUMOKU1=a\nKOUMOKU2=b\rKOUMOKU3=c",
+        {"KOUMOKU1=a", "KOUMOKU2=b", "KOUMOKU3=c"});
+    row("position goes to the main window", "TOP=1440\r\nLEFT=1234.5\r\nTOP=-15\r\n", {},
+        {"top:1440", "left:1234.5", "top:-15"});
+    row("alarm sound", "ALM_FILE=/snd/ベル.wav\r\n", {"ALM_FILE=/snd/ベル.wav"});
+    row("existing schedule file", "START_FILE=" + existing + "\r\n", {"START_FILE=" + existing});
+    row("schedule path cut at a comma", "START_FILE=/nonexistent/a,b.sdb\r\n", {"START_FILE=/nonexistent/a"},
+        {"missing:/nonexistent/a"});
+    row("empty schedule path", "START_FILE=\r\n", {}, {"missing:"});
+}
+
+void TestSettings::readFields() {
+    QFETCH(QString, text);
+    QFETCH(QStringList, changed);
+    QFETCH(QStringList, hostCalls);
+    QStringList expected = settings::configLines(defaults(), 0, 0);
+    for (const QString& line : changed) {
+        const QString key = line.left(line.indexOf(QLatin1Char('=')) + 1);
+        for (QString& e : expected)
+            if (e.startsWith(key))
+                e = line;
+    }
+    Settings s = defaults();
+    RecordingHost host(s);
+    settings::applyConfigText(s, text, host);
+    QCOMPARE(settings::configLines(s, 0, 0), expected);
+    QCOMPARE(host.calls, hostCalls);
+}
+
+// A START_FILE that names no file runs the missing-file flow at once, with the fields read so
+// far; what the flow chooses stays unless a later START_FILE line replaces it, and reading
+// goes on. Each occurrence is checked.
+void TestSettings::missingScheduleFileFlowRunsMidway() {
+    testsupport::TestEnv env;
+    const QString folder = env.programFolder();
+    const QString gone = env.path(QStringLiteral("gone.sdb"));
+    const QString chosen = env.path(QStringLiteral("chosen.sdb"));
+    const QString existing = env.path(QStringLiteral("existing.sdb"));
+    QVERIFY(writeBytes(existing, "x"));
+    QVERIFY(writeBytes(platform::joinPath(folder, settings::kSettingsFileName),
+                       ("KOUMOKU1=前\r\nSTART_FILE=" + gone + "\r\nKOUMOKU2=後\r\nSTART_FILE=" + existing +
+                        "\r\nSTART_FILE=" + gone + "\r\nCRL0=255\r\n")
+                           .toUtf8()
+                           .prepend(kBom)));
+
+    Settings s = defaults();
+    RecordingHost host(s);
+    host.onMissingFile = [&] { s.START_FILE = chosen; };
+    settings::LOAD_CONFIG(s, folder, host);
+
+    QCOMPARE(host.calls, (QStringList{"missing:" + gone, "missing:" + gone}));
+    QCOMPARE(host.atMissingFile.size(), qsizetype(2));
+    const Settings& first = host.atMissingFile[0];
+    QCOMPARE(first.KOUMOKU1, QStringLiteral("前"));
+    QCOMPARE(first.KOUMOKU2, QString());
+    QCOMPARE(first.INI_FILE, platform::joinPath(folder, settings::kSettingsFileName));
+    QCOMPARE(host.atMissingFile[1].KOUMOKU2, QStringLiteral("後"));
+    QCOMPARE(host.atMissingFile[1].CRL0, settings::kButtonTextColor);
+    QCOMPARE(s.START_FILE, chosen);
+    QCOMPARE(s.CRL0, 255);
+}
+
+void TestSettings::noSettingsFile_data() {
+    QTest::addColumn<bool>("trailingSlash");
+    QTest::newRow("folder") << false;
+    QTest::newRow("folder ending in /") << true;
+}
+
+// Without a Settings file only the two paths are set and the first-run flow runs; a folder
+// ending in "/" gets no doubled separator.
+void TestSettings::noSettingsFile() {
+    QFETCH(bool, trailingSlash);
+    testsupport::TestEnv env;
+    const QString folder = env.programFolder();
+    Settings s = defaults();
+    RecordingHost host(s);
+    settings::LOAD_CONFIG(s, trailingSlash ? folder + QLatin1Char('/') : folder, host);
+    QCOMPARE(host.calls, QStringList{QStringLiteral("firstRun")});
+    QCOMPARE(s, with([&](Settings& e) {
+                 e.INI_FILE = folder + QStringLiteral("/ZIZARU.INI");
+                 e.ALM_FILE = folder + QStringLiteral("/daduvov.WAV");
+             }));
+}
+
+void TestSettings::singleToText_data() {
+    QTest::addColumn<float>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("whole") << 1440.0f << "1440";
+    QTest::newRow("half") << 1234.5f << "1234.5";
+    QTest::newRow("shortest tenth") << 0.1f << "0.1";
+    QTest::newRow("negative") << -15.0f << "-15";
+    QTest::newRow("zero") << 0.0f << "0";
+    QTest::newRow("negative zero") << -0.0f << "0";
+    QTest::newRow("large") << 1e10f << "10000000000";
+}
+
+void TestSettings::singleToText() {
+    QFETCH(float, value);
+    QFETCH(QString, text);
+    QCOMPARE(settings::singleToText(value), text);
+}
+
+void TestSettings::roundTrip_data() {
+    QTest::addColumn<Settings>("written");
+    QTest::addColumn<float>("top");
+    QTest::addColumn<float>("left");
+
+    QTest::newRow("every field changed") << with([](Settings& s) {
+        s.KOUMOKU1 = QStringLiteral("仕事");
+        s.KOUMOKU2 = QStringLiteral("ﾌﾟﾗｲﾍﾞｰﾄ");
+        s.KOUMOKU3 = QStringLiteral("C:\\予定\\表");
+        s.KOUMOKU4 = QStringLiteral("a=b");
+        s.START_MIN = true;
+        s.START_OUT = true;
+        for (int level = 0; level <= 5; ++level)
+            s.crl(level) = 0x000010 * level + 0x0000FF;
+        s.KARE_ON = true;
+        s.kareCRL = 0xC0C0C0;
+        s.ALM_FILE = QStringLiteral("/音/ベル.wav");
+        s.ToDo_ON = true;
+        s.ToDo_WID = 4800;
+        s.ToDo_HEI = 3600;
+        s.ToDo_Top = 1200;
+        s.ToDo_Left = 9000;
+    }) << 1440.0f << 1234.5f;
+    QTest::newRow("limits") << with([](Settings& s) {
+        s.CRL0 = std::numeric_limits<qint32>::min();
+        s.CRL5 = std::numeric_limits<qint32>::max();
+        s.kareCRL = -1;
+        s.ToDo_WID = std::numeric_limits<qint16>::max();
+        s.ToDo_HEI = std::numeric_limits<qint16>::min();
+        s.ToDo_Top = std::numeric_limits<qint32>::min();
+        s.ToDo_Left = -32000;
+    }) << -0.25f << 16777215.0f;
+}
+
+void TestSettings::roundTrip() {
+    QFETCH(Settings, written);
+    QFETCH(float, top);
+    QFETCH(float, left);
+    testsupport::TestEnv env;
+    const QString folder = env.programFolder();
+    written.START_FILE = env.path(QStringLiteral("予定表.sdb"));
+    QVERIFY(writeBytes(written.START_FILE, "x"));
+    written.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
+    const auto failure = settings::SAVE_CONFIG(written, top, left);
+    QVERIFY2(!failure, qPrintable(failure.value_or(QString())));
+
+    Settings read = defaults();
+    RecordingHost host(read);
+    settings::LOAD_CONFIG(read, folder, host);
+    QCOMPARE(read, written);
+    QCOMPARE(host.calls.size(), qsizetype(2));
+    QCOMPARE(host.top.value_or(-1), top);
+    QCOMPARE(host.left.value_or(-1), left);
+}
+
+void TestSettings::codePage_data() {
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("readBack");
+    QTest::newRow("5C trail byte") << "予定" << QByteArray("\r\nKOUMOKU1=\x97\x5C\x92\xE8\r\n") << "予定";
+    QTest::newRow("half-width katakana")
+        << "ﾚﾍﾞﾙ" << QByteArray("\r\nKOUMOKU1=\xDA\xCD\xDE\xD9\r\n") << "ﾚﾍﾞﾙ";
+    QTest::newRow("backslash") << "a\\b" << QByteArray("\r\nKOUMOKU1=a\\b\r\n") << "a\\b";
+    QTest::newRow("wave dash") << "9〜5"
+                               << QByteArray("\r\nKOUMOKU1=9\x81\x60"
+                                             "5\r\n")
+                               << "9～5";
+    QTest::newRow("emoji: whole file in UTF-8")
+        << "予定😀" << QByteArray("\r\nKOUMOKU1=") + QStringLiteral("予定😀").toUtf8() + "\r\n"
+        << "予定😀";
+}
+
+// Labels are written in code page 932 (a "予" ends in the byte of "\", which must not split
+// anything); a label that code page 932 cannot hold turns the whole file into UTF-8 with a BOM.
+void TestSettings::codePage() {
+    QFETCH(QString, label);
+    QFETCH(QByteArray, line);
+    QFETCH(QString, readBack);
+    testsupport::TestEnv env;
+    const QString folder = env.programFolder();
+    Settings s = defaults();
+    s.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
+    s.KOUMOKU1 = label;
+    s.KOUMOKU2 = QStringLiteral("表");
+    QVERIFY(!settings::SAVE_CONFIG(s, 0, 0));
+
+    const QByteArray bytes = fileBytes(s.INI_FILE);
+    QVERIFY2(bytes.contains(line), bytes.constData());
+    QCOMPARE(bytes.startsWith(kBom), readBack.contains(QStringLiteral("😀")));
+
+    Settings read = defaults();
+    RecordingHost host(read);
+    settings::LOAD_CONFIG(read, folder, host);
+    QCOMPARE(read.KOUMOKU1, readBack);
+    QCOMPARE(read.KOUMOKU2, QStringLiteral("表"));
+}
+
+// A first run in which the user cancels the dialog and changes nothing writes exactly this.
+void TestSettings::firstRunWritesExactBytes() {
+    testsupport::TestEnv env;
+    testsupport::FakePlatform fake;
+    fake.install();
+    const QString folder = env.programFolder();
+    Settings s = defaults();
+    RecordingHost host(s);
+    host.onFirstRun = [&] { settings::firstRunFlow(s, folder); };
+    settings::LOAD_CONFIG(s, folder, host);
+    QVERIFY(!settings::SAVE_CONFIG(s, 1440, 2880));
+
+    const QByteArray f = folder.toUtf8();
+    const QByteArray expected = "[Daduvov]\r\n"
+                                "[CONFIG FILE]\r\n"
+                                "START_FILE=" +
+                                f +
+                                "/DEFAULT.SDB\r\n"
+                                "INI_FILE=" +
+                                f +
+                                "/ZIZARU.INI\r\n"
+                                "KOUMOKU1=\r\n"
+                                "KOUMOKU2=\r\n"
+                                "KOUMOKU3=\r\n"
+                                "KOUMOKU4=\r\n"
+                                "START_MIN=False\r\n"
+                                "START_OUT=False\r\n"
+                                "CRL0=-2147483630\r\n"
+                                "CRL1=-2147483630\r\n"
+                                "CRL2=-2147483630\r\n"
+                                "CRL3=-2147483630\r\n"
+                                "CRL4=-2147483630\r\n"
+                                "CRL5=-2147483630\r\n"
+                                "KARE_ON=False\r\n"
+                                "kareCRL=8454143\r\n"
+                                "ALM_FILE=" +
+                                f +
+                                "/daduvov.WAV\r\n"
+                                "TOP=1440\r\n"
+                                "LEFT=2880\r\n"
+                                "ToDo_ON=False\r\n"
+                                "ToDo_WID=0\r\n"
+                                "ToDo_HEI=0\r\n"
+                                "ToDo_Top=0\r\n"
+                                "ToDo_Left=0\r\n";
+    QCOMPARE(fileBytes(s.INI_FILE), expected);
+    QVERIFY(hasBothTables(platform::joinPath(folder, QStringLiteral("DEFAULT.SDB"))));
+}
+
+void TestSettings::saveReplacesFileWhole() {
+    testsupport::TestEnv env;
+    const QString folder = env.programFolder();
+    Settings s = defaults();
+    s.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
+    QVERIFY(writeBytes(s.INI_FILE, QByteArray(4000, 'x')));
+    QVERIFY(!settings::SAVE_CONFIG(s, 0, 0));
+    const QByteArray bytes = fileBytes(s.INI_FILE);
+    QVERIFY(bytes.startsWith("[Daduvov]\r\n"));
+    QVERIFY(bytes.endsWith("ToDo_Left=0\r\n"));
+    QCOMPARE(bytes.count("\r\n"), qsizetype(26));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{settings::kSettingsFileName});
+}
+
+void TestSettings::saveFailure_data() {
+    QTest::addColumn<QString>("situation");
+    QTest::newRow("folder missing") << "folder missing";
+    QTest::newRow("directory at the path") << "directory";
+    QTest::newRow("disk full") << "disk full";
+}
+
+// A write that fails says why, and whatever was at the path before is left as it was. (Tests
+// run as root, so a read-only folder would not stop the write.)
+void TestSettings::saveFailure() {
+    QFETCH(QString, situation);
+    testsupport::TestEnv env;
+    const QString folder = env.programFolder();
+    Settings s = defaults();
+    const QByteArray previous("[Daduvov]\r\nKOUMOKU1=previous\r\n");
+    std::optional<QString> failure;
+
+    if (situation == QLatin1String("folder missing")) {
+        s.INI_FILE = env.path(QStringLiteral("missing/ZIZARU.INI"));
+        failure = settings::SAVE_CONFIG(s, 0, 0);
+        QVERIFY(!QFileInfo::exists(s.INI_FILE));
+    } else if (situation == QLatin1String("directory")) {
+        s.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
+        QVERIFY(QDir(folder).mkdir(settings::kSettingsFileName));
+        QVERIFY(writeBytes(platform::joinPath(s.INI_FILE, QStringLiteral("inside")), previous));
+        failure = settings::SAVE_CONFIG(s, 0, 0);
+        QVERIFY(QFileInfo(s.INI_FILE).isDir());
+        QCOMPARE(fileBytes(platform::joinPath(s.INI_FILE, QStringLiteral("inside"))), previous);
+    } else {
+        // A file-size limit makes the write fail part way, as a full disk would.
+        s.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
+        QVERIFY(writeBytes(s.INI_FILE, previous));
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = 64;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        failure = settings::SAVE_CONFIG(s, 0, 0);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QEXPECT_FAIL(
+            "disk full",
+            "platform::writeTextFile commits QSaveFile after a failed flush; the truncated file replaces "
+            "the previous one",
+            Abort);
+        QCOMPARE(fileBytes(s.INI_FILE), previous);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{settings::kSettingsFileName});
+    }
+    QVERIFY(failure.has_value());
+    QVERIFY(!failure->isEmpty());
+}
+
+void TestSettings::startUpFlows_data() {
+    QTest::addColumn<bool>("missingFile");     // false: first run
+    QTest::addColumn<QString>("answer");       // "", "existing", "new", "no folder"
+    QTest::addColumn<QString>("defaultFile");  // "absent", "present", "directory"
+    QTest::addColumn<QStringList>("messages"); // after the opening one; {answer}, {default} stand for paths
+    QTest::addColumn<QString>("startFile");    // "{answer}", "{default}" or ""
+
+    const QString reuse = QStringLiteral("none:既存のスケジュールファイルを再設定します");
+    const QString instead = QStringLiteral("information:代わりに{default}を使用します");
+    for (const bool missing : {false, true}) {
+        const char* flow = missing ? "missing file: " : "first run: ";
+        auto row = [&](const char* name) -> QTestData& {
+            return QTest::newRow(qPrintable(flow + QString::fromLatin1(name)));
+        };
+        row("cancel creates the default") << missing << ""
+                                          << "absent" << QStringList() << "{default}";
+        row("cancel reuses the default") << missing << ""
+                                         << "present" << QStringList{reuse} << "{default}";
+        row("existing file used as it is") << missing << "existing"
+                                           << "absent" << QStringList{reuse} << "{answer}";
+        row("new name created") << missing << "new"
+                                << "absent" << QStringList() << "{answer}";
+        row("failed creation falls back to a new default")
+            << missing << "no folder"
+            << "absent" << QStringList{kCreateFailed + "{answer}", instead} << "{default}";
+        row("failed creation falls back to the existing default")
+            << missing << "no folder"
+            << "present" << QStringList{kCreateFailed + "{answer}", instead} << "{default}";
+        row("failed creation, default impossible too")
+            << missing << "no folder"
+            << "directory" << QStringList{kCreateFailed + "{answer}", kCreateFailed + "{default}"} << "";
+        row("cancel, default impossible") << missing << ""
+                                          << "directory" << QStringList{kCreateFailed + "{default}"} << "";
+    }
+}
+
+void TestSettings::startUpFlows() {
+    QFETCH(bool, missingFile);
+    QFETCH(QString, answer);
+    QFETCH(QString, defaultFile);
+    QFETCH(QStringList, messages);
+    QFETCH(QString, startFile);
+
+    testsupport::TestEnv env;
+    testsupport::FakePlatform fake;
+    fake.install();
+    const QString folder = env.programFolder();
+    const QString defaultPath = platform::joinPath(folder, QStringLiteral("DEFAULT.SDB"));
+    if (defaultFile == QLatin1String("present"))
+        QVERIFY(!store::createScheduleFile(defaultPath));
+    else if (defaultFile == QLatin1String("directory"))
+        QVERIFY(QDir(folder).mkdir(QStringLiteral("DEFAULT.SDB")));
+    const QByteArray defaultBefore = fileBytes(defaultPath);
+
+    QString answerPath;
+    if (answer == QLatin1String("existing"))
+        answerPath = env.makeScheduleFile(QStringLiteral("old.sdb"));
+    else if (answer == QLatin1String("new"))
+        answerPath = env.path(QStringLiteral("新しい.sdb"));
+    else if (answer == QLatin1String("no folder"))
+        answerPath = env.path(QStringLiteral("no folder/new.sdb"));
+    const QByteArray answerBefore = fileBytes(answerPath);
+    fake.filePaths.enqueue(answerPath);
+
+    Settings s = defaults();
+    s.START_FILE = missingFile ? env.path(QStringLiteral("gone.sdb")) : QString();
+    if (missingFile)
+        settings::missingFileFlow(s, folder);
+    else
+        settings::firstRunFlow(s, folder);
+
+    const auto paths = [&](QString text) {
+        return text.replace(QStringLiteral("{answer}"), answerPath)
+            .replace(QStringLiteral("{default}"), defaultPath);
+    };
+    QStringList expected{missingFile ? QStringLiteral("none:環境に変化があったので再構築します")
+                                     : QStringLiteral("none:最初にスケジュールファイルを作成してください")};
+    for (const QString& m : messages)
+        expected << paths(m);
+    QCOMPARE(shownMessages(fake), expected);
+    QCOMPARE(fake.fileFilters, QStringList{settings::kScheduleFilter});
+    QCOMPARE(s.START_FILE, paths(startFile));
+    if (!s.START_FILE.isEmpty())
+        QVERIFY(hasBothTables(s.START_FILE));
+    // A file that already existed is never rewritten.
+    if (answer == QLatin1String("existing"))
+        QCOMPARE(fileBytes(answerPath), answerBefore);
+    if (defaultFile == QLatin1String("present"))
+        QCOMPARE(fileBytes(defaultPath), defaultBefore);
+}
+
+void TestSettings::openScheduleCommand_data() {
+    QTest::addColumn<QString>("answer");      // "", "existing", "new", "no folder"
+    QTest::addColumn<bool>("defaultPresent"); // DEFAULT.SDB exists beforehand
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QString>("startFile"); // "{answer}", "{default}" or "{previous}"
+
+    const QString create = QStringLiteral("none:新規に{answer}を作成します");
+    QTest::newRow("cancel creates the default")
+        << "" << false << QStringList{QStringLiteral("none:新規に{default}を作成します")} << "{default}";
+    QTest::newRow("cancel switches to the existing default") << "" << true << QStringList() << "{default}";
+    QTest::newRow("existing file, no message") << "existing" << false << QStringList() << "{answer}";
+    QTest::newRow("new name created") << "new" << false << QStringList{create} << "{answer}";
+    QTest::newRow("failed creation keeps the previous file")
+        << "no folder" << false << QStringList{create, kCreateFailed + "{answer}"} << "{previous}";
+}
+
+void TestSettings::openScheduleCommand() {
+    QFETCH(QString, answer);
+    QFETCH(bool, defaultPresent);
+    QFETCH(QStringList, messages);
+    QFETCH(QString, startFile);
+
+    testsupport::TestEnv env;
+    testsupport::FakePlatform fake;
+    fake.install();
+    const QString folder = env.programFolder();
+    const QString defaultPath = platform::joinPath(folder, QStringLiteral("DEFAULT.SDB"));
+    if (defaultPresent)
+        QVERIFY(!store::createScheduleFile(defaultPath));
+    const QString previous = env.makeScheduleFile(QStringLiteral("previous.sdb"));
+
+    QString answerPath;
+    if (answer == QLatin1String("existing"))
+        answerPath = env.makeScheduleFile(QStringLiteral("other.sdb"));
+    else if (answer == QLatin1String("new"))
+        answerPath = env.path(QStringLiteral("新しい.sdb"));
+    else if (answer == QLatin1String("no folder"))
+        answerPath = env.path(QStringLiteral("no folder/new.sdb"));
+    const QByteArray answerBefore = fileBytes(answerPath);
+    fake.filePaths.enqueue(answerPath);
+
+    Settings s = defaults();
+    s.START_FILE = previous;
+    settings::openScheduleCommand(s, folder);
+
+    const auto paths = [&](QString text) {
+        return text.replace(QStringLiteral("{answer}"), answerPath)
+            .replace(QStringLiteral("{default}"), defaultPath)
+            .replace(QStringLiteral("{previous}"), previous);
+    };
+    QStringList expected;
+    for (const QString& m : messages)
+        expected << paths(m);
+    QCOMPARE(shownMessages(fake), expected);
+    QCOMPARE(fake.fileFilters, QStringList{settings::kScheduleFilter});
+    QCOMPARE(s.START_FILE, paths(startFile));
+    QVERIFY(hasBothTables(s.START_FILE));
+    if (answer == QLatin1String("existing"))
+        QCOMPARE(fileBytes(answerPath), answerBefore);
+}
+
+QTEST_GUILESS_MAIN(TestSettings)
+#include "tst_settings.moc"
