@@ -81,7 +81,9 @@ std::optional<QString> writeTextFile(const QString& path, const QStringList& lin
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
     const QByteArray bytes = encodeText(text);
-    if (file.write(bytes) != bytes.size()) {
+    // Flush before committing: a buffered write that fails only when the buffer empties (a full
+    // disk) must not replace the good file with a cut-off one.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return reason;

@@ -4,7 +4,6 @@
 
 #include "platform/Services.h"
 
-#include <QColor>
 #include <QDateTime>
 #include <QList>
 #include <QQueue>
