@@ -4,6 +4,7 @@
 #define QTEST_QPA_MOUSE_HANDLING
 #include "app/MainWindow.h"
 #include "calendar/CalendarPanel.h"
+#include "calendar/MonthGrid.h"
 #include "controls/Fonts.h"
 #include "controls/SpinButton.h"
 #include "platform/Colors.h"
@@ -345,12 +346,13 @@ class TestCalendarWindow : public QObject {
         auto w = start();
         w->menuAction(QStringLiteral("ver"))->trigger();
         QVERIFY(!w->isEnabled());
-        QWidget* ver = w->findChild<QWidget*>(QStringLiteral("VerWindow"));
+        QPointer<QWidget> ver = w->findChild<QWidget*>(QStringLiteral("VerWindow"));
         QVERIFY(ver);
         QCOMPARE(ver->windowTitle(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
         QCOMPARE(ver->findChild<QLabel*>(QStringLiteral("Label3"))->text(), QStringLiteral("Ver.1.0"));
         ver->close(); // the close box
         QVERIFY(w->isEnabled());
+        QTRY_VERIFY(!ver); // destroyed on close
         w->menuAction(QStringLiteral("ver"))->trigger();
         ver = w->findChild<QWidget*>(QStringLiteral("VerWindow"));
         QTRY_VERIFY(ver && ver->isVisible());
