@@ -7,20 +7,12 @@ namespace controls {
 
 namespace {
 
-QString firstPresent(const QStringList& families) {
-    const QStringList present = QFontDatabase::families();
-    for (const QString& f : families)
-        if (present.contains(f, Qt::CaseInsensitive))
-            return f;
-    return QString();
-}
-
+// Families may be listed under their localised names (IPA Pゴシック under a Japanese locale), so
+// the stand-ins are given by both names and Qt takes the first that exists.
 void substitute(const QString& name, const QStringList& candidates) {
     if (QFontDatabase::families().contains(name, Qt::CaseInsensitive))
         return; // the real face is installed
-    const QString found = firstPresent(candidates);
-    if (!found.isEmpty())
-        QFont::insertSubstitution(name, found);
+    QFont::insertSubstitutions(name, candidates);
 }
 
 QFont makeFont(const QString& family, double pointSize, bool bold, bool italic) {
@@ -34,10 +26,12 @@ QFont makeFont(const QString& family, double pointSize, bool bold, bool italic) 
 } // namespace
 
 void registerFontSubstitutions() {
-    substitute(kGothic, {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
-                         QStringLiteral("Noto Sans CJK JP"), QStringLiteral("DejaVu Sans")});
-    substitute(kMincho, {QStringLiteral("IPAPMincho"), QStringLiteral("IPAMincho"),
-                         QStringLiteral("Noto Serif CJK JP"), QStringLiteral("DejaVu Serif")});
+    substitute(kGothic,
+               {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"), QStringLiteral("IPAGothic"),
+                QStringLiteral("Noto Sans CJK JP"), QStringLiteral("DejaVu Sans")});
+    substitute(kMincho,
+               {QStringLiteral("IPAPMincho"), QStringLiteral("IPA P明朝"), QStringLiteral("IPAMincho"),
+                QStringLiteral("Noto Serif CJK JP"), QStringLiteral("DejaVu Serif")});
     substitute(kImpact, {QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("DejaVu Sans Condensed"),
                          QStringLiteral("DejaVu Sans")});
     substitute(kRockwell, {QStringLiteral("Nimbus Roman"), QStringLiteral("C059"),
