@@ -1,0 +1,195 @@
+#include "controls/DataGrid.h"
+
+#include "controls/Fonts.h"
+#include "platform/Services.h"
+
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPointer>
+#include <QStyledItemDelegate>
+
+namespace controls {
+
+namespace {
+
+// The floating editor: a line edit over the cell, in the grid's font. It remembers the editor it
+// made, so that the grid can take its text before the recordset changes under it.
+class CellDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override {
+        auto* editor = new QLineEdit(parent);
+        editor->setObjectName(QStringLiteral("cellEditor"));
+        editor->setFrame(true);
+        editor_ = editor;
+        return editor;
+    }
+
+    QWidget* openEditor() const { return editor_.data(); }
+
+  private:
+    mutable QPointer<QWidget> editor_;
+};
+
+} // namespace
+
+DataGrid::DataGrid(store::DataControl& data, QWidget* parent)
+    : QTableView(parent), model_(new RecordsetModel(data, this)) {
+    setModel(model_);
+    setItemDelegate(new CellDelegate(this));
+
+    const QFont font = gothicFont(9);
+    setFont(font);
+    horizontalHeader()->setFont(font);
+    verticalHeader()->setFont(font);
+
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked |
+                    QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setWordWrap(false);
+    setSortingEnabled(false);
+
+    // Rows: one line of the grid font high, resizable by the user; the record selector is a
+    // narrow column of marks.
+    const QFontMetrics metrics(font);
+    QHeaderView* rows = verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Interactive);
+    rows->setMinimumSectionSize(metrics.height() / 2);
+    rows->setDefaultSectionSize(metrics.height() + 6);
+    rows->setDefaultAlignment(Qt::AlignCenter);
+    rows->setFixedWidth(metrics.height() + 6);
+
+    // Column headers: one line high.
+    QHeaderView* columns = horizontalHeader();
+    columns->setSectionResizeMode(QHeaderView::Interactive);
+    columns->setFixedHeight(metrics.height() + 8);
+    columns->setHighlightSections(false);
+    rows->setHighlightSections(false);
+}
+
+void DataGrid::setNewRowEnabled(bool enabled) {
+    model_->setNewRowEnabled(enabled);
+}
+
+void DataGrid::setColumnWidth(int pixels) {
+    columnWidth_ = pixels;
+    horizontalHeader()->setDefaultSectionSize(pixels);
+    applyColumnWidth();
+}
+
+void DataGrid::applyColumnWidth() {
+    if (columnWidth_ < 0)
+        return;
+    for (int c = 0; c < model_->columnCount(); ++c)
+        QTableView::setColumnWidth(c, columnWidth_);
+}
+
+void DataGrid::rebind() {
+    moving_ = true;
+    model_->reload();
+    moving_ = false;
+    applyColumnWidth();
+    showCurrentRecord();
+}
+
+void DataGrid::showCurrentRecord() {
+    const store::DataControl& data = dataControl();
+    moving_ = true;
+    if (data.hasCurrentRow() && model_->columnCount() > 0) {
+        const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+        const QModelIndex index = model_->index(data.absolutePosition(), column);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        scrollTo(index);
+    } else {
+        selectionModel()->clearCurrentIndex();
+        selectionModel()->clearSelection();
+    }
+    moving_ = false;
+    viewport()->update();
+    verticalHeader()->viewport()->update();
+}
+
+bool DataGrid::commitEdits() {
+    // An open editor first hands its text to the row.
+    if (QWidget* editor = static_cast<CellDelegate*>(itemDelegate())->openEditor()) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+    const store::Error error = model_->commitRow();
+    if (error) {
+        report(error);
+        return false;
+    }
+    return true;
+}
+
+void DataGrid::deleteCurrent() {
+    store::DataControl& data = dataControl();
+    if (QWidget* editor = static_cast<CellDelegate*>(itemDelegate())->openEditor())
+        closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    // Edits of another row than the current record are written first; those of the record
+    // itself go with it.
+    if (model_->hasPendingEdits() && model_->pendingRow() != data.absolutePosition())
+        commitEdits();
+    const int position = data.absolutePosition();
+    if (position < 0 || position >= data.recordCount())
+        return;
+    moving_ = true;
+    const store::Error error = model_->removeCurrent();
+    moving_ = false;
+    if (error)
+        report(error);
+    showCurrentRecord();
+}
+
+void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    // The base class hands an open editor's text to the row it leaves.
+    QTableView::currentChanged(current, previous);
+    if (moving_)
+        return;
+    const int from = previous.isValid() ? previous.row() : -1;
+    const int to = current.isValid() ? current.row() : -1;
+    if (from == to)
+        return;
+    if (model_->hasPendingEdits() && model_->pendingRow() == from) {
+        const store::Error error = model_->commitRow();
+        if (error)
+            report(error);
+    }
+    store::DataControl& data = dataControl();
+    const int before = data.hasCurrentRow() ? data.absolutePosition() : -1;
+    // The empty last row is no record: the data control then has no current record.
+    data.moveTo(to >= 0 && to < data.recordCount() ? to : -1);
+    model_->currentRecordChanged(before, data.hasCurrentRow() ? data.absolutePosition() : -1);
+}
+
+void DataGrid::keyPressEvent(QKeyEvent* event) {
+    // Down or Enter on a filled-in new row leaves it: the record is added and the cursor goes on
+    // to the next empty row.
+    const int newRow = model_->newRowIndex();
+    const bool leaves =
+        event->key() == Qt::Key_Down || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (leaves && state() != EditingState && newRow >= 0 && currentIndex().row() == newRow &&
+        model_->pendingRow() == newRow) {
+        const int column = currentIndex().column();
+        commitEdits();
+        moving_ = true;
+        setCurrentIndex(model_->index(model_->newRowIndex(), column));
+        moving_ = false;
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void DataGrid::report(const store::Error& error) {
+    platform::message(store::describe(error), platform::kAppTitle, platform::Icon::Exclamation);
+}
+
+} // namespace controls

@@ -1,0 +1,54 @@
+#pragma once
+// A data grid bound to a data control: one column per field of the record source, headed by the
+// field name, a record selector that marks the current record (▶) and a row being edited (✎), a
+// floating editor over the cell, and optionally an empty last row where typing adds a record.
+//
+// Edits of a row are written to the file when the user leaves the row (or when the window asks
+// for it before the recordset changes), not cell by cell. A value the engine refuses is reported
+// in a message box; the row then shows its stored values again. Rows cannot be deleted from the
+// grid itself.
+
+#include "controls/RecordsetModel.h"
+
+#include <QTableView>
+
+namespace controls {
+
+class DataGrid : public QTableView {
+    Q_OBJECT
+  public:
+    explicit DataGrid(store::DataControl& data, QWidget* parent = nullptr);
+
+    RecordsetModel* recordsetModel() const { return model_; }
+    store::DataControl& dataControl() const { return model_->dataControl(); }
+
+    void setNewRowEnabled(bool enabled);
+
+    // Shows the data control's recordset afresh, positioned on its current record. Call after
+    // every refresh of the data control.
+    void rebind();
+    // Writes a row with pending edits now (before a refresh, a delete or a close); a refusal is
+    // reported. Returns false when the engine refused the row.
+    bool commitEdits();
+    // Deletes the current record and makes the next one current; nothing without a current
+    // record. A failure is reported.
+    void deleteCurrent();
+
+    // Every column this wide (in pixels).
+    void setColumnWidth(int pixels);
+
+  protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void report(const store::Error& error);
+    void showCurrentRecord();
+    void applyColumnWidth();
+
+    RecordsetModel* model_;
+    int columnWidth_ = -1;
+    bool moving_ = false;
+};
+
+} // namespace controls

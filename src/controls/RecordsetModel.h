@@ -1,0 +1,77 @@
+#pragma once
+// An item model over the recordset of a data control: one column per field of the record source,
+// headed by the field name, one row per record, and optionally an empty last row for a new
+// record.
+//
+// Values are read from the data control when a view asks for them; the model copies nothing but
+// the record count, so a recordset of a million rows costs no more than one of ten. Edits collect
+// in one pending row and reach the file only through commitRow(), the whole row at once.
+
+#include "store/DataControl.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+
+namespace controls {
+
+class RecordsetModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    explicit RecordsetModel(store::DataControl& data, QObject* parent = nullptr);
+
+    store::DataControl& dataControl() const { return data_; }
+
+    // An empty last row where typing adds a record.
+    void setNewRowEnabled(bool enabled);
+    bool newRowEnabled() const { return newRow_; }
+    // The index of the empty last row, or -1 without one.
+    int newRowIndex() const { return newRow_ ? records_ : -1; }
+
+    // Takes the data control's recordset afresh (after a refresh or a close); pending edits are
+    // dropped.
+    void reload();
+
+    // The row that holds edits not yet written, or -1.
+    int pendingRow() const { return pendingRow_; }
+    bool hasPendingEdits() const { return pendingRow_ >= 0; }
+    // Writes the pending row: updateRow for a record, appendRow for the new row. On failure the
+    // edits are dropped and the row shows its stored values again. Without pending edits: success.
+    store::Error commitRow();
+    void discardPending();
+
+    // Deletes the data control's current record (after any pending edits of it are dropped) and
+    // moves on to the next one. Without a current record nothing happens.
+    store::Error removeCurrent();
+
+    // Tells the record selector that the current record moved.
+    void currentRecordChanged(int previousRow, int row);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // Record selector marks.
+    static inline const QString kCurrentMark = QStringLiteral("▶");
+    static inline const QString kEditingMark = QStringLiteral("✎");
+    static inline const QString kNewRowMark = QStringLiteral("*");
+
+  private:
+    // The text a stored value shows: numbers without a trailing ".0", null as empty.
+    static QString displayText(const QVariant& value);
+    QVariant storedText(int row, int column) const;
+    bool numericColumn(int column) const;
+    void rowChanged(int row);
+
+    store::DataControl& data_;
+    bool newRow_ = false;
+    int records_ = 0; // the record count the views know about
+    QStringList fields_;
+    int pendingRow_ = -1;
+    QHash<int, QString> pending_; // column → edited text
+    int removedRow_ = -1;         // while rows are being removed: the row already gone from the file
+};
+
+} // namespace controls

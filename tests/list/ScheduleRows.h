@@ -1,0 +1,62 @@
+#pragma once
+// Rows of a test Schedule file: written and read back through a data control of their own, so
+// that a test sees what really reached the file.
+
+#include "store/DataControl.h"
+#include "store/ScheduleFile.h"
+
+#include <QStringList>
+#include <QtTest>
+
+namespace testrows {
+
+struct DayRow {
+    QString date;
+    double slot;
+    QVariant level; // a double, or null
+    QString content;
+    QString alarm = QStringLiteral("False");
+    QString time = QStringLiteral("####");
+};
+
+inline void addDays(const QString& file, const QList<DayRow>& rows) {
+    store::DataControl data;
+    data.setDatabaseName(file);
+    data.setRecordSource(store::kDayTable);
+    QVERIFY(!data.refresh());
+    for (const DayRow& row : rows) {
+        const store::Error error =
+            data.appendRow({{QStringLiteral("年月日"), row.date},
+                            {QStringLiteral("項目番号"), row.slot},
+                            {QStringLiteral("レベル"),
+                             row.level.isValid() ? row.level : QVariant(QMetaType::fromType<double>())},
+                            {QStringLiteral("内容"), row.content},
+                            {QStringLiteral("アラーム"), row.alarm},
+                            {QStringLiteral("時刻"), row.time}});
+        QVERIFY2(!error, qPrintable(error.message));
+    }
+}
+
+inline void addTodos(const QString& file, const QStringList& texts) {
+    store::DataControl data;
+    data.setDatabaseName(file);
+    data.setRecordSource(store::kTodoTable);
+    QVERIFY(!data.refresh());
+    for (const QString& text : texts)
+        QVERIFY(!data.appendRow({{QStringLiteral("やるべき事"), text}}));
+}
+
+// One column of a query over the file, rows in the order the query gives them.
+inline QStringList column(const QString& file, const QString& query, int column) {
+    store::DataControl data;
+    data.setDatabaseName(file);
+    data.setRecordSource(query);
+    if (data.refresh())
+        return {QStringLiteral("<refresh failed>")};
+    QStringList values;
+    for (int row = 0; row < data.recordCount(); ++row)
+        values << data.value(row, column).toString();
+    return values;
+}
+
+} // namespace testrows

@@ -1,0 +1,347 @@
+// The data grid over a data control: the model under Qt's model tester, the record selector,
+// edits written when the row is left, refused values, the new row and deleting.
+
+#define QTEST_QPA_MOUSE_HANDLING
+#include "ScheduleRows.h"
+#include "controls/DataGrid.h"
+#include "controls/Fonts.h"
+#include "store/Error.h"
+#include "support/FakePlatform.h"
+#include "support/TestEnv.h"
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QtTest>
+
+using controls::DataGrid;
+using controls::RecordsetModel;
+using testrows::DayRow;
+
+namespace {
+
+const QString kDays = QStringLiteral("予定表");
+const QString kTodoQuery = QStringLiteral("SELECT やるべき事 FROM ToDoリスト;");
+
+QString content(const QString& file) {
+    return testrows::column(file, QStringLiteral("予定表"), 3).join(QLatin1Char('|'));
+}
+
+} // namespace
+
+class TestDataGrid : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void initTestCase() { controls::registerFontSubstitutions(); }
+    void init();
+    void cleanup();
+
+    void modelUnderTester();
+    void columnsAndValues();
+    void recordSelector();
+    void editWrittenWhenLeavingTheRow();
+    void refusedValue_data();
+    void refusedValue();
+    void newRowAddsRecord();
+    void deleteMovesToNextRecord();
+
+  private:
+    // Starts the floating editor on a cell and types `text` over its content.
+    QLineEdit* typeInto(DataGrid& grid, int row, int column, const QString& text);
+    void clickCell(DataGrid& grid, int row, int column);
+    QLineEdit* openEditor(DataGrid& grid);
+
+    std::unique_ptr<testsupport::TestEnv> env_;
+    std::unique_ptr<testsupport::FakePlatform> fake_;
+    QString file_;
+};
+
+void TestDataGrid::init() {
+    env_ = std::make_unique<testsupport::TestEnv>();
+    fake_ = std::make_unique<testsupport::FakePlatform>();
+    fake_->install();
+    file_ = env_->makeScheduleFile();
+    testrows::addDays(file_, {{QStringLiteral("2024/1/5"), 1, 3.0, QStringLiteral("会議")},
+                              {QStringLiteral("2024/2/1"), 2, QVariant(), QStringLiteral("歯医者"),
+                               QStringLiteral("True"), QStringLiteral("0930")},
+                              {QStringLiteral("2024/3/1"), 4, 5.0, QStringLiteral("旅行")}});
+}
+
+void TestDataGrid::cleanup() {
+    fake_.reset();
+    env_.reset();
+}
+
+QLineEdit* TestDataGrid::typeInto(DataGrid& grid, int row, int column, const QString& text) {
+    // A click on the current cell would start the editor only after the double-click interval.
+    if (grid.currentIndex() != grid.model()->index(row, column))
+        clickCell(grid, row, column);
+    QTest::keyClick(&grid, Qt::Key_F2);
+    QLineEdit* editor = openEditor(grid);
+    if (!editor)
+        return nullptr;
+    editor->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(editor, Qt::Key_Delete);
+    else
+        QTest::keyClicks(editor, text);
+    return editor;
+}
+
+QLineEdit* TestDataGrid::openEditor(DataGrid& grid) {
+    // Closed editors linger until their deferred deletion.
+    for (QLineEdit* editor : grid.findChildren<QLineEdit*>(QStringLiteral("cellEditor")))
+        if (editor->isVisible())
+            return editor;
+    return nullptr;
+}
+
+void TestDataGrid::clickCell(DataGrid& grid, int row, int column) {
+    const QModelIndex index = grid.model()->index(row, column);
+    grid.scrollTo(index);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(index).center());
+}
+
+void TestDataGrid::modelUnderTester() {
+    store::DataControl data;
+    data.setDatabaseName(file_);
+    data.setRecordSource(kDays);
+    QVERIFY(!data.refresh());
+    RecordsetModel model(data);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+    model.setNewRowEnabled(true);
+    model.reload();
+    QCOMPARE(model.rowCount(), 4);
+    // An edit of a record, then one of the new row, each written on its own.
+    QVERIFY(model.setData(model.index(1, 3), QStringLiteral("歯医者（予約済）")));
+    QVERIFY(!model.commitRow());
+    QVERIFY(model.setData(model.index(3, 3), QStringLiteral("新しい予定")));
+    QVERIFY(model.setData(model.index(3, 0), QStringLiteral("2024/4/1")));
+    QVERIFY(!model.commitRow());
+    QCOMPARE(model.rowCount(), 5);
+    QCOMPARE(model.index(3, 3).data().toString(), QStringLiteral("新しい予定"));
+    // A refused row, then deletes at the front and the end.
+    QVERIFY(model.setData(model.index(0, 3), QString(81, QLatin1Char('x'))));
+    QVERIFY(model.commitRow());
+    data.moveTo(0);
+    QVERIFY(!model.removeCurrent());
+    data.moveTo(data.recordCount() - 1);
+    QVERIFY(!model.removeCurrent());
+    QCOMPARE(model.rowCount(), 3);
+    data.setRecordSource(QStringLiteral("SELECT * FROM 予定表 WHERE 項目番号 = 9;"));
+    QVERIFY(!data.refresh());
+    model.reload();
+    QCOMPARE(model.rowCount(), 1);
+}
+
+void TestDataGrid::columnsAndValues() {
+    store::DataControl data;
+    data.setDatabaseName(file_);
+    data.setRecordSource(kDays);
+    QVERIFY(!data.refresh());
+    DataGrid grid(data);
+    grid.rebind();
+    const QStringList fields{QStringLiteral("年月日"), QStringLiteral("項目番号"), QStringLiteral("レベル"),
+                             QStringLiteral("内容"),   QStringLiteral("アラーム"), QStringLiteral("時刻")};
+    QCOMPARE(grid.model()->columnCount(), fields.size());
+    for (int c = 0; c < fields.size(); ++c)
+        QCOMPARE(grid.model()->headerData(c, Qt::Horizontal).toString(), fields.at(c));
+    QCOMPARE(grid.model()->index(0, 1).data().toString(), QStringLiteral("1"));
+    QCOMPARE(grid.model()->index(0, 2).data().toString(), QStringLiteral("3"));
+    QCOMPARE(grid.model()->index(1, 2).data().toString(), QString()); // no level
+    QCOMPARE(grid.model()->index(1, 5).data().toString(), QStringLiteral("0930"));
+    QCOMPARE(grid.model()->rowCount(), 3); // no new row unless asked for
+    QCOMPARE(QFontInfo(grid.font()).family(), QFontInfo(controls::gothicFont(9)).family());
+    QCOMPARE(grid.font().pointSizeF(), 9.0);
+    QCOMPARE(grid.verticalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+
+    // A projection shows its one field.
+    data.setRecordSource(QStringLiteral("SELECT 内容 FROM 予定表;"));
+    QVERIFY(!data.refresh());
+    grid.rebind();
+    QCOMPARE(grid.model()->columnCount(), 1);
+    QCOMPARE(grid.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("内容"));
+}
+
+void TestDataGrid::recordSelector() {
+    store::DataControl data;
+    data.setDatabaseName(file_);
+    data.setRecordSource(kDays);
+    QVERIFY(!data.refresh());
+    DataGrid grid(data);
+    grid.setNewRowEnabled(true);
+    grid.resize(500, 300);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.rebind();
+    auto mark = [&](int row) { return grid.model()->headerData(row, Qt::Vertical).toString(); };
+    QCOMPARE(mark(0), RecordsetModel::kCurrentMark);
+    QCOMPARE(mark(3), RecordsetModel::kNewRowMark);
+
+    clickCell(grid, 2, 3);
+    QCOMPARE(data.absolutePosition(), 2);
+    QCOMPARE(mark(0), QString());
+    QCOMPARE(mark(2), RecordsetModel::kCurrentMark);
+    QVERIFY(typeInto(grid, 2, 3, QStringLiteral("x")));
+    QTest::keyClick(openEditor(grid), Qt::Key_Return);
+    QTRY_COMPARE(mark(2), RecordsetModel::kEditingMark);
+    // The new row is no record.
+    clickCell(grid, 3, 0);
+    QVERIFY(!data.hasCurrentRow());
+    QCOMPARE(mark(2), QString());
+}
+
+void TestDataGrid::editWrittenWhenLeavingTheRow() {
+    store::DataControl data;
+    data.setDatabaseName(file_);
+    data.setRecordSource(kDays);
+    QVERIFY(!data.refresh());
+    DataGrid grid(data);
+    grid.resize(600, 300);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.rebind();
+
+    QLineEdit* editor = typeInto(grid, 0, 3, QStringLiteral("Meeting"));
+    QVERIFY(editor);
+    // Another cell of the same row: nothing is written yet.
+    clickCell(grid, 0, 5);
+    QVERIFY(typeInto(grid, 0, 5, QStringLiteral("1000")));
+    clickCell(grid, 0, 0);
+    QCOMPARE(content(file_), QStringLiteral("会議|歯医者|旅行"));
+    QCOMPARE(grid.model()->index(0, 3).data().toString(), QStringLiteral("Meeting"));
+    // Leaving the row writes both cells at once.
+    clickCell(grid, 1, 0);
+    QCOMPARE(content(file_), QStringLiteral("Meeting|歯医者|旅行"));
+    QCOMPARE(testrows::column(file_, kDays, 5).first(), QStringLiteral("1000"));
+    QVERIFY(fake_->messages.isEmpty());
+
+    // A number typed into a number field is stored as a number.
+    QVERIFY(typeInto(grid, 1, 2, QStringLiteral("4")));
+    clickCell(grid, 2, 0);
+    QCOMPARE(testrows::column(file_, QStringLiteral("SELECT * FROM 予定表 WHERE レベル = 4;"), 3),
+             QStringList{QStringLiteral("歯医者")});
+    // Cleared, it has no value again.
+    QVERIFY(typeInto(grid, 1, 2, QString()));
+    clickCell(grid, 2, 0);
+    QCOMPARE(testrows::column(file_, QStringLiteral("SELECT * FROM 予定表 WHERE レベル IS NULL;"), 3),
+             QStringList{QStringLiteral("歯医者")});
+    QVERIFY(fake_->messages.isEmpty());
+
+    // commitEdits() writes a row the user has not left yet (before a refresh or a close).
+    QVERIFY(typeInto(grid, 2, 3, QStringLiteral("Trip")));
+    QVERIFY(grid.commitEdits());
+    QCOMPARE(content(file_), QStringLiteral("Meeting|歯医者|Trip"));
+}
+
+void TestDataGrid::refusedValue_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("81 characters") << 3 << QString(81, QChar(0x3042));
+    QTest::newRow("empty content") << 3 << QString();
+    QTest::newRow("not a number") << 1 << QStringLiteral("abc");
+    QTest::newRow("date too long") << 0 << QStringLiteral("2024/12/31xyz");
+}
+
+void TestDataGrid::refusedValue() {
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    store::DataControl data;
+    data.setDatabaseName(file_);
+    data.setRecordSource(kDays);
+    QVERIFY(!data.refresh());
+    DataGrid grid(data);
+    grid.resize(600, 300);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.rebind();
+    const QString stored = grid.model()->index(1, column).data().toString();
+
+    QLineEdit* editor = typeInto(grid, 1, column, QString());
+    QVERIFY(editor);
+    editor->setText(text); // typing 81 kana is what an input method commits at once
+    clickCell(grid, 0, 0);
+
+    QCOMPARE(fake_->messages.size(), 1);
+    const testsupport::ShownMessage& shown = fake_->messages.first();
+    QCOMPARE(shown.icon, platform::Icon::Exclamation);
+    QCOMPARE(shown.buttons, platform::Buttons::Ok);
+    QVERIFY2(shown.text.startsWith(QStringLiteral("入力された値が長すぎるか空です")), qPrintable(shown.text));
+    // The row shows and keeps its stored value; the grid goes on working.
+    QCOMPARE(grid.model()->index(1, column).data().toString(), stored);
+    QCOMPARE(content(file_), QStringLiteral("会議|歯医者|旅行"));
+    QVERIFY(!grid.recordsetModel()->hasPendingEdits());
+    QVERIFY(typeInto(grid, 2, 3, QStringLiteral("ok")));
+    clickCell(grid, 0, 0);
+    QCOMPARE(content(file_), QStringLiteral("会議|歯医者|ok"));
+    QCOMPARE(fake_->messages.size(), 1);
+}
+
+void TestDataGrid::newRowAddsRecord() {
+    store::DataControl data;
+    data.setDatabaseName(file_);
+    data.setRecordSource(kTodoQuery);
+    QVERIFY(!data.refresh());
+    DataGrid grid(data);
+    grid.setNewRowEnabled(true);
+    grid.resize(300, 200);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.rebind();
+    QCOMPARE(grid.model()->rowCount(), 1);
+
+    // Typing into the empty last row and moving on adds the record.
+    QLineEdit* editor = typeInto(grid, 0, 0, QStringLiteral("buy milk"));
+    QVERIFY(editor);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_COMPARE(grid.recordsetModel()->pendingRow(), 0); // the delegate commits queued
+    QCOMPARE(testrows::column(file_, kTodoQuery, 0), QStringList());
+    QTest::keyClick(&grid, Qt::Key_Down);
+    QCOMPARE(testrows::column(file_, kTodoQuery, 0), QStringList{QStringLiteral("buy milk")});
+    QCOMPARE(grid.model()->rowCount(), 2);
+    QCOMPARE(grid.currentIndex().row(), 1); // the next empty row
+
+    // Leaving it by moving up adds the second one before the first's row.
+    QVERIFY(typeInto(grid, 1, 0, QStringLiteral("call home")));
+    clickCell(grid, 0, 0);
+    QCOMPARE(testrows::column(file_, kTodoQuery, 0),
+             (QStringList{QStringLiteral("buy milk"), QStringLiteral("call home")}));
+    QCOMPARE(grid.model()->rowCount(), 3);
+
+    // Opening the editor on the new row and leaving without text adds nothing.
+    QVERIFY(typeInto(grid, 2, 0, QString()));
+    clickCell(grid, 0, 0);
+    QCOMPARE(grid.model()->rowCount(), 3);
+    QVERIFY(fake_->messages.isEmpty());
+}
+
+void TestDataGrid::deleteMovesToNextRecord() {
+    store::DataControl data;
+    data.setDatabaseName(file_);
+    data.setRecordSource(kDays);
+    QVERIFY(!data.refresh());
+    DataGrid grid(data);
+    grid.resize(600, 300);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    grid.rebind();
+
+    clickCell(grid, 1, 2);
+    grid.deleteCurrent();
+    QCOMPARE(content(file_), QStringLiteral("会議|旅行"));
+    QCOMPARE(data.absolutePosition(), 1);
+    QCOMPARE(grid.currentIndex().row(), 1);
+    QCOMPARE(grid.currentIndex().data().toString(), QStringLiteral("5"));
+    // The last record: nothing follows, no record is current.
+    grid.deleteCurrent();
+    QCOMPARE(content(file_), QStringLiteral("会議"));
+    QVERIFY(!data.hasCurrentRow());
+    QVERIFY(!grid.currentIndex().isValid());
+    grid.deleteCurrent(); // nothing current: nothing happens
+    QCOMPARE(content(file_), QStringLiteral("会議"));
+    QVERIFY(fake_->messages.isEmpty());
+}
+
+QTEST_MAIN(TestDataGrid)
+#include "test_data_grid.moc"
