@@ -1,0 +1,126 @@
+#include "alarm/AlarmCheck.h"
+
+#include "alarm/AlarmRule.h"
+#include "calendar/MainHost.h"
+#include "platform/Services.h"
+#include "store/DayRecords.h"
+#include "store/ScheduleFile.h"
+
+#include <sqlite3.h>
+
+namespace alarms {
+
+namespace {
+
+const QString kAlarmField = QStringLiteral("アラーム");
+const QString kTimeField = QStringLiteral("時刻");
+const QString kContentField = QStringLiteral("内容");
+
+// How long a read of the check waits for a file that another program holds locked. The check
+// runs ten times a second and may simply try again on the next tick; waiting the connection's
+// usual few seconds would stop the clock.
+constexpr int kCheckBusyTimeoutMs = 20;
+// The connection's own wait (see store::Connection), put back after the check's reads.
+constexpr int kConnectionBusyTimeoutMs = 3000;
+
+class ShortLockWait {
+  public:
+    explicit ShortLockWait(store::DataControl& data) : data_(data), db_(handle(data)) {
+        if (db_)
+            sqlite3_busy_timeout(db_, kCheckBusyTimeoutMs);
+    }
+    ~ShortLockWait() {
+        // A failed refresh may have closed the connection; only the one still open is touched.
+        if (db_ && handle(data_) == db_)
+            sqlite3_busy_timeout(db_, kConnectionBusyTimeoutMs);
+    }
+    ShortLockWait(const ShortLockWait&) = delete;
+    ShortLockWait& operator=(const ShortLockWait&) = delete;
+
+  private:
+    static sqlite3* handle(const store::DataControl& data) {
+        return data.connection() ? data.connection()->handle() : nullptr;
+    }
+    store::DataControl& data_;
+    sqlite3* db_;
+};
+
+// Points the data control at the file and opens it: database name, an empty record source and a
+// refresh (which checks that the file is a database), then the table as record source.
+bool openForCheck(store::DataControl& data, const QString& file) {
+    data.setDatabaseName(file);
+    if (data.openDatabase())
+        return false;
+    ShortLockWait wait(data);
+    data.setRecordSource(QString());
+    const bool opened = !data.refresh();
+    data.setRecordSource(store::kDayTable);
+    return opened;
+}
+
+} // namespace
+
+void AlarmCheck::ALM_CHK() {
+    if (busy_)
+        return;
+    const QString file = host_.settings().START_FILE;
+    if (file.isEmpty())
+        return;
+    store::DataControl& data = host_.data1();
+    // A file that is missing, locked or not a database leaves the check out for this tick.
+    if (!openForCheck(data, file))
+        return;
+
+    for (int slot = 1; slot <= 4; ++slot) {
+        // The clock is read again for every slot: an earlier slot's box may have stayed open past
+        // the minute, and an item whose minute has gone by stays armed.
+        const QDateTime now = platform::now();
+        const QString date = store::dateString(now.date());
+        const QString minute = currentTimeText(now.time());
+
+        QString alarmText, timeText, content;
+        {
+            ShortLockWait wait(data);
+            data.setRecordSource(store::slotQuery(date, slot));
+            if (data.refresh() || !data.hasCurrentRow())
+                continue;
+            alarmText = data.field(kAlarmField).toString();
+            timeText = data.field(kTimeField).toString();
+            if (!rings(alarmText, timeText, minute))
+                continue;
+            content = data.field(kContentField).toString();
+        }
+        ring(file, date, slot, content);
+    }
+}
+
+void AlarmCheck::ring(const QString& file, const QString& date, int slot, const QString& content) {
+    struct Busy {
+        bool& flag;
+        explicit Busy(bool& f) : flag(f) { flag = true; }
+        ~Busy() { flag = false; }
+    } busy(busy_);
+
+    platform::SoundService* sound = platform::services().sound;
+    if (sound)
+        sound->start(soundPath(host_.settings().ALM_FILE));
+    platform::message(content, platform::kAppTitle, platform::Icon::None, platform::Buttons::Ok);
+    if (sound)
+        sound->stop();
+
+    // Disarm the item. The box kept the event loop running, and the other users of `Data1` may
+    // have pointed it elsewhere meanwhile, so the slot's row is looked up again before it is
+    // edited. A failure leaves the item armed: it rings again on the next tick of this minute.
+    store::DataControl& data = host_.data1();
+    data.setDatabaseName(file);
+    data.setRecordSource(store::slotQuery(date, slot));
+    if (data.refresh() || !data.hasCurrentRow())
+        return;
+    if (data.edit() || data.setField(kAlarmField, kDisarmed)) {
+        data.cancelUpdate();
+        return;
+    }
+    data.update();
+}
+
+} // namespace alarms
