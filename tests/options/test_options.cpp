@@ -1,0 +1,420 @@
+// The options dialog driven through its widgets, with the fake platform answering its dialogs.
+
+#define QTEST_QPA_MOUSE_HANDLING
+#include <QtTest>
+
+#include "controls/Fonts.h"
+#include "controls/Geometry.h"
+#include "options/OptionsDialog.h"
+#include "options/OptionsWindows.h"
+#include "platform/Colors.h"
+#include "settings/ConfigFile.h"
+#include "support/FakeHost.h"
+#include "support/FakePlatform.h"
+#include "support/TestEnv.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <memory>
+
+using testsupport::FakeHost;
+using testsupport::FakePlatform;
+
+namespace {
+
+constexpr qint32 kRed = 0x0000FF;
+constexpr qint32 kGreen = 0x00FF00;
+
+const char* const kLevelLabels[] = {"Label10", "Label5", "Label6", "Label7", "Label8", "Label9"};
+
+} // namespace
+
+Q_DECLARE_METATYPE(std::optional<qint32>)
+
+class TestOptions : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void cleanup();
+
+    void formLoad_data();
+    void formLoad();
+    void okCopiesEveryControl();
+    void defaultButtons();
+    void defaultColoursAreWrittenAsZero();
+    void colourPicking_data();
+    void colourPicking();
+    void cancelOfSecondColourDialogLeavesIt();
+    void uncheckingMarkingTurnsItOffAtClose();
+    void closing_data();
+    void closing();
+    void soundFile_data();
+    void soundFile();
+    void secondCallBringsSameDialogForward();
+    void layout_data();
+    void layout();
+    void levelLabelsAreWhiteBoxes();
+
+  private:
+    options::OptionsDialog* open();
+    template <typename T> T* child(const char* name) {
+        T* w = dialog->findChild<T*>(QLatin1String(name));
+        if (!w)
+            qFatal("no control %s", name);
+        return w;
+    }
+    // Clicks a control as the user would: first the tab of the page it is on.
+    void click(const char* name) {
+        QWidget* w = child<QWidget>(name);
+        auto* tab = child<QTabWidget>("SSTab1");
+        for (int i = 0; i < tab->count(); ++i) {
+            if (tab->widget(i)->isAncestorOf(w))
+                tab->setCurrentIndex(i);
+        }
+        QVERIFY2(w->isVisible(), name);
+        QTest::mouseClick(w, Qt::LeftButton);
+    }
+
+    std::unique_ptr<testsupport::TestEnv> env;
+    std::unique_ptr<FakePlatform> fake;
+    std::unique_ptr<FakeHost> host;
+    QPointer<options::OptionsDialog> dialog;
+};
+
+void TestOptions::init() {
+    env = std::make_unique<testsupport::TestEnv>();
+    fake = std::make_unique<FakePlatform>();
+    fake->install();
+    host = std::make_unique<FakeHost>();
+    host->settingsRecord.setColorDefaults();
+    host->settingsRecord.ALM_FILE = QStringLiteral("/sounds/bell.wav");
+    host->window.show();
+}
+
+void TestOptions::cleanup() {
+    host.reset(); // destroys a dialog still open with its parent
+    fake.reset();
+    env.reset();
+}
+
+options::OptionsDialog* TestOptions::open() {
+    options::showOptions(*host);
+    dialog = host->window.findChild<options::OptionsDialog*>(QStringLiteral("frmOptions"));
+    if (!dialog)
+        qFatal("the options dialog did not open");
+    if (!QTest::qWaitForWindowExposed(dialog))
+        qWarning("options dialog not exposed");
+    return dialog;
+}
+
+void TestOptions::formLoad_data() {
+    QTest::addColumn<QStringList>("koumoku");
+    QTest::addColumn<QString>("almFile");
+    QTest::addColumn<QStringList>("shownLabels");
+    QTest::addColumn<QString>("shownFile");
+
+    QTest::newRow("all empty") << QStringList{"", "", "", ""} << QString()
+                               << QStringList{"項目1", "項目2", "項目3", "項目4"} << "daduvov.WAV";
+    QTest::newRow("some named") << QStringList{"仕事", "", "趣味", ""} << "/x/a.wav"
+                                << QStringList{"仕事", "項目2", "趣味", "項目4"} << "/x/a.wav";
+}
+
+// Form_Load fills the boxes by the item label rule and the bare default sound name; OK stores
+// exactly what the boxes show.
+void TestOptions::formLoad() {
+    QFETCH(QStringList, koumoku);
+    QFETCH(QString, almFile);
+    QFETCH(QStringList, shownLabels);
+    QFETCH(QString, shownFile);
+    settings::Settings& s = host->settingsRecord;
+    for (int n = 1; n <= 4; ++n)
+        s.koumoku(n) = koumoku[n - 1];
+    s.ALM_FILE = almFile;
+    s.START_MIN = true;
+    s.ToDo_ON = true;
+
+    open();
+    for (int n = 1; n <= 4; ++n)
+        QCOMPARE(child<QLineEdit>(qPrintable(QStringLiteral("Text%1").arg(n)))->text(), shownLabels[n - 1]);
+    QCOMPARE(child<QLineEdit>("Text5")->text(), shownFile);
+    QVERIFY(child<QCheckBox>("Check2")->isChecked());
+    QVERIFY(!child<QCheckBox>("Check1")->isChecked());
+    QVERIFY(!child<QCheckBox>("Check3")->isChecked());
+    QVERIFY(child<QCheckBox>("Check4")->isChecked());
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("Daduvov-オプション"));
+    // Centred on the (fake) screen. It is placed before it is shown, when the window frame is not
+    // known yet, so the frame's width is the tolerance.
+    const QRect frame = dialog->frameGeometry();
+    const QPoint off = frame.center() - QPoint(fake->screen.width() / 2, fake->screen.height() / 2);
+    QVERIFY2(qAbs(off.x()) <= frame.width() - dialog->width() + 1 &&
+                 qAbs(off.y()) <= frame.height() - dialog->height() + 1,
+             qPrintable(QStringLiteral("off centre by %1,%2").arg(off.x()).arg(off.y())));
+    QVERIFY(host->window.isEnabled());
+
+    click("cmdOK");
+    QVERIFY(!dialog);
+    for (int n = 1; n <= 4; ++n)
+        QCOMPARE(s.koumoku(n), shownLabels[n - 1]);
+    QCOMPARE(s.ALM_FILE, shownFile);
+    QVERIFY(s.START_MIN);
+    QVERIFY(s.ToDo_ON);
+    QCOMPARE(host->rebuilds, 1);
+}
+
+void TestOptions::okCopiesEveryControl() {
+    open();
+    child<QLineEdit>("Text3")->setText(QStringLiteral("会議"));
+    click("Check1");
+    click("Check2");
+    click("Check3");
+    click("Check4");
+    fake->colors << kRed;
+    click("Label7");
+    fake->colors << kGreen;
+    click("Command4");
+    fake->filePaths << QStringLiteral("/home/u/chime.wav");
+    click("Command1");
+    QCOMPARE(host->settingsRecord.CRL3, settings::kButtonTextColor); // nothing copied yet
+
+    click("cmdOK");
+    QVERIFY(!dialog);
+    const settings::Settings& s = host->settingsRecord;
+    QCOMPARE(s.KOUMOKU3, QStringLiteral("会議"));
+    QCOMPARE(s.KOUMOKU1, QStringLiteral("項目1"));
+    QVERIFY(s.START_OUT);
+    QVERIFY(s.START_MIN);
+    QVERIFY(s.KARE_ON);
+    QVERIFY(s.ToDo_ON);
+    QCOMPARE(s.CRL3, kRed);
+    QCOMPARE(s.CRL2, settings::kButtonTextColor); // untouched system colour survives
+    QCOMPARE(s.kareCRL, kGreen);
+    QCOMPARE(s.ALM_FILE, QStringLiteral("/home/u/chime.wav"));
+    QCOMPARE(host->rebuilds, 1);
+}
+
+void TestOptions::defaultButtons() {
+    host->settingsRecord.KOUMOKU2 = QStringLiteral("私用");
+    open();
+    child<QLineEdit>("Text1")->setText(QStringLiteral("x"));
+    click("Command2");
+    for (int n = 1; n <= 4; ++n)
+        QCOMPARE(child<QLineEdit>(qPrintable(QStringLiteral("Text%1").arg(n)))->text(),
+                 QStringLiteral("項目%1").arg(n));
+    click("Command3");
+    for (const char* name : kLevelLabels) {
+        QCOMPARE(child<options::LevelLabel>(name)->colorValue(), 0);
+        QCOMPARE(child<options::LevelLabel>(name)->palette().color(QPalette::WindowText), QColor(Qt::black));
+    }
+}
+
+// 初期値 then OK stores 0, and the Settings file then holds 0, not the start-up default.
+void TestOptions::defaultColoursAreWrittenAsZero() {
+    open();
+    click("Command3");
+    click("cmdOK");
+    for (int level = 0; level <= 5; ++level)
+        QCOMPARE(host->settingsRecord.crl(level), 0);
+    const QStringList lines = settings::configLines(host->settingsRecord, 0, 0);
+    for (int level = 0; level <= 5; ++level)
+        QVERIFY2(lines.contains(QStringLiteral("CRL%1=0").arg(level)), qPrintable(lines.join(u'|')));
+}
+
+void TestOptions::colourPicking_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<std::optional<qint32>>("answer");
+    QTest::addColumn<bool>("changes");
+
+    const std::optional<qint32> cancel;
+    for (const char* name : {"Label10", "Label5", "Label9", "Command4"}) {
+        QTest::addRow("%s colour", name) << name << std::optional<qint32>(kRed) << true;
+        QTest::addRow("%s cancel", name) << name << cancel << false;
+        QTest::addRow("%s black", name) << name << std::optional<qint32>(0) << false;
+    }
+}
+
+// The colour dialog starts from the control's colour; a cancel or a confirmed black changes nothing.
+void TestOptions::colourPicking() {
+    QFETCH(QString, control);
+    QFETCH(std::optional<qint32>, answer);
+    QFETCH(bool, changes);
+    host->settingsRecord.kareCRL = kGreen;
+    const settings::Settings before = host->settingsRecord;
+
+    open();
+    fake->colors << answer;
+    click(qPrintable(control));
+    QCOMPARE(fake->colorDialogs, 1);
+    click("cmdOK");
+
+    settings::Settings expected = before;
+    if (changes) {
+        if (control == QLatin1String("Command4"))
+            expected.kareCRL = kRed;
+        else
+            expected.crl(control == QLatin1String("Label10") ? 0 : control.mid(5).toInt() - 4) = kRed;
+    }
+    expected.KOUMOKU1 = QStringLiteral("項目1");
+    expected.KOUMOKU2 = QStringLiteral("項目2");
+    expected.KOUMOKU3 = QStringLiteral("項目3");
+    expected.KOUMOKU4 = QStringLiteral("項目4");
+    QCOMPARE(host->settingsRecord, expected);
+}
+
+void TestOptions::cancelOfSecondColourDialogLeavesIt() {
+    open();
+    fake->colors << kRed << std::nullopt;
+    click("Label5");
+    click("Label6");
+    QCOMPARE(child<options::LevelLabel>("Label5")->colorValue(), kRed);
+    QCOMPARE(child<options::LevelLabel>("Label5")->palette().color(QPalette::WindowText), QColor(Qt::red));
+    QCOMPARE(child<options::LevelLabel>("Label6")->colorValue(), settings::kButtonTextColor);
+}
+
+void TestOptions::uncheckingMarkingTurnsItOffAtClose() {
+    host->settingsRecord.KARE_ON = true;
+    open();
+    QVERIFY(child<QCheckBox>("Check3")->isChecked());
+    click("Check3");
+    click("cmdOK");
+    QVERIFY(!host->settingsRecord.KARE_ON);
+    QCOMPARE(host->rebuilds, 1);
+}
+
+void TestOptions::closing_data() {
+    QTest::addColumn<bool>("applyFirst");
+    QTest::addColumn<QString>("closeBy");
+
+    QTest::newRow("cancel") << false << "cmdCancel";
+    QTest::newRow("apply, then cancel") << true << "cmdCancel";
+    QTest::newRow("close box") << false << "";
+    QTest::newRow("apply, then close box") << true << "";
+}
+
+// Every close rebuilds the month grid; only 更新 (or OK) copies the controls.
+void TestOptions::closing() {
+    QFETCH(bool, applyFirst);
+    QFETCH(QString, closeBy);
+    const settings::Settings before = host->settingsRecord;
+
+    open();
+    child<QLineEdit>("Text2")->setText(QStringLiteral("変更"));
+    click("Check1");
+    if (applyFirst) {
+        click("cmdApply");
+        QVERIFY(dialog);
+        QCOMPARE(host->settingsRecord.KOUMOKU2, QStringLiteral("変更"));
+        QCOMPARE(host->rebuilds, 0);
+    }
+    child<QLineEdit>("Text4")->setText(QStringLiteral("後から"));
+    if (closeBy.isEmpty())
+        dialog->close();
+    else
+        click(qPrintable(closeBy));
+    QTRY_VERIFY(!dialog);
+    QCOMPARE(host->rebuilds, 1);
+    QVERIFY(host->window.isEnabled());
+    if (applyFirst) {
+        QCOMPARE(host->settingsRecord.KOUMOKU2, QStringLiteral("変更"));
+        QVERIFY(host->settingsRecord.START_OUT);
+        QCOMPARE(host->settingsRecord.KOUMOKU4, QStringLiteral("項目4"));
+    } else {
+        QCOMPARE(host->settingsRecord, before);
+    }
+}
+
+void TestOptions::soundFile_data() {
+    QTest::addColumn<QString>("returned");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("chosen") << "/media/音/ALARM.wav"
+                            << "/media/音/ALARM.wav";
+    QTest::newRow("cancelled") << ""
+                               << "/sounds/bell.wav";
+}
+
+void TestOptions::soundFile() {
+    QFETCH(QString, returned);
+    QFETCH(QString, shown);
+    open();
+    fake->filePaths << returned;
+    click("Command1");
+    QCOMPARE(fake->fileFilters, QStringList{QStringLiteral("WAVEﾌｧｲﾙ(*.WAV)|*.WAV")});
+    QCOMPARE(child<QLineEdit>("Text5")->text(), shown);
+}
+
+void TestOptions::secondCallBringsSameDialogForward() {
+    options::OptionsDialog* first = open();
+    child<QLineEdit>("Text1")->setText(QStringLiteral("未保存"));
+    first->showMinimized();
+    options::showOptions(*host);
+    QCOMPARE(host->window.findChildren<options::OptionsDialog*>().size(), 1);
+    QCOMPARE(host->window.findChild<options::OptionsDialog*>(), first);
+    QVERIFY(first->isVisible());
+    QVERIFY(!first->isMinimized());
+    QCOMPARE(child<QLineEdit>("Text1")->text(), QStringLiteral("未保存")); // not reloaded
+    QVERIFY(host->window.isEnabled());
+    QCOMPARE(host->rebuilds, 0);
+}
+
+void TestOptions::layout_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QRect>("twipsOnTab");
+
+    QTest::newRow("Frame1") << "Frame1" << 0 << QRect(120, 600, 3375, 3135);
+    QTest::newRow("Frame4") << "Frame4" << 0 << QRect(3600, 600, 2175, 3135);
+    QTest::newRow("Frame2") << "Frame2" << 1 << QRect(120, 600, 3495, 2295);
+    QTest::newRow("Frame3") << "Frame3" << 1 << QRect(120, 3120, 5655, 735);
+    QTest::newRow("Frame6") << "Frame6" << 1 << QRect(3720, 600, 2055, 1215);
+}
+
+// The frames stand where the tab control's own coordinates put them, below its tab row, on their page.
+void TestOptions::layout() {
+    QFETCH(QString, control);
+    QFETCH(int, page);
+    QFETCH(QRect, twipsOnTab);
+    open();
+    auto* tab = child<QTabWidget>("SSTab1");
+    QCOMPARE(tab->count(), 2);
+    QCOMPARE(tab->tabText(0), QStringLiteral("起動時の設定"));
+    QCOMPARE(tab->tabText(1), QStringLiteral("動作時の設定"));
+    QCOMPARE(tab->currentIndex(), 0);
+    QCOMPARE(dialog->size(), QSize(controls::px(6150), controls::px(4920)));
+
+    tab->setCurrentIndex(page);
+    auto* frame = child<QGroupBox>(qPrintable(control));
+    QCOMPARE(frame->parentWidget(), tab->widget(page));
+    QVERIFY(frame->isVisible());
+    const QRect expected =
+        controls::twipsRect(twipsOnTab.x(), twipsOnTab.y(), twipsOnTab.width(), twipsOnTab.height());
+    QCOMPARE(QRect(frame->mapTo(tab, QPoint(0, 0)), frame->size()), expected);
+    QVERIFY(frame->geometry().top() >= 0); // below the tab row
+}
+
+void TestOptions::levelLabelsAreWhiteBoxes() {
+    open();
+    for (const char* name : kLevelLabels) {
+        auto* label = child<options::LevelLabel>(name);
+        QCOMPARE(label->palette().color(QPalette::Window), QColor(Qt::white));
+        QVERIFY(label->autoFillBackground());
+        QCOMPARE(label->frameShape(), QFrame::Box);
+        QCOMPARE(label->frameShadow(), QFrame::Plain);
+        QCOMPARE(label->lineWidth(), 1);
+        QCOMPARE(label->alignment(), Qt::AlignCenter);
+        QCOMPARE(label->palette().color(QPalette::WindowText),
+                 platform::toQColor(settings::kButtonTextColor));
+    }
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    controls::registerFontSubstitutions();
+    TestOptions test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_options.moc"
