@@ -1,1 +1,201 @@
 #include "store/Connection.h"
+
+#include "store/Like.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+#include <sqlite3.h>
+
+#include <algorithm>
+
+namespace store {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 3000;
+constexpr size_t kStatementCacheSize = 32;
+
+// file: URI for an absolute path; every byte that is not unreserved is percent-encoded, so
+// blanks, '#', '?', '%' and Japanese names reach the file system unchanged.
+QByteArray fileUri(const QString& path, const char* mode) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    return QByteArray("file://") + QUrl::toPercentEncoding(absolute, "/") + "?mode=" + mode;
+}
+
+Error errorOf(sqlite3* db, int rc) {
+    if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE)
+        return {};
+    QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    return {rc & 0xFF, message};
+}
+
+} // namespace
+
+Statement::~Statement() {
+    sqlite3_finalize(stmt_);
+}
+
+void Statement::bind(int index, const QVariant& value) {
+    if (!value.isValid() || value.isNull()) {
+        sqlite3_bind_null(stmt_, index);
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+        sqlite3_bind_double(stmt_, index, value.toDouble());
+        break;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Bool:
+        sqlite3_bind_int64(stmt_, index, value.toLongLong());
+        break;
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        sqlite3_bind_blob64(stmt_, index, bytes.constData(), static_cast<sqlite3_uint64>(bytes.size()),
+                            SQLITE_TRANSIENT);
+        break;
+    }
+    default: {
+        const QByteArray text = value.toString().toUtf8();
+        sqlite3_bind_text64(stmt_, index, text.constData(), static_cast<sqlite3_uint64>(text.size()),
+                            SQLITE_TRANSIENT, SQLITE_UTF8);
+    }
+    }
+}
+
+void Statement::reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+}
+
+Connection::Connection(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {}
+
+Connection::~Connection() {
+    cache_.clear(); // finalize every statement before closing
+    retired_.clear();
+    sqlite3_close(db_);
+}
+
+std::unique_ptr<Connection> Connection::open(const QString& path, Error* error) {
+    if (error)
+        *error = {};
+    if (path.isEmpty()) {
+        if (error)
+            *error = {SQLITE_CANTOPEN, QStringLiteral("no file name given")};
+        return nullptr;
+    }
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(fileUri(path, "rw").constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI, nullptr);
+    if (rc != SQLITE_OK) {
+        if (error) {
+            *error = errorOf(db, rc);
+            error->message += QStringLiteral(": ") + path;
+        }
+        sqlite3_close(db);
+        return nullptr;
+    }
+    std::unique_ptr<Connection> connection(new Connection(db, path));
+    connection->configure();
+    return connection;
+}
+
+std::unique_ptr<Connection> Connection::create(const QString& path, Error* error) {
+    if (error)
+        *error = {};
+    // The new file is made with O_EXCL, so an existing file (or one that appears meanwhile) is
+    // never taken over. An empty file is a valid, empty SQLite database.
+    QFile file(path);
+    if (path.isEmpty() || QFileInfo(path).isSymLink() ||
+        !file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (error) {
+            const QString reason = QFileInfo::exists(path) || QFileInfo(path).isSymLink()
+                                       ? QStringLiteral("a file already exists")
+                                       : file.errorString();
+            *error = {SQLITE_CANTOPEN, reason + QStringLiteral(": ") + path};
+        }
+        return nullptr;
+    }
+    file.close();
+    Error openError;
+    auto connection = open(path, &openError);
+    if (!connection) {
+        QFile::remove(path);
+        if (error)
+            *error = openError;
+    }
+    return connection;
+}
+
+void Connection::configure() {
+    sqlite3_extended_result_codes(db_, 0);
+    registerJetLike(db_);
+    // DELETE is SQLite's own default; the pragma only matters for a file some other tool left in
+    // another journal mode. It runs before the busy timeout is set so that opening a file that is
+    // in use does not wait twice: a failure here (a lock, a file that is not a database) shows
+    // again, with its code, at the first real statement, and the caller reports it there.
+    sqlite3_exec(db_, "PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;", nullptr, nullptr, nullptr);
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+}
+
+Error Connection::exec(const QString& sql) {
+    char* message = nullptr;
+    const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &message);
+    Error error;
+    if (rc != SQLITE_OK) {
+        error.code = rc & 0xFF;
+        error.message = message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc));
+    }
+    sqlite3_free(message);
+    return error;
+}
+
+Statement* Connection::prepare(const QString& sql, Error* error) {
+    if (error)
+        *error = {};
+    const auto found =
+        std::find_if(cache_.begin(), cache_.end(), [&](const CacheEntry& entry) { return entry.sql == sql; });
+    if (found != cache_.end()) {
+        std::rotate(found, found + 1, cache_.end()); // most recently used last
+        Statement* statement = cache_.back().statement.get();
+        statement->reset();
+        return statement;
+    }
+
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v3(db_, text.constData(), static_cast<int>(text.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+    if (rc != SQLITE_OK || !stmt) {
+        sqlite3_finalize(stmt);
+        if (error)
+            *error =
+                rc != SQLITE_OK ? errorOf(db_, rc) : Error{SQLITE_MISUSE, QStringLiteral("empty statement")};
+        return nullptr;
+    }
+    if (cache_.size() >= kStatementCacheSize) {
+        // A statement pushed out of the cache may still be held by a caller: it stays valid,
+        // reset, until the connection closes.
+        cache_.front().statement->reset();
+        retired_.push_back(std::move(cache_.front().statement));
+        cache_.erase(cache_.begin());
+    }
+    cache_.push_back({sql, std::make_unique<Statement>(stmt)});
+    return cache_.back().statement.get();
+}
+
+Error Connection::lastError() const {
+    return errorOf(db_, sqlite3_errcode(db_));
+}
+
+} // namespace store

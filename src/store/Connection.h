@@ -15,7 +15,7 @@ namespace store {
 
 // A prepared statement owned by a Connection's cache; valid until the connection closes.
 class Statement {
-public:
+  public:
     explicit Statement(sqlite3_stmt* stmt) : stmt_(stmt) {}
     ~Statement();
     Statement(const Statement&) = delete;
@@ -25,12 +25,12 @@ public:
     void bind(int index, const QVariant& value); // 1-based, as in SQLite
     void reset();
 
-private:
+  private:
     sqlite3_stmt* stmt_;
 };
 
 class Connection {
-public:
+  public:
     // Opens an existing file for reading and writing. Never creates a file: a missing path fails.
     // The file is only checked lazily by SQLite; a file that is not a database fails at the first
     // statement (code 26).
@@ -50,7 +50,7 @@ public:
     Statement* prepare(const QString& sql, Error* error);
     Error lastError() const;
 
-private:
+  private:
     Connection(sqlite3* db, QString path);
     void configure();
 
@@ -60,7 +60,8 @@ private:
         QString sql;
         std::unique_ptr<Statement> statement;
     };
-    std::vector<CacheEntry> cache_; // most recently used last
+    std::vector<CacheEntry> cache_;                   // most recently used last
+    std::vector<std::unique_ptr<Statement>> retired_; // pushed out of the cache, freed at close
 };
 
 } // namespace store

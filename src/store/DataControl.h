@@ -19,7 +19,7 @@
 namespace store {
 
 class DataControl {
-public:
+  public:
     DataControl() = default;
     ~DataControl();
     DataControl(const DataControl&) = delete;
@@ -35,6 +35,9 @@ public:
     // its first row, or has no current row when nothing matches. An empty record source only
     // opens the file (and checks that it is a database). On failure the recordset is empty.
     Error refresh();
+    // Opens the file now when it is not open yet; the record source and recordset stay as they
+    // are. For queries of its own that do not need a recordset (see datesWithItems()).
+    Error openDatabase();
     bool isOpen() const { return connection_ != nullptr; }
     // Releases the file; the recordset is emptied.
     void close();
@@ -43,7 +46,7 @@ public:
     const QStringList& fieldNames() const { return fieldNames_; }
     int recordCount() const { return static_cast<int>(rowids_.size()); }
     int absolutePosition() const { return position_; } // 0-based; -1 when there is no current row
-    bool hasCurrentRow() const { return position_ >= 0; }
+    bool hasCurrentRow() const { return position_ >= 0 && !onDeleted_ && position_ < recordCount(); }
     void moveNext();
     void moveTo(int position);
 
@@ -59,7 +62,9 @@ public:
     Error edit();
     Error setField(const QString& name, const QVariant& value);
     // Commits the new or edited row. After a new row the recordset holds it as its last row and
-    // the current row is the one that was current before addNew().
+    // the current row is the one that was current before addNew(). A value the engine refuses
+    // (too long, zero-length, not a number) fails the whole row: nothing is written and the
+    // edit is dropped, so the stored row stays as it was.
     Error update();
     void cancelUpdate();
     bool editing() const { return editMode_ != EditMode::None; }
@@ -67,24 +72,32 @@ public:
     // so moveNext() reaches the row that followed.
     Error remove();
 
-    // Grid helpers: write one row's changed fields at once, or append a row.
+    // Grid helpers: write one row's changed fields at once, or append a row (an empty set of
+    // values appends nothing). Field names are those of fieldNames().
     Error updateRow(int row, const QHash<QString, QVariant>& values);
     Error appendRow(const QHash<QString, QVariant>& values);
 
     Connection* connection() const { return connection_.get(); }
 
-private:
+  private:
     enum class EditMode { None, AddNew, Edit };
     Error ensureOpen();
     QString tableName() const;
     const std::vector<QVariant>& rowValues(int row) const;
+    void clearRecordset();
+    int fieldIndex(const QString& name) const;
+    Error fieldError(const QString& name) const;
+    // INSERT (rowid < 0) or UPDATE of one row from field values; *insertedRowid gets the new rowid.
+    Error writeRow(qint64 rowid, const QHash<QString, QVariant>& values, qint64* insertedRowid);
 
     QString databaseName_;
     QString recordSource_;
     std::unique_ptr<Connection> connection_;
 
     QString table_;
+    QString valueQuery_; // the record source's columns of one row, by rowid
     QStringList fieldNames_;
+    std::vector<bool> numericField_; // declared REAL: a null reads as a null double
     std::vector<qint64> rowids_;
     int position_ = -1;
     bool onDeleted_ = false;

@@ -4,6 +4,7 @@
 
 #include "store/DataControl.h"
 #include "store/Error.h"
+#include "store/ScheduleFile.h"
 
 #include <QDate>
 #include <QString>

@@ -14,7 +14,8 @@ struct Error {
 };
 
 // A plain Japanese sentence for the user, followed by the engine's text on a second line.
-// Examples: "スケジュールファイルがデータベースではありません", "スケジュールファイルは他のプログラムが使用中です".
+// Examples: "スケジュールファイルがデータベースではありません",
+// "スケジュールファイルは他のプログラムが使用中です".
 QString describe(const Error& error);
 
 } // namespace store

@@ -2,6 +2,9 @@
 // LIKE with the old engine's meaning: * any run, ? one character, # one digit, [..] and [!..]
 // character classes (with ranges a-z). % and _ are ordinary characters. Latin letters compare
 // case-insensitively, half- and full-width alike (ａ = A).
+//
+// In SQL, `text LIKE pattern ESCAPE 'c'` (which the old dialect did not have) makes the character
+// after c an ordinary one; NULL on either side gives NULL.
 
 #include <QStringView>
 

@@ -1,0 +1,192 @@
+// The Schedule store over a large file: 1,000,000 Day records spread over 30 years, made once per
+// run in a temporary folder. Measures what the windows do most: one Slot query with its read, the
+// Date queries that colour a month, the one-query month colouring, a list filter over the whole
+// table, and writing a new row.
+
+#include "store/Connection.h"
+#include "store/DataControl.h"
+#include "store/DayRecords.h"
+#include "store/ScheduleFile.h"
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <QDate>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr int kRecords = 1'000'000;
+const QDate kFirstDay(2000, 1, 1);
+const QDate kLastDay(2029, 12, 31);
+
+struct ScheduleFile {
+    QTemporaryDir dir;
+    QString path;
+    std::vector<QString> dates; // every day of the 30 years, in order
+
+    ScheduleFile() {
+        for (QDate d = kFirstDay; d <= kLastDay; d = d.addDays(1))
+            dates.push_back(store::dateString(d));
+        path = dir.filePath(QStringLiteral("bench.sdb"));
+        fill();
+    }
+
+    // Rows go in day by day, slots 1 to 4 in turn, so that each date and slot carries the same
+    // share of rows; the values follow from the row number alone.
+    void fill() {
+        store::Error error = store::createScheduleFile(path);
+        if (!error) {
+            auto connection = store::Connection::open(path, &error);
+            if (connection)
+                error = insertAll(*connection);
+        }
+        if (error) {
+            std::fprintf(stderr, "cannot make the Schedule file: %s\n", qPrintable(error.message));
+            std::exit(1);
+        }
+    }
+
+    store::Error insertAll(store::Connection& connection) {
+        store::Error error = connection.exec(QStringLiteral("BEGIN"));
+        if (error)
+            return error;
+        store::Statement* insert = connection.prepare(
+            QStringLiteral(
+                "INSERT INTO 予定表 (年月日, 項目番号, レベル, 内容, アラーム, 時刻) VALUES (?,?,?,?,?,?)"),
+            &error);
+        if (!insert)
+            return error;
+        const int days = static_cast<int>(dates.size());
+        for (int i = 0; i < kRecords; ++i) {
+            const int day = i % days;
+            const int slot = (i / days) % 4 + 1;
+            insert->reset();
+            insert->bind(1, dates[static_cast<size_t>(day)]);
+            insert->bind(2, static_cast<double>(slot));
+            insert->bind(3, i % 6 == 0 ? QVariant() : QVariant(static_cast<double>(i % 6)));
+            insert->bind(4, QStringLiteral("予定 %1").arg(i));
+            insert->bind(5, i % 3 == 0 ? QStringLiteral("True") : QStringLiteral("False"));
+            insert->bind(6, i % 2 == 0 ? store::kEmptyTime : QStringLiteral("0930"));
+            if (sqlite3_step(insert->get()) != SQLITE_DONE)
+                return connection.lastError();
+        }
+        insert->reset();
+        return connection.exec(QStringLiteral("COMMIT"));
+    }
+};
+
+ScheduleFile& file() {
+    static ScheduleFile instance;
+    return instance;
+}
+
+store::DataControl& openData(store::DataControl& data) {
+    if (store::openDayTable(data, file().path))
+        std::abort();
+    return data;
+}
+
+// One Slot query with its refresh and the read rule, stepping through dates and slots.
+void BM_SlotQueryRead(benchmark::State& state) {
+    store::DataControl data;
+    openData(data);
+    const auto& dates = file().dates;
+    size_t i = 0;
+    int rows = 0;
+    for (auto _ : state) {
+        const store::SlotItem item =
+            store::readSlot(data, dates[(i * 7919) % dates.size()], static_cast<int>(i % 4) + 1);
+        rows += data.recordCount();
+        benchmark::DoNotOptimize(item);
+        ++i;
+    }
+    state.counters["rows/query"] = benchmark::Counter(rows, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_SlotQueryRead);
+
+// The 31 Date queries of one month, each reading the first row's content.
+void BM_MonthDateQueries(benchmark::State& state) {
+    store::DataControl data;
+    openData(data);
+    int month = 0;
+    for (auto _ : state) {
+        const QDate first = kFirstDay.addMonths(month++ % 360);
+        int marked = 0;
+        for (int day = 1; day <= first.daysInMonth(); ++day) {
+            data.setRecordSource(store::dateQuery(store::dateString(first.year(), first.month(), day)));
+            if (!data.refresh() && data.hasCurrentRow() &&
+                !data.field(QStringLiteral("内容")).toString().isEmpty())
+                ++marked;
+        }
+        benchmark::DoNotOptimize(marked);
+    }
+}
+BENCHMARK(BM_MonthDateQueries)->Unit(benchmark::kMicrosecond);
+
+// The same month in one query.
+void BM_MonthDatesWithItems(benchmark::State& state) {
+    store::DataControl data;
+    openData(data);
+    int month = 0;
+    for (auto _ : state) {
+        const QDate first = kFirstDay.addMonths(month++ % 360);
+        QStringList dates;
+        for (int day = 1; day <= first.daysInMonth(); ++day)
+            dates << store::dateString(first.year(), first.month(), day);
+        benchmark::DoNotOptimize(store::datesWithItems(data, dates));
+    }
+}
+BENCHMARK(BM_MonthDatesWithItems)->Unit(benchmark::kMicrosecond);
+
+// The list window's year-and-month filter: the LIKE function over every row of the table.
+void BM_ListYearMonthFilter(benchmark::State& state) {
+    store::DataControl data;
+    openData(data);
+    data.setRecordSource(
+        QStringLiteral("SELECT * FROM 予定表 WHERE 年月日 LIKE '2024/*' AND 年月日 LIKE '*/3/*' ;"));
+    for (auto _ : state) {
+        if (data.refresh())
+            state.SkipWithError("refresh failed");
+        benchmark::DoNotOptimize(data.recordCount());
+    }
+    state.counters["rows"] = data.recordCount();
+}
+BENCHMARK(BM_ListYearMonthFilter)->Unit(benchmark::kMillisecond);
+
+// A new row through the data control: add new, six fields, update (one durable commit each).
+void BM_AddNewUpdate(benchmark::State& state) {
+    store::DataControl data;
+    openData(data);
+    data.setRecordSource(store::slotQuery(QStringLiteral("2100/1/1"), 1));
+    if (data.refresh())
+        std::abort();
+    for (auto _ : state) {
+        data.addNew();
+        data.setField(QStringLiteral("年月日"), QStringLiteral("2100/1/1"));
+        data.setField(QStringLiteral("項目番号"), 1.0);
+        data.setField(QStringLiteral("レベル"), 3.0);
+        data.setField(QStringLiteral("内容"), QStringLiteral("追加"));
+        data.setField(QStringLiteral("アラーム"), QStringLiteral("False"));
+        data.setField(QStringLiteral("時刻"), store::kEmptyTime);
+        if (data.update())
+            state.SkipWithError("update failed");
+    }
+}
+BENCHMARK(BM_AddNewUpdate)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    file(); // made before any timing starts
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
