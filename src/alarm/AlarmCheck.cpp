@@ -8,6 +8,8 @@
 
 #include <sqlite3.h>
 
+#include <memory>
+
 namespace alarms {
 
 namespace {
@@ -121,6 +123,23 @@ void AlarmCheck::ring(const QString& file, const QString& date, int slot, const 
         return;
     }
     data.update();
+}
+
+std::function<void(calendar::MainHost&)> tickHook() {
+    struct State {
+        calendar::MainHost* host = nullptr;
+        std::unique_ptr<AlarmCheck> check;
+    };
+    auto state = std::make_shared<State>();
+    return [state](calendar::MainHost& host) {
+        if (state->host != &host) {
+            if (state->check && state->check->busy())
+                return; // the check in progress belongs to another host; it must stay alive
+            state->check = std::make_unique<AlarmCheck>(host);
+            state->host = &host;
+        }
+        state->check->ALM_CHK();
+    };
 }
 
 } // namespace alarms

@@ -4,6 +4,7 @@
 // in a message box, and is disarmed in the Schedule file once the box is closed.
 
 #include <QString>
+#include <functional>
 
 namespace calendar {
 class MainHost;
@@ -32,5 +33,10 @@ class AlarmCheck {
     calendar::MainHost& host_;
     bool busy_ = false;
 };
+
+// The main window's clock-tick hook: runs ALM_CHK for the host it is called with. One AlarmCheck
+// is kept for as long as the returned function lives, so its busy flag spans the ticks that come
+// while its box is open.
+std::function<void(calendar::MainHost&)> tickHook();
 
 } // namespace alarms

@@ -81,6 +81,7 @@ class TestAlarm : public QObject {
     void soundFile_data();
     void soundFile();
     void noReentryWhileBoxOpen();
+    void tickHookKeepsOneCheck();
     void refusedUpdateLeavesItemArmed_data();
     void refusedUpdateLeavesItemArmed();
     void unreadableFileIsSilent_data();
@@ -303,6 +304,18 @@ void TestAlarm::noReentryWhileBoxOpen() {
     QCOMPARE(fake->messages[1].text, QStringLiteral("二番"));
     QCOMPARE(fake->soundCalls.size(), 4);
     QVERIFY(!check->busy());
+}
+
+// The hook the main window calls on every tick keeps one check, so a tick during the box is
+// still kept out.
+void TestAlarm::tickHookKeepsOneCheck() {
+    putItem(file, kToday, 3, QStringLiteral("三番"), QStringLiteral("True"), QStringLiteral("0930"));
+    const std::function<void(calendar::MainHost&)> tick = alarms::tickHook();
+    fake->onMessage = [&](const testsupport::ShownMessage&) { tick(*host); };
+    tick(*host);
+    tick(*host);
+    QCOMPARE(fake->messages.size(), 1);
+    QCOMPARE(alarmOf(file, kToday, 3), QStringLiteral("False"));
 }
 
 void TestAlarm::refusedUpdateLeavesItemArmed_data() {
