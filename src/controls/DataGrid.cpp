@@ -3,8 +3,10 @@
 #include "controls/Fonts.h"
 #include "platform/Services.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
@@ -186,6 +188,20 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QTableView::keyPressEvent(event);
+}
+
+void DataGrid::inputMethodEvent(QInputMethodEvent* event) {
+    // Text from an input method starts the editor like a typed key, and goes into it (the view
+    // alone would open the editor empty and drop the text).
+    const bool text = !event->commitString().isEmpty() || !event->preeditString().isEmpty();
+    if (text && state() != EditingState && edit(currentIndex(), AnyKeyPressed, event)) {
+        if (QWidget* editor = static_cast<CellDelegate*>(itemDelegate())->openEditor()) {
+            QCoreApplication::sendEvent(editor, event);
+            event->accept();
+            return;
+        }
+    }
+    QTableView::inputMethodEvent(event);
 }
 
 void DataGrid::report(const store::Error& error) {
