@@ -1,0 +1,61 @@
+#include "day/DayWindows.h"
+
+#include "calendar/MainHost.h"
+#include "day/DayItems.h"
+#include "day/DisplayWindow.h"
+#include "day/EntryWindow.h"
+#include "platform/Services.h"
+#include "settings/Settings.h"
+#include "store/DayRecords.h"
+
+namespace day {
+
+void DISP_output(calendar::MainHost& host) {
+    const settings::Settings& s = host.settings();
+    // Without a Schedule file there is nothing to show; the calendar stays usable.
+    if (s.START_FILE.isEmpty()) {
+        host.setMainEnabled(true);
+        return;
+    }
+    store::DataControl& data = host.data1();
+    DisplayItems items;
+    store::Error error = store::openDayTable(data, s.START_FILE);
+    if (!error)
+        error = readDisplayItems(data, host.selectedDate(), items);
+    if (error) {
+        // A file that cannot be read is not an empty day: say so instead of "予定はありません".
+        platform::message(QStringLiteral("予定を読み込めませんでした。\n") + store::describe(error),
+                          platform::kAppTitle, platform::Icon::Exclamation, platform::Buttons::Ok);
+        host.setMainEnabled(true);
+        return;
+    }
+    if (allEmpty(items)) {
+        platform::message(QStringLiteral("予定はありません"), QStringLiteral("只今 余裕です！"),
+                          platform::Icon::Information, platform::Buttons::Ok);
+        host.setMainEnabled(true);
+        return;
+    }
+    // Disabling the main window disables the windows it already holds, so the display is
+    // created after it.
+    host.setMainEnabled(false);
+    auto* window = new DisplayWindow(host, host.mainWindow());
+    for (int slot = 1; slot <= 4; ++slot) {
+        const DisplayItem& item = items[static_cast<std::size_t>(slot - 1)];
+        window->setItem(slot, item.content, item.level);
+    }
+    window->show();
+    window->activateWindow();
+}
+
+void showEntryWindow(calendar::MainHost& host) {
+    auto* window = new EntryWindow(host, host.mainWindow());
+    if (!window->load()) {
+        // The close sequence enables the main window again.
+        window->close();
+        return;
+    }
+    window->show();
+    window->activateWindow();
+}
+
+} // namespace day

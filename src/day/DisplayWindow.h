@@ -1,0 +1,46 @@
+#pragma once
+// The day display (`D_output`): a small borderless window with the four items of the Selected
+// date, each in the colour of its level. Read-only; closed with its OK button.
+
+#include <QPixmap>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace calendar {
+class MainHost;
+}
+
+namespace day {
+
+class DisplayWindow : public QWidget {
+    Q_OBJECT
+  public:
+    // Shows the Selected date and centres the window; the item boxes start empty.
+    DisplayWindow(calendar::MainHost& host, QWidget* parent);
+
+    // The box of slot 1..4: its text, drawn in the colour of `level` (CRL0..CRL5). A level
+    // outside 0..5 keeps the button-text colour.
+    void setItem(int slot, const QString& content, int level);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    QLabel* itemLabel(int slot) const;
+
+    calendar::MainHost& host_;
+    QPixmap background_;
+    QLabel* Label1 = nullptr; // items of slots 1..4
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr; // the date
+    QLabel* Label6 = nullptr; // "の予定"
+    QPushButton* Command1 = nullptr;
+};
+
+} // namespace day

@@ -1,0 +1,57 @@
+#pragma once
+// Settings and rows of a test Schedule file, written and read through the store's own rules.
+
+#include "platform/Colors.h"
+#include "settings/Settings.h"
+#include "store/DayRecords.h"
+
+#include <QDate>
+#include <QFile>
+#include <QString>
+
+namespace daytest {
+
+// Distinct explicit level colours (0x00BBGGRR), so a test sees which one a box took.
+constexpr qint32 kCrl[6] = {0x202020, 0x0000FF, 0x00A000, 0xFF0000, 0x00A0A0, 0xA000A0};
+inline QColor crl(int level) {
+    return platform::toQColor(kCrl[level]);
+}
+
+inline void setUp(settings::Settings& s, const QString& file) {
+    s.setColorDefaults();
+    s.START_FILE = file;
+    for (int level = 0; level <= 5; ++level)
+        s.crl(level) = kCrl[level];
+}
+
+inline bool putItem(const QString& file, const QDate& date, int slot, const store::SlotItem& item) {
+    store::DataControl data;
+    return !store::openDayTable(data, file) && !store::saveSlot(data, store::dateString(date), slot, item);
+}
+
+inline store::SlotItem storedItem(const QString& file, const QDate& date, int slot) {
+    store::DataControl data;
+    if (store::openDayTable(data, file))
+        return {QStringLiteral("<unreadable>"), QString(), false, QString()};
+    return store::readSlot(data, store::dateString(date), slot);
+}
+
+// Rows of the date, or -1 when the file cannot be read.
+inline int rowCount(const QString& file, const QDate& date) {
+    store::DataControl data;
+    data.setDatabaseName(file);
+    data.setRecordSource(store::dateQuery(store::dateString(date)));
+    return data.refresh() ? -1 : data.recordCount();
+}
+
+inline QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+} // namespace daytest

@@ -1,0 +1,199 @@
+// The day display: the "no items" box, the four boxes with their level colours, closing, and a
+// Schedule file that cannot be read.
+
+#define QTEST_QPA_MOUSE_HANDLING
+#include <QtTest>
+
+#include "DayTestData.h"
+#include "day/DayWindows.h"
+#include "day/DisplayWindow.h"
+#include "support/FakeHost.h"
+#include "support/FakePlatform.h"
+#include "support/TestEnv.h"
+
+#include <QLabel>
+#include <QLocale>
+#include <QPointer>
+#include <QPushButton>
+#include <memory>
+
+using daytest::crl;
+using daytest::putItem;
+using store::SlotItem;
+
+namespace {
+
+const QDate kDay(2026, 3, 5);
+
+// Stores slot `slot` with a raw レベル value (the entry window only writes 1..5 or nothing).
+bool putRawLevel(const QString& file, int slot, const QVariant& level) {
+    if (!putItem(file, kDay, slot, SlotItem{QStringLiteral("生"), QString(), false, QString()}))
+        return false;
+    store::DataControl data;
+    data.setDatabaseName(file);
+    data.setRecordSource(store::slotQuery(store::dateString(kDay), slot));
+    return !data.refresh() && !data.edit() && !data.setField(QStringLiteral("レベル"), level) &&
+           !data.update();
+}
+
+} // namespace
+
+class TestDayDisplay : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void cleanup();
+
+    void noItemsShowsBox();
+    void slotThreeOnly();
+    void levelColours_data();
+    void levelColours();
+    void closing_data();
+    void closing();
+    void nothingToRead_data();
+    void nothingToRead();
+
+  private:
+    bool show() {
+        day::DISP_output(*host_);
+        window_ = host_->window.findChild<day::DisplayWindow*>();
+        return window_;
+    }
+    QLabel* label(int n) const { return window_->findChild<QLabel*>(QStringLiteral("Label%1").arg(n)); }
+    QColor colour(int n) const { return label(n)->palette().color(QPalette::WindowText); }
+
+    std::unique_ptr<testsupport::TestEnv> env_;
+    std::unique_ptr<testsupport::FakePlatform> fake_;
+    std::unique_ptr<testsupport::FakeHost> host_;
+    QString file_;
+    QPointer<day::DisplayWindow> window_;
+};
+
+void TestDayDisplay::init() {
+    env_ = std::make_unique<testsupport::TestEnv>();
+    fake_ = std::make_unique<testsupport::FakePlatform>();
+    fake_->install();
+    host_ = std::make_unique<testsupport::FakeHost>();
+    file_ = env_->makeScheduleFile();
+    daytest::setUp(host_->settingsRecord, file_);
+    host_->selected = kDay;
+}
+
+void TestDayDisplay::cleanup() {
+    delete window_.data();
+    host_.reset();
+    fake_.reset();
+    env_.reset();
+}
+
+void TestDayDisplay::noItemsShowsBox() {
+    QVERIFY(
+        putItem(file_, kDay.addDays(1), 1, SlotItem{QStringLiteral("明日"), QString(), false, QString()}));
+    host_->setMainEnabled(false); // as the menu item does
+    QVERIFY(!show());
+    QCOMPARE(fake_->messages.size(), 1);
+    QCOMPARE(fake_->messages.first().text, QStringLiteral("予定はありません"));
+    QCOMPARE(fake_->messages.first().caption, QStringLiteral("只今 余裕です！"));
+    QCOMPARE(fake_->messages.first().icon, platform::Icon::Information);
+    QCOMPARE(fake_->messages.first().buttons, platform::Buttons::Ok);
+    QVERIFY(host_->window.isEnabled());
+}
+
+void TestDayDisplay::slotThreeOnly() {
+    QVERIFY(putItem(file_, kDay, 3,
+                    SlotItem{QStringLiteral("<b>歯医者</b>"), QStringLiteral("ﾚﾍﾞﾙ4"), true, "1500"}));
+    QVERIFY(show());
+    QVERIFY(fake_->messages.isEmpty());
+    QVERIFY(!host_->window.isEnabled());
+    QVERIFY(window_->isVisible() && window_->isEnabled());
+    QCOMPARE(label(5)->text(), QLocale::system().toString(kDay, QLocale::ShortFormat));
+    QCOMPARE(label(3)->text(), QStringLiteral("<b>歯医者</b>"));
+    QCOMPARE(label(3)->textFormat(), Qt::PlainText); // the user's text, never markup
+    QCOMPARE(colour(3), crl(4));
+    for (int n : {1, 2, 4}) {
+        QCOMPARE(label(n)->text(), QString());
+        QCOMPARE(colour(n), crl(0));
+    }
+}
+
+void TestDayDisplay::levelColours_data() {
+    QTest::addColumn<QVariant>("level1");
+    QTest::addColumn<QVariant>("level2");
+    QTest::addColumn<QColor>("colour1");
+    QTest::addColumn<QColor>("colour2");
+    const QColor buttonText = platform::toQColor(settings::kButtonTextColor);
+    QTest::newRow("levels 1 and 5") << QVariant(1.0) << QVariant(5.0) << crl(1) << crl(5);
+    QTest::newRow("none and 0") << QVariant() << QVariant(0.0) << crl(0) << crl(0);
+    QTest::newRow("2.5 and 3.5 to even") << QVariant(2.5) << QVariant(3.5) << crl(2) << crl(4);
+    QTest::newRow("outside 0 to 5") << QVariant(7.0) << QVariant(255.0) << buttonText << buttonText;
+    QTest::newRow("not a byte") << QVariant(-3.0) << QVariant(300.0) << crl(0) << crl(0);
+}
+
+void TestDayDisplay::levelColours() {
+    QFETCH(QVariant, level1);
+    QFETCH(QVariant, level2);
+    QFETCH(QColor, colour1);
+    QFETCH(QColor, colour2);
+    QVERIFY(putRawLevel(file_, 1, level1));
+    QVERIFY(putRawLevel(file_, 2, level2));
+    QVERIFY(show());
+    QCOMPARE(label(1)->text(), QStringLiteral("生"));
+    QCOMPARE(colour(1), colour1);
+    QCOMPARE(colour(2), colour2);
+}
+
+void TestDayDisplay::closing_data() {
+    QTest::addColumn<int>("key"); // 0: click OK, -1: closed by the window system
+    QTest::newRow("OK clicked") << 0;
+    QTest::newRow("Enter") << int(Qt::Key_Enter);
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Escape") << int(Qt::Key_Escape);
+    QTest::newRow("window system") << -1;
+}
+
+void TestDayDisplay::closing() {
+    QFETCH(int, key);
+    QVERIFY(putItem(file_, kDay, 1, SlotItem{QStringLiteral("予定"), QString(), false, QString()}));
+    QVERIFY(show());
+    QVERIFY(QTest::qWaitForWindowActive(window_));
+    auto* ok = window_->findChild<QPushButton*>(QStringLiteral("Command1"));
+    QCOMPARE(QApplication::focusWidget(), ok);
+    if (key == 0)
+        QTest::mouseClick(ok, Qt::LeftButton);
+    else if (key > 0)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    else
+        window_->close();
+    QTRY_VERIFY(window_.isNull());
+    QVERIFY(host_->window.isEnabled());
+}
+
+void TestDayDisplay::nothingToRead_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("no file set") << QStringLiteral("unset");
+    QTest::newRow("missing file") << QStringLiteral("missing");
+    QTest::newRow("not a database") << QStringLiteral("garbage");
+}
+
+// Without a readable file no window opens, the day is never claimed to be empty, and the
+// calendar stays usable; only a file that is set but unreadable is worth a message.
+void TestDayDisplay::nothingToRead() {
+    QFETCH(QString, kind);
+    const QString path = env_->path(QStringLiteral("bad.sdb"));
+    host_->settingsRecord.START_FILE = kind == QLatin1String("unset") ? QString() : path;
+    if (kind == QLatin1String("garbage"))
+        QVERIFY(daytest::writeFile(path, QByteArray(2048, 'x')));
+    host_->setMainEnabled(false);
+    QVERIFY(!show());
+    QVERIFY(host_->window.isEnabled());
+    QCOMPARE(fake_->messages.size(), kind == QLatin1String("unset") ? 0 : 1);
+    for (const auto& m : fake_->messages) {
+        QCOMPARE(m.icon, platform::Icon::Exclamation);
+        QVERIFY(m.text.contains(QStringLiteral("スケジュールファイル")));
+    }
+    QCOMPARE(QFile::exists(path), kind == QLatin1String("garbage"));
+}
+
+QTEST_MAIN(TestDayDisplay)
+#include "test_day_display.moc"

@@ -1,0 +1,449 @@
+// The entry window driven through its widgets: loading, the Changed flag and the save question,
+// the four buttons, level colours, input limits and a Schedule file that cannot be used.
+
+#define QTEST_QPA_MOUSE_HANDLING
+#include <QtTest>
+
+#include "DayTestData.h"
+#include "day/DayWindows.h"
+#include "day/EntryWindow.h"
+#include "platform/Colors.h"
+#include "store/Connection.h"
+#include "support/FakeHost.h"
+#include "support/FakePlatform.h"
+#include "support/TestEnv.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <memory>
+
+using daytest::crl;
+using daytest::putItem;
+using daytest::storedItem;
+using platform::Answer;
+using store::SlotItem;
+
+namespace {
+
+const QDate kDay(2026, 1, 5);
+const QString kQuestion = QStringLiteral("内容が変更されています。保存しますか？");
+
+void typeText(QWidget* box, const QString& text) {
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(box, &event);
+}
+
+QColor colour(QLineEdit* box) {
+    return box->palette().color(QPalette::Text);
+}
+
+} // namespace
+
+class TestEntryWindow : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void cleanup();
+
+    void emptyDateOpensClean();
+    void editThenClose_data();
+    void editThenClose();
+    void writeThenCloseAsksNothing();
+    void discardDeletesAllWithoutQuestion();
+    void todaySavesUnderShownDateThenShowsToday();
+    void frameCaptions();
+    void slotTwoOnly();
+    void levelColour_data();
+    void levelColour();
+    void emptyTimeAndClearedSlot();
+    void noScheduleFile();
+    void lengthLimits_data();
+    void lengthLimits();
+    void unreadableFileAtOpen_data();
+    void unreadableFileAtOpen();
+    void failedWriteKeepsWindowAndRows_data();
+    void failedWriteKeepsWindowAndRows();
+
+  private:
+    bool open();
+    template <typename T> T* child(const QString& name) const {
+        T* w = window_ ? window_->findChild<T*>(name) : nullptr;
+        if (!w)
+            qFatal("no control %s", qPrintable(name));
+        return w;
+    }
+    QLineEdit* text(int n) const { return child<QLineEdit>(QStringLiteral("Text%1").arg(n)); }
+    QComboBox* combo(int n) const { return child<QComboBox>(QStringLiteral("Combo%1").arg(n)); }
+    QCheckBox* check(int n) const { return child<QCheckBox>(QStringLiteral("Check%1").arg(n)); }
+    void click(const char* button) {
+        QTest::mouseClick(child<QPushButton>(QLatin1String(button)), Qt::LeftButton);
+    }
+    SlotItem shown(int slot) const {
+        return {text(slot)->text(), combo(slot)->currentText(), check(slot)->isChecked(),
+                text(slot + 4)->text()};
+    }
+    int questions() const {
+        return int(std::count_if(fake_->messages.cbegin(), fake_->messages.cend(),
+                                 [](const auto& m) { return m.text == kQuestion; }));
+    }
+
+    std::unique_ptr<testsupport::TestEnv> env_;
+    std::unique_ptr<testsupport::FakePlatform> fake_;
+    std::unique_ptr<testsupport::FakeHost> host_;
+    QString file_;
+    QPointer<day::EntryWindow> window_;
+};
+
+void TestEntryWindow::init() {
+    env_ = std::make_unique<testsupport::TestEnv>();
+    fake_ = std::make_unique<testsupport::FakePlatform>();
+    fake_->install();
+    host_ = std::make_unique<testsupport::FakeHost>();
+    file_ = env_->makeScheduleFile();
+    daytest::setUp(host_->settingsRecord, file_);
+    host_->selected = kDay;
+}
+
+void TestEntryWindow::cleanup() {
+    delete window_.data();
+    host_.reset();
+    fake_.reset();
+    env_.reset();
+}
+
+// Opens the window the way the main window does: disable itself, then call the entry point.
+bool TestEntryWindow::open() {
+    host_->setMainEnabled(false);
+    day::showEntryWindow(*host_);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    window_ = host_->window.findChild<day::EntryWindow*>();
+    return window_ && window_->isVisible() && window_->isEnabled();
+}
+
+void TestEntryWindow::emptyDateOpensClean() {
+    QVERIFY(open());
+    QCOMPARE(child<QLabel>(QStringLiteral("Label1"))->text(), QStringLiteral("2026/1/5"));
+    for (int n = 1; n <= 4; ++n) {
+        QCOMPARE(shown(n), SlotItem{});
+        QCOMPARE(colour(text(n)), crl(0));
+    }
+    QVERIFY(!window_->isChanged());
+    click("Command2");
+    QVERIFY(fake_->messages.isEmpty());
+    QTRY_VERIFY(window_.isNull());
+    QVERIFY(host_->window.isEnabled());
+    QCOMPARE(host_->rebuilds, 1);
+}
+
+void TestEntryWindow::editThenClose_data() {
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<bool>("yes");
+    for (const char* edit : {"content", "time", "alarm", "pick level", "type level"}) {
+        QTest::addRow("%s, yes", edit) << QString::fromLatin1(edit) << true;
+        QTest::addRow("%s, no", edit) << QString::fromLatin1(edit) << false;
+    }
+}
+
+void TestEntryWindow::editThenClose() {
+    QFETCH(QString, edit);
+    QFETCH(bool, yes);
+    const SlotItem before{QStringLiteral("会議"), QString(), false, QStringLiteral("0930")};
+    QVERIFY(putItem(file_, kDay, 2, before));
+    QVERIFY(open());
+    if (edit == QLatin1String("content"))
+        typeText(text(2), QStringLiteral("追記"));
+    else if (edit == QLatin1String("time"))
+        QTest::keyClicks(text(6), QStringLiteral("1"));
+    else if (edit == QLatin1String("alarm"))
+        QTest::mouseClick(check(2), Qt::LeftButton);
+    else if (edit == QLatin1String("pick level"))
+        QTest::keyClick(combo(2), Qt::Key_Down);
+    else
+        typeText(combo(2)->lineEdit(), QStringLiteral("ﾚﾍﾞﾙ4"));
+    QVERIFY(window_->isChanged());
+    const SlotItem edited = shown(2);
+    QVERIFY(edited != before);
+
+    fake_->answers.enqueue(yes ? Answer::Yes : Answer::No);
+    window_->close();
+    QCOMPARE(fake_->messages.size(), 1);
+    const auto& asked = fake_->messages.first();
+    QCOMPARE(asked.text, kQuestion);
+    QCOMPARE(asked.caption, QStringLiteral("データ保存確認"));
+    QCOMPARE(asked.icon, platform::Icon::Exclamation);
+    QCOMPARE(asked.buttons, platform::Buttons::YesNo);
+    QTRY_VERIFY(window_.isNull());
+    QVERIFY(host_->window.isEnabled());
+    QCOMPARE(host_->rebuilds, 1);
+    QCOMPARE(storedItem(file_, kDay, 2), yes ? edited : before);
+}
+
+void TestEntryWindow::writeThenCloseAsksNothing() {
+    QVERIFY(open());
+    typeText(text(1), QStringLiteral("歯医者"));
+    click("Command4");
+    QVERIFY(window_->isVisible());
+    QCOMPARE(storedItem(file_, kDay, 1).content, QStringLiteral("歯医者"));
+    QCOMPARE(host_->rebuilds, 0); // the calendar is rebuilt only when the window closes
+    click("Command2");
+    QVERIFY(fake_->messages.isEmpty());
+    QTRY_VERIFY(window_.isNull());
+    QCOMPARE(host_->rebuilds, 1);
+}
+
+void TestEntryWindow::discardDeletesAllWithoutQuestion() {
+    for (int slot = 1; slot <= 4; ++slot)
+        QVERIFY(putItem(file_, kDay, slot,
+                        SlotItem{QStringLiteral("予定"), store::levelText(slot), true, "1200"}));
+    QVERIFY(
+        putItem(file_, kDay.addDays(1), 1, SlotItem{QStringLiteral("翌日"), QString(), false, QString()}));
+    QVERIFY(open());
+    click("Command3");
+    QVERIFY(fake_->messages.isEmpty());
+    QCOMPARE(daytest::rowCount(file_, kDay), 0);
+    QCOMPARE(daytest::rowCount(file_, kDay.addDays(1)), 1);
+    QVERIFY(window_->isVisible());
+    QVERIFY(!window_->isChanged());
+    for (int n = 1; n <= 4; ++n)
+        QCOMPARE(shown(n), SlotItem{});
+}
+
+void TestEntryWindow::todaySavesUnderShownDateThenShowsToday() {
+    const QDate today(2026, 3, 20);
+    fake_->clock = QDateTime(today, QTime(9, 0));
+    QVERIFY(putItem(file_, today, 3,
+                    SlotItem{QStringLiteral("今日の予定"), QStringLiteral("ﾚﾍﾞﾙ2"), false, QString()}));
+    QVERIFY(open());
+    typeText(text(1), QStringLiteral("五日の予定"));
+    fake_->answers.enqueue(Answer::Yes);
+    click("Command1");
+
+    QCOMPARE(questions(), 1);
+    QCOMPARE(storedItem(file_, kDay, 1).content, QStringLiteral("五日の予定"));
+    QCOMPARE(daytest::rowCount(file_, today), 1);
+    QCOMPARE(host_->selected, today);
+    QCOMPARE(child<QLabel>(QStringLiteral("Label1"))->text(), QStringLiteral("2026/3/20"));
+    QCOMPARE(shown(1), SlotItem{});
+    QCOMPARE(shown(3), (SlotItem{QStringLiteral("今日の予定"), QStringLiteral("ﾚﾍﾞﾙ2"), false, "####"}));
+    QCOMPARE(colour(text(3)), crl(2));
+    window_->close();
+    QCOMPARE(questions(), 1);
+}
+
+void TestEntryWindow::frameCaptions() {
+    host_->settingsRecord.KOUMOKU2 = QStringLiteral("仕事");
+    host_->settingsRecord.KOUMOKU4 = QStringLiteral("R&D");
+    QVERIFY(open());
+    QCOMPARE(child<QGroupBox>(QStringLiteral("Frame1"))->title(), QStringLiteral("項目1"));
+    QCOMPARE(child<QGroupBox>(QStringLiteral("Frame2"))->title(), QStringLiteral("仕事"));
+    QCOMPARE(child<QGroupBox>(QStringLiteral("Frame3"))->title(), QStringLiteral("項目3"));
+    QCOMPARE(child<QGroupBox>(QStringLiteral("Frame4"))->title(), QStringLiteral("R&&D")); // shows "R&D"
+}
+
+void TestEntryWindow::slotTwoOnly() {
+    const SlotItem item{QStringLiteral("打合せ"), QStringLiteral("ﾚﾍﾞﾙ5"), true, QString()};
+    QVERIFY(putItem(file_, kDay, 2, item));
+    QVERIFY(open());
+    QCOMPARE(shown(2), (SlotItem{item.content, item.levelText, true, "####"}));
+    QCOMPARE(colour(text(2)), crl(5));
+    for (int n : {1, 3, 4}) {
+        QCOMPARE(shown(n), SlotItem{});
+        QCOMPARE(colour(text(n)), crl(0));
+    }
+}
+
+void TestEntryWindow::levelColour_data() {
+    QTest::addColumn<QString>("typed"); // "" clears the combo; "<down>" picks the next item
+    QTest::addColumn<int>("level");     // the CRL the content box ends in
+    QTest::newRow("typed level 3") << QStringLiteral("ﾚﾍﾞﾙ3") << 3;
+    QTest::newRow("picked next") << QStringLiteral("<down>") << 2;
+    QTest::newRow("cleared") << QString() << 0;
+    QTest::newRow("a blank keeps") << QStringLiteral(" ") << 1;
+    QTest::newRow("full-width keeps") << QStringLiteral("レベル3") << 1;
+    QTest::newRow("level 6 keeps") << QStringLiteral("ﾚﾍﾞﾙ6") << 1;
+}
+
+// A level change recolours the content box at once, before any save; a text outside the five
+// leaves the colour of the loaded level 1 and never becomes a list item.
+void TestEntryWindow::levelColour() {
+    QFETCH(QString, typed);
+    QFETCH(int, level);
+    QVERIFY(
+        putItem(file_, kDay, 2, SlotItem{QStringLiteral("x"), QStringLiteral("ﾚﾍﾞﾙ1"), false, QString()}));
+    QVERIFY(open());
+    QCOMPARE(colour(text(2)), crl(1));
+    if (typed == QLatin1String("<down>")) {
+        QTest::keyClick(combo(2), Qt::Key_Down);
+    } else if (typed.isEmpty()) {
+        combo(2)->lineEdit()->clear();
+    } else {
+        combo(2)->lineEdit()->selectAll();
+        typeText(combo(2)->lineEdit(), typed);
+        QCOMPARE(combo(2)->currentText(), typed);
+    }
+    QCOMPARE(combo(2)->count(), 5);
+    QCOMPARE(colour(text(2)), crl(level));
+    QCOMPARE(colour(text(1)), crl(0));
+    QVERIFY(window_->isChanged());
+}
+
+void TestEntryWindow::emptyTimeAndClearedSlot() {
+    QVERIFY(putItem(file_, kDay, 3, SlotItem{QStringLiteral("消す"), QStringLiteral("ﾚﾍﾞﾙ2"), true, "0800"}));
+    QVERIFY(
+        putItem(file_, kDay, 4, SlotItem{QStringLiteral("残す"), QStringLiteral("ﾚﾍﾞﾙ4"), false, "0900"}));
+    QVERIFY(open());
+    typeText(text(1), QStringLiteral("時刻なし"));
+    text(3)->clear();
+    click("Command4");
+    QCOMPARE(storedItem(file_, kDay, 1), (SlotItem{QStringLiteral("時刻なし"), QString(), false, "####"}));
+    QCOMPARE(storedItem(file_, kDay, 3), SlotItem{});
+    QCOMPARE(storedItem(file_, kDay, 4),
+             (SlotItem{QStringLiteral("残す"), QStringLiteral("ﾚﾍﾞﾙ4"), false, "0900"}));
+    QCOMPARE(daytest::rowCount(file_, kDay), 2);
+    window_->close();
+    QTRY_VERIFY(window_.isNull());
+    QVERIFY(open());
+    QCOMPARE(text(5)->text(), QStringLiteral("####"));
+}
+
+void TestEntryWindow::noScheduleFile() {
+    host_->settingsRecord.START_FILE.clear();
+    QVERIFY(!open());
+    QVERIFY(!window_);
+    QVERIFY(host_->window.isEnabled());
+    QVERIFY(fake_->messages.isEmpty());
+
+    // The setting vanishes while the window is open: writing says so and writes nothing.
+    host_->settingsRecord.START_FILE = file_;
+    QVERIFY(open());
+    host_->settingsRecord.START_FILE.clear();
+    typeText(text(1), QStringLiteral("書けない"));
+    click("Command4");
+    QCOMPARE(fake_->messages.size(), 1);
+    QCOMPARE(fake_->messages.first().text, QStringLiteral("先にデータファイルを設定してください"));
+    QCOMPARE(fake_->messages.first().caption, platform::kAppTitle);
+    QCOMPARE(daytest::rowCount(file_, kDay), 0);
+    QCOMPARE(text(1)->text(), QStringLiteral("書けない"));
+    QVERIFY(window_->isChanged());
+}
+
+void TestEntryWindow::lengthLimits_data() {
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("kept");
+    const QString kanji80(80, QChar(0x4E88)); // 予
+    const QString emoji = QStringLiteral("\U0001F600");
+    QTest::newRow("80 kanji") << 1 << kanji80 << kanji80;
+    QTest::newRow("81 kanji") << 2 << kanji80 + QStringLiteral("定") << kanji80;
+    QTest::newRow("80 emoji") << 3 << emoji.repeated(80) << emoji.repeated(80);
+    QTest::newRow("81 emoji") << 4 << emoji.repeated(81) << emoji.repeated(80);
+    QTest::newRow("79 kanji, emoji") << 1 << kanji80.left(79) + emoji << kanji80.left(79) + emoji;
+    QTest::newRow("7-digit time") << 5 << QStringLiteral("1234567") << QStringLiteral("123456");
+}
+
+// The boxes stop at the field widths counted in characters, so the engine takes every text.
+void TestEntryWindow::lengthLimits() {
+    QFETCH(int, box);
+    QFETCH(QString, typed);
+    QFETCH(QString, kept);
+    QVERIFY(open());
+    typeText(text(box), typed);
+    QCOMPARE(text(box)->text(), kept);
+    typeText(text(box), QStringLiteral("x")); // every row fills its box: one more is refused
+    QCOMPARE(text(box)->text(), kept);
+    const int slot = box > 4 ? box - 4 : box;
+    if (box > 4)
+        typeText(text(slot), QStringLiteral("内容"));
+    click("Command4");
+    QVERIFY(fake_->messages.isEmpty());
+    const SlotItem stored = storedItem(file_, kDay, slot);
+    QCOMPARE(box > 4 ? stored.timeText : stored.content, kept);
+}
+
+void TestEntryWindow::unreadableFileAtOpen_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("missing") << QStringLiteral("missing");
+    QTest::newRow("not a database") << QStringLiteral("garbage");
+    QTest::newRow("no day table") << QStringLiteral("other database");
+}
+
+// Nothing could be loaded: the user is told, no window stays open (its empty slots would
+// overwrite the stored items), and the calendar is usable again.
+void TestEntryWindow::unreadableFileAtOpen() {
+    QFETCH(QString, kind);
+    const QString path = env_->path(QStringLiteral("bad.sdb"));
+    if (kind == QLatin1String("garbage")) {
+        QVERIFY(daytest::writeFile(path, QByteArray(4096, 'x')));
+    } else if (kind == QLatin1String("other database")) {
+        store::Error error;
+        auto connection = store::Connection::create(path, &error);
+        QVERIFY(connection && !connection->exec(QStringLiteral("CREATE TABLE other (a TEXT)")));
+    }
+    host_->settingsRecord.START_FILE = path;
+    QVERIFY(!open());
+    QVERIFY(!window_);
+    QCOMPARE(fake_->messages.size(), 1);
+    QCOMPARE(fake_->messages.first().icon, platform::Icon::Exclamation);
+    QVERIFY(fake_->messages.first().text.contains(QStringLiteral("スケジュールファイル")));
+    QVERIFY(host_->window.isEnabled());
+    QCOMPARE(QFile::exists(path), kind != QLatin1String("missing"));
+}
+
+void TestEntryWindow::failedWriteKeepsWindowAndRows_data() {
+    QTest::addColumn<bool>("garbage"); // else: the journal cannot be created
+    QTest::newRow("file no longer a database") << true;
+    QTest::newRow("journal cannot be created") << false;
+}
+
+// A write the engine refuses: the message names the cause, the window and its typed items stay,
+// the stored rows are those of before, and closing asks again.
+void TestEntryWindow::failedWriteKeepsWindowAndRows() {
+    QFETCH(bool, garbage);
+    QVERIFY(putItem(file_, kDay, 2,
+                    SlotItem{QStringLiteral("前から"), QStringLiteral("ﾚﾍﾞﾙ3"), false, QString()}));
+    QVERIFY(open());
+    const QByteArray original = daytest::readFile(file_);
+    const QString journal = file_ + QStringLiteral("-journal");
+    QVERIFY(garbage ? daytest::writeFile(file_, QByteArray(original.size(), 'x')) : QDir().mkdir(journal));
+    typeText(text(1), QStringLiteral("新しい予定"));
+    text(2)->clear();
+    click("Command4");
+
+    QCOMPARE(fake_->messages.size(), 1);
+    QCOMPARE(fake_->messages.first().icon, platform::Icon::Exclamation);
+    QVERIFY(fake_->messages.first().text.contains(QStringLiteral("スケジュールファイル")));
+    QVERIFY(window_->isVisible());
+    QVERIFY(window_->isChanged());
+    QCOMPARE(text(1)->text(), QStringLiteral("新しい予定"));
+
+    // Yes to the question on closing: the save fails again and the window stays open.
+    fake_->answers.enqueue(Answer::Yes);
+    QVERIFY(!window_->close());
+    QCOMPARE(questions(), 1);
+    QVERIFY(window_ && window_->isVisible());
+    QVERIFY(!host_->window.isEnabled());
+
+    // With the file back as it was, no stored row was lost or changed.
+    QVERIFY(garbage ? daytest::writeFile(file_, original) : QDir().rmdir(journal));
+    QCOMPARE(daytest::rowCount(file_, kDay), 1);
+    QCOMPARE(storedItem(file_, kDay, 2).content, QStringLiteral("前から"));
+
+    fake_->answers.enqueue(Answer::No);
+    QVERIFY(window_->close());
+    QCOMPARE(questions(), 2);
+    QTRY_VERIFY(window_.isNull());
+    QVERIFY(host_->window.isEnabled());
+    QCOMPARE(host_->rebuilds, 1);
+}
+
+QTEST_MAIN(TestEntryWindow)
+#include "test_entry_window.moc"
