@@ -1,0 +1,155 @@
+// The alarm check as the idle program runs it ten times a second, over a Schedule file of
+// 1,000,000 Day records (one per date and slot, so today's Slot queries each find a row), made
+// once per run in a temporary folder. Today's four items are armed for another minute, so the
+// check reads them all and rings none: the cost of an idle tick.
+//
+// The counter "core%@10Hz" is the share of one core that ten checks a second take, from the CPU
+// time the checks used.
+
+#include "alarm/AlarmCheck.h"
+#include "calendar/MainHost.h"
+#include "platform/Services.h"
+#include "store/Connection.h"
+#include "store/DayRecords.h"
+#include "store/ScheduleFile.h"
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+constexpr int kRecords = 1'000'000;
+constexpr int kDays = kRecords / 4;
+const QDate kFirstDay(1800, 1, 1);
+const QDate kToday(2026, 3, 5);
+
+struct ScheduleFile {
+    QTemporaryDir dir;
+    QString path;
+
+    ScheduleFile() {
+        path = dir.filePath(QStringLiteral("alarm-bench.sdb"));
+        store::Error error = store::createScheduleFile(path);
+        if (!error) {
+            auto connection = store::Connection::open(path, &error);
+            if (connection)
+                error = fill(*connection);
+        }
+        if (error) {
+            std::fprintf(stderr, "cannot make the Schedule file: %s\n", qPrintable(error.message));
+            std::exit(1);
+        }
+    }
+
+    // Four items on each of 250,000 consecutive days from 1800 on (today among them); a third
+    // armed, every other one with the time 0930, the rest with the empty-time marker.
+    static store::Error fill(store::Connection& connection) {
+        store::Error error = connection.exec(QStringLiteral("BEGIN"));
+        if (error)
+            return error;
+        store::Statement* insert = connection.prepare(
+            QStringLiteral(
+                "INSERT INTO 予定表 (年月日, 項目番号, レベル, 内容, アラーム, 時刻) VALUES (?,?,?,?,?,?)"),
+            &error);
+        if (!insert)
+            return error;
+        for (int i = 0; i < kRecords; ++i) {
+            const QDate date = kFirstDay.addDays(i / 4);
+            insert->reset();
+            insert->bind(1, store::dateString(date));
+            insert->bind(2, static_cast<double>(i % 4 + 1));
+            insert->bind(3, static_cast<double>(i % 5 + 1));
+            insert->bind(4, QStringLiteral("予定 %1").arg(i));
+            insert->bind(5, date == kToday || i % 3 == 0 ? QStringLiteral("True") : QStringLiteral("False"));
+            insert->bind(6, i % 2 == 0 ? store::kEmptyTime : QStringLiteral("0930"));
+            if (sqlite3_step(insert->get()) != SQLITE_DONE)
+                return connection.lastError();
+        }
+        insert->reset();
+        return connection.exec(QStringLiteral("COMMIT"));
+    }
+};
+
+ScheduleFile& file() {
+    static ScheduleFile instance;
+    return instance;
+}
+
+// The platform as the idle program sees it: a clock at 10:00 on a day whose items are armed
+// for 09:30; a box or a sound would mean the check rang.
+class IdlePlatform : public platform::MessageService,
+                     public platform::ClockService,
+                     public platform::SoundService {
+  public:
+    platform::Answer show(const QString&, const QString&, platform::Icon, platform::Buttons) override {
+        ++boxes;
+        return platform::Answer::Ok;
+    }
+    QDateTime now() const override { return QDateTime(kToday, QTime(10, 0)); }
+    void start(const QString&) override {}
+    void stop() override {}
+    int boxes = 0;
+};
+
+class Host : public calendar::MainHost {
+  public:
+    settings::Settings& settings() override { return record; }
+    QDate selectedDate() const override { return kToday; }
+    void setSelectedDate(const QDate&) override {}
+    store::DataControl& data1() override { return data; }
+    QWidget* mainWindow() override { return nullptr; }
+    void setMainEnabled(bool) override {}
+    void kareSET() override {}
+    void setTodoChecked(bool) override {}
+
+    settings::Settings record;
+    store::DataControl data;
+};
+
+double cpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+void BM_AlarmCheckIdle(benchmark::State& state) {
+    IdlePlatform idle;
+    platform::Services services;
+    services.messages = &idle;
+    services.clock = &idle;
+    services.sound = &idle;
+    platform::install(services);
+    Host host;
+    host.record.START_FILE = file().path;
+    alarms::AlarmCheck check(host);
+    check.ALM_CHK(); // opens the file
+
+    const double begin = cpuSeconds();
+    for (auto _ : state)
+        check.ALM_CHK();
+    const double spent = cpuSeconds() - begin;
+
+    if (idle.boxes != 0)
+        state.SkipWithError("the check rang");
+    const double perCheck = spent / static_cast<double>(state.iterations());
+    state.counters["core%@10Hz"] = perCheck * 10 * 100;
+}
+BENCHMARK(BM_AlarmCheckIdle)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    file(); // made before any timing starts
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
