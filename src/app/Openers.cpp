@@ -1,9 +1,22 @@
 #include "app/Openers.h"
 
+#include "alarm/AlarmCheck.h"
+#include "day/DayWindows.h"
+#include "list/ListWindows.h"
+#include "options/OptionsWindows.h"
+#include "todo/TodoWindows.h"
+
 namespace app {
 
 WindowOpeners programOpeners() {
     WindowOpeners openers;
+    openers.entry = &day::showEntryWindow;
+    openers.dayDisplay = &day::DISP_output;
+    openers.list = &list::showListWindow;
+    openers.openTodo = &todo::showTodoWindow;
+    openers.closeTodo = &todo::closeTodoWindow;
+    openers.options = &options::showOptions;
+    openers.alarmCheck = alarms::tickHook();
     return openers;
 }
 
