@@ -141,6 +141,13 @@ void MainWindow::setSelectedDate(const QDate& date) {
 
 void MainWindow::setMainEnabled(bool enabled) {
     setEnabled(enabled);
+    if (enabled)
+        return;
+    // Disabling a widget disables its child windows too; the windows that live beside the
+    // calendar (ToDo list, options, version) stay usable while it is disabled.
+    for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w->isWindow())
+            w->setEnabled(true);
 }
 
 void MainWindow::kareSET() {

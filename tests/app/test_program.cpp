@@ -1,0 +1,200 @@
+// The calendar together with the real windows it opens: what one window does must show in the
+// others (colouring after an entry, options rebuilding the grid, the ToDo check mark, the alarm
+// on the clock tick, settings surviving a restart).
+
+#define QTEST_QPA_MOUSE_HANDLING
+#include "app/MainWindow.h"
+#include "app/Openers.h"
+#include "calendar/CalendarPanel.h"
+#include "controls/Fonts.h"
+#include "platform/Colors.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "settings/ConfigFile.h"
+#include "store/DayRecords.h"
+#include "support/FakePlatform.h"
+#include "support/TestEnv.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPointer>
+#include <QtTest>
+#include <memory>
+
+using calendar::CalendarPanel;
+
+namespace {
+
+QColor background(QPushButton* b) {
+    return b->palette().color(QPalette::Button);
+}
+
+template <typename T> T* child(QWidget* w, const char* name) {
+    T* c = w->findChild<T*>(QString::fromLatin1(name));
+    if (!c)
+        qWarning("no child %s", name);
+    return c;
+}
+
+} // namespace
+
+class TestProgram : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<testsupport::TestEnv> env;
+    std::unique_ptr<testsupport::FakePlatform> fake;
+    QString schedule;
+
+    std::unique_ptr<app::MainWindow> start(const QStringList& extra = {}) {
+        QStringList lines = {QStringLiteral("[Daduvov]"), QStringLiteral("START_FILE=") + schedule};
+        lines << extra;
+        if (platform::writeTextFile(platform::joinPath(env->programFolder(), settings::kSettingsFileName),
+                                    lines))
+            qWarning("could not write the settings file");
+        auto w = std::make_unique<app::MainWindow>(env->programFolder(), app::programOpeners());
+        w->startUp();
+        return w;
+    }
+
+  private Q_SLOTS:
+    void initTestCase() { controls::registerFontSubstitutions(); }
+
+    void init() {
+        env = std::make_unique<testsupport::TestEnv>();
+        fake = std::make_unique<testsupport::FakePlatform>();
+        fake->install();
+        fake->clock = QDateTime(QDate(2026, 3, 5), QTime(9, 0, 0));
+        schedule = env->makeScheduleFile();
+    }
+    void cleanup() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isWindow() && w->objectName() != QLatin1String("M_calendar2"))
+                w->hide();
+        fake.reset();
+        env.reset();
+    }
+
+    void entryWindowChangesTheColouring() {
+        auto w = start({QStringLiteral("KARE_ON=True"), QStringLiteral("kareCRL=255")});
+        CalendarPanel* p = w->calendarPanel();
+        QCOMPARE(background(p->dayButton(12)), platform::toQColor(CalendarPanel::kBlankColor));
+        QTest::mousePress(p->dayButton(12), Qt::RightButton);
+        QTest::mouseRelease(p->dayButton(12), Qt::RightButton);
+        QVERIFY(!w->isEnabled());
+        QPointer<QWidget> entry = w->findChild<QWidget*>(QStringLiteral("D_input"));
+        QVERIFY(entry && entry->isEnabled());
+        auto* text2 = child<QLineEdit>(entry, "Text2");
+        text2->setText(QStringLiteral("会議"));
+        QTest::mouseClick(child<QAbstractButton>(entry, "Command4"), Qt::LeftButton);
+        QTest::mouseClick(child<QAbstractButton>(entry, "Command2"), Qt::LeftButton);
+        QVERIFY(w->isEnabled());
+        QCOMPARE(background(p->dayButton(12)), QColor(255, 0, 0));
+        // The day display of the same day shows the item.
+        QTRY_VERIFY(!entry);
+        QTest::mouseClick(p->dayButton(12), Qt::LeftButton);
+        QWidget* display = w->findChild<QWidget*>(QStringLiteral("D_output"));
+        QVERIFY(display && display->isVisible());
+        QCOMPARE(child<QLabel>(display, "Label2")->text(), QStringLiteral("会議"));
+        QVERIFY(!w->isEnabled());
+        QTest::mouseClick(child<QAbstractButton>(display, "Command1"), Qt::LeftButton);
+        QVERIFY(w->isEnabled());
+    }
+
+    void emptyDayDisplayTellsSoAndReenables() {
+        auto w = start();
+        w->menuAction(QStringLiteral("disp"))->trigger();
+        QCOMPARE(fake->messages.size(), 1);
+        QCOMPARE(fake->messages[0].text, QStringLiteral("予定はありません"));
+        QCOMPARE(fake->messages[0].caption, QStringLiteral("只今 余裕です！"));
+        QVERIFY(w->isEnabled());
+    }
+
+    void todoWindowFollowsTheCheckMark() {
+        auto w = start({QStringLiteral("ToDo_ON=True")});
+        QPointer<QWidget> todo = w->findChild<QWidget*>(QStringLiteral("ToDo_list"));
+        QVERIFY(todo && todo->isVisible());
+        QVERIFY(w->menuAction(QStringLiteral("todo"))->isChecked());
+        // It stays usable while the entry window holds the calendar disabled.
+        w->menuAction(QStringLiteral("input"))->trigger();
+        QVERIFY(!w->isEnabled());
+        QVERIFY(todo->isEnabled());
+        QWidget* entry = w->findChild<QWidget*>(QStringLiteral("D_input"));
+        QVERIFY(entry);
+        entry->close();
+        QVERIFY(w->isEnabled());
+        // Its close box clears the mark; the menu opens it again.
+        todo->close();
+        QVERIFY(!w->menuAction(QStringLiteral("todo"))->isChecked());
+        QTRY_VERIFY(!todo);
+        w->menuAction(QStringLiteral("todo"))->trigger();
+        QVERIFY(w->menuAction(QStringLiteral("todo"))->isChecked());
+        todo = w->findChild<QWidget*>(QStringLiteral("ToDo_list"));
+        QVERIFY(todo && todo->isVisible());
+        w->menuAction(QStringLiteral("todo"))->trigger();
+        QVERIFY(!w->menuAction(QStringLiteral("todo"))->isChecked());
+        QTRY_VERIFY(!todo);
+    }
+
+    void optionsRebuildTheGridAndSurviveARestart() {
+        store::DataControl data;
+        QVERIFY(!store::openDayTable(data, schedule));
+        store::SlotItem item;
+        item.content = QStringLiteral("x");
+        QVERIFY(!store::saveSlot(data, QStringLiteral("2026/3/12"), 1, item));
+        data.close();
+        {
+            auto w = start({QStringLiteral("KARE_ON=True")});
+            CalendarPanel* p = w->calendarPanel();
+            QCOMPARE(background(p->dayButton(12)), platform::toQColor(settings::kDefaultKareColor));
+            w->menuAction(QStringLiteral("settei"))->trigger();
+            QWidget* options = w->findChild<QWidget*>(QStringLiteral("frmOptions"));
+            QVERIFY(options && options->isVisible());
+            QVERIFY(w->isEnabled());
+            child<QCheckBox>(options, "Check3")->setChecked(false);
+            child<QLineEdit>(options, "Text2")->setText(QStringLiteral("仕事"));
+            QTest::mouseClick(child<QAbstractButton>(options, "cmdOK"), Qt::LeftButton);
+            QCOMPARE(background(p->dayButton(12)), platform::toQColor(CalendarPanel::kBlankColor));
+            w->close();
+        }
+        // The next start reads what the options stored.
+        settings::Settings s;
+        struct Host : settings::ConfigHost {
+            void firstRunFlow() override {}
+            void missingFileFlow() override {}
+            void setMainTop(float) override {}
+            void setMainLeft(float) override {}
+        } host;
+        settings::LOAD_CONFIG(s, env->programFolder(), host);
+        QVERIFY(!s.KARE_ON);
+        QCOMPARE(s.KOUMOKU2, QStringLiteral("仕事"));
+        QCOMPARE(s.KOUMOKU1, QStringLiteral("項目1"));
+        QCOMPARE(s.START_FILE, schedule);
+    }
+
+    void alarmRingsOnTheClockTick() {
+        store::DataControl data;
+        QVERIFY(!store::openDayTable(data, schedule));
+        store::SlotItem item;
+        item.content = QStringLiteral("電話する");
+        item.alarm = true;
+        item.timeText = QStringLiteral("0930");
+        QVERIFY(!store::saveSlot(data, QStringLiteral("2026/3/5"), 2, item));
+        data.close();
+        auto w = start();
+        fake->clock = QDateTime(QDate(2026, 3, 5), QTime(9, 30, 10));
+        QTRY_COMPARE(fake->messages.size(), 1);
+        QCOMPARE(fake->messages[0].text, QStringLiteral("電話する"));
+        QCOMPARE(fake->messages[0].caption, QStringLiteral("Daduvov"));
+        QVERIFY(fake->soundCalls.size() >= 2);
+        QVERIFY(!fake->soundPlaying);
+        // Disarmed: later ticks in the same minute stay silent.
+        QTest::qWait(350);
+        QCOMPARE(fake->messages.size(), 1);
+        QCOMPARE(w->calendarPanel()->clockLabel()->text().right(5), QStringLiteral("30:10"));
+    }
+};
+
+QTEST_MAIN(TestProgram)
+#include "test_program.moc"
