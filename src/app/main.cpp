@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "app/Openers.h"
+#include "app/SingleInstance.h"
 #include "controls/Fonts.h"
 #include "platform/Paths.h"
 #include "platform/QtServices.h"
@@ -27,9 +28,20 @@ int main(int argc, char** argv) {
     platform::QtPlatform services;
     services.install();
     const QString folder = platform::programFolder();
+    // A second start for the same program folder brings the running calendar forward instead.
+    app::SingleInstance instance(folder);
+    if (instance.start() == app::SingleInstance::Start::AlreadyRunning)
+        return 0;
     platform::provideDefaultSound(folder);
 
     app::MainWindow window(folder, app::programOpeners());
+    QObject::connect(&instance, &app::SingleInstance::activationRequested, &window, [&window] {
+        if (window.isMinimized())
+            window.showNormal();
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
     window.startUp();
     return QApplication::exec();
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # First run of the real program on a virtual screen: answer the first-run message, cancel the
-# file dialog, quit from the calendar, and check that DEFAULT.SDB (both tables) and the 26-line
+# file dialog, start a second copy (it must hand over and end), quit from the calendar, and check that DEFAULT.SDB (both tables) and the 26-line
 # ZIZARU.INI were written.
 set -u
 program=$1
@@ -67,6 +67,13 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 sleep 0.5
+
+# A second start hands over to the running program and ends at once.
+timeout 20 "$program" >"$work/second.log" 2>&1
+second=$?
+[ $second -eq 0 ] || { echo "FAIL: a second start ended with $second"; cat "$work/second.log"; exit 1; }
+kill -0 "$app_pid" 2>/dev/null || { echo "FAIL: the first program ended when the second started"; exit 1; }
+
 send_key "$main" ctrl+q
 for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$app_pid" 2>/dev/null; then echo "FAIL: the program did not end on Ctrl+Q"; cat "$work/app.log"; exit 1; fi

@@ -1,0 +1,38 @@
+#pragma once
+// One running program per user and program folder: a second start asks the first to bring its
+// calendar to the front and then ends, so that two programs never write one Settings file.
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+
+namespace app {
+
+class SingleInstance : public QObject {
+    Q_OBJECT
+  public:
+    // `key` names the program folder the instance works in.
+    explicit SingleInstance(const QString& key, QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    enum class Start { First, AlreadyRunning };
+    // Asks a running instance to come to the front (AlreadyRunning), or starts answering later
+    // starts itself (First). Two programs started at the same moment still end with one.
+    Start start();
+
+    static QString serverName(const QString& key);
+
+  Q_SIGNALS:
+    // A later start asked this instance to show itself.
+    void activationRequested();
+
+  private:
+    bool askRunningInstance();
+    bool listen();
+
+    QString name_;
+    QLocalServer* server_ = nullptr;
+};
+
+} // namespace app
