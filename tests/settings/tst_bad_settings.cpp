@@ -1,0 +1,205 @@
+// A damaged Settings file never stops the program: whatever its bytes, LOAD_CONFIG reads the
+// keys that can be read, keeps the defaults for the rest, and returns.
+
+#include "platform/Paths.h"
+#include "settings/ConfigFile.h"
+#include "settings/Settings.h"
+#include "support/TestEnv.h"
+
+#include <QFile>
+#include <QtTest>
+
+#include <functional>
+
+using settings::Settings;
+
+Q_DECLARE_METATYPE(settings::Settings)
+
+namespace settings {
+char* toString(const Settings& s) {
+    QStringList lines = configLines(s, 0, 0);
+    for (QString& line : lines)
+        line = line.left(60); // a 10 MB value would flood the log
+    return QTest::toString(lines.join(QStringLiteral(" | ")));
+}
+} // namespace settings
+
+namespace {
+
+class CountingHost : public settings::ConfigHost {
+  public:
+    int firstRuns = 0;
+    int missingFiles = 0;
+    int positions = 0;
+    void firstRunFlow() override { ++firstRuns; }
+    void missingFileFlow() override { ++missingFiles; }
+    void setMainTop(float) override { ++positions; }
+    void setMainLeft(float) override { ++positions; }
+};
+
+Settings defaults() {
+    Settings s;
+    s.setColorDefaults();
+    return s;
+}
+
+Settings with(const std::function<void(Settings&)>& change) {
+    Settings s = defaults();
+    change(s);
+    return s;
+}
+
+QByteArray cp932(const char* utf8) {
+    // The few Japanese words used here, by their code page 932 bytes.
+    const QString text = QString::fromUtf8(utf8);
+    if (text == QStringLiteral("会議"))
+        return QByteArray("\x89\xEF\x8B\x63");
+    if (text == QStringLiteral("予"))
+        return QByteArray("\x97\x5C");
+    qFatal("no code page 932 bytes for %s", utf8);
+}
+
+// The bytes of a literal, NUL bytes included.
+template <qsizetype N> QByteArray bytesOf(const char (&literal)[N]) {
+    return QByteArray(literal, N - 1);
+}
+
+// Bytes from a fixed xorshift sequence: the same junk on every run.
+QByteArray junk(qsizetype size, quint32 seed) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    quint32 x = seed;
+    for (char& b : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = static_cast<char>(x & 0xFF);
+    }
+    return bytes;
+}
+
+// Undecodable bytes read as a substitute character (U+001A or U+FFFD, as the decoder chooses);
+// the comparison leaves those out and looks at what was readable.
+QString readable(QString text) {
+    text.remove(QChar(0x1A));
+    text.remove(QChar(0xFFFD));
+    return text;
+}
+
+Settings readableOnly(Settings s) {
+    for (QString* text : {&s.START_FILE, &s.KOUMOKU1, &s.KOUMOKU2, &s.KOUMOKU3, &s.KOUMOKU4, &s.ALM_FILE})
+        *text = readable(*text);
+    return s;
+}
+
+} // namespace
+
+class TestBadSettings : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void loadsWhatCanBeLoaded_data();
+    void loadsWhatCanBeLoaded();
+};
+
+void TestBadSettings::loadsWhatCanBeLoaded_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<Settings>("expected");
+
+    const QByteArray goodLines = "\r\nKOUMOKU1=" + cp932("会議") + "\r\nCRL2=255\r\n";
+    const Settings goodRead = with([](Settings& s) {
+        s.KOUMOKU1 = QStringLiteral("会議");
+        s.CRL2 = 255;
+    });
+
+    QTest::newRow("empty file") << QByteArray() << defaults();
+    QTest::newRow("binary junk around good lines")
+        << junk(64 * 1024, 1) + goodLines + junk(64 * 1024, 2) << goodRead;
+    QTest::newRow("binary junk only") << junk(256 * 1024, 3) << defaults();
+
+    QTest::newRow("invalid code page 932 sequences")
+        << QByteArray("KOUMOKU1=a\x81\r\n" // lead byte before the line end
+                      "KOUMOKU2=\x85\x40"  // unassigned pair
+                      "b\r\n"
+                      "KOUMOKU3=\xFD\xFE\xFF" // bytes that are never characters
+                      "c\r\n"
+                      "CR\x80L3=9\r\n"  // a damaged key matches nothing
+                      "CRL4=12\x80\r\n" // a damaged number keeps the default
+                      "\x81,CRL1=7\r\n" // lead byte before a comma
+                      "KOUMOKU4=d\x81") // lead byte at the end of the file
+        << with([](Settings& s) {
+               s.KOUMOKU1 = QStringLiteral("a");
+               s.KOUMOKU2 = QStringLiteral("b");
+               s.KOUMOKU3 = QStringLiteral("c");
+               s.KOUMOKU4 = QStringLiteral("d");
+               s.CRL1 = 7;
+           });
+    QTest::newRow("UTF-8 mark, invalid UTF-8")
+        << QByteArray("\xEF\xBB\xBFKOUMOKU1=\xC3(ok\xFF\r\nCRL0=4\r\n") << with([](Settings& s) {
+               s.KOUMOKU1 = QStringLiteral("(ok");
+               s.CRL0 = 4;
+           });
+    QTest::newRow("UTF-8 mark only") << QByteArray("\xEF\xBB\xBF") << defaults();
+
+    QTest::newRow("10 MB line before the keys") << QByteArray(10 * 1024 * 1024, 'x') + goodLines << goodRead;
+    QTest::newRow("10 MB value") << "KOUMOKU2=" + cp932("予").repeated(5 * 1024 * 1024) + goodLines
+                                 << with([](Settings& s) {
+                                        s.KOUMOKU1 = QStringLiteral("会議");
+                                        s.KOUMOKU2 = QStringLiteral("予").repeated(5 * 1024 * 1024);
+                                        s.CRL2 = 255;
+                                    });
+
+    QTest::newRow("no line end") << QByteArray("KOUMOKU1=a\r\nCRL0=7") << with([](Settings& s) {
+        s.KOUMOKU1 = QStringLiteral("a");
+        s.CRL0 = 7;
+    });
+    QTest::newRow("lone CR") << QByteArray("KOUMOKU1=a\rCRL0=7\rKARE_ON=True\r") << with([](Settings& s) {
+        s.KOUMOKU1 = QStringLiteral("a");
+        s.CRL0 = 7;
+        s.KARE_ON = true;
+    });
+    QTest::newRow("CR only, no keys") << QByteArray(100000, '\r') << defaults();
+
+    QTest::newRow("NUL bytes") << bytesOf("KOUMOKU1=a\0b\r\n\0\0\0\r\nCRL1=3\r\n\0CRL2=9\r\nCRL3=\0\r\n")
+                               << with([](Settings& s) {
+                                      s.KOUMOKU1 = QStringLiteral("a") + QChar() + QStringLiteral("b");
+                                      s.CRL1 = 3;
+                                  });
+    QTest::newRow("NUL bytes only") << QByteArray(1024 * 1024, '\0') << defaults();
+
+    QByteArray manyKeys = "CRL0=1\r\n";
+    for (int n = 0; n < 100000; ++n)
+        manyKeys += (n % 2 ? "KEY" + QByteArray::number(n) : "KOUMOKU2=" + QByteArray::number(n)) + "=x\r\n";
+    manyKeys += "CRL5=6\r\n";
+    QTest::newRow("100,000 keys") << manyKeys << with([](Settings& s) {
+        s.CRL0 = 1;
+        s.KOUMOKU2 = QStringLiteral("99998=x");
+        s.CRL5 = 6;
+    });
+}
+
+void TestBadSettings::loadsWhatCanBeLoaded() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(Settings, expected);
+
+    testsupport::TestEnv env;
+    const QString folder = env.programFolder();
+    {
+        QFile file(platform::joinPath(folder, settings::kSettingsFileName));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+    Settings s = defaults();
+    CountingHost host;
+    settings::LOAD_CONFIG(s, folder, host);
+
+    expected.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
+    expected.ALM_FILE = platform::joinPath(folder, settings::kDefaultSoundName);
+    QCOMPARE(readableOnly(s), expected);
+    // The file was there and was read: no first-run questions, no window moved.
+    QCOMPARE(host.firstRuns, 0);
+    QCOMPARE(host.missingFiles, 0);
+    QCOMPARE(host.positions, 0);
+}
+
+QTEST_GUILESS_MAIN(TestBadSettings)
+#include "tst_bad_settings.moc"
