@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Whole-process figures of the real program under its own Xvfb server:
+#   start-up (launch until the calendar is painted) with an empty Schedule file, 100,000 and
+#   1,000,000 Day records, KARE_ON set, median over several starts;
+#   idle CPU, resident memory growth and peak memory with the calendar shown on 100,000 records.
+# The Schedule files are generated deterministically (daduvov_make_day_records) in a temporary
+# folder; every start gets a fresh program folder whose ZIZARU.INI names the file.
+#
+# usage: bench/measure_process.sh <build folder> <result file> [--quick]
+#   --quick  3 starts per file and 20 s idle instead of 9 starts and 180 s
+# Writes "key value" lines to the result file (the medians and the idle figures).
+set -euo pipefail
+
+build=$(realpath "$1")
+result=$2
+quick=${3:-}
+runs=9
+idle=180
+if [ "$quick" = "--quick" ]; then
+    runs=3
+    idle=20
+fi
+
+program=$build/daduvov
+driver=$build/bench/daduvov_process_driver
+generator=$build/bench/daduvov_make_day_records
+for exe in "$program" "$driver" "$generator"; do
+    [ -x "$exe" ] || { echo "missing $exe" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+xvfb_pid=
+cleanup() {
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A display number of our own: the first one without a lock file or socket.
+display=
+for n in $(seq 90 140); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+        display=$n
+        break
+    fi
+done
+[ -n "$display" ] || { echo "no free display number" >&2; exit 1; }
+Xvfb ":$display" -screen 0 1280x1024x24 -br -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X$display" ] && break
+    sleep 0.05
+done
+unset QT_QPA_PLATFORM
+# Qt wants a private runtime folder; without one it warns on every start.
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+echo "generating Schedule files…" >&2
+"$generator" "$work/empty.sdb" 0
+"$generator" "$work/100k.sdb" 100000
+"$generator" "$work/1m.sdb" 1000000
+
+# A fresh program folder with a Settings file that names $1; prints the XDG_DATA_HOME to use.
+# The calendar sits at the top left (TOP/LEFT 300 twips), where the centred splash does not cover
+# it, so the driver can see its first frame.
+program_folder() {
+    local xdg
+    xdg=$(mktemp -d "$work/xdg.XXXXXX")
+    mkdir -p "$xdg/daduvov"
+    printf '[Daduvov]\r\n[CONFIG FILE]\r\nSTART_FILE=%s\r\nKARE_ON=True\r\nkareCRL=8454143\r\nSTART_MIN=False\r\nSTART_OUT=False\r\nToDo_ON=False\r\nTOP=300\r\nLEFT=300\r\n' \
+        "$1" >"$xdg/daduvov/ZIZARU.INI"
+    echo "$xdg"
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.1f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+: >"$result"
+for file in empty 100k 1m; do
+    # One start first that is not counted: it brings the program and the file into the page cache.
+    "$driver" "$program" "$(program_folder "$work/$file.sdb")" >/dev/null
+    : >"$work/starts"
+    for _ in $(seq "$runs"); do
+        "$driver" "$program" "$(program_folder "$work/$file.sdb")" >>"$work/starts"
+    done
+    shown=$(sed -n 's/^shown_ms=//p' "$work/starts" | median)
+    painted=$(sed -n 's/^painted_ms=//p' "$work/starts" | median)
+    echo "startup_shown_$file $shown" >>"$result"
+    echo "startup_painted_$file $painted" >>"$result"
+    echo "start-up with $file: shown $shown ms, painted $painted ms (median of $runs)" >&2
+done
+
+echo "idle for ${idle} s on 100k…" >&2
+"$driver" "$program" "$(program_folder "$work/100k.sdb")" --idle "$idle" >"$work/idle"
+cat "$work/idle" >&2
+awk -F= -v s="$idle" '
+    /^idle_cpu_pct=/ { print "idle_cpu_pct", $2 }
+    /^rss_first_kb=/ { first = $2 }
+    /^rss_last_kb=/ { last = $2 }
+    /^hwm_kb=/ { printf "calendar_hwm_mb %.1f\n", $2 / 1024 }
+    END { printf "rss_growth_kb %d\nidle_seconds %d\n", last - first, s }' "$work/idle" >>"$result"
