@@ -15,7 +15,7 @@ inline const QString kDefaultSoundName = QStringLiteral("daduvov.WAV");
 
 // What reading the file needs from the main window.
 class ConfigHost {
-public:
+  public:
     virtual ~ConfigHost() = default;
     // No Settings file: choose or create the Schedule file (fills START_FILE).
     virtual void firstRunFlow() = 0;

@@ -9,7 +9,8 @@
 
 namespace settings {
 
-inline const QString kScheduleFilter = QStringLiteral("スケジュールファイル(*.SDB)|*.sdb|すべてのファイル|*.*");
+inline const QString kScheduleFilter =
+    QStringLiteral("スケジュールファイル(*.SDB)|*.sdb|すべてのファイル|*.*");
 inline const QString kDefaultScheduleName = QStringLiteral("DEFAULT.SDB");
 
 // No Settings file at start-up.
