@@ -45,7 +45,7 @@ for n in $(seq 90 140); do
     fi
 done
 [ -n "$display" ] || { echo "no free display number" >&2; exit 1; }
-Xvfb ":$display" -screen 0 1280x1024x24 -br -nolisten tcp >"$work/xvfb.log" 2>&1 &
+Xvfb ":$display" -screen 0 1280x1024x24 -br -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY=":$display"
 for _ in $(seq 100); do
