@@ -86,9 +86,11 @@ for file in empty 100k 1m; do
     done
     shown=$(sed -n 's/^shown_ms=//p' "$work/starts" | median)
     painted=$(sed -n 's/^painted_ms=//p' "$work/starts" | median)
+    cpu=$(sed -n 's/^painted_cpu_ms=//p' "$work/starts" | median)
     echo "startup_shown_$file $shown" >>"$result"
     echo "startup_painted_$file $painted" >>"$result"
-    echo "start-up with $file: shown $shown ms, painted $painted ms (median of $runs)" >&2
+    echo "startup_cpu_$file $cpu" >>"$result"
+    echo "start-up with $file: shown $shown ms, painted $painted ms, CPU $cpu ms (median of $runs)" >&2
 done
 
 echo "idle for ${idle} s on 100k…" >&2
@@ -100,3 +102,5 @@ awk -F= -v s="$idle" '
     /^rss_last_kb=/ { last = $2 }
     /^hwm_kb=/ { printf "calendar_hwm_mb %.1f\n", $2 / 1024 }
     END { printf "rss_growth_kb %d\nidle_seconds %d\n", last - first, s }' "$work/idle" >>"$result"
+# The machine's load when the run ended: start-up times stretch when other work holds the CPUs.
+echo "load_average $(cut -d' ' -f1-3 /proc/loadavg | tr ' ' '/')" >>"$result"
