@@ -3,85 +3,20 @@
 // Date queries that colour a month, the one-query month colouring, a list filter over the whole
 // table, and writing a new row.
 
-#include "store/Connection.h"
+#include "ScheduleGenerator.h"
 #include "store/DataControl.h"
 #include "store/DayRecords.h"
-#include "store/ScheduleFile.h"
 
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
 
-#include <QDate>
-#include <QTemporaryDir>
-
-#include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 namespace {
 
-constexpr int kRecords = 1'000'000;
-const QDate kFirstDay(2000, 1, 1);
-const QDate kLastDay(2029, 12, 31);
+using benchdata::kFirstDay;
 
-struct ScheduleFile {
-    QTemporaryDir dir;
-    QString path;
-    std::vector<QString> dates; // every day of the 30 years, in order
-
-    ScheduleFile() {
-        for (QDate d = kFirstDay; d <= kLastDay; d = d.addDays(1))
-            dates.push_back(store::dateString(d));
-        path = dir.filePath(QStringLiteral("bench.sdb"));
-        fill();
-    }
-
-    // Rows go in day by day, slots 1 to 4 in turn, so that each date and slot carries the same
-    // share of rows; the values follow from the row number alone.
-    void fill() {
-        store::Error error = store::createScheduleFile(path);
-        if (!error) {
-            auto connection = store::Connection::open(path, &error);
-            if (connection)
-                error = insertAll(*connection);
-        }
-        if (error) {
-            std::fprintf(stderr, "cannot make the Schedule file: %s\n", qPrintable(error.message));
-            std::exit(1);
-        }
-    }
-
-    store::Error insertAll(store::Connection& connection) {
-        store::Error error = connection.exec(QStringLiteral("BEGIN"));
-        if (error)
-            return error;
-        store::Statement* insert = connection.prepare(
-            QStringLiteral(
-                "INSERT INTO 予定表 (年月日, 項目番号, レベル, 内容, アラーム, 時刻) VALUES (?,?,?,?,?,?)"),
-            &error);
-        if (!insert)
-            return error;
-        const int days = static_cast<int>(dates.size());
-        for (int i = 0; i < kRecords; ++i) {
-            const int day = i % days;
-            const int slot = (i / days) % 4 + 1;
-            insert->reset();
-            insert->bind(1, dates[static_cast<size_t>(day)]);
-            insert->bind(2, static_cast<double>(slot));
-            insert->bind(3, i % 6 == 0 ? QVariant() : QVariant(static_cast<double>(i % 6)));
-            insert->bind(4, QStringLiteral("予定 %1").arg(i));
-            insert->bind(5, i % 3 == 0 ? QStringLiteral("True") : QStringLiteral("False"));
-            insert->bind(6, i % 2 == 0 ? store::kEmptyTime : QStringLiteral("0930"));
-            if (sqlite3_step(insert->get()) != SQLITE_DONE)
-                return connection.lastError();
-        }
-        insert->reset();
-        return connection.exec(QStringLiteral("COMMIT"));
-    }
-};
-
-ScheduleFile& file() {
-    static ScheduleFile instance;
+benchdata::GeneratedSchedule& file() {
+    static benchdata::GeneratedSchedule instance;
     return instance;
 }
 
