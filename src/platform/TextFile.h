@@ -9,7 +9,9 @@
 namespace platform {
 
 // Decodes the bytes of a text file: UTF-8 when they start with a UTF-8 byte-order mark, code
-// page 932 otherwise. Invalid bytes become U+FFFD; decoding never fails.
+// page 932 otherwise. Invalid bytes become replacement characters (U+001A for a single
+// undecodable byte, U+FFFD for an unassigned pair) and a lead byte cut off at the very end is
+// dropped; decoding never fails.
 QString decodeText(const QByteArray& bytes);
 
 // Encodes text for the file. Characters that Linux input methods produce but code page 932
