@@ -7,6 +7,7 @@
 #include "platform/Colors.h"
 #include "platform/Services.h"
 #include "settings/Settings.h"
+#include "store/Connection.h"
 #include "store/DayRecords.h"
 
 #include <QCheckBox>
@@ -347,20 +348,36 @@ bool EntryWindow::DATA_WRITE() {
         reportError(kWriteFailed, error);
         return false;
     }
+    // The four slots go in one transaction: one durable commit instead of four (each commit
+    // waits for the disk several times), and a failure part-way leaves the date as it was
+    // instead of half saved. IMMEDIATE takes the write lock first, so another program writing
+    // the file makes this wait (busy timeout) or fail here, before anything changed.
+    store::Connection* connection = Data1.connection();
+    if (const store::Error error = connection->exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        reportError(kWriteFailed, error);
+        return false;
+    }
     const QString key = store::dateString(date_);
-    for (int slot = 1; slot <= 4; ++slot) {
+    store::Error error;
+    for (int slot = 1; slot <= 4 && !error; ++slot) {
         const std::size_t i = static_cast<std::size_t>(slot - 1);
         store::SlotItem item;
         item.content = contents()[i]->text();
         item.levelText = combos()[i]->currentText();
         item.alarm = checks()[i]->isChecked();
         item.timeText = times()[i]->text();
-        if (const store::Error error = store::saveSlot(Data1, key, slot, item)) {
-            if (Data1.editing())
-                Data1.cancelUpdate();
-            reportError(kWriteFailed, error);
-            return false;
-        }
+        error = store::saveSlot(Data1, key, slot, item);
+    }
+    if (!error)
+        error = connection->exec(QStringLiteral("COMMIT"));
+    if (error) {
+        if (Data1.editing())
+            Data1.cancelUpdate();
+        // The engine may have ended the transaction itself (a full disk, an I/O error).
+        if (!sqlite3_get_autocommit(connection->handle()))
+            connection->exec(QStringLiteral("ROLLBACK"));
+        reportError(kWriteFailed, error);
+        return false;
     }
     return true;
 }

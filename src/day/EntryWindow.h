@@ -36,8 +36,9 @@ class EntryWindow : public QWidget {
     // Clears the slot controls and loads the four items of the shown date. When the file cannot
     // be opened or read, the controls are left as they were and the engine's error is returned.
     store::Error DATA_READ();
-    // Writes the four slots of the shown date. Returns false, after telling the user, when
-    // nothing or not everything could be written; the slots not yet written keep their rows.
+    // Writes the four slots of the shown date in one transaction. Returns false, after telling
+    // the user, when they could not all be written; the stored rows of the date are then those
+    // of before.
     bool DATA_WRITE();
     // Gives each content box the colour of its slot's level and marks the window changed.
     void SET_COLOR();

@@ -399,28 +399,50 @@ void TestEntryWindow::unreadableFileAtOpen() {
 }
 
 void TestEntryWindow::failedWriteKeepsWindowAndRows_data() {
-    QTest::addColumn<bool>("garbage"); // else: the journal cannot be created
-    QTest::newRow("file no longer a database") << true;
-    QTest::newRow("journal cannot be created") << false;
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("file no longer a database") << QStringLiteral("garbage");
+    QTest::newRow("journal cannot be created") << QStringLiteral("journal");
+    // Slot 1 is written, then removing slot 2 is refused: slot 1 must not stay written alone.
+    QTest::newRow("refused part-way") << QStringLiteral("refused");
 }
+
+namespace {
+
+// Sets up (on) or takes away (off) the fault that makes writing fail.
+bool setFault(const QString& fault, const QString& file, const QByteArray& original, bool on) {
+    const QString journal = file + QStringLiteral("-journal");
+    if (fault == QLatin1String("garbage"))
+        return daytest::writeFile(file, on ? QByteArray(original.size(), 'x') : original);
+    if (fault == QLatin1String("journal"))
+        return on ? QDir().mkdir(journal) : QDir().rmdir(journal);
+    store::Error error;
+    auto connection = store::Connection::open(file, &error);
+    return connection &&
+           !connection->exec(on ? QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON 予定表 "
+                                                 "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                                : QStringLiteral("DROP TRIGGER refuse"));
+}
+
+} // namespace
 
 // A write the engine refuses: the message names the cause, the window and its typed items stay,
 // the stored rows are those of before, and closing asks again.
 void TestEntryWindow::failedWriteKeepsWindowAndRows() {
-    QFETCH(bool, garbage);
+    QFETCH(QString, fault);
     QVERIFY(putItem(file_, kDay, 2,
                     SlotItem{QStringLiteral("前から"), QStringLiteral("ﾚﾍﾞﾙ3"), false, QString()}));
     QVERIFY(open());
     const QByteArray original = daytest::readFile(file_);
-    const QString journal = file_ + QStringLiteral("-journal");
-    QVERIFY(garbage ? daytest::writeFile(file_, QByteArray(original.size(), 'x')) : QDir().mkdir(journal));
+    QVERIFY(setFault(fault, file_, original, true));
     typeText(text(1), QStringLiteral("新しい予定"));
     text(2)->clear();
     click("Command4");
 
     QCOMPARE(fake_->messages.size(), 1);
     QCOMPARE(fake_->messages.first().icon, platform::Icon::Exclamation);
-    QVERIFY(fake_->messages.first().text.contains(QStringLiteral("スケジュールファイル")));
+    QVERIFY(fake_->messages.first().text.contains(fault == QLatin1String("refused")
+                                                      ? QStringLiteral("refused")
+                                                      : QStringLiteral("スケジュールファイル")));
     QVERIFY(window_->isVisible());
     QVERIFY(window_->isChanged());
     QCOMPARE(text(1)->text(), QStringLiteral("新しい予定"));
@@ -433,7 +455,7 @@ void TestEntryWindow::failedWriteKeepsWindowAndRows() {
     QVERIFY(!host_->window.isEnabled());
 
     // With the file back as it was, no stored row was lost or changed.
-    QVERIFY(garbage ? daytest::writeFile(file_, original) : QDir().rmdir(journal));
+    QVERIFY(setFault(fault, file_, original, false));
     QCOMPARE(daytest::rowCount(file_, kDay), 1);
     QCOMPARE(storedItem(file_, kDay, 2).content, QStringLiteral("前から"));
 
