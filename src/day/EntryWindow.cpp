@@ -7,7 +7,6 @@
 #include "platform/Colors.h"
 #include "platform/Services.h"
 #include "settings/Settings.h"
-#include "store/Connection.h"
 #include "store/DayRecords.h"
 
 #include <QCheckBox>
@@ -348,34 +347,14 @@ bool EntryWindow::DATA_WRITE() {
         reportError(kWriteFailed, error);
         return false;
     }
-    // The four slots go in one transaction: one durable commit instead of four (each commit
-    // waits for the disk several times), and a failure part-way leaves the date as it was
-    // instead of half saved. IMMEDIATE takes the write lock first, so another program writing
-    // the file makes this wait (busy timeout) or fail here, before anything changed.
-    store::Connection* connection = Data1.connection();
-    if (const store::Error error = connection->exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-        reportError(kWriteFailed, error);
-        return false;
+    std::array<store::SlotItem, 4> items;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        items[i].content = contents()[i]->text();
+        items[i].levelText = combos()[i]->currentText();
+        items[i].alarm = checks()[i]->isChecked();
+        items[i].timeText = times()[i]->text();
     }
-    const QString key = store::dateString(date_);
-    store::Error error;
-    for (int slot = 1; slot <= 4 && !error; ++slot) {
-        const std::size_t i = static_cast<std::size_t>(slot - 1);
-        store::SlotItem item;
-        item.content = contents()[i]->text();
-        item.levelText = combos()[i]->currentText();
-        item.alarm = checks()[i]->isChecked();
-        item.timeText = times()[i]->text();
-        error = store::saveSlot(Data1, key, slot, item);
-    }
-    if (!error)
-        error = connection->exec(QStringLiteral("COMMIT"));
-    if (error) {
-        if (Data1.editing())
-            Data1.cancelUpdate();
-        // The engine may have ended the transaction itself (a full disk, an I/O error).
-        if (!sqlite3_get_autocommit(connection->handle()))
-            connection->exec(QStringLiteral("ROLLBACK"));
+    if (const store::Error error = store::saveDay(Data1, store::dateString(date_), items)) {
         reportError(kWriteFailed, error);
         return false;
     }

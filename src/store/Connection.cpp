@@ -9,6 +9,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace store {
 
@@ -77,7 +78,28 @@ void Statement::reset() {
     sqlite3_clear_bindings(stmt_);
 }
 
-Connection::Connection(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {}
+namespace {
+
+bool fileIdentity(const QString& path, unsigned long long* device, unsigned long long* inode) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    *device = static_cast<unsigned long long>(st.st_dev);
+    *inode = static_cast<unsigned long long>(st.st_ino);
+    return true;
+}
+
+} // namespace
+
+Connection::Connection(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {
+    fileIdentity(path_, &device_, &inode_);
+}
+
+bool Connection::fileStillAtPath() const {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    return fileIdentity(path_, &device, &inode) && device == device_ && inode == inode_;
+}
 
 Connection::~Connection() {
     cache_.clear(); // finalize every statement before closing

@@ -50,12 +50,18 @@ class Connection {
     Statement* prepare(const QString& sql, Error* error);
     Error lastError() const;
 
+    // Whether the file this connection opened is still the one at its path. A file deleted or
+    // replaced while open would otherwise take every later write into a file nobody sees.
+    bool fileStillAtPath() const;
+
   private:
     Connection(sqlite3* db, QString path);
     void configure();
 
     sqlite3* db_;
     QString path_;
+    unsigned long long device_ = 0; // identity of the opened file
+    unsigned long long inode_ = 0;
     struct CacheEntry {
         QString sql;
         std::unique_ptr<Statement> statement;

@@ -287,6 +287,10 @@ Error noCurrentRecord() {
 
 } // namespace
 
+Error DataControl::fileGone() const {
+    return {SQLITE_CANTOPEN, QStringLiteral("the Schedule file was deleted or replaced: ") + databaseName_};
+}
+
 DataControl::~DataControl() = default;
 
 void DataControl::setDatabaseName(const QString& path) {
@@ -300,6 +304,12 @@ void DataControl::setRecordSource(const QString& source) {
 }
 
 Error DataControl::ensureOpen() {
+    // A file deleted or replaced since it was opened is opened again by its path (and so a
+    // deleted file is reported as missing rather than read and written unseen).
+    if (connection_ && !connection_->fileStillAtPath()) {
+        clearRecordset();
+        connection_.reset();
+    }
     if (connection_)
         return {};
     if (databaseName_.isEmpty())
@@ -529,6 +539,8 @@ Error DataControl::setField(const QString& name, const QVariant& value) {
 Error DataControl::writeRow(qint64 rowid, const QHash<QString, QVariant>& values, qint64* insertedRowid) {
     if (!connection_ || table_.isEmpty())
         return {SQLITE_ERROR, QStringLiteral("no recordset is open")};
+    if (!connection_->fileStillAtPath())
+        return fileGone();
     // Fields in recordset order, so that the same set of fields gives the same cached statement.
     QHash<QString, QVariant> byField;
     for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
@@ -611,6 +623,8 @@ Error DataControl::remove() {
     cancelUpdate();
     if (!hasCurrentRow())
         return noCurrentRecord();
+    if (!connection_->fileStillAtPath())
+        return fileGone();
     Error error;
     Statement* statement =
         connection_->prepare(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quoteName(table_)), &error);

@@ -184,4 +184,25 @@ QStringList datesWithItems(DataControl& data, const QStringList& dateStrings, Er
     return found;
 }
 
+Error saveDay(DataControl& data, const QString& dateString, const std::array<SlotItem, 4>& items) {
+    Connection* connection = data.connection();
+    if (!connection)
+        return {SQLITE_CANTOPEN, QStringLiteral("the Schedule file is not open")};
+    if (Error error = connection->exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return error;
+    Error error;
+    for (int slot = 1; slot <= 4 && !error; ++slot)
+        error = saveSlot(data, dateString, slot, items[static_cast<std::size_t>(slot - 1)]);
+    if (!error)
+        error = connection->exec(QStringLiteral("COMMIT"));
+    if (error) {
+        if (data.editing())
+            data.cancelUpdate();
+        // The engine may have ended the transaction itself (a full disk, an I/O error).
+        if (!sqlite3_get_autocommit(connection->handle()))
+            connection->exec(QStringLiteral("ROLLBACK"));
+    }
+    return error;
+}
+
 } // namespace store

@@ -8,6 +8,7 @@
 
 #include <QDate>
 #include <QString>
+#include <array>
 
 namespace store {
 
@@ -44,6 +45,11 @@ Error openDayTable(DataControl& data, const QString& path);
 
 // Save rule: creates, edits or deletes the row of one slot. Stops at the first engine error.
 Error saveSlot(DataControl& data, const QString& dateString, int slot, const SlotItem& item);
+// Saves the four slots of a date (slot 1 first) in one transaction: one durable commit instead
+// of four, and a failure part-way leaves the date as it was instead of half saved. The write
+// lock is taken first, so another program writing the file makes this wait (busy timeout) or
+// fail before anything changed.
+Error saveDay(DataControl& data, const QString& dateString, const std::array<SlotItem, 4>& items);
 // Read rule: a slot without a row, or fields without value, read as empty parts.
 SlotItem readSlot(DataControl& data, const QString& dateString, int slot);
 

@@ -107,6 +107,7 @@ class TestStore : public QObject {
     void levelReading();
     void quoteInDateStringMatchesNothing();
     void datesWithItems();
+    void deletedOrReplacedFile();
 };
 
 // --- the file ------------------------------------------------------------------------------------
@@ -825,6 +826,32 @@ void TestStore::datesWithItems() {
     DataControl unopened;
     unopened.setDatabaseName(path);
     QCOMPARE(store::datesWithItems(unopened, {QStringLiteral("2026/4/1")}), QStringList{"2026/4/1"});
+}
+
+// A file deleted or replaced while a data control holds it open: writes must not go into the
+// unlinked file, and the next refresh reads what is at the path now.
+void TestStore::deletedOrReplacedFile() {
+    testsupport::TestEnv env;
+    const QString path = env.makeScheduleFile();
+    appendDays(path, {{"2026/3/5", 1, "before"}});
+    store::DataControl data;
+    QVERIFY(!store::openDayTable(data, path));
+    data.setRecordSource(store::slotQuery(QStringLiteral("2026/3/5"), 1));
+    QVERIFY(!data.refresh());
+    QVERIFY(data.hasCurrentRow());
+
+    QVERIFY(QFile::remove(path));
+    QCOMPARE(data.updateRow(0, {{QStringLiteral("内容"), QStringLiteral("lost?")}}).code, SQLITE_CANTOPEN);
+    QCOMPARE(data.remove().code, SQLITE_CANTOPEN);
+    QCOMPARE(data.refresh().code, SQLITE_CANTOPEN);
+    QVERIFY(!QFile::exists(path)); // nothing created on the way
+
+    // Another file put in its place is the one read from now on.
+    const QString other = env.makeScheduleFile(QStringLiteral("other.sdb"));
+    appendDays(other, {{"2026/3/5", 1, "after"}});
+    QVERIFY(QFile::rename(other, path));
+    QVERIFY(!data.refresh());
+    QCOMPARE(data.field(QStringLiteral("内容")).toString(), QStringLiteral("after"));
 }
 
 QTEST_GUILESS_MAIN(TestStore)
