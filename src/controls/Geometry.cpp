@@ -10,6 +10,23 @@ void placeTwips(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(twipsRect(left, top, width, height));
 }
 
+int pinOuterSize(QWidget* window, int outerWidthTwips, int minOuterHeightTwips) {
+    // The frame's share is what the outer geometry adds to the client area.
+    const QRect outer = window->frameGeometry();
+    const int frameWidth = outer.width() - window->width();
+    const int frameHeight = outer.height() - window->height();
+    const int outerHeight = qMax(outer.height(), px(minOuterHeightTwips));
+    const QSize minimum(px(outerWidthTwips) - frameWidth, px(minOuterHeightTwips) - frameHeight);
+    if (window->minimumSize() != minimum)
+        window->setMinimumSize(minimum);
+    if (window->maximumWidth() != minimum.width())
+        window->setMaximumWidth(minimum.width());
+    const QSize client(minimum.width(), outerHeight - frameHeight);
+    if (window->size() != client)
+        window->resize(client);
+    return outerHeight;
+}
+
 void centreOnScreen(QWidget* window) {
     const QSize screen = platform::services().screen->size();
     const QSize outer = window->frameGeometry().size();

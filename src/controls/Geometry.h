@@ -22,6 +22,11 @@ inline QRect twipsRect(int left, int top, int width, int height) {
 // Places a widget at a rectangle given in twips (relative to its parent).
 void placeTwips(QWidget* w, int left, int top, int width, int height);
 
+// Keeps a sizable window's outer width (frame included) at exactly `outerWidthTwips` and its outer
+// height at no less than `minOuterHeightTwips`; the same limits are set as its size limits, so a
+// window manager keeps to them while dragging. Returns the outer height in pixels.
+int pinOuterSize(QWidget* window, int outerWidthTwips, int minOuterHeightTwips);
+
 // Moves a top-level window so that it is centred on the screen: left = (screen width − window
 // width) / 2, top = (screen height − window height) / 2, with the frame counted in.
 void centreOnScreen(QWidget* window);

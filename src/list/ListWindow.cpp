@@ -359,24 +359,8 @@ void ListWindow::resizeEvent(QResizeEvent* event) {
 void ListWindow::Form_Resize() {
     if (resizing_)
         return;
-    // Sizes of the whole window (frame included); the frame's share is what it adds to the
-    // client area.
-    const QRect outer = frameGeometry();
-    const int frameWidth = outer.width() - width();
-    const int frameHeight = outer.height() - height();
-    const int outerWidth = controls::px(kOuterWidth);
-    const int outerHeight = qMax(outer.height(), controls::px(kMinOuterHeight));
-
     resizing_ = true;
-    const QSize client(outerWidth - frameWidth, outerHeight - frameHeight);
-    // The limits also keep the window manager from offering other sizes.
-    const QSize minimum(client.width(), controls::px(kMinOuterHeight) - frameHeight);
-    if (minimumSize() != minimum)
-        setMinimumSize(minimum);
-    if (maximumWidth() != client.width())
-        setMaximumWidth(client.width());
-    if (size() != client)
-        resize(client);
+    const int outerHeight = controls::pinOuterSize(this, kOuterWidth, kMinOuterHeight);
     resizing_ = false;
 
     const int gridHeight = controls::px(controls::twips(outerHeight) - kGridHeightAllowance);

@@ -140,22 +140,8 @@ void TodoWindow::resizeEvent(QResizeEvent* event) {
 void TodoWindow::Form_Resize() {
     if (resizing_)
         return;
-    const QRect outer = frameGeometry();
-    const int frameWidth = outer.width() - width();
-    const int frameHeight = outer.height() - height();
-    const int outerWidth = controls::px(kOuterWidth);
-    const int outerHeight = qMax(outer.height(), controls::px(kMinOuterHeight));
-
     resizing_ = true;
-    // The limits also keep the window manager from offering other sizes.
-    const QSize minimum(outerWidth - frameWidth, controls::px(kMinOuterHeight) - frameHeight);
-    if (minimumSize() != minimum)
-        setMinimumSize(minimum);
-    if (maximumWidth() != minimum.width())
-        setMaximumWidth(minimum.width());
-    const QSize client(outerWidth - frameWidth, outerHeight - frameHeight);
-    if (size() != client)
-        resize(client);
+    const int outerHeight = controls::pinOuterSize(this, kOuterWidth, kMinOuterHeight);
     resizing_ = false;
 
     const int gridHeight = controls::px(controls::twips(outerHeight) - kGridHeightAllowance);
