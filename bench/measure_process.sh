@@ -6,8 +6,9 @@
 # The Schedule files are generated deterministically (daduvov_make_day_records) in a temporary
 # folder; every start gets a fresh program folder whose ZIZARU.INI names the file.
 #
-# usage: bench/measure_process.sh <build folder> <result file> [--quick]
+# usage: bench/measure_process.sh <build folder> <result file> [--quick|--long]
 #   --quick  3 starts per file and 20 s idle instead of 9 starts and 180 s
+#   --long   600 s idle (ten minutes of memory samples)
 # Writes "key value" lines to the result file (the medians and the idle figures).
 set -euo pipefail
 
@@ -19,6 +20,8 @@ idle=180
 if [ "$quick" = "--quick" ]; then
     runs=3
     idle=20
+elif [ "$quick" = "--long" ]; then
+    idle=600
 fi
 
 program=$build/daduvov

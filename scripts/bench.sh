@@ -3,8 +3,9 @@
 # Then measures the whole program under its own Xvfb (bench/measure_process.sh) and prints one
 # table of every figure with its target.
 #
-# usage: scripts/bench.sh [--quick] [benchmark arguments…]
+# usage: scripts/bench.sh [--quick|--long] [benchmark arguments…]
 #   --quick  fewer program starts and 20 s instead of 180 s of idle sampling
+#   --long   600 s of idle sampling
 #   other arguments go to each benchmark (e.g. --benchmark_filter=Slot)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +13,10 @@ cd "$(dirname "$0")/.."
 quick=
 args=()
 for arg in "$@"; do
-    if [ "$arg" = "--quick" ]; then quick=--quick; else args+=("$arg"); fi
+    case "$arg" in
+    --quick | --long) quick=$arg ;;
+    *) args+=("$arg") ;;
+    esac
 done
 
 scripts/deps.sh
@@ -23,7 +27,7 @@ results=build-bench/results
 rm -rf "$results"
 mkdir -p "$results"
 for bench in build-bench/bench/daduvov_bench_*; do
-    [ -x "$bench" ] || continue
+    [ -f "$bench" ] && [ -x "$bench" ] || continue # not the *_autogen folders
     name=$(basename "$bench")
     echo "== $name"
     "$bench" --benchmark_counters_tabular=true --benchmark_out="$results/$name.json" \
