@@ -7,7 +7,9 @@
 //                    repainted (counters: stepMedianMs, stepWorstMs over all holds);
 //   EntryRoundTrip   the entry window opened by a right-button press on a day, painted, one
 //                    content typed, 書込み, 終了 (the calendar rebuilt), window gone;
-//   DayDisplay       the day display opened by a left click on a day, painted, OK, window gone.
+//   DayDisplay       the day display opened by a left click on a day, painted, OK, window gone;
+//   DayDisplayBrowse the same for 2,000 different dates through the menu (counter rssKB/1000:
+//                    resident memory growth per thousand dates).
 // The counter peakMB is the peak resident memory of the process so far (VmHWM).
 
 #include "DayRecordsFile.h"
@@ -41,6 +43,17 @@ namespace {
 
 constexpr int kRecords = 100'000;
 constexpr int kStepsPerHold = 60;
+
+// Resident memory of the process now, in kB.
+long residentKB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').front().toLong();
+    return 0;
+}
 
 double peakResidentMB() {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -299,10 +312,48 @@ void BM_DayDisplay(benchmark::State& state) {
     state.counters["peakMB"] = peakResidentMB();
 }
 
+// The day display of a different date every time, through the menu item 予定表示, as a user
+// browsing the whole book does: the counter rssKB/1000 is the growth of resident memory per
+// thousand dates shown, from the first to the last iteration.
+void BM_DayDisplayBrowse(benchmark::State& state) {
+    Program& p = program();
+    static int next = 0; // dates go on across repetitions: each one is new to the main window
+    long firstKB = 0;
+    int shown = 0;
+    for (auto _ : state) {
+        WindowPaints paints;
+        p.window->setSelectedDate(benchcal::recordDate(4 * (next++ % (kRecords / 4))));
+        p.window->disp_Click();
+        QWidget* display = openWindow(p.window.get(), QStringLiteral("D_output"));
+        if (!display) {
+            state.SkipWithError("the day display did not open");
+            return;
+        }
+        paints.window = display;
+        if (!paints.waitFrom(0)) {
+            state.SkipWithError("the day display did not paint");
+            return;
+        }
+        QPointer<QWidget> gone(display);
+        display->findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        if (!waitGone(p.window.get(), gone)) {
+            state.SkipWithError("the day display did not close");
+            return;
+        }
+        if (shown++ == 0)
+            firstKB = residentKB();
+    }
+    if (shown > 1)
+        state.counters["rssKB/1000"] =
+            static_cast<double>(residentKB() - firstKB) * 1000.0 / static_cast<double>(shown - 1);
+    p.window->setSelectedDate(p.dayWithItems);
+}
+
 BENCHMARK(BM_KareSET)->Unit(benchmark::kMicrosecond)->UseRealTime()->Repetitions(5);
 BENCHMARK(BM_MonthSpinHold)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4)->Repetitions(5);
 BENCHMARK(BM_EntryRoundTrip)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5);
 BENCHMARK(BM_DayDisplay)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5);
+BENCHMARK(BM_DayDisplayBrowse)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2000);
 
 } // namespace
 

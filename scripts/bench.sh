@@ -103,4 +103,7 @@ row "Peak memory, list window on 1,000,000 rows (VmHWM)" "< 300 MB" 300 \
     echo "Start-up CPU time until painted (all threads): empty $(process_value startup_cpu_empty) ms," \
         "100,000 $(process_value startup_cpu_100k) ms, 1,000,000 $(process_value startup_cpu_1m) ms;" \
         "load average at the end $(process_value load_average)."
+    echo "Day display of 2,000 different dates: resident memory" \
+        "$(json_value daduvov_bench_calendar BM_DayDisplayBrowse/iterations:2000/real_time 'rssKB/1000') kB more" \
+        "per 1,000 dates."
 } | tee "$results/table.md"
