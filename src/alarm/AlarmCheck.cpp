@@ -60,6 +60,10 @@ bool openForCheck(store::DataControl& data, const QString& file) {
     return opened;
 }
 
+QString disarmKey(const QString& file, const QString& date, int slot) {
+    return file + QLatin1Char('\n') + date + QLatin1Char('\n') + QString::number(slot);
+}
+
 } // namespace
 
 void AlarmCheck::ALM_CHK() {
@@ -79,6 +83,12 @@ void AlarmCheck::ALM_CHK() {
         const QDateTime now = platform::now();
         const QString date = store::dateString(now.date());
         const QString minute = currentTimeText(now.time());
+        if (failedMinute_ != date + minute) {
+            failedMinute_ = date + minute;
+            failedDisarms_.clear();
+        }
+        if (failedDisarms_.contains(disarmKey(file, date, slot)))
+            continue;
 
         QString alarmText, timeText, content;
         {
@@ -112,17 +122,19 @@ void AlarmCheck::ring(const QString& file, const QString& date, int slot, const 
 
     // Disarm the item. The box kept the event loop running, and the other users of `Data1` may
     // have pointed it elsewhere meanwhile, so the slot's row is looked up again before it is
-    // edited. A failure leaves the item armed: it rings again on the next tick of this minute.
+    // edited. A failure leaves the item armed in the file; it is not rung again in this minute.
     store::DataControl& data = host_.data1();
     data.setDatabaseName(file);
     data.setRecordSource(store::slotQuery(date, slot));
-    if (data.refresh() || !data.hasCurrentRow())
-        return;
-    if (data.edit() || data.setField(kAlarmField, kDisarmed)) {
-        data.cancelUpdate();
-        return;
+    bool disarmed = false;
+    if (!data.refresh() && data.hasCurrentRow()) {
+        if (data.edit() || data.setField(kAlarmField, kDisarmed))
+            data.cancelUpdate();
+        else
+            disarmed = !data.update();
     }
-    data.update();
+    if (!disarmed)
+        failedDisarms_.insert(disarmKey(file, date, slot));
 }
 
 std::function<void(calendar::MainHost&)> tickHook() {

@@ -3,6 +3,7 @@
 // current minute; an armed item of this minute plays the alarm sound in a loop, shows its content
 // in a message box, and is disarmed in the Schedule file once the box is closed.
 
+#include <QSet>
 #include <QString>
 #include <functional>
 
@@ -32,6 +33,11 @@ class AlarmCheck {
 
     calendar::MainHost& host_;
     bool busy_ = false;
+    // Items of the current minute that rang but could not be disarmed (a read-only or locked
+    // file): they stay armed in the file, and would otherwise ring again on every tick of that
+    // minute. Keys are file, date, slot; the set is emptied when the minute changes.
+    QString failedMinute_;
+    QSet<QString> failedDisarms_;
 };
 
 // The main window's clock-tick hook: runs ALM_CHK for the host it is called with. One AlarmCheck

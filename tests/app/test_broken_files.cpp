@@ -1,0 +1,594 @@
+// The whole program against a broken Schedule file: not a database, empty, a table or a field
+// missing, read-only, deleted while the program runs, locked by another program. Wherever the
+// user acts (entry window, day display, list window and its grid, ToDo window) the program must
+// show a Japanese message carrying the engine's text, lose nothing, and keep the calendar, the
+// clock and the alarm check running; the alarm check itself never reports anything.
+
+#define QTEST_QPA_MOUSE_HANDLING
+#include "app/MainWindow.h"
+#include "app/Openers.h"
+#include "calendar/CalendarPanel.h"
+#include "controls/Fonts.h"
+#include "controls/SpinButton.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "settings/ConfigFile.h"
+#include "store/DayRecords.h"
+#include "support/FakePlatform.h"
+#include "support/FilePermissions.h"
+#include "support/TestEnv.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QFile>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QtTest>
+#include <memory>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace {
+
+enum class Broken { NotADatabase, Empty, NoDayTable, NoTodoTable, NoTimeField, ReadOnly, Deleted, Locked };
+
+// Broken while the program runs (after the windows were opened), not before it starts.
+bool breaksAtRunTime(Broken kind) {
+    return kind == Broken::Deleted || kind == Broken::Locked;
+}
+
+// The first line of store::describe() for each kind of failure.
+const QString kNotADatabase = QStringLiteral("スケジュールファイルがデータベースではありません");
+const QString kBadLayout = QStringLiteral("スケジュールファイルの形式が正しくありません");
+const QString kReadOnly = QStringLiteral("スケジュールファイルに書き込めません（読み取り専用です）");
+const QString kCannotOpen = QStringLiteral("スケジュールファイルを開けません");
+const QString kInUse = QStringLiteral("スケジュールファイルは他のプログラムが使用中です");
+
+const QString kReadFailed = QStringLiteral("予定を読み込めませんでした。");
+const QString kWriteFailed = QStringLiteral("予定を書き込めませんでした。");
+
+void addKinds() {
+    QTest::addColumn<Broken>("kind");
+}
+
+bool hasJapanese(const QString& text) {
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x3040 && u <= 0x30FF) || (u >= 0x4E00 && u <= 0x9FFF) || (u >= 0xFF61 && u <= 0xFF9F))
+            return true;
+    }
+    return false;
+}
+
+// A report of an engine error: Japanese, the plain sentence on a line of its own, followed by a
+// non-empty line with the engine's own text.
+QString reportProblem(const testsupport::ShownMessage& m, const QString& sentence) {
+    if (m.text.trimmed().isEmpty() || !hasJapanese(m.text))
+        return QStringLiteral("not a Japanese text: ") + m.text;
+    const QStringList lines = m.text.split(QLatin1Char('\n'));
+    const qsizetype at = lines.indexOf(sentence);
+    if (at < 0)
+        return QStringLiteral("\"%1\" is not a line of: %2").arg(sentence, m.text);
+    if (at + 1 >= lines.size() || lines[at + 1].trimmed().isEmpty())
+        return QStringLiteral("no engine text after the sentence: ") + m.text;
+    if (m.icon != platform::Icon::Exclamation)
+        return QStringLiteral("not an exclamation box: ") + m.text;
+    return {};
+}
+
+#define VERIFY_REPORT(message, sentence)                                                                     \
+    do {                                                                                                     \
+        const QString problem_ = reportProblem(message, sentence);                                           \
+        QVERIFY2(problem_.isEmpty(), qPrintable(problem_));                                                  \
+    } while (false)
+
+// SQL on a connection of the test's own, outside the program's store layer.
+bool execRaw(const QString& file, const QString& sql) {
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) ==
+              SQLITE_OK;
+    char* error = nullptr;
+    if (ok && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+        qWarning("%s: %s", qPrintable(sql), error);
+        ok = false;
+    }
+    sqlite3_free(error);
+    sqlite3_close(db);
+    return ok;
+}
+
+// One column of a query, read by a connection of the test's own.
+QStringList column(const QString& file, const QString& sql) {
+    sqlite3* db = nullptr;
+    QStringList values;
+    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(stmt) == SQLITE_ROW)
+                values << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+        } else {
+            values << QStringLiteral("<no query>");
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return values;
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+template <typename T> T* child(QWidget* w, const char* name) {
+    T* c = w ? w->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+    if (!c)
+        qWarning("no child %s", name);
+    return c;
+}
+
+QLineEdit* openEditor(QTableView* grid) {
+    for (QLineEdit* e : grid->findChildren<QLineEdit*>(QStringLiteral("cellEditor")))
+        if (e->isVisible())
+            return e;
+    return nullptr;
+}
+
+// Moves the grid's cell cursor as a click on the cell does.
+void clickCell(QTableView* grid, int row, int column) {
+    grid->setFocus();
+    grid->setCurrentIndex(grid->model()->index(row, column));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Broken)
+
+class TestBrokenFiles : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<testsupport::TestEnv> env;
+    std::unique_ptr<testsupport::FakePlatform> fake;
+    std::unique_ptr<testsupport::PermissionsApply> permissions;
+    QString schedule;
+    QString keptInode; // a second name for the file deleted while the program runs
+    sqlite3* locker = nullptr;
+
+    // The file as the user sees it: at its path, or the deleted file through its second name.
+    QString fileBehind() const { return keptInode.isEmpty() ? schedule : keptInode; }
+
+    void makeGoodFile() {
+        schedule = env->makeScheduleFile();
+        QVERIFY(execRaw(
+            schedule,
+            QStringLiteral("INSERT INTO 予定表 VALUES ('2026/3/12', 1, 1, '会議', 'False', '####');"
+                           "INSERT INTO 予定表 VALUES ('2026/3/5', 2, NULL, '電話する', 'True', '0930');"
+                           "INSERT INTO 予定表 VALUES ('2026/3/20', 1, NULL, '歯医者', 'False', '####');"
+                           "INSERT INTO ToDoリスト (やるべき事) VALUES ('牛乳を買う');"
+                           "INSERT INTO ToDoリスト (やるべき事) VALUES ('歯医者の予約');")));
+    }
+
+    void breakBeforeStart(Broken kind) {
+        switch (kind) {
+        case Broken::NotADatabase: {
+            QByteArray junk(8192, Qt::Uninitialized);
+            QRandomGenerator random(8);
+            for (char& c : junk)
+                c = static_cast<char>(random.bounded(256));
+            QFile f(schedule);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QCOMPARE(f.write(junk), junk.size());
+            break;
+        }
+        case Broken::Empty: {
+            QFile f(schedule);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            break;
+        }
+        case Broken::NoDayTable:
+            QVERIFY(execRaw(schedule, QStringLiteral("DROP TABLE 予定表;")));
+            break;
+        case Broken::NoTodoTable:
+            QVERIFY(execRaw(schedule, QStringLiteral("DROP TABLE ToDoリスト;")));
+            break;
+        case Broken::NoTimeField:
+            QVERIFY(execRaw(schedule, QStringLiteral("ALTER TABLE 予定表 DROP COLUMN 時刻;")));
+            break;
+        case Broken::ReadOnly:
+            QVERIFY(QFile::setPermissions(schedule, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+            permissions = std::make_unique<testsupport::PermissionsApply>();
+            {
+                QFile probe(schedule);
+                if (probe.open(QIODevice::ReadWrite))
+                    QSKIP("a read-only file cannot be made: this process writes regardless of permissions");
+            }
+            break;
+        case Broken::Deleted:
+        case Broken::Locked:
+            break;
+        }
+    }
+
+    void breakWhileRunning(Broken kind) {
+        if (kind == Broken::Deleted) {
+            keptInode = env->path(QStringLiteral("kept.sdb"));
+            QCOMPARE(
+                ::link(QFile::encodeName(schedule).constData(), QFile::encodeName(keptInode).constData()), 0);
+            QVERIFY(QFile::remove(schedule));
+        } else if (kind == Broken::Locked) {
+            QCOMPARE(sqlite3_open_v2(QFile::encodeName(schedule).constData(), &locker, SQLITE_OPEN_READWRITE,
+                                     nullptr),
+                     SQLITE_OK);
+            QCOMPARE(sqlite3_exec(locker, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+    }
+
+    // The other program ends its transaction.
+    void releaseLock() {
+        if (!locker)
+            return;
+        sqlite3_exec(locker, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(locker);
+        locker = nullptr;
+    }
+
+    std::unique_ptr<app::MainWindow> start(Broken kind, const QStringList& extra = {}) {
+        breakBeforeStart(kind);
+        QStringList lines = {QStringLiteral("[Daduvov]"), QStringLiteral("START_FILE=") + schedule};
+        lines << extra;
+        if (platform::writeTextFile(platform::joinPath(env->programFolder(), settings::kSettingsFileName),
+                                    lines))
+            qWarning("could not write the settings file");
+        auto w = std::make_unique<app::MainWindow>(env->programFolder(), app::programOpeners());
+        w->startUp();
+        return w;
+    }
+
+    // The calendar still moves between months, goes back to today, and its clock follows the time.
+    void calendarStillWorks(app::MainWindow* w) {
+        const qsizetype shown = fake->messages.size();
+        QVERIFY(w->isEnabled());
+        calendar::CalendarPanel* p = w->calendarPanel();
+        const int builds = p->buildCount();
+        p->monthSpin()->setValue(4);
+        QCOMPARE(p->monthBox()->text(), QStringLiteral("4"));
+        // April 2026 starts on a Wednesday: its 1st is the fourth button.
+        QCOMPARE(p->dayButton(4)->text(), QStringLiteral("1"));
+        QCOMPARE(p->dayButton(33)->text(), QStringLiteral("30"));
+        w->menuAction(QStringLiteral("kyou"))->trigger();
+        QCOMPARE(p->monthBox()->text(), QStringLiteral("3"));
+        QCOMPARE(p->dayButton(1)->text(), QStringLiteral("1"));
+        QVERIFY(p->buildCount() >= builds + 2);
+        fake->clock = fake->clock.addSecs(7);
+        const QString expected = QLocale::system().toString(fake->clock.time(), QStringLiteral("hh:mm:ss"));
+        QTRY_VERIFY2(p->clockLabel()->text().endsWith(expected.right(5)),
+                     qPrintable(p->clockLabel()->text()));
+        QCOMPARE(fake->messages.size(), shown);
+    }
+
+    void rightPressDay(app::MainWindow* w, int day) {
+        QPushButton* b = w->calendarPanel()->dayButton(day);
+        QTest::mousePress(b, Qt::RightButton);
+        QTest::mouseRelease(b, Qt::RightButton);
+    }
+
+  private Q_SLOTS:
+    void initTestCase() { controls::registerFontSubstitutions(); }
+
+    void init() {
+        env = std::make_unique<testsupport::TestEnv>();
+        fake = std::make_unique<testsupport::FakePlatform>();
+        fake->install();
+        fake->clock = QDateTime(QDate(2026, 3, 5), QTime(9, 0, 0));
+        makeGoodFile();
+    }
+
+    void cleanup() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isWindow() && w->objectName() != QLatin1String("M_calendar2"))
+                w->close();
+        releaseLock();
+        permissions.reset();
+        keptInode.clear();
+        fake.reset();
+        env.reset();
+    }
+
+    void entryWindow_data() {
+        addKinds();
+        QTest::addColumn<QString>("readFailure");  // opening the window (after the file broke)
+        QTest::addColumn<QString>("writeFailure"); // saving in it; empty: the save works
+        QTest::newRow("not a database") << Broken::NotADatabase << kNotADatabase << QString();
+        QTest::newRow("empty file") << Broken::Empty << kBadLayout << QString();
+        QTest::newRow("no 予定表") << Broken::NoDayTable << kBadLayout << QString();
+        QTest::newRow("no ToDoリスト") << Broken::NoTodoTable << QString() << QString();
+        QTest::newRow("予定表 without 時刻") << Broken::NoTimeField << QString() << kBadLayout;
+        QTest::newRow("read-only") << Broken::ReadOnly << QString() << kReadOnly;
+        QTest::newRow("deleted while running") << Broken::Deleted << kCannotOpen << kCannotOpen;
+        QTest::newRow("locked by another program") << Broken::Locked << kInUse << kInUse;
+    }
+
+    void entryWindow() {
+        QFETCH(Broken, kind);
+        QFETCH(QString, readFailure);
+        QFETCH(QString, writeFailure);
+        auto w = start(kind);
+        const QByteArray before = fileBytes(schedule);
+
+        rightPressDay(w.get(), 12);
+        QPointer<QWidget> entry = w->findChild<QWidget*>(QStringLiteral("D_input"));
+        if (!breaksAtRunTime(kind) && !readFailure.isEmpty()) {
+            QCOMPARE(fake->messages.size(), 1);
+            VERIFY_REPORT(fake->messages[0], readFailure);
+            QVERIFY(fake->messages[0].text.startsWith(kReadFailed));
+            QTRY_VERIFY(!entry);
+            QCOMPARE(fileBytes(schedule), before);
+            calendarStillWorks(w.get());
+            return;
+        }
+        QVERIFY(entry && entry->isVisible());
+        QVERIFY(fake->messages.isEmpty());
+        breakWhileRunning(kind);
+
+        auto* text2 = child<QLineEdit>(entry, "Text2");
+        text2->setText(QStringLiteral("新しい予定"));
+        QTest::mouseClick(child<QAbstractButton>(entry, "Command4"), Qt::LeftButton);
+        if (writeFailure.isEmpty()) {
+            QVERIFY(fake->messages.isEmpty());
+            QCOMPARE(
+                column(schedule,
+                       QStringLiteral("SELECT 内容 FROM 予定表 WHERE 年月日='2026/3/12' ORDER BY 項目番号")),
+                (QStringList{QStringLiteral("会議"), QStringLiteral("新しい予定")}));
+        } else {
+            QCOMPARE(fake->messages.size(), 1);
+            VERIFY_REPORT(fake->messages[0], writeFailure);
+            QVERIFY(fake->messages[0].text.startsWith(kWriteFailed));
+            // The refused save keeps what was typed, and the file is as it was.
+            QVERIFY(entry->isVisible());
+            QCOMPARE(text2->text(), QStringLiteral("新しい予定"));
+            QCOMPARE(child<QLineEdit>(entry, "Text1")->text(), QStringLiteral("会議"));
+            QCOMPARE(fileBytes(fileBehind()), before);
+        }
+        // Closing asks about the unsaved text when the save failed; "No" closes.
+        const qsizetype shown = fake->messages.size();
+        QTest::mouseClick(child<QAbstractButton>(entry, "Command2"), Qt::LeftButton);
+        QCOMPARE(fake->messages.size(), shown + (writeFailure.isEmpty() ? 0 : 1));
+        QTRY_VERIFY(!entry);
+        QVERIFY(w->isEnabled());
+
+        if (breaksAtRunTime(kind)) {
+            // Opening again now reports the broken file instead of an empty day.
+            rightPressDay(w.get(), 12);
+            entry = w->findChild<QWidget*>(QStringLiteral("D_input"));
+            QCOMPARE(fake->messages.size(), shown + 2);
+            VERIFY_REPORT(fake->messages.last(), readFailure);
+            QVERIFY(fake->messages.last().text.startsWith(kReadFailed));
+            QTRY_VERIFY(!entry);
+            QCOMPARE(fileBytes(fileBehind()), before);
+            if (kind == Broken::Deleted)
+                QVERIFY(!QFile::exists(schedule)); // nothing made a new, empty file at the path
+        }
+        calendarStillWorks(w.get());
+    }
+
+    void dayDisplay_data() {
+        addKinds();
+        QTest::addColumn<QString>("failure"); // empty: the day's item is shown
+        QTest::newRow("not a database") << Broken::NotADatabase << kNotADatabase;
+        QTest::newRow("empty file") << Broken::Empty << kBadLayout;
+        QTest::newRow("no 予定表") << Broken::NoDayTable << kBadLayout;
+        QTest::newRow("no ToDoリスト") << Broken::NoTodoTable << QString();
+        QTest::newRow("予定表 without 時刻") << Broken::NoTimeField << QString();
+        QTest::newRow("read-only") << Broken::ReadOnly << QString();
+        QTest::newRow("deleted while running") << Broken::Deleted << kCannotOpen;
+        QTest::newRow("locked by another program") << Broken::Locked << kInUse;
+    }
+
+    void dayDisplay() {
+        QFETCH(Broken, kind);
+        QFETCH(QString, failure);
+        auto w = start(kind);
+        breakWhileRunning(kind);
+        const QByteArray before = fileBytes(fileBehind());
+        QTest::mouseClick(w->calendarPanel()->dayButton(12), Qt::LeftButton);
+        QPointer<QWidget> display = w->findChild<QWidget*>(QStringLiteral("D_output"));
+        if (failure.isEmpty()) {
+            QVERIFY(fake->messages.isEmpty());
+            QVERIFY(display && display->isVisible());
+            QCOMPARE(child<QLabel>(display, "Label1")->text(), QStringLiteral("会議"));
+            QTest::mouseClick(child<QAbstractButton>(display, "Command1"), Qt::LeftButton);
+        } else {
+            QCOMPARE(fake->messages.size(), 1);
+            VERIFY_REPORT(fake->messages[0], failure);
+            QVERIFY(fake->messages[0].text.startsWith(kReadFailed));
+            QVERIFY(!display || !display->isVisible());
+        }
+        QVERIFY(w->isEnabled());
+        QCOMPARE(fileBytes(fileBehind()), before);
+        calendarStillWorks(w.get());
+    }
+
+    void listWindow_data() {
+        addKinds();
+        QTest::addColumn<QString>("openFailure");  // opening the window
+        QTest::addColumn<QString>("writeFailure"); // deleting and editing in its grid; empty: both work
+        QTest::newRow("not a database") << Broken::NotADatabase << kNotADatabase << QString();
+        QTest::newRow("empty file") << Broken::Empty << kBadLayout << QString();
+        QTest::newRow("no 予定表") << Broken::NoDayTable << kBadLayout << QString();
+        QTest::newRow("no ToDoリスト") << Broken::NoTodoTable << QString() << QString();
+        QTest::newRow("予定表 without 時刻") << Broken::NoTimeField << QString() << QString();
+        QTest::newRow("read-only") << Broken::ReadOnly << QString() << kReadOnly;
+        QTest::newRow("deleted while running") << Broken::Deleted << QString() << kCannotOpen;
+        QTest::newRow("locked by another program") << Broken::Locked << QString() << kInUse;
+    }
+
+    void listWindow() {
+        QFETCH(Broken, kind);
+        QFETCH(QString, openFailure);
+        QFETCH(QString, writeFailure);
+        auto w = start(kind);
+        const QByteArray before = fileBytes(schedule);
+        w->menuAction(QStringLiteral("list"))->trigger();
+        QPointer<QWidget> list = w->findChild<QWidget*>(QStringLiteral("D_list"));
+        QVERIFY(list && list->isVisible());
+        auto* grid = child<QTableView>(list, "DBGrid1");
+        auto* remove = child<QAbstractButton>(list, "Command3");
+        if (!openFailure.isEmpty()) {
+            QCOMPARE(fake->messages.size(), 1);
+            VERIFY_REPORT(fake->messages[0], openFailure);
+            // An empty grid: deleting does nothing and says nothing more.
+            QCOMPARE(grid->model()->rowCount(), 0);
+            QTest::mouseClick(remove, Qt::LeftButton);
+            QCOMPARE(fake->messages.size(), 1);
+        } else {
+            QVERIFY(fake->messages.isEmpty());
+            QCOMPARE(grid->model()->rowCount(), 3);
+            breakWhileRunning(kind);
+
+            // Delete the first row.
+            clickCell(grid, 0, 3);
+            QTest::mouseClick(remove, Qt::LeftButton);
+            // Edit the content of the (new) first row; leaving the row writes it.
+            clickCell(grid, 0, 3);
+            QTest::keyClick(grid, Qt::Key_F2);
+            QLineEdit* editor = openEditor(grid);
+            QVERIFY(editor);
+            editor->setText(QStringLiteral("変更"));
+            clickCell(grid, 1, 3);
+            if (writeFailure.isEmpty()) {
+                QVERIFY(fake->messages.isEmpty());
+                QCOMPARE(column(schedule, QStringLiteral("SELECT 内容 FROM 予定表")),
+                         (QStringList{QStringLiteral("変更"), QStringLiteral("歯医者")}));
+            } else {
+                QCOMPARE(fake->messages.size(), 2);
+                VERIFY_REPORT(fake->messages[0], writeFailure);
+                VERIFY_REPORT(fake->messages[1], writeFailure);
+                // Rows cannot even be read while another program holds the file locked.
+                releaseLock();
+                QCOMPARE(grid->model()->rowCount(), 3);
+                QCOMPARE(grid->model()->index(0, 3).data().toString(), QStringLiteral("会議"));
+                QCOMPARE(fileBytes(fileBehind()), before);
+            }
+        }
+        const qsizetype shown = fake->messages.size();
+        QTest::mouseClick(child<QAbstractButton>(list, "Command1"), Qt::LeftButton);
+        QTRY_VERIFY(!list);
+        QCOMPARE(fake->messages.size(), shown);
+        if (!writeFailure.isEmpty() || !openFailure.isEmpty())
+            QCOMPARE(fileBytes(fileBehind()), before);
+        calendarStillWorks(w.get());
+    }
+
+    void todoWindow_data() {
+        addKinds();
+        QTest::addColumn<QString>("openFailure");  // opening the window
+        QTest::addColumn<QString>("writeFailure"); // adding and deleting an entry; empty: both work
+        QTest::newRow("not a database") << Broken::NotADatabase << kNotADatabase << QString();
+        QTest::newRow("empty file") << Broken::Empty << kBadLayout << QString();
+        QTest::newRow("no 予定表") << Broken::NoDayTable << QString() << QString();
+        QTest::newRow("no ToDoリスト") << Broken::NoTodoTable << kBadLayout << QString();
+        QTest::newRow("予定表 without 時刻") << Broken::NoTimeField << QString() << QString();
+        QTest::newRow("read-only") << Broken::ReadOnly << QString() << kReadOnly;
+        QTest::newRow("deleted while running") << Broken::Deleted << QString() << kCannotOpen;
+        QTest::newRow("locked by another program") << Broken::Locked << QString() << kInUse;
+    }
+
+    void todoWindow() {
+        QFETCH(Broken, kind);
+        QFETCH(QString, openFailure);
+        QFETCH(QString, writeFailure);
+        auto w = start(kind);
+        const QByteArray before = fileBytes(schedule);
+        w->menuAction(QStringLiteral("todo"))->trigger();
+        QPointer<QWidget> todo = w->findChild<QWidget*>(QStringLiteral("ToDo_list"));
+        QVERIFY(todo && todo->isVisible());
+        auto* grid = child<QTableView>(todo, "DBGrid1");
+        auto* remove = child<QAbstractButton>(todo, "Command1");
+        if (!openFailure.isEmpty()) {
+            QCOMPARE(fake->messages.size(), 1);
+            VERIFY_REPORT(fake->messages[0], openFailure);
+            QTest::mouseClick(remove, Qt::LeftButton);
+            QCOMPARE(fake->messages.size(), 1);
+        } else {
+            QVERIFY(fake->messages.isEmpty());
+            QCOMPARE(grid->model()->rowCount(), 3); // two entries and the empty new row
+            breakWhileRunning(kind);
+
+            // Add an entry on the new row, typed through an input method; Down leaves the row.
+            clickCell(grid, 2, 0);
+            QInputMethodEvent typed;
+            typed.setCommitString(QStringLiteral("新しい用事"));
+            QApplication::sendEvent(grid, &typed);
+            QLineEdit* editor = openEditor(grid);
+            QVERIFY(editor);
+            QTest::keyClick(editor, Qt::Key_Return);
+            QTest::keyClick(grid, Qt::Key_Down);
+            // Delete the first entry.
+            clickCell(grid, 0, 0);
+            QTest::mouseClick(remove, Qt::LeftButton);
+            if (writeFailure.isEmpty()) {
+                QVERIFY(fake->messages.isEmpty());
+                QCOMPARE(column(schedule, QStringLiteral("SELECT やるべき事 FROM ToDoリスト")),
+                         (QStringList{QStringLiteral("歯医者の予約"), QStringLiteral("新しい用事")}));
+            } else {
+                QCOMPARE(fake->messages.size(), 2);
+                VERIFY_REPORT(fake->messages[0], writeFailure);
+                VERIFY_REPORT(fake->messages[1], writeFailure);
+                releaseLock();
+                QCOMPARE(grid->model()->index(0, 0).data().toString(), QStringLiteral("牛乳を買う"));
+                QCOMPARE(fileBytes(fileBehind()), before);
+            }
+        }
+        const qsizetype shown = fake->messages.size();
+        todo->close();
+        QTRY_VERIFY(!todo);
+        QCOMPARE(fake->messages.size(), shown);
+        QVERIFY(!w->todoChecked());
+        if (!writeFailure.isEmpty() || !openFailure.isEmpty())
+            QCOMPARE(fileBytes(fileBehind()), before);
+        calendarStillWorks(w.get());
+    }
+
+    void alarmCheck_data() {
+        addKinds();
+        QTest::addColumn<int>("rings"); // times the armed item of 9:30 rings during its minute
+        QTest::newRow("not a database") << Broken::NotADatabase << 0;
+        QTest::newRow("empty file") << Broken::Empty << 0;
+        QTest::newRow("no 予定表") << Broken::NoDayTable << 0;
+        QTest::newRow("no ToDoリスト") << Broken::NoTodoTable << 1;
+        QTest::newRow("予定表 without 時刻") << Broken::NoTimeField << 0;
+        // The item rings, but cannot be disarmed: it must not ring again on every tick.
+        QTest::newRow("read-only") << Broken::ReadOnly << 1;
+        QTest::newRow("deleted while running") << Broken::Deleted << 0;
+        QTest::newRow("locked by another program") << Broken::Locked << 0;
+    }
+
+    void alarmCheck() {
+        QFETCH(Broken, kind);
+        QFETCH(int, rings);
+        auto w = start(kind, {QStringLiteral("KARE_ON=True")});
+        breakWhileRunning(kind);
+        const QByteArray before = fileBytes(fileBehind());
+        QSignalSpy ticks(w->calendarPanel(), &calendar::CalendarPanel::ticked);
+        fake->clock = QDateTime(QDate(2026, 3, 5), QTime(9, 30, 10));
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 20, 20000);
+        QCOMPARE(fake->messages.size(), rings);
+        for (const testsupport::ShownMessage& m : std::as_const(fake->messages))
+            QCOMPARE(m.text, QStringLiteral("電話する"));
+        QVERIFY(!fake->soundPlaying);
+        QVERIFY(w->calendarPanel()->clockLabel()->text().endsWith(QStringLiteral("30:10")));
+        if (rings == 0 || kind == Broken::ReadOnly)
+            QCOMPARE(fileBytes(fileBehind()), before);
+        fake->messages.clear();
+        calendarStillWorks(w.get());
+    }
+};
+
+QTEST_MAIN(TestBrokenFiles)
+#include "test_broken_files.moc"
