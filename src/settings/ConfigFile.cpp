@@ -3,6 +3,10 @@
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -148,6 +152,22 @@ QString boolText(bool b) {
     return b ? QStringLiteral("True") : QStringLiteral("False");
 }
 
+// A save (QSaveFile) writes into a temporary file beside the Settings file and renames it over
+// the file. Where the file system cannot make unnamed temporary files, that file is named
+// "ZIZARU.INI." and six letters; a save killed part-way leaves it behind. Only one program runs
+// per program folder, so at start-up no save is in progress and any such file is a leftover.
+void removeLeftoverTemporaries(const QString& programFolder) {
+    static const QRegularExpression temporary(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(kSettingsFileName) + QStringLiteral("\\.[A-Za-z]{6}")));
+    const QDir folder(programFolder);
+    const QStringList names = folder.entryList({kSettingsFileName + QStringLiteral(".*")},
+                                               QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QString& name : names) {
+        if (temporary.match(name).hasMatch())
+            QFile::remove(folder.filePath(name));
+    }
+}
+
 } // namespace
 
 QVariant GET_KEY(const QString& field) {
@@ -258,6 +278,7 @@ void applyConfigText(Settings& s, const QString& text, ConfigHost& host) {
 void LOAD_CONFIG(Settings& s, const QString& programFolder, ConfigHost& host) {
     s.INI_FILE = platform::joinPath(programFolder, kSettingsFileName);
     s.ALM_FILE = platform::joinPath(programFolder, kDefaultSoundName);
+    removeLeftoverTemporaries(programFolder);
     if (!platform::fileExists(s.INI_FILE)) {
         host.firstRunFlow();
         return;

@@ -38,8 +38,9 @@ QStringList splitFields(const QString& text);
 // not convert to its field's type leaves that field as it was.
 void applyConfigText(Settings& s, const QString& text, ConfigHost& host);
 
-// LOAD_CONFIG: sets INI_FILE and ALM_FILE from the program folder, then runs the first-run flow
-// when the file is missing, or reads it.
+// LOAD_CONFIG: sets INI_FILE and ALM_FILE from the program folder, removes temporary files that
+// a killed save of the Settings file left there, then runs the first-run flow when the file is
+// missing, or reads it.
 void LOAD_CONFIG(Settings& s, const QString& programFolder, ConfigHost& host);
 
 // The 26 lines that SAVE_CONFIG writes, in order.

@@ -1,0 +1,314 @@
+// The program folder when writing fails: read-only or full at shut-down (the Settings cannot be
+// saved: say so, keep the previous file whole), a new Schedule file that cannot be created (say
+// so, keep using the previous one), and temporary files that a killed save left behind.
+
+#define QTEST_QPA_MOUSE_HANDLING
+#include "app/MainWindow.h"
+#include "app/Openers.h"
+#include "calendar/CalendarPanel.h"
+#include "controls/Fonts.h"
+#include "controls/SpinButton.h"
+#include "platform/Colors.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "settings/ConfigFile.h"
+#include "store/DayRecords.h"
+#include "support/FakePlatform.h"
+#include "support/FilePermissions.h"
+#include "support/TestEnv.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPointer>
+#include <QtTest>
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+QStringList settingsFiles(const QString& folder) {
+    return QDir(folder).entryList({settings::kSettingsFileName + QStringLiteral("*")},
+                                  QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System |
+                                      QDir::NoDotAndDotDot);
+}
+
+// A folder the program cannot write into: no write permission, and no capability overriding it.
+class ReadOnlyFolder {
+  public:
+    explicit ReadOnlyFolder(const QString& folder) : folder_(folder) {
+        QFile::setPermissions(folder_, QFile::ReadOwner | QFile::ExeOwner);
+        permissions_ = std::make_unique<testsupport::PermissionsApply>();
+    }
+    ~ReadOnlyFolder() {
+        permissions_.reset();
+        QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+    // Whether a write really fails now (a process that ignores permissions cannot test this).
+    bool effective() const {
+        QFile probe(QDir(folder_).filePath(QStringLiteral("probe")));
+        if (!probe.open(QIODevice::WriteOnly))
+            return true;
+        probe.remove();
+        return false;
+    }
+
+  private:
+    QString folder_;
+    std::unique_ptr<testsupport::PermissionsApply> permissions_;
+};
+
+// Every write past `bytes` fails with EFBIG, as a full disk fails a write part way.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit small = saved_;
+        small.rlim_cur = bytes;
+        handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, handler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit saved_{};
+    void (*handler_)(int) = nullptr;
+};
+
+} // namespace
+
+class TestDiskFaults : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<testsupport::TestEnv> env;
+    std::unique_ptr<testsupport::FakePlatform> fake;
+    QString schedule;
+    QString ini;
+    QByteArray previousSettings;
+
+    std::unique_ptr<app::MainWindow> start() {
+        auto w = std::make_unique<app::MainWindow>(env->programFolder(), app::programOpeners());
+        w->startUp();
+        return w;
+    }
+
+  private Q_SLOTS:
+    void initTestCase() { controls::registerFontSubstitutions(); }
+
+    void init() {
+        env = std::make_unique<testsupport::TestEnv>();
+        fake = std::make_unique<testsupport::FakePlatform>();
+        fake->install();
+        fake->clock = QDateTime(QDate(2026, 3, 5), QTime(9, 0, 0));
+        schedule = env->makeScheduleFile();
+        store::DataControl data;
+        QVERIFY(!store::openDayTable(data, schedule));
+        store::SlotItem item;
+        item.content = QStringLiteral("会議");
+        QVERIFY(!store::saveSlot(data, QStringLiteral("2026/3/12"), 1, item));
+        data.close();
+        ini = platform::joinPath(env->programFolder(), settings::kSettingsFileName);
+        previousSettings = QByteArray("[Daduvov]\r\nSTART_FILE=") + schedule.toUtf8() +
+                           "\r\nKARE_ON=True\r\nKOUMOKU1=前の名前\r\n";
+        QVERIFY(writeBytes(ini, platform::encodeText(QString::fromUtf8(previousSettings))));
+        previousSettings = fileBytes(ini);
+    }
+
+    void cleanup() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isWindow() && w->objectName() != QLatin1String("M_calendar2"))
+                w->close();
+        fake.reset();
+        env.reset();
+    }
+
+    void settingsNotSavedAtShutDown_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("read-only program folder") << "read-only";
+        QTest::newRow("full disk") << "full";
+    }
+
+    // The Settings changed while the program ran cannot be written: the user is told, and the
+    // previous file stays whole, with no temporary file beside it.
+    void settingsNotSavedAtShutDown() {
+        QFETCH(QString, fault);
+        auto w = start();
+        QCOMPARE(w->settings().KOUMOKU1, QStringLiteral("前の名前"));
+        w->settings().KOUMOKU1 = QStringLiteral("新しい名前");
+        {
+            std::unique_ptr<ReadOnlyFolder> readOnly;
+            std::unique_ptr<FileSizeLimit> full;
+            if (fault == QLatin1String("read-only")) {
+                readOnly = std::make_unique<ReadOnlyFolder>(env->programFolder());
+                if (!readOnly->effective())
+                    QSKIP("this process writes into a read-only folder regardless of its permissions");
+            } else {
+                full = std::make_unique<FileSizeLimit>(64);
+            }
+            w->close();
+        }
+        QCOMPARE(fake->messages.size(), 1);
+        const testsupport::ShownMessage& m = fake->messages[0];
+        const QStringList lines = m.text.split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.value(0), QStringLiteral("設定ファイルを保存できませんでした。"));
+        QCOMPARE(lines.value(1), ini);
+        QVERIFY2(!lines.value(2).trimmed().isEmpty(), qPrintable(m.text)); // the reason
+        QCOMPARE(m.icon, platform::Icon::Critical);
+        QCOMPARE(fileBytes(ini), previousSettings);
+        QCOMPARE(settingsFiles(env->programFolder()), QStringList{settings::kSettingsFileName});
+    }
+
+    void scheduleFileNotCreated_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("folder without write permission") << "read-only";
+        QTest::newRow("folder is a regular file") << "file";
+        QTest::newRow("folder missing") << "missing";
+    }
+
+    // 読込み naming a new file that cannot be created: the user is told why, and the calendar and
+    // the windows go on with the previous Schedule file.
+    void scheduleFileNotCreated() {
+        QFETCH(QString, fault);
+        auto w = start();
+        calendar::CalendarPanel* p = w->calendarPanel();
+        const QColor marked = p->dayButton(12)->palette().color(QPalette::Button);
+        QVERIFY(marked != platform::toQColor(calendar::CalendarPanel::kBlankColor));
+
+        QString target;
+        std::unique_ptr<ReadOnlyFolder> readOnly;
+        if (fault == QLatin1String("read-only")) {
+            QVERIFY(QDir(env->path(QString())).mkdir(QStringLiteral("locked")));
+            target = env->path(QStringLiteral("locked/新しい.sdb"));
+            readOnly = std::make_unique<ReadOnlyFolder>(env->path(QStringLiteral("locked")));
+            if (!readOnly->effective())
+                QSKIP("this process writes into a read-only folder regardless of its permissions");
+        } else if (fault == QLatin1String("file")) {
+            QVERIFY(writeBytes(env->path(QStringLiteral("plain")), "not a folder"));
+            target = env->path(QStringLiteral("plain/新しい.sdb"));
+        } else {
+            target = env->path(QStringLiteral("no such folder/新しい.sdb"));
+        }
+        fake->filePaths.enqueue(target);
+        w->menuAction(QStringLiteral("read_D"))->trigger();
+        readOnly.reset();
+
+        QCOMPARE(fake->messages.size(), 2);
+        QCOMPARE(fake->messages[0].text, QStringLiteral("新規に") + target + QStringLiteral("を作成します"));
+        const QStringList lines = fake->messages[1].text.split(QLatin1Char('\n'));
+        QCOMPARE(lines.value(0), QStringLiteral("スケジュールファイルを作成できませんでした"));
+        QCOMPARE(lines.value(1), target);
+        QCOMPARE(lines.value(2), QStringLiteral("スケジュールファイルを開けません"));
+        QVERIFY2(!lines.value(3).trimmed().isEmpty(), qPrintable(fake->messages[1].text));
+        QCOMPARE(fake->messages[1].icon, platform::Icon::Exclamation);
+        QVERIFY(!QFileInfo::exists(target));
+
+        // Still the previous file: the confirmation names it, the month keeps its colouring and
+        // the entry window shows its item.
+        QCOMPARE(w->settings().START_FILE, schedule);
+        w->menuAction(QStringLiteral("kakunin"))->trigger();
+        QCOMPARE(fake->messages.last().text, QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ名は\r\n") + schedule);
+        w->menuAction(QStringLiteral("kyou"))->trigger();
+        QCOMPARE(p->dayButton(12)->palette().color(QPalette::Button), marked);
+        QTest::mousePress(p->dayButton(12), Qt::RightButton);
+        QTest::mouseRelease(p->dayButton(12), Qt::RightButton);
+        QPointer<QWidget> entry = w->findChild<QWidget*>(QStringLiteral("D_input"));
+        QVERIFY(entry && entry->isVisible());
+        QCOMPARE(entry->findChild<QLineEdit*>(QStringLiteral("Text1"))->text(), QStringLiteral("会議"));
+        entry->close();
+        QVERIFY(w->isEnabled());
+        // The shut-down keeps the previous file in the Settings.
+        w->close();
+        QVERIFY(platform::readTextFile(ini)->contains(QStringLiteral("START_FILE=") + schedule +
+                                                      QStringLiteral("\r\n")));
+    }
+
+    // A first start in a program folder that cannot be written: the default Schedule file cannot
+    // be created and, at the end, the Settings cannot be saved; both are reported and the calendar
+    // runs in between.
+    void firstRunInReadOnlyFolder() {
+        QVERIFY(QFile::remove(ini));
+        ReadOnlyFolder readOnly(env->programFolder());
+        if (!readOnly.effective())
+            QSKIP("this process writes into a read-only folder regardless of its permissions");
+        auto w = start();
+        const QString fallback = platform::joinPath(env->programFolder(), QStringLiteral("DEFAULT.SDB"));
+        QCOMPARE(fake->messages.size(), 2);
+        QCOMPARE(fake->messages[0].text, QStringLiteral("最初にスケジュールファイルを作成してください"));
+        QVERIFY(fake->messages[1].text.startsWith(
+            QStringLiteral("スケジュールファイルを作成できませんでした\n") + fallback + QLatin1Char('\n')));
+        QVERIFY(w->settings().START_FILE.isEmpty());
+        QVERIFY(w->isVisible());
+        calendar::CalendarPanel* p = w->calendarPanel();
+        p->monthSpin()->setValue(4);
+        QCOMPARE(p->dayButton(4)->text(), QStringLiteral("1"));
+        w->close();
+        QCOMPARE(fake->messages.size(), 3);
+        QVERIFY(fake->messages[2].text.startsWith(QStringLiteral("設定ファイルを保存できませんでした。\r\n") +
+                                                  ini));
+        QVERIFY(QDir(env->programFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+    void leftoverTemporaryFiles_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("temporary file") << "ZIZARU.INI.AbCdEf" << true;
+        QTest::newRow("temporary file, lower case letters") << "ZIZARU.INI.qwerty" << true;
+        QTest::newRow("backup") << "ZIZARU.INI.bak" << false;
+        QTest::newRow("five letters") << "ZIZARU.INI.AbCdE" << false;
+        QTest::newRow("seven letters") << "ZIZARU.INI.AbCdEfG" << false;
+        QTest::newRow("a digit") << "ZIZARU.INI.AbCdE1" << false;
+        QTest::newRow("other letter case") << "zizaru.ini.AbCdEf" << false;
+        QTest::newRow("other file") << "OTHER.INI.AbCdEf" << false;
+        QTest::newRow("no dot") << "ZIZARU.INIxAbCdEf" << false;
+    }
+
+    // Only files named as a save's temporary files of the Settings file go, at every start.
+    void leftoverTemporaryFiles() {
+        QFETCH(QString, name);
+        QFETCH(bool, removed);
+        const QString folder = env->programFolder();
+        const QString path = platform::joinPath(folder, name);
+        QVERIFY(writeBytes(path, "[Daduvov]\r\nKOUMOKU1=half"));
+        // A folder with a temporary file's name is never the program's.
+        const QString dir = platform::joinPath(folder, QStringLiteral("ZIZARU.INI.Folder"));
+        QVERIFY(QDir(folder).mkdir(QStringLiteral("ZIZARU.INI.Folder")));
+        auto w = start();
+        QCOMPARE(QFileInfo::exists(path), !removed);
+        QVERIFY(QFileInfo(dir).isDir());
+        QCOMPARE(fileBytes(ini), previousSettings);
+        QCOMPARE(w->settings().KOUMOKU1, QStringLiteral("前の名前"));
+        QVERIFY(fake->messages.isEmpty());
+    }
+
+    void leftoverRemovedAtFirstRun() {
+        QVERIFY(QFile::remove(ini));
+        const QString leftover = ini + QStringLiteral(".XyZabc");
+        QVERIFY(writeBytes(leftover, "[Daduvov]"));
+        fake->filePaths.enqueue(schedule);
+        auto w = start();
+        QVERIFY(!QFileInfo::exists(leftover));
+        QCOMPARE(w->settings().START_FILE, schedule);
+    }
+};
+
+QTEST_MAIN(TestDiskFaults)
+#include "test_disk_faults.moc"
