@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <chrono>
 
 namespace store {
 
@@ -460,15 +461,24 @@ const std::vector<QVariant>& DataControl::rowValues(int row) const {
     cachedValues_.clear();
     if (!connection_ || row < 0 || row >= recordCount())
         return cachedValues_;
+    // A read that found the file locked by another program has already waited the busy timeout;
+    // the rows read right after it (a grid paints many at once) are given up at once, so that one
+    // repaint waits once instead of once per row. They read as empty, as the locked row does.
+    const auto now = std::chrono::steady_clock::now();
+    if (now < lockedUntil_)
+        return cachedValues_;
     Error error;
     Statement* statement = connection_->prepare(valueQuery_, &error);
     if (!statement)
         return cachedValues_;
     sqlite3_stmt* stmt = statement->get();
     sqlite3_bind_int64(stmt, 1, rowids_[static_cast<size_t>(row)]);
-    if (sqlite3_step(stmt) == SQLITE_ROW) {
+    const int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW) {
         cachedValues_ = readColumns(stmt, numericField_);
         cachedRow_ = row;
+    } else if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+        lockedUntil_ = std::chrono::steady_clock::now() + kLockedReadPause;
     }
     statement->reset();
     return cachedValues_;

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -108,6 +109,9 @@ class DataControl {
 
     mutable int cachedRow_ = -1;
     mutable std::vector<QVariant> cachedValues_;
+    // Row reads are given up without waiting until then, after one found the file locked.
+    static constexpr std::chrono::milliseconds kLockedReadPause{1000};
+    mutable std::chrono::steady_clock::time_point lockedUntil_{};
 };
 
 } // namespace store
