@@ -36,7 +36,17 @@
 
 namespace {
 
-enum class Broken { NotADatabase, Empty, NoDayTable, NoTodoTable, NoTimeField, ReadOnly, Deleted, Locked };
+enum class Broken {
+    NotADatabase,
+    Empty,
+    NoDayTable,
+    NoTodoTable,
+    NoTimeField,
+    NoTodoTextField,
+    ReadOnly,
+    Deleted,
+    Locked
+};
 
 // Broken while the program runs (after the windows were opened), not before it starts.
 bool breaksAtRunTime(Broken kind) {
@@ -200,6 +210,9 @@ class TestBrokenFiles : public QObject {
             break;
         case Broken::NoTimeField:
             QVERIFY(execRaw(schedule, QStringLiteral("ALTER TABLE 予定表 DROP COLUMN 時刻;")));
+            break;
+        case Broken::NoTodoTextField:
+            QVERIFY(execRaw(schedule, QStringLiteral("ALTER TABLE ToDoリスト DROP COLUMN やるべき事;")));
             break;
         case Broken::ReadOnly:
             QVERIFY(QFile::setPermissions(schedule, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
@@ -523,6 +536,7 @@ class TestBrokenFiles : public QObject {
         QTest::newRow("no 予定表") << Broken::NoDayTable << QString() << QString();
         QTest::newRow("no ToDoリスト") << Broken::NoTodoTable << kBadLayout << QString();
         QTest::newRow("予定表 without 時刻") << Broken::NoTimeField << QString() << QString();
+        QTest::newRow("ToDoリスト without やるべき事") << Broken::NoTodoTextField << kBadLayout << QString();
         QTest::newRow("read-only") << Broken::ReadOnly << QString() << kReadOnly;
         QTest::newRow("deleted while running") << Broken::Deleted << QString() << kCannotOpen;
         QTest::newRow("locked by another program") << Broken::Locked << QString() << kInUse;
