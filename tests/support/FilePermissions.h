@@ -5,6 +5,7 @@
 // The program's file access happens on the GUI thread, the one that makes this object.
 
 #include <linux/capability.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -22,8 +23,12 @@ class PermissionsApply {
         active_ = syscall(SYS_capset, &header_, reduced) == 0;
     }
     ~PermissionsApply() {
-        if (active_)
-            syscall(SYS_capset, &header_, saved_);
+        if (!active_)
+            return;
+        syscall(SYS_capset, &header_, saved_);
+        // Raising capabilities again makes the kernel mark the process non-dumpable, which keeps
+        // the leak checker's tracer from attaching to its threads at exit.
+        prctl(PR_SET_DUMPABLE, 1, 0, 0, 0);
     }
     PermissionsApply(const PermissionsApply&) = delete;
     PermissionsApply& operator=(const PermissionsApply&) = delete;
