@@ -22,30 +22,6 @@ const QString kContentField = QStringLiteral("内容");
 // runs ten times a second and may simply try again on the next tick; waiting the connection's
 // usual few seconds would stop the clock.
 constexpr int kCheckBusyTimeoutMs = 20;
-// The connection's own wait (see store::Connection), put back after the check's reads.
-constexpr int kConnectionBusyTimeoutMs = 3000;
-
-class ShortLockWait {
-  public:
-    explicit ShortLockWait(store::DataControl& data) : data_(data), db_(handle(data)) {
-        if (db_)
-            sqlite3_busy_timeout(db_, kCheckBusyTimeoutMs);
-    }
-    ~ShortLockWait() {
-        // A failed refresh may have closed the connection; only the one still open is touched.
-        if (db_ && handle(data_) == db_)
-            sqlite3_busy_timeout(db_, kConnectionBusyTimeoutMs);
-    }
-    ShortLockWait(const ShortLockWait&) = delete;
-    ShortLockWait& operator=(const ShortLockWait&) = delete;
-
-  private:
-    static sqlite3* handle(const store::DataControl& data) {
-        return data.connection() ? data.connection()->handle() : nullptr;
-    }
-    store::DataControl& data_;
-    sqlite3* db_;
-};
 
 // Points the data control at the file and opens it: database name, an empty record source and a
 // refresh (which checks that the file is a database), then the table as record source.
@@ -53,7 +29,7 @@ bool openForCheck(store::DataControl& data, const QString& file) {
     data.setDatabaseName(file);
     if (data.openDatabase())
         return false;
-    ShortLockWait wait(data);
+    store::ShortLockWait wait(data, kCheckBusyTimeoutMs);
     data.setRecordSource(QString());
     const bool opened = !data.refresh();
     data.setRecordSource(store::kDayTable);
@@ -92,7 +68,7 @@ void AlarmCheck::ALM_CHK() {
 
         QString alarmText, timeText, content;
         {
-            ShortLockWait wait(data);
+            store::ShortLockWait wait(data, kCheckBusyTimeoutMs);
             data.setRecordSource(store::slotQuery(date, slot));
             if (data.refresh() || !data.hasCurrentRow())
                 continue;

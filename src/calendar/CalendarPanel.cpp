@@ -16,6 +16,8 @@ namespace calendar {
 namespace {
 
 const QColor kWindowGrey(0xC0, 0xC0, 0xC0);
+// How long the colouring waits for a Schedule file another program holds locked.
+constexpr int kColouringBusyTimeoutMs = 50;
 
 void setBackground(QWidget* w, const QColor& color) {
     QPalette pal = w->palette();
@@ -229,7 +231,12 @@ void CalendarPanel::kareSET() {
         QStringList keys;
         for (int d = 1; d <= 31; ++d)
             keys << Text1->text() + QLatin1Char('/') + Text2->text() + QLatin1Char('/') + QString::number(d);
-        marked = store::datesWithItems(data1_, keys);
+        // A file held locked by another program leaves the month uncoloured for now rather than
+        // freezing the calendar for the connection's lock wait on every step.
+        if (!data1_.openDatabase()) {
+            const store::ShortLockWait wait(data1_, kColouringBusyTimeoutMs);
+            marked = store::datesWithItems(data1_, keys);
+        }
     }
 
     const std::array<int, kDayButtons> days = layMonth(year, month);

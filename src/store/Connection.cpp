@@ -15,7 +15,6 @@ namespace store {
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 3000;
 constexpr size_t kStatementCacheSize = 32;
 
 // file: URI for an absolute path; every byte that is not unreserved is percent-encoded, so
@@ -93,6 +92,10 @@ bool fileIdentity(const QString& path, unsigned long long* device, unsigned long
 
 Connection::Connection(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {
     fileIdentity(path_, &device_, &inode_);
+}
+
+void Connection::setBusyTimeout(int milliseconds) {
+    sqlite3_busy_timeout(db_, milliseconds);
 }
 
 bool Connection::fileStillAtPath() const {

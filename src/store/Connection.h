@@ -50,6 +50,10 @@ class Connection {
     Statement* prepare(const QString& sql, Error* error);
     Error lastError() const;
 
+    // How long a statement waits for a file another program holds locked.
+    static constexpr int kBusyTimeoutMs = 3000;
+    void setBusyTimeout(int milliseconds);
+
     // Whether the file this connection opened is still the one at its path. A file deleted or
     // replaced while open would otherwise take every later write into a file nobody sees.
     bool fileStillAtPath() const;
