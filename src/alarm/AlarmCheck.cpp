@@ -6,7 +6,6 @@
 #include "store/DayRecords.h"
 #include "store/ScheduleFile.h"
 
-
 #include <memory>
 
 namespace alarms {
