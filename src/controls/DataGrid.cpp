@@ -133,6 +133,9 @@ bool DataGrid::commitEdits() {
 
 void DataGrid::deleteCurrent() {
     store::DataControl& data = dataControl();
+    // Without a current record nothing happens, not even to an entry being typed.
+    if (data.absolutePosition() < 0 || data.absolutePosition() >= data.recordCount())
+        return;
     if (QWidget* editor = static_cast<CellDelegate*>(itemDelegate())->openEditor())
         closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
     // Edits of another row than the current record are written first; those of the record

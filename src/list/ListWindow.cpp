@@ -324,9 +324,6 @@ void ListWindow::comboClicked(QComboBox* box) {
 }
 
 void ListWindow::Command3_Click() {
-    const int position = Data1.absolutePosition();
-    if (position < 0 || position >= Data1.recordCount())
-        return;
     DBGrid1->deleteCurrent();
 }
 

@@ -156,9 +156,6 @@ void TodoWindow::Form_Resize() {
 }
 
 void TodoWindow::Command1_Click() {
-    const int position = Data1.absolutePosition();
-    if (position < 0 || position >= Data1.recordCount())
-        return;
     DBGrid1->deleteCurrent();
 }
 
