@@ -4,6 +4,9 @@
 #include "platform/Colors.h"
 #include "settings/Settings.h"
 #include "store/DayRecords.h"
+#include "support/FakeHost.h"
+#include "support/FakePlatform.h"
+#include "support/TestEnv.h"
 
 #include <QDate>
 #include <QFile>
@@ -23,6 +26,22 @@ inline void setUp(settings::Settings& s, const QString& file) {
     for (int level = 0; level <= 5; ++level)
         s.crl(level) = kCrl[level];
 }
+
+// One test's world: a temporary program folder with a new Schedule file, the fake platform
+// installed, and a stand-in main window whose Settings name that file and whose Selected date is
+// `day`.
+struct Fixture {
+    testsupport::TestEnv env;
+    testsupport::FakePlatform fake;
+    testsupport::FakeHost host;
+    QString file;
+
+    explicit Fixture(const QDate& day) : file(env.makeScheduleFile()) {
+        fake.install();
+        setUp(host.settingsRecord, file);
+        host.selected = day;
+    }
+};
 
 inline bool putItem(const QString& file, const QDate& date, int slot, const store::SlotItem& item) {
     store::DataControl data;

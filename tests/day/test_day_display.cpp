@@ -63,28 +63,25 @@ class TestDayDisplay : public QObject {
     QLabel* label(int n) const { return window_->findChild<QLabel*>(QStringLiteral("Label%1").arg(n)); }
     QColor colour(int n) const { return label(n)->palette().color(QPalette::WindowText); }
 
-    std::unique_ptr<testsupport::TestEnv> env_;
-    std::unique_ptr<testsupport::FakePlatform> fake_;
-    std::unique_ptr<testsupport::FakeHost> host_;
+    std::unique_ptr<daytest::Fixture> fixture_;
+    testsupport::TestEnv* env_ = nullptr;
+    testsupport::FakePlatform* fake_ = nullptr;
+    testsupport::FakeHost* host_ = nullptr;
     QString file_;
     QPointer<day::DisplayWindow> window_;
 };
 
 void TestDayDisplay::init() {
-    env_ = std::make_unique<testsupport::TestEnv>();
-    fake_ = std::make_unique<testsupport::FakePlatform>();
-    fake_->install();
-    host_ = std::make_unique<testsupport::FakeHost>();
-    file_ = env_->makeScheduleFile();
-    daytest::setUp(host_->settingsRecord, file_);
-    host_->selected = kDay;
+    fixture_ = std::make_unique<daytest::Fixture>(kDay);
+    env_ = &fixture_->env;
+    fake_ = &fixture_->fake;
+    host_ = &fixture_->host;
+    file_ = fixture_->file;
 }
 
 void TestDayDisplay::cleanup() {
     delete window_.data();
-    host_.reset();
-    fake_.reset();
-    env_.reset();
+    fixture_.reset();
 }
 
 void TestDayDisplay::noItemsShowsBox() {

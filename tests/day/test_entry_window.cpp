@@ -96,28 +96,25 @@ class TestEntryWindow : public QObject {
                                  [](const auto& m) { return m.text == kQuestion; }));
     }
 
-    std::unique_ptr<testsupport::TestEnv> env_;
-    std::unique_ptr<testsupport::FakePlatform> fake_;
-    std::unique_ptr<testsupport::FakeHost> host_;
+    std::unique_ptr<daytest::Fixture> fixture_;
+    testsupport::TestEnv* env_ = nullptr;
+    testsupport::FakePlatform* fake_ = nullptr;
+    testsupport::FakeHost* host_ = nullptr;
     QString file_;
     QPointer<day::EntryWindow> window_;
 };
 
 void TestEntryWindow::init() {
-    env_ = std::make_unique<testsupport::TestEnv>();
-    fake_ = std::make_unique<testsupport::FakePlatform>();
-    fake_->install();
-    host_ = std::make_unique<testsupport::FakeHost>();
-    file_ = env_->makeScheduleFile();
-    daytest::setUp(host_->settingsRecord, file_);
-    host_->selected = kDay;
+    fixture_ = std::make_unique<daytest::Fixture>(kDay);
+    env_ = &fixture_->env;
+    fake_ = &fixture_->fake;
+    host_ = &fixture_->host;
+    file_ = fixture_->file;
 }
 
 void TestEntryWindow::cleanup() {
     delete window_.data();
-    host_.reset();
-    fake_.reset();
-    env_.reset();
+    fixture_.reset();
 }
 
 // Opens the window the way the main window does: disable itself, then call the entry point.
