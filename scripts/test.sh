@@ -8,7 +8,10 @@ scripts/deps.sh
 files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find src tests bench -name '*.cpp' -o -name '*.h')
 clang-format --dry-run -Werror $files
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDADUVOV_SANITIZE=ON -DDADUVOV_WERROR=ON >/dev/null
+# ccache keeps compiled objects across build folders and clones (paths taken relative to the clone).
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDADUVOV_SANITIZE=ON -DDADUVOV_WERROR=ON \
+    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
 cmake --build build
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
