@@ -78,20 +78,6 @@ schedule_file() {
     echo "$work/$1.sdb"
 }
 
-echo "generating Schedule files…" >&2
-for size in empty:0 100k:100000 1m:1000000; do
-    "$generator" "$work/${size%%:*}.sdb" "${size#*:}"
-    "$generator" "$work/${size%%:*}_plain.pristine" "${size#*:}" plain
-done
-
-# The file to start with for $1 (empty, 100k_plain …): a plain one is copied afresh, unindexed.
-schedule_file() {
-    if [ -e "$work/$1.pristine" ]; then
-        cp "$work/$1.pristine" "$work/$1.sdb"
-    fi
-    echo "$work/$1.sdb"
-}
-
 # A fresh program folder with a Settings file that names $1; prints the XDG_DATA_HOME to use.
 # The calendar sits at the top left (TOP/LEFT 300 twips), where the centred splash does not cover
 # it, so the driver can see its first frame.
