@@ -24,12 +24,24 @@ inline QDate recordDate(int i) {
     return kFirstRecordDate.addDays(date);
 }
 
-// Creates the file at `path` (which must not exist) with `records` Day records.
-inline store::Error makeDayRecordsFile(const QString& path, int records) {
-    store::Error error = store::createScheduleFile(path);
+// Creates the file at `path` (which must not exist) with `records` Day records. A plain file
+// has both tables exactly as the file layout lists them, made with plain CREATE TABLE: no index,
+// no checks, as another tool or an older program makes them. Otherwise CREATE_SDB makes it.
+inline store::Error makeDayRecordsFile(const QString& path, int records, bool plain = false) {
+    store::Error error;
+    auto connection = plain ? store::Connection::create(path, &error) : nullptr;
+    if (plain && connection)
+        error = connection->exec(QStringLiteral(
+            "CREATE TABLE 予定表 (年月日 TEXT(12), 項目番号 REAL, レベル REAL, 内容 TEXT(80), アラーム "
+            "TEXT(10), "
+            "時刻 TEXT(6));\nCREATE TABLE ToDoリスト (年月日 TEXT(12), 項目番号 REAL, キーワード TEXT(20), "
+            "やるべき事 TEXT(80), チェック TEXT(10), 時刻 TEXT(6));"));
+    if (!plain)
+        error = store::createScheduleFile(path);
     if (error || records <= 0)
         return error;
-    auto connection = store::Connection::open(path, &error);
+    if (!connection)
+        connection = store::Connection::open(path, &error);
     if (!connection)
         return error;
     if ((error = connection->exec(QStringLiteral("BEGIN"))))

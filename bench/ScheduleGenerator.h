@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace benchdata {
@@ -33,12 +34,20 @@ class GeneratedSchedule {
         for (QDate d = kFirstDay; d <= kLastDay; d = d.addDays(1))
             dates.push_back(store::dateString(d));
         path = dir.filePath(fileName);
-        store::Error error = store::createScheduleFile(path);
-        if (!error) {
-            auto connection = store::Connection::open(path, &error);
+        // DADUVOV_BENCH_PLAIN=1: the tables made with plain CREATE TABLE, without the index.
+        store::Error error;
+        std::unique_ptr<store::Connection> connection;
+        if (qEnvironmentVariableIntValue("DADUVOV_BENCH_PLAIN")) {
+            connection = store::Connection::create(path, &error);
             if (connection)
-                error = insertAll(*connection);
+                error = connection->exec(QStringLiteral(
+                    "CREATE TABLE 予定表 (年月日 TEXT(12), 項目番号 REAL, レベル REAL, 内容 TEXT(80), "
+                    "アラーム TEXT(10), 時刻 TEXT(6));"));
+        } else if (!(error = store::createScheduleFile(path))) {
+            connection = store::Connection::open(path, &error);
         }
+        if (connection && !error)
+            error = insertAll(*connection);
         if (error) {
             std::fprintf(stderr, "cannot make the Schedule file: %s\n", qPrintable(error.message));
             std::exit(1);

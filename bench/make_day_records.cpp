@@ -1,5 +1,6 @@
 // Writes a Schedule file of N Day records for the whole-process measurements
-// (bench/measure_process.sh): make_day_records <path> <records>. The path must not exist.
+// (bench/measure_process.sh): make_day_records <path> <records> [plain]. The path must not exist;
+// "plain" makes the tables with plain CREATE TABLE and no index instead of CREATE_SDB.
 
 #include "DayRecordsFile.h"
 
@@ -11,12 +12,13 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     bool ok = false;
-    const int records = args.size() == 3 ? args[2].toInt(&ok) : -1;
+    const bool plain = args.size() == 4 && args[3] == QLatin1String("plain");
+    const int records = args.size() == 3 || plain ? args[2].toInt(&ok) : -1;
     if (!ok || records < 0) {
-        std::fprintf(stderr, "usage: daduvov_make_day_records <path> <records>\n");
+        std::fprintf(stderr, "usage: daduvov_make_day_records <path> <records> [plain]\n");
         return 2;
     }
-    if (const store::Error error = benchcal::makeDayRecordsFile(args[1], records)) {
+    if (const store::Error error = benchcal::makeDayRecordsFile(args[1], records, plain)) {
         std::fprintf(stderr, "cannot make %s: %s\n", qPrintable(args[1]), qPrintable(error.message));
         return 1;
     }

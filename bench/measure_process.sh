@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Whole-process figures of the real program under its own Xvfb server:
+# Whole-process figures of the real program under its own Xvfb server, for both kinds of Schedule
+# file: made by CREATE_SDB (with the index on 年月日, 項目番号) and made with plain CREATE TABLE
+# (no index, keys with the suffix _plain):
 #   start-up (launch until the calendar is painted) with an empty Schedule file, 100,000 and
-#   1,000,000 Day records, KARE_ON set, median over several starts;
-#   idle CPU, resident memory growth and peak memory with the calendar shown on 100,000 records.
+#   1,000,000 Day records, KARE_ON set, median and worst of its CPU over several starts; a plain
+#   file is a fresh copy for every start, so each start includes indexing it;
+#   idle CPU, resident memory growth and peak memory with the calendar shown on 100,000 records,
+#   and idle CPU on 1,000,000 records of a plain file.
 # The Schedule files are generated deterministically (daduvov_make_day_records) in a temporary
 # folder; every start gets a fresh program folder whose ZIZARU.INI names the file.
 #
@@ -61,9 +65,18 @@ export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 echo "generating Schedule files…" >&2
-"$generator" "$work/empty.sdb" 0
-"$generator" "$work/100k.sdb" 100000
-"$generator" "$work/1m.sdb" 1000000
+for size in empty:0 100k:100000 1m:1000000; do
+    "$generator" "$work/${size%%:*}.sdb" "${size#*:}"
+    "$generator" "$work/${size%%:*}_plain.pristine" "${size#*:}" plain
+done
+
+# The file to start with for $1 (empty, 100k_plain …): a plain one is copied afresh, unindexed.
+schedule_file() {
+    if [ -e "$work/$1.pristine" ]; then
+        cp "$work/$1.pristine" "$work/$1.sdb"
+    fi
+    echo "$work/$1.sdb"
+}
 
 # A fresh program folder with a Settings file that names $1; prints the XDG_DATA_HOME to use.
 # The calendar sits at the top left (TOP/LEFT 300 twips), where the centred splash does not cover
@@ -78,32 +91,47 @@ program_folder() {
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.1f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+maximum() { sort -n | tail -1; }
 
 : >"$result"
-for file in empty 100k 1m; do
+for file in empty 100k 1m empty_plain 100k_plain 1m_plain; do
     # One start first that is not counted: it brings the program and the file into the page cache.
-    "$driver" "$program" "$(program_folder "$work/$file.sdb")" >/dev/null
+    "$driver" "$program" "$(program_folder "$(schedule_file "$file")")" >/dev/null
     : >"$work/starts"
     for _ in $(seq "$runs"); do
-        "$driver" "$program" "$(program_folder "$work/$file.sdb")" >>"$work/starts"
+        "$driver" "$program" "$(program_folder "$(schedule_file "$file")")" >>"$work/starts"
     done
     shown=$(sed -n 's/^shown_ms=//p' "$work/starts" | median)
     painted=$(sed -n 's/^painted_ms=//p' "$work/starts" | median)
+    painted_max=$(sed -n 's/^painted_ms=//p' "$work/starts" | maximum)
     cpu=$(sed -n 's/^painted_cpu_ms=//p' "$work/starts" | median)
-    echo "startup_shown_$file $shown" >>"$result"
-    echo "startup_painted_$file $painted" >>"$result"
-    echo "startup_cpu_$file $cpu" >>"$result"
-    echo "start-up with $file: shown $shown ms, painted $painted ms, CPU $cpu ms (median of $runs)" >&2
+    cpu_max=$(sed -n 's/^painted_cpu_ms=//p' "$work/starts" | maximum)
+    {
+        echo "startup_shown_$file $shown"
+        echo "startup_painted_$file $painted"
+        echo "startup_painted_max_$file $painted_max"
+        echo "startup_cpu_$file $cpu"
+        echo "startup_cpu_max_$file $cpu_max"
+    } >>"$result"
+    echo "start-up with $file: shown $shown ms, painted $painted ms (worst $painted_max)," \
+        "CPU $cpu ms (worst $cpu_max; $runs starts)" >&2
 done
 
-echo "idle for ${idle} s on 100k…" >&2
-"$driver" "$program" "$(program_folder "$work/100k.sdb")" --idle "$idle" >"$work/idle"
-cat "$work/idle" >&2
-awk -F= -v s="$idle" '
-    /^idle_cpu_pct=/ { print "idle_cpu_pct", $2 }
-    /^rss_first_kb=/ { first = $2 }
-    /^rss_last_kb=/ { last = $2 }
-    /^hwm_kb=/ { printf "calendar_hwm_mb %.1f\n", $2 / 1024 }
-    END { printf "rss_growth_kb %d\nidle_seconds %d\n", last - first, s }' "$work/idle" >>"$result"
+# Idle with the calendar shown: $1 the file, $2 the key suffix.
+idle_run() {
+    echo "idle for ${idle} s on $1…" >&2
+    "$driver" "$program" "$(program_folder "$(schedule_file "$1")")" --idle "$idle" >"$work/idle"
+    cat "$work/idle" >&2
+    awk -F= -v s="$idle" -v k="$2" '
+        /^idle_cpu_pct=/ { print "idle_cpu_pct" k, $2 }
+        /^rss_first_kb=/ { first = $2 }
+        /^rss_last_kb=/ { last = $2 }
+        /^hwm_kb=/ { printf "calendar_hwm_mb%s %.1f\n", k, $2 / 1024 }
+        END { printf "rss_growth_kb%s %d\n", k, last - first }' "$work/idle" >>"$result"
+}
+idle_run 100k ""
+idle_run 100k_plain _plain
+idle_run 1m_plain _1m_plain
+echo "idle_seconds $idle" >>"$result"
 # The machine's load when the run ended: start-up times stretch when other work holds the CPUs.
 echo "load_average $(cut -d' ' -f1-3 /proc/loadavg | tr ' ' '/')" >>"$result"

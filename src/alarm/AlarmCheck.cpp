@@ -1,6 +1,7 @@
 #include "alarm/AlarmCheck.h"
 
 #include "alarm/AlarmRule.h"
+#include "alarm/TodayItems.h"
 #include "calendar/MainHost.h"
 #include "platform/Services.h"
 #include "store/DayRecords.h"
@@ -13,26 +14,6 @@ namespace alarms {
 namespace {
 
 const QString kAlarmField = QStringLiteral("アラーム");
-const QString kTimeField = QStringLiteral("時刻");
-const QString kContentField = QStringLiteral("内容");
-
-// How long a read of the check waits for a file that another program holds locked. The check
-// runs ten times a second and may simply try again on the next tick; waiting the connection's
-// usual few seconds would stop the clock.
-constexpr int kCheckBusyTimeoutMs = 20;
-
-// Points the data control at the file and opens it: database name, an empty record source and a
-// refresh (which checks that the file is a database), then the table as record source.
-bool openForCheck(store::DataControl& data, const QString& file) {
-    data.setDatabaseName(file);
-    if (data.openDatabase())
-        return false;
-    store::ShortLockWait wait(data, kCheckBusyTimeoutMs);
-    data.setRecordSource(QString());
-    const bool opened = !data.refresh();
-    data.setRecordSource(store::kDayTable);
-    return opened;
-}
 
 QString disarmKey(const QString& file, const QString& date, int slot) {
     return file + QLatin1Char('\n') + date + QLatin1Char('\n') + QString::number(slot);
@@ -47,9 +28,6 @@ void AlarmCheck::ALM_CHK() {
     if (file.isEmpty())
         return;
     store::DataControl& data = host_.data1();
-    // A file that is missing, locked or not a database leaves the check out for this tick.
-    if (!openForCheck(data, file))
-        return;
 
     for (int slot = 1; slot <= 4; ++slot) {
         // The clock is read again for every slot: an earlier slot's box may have stayed open past
@@ -64,18 +42,13 @@ void AlarmCheck::ALM_CHK() {
         if (failedDisarms_.contains(disarmKey(file, date, slot)))
             continue;
 
-        QString alarmText, timeText, content;
-        {
-            store::ShortLockWait wait(data, kCheckBusyTimeoutMs);
-            data.setRecordSource(store::slotQuery(date, slot));
-            if (data.refresh() || !data.hasCurrentRow())
-                continue;
-            alarmText = data.field(kAlarmField).toString();
-            timeText = data.field(kTimeField).toString();
-            if (!rings(alarmText, timeText, minute))
-                continue;
-            content = data.field(kContentField).toString();
-        }
+        // A file that is missing, locked or not a database leaves the check out for this tick.
+        const TodayItems::Item* item = today_.item(data, file, date, minute, slot);
+        if (!item)
+            return;
+        if (!item->found || !rings(item->alarmText, item->timeText, minute))
+            continue;
+        const QString content = item->content;
         ring(file, date, slot, content);
     }
 }

@@ -3,6 +3,8 @@
 // current minute; an armed item of this minute plays the alarm sound in a loop, shows its content
 // in a message box, and is disarmed in the Schedule file once the box is closed.
 
+#include "alarm/TodayItems.h"
+
 #include <QSet>
 #include <QString>
 #include <functional>
@@ -38,6 +40,7 @@ class AlarmCheck {
     // minute. Keys are file, date, slot; the set is emptied when the minute changes.
     QString failedMinute_;
     QSet<QString> failedDisarms_;
+    TodayItems today_;
 };
 
 // The main window's clock-tick hook: runs ALM_CHK for the host it is called with. One AlarmCheck

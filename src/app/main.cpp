@@ -4,6 +4,7 @@
 #include "controls/Fonts.h"
 #include "platform/Paths.h"
 #include "platform/QtServices.h"
+#include "store/ScheduleFile.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -24,6 +25,15 @@ int main(int argc, char** argv) {
     QTranslator qtJapanese;
     if (qtJapanese.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtJapanese);
+
+    // Indexing a large Schedule file on its first open takes seconds: a wait cursor meanwhile.
+    store::setLongWorkHook([](bool started) {
+        if (started)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+        QApplication::sync(); // the event loop is not running: send the change now
+    });
 
     platform::QtPlatform services;
     services.install();

@@ -3,6 +3,7 @@
 #include "platform/Colors.h"
 #include "platform/FileFilter.h"
 #include "platform/HelpViewer.h"
+#include "platform/LoopingSound.h"
 #include "platform/Paths.h"
 
 #include <QApplication>
@@ -10,70 +11,70 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLibrary>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QSoundEffect>
 #include <QUrl>
 
 namespace platform {
 
-QtSound::QtSound(QObject* parent) : QObject(parent), effect_(new QSoundEffect(this)) {
-    effect_->setLoopCount(QSoundEffect::Infinite);
-    connect(effect_, &QSoundEffect::statusChanged, this, &QtSound::onStatusChanged);
-    connect(effect_, &QSoundEffect::playingChanged, this, &QtSound::onPlayingChanged);
+namespace {
+
+// The sound module: next to the program, where the installed program keeps its modules, and
+// where this build made it (for the tests, which run from their own folders).
+std::unique_ptr<LoopingSound> loadSoundModule() {
+    const QString name = QStringLiteral("libdaduvov_sound.so");
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QStringList candidates = {programDir + QLatin1Char('/') + name,
+                                    programDir + QStringLiteral("/../lib/daduvov/") + name,
+                                    QStringLiteral(DADUVOV_SOUND_MODULE_BUILT)};
+    for (const QString& path : candidates) {
+        if (!QFileInfo::exists(path))
+            continue;
+        QLibrary module(path);
+        const auto create =
+            reinterpret_cast<CreateLoopingSoundFunction>(module.resolve(kCreateLoopingSoundSymbol));
+        if (create)
+            return std::unique_ptr<LoopingSound>(create()); // the module stays loaded
+    }
+    return nullptr;
 }
 
-QtSound::~QtSound() {
-    active_ = false;
-    effect_->stop();
-}
+} // namespace
+
+QtSound::QtSound(QObject* parent) : QObject(parent) {}
+
+QtSound::~QtSound() = default;
 
 QString QtSound::builtInSound() {
-    return QStringLiteral("qrc:/sounds/alarm.wav");
+    return builtInSoundUrl();
 }
 
-void QtSound::onStatusChanged() {
-    // The file turned out to be unplayable (decoding runs in the background, so this can come
-    // after start() has returned): play the built-in sound instead, but only while the alarm is
-    // still sounding. A failing built-in sound ends it; nothing is retried.
-    if (effect_->status() != QSoundEffect::Error || !active_ || usingBuiltIn_)
-        return;
-    usingBuiltIn_ = true;
-    playSource(QUrl(builtInSound()));
+bool QtSound::usingBuiltIn() const {
+    return player_ && player_->usingBuiltIn();
 }
 
-void QtSound::onPlayingChanged() {
-    // A play that was still pending when stop() came (the sample was loading) must not start
-    // the sound afterwards.
-    if (effect_->isPlaying() && !active_)
-        effect_->stop();
+bool QtSound::active() const {
+    return player_ && player_->active();
 }
 
-void QtSound::playSource(const QUrl& url) {
-    effect_->stop();
-    // Setting the same source again would not reload it; a source that failed before is loaded
-    // afresh by going through an empty one.
-    if (effect_->source() == url && effect_->status() == QSoundEffect::Error)
-        effect_->setSource(QUrl());
-    if (effect_->source() != url)
-        effect_->setSource(url);
-    effect_->setLoopCount(QSoundEffect::Infinite);
-    effect_->play();
+QSoundEffect* QtSound::effect() const {
+    return player_ ? player_->effect() : nullptr;
 }
 
 void QtSound::start(const QString& path) {
-    active_ = true;
-    usingBuiltIn_ = path.isEmpty() || !QFileInfo(path).isFile();
-    playSource(usingBuiltIn_ ? QUrl(builtInSound())
-                             : QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
-    // The status may already be known (a source loaded before).
-    onStatusChanged();
+    if (!player_ && !loadFailed_) {
+        player_ = loadSoundModule();
+        loadFailed_ = !player_;
+    }
+    if (player_)
+        player_->start(path);
 }
 
 void QtSound::stop() {
-    active_ = false;
-    effect_->stop();
+    if (player_)
+        player_->stop();
 }
 
 QtPlatform::QtPlatform() = default;

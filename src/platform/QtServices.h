@@ -7,17 +7,21 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <memory>
 
 class QSoundEffect;
 
 namespace platform {
 
 class HelpViewer;
+class LoopingSound;
 
 // The alarm sound: a WAV file played in a loop through QSoundEffect until stop(). Loading and
-// playing happen in the background, so start() returns at once. A file that is missing or that
-// QSoundEffect cannot decode is replaced by the built-in alarm sound. Without an audio device
-// the calls do nothing audible and never block.
+// playing happen in the background, so start() returns at once. A file that is missing, too large
+// or that QSoundEffect cannot decode is replaced by the built-in alarm sound. Without an audio
+// device the calls do nothing audible and never block. The sound module, and with it Qt
+// Multimedia and the audio libraries, is loaded on the first start(); when it cannot be loaded
+// the alarm is silent.
 class QtSound : public QObject, public SoundService {
     Q_OBJECT
   public:
@@ -28,18 +32,15 @@ class QtSound : public QObject, public SoundService {
     // The built-in alarm sound, used when a file cannot be played.
     static QString builtInSound();
     // Whether the sound currently asked for fell back to the built-in one.
-    bool usingBuiltIn() const { return usingBuiltIn_; }
+    bool usingBuiltIn() const;
     // Between start() and stop().
-    bool active() const { return active_; }
-    QSoundEffect* effect() const { return effect_; }
+    bool active() const;
+    // Null until the first start().
+    QSoundEffect* effect() const;
 
   private:
-    void playSource(const QUrl& url);
-    void onStatusChanged();
-    void onPlayingChanged();
-    QSoundEffect* effect_;
-    bool usingBuiltIn_ = false;
-    bool active_ = false;
+    std::unique_ptr<LoopingSound> player_;
+    bool loadFailed_ = false;
 };
 
 class QtPlatform : public MessageService,

@@ -1,4 +1,5 @@
 #include "store/DataControl.h"
+#include "store/ScheduleFile.h"
 
 #include <sqlite3.h>
 
@@ -317,6 +318,8 @@ Error DataControl::ensureOpen() {
         return {SQLITE_CANTOPEN, QStringLiteral("no Schedule file is set")};
     Error error;
     connection_ = Connection::open(databaseName_, &error);
+    if (connection_)
+        ensureDayIndex(*connection_);
     return error;
 }
 

@@ -3,6 +3,7 @@
 #include "store/Connection.h"
 
 #include <QFile>
+#include <sqlite3.h>
 
 namespace store {
 
@@ -42,7 +43,52 @@ template <size_t N> QStringList names(const FieldDef (&defs)[N]) {
     return list;
 }
 
+std::function<void(bool)>& longWorkHook() {
+    static std::function<void(bool)> hook;
+    return hook;
+}
+
+// Whether 予定表 has an index whose first column is 年月日 (a missing table has none).
+bool hasDateIndex(sqlite3* db) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "SELECT 1 FROM pragma_index_list('予定表') AS l, pragma_index_info(l.name) AS i "
+                           "WHERE i.seqno = 0 AND i.name = '年月日' LIMIT 1",
+                           -1, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return true; // the schema cannot be read (not a database, locked): leave the file alone
+    }
+    const int rc = sqlite3_step(stmt);
+    sqlite3_finalize(stmt);
+    return rc != SQLITE_DONE;
+}
+
+// How long the index waits for a file that another program is using before it is given up.
+constexpr int kIndexBusyTimeoutMs = 200;
+
 } // namespace
+
+void setLongWorkHook(std::function<void(bool)> hook) {
+    longWorkHook() = std::move(hook);
+}
+
+void ensureDayIndex(Connection& connection) {
+    sqlite3* db = connection.handle();
+    if (sqlite3_db_readonly(db, "main") != 0)
+        return;
+    connection.setBusyTimeout(kIndexBusyTimeoutMs);
+    if (!hasDateIndex(db)) {
+        const std::function<void(bool)> hook = longWorkHook();
+        if (hook)
+            hook(true);
+        if (connection.exec(QStringLiteral("BEGIN IMMEDIATE; CREATE INDEX IF NOT EXISTS "
+                                           "予定表_年月日_項目番号 ON 予定表 (年月日, 項目番号); COMMIT;")))
+            connection.exec(QStringLiteral("ROLLBACK;"));
+        if (hook)
+            hook(false);
+    }
+    connection.setBusyTimeout(Connection::kBusyTimeoutMs);
+}
 
 QStringList dayFields() {
     return names(kDayDefs);

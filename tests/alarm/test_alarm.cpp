@@ -87,7 +87,9 @@ class TestAlarm : public QObject {
     void refusedUpdateLeavesItemArmed();
     void unreadableFileIsSilent_data();
     void unreadableFileIsSilent();
+    void itemArmedElsewhereRingsInSameMinute_data();
     void itemArmedElsewhereRingsInSameMinute();
+    void idleTicksReadOnlyOnChange();
 
   private:
     void expectRangOnce(const QString& content);
@@ -408,22 +410,52 @@ void TestAlarm::unreadableFileIsSilent() {
     }
 }
 
-// An item armed through another connection (the entry or list window) during the very minute
-// of its alarm rings in that minute.
+void TestAlarm::itemArmedElsewhereRingsInSameMinute_data() {
+    QTest::addColumn<QString>("armedBy");
+    QTest::newRow("another program") << "other";
+    QTest::newRow("the calendar's own data control") << "Data1";
+}
+
+// An item armed through another connection (the entry or list window, another program) or
+// through the check's own data control during the very minute of its alarm rings in that minute,
+// although the check reads the file again only when it has changed.
 void TestAlarm::itemArmedElsewhereRingsInSameMinute() {
+    QFETCH(QString, armedBy);
     putItem(file, kToday, 2, QStringLiteral("会議"), QStringLiteral("False"), QStringLiteral("0930"));
     check->ALM_CHK();
     expectSilence();
 
     fake->clock = at(9, 30, 20);
     check->ALM_CHK();
-    {
+    if (armedBy == QLatin1String("other")) {
         RawConnection raw(file);
         QCOMPARE(raw.exec("UPDATE 予定表 SET アラーム='True';"), SQLITE_OK);
+    } else {
+        host->data.setRecordSource(store::slotQuery(store::dateString(kToday), 2));
+        QVERIFY(!host->data.refresh());
+        QVERIFY(!host->data.updateRow(0, {{QStringLiteral("アラーム"), QStringLiteral("True")}}));
     }
     fake->clock = at(9, 30, 20).addMSecs(100);
     check->ALM_CHK();
     expectRangOnce(QStringLiteral("会議"));
+}
+
+// While neither the minute nor the file changes, a tick reads nothing: Data1 stays as another
+// user left it. A new minute reads today's items again.
+void TestAlarm::idleTicksReadOnlyOnChange() {
+    putItem(file, kToday, 1, QStringLiteral("一番"), QStringLiteral("True"), QStringLiteral("1000"));
+    check->ALM_CHK();
+    const QString elsewhere = store::dateQuery(QStringLiteral("2000/1/1"));
+    host->data.setRecordSource(elsewhere);
+    for (int tick = 1; tick <= 5; ++tick) {
+        fake->clock = at(9, 30).addMSecs(100 * tick);
+        check->ALM_CHK();
+    }
+    QCOMPARE(host->data.recordSource(), elsewhere);
+    fake->clock = at(9, 31);
+    check->ALM_CHK();
+    QVERIFY(host->data.recordSource() != elsewhere);
+    expectSilence();
 }
 
 int main(int argc, char** argv) {

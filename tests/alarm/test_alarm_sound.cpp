@@ -5,6 +5,7 @@
 
 #include <QtTest>
 
+#include "platform/LoopingSound.h"
 #include "platform/QtServices.h"
 
 #include <QProcess>
@@ -145,6 +146,7 @@ void TestAlarmSound::startReturnsAndLoopsUntilStop_data() {
     QTest::newRow("a WAV file") << "<copy>" << false;
     QTest::newRow("missing file") << "/no/such/alarm.wav" << true;
     QTest::newRow("empty name") << "" << true;
+    QTest::newRow("a file over the size limit") << "<huge>" << true;
 }
 
 // start() returns with an endlessly looping sound (so it cannot have waited for the end of it);
@@ -156,6 +158,14 @@ void TestAlarmSound::startReturnsAndLoopsUntilStop() {
         path = dir.filePath(QStringLiteral("copy.WAV"));
         QFile::remove(path);
         QVERIFY(QFile::copy(QStringLiteral(":/sounds/alarm.wav"), path));
+    } else if (path == QLatin1String("<huge>")) {
+        // A valid WAV header followed by a sparse hole: never read, never takes disk or memory.
+        path = dir.filePath(QStringLiteral("huge.WAV"));
+        QFile::remove(path);
+        QVERIFY(QFile::copy(QStringLiteral(":/sounds/alarm.wav"), path));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+        QFile huge(path);
+        QVERIFY(huge.resize(platform::kMaxSoundFileBytes + 1));
     }
 
     sound->start(path);

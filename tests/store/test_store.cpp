@@ -6,6 +6,7 @@
 #include "store/DayRecords.h"
 #include "store/Error.h"
 #include "store/ScheduleFile.h"
+#include "support/FilePermissions.h"
 #include "support/TestEnv.h"
 
 #include <sqlite3.h>
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QtTest>
+#include <memory>
 
 using namespace store;
 
@@ -108,6 +110,8 @@ class TestStore : public QObject {
     void quoteInDateStringMatchesNothing();
     void datesWithItems();
     void deletedOrReplacedFile();
+    void dateIndexOnOpen_data();
+    void dateIndexOnOpen();
 };
 
 // --- the file ------------------------------------------------------------------------------------
@@ -852,6 +856,76 @@ void TestStore::deletedOrReplacedFile() {
     QVERIFY(QFile::rename(other, path));
     QVERIFY(!data.refresh());
     QCOMPARE(data.field(QStringLiteral("内容")).toString(), QStringLiteral("after"));
+}
+
+void TestStore::dateIndexOnOpen_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("indexesAfter"); // indexes of 予定表 that start with 年月日
+    QTest::newRow("plain tables, no index") << "plain" << 1;
+    QTest::newRow("made by this program") << "created" << 1;
+    QTest::newRow("an index of its own on 年月日") << "own index" << 1;
+    QTest::newRow("read-only") << "read-only" << 0;
+    QTest::newRow("another program writing") << "writing" << 0;
+}
+
+// A file opened for writing gets the index on (年月日, 項目番号) when it has none that starts with
+// 年月日, with the busy hook around the work; a file that cannot be written is read without it.
+void TestStore::dateIndexOnOpen() {
+    QFETCH(QString, file);
+    QFETCH(int, indexesAfter);
+    testsupport::TestEnv env;
+    QString path = env.path(QStringLiteral("plain.sdb"));
+    sqlite3* raw = nullptr;
+    if (file == QLatin1String("created")) {
+        path = env.makeScheduleFile();
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+    } else {
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+        QCOMPARE(
+            sqlite3_exec(raw,
+                         "CREATE TABLE 予定表 (年月日 TEXT(12), 項目番号 REAL, レベル REAL, 内容 TEXT(80), "
+                         "アラーム TEXT(10), 時刻 TEXT(6));",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+    }
+    QCOMPARE(sqlite3_exec(raw, "INSERT INTO 予定表 VALUES ('2026/1/5', 1, NULL, 'a', 'False', '####');",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    if (file == QLatin1String("own index"))
+        QCOMPARE(sqlite3_exec(raw, "CREATE INDEX mine ON 予定表 (年月日)", nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+    std::unique_ptr<testsupport::PermissionsApply> permissions;
+    if (file == QLatin1String("read-only")) {
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        permissions = std::make_unique<testsupport::PermissionsApply>();
+    }
+    if (file == QLatin1String("writing"))
+        QCOMPARE(sqlite3_exec(raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    QStringList hookCalls;
+    store::setLongWorkHook([&](bool started) { hookCalls << (started ? "start" : "end"); });
+
+    DataControl data;
+    data.setDatabaseName(path);
+    data.setRecordSource(slotQuery(QStringLiteral("2026/1/5"), 1));
+    const Error error = data.refresh();
+    store::setLongWorkHook({});
+    QVERIFY2(!error, qPrintable(error.message));
+    QCOMPARE(data.field(kContent).toString(), QStringLiteral("a"));
+    sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
+    const bool tried = file == QLatin1String("plain") || file == QLatin1String("writing");
+    QCOMPARE(hookCalls, tried ? QStringList({"start", "end"}) : QStringList());
+
+    sqlite3_stmt* count = nullptr;
+    QCOMPARE(sqlite3_prepare_v2(raw,
+                                "SELECT count(*) FROM pragma_index_list('予定表') AS l, "
+                                "pragma_index_info(l.name) AS i WHERE i.seqno = 0 AND i.name = '年月日'",
+                                -1, &count, nullptr),
+             SQLITE_OK);
+    QCOMPARE(sqlite3_step(count), SQLITE_ROW);
+    const int indexes = sqlite3_column_int(count, 0);
+    sqlite3_finalize(count);
+    sqlite3_close(raw);
+    QCOMPARE(indexes, indexesAfter);
 }
 
 QTEST_GUILESS_MAIN(TestStore)

@@ -1,0 +1,43 @@
+#pragma once
+// Today's four items as the alarm check sees them. They are read from the Schedule file only when
+// the minute changes or the file has changed since the last read, so a check that finds nothing
+// to ring costs the same on a file of any size, with or without an index.
+
+#include "store/Connection.h"
+#include "store/DataControl.h"
+
+#include <QString>
+#include <array>
+#include <memory>
+
+namespace alarms {
+
+class TodayItems {
+  public:
+    struct Item {
+        bool found = false; // the slot has a row
+        QString alarmText;
+        QString timeText;
+        QString content;
+    };
+
+    // The item of `slot` (1..4) on `date` as the file holds it now. Reads today's rows through
+    // `data` (pointed at `file` with an empty record source and a refresh first) when `minute`
+    // is another than at the last read or the file has changed meanwhile. Null when the file
+    // cannot be read now (missing, locked, not a database, no table).
+    const Item* item(store::DataControl& data, const QString& file, const QString& date,
+                     const QString& minute, int slot);
+
+  private:
+    // The file's change count as a connection of our own sees it: any commit by another
+    // connection (of this or another program) changes it. False when it cannot be read.
+    bool fileVersion(const QString& file, qint64* version);
+    bool read(store::DataControl& data, const QString& file, const QString& date);
+
+    std::unique_ptr<store::Connection> watch_;
+    QString readFor_; // date and minute of the rows held; empty when none are held
+    qint64 readVersion_ = 0;
+    std::array<Item, 4> items_;
+};
+
+} // namespace alarms
