@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QSignalBlocker>
+#include <utility>
 
 namespace app {
 
@@ -115,6 +116,8 @@ void MainWindow::startUp() {
     settings_.setColorDefaults();
     controls::centreOnScreen(this);
     settings::LOAD_CONFIG(settings_, programFolder_, *this);
+    openPendingFile();
+    startedUp_ = true;
     // 10: the month grid from the Schedule file now in use.
     panel_->kareSET();
     // 12: today's items.
@@ -141,8 +144,13 @@ void MainWindow::setSelectedDate(const QDate& date) {
 
 void MainWindow::setMainEnabled(bool enabled) {
     setEnabled(enabled);
-    if (enabled)
+    if (enabled) {
+        // A file handed over while the calendar was disabled; opened once the closing window is gone.
+        if (!pendingFile_.isEmpty())
+            QMetaObject::invokeMethod(
+                this, [this] { openScheduleFile(std::exchange(pendingFile_, {})); }, Qt::QueuedConnection);
         return;
+    }
     // Disabling a widget disables its child windows too; the windows that live beside the
     // calendar (ToDo list, options, version) stay usable while it is disabled.
     for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
@@ -160,12 +168,32 @@ void MainWindow::setTodoChecked(bool checked) {
     todoAction_->setChecked(checked);
 }
 
+// A file named on the command line answers the start-up question without the dialog.
 void MainWindow::firstRunFlow() {
-    settings::firstRunFlow(settings_, programFolder_);
+    if (!openPendingFile())
+        settings::firstRunFlow(settings_, programFolder_);
 }
 
 void MainWindow::missingFileFlow() {
-    settings::missingFileFlow(settings_, programFolder_);
+    if (!openPendingFile())
+        settings::missingFileFlow(settings_, programFolder_);
+}
+
+bool MainWindow::openPendingFile() {
+    if (pendingFile_.isEmpty())
+        return false;
+    return settings::openScheduleFile(settings_, std::exchange(pendingFile_, {}));
+}
+
+void MainWindow::openScheduleFile(const QString& path) {
+    if (path.isEmpty())
+        return;
+    if (!startedUp_ || !isEnabled()) {
+        pendingFile_ = path;
+        return;
+    }
+    if (settings::openScheduleFile(settings_, path))
+        panel_->kareSET();
 }
 
 void MainWindow::setMainTop(float twips) {

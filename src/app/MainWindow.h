@@ -71,6 +71,11 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
     void ver_Click();
     // Right-button press on a day: marker, disable, entry window.
     void MIGI_click();
+    // Switches to the Schedule file named on the command line or handed over by a later start,
+    // as 読込み does but without the dialog, and redraws the month. Before start-up the file stands
+    // in for the start-up choice; while another window holds the calendar disabled, the switch
+    // waits until the calendar is enabled again.
+    void openScheduleFile(const QString& path);
 
     calendar::CalendarPanel* calendarPanel() const { return panel_; }
     SplashWindow* splash() const { return splash_; }
@@ -83,6 +88,7 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
   private:
     void buildMenus();
     void shutDown();
+    bool openPendingFile();
 
     QString programFolder_;
     WindowOpeners openers_;
@@ -93,6 +99,8 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
     QAction* todoAction_ = nullptr;
     bool todoChecked_ = false;
     bool shutDown_ = false;
+    bool startedUp_ = false;
+    QString pendingFile_;
 };
 
 } // namespace app

@@ -10,6 +10,8 @@ namespace {
 
 constexpr int kConnectTimeoutMs = 500;
 const QByteArray kActivate("activate\n");
+// "open:" and the percent-encoded UTF-8 path, one line, sent before kActivate.
+const QByteArray kOpenPrefix("open:");
 
 } // namespace
 
@@ -30,13 +32,15 @@ bool SingleInstance::askRunningInstance() {
     socket.connectToServer(name_);
     if (!socket.waitForConnected(kConnectTimeoutMs))
         return false;
-    socket.write(kActivate);
+    socket.write(request_ + kActivate);
     socket.waitForBytesWritten(kConnectTimeoutMs);
     socket.disconnectFromServer();
     return true;
 }
 
-SingleInstance::Start SingleInstance::start() {
+SingleInstance::Start SingleInstance::start(const QString& file) {
+    if (!file.isEmpty())
+        request_ = kOpenPrefix + file.toUtf8().toPercentEncoding() + '\n';
     if (askRunningInstance())
         return Start::AlreadyRunning;
     if (listen())
@@ -60,13 +64,21 @@ bool SingleInstance::listen() {
     connect(server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().contains(kActivate.trimmed()))
-                    Q_EMIT activationRequested();
+                while (socket->canReadLine())
+                    handleMessage(socket->readLine().trimmed());
             });
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         }
     });
     return true;
+}
+
+void SingleInstance::handleMessage(const QByteArray& line) {
+    if (line == kActivate.trimmed())
+        Q_EMIT activationRequested();
+    else if (line.startsWith(kOpenPrefix))
+        Q_EMIT fileOpenRequested(
+            QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(kOpenPrefix.size()))));
 }
 
 } // namespace app

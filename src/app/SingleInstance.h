@@ -19,19 +19,24 @@ class SingleInstance : public QObject {
     enum class Start { First, AlreadyRunning };
     // Asks a running instance to come to the front (AlreadyRunning), or starts answering later
     // starts itself (First). Two programs started at the same moment still end with one.
-    Start start();
+    // A non-empty `file` is handed to the running instance to open.
+    Start start(const QString& file = {});
 
     static QString serverName(const QString& key);
 
   Q_SIGNALS:
     // A later start asked this instance to show itself.
     void activationRequested();
+    // A later start named this Schedule file (an absolute path) on its command line.
+    void fileOpenRequested(const QString& file);
 
   private:
     bool askRunningInstance();
     bool listen();
+    void handleMessage(const QByteArray& line);
 
     QString name_;
+    QByteArray request_;
     QLocalServer* server_ = nullptr;
 };
 

@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/Openers.h"
 #include "app/SingleInstance.h"
@@ -13,10 +14,18 @@
 #include <QTranslator>
 
 int main(int argc, char** argv) {
+    // Help, version and autostart end here, before a display is needed.
+    const app::CommandLine commandLine = app::readCommandLine(argc, argv);
+    if (commandLine.exitCode)
+        return *commandLine.exitCode;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Daduvov"));
+    // Ties the windows to the installed menu entry (its name and icon in task bars).
+    QGuiApplication::setDesktopFileName(QStringLiteral("daduvov"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/icon.png")));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("daduvov"), QIcon(QStringLiteral(":/app/icon.png"))));
     // The program ends only through the calendar's own shut-down.
     QApplication::setQuitOnLastWindowClosed(false);
     controls::registerFontSubstitutions();
@@ -40,7 +49,7 @@ int main(int argc, char** argv) {
     const QString folder = platform::programFolder();
     // A second start for the same program folder brings the running calendar forward instead.
     app::SingleInstance instance(folder);
-    if (instance.start() == app::SingleInstance::Start::AlreadyRunning)
+    if (instance.start(commandLine.scheduleFile) == app::SingleInstance::Start::AlreadyRunning)
         return 0;
     platform::provideDefaultSound(folder);
 
@@ -52,6 +61,9 @@ int main(int argc, char** argv) {
         window.raise();
         window.activateWindow();
     });
+    QObject::connect(&instance, &app::SingleInstance::fileOpenRequested, &window,
+                     &app::MainWindow::openScheduleFile);
+    window.openScheduleFile(commandLine.scheduleFile);
     window.startUp();
     return QApplication::exec();
 }

@@ -74,16 +74,21 @@ void missingFileFlow(Settings& s, const QString& programFolder) {
 }
 
 void openScheduleCommand(Settings& s, const QString& programFolder) {
-    const QString name = askForScheduleFile(programFolder);
-    if (platform::fileExists(name)) {
-        s.START_FILE = name;
-        return;
+    openScheduleFile(s, askForScheduleFile(programFolder));
+}
+
+bool openScheduleFile(Settings& s, const QString& path) {
+    if (platform::fileExists(path)) {
+        s.START_FILE = path;
+        return true;
     }
-    platform::message(QStringLiteral("新規に") + name + QStringLiteral("を作成します"));
+    platform::message(QStringLiteral("新規に") + path + QStringLiteral("を作成します"));
     // START_FILE changes only once the new file exists; a failed creation (already reported)
     // leaves the previous Schedule file in use.
-    if (createScheduleFile(name))
-        s.START_FILE = name;
+    if (!createScheduleFile(path))
+        return false;
+    s.START_FILE = path;
+    return true;
 }
 
 } // namespace settings

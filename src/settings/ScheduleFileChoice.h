@@ -20,5 +20,8 @@ void missingFileFlow(Settings& s, const QString& programFolder);
 // Menu 読込み: switch to another file, creating it when it does not exist. When the creation
 // fails the user is told and the previous file stays in use.
 void openScheduleCommand(Settings& s, const QString& programFolder);
+// The same switch to the file at `path`, named without the dialog (on the command line). Returns
+// whether START_FILE now names that file.
+bool openScheduleFile(Settings& s, const QString& path);
 
 } // namespace settings

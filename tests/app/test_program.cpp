@@ -173,6 +173,54 @@ class TestProgram : public QObject {
         QCOMPARE(s.START_FILE, schedule);
     }
 
+    void namedFileReplacesTheOneInUse() {
+        const QString named = env->makeScheduleFile(QStringLiteral("named.SDB"));
+        store::DataControl data;
+        QVERIFY(!store::openDayTable(data, named));
+        store::SlotItem item;
+        item.content = QStringLiteral("x");
+        QVERIFY(!store::saveSlot(data, QStringLiteral("2026/3/12"), 1, item));
+        data.close();
+
+        // Named before start-up: the calendar starts on it, without the dialog.
+        QStringList lines = {QStringLiteral("[Daduvov]"), QStringLiteral("START_FILE=") + schedule,
+                             QStringLiteral("KARE_ON=True")};
+        QVERIFY(!platform::writeTextFile(
+            platform::joinPath(env->programFolder(), settings::kSettingsFileName), lines));
+        app::MainWindow w(env->programFolder(), app::programOpeners());
+        w.openScheduleFile(named);
+        w.startUp();
+        QCOMPARE(w.settings().START_FILE, named);
+        QCOMPARE(background(w.calendarPanel()->dayButton(12)),
+                 platform::toQColor(settings::kDefaultKareColor));
+        QVERIFY(fake->fileFilters.isEmpty());
+        QVERIFY(fake->messages.isEmpty());
+
+        // Handed over while the entry window works on the file: the switch waits for it to close.
+        const QString created = env->path(QStringLiteral("new.SDB"));
+        w.menuAction(QStringLiteral("input"))->trigger();
+        w.openScheduleFile(created);
+        QTest::qWait(50);
+        QCOMPARE(w.settings().START_FILE, named);
+        w.findChild<QWidget*>(QStringLiteral("D_input"))->close();
+        QTRY_COMPARE(w.settings().START_FILE, created);
+        QCOMPARE(fake->messages.size(), 1);
+        QCOMPARE(fake->messages[0].text, QStringLiteral("新規に") + created + QStringLiteral("を作成します"));
+        QVERIFY(QFile::exists(created));
+        QCOMPARE(background(w.calendarPanel()->dayButton(12)),
+                 platform::toQColor(CalendarPanel::kBlankColor));
+    }
+
+    void namedFileAnswersTheFirstRun() {
+        const QString named = env->makeScheduleFile(QStringLiteral("named.SDB"));
+        app::MainWindow w(env->programFolder(), app::programOpeners());
+        w.openScheduleFile(named);
+        w.startUp();
+        QCOMPARE(w.settings().START_FILE, named);
+        QVERIFY(fake->fileFilters.isEmpty());
+        QVERIFY(fake->messages.isEmpty());
+    }
+
     void alarmRingsOnTheClockTick() {
         store::DataControl data;
         QVERIFY(!store::openDayTable(data, schedule));

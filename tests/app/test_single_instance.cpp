@@ -1,5 +1,6 @@
-// One program per program folder: a second start hands over to the first, a socket left behind
-// by a crashed program does not block the next start, other folders are independent.
+// One program per program folder: a second start hands over to the first (with the file it was
+// given), a socket left behind by a crashed program does not block the next start, other folders
+// are independent.
 
 #include "app/SingleInstance.h"
 
@@ -27,6 +28,21 @@ class TestSingleInstance : public QObject {
         SingleInstance second(key);
         QCOMPARE(second.start(), SingleInstance::Start::AlreadyRunning);
         QVERIFY(activated.wait(2000));
+    }
+
+    void secondStartHandsOverItsFile() {
+        const QString key = uniqueKey();
+        SingleInstance first(key);
+        QCOMPARE(first.start(), SingleInstance::Start::First);
+        QSignalSpy opened(&first, &SingleInstance::fileOpenRequested);
+        QSignalSpy activated(&first, &SingleInstance::activationRequested);
+        // Characters that must survive the trip: Japanese, a space, a line break, a colon.
+        const QString file = QStringLiteral("/tmp/予定 表\n:2026.SDB");
+        SingleInstance second(key);
+        QCOMPARE(second.start(file), SingleInstance::Start::AlreadyRunning);
+        QVERIFY(activated.wait(2000));
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened.first().first().toString(), file);
     }
 
     void otherFoldersAreIndependent() {

@@ -1,0 +1,180 @@
+#include "app/CommandLine.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTextStream>
+#include <algorithm>
+#include <cstdio>
+
+#ifndef DADUVOV_VERSION
+#define DADUVOV_VERSION "0"
+#endif
+
+namespace app {
+
+namespace {
+
+const QString kHelp = QStringLiteral("help");
+const QString kVersion = QStringLiteral("version");
+const QString kAutostart = QStringLiteral("autostart");
+
+// Options Qt itself takes from the command line (QGuiApplication's, and -session from the session
+// manager's restart command). They are accepted here and left for QApplication to act on.
+struct QtOption {
+    const char* name;
+    bool takesValue;
+};
+constexpr QtOption kQtOptions[] = {
+    {"platform", true},        {"platformpluginpath", true},
+    {"platformtheme", true},   {"plugin", true},
+    {"qwindowgeometry", true}, {"qwindowicon", true},
+    {"qwindowtitle", true},    {"reverse", false},
+    {"session", true},         {"style", true},
+    {"stylesheet", true},      {"display", true},
+    {"geometry", true},        {"name", true},
+    {"title", true},           {"widgetcount", false},
+    {"nograb", false},         {"dograb", false},
+    {"sync", false},
+};
+
+// A path as the Exec key of a desktop entry wants it: quoted when it holds a reserved character,
+// with the characters that stay special inside quotes escaped, and "%" doubled.
+QString desktopExecArgument(QString path) {
+    path.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    if (std::none_of(path.cbegin(), path.cend(), [](QChar c) { return reserved.contains(c); }))
+        return path;
+    QString quoted;
+    for (const QChar c : path) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            quoted += QLatin1Char('\\');
+        quoted += c;
+    }
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+CommandLine failed(QTextStream& err, const QString& program, const QString& text) {
+    err << program << ": " << text << '\n'
+        << QStringLiteral("使い方は %1 --help で表示します。").arg(program) << '\n';
+    err.flush();
+    return {1, {}};
+}
+
+} // namespace
+
+QString autostartEntryPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/autostart/daduvov.desktop");
+}
+
+QString setAutostart(bool on, const QString& program) {
+    const QString path = autostartEntryPath();
+    if (!on) {
+        QFile entry(path);
+        if (!entry.exists() || entry.remove())
+            return {};
+        return entry.errorString();
+    }
+    if (!QDir().mkpath(QFileInfo(path).path()))
+        return QStringLiteral("フォルダを作成できません: ") + QFileInfo(path).path();
+    QSaveFile entry(path);
+    if (!entry.open(QIODevice::WriteOnly))
+        return entry.errorString();
+    const QString text = QStringLiteral("[Desktop Entry]\n"
+                                        "Type=Application\n"
+                                        "Name=Daduvov\n"
+                                        "Exec=%1\n"
+                                        "Icon=daduvov\n"
+                                        "Terminal=false\n"
+                                        "X-GNOME-Autostart-enabled=true\n")
+                             .arg(desktopExecArgument(program));
+    entry.write(text.toUtf8());
+    if (!entry.commit())
+        return entry.errorString();
+    return {};
+}
+
+CommandLine readCommandLine(const QStringList& arguments, const QString& program, QTextStream& out,
+                            QTextStream& err) {
+    const QString name = QFileInfo(arguments.value(0, QStringLiteral("daduvov"))).fileName();
+    QCommandLineParser parser;
+    // "-platform xcb" as Qt writes its own options; every option may be given with one dash or two.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral("Daduvov: 予定とアラームを記録する月カレンダー"));
+    parser.addOption({{QStringLiteral("h"), kHelp}, QStringLiteral("この説明を表示して終了します。")});
+    parser.addOption({{QStringLiteral("v"), kVersion}, QStringLiteral("バージョンを表示して終了します。")});
+    parser.addOption({kAutostart,
+                      QStringLiteral("ログイン時に起動する (on) か、しない (off) かを設定して終了します。"),
+                      QStringLiteral("on|off")});
+    for (const QtOption& option : kQtOptions) {
+        QCommandLineOption qtOption(QString::fromLatin1(option.name));
+        if (option.takesValue)
+            qtOption.setValueName(QStringLiteral("value"));
+        qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qtOption);
+    }
+    parser.addPositionalArgument(QStringLiteral("スケジュールファイル"),
+                                 QStringLiteral("この起動で使うスケジュールファイル (*.SDB)。"
+                                                "ないときは新規に作成します。"),
+                                 QStringLiteral("[スケジュールファイル]"));
+
+    if (!parser.parse(arguments))
+        return failed(err, name, parser.errorText());
+    if (parser.isSet(kHelp)) {
+        // Without an application object Qt names the program "<executable_name>".
+        out << parser.helpText().replace(QStringLiteral("<executable_name>"), name);
+        out.flush();
+        return {0, {}};
+    }
+    if (parser.isSet(kVersion)) {
+        out << "Daduvov " DADUVOV_VERSION "\n";
+        out.flush();
+        return {0, {}};
+    }
+    if (parser.isSet(kAutostart)) {
+        const QString value = parser.value(kAutostart).toLower();
+        if (value != QLatin1String("on") && value != QLatin1String("off"))
+            return failed(err, name,
+                          QStringLiteral("--autostart には on か off を指定してください: ") + value);
+        const bool on = value == QLatin1String("on");
+        if (const QString why = setAutostart(on, program); !why.isEmpty())
+            return failed(err, name, autostartEntryPath() + QStringLiteral(": ") + why);
+        out << (on ? QStringLiteral("ログイン時に起動します: ")
+                   : QStringLiteral("ログイン時に起動しません: "))
+            << autostartEntryPath() << '\n';
+        out.flush();
+        return {0, {}};
+    }
+
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return failed(err, name, QStringLiteral("スケジュールファイルは一つだけ指定できます。"));
+    CommandLine result;
+    if (!files.isEmpty()) {
+        const QFileInfo file(files.first());
+        if (file.isDir())
+            return failed(err, name,
+                          QStringLiteral("フォルダはスケジュールファイルにできません: ") + files.first());
+        result.scheduleFile = file.absoluteFilePath();
+    }
+    return result;
+}
+
+CommandLine readCommandLine(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // The running program itself, so that the autostart entry works from wherever it was started.
+    QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    if (program.isEmpty())
+        program = QFileInfo(arguments.value(0)).absoluteFilePath();
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return readCommandLine(arguments, program, out, err);
+}
+
+} // namespace app

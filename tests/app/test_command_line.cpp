@@ -1,0 +1,130 @@
+// The command line: what each form of it asks for, what it prints, and the autostart entry it
+// writes and removes.
+
+#include "app/CommandLine.h"
+
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QtTest>
+
+using app::CommandLine;
+
+namespace {
+
+struct Run {
+    CommandLine result;
+    QString out;
+    QString err;
+};
+
+Run run(const QStringList& arguments, const QString& program = QStringLiteral("/usr/bin/daduvov")) {
+    Run r;
+    QTextStream out(&r.out);
+    QTextStream err(&r.err);
+    r.result =
+        app::readCommandLine(QStringList{QStringLiteral("/usr/bin/daduvov")} + arguments, program, out, err);
+    return r;
+}
+
+QString readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+} // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir config;
+
+  private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(config.isValid());
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    }
+
+    void forms_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode"); // -1: the program goes on to open its window
+        QTest::addColumn<QString>("printed");
+        QTest::addColumn<QString>("complaint");
+
+        const QString none;
+        QTest::newRow("nothing") << QStringList{} << -1 << none << none;
+        QTest::newRow("--help") << QStringList{"--help"} << 0 << "--autostart <on|off>" << none;
+        QTest::newRow("-h") << QStringList{"-h"} << 0 << "--version" << none;
+        QTest::newRow("--version") << QStringList{"--version"} << 0 << "Daduvov 1." << none;
+        QTest::newRow("-v with a file") << QStringList{"-v", "x.SDB"} << 0 << "Daduvov 1." << none;
+        QTest::newRow("file") << QStringList{"x.SDB"} << -1 << none << none;
+        // Qt's own options (a session manager restarts the program with -session).
+        QTest::newRow("Qt options") << QStringList{"-platform", "offscreen", "-session", "1a2b", "-reverse"}
+                                    << -1 << none << none;
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << 1 << none << "bogus";
+        QTest::newRow("two files") << QStringList{"a.SDB", "b.SDB"} << 1 << none << "一つだけ";
+        QTest::newRow("a folder") << QStringList{"/tmp"} << 1 << none << "/tmp";
+        QTest::newRow("autostart value") << QStringList{"--autostart", "yes"} << 1 << none << "yes";
+        QTest::newRow("autostart without value") << QStringList{"--autostart"} << 1 << none << "autostart";
+    }
+    void forms() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, printed);
+        QFETCH(QString, complaint);
+
+        const Run r = run(arguments);
+        QCOMPARE(r.result.exitCode.value_or(-1), exitCode);
+        QVERIFY2(r.out.contains(printed), qPrintable(r.out));
+        QVERIFY2(r.err.contains(complaint), qPrintable(r.err));
+        QCOMPARE(r.err.isEmpty(), exitCode != 1);
+        if (exitCode == 1)
+            QVERIFY(r.err.contains(QLatin1String("daduvov --help")));
+    }
+
+    void fileBecomesAbsolute() {
+        const Run r = run({QStringLiteral("予定.SDB")});
+        QCOMPARE(r.result.scheduleFile, QDir::current().absoluteFilePath(QStringLiteral("予定.SDB")));
+        QCOMPARE(run({}).result.scheduleFile, QString());
+    }
+
+    void autostartOnAndOff() {
+        const QString entry = config.path() + QStringLiteral("/autostart/daduvov.desktop");
+        QCOMPARE(app::autostartEntryPath(), entry);
+
+        // A path with a space needs quoting in the Exec key; "%" is doubled.
+        Run r = run({QStringLiteral("--autostart"), QStringLiteral("on")},
+                    QStringLiteral("/opt/my apps/100%/daduvov"));
+        QCOMPARE(r.result.exitCode, std::optional<int>(0));
+        QVERIFY(r.out.contains(entry));
+        const QString text = readAll(entry);
+        QVERIFY2(text.startsWith(QLatin1String("[Desktop Entry]\n")), qPrintable(text));
+        QVERIFY2(text.contains(QLatin1String("\nExec=\"/opt/my apps/100%%/daduvov\"\n")), qPrintable(text));
+
+        // Writing again replaces the entry; a plain path stays unquoted.
+        QCOMPARE(run({QStringLiteral("--autostart=on")}).result.exitCode, std::optional<int>(0));
+        QVERIFY(readAll(entry).contains(QLatin1String("\nExec=/usr/bin/daduvov\n")));
+
+        QCOMPARE(run({QStringLiteral("--autostart"), QStringLiteral("off")}).result.exitCode,
+                 std::optional<int>(0));
+        QVERIFY(!QFile::exists(entry));
+        // Switching off what is already off is no mistake.
+        QCOMPARE(run({QStringLiteral("-autostart"), QStringLiteral("OFF")}).result.exitCode,
+                 std::optional<int>(0));
+    }
+
+    void autostartFailureIsReported() {
+        // The autostart folder cannot be made where a file stands.
+        QTemporaryDir other;
+        QFile blocker(other.path() + QStringLiteral("/autostart"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        qputenv("XDG_CONFIG_HOME", other.path().toLocal8Bit());
+        const Run r = run({QStringLiteral("--autostart"), QStringLiteral("on")});
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        QCOMPARE(r.result.exitCode, std::optional<int>(1));
+        QVERIFY2(r.err.contains(other.path()), qPrintable(r.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "test_command_line.moc"
