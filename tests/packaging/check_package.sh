@@ -40,6 +40,7 @@ for size in 16 32 48 64 128 256; do
     [ "$dims" = "${size}x${size}" ] || fail "$icon is $dims"
 done
 [ -f "$share/icons/hicolor/scalable/apps/daduvov.svg" ] || fail "no scalable icon"
+[ -f "$root/usr/lib/daduvov/libdaduvov_sound.so" ] || fail "no sound module beside the program"
 [ -f "$share/metainfo/daduvov.metainfo.xml" ] || fail "no metainfo"
 if command -v appstreamcli >/dev/null; then
     appstreamcli validate --no-net "$share/metainfo/daduvov.metainfo.xml" >/dev/null || fail "appstreamcli validate"
