@@ -2,16 +2,29 @@
 #include "app/Openers.h"
 #include "app/SingleInstance.h"
 #include "controls/Fonts.h"
+#include "exchange/CommandLine.h"
 #include "platform/Paths.h"
 #include "platform/QtServices.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QStyleFactory>
 #include <QTranslator>
 
 int main(int argc, char** argv) {
+    // The exchange commands work without a window, so they run before a display is opened.
+    {
+        QCommandLineParser parser;
+        exchange::addExchangeOptions(parser);
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        parser.parse(arguments);
+        if (const std::optional<int> status = exchange::runExchangeCommand(parser, platform::programFolder()))
+            return *status;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Daduvov"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
