@@ -88,6 +88,10 @@ idle_s=$(process_value idle_seconds)
 row "Idle CPU, calendar shown, 100,000 records (${idle_s} s)" "< 1 % of a core" 1 "$(process_value idle_cpu_pct)" "%"
 row "Resident memory growth while idle (${idle_s} s)" "none (< 1024 kB)" 1024 "$(process_value rss_growth_kb)" kB
 row "Peak memory, calendar alone (VmHWM)" "< 80 MB" 80 "$(process_value calendar_hwm_mb)" MB
+row "iCalendar export, 1,000,000 Day records" "< 10 s" 10000 \
+    "$(json_value daduvov_bench_exchange BM_ExportMillion/iterations:1/repeats:3_median real_time)" ms
+row "iCalendar import, 10,000 events" "< 5 s" 5000 \
+    "$(json_value daduvov_bench_exchange BM_ImportTenThousand/iterations:1/repeats:3_median real_time)" ms
 row "Peak memory, list window on 1,000,000 rows (VmHWM)" "< 300 MB" 300 \
     "$(json_max daduvov_bench_list BM_ListOpen peakMB)" MB
 

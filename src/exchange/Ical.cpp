@@ -16,6 +16,7 @@
 #include <QSet>
 #include <QStringDecoder>
 
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -142,14 +143,20 @@ struct Counter {
     }
 };
 
-} // namespace
-
-QString eventUid(const QDate& date, int slot, int repeat) {
-    QString uid = date.toString(QStringLiteral("yyyyMMdd")) + QLatin1Char('-') + QString::number(slot);
+// 20260105-1@daduvov for slot 1 of 5 January 2026; 20260105-1-2@daduvov for the third row of that
+// date and slot.
+QByteArray uidText(const QDate& date, int slot, int repeat) {
+    char text[64];
     if (repeat > 0)
-        uid += QLatin1Char('-') + QString::number(repeat);
-    return uid + QLatin1String(kUidDomain);
+        std::snprintf(text, sizeof text, "%04d%02d%02d-%d-%d%s", date.year(), date.month(), date.day(), slot,
+                      repeat, kUidDomain);
+    else
+        std::snprintf(text, sizeof text, "%04d%02d%02d-%d%s", date.year(), date.month(), date.day(), slot,
+                      kUidDomain);
+    return QByteArray(text);
 }
+
+} // namespace
 
 IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const Progress& progress) {
     IcsExport result;
@@ -227,8 +234,7 @@ IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const P
         const ComponentPtr event(icalcomponent_new_vevent());
         icalcomponent* ev = event.get();
         const int repeat = seen[date.toJulianDay() * 8 + slot]++;
-        icalcomponent_add_property(ev,
-                                   icalproperty_new_uid(eventUid(date, slot, repeat).toUtf8().constData()));
+        icalcomponent_add_property(ev, icalproperty_new_uid(uidText(date, slot, repeat).constData()));
         icalcomponent_add_property(ev, icalproperty_new_dtstamp(stamp));
         if (minutes >= 0) {
             icalcomponent_add_property(ev, icalproperty_new_dtstart(icalDateTime(date, minutes)));

@@ -2,9 +2,10 @@
 // The Schedule file in and out of iCalendar (RFC 5545) through libical.
 //
 // Export: every Day record becomes one VEVENT (all-day when its time is not a clock time, else
-// 30 minutes from that time), the ToDo list becomes VTODOs. Import: VEVENTs fill the free slots of
-// their local date in one transaction, recurring events only within a date range the caller
-// chooses; VTODOs join the ToDo list.
+// 30 minutes from that time) whose UID follows from its date and slot, so that a calendar that
+// imports a later export updates its events instead of doubling them; the ToDo list becomes VTODOs. Import:
+// VEVENTs fill the free slots of their local date in one transaction, recurring events only within a date
+// range the caller chooses; VTODOs join the ToDo list.
 
 #include "exchange/Progress.h"
 
@@ -25,9 +26,6 @@ struct IcsExport {
 
 // Writes the file at `icsPath` (replaced whole, or left as it was on failure or cancel).
 IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const Progress& progress = {});
-
-// The slot's UID: the same date and slot give the same UID in every export.
-QString eventUid(const QDate& date, int slot, int repeat = 0);
 
 // The first and last local date (both included) whose occurrences of recurring events are
 // imported.
