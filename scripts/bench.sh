@@ -132,6 +132,10 @@ for kind in "" _plain; do
 done
 row "Idle CPU, calendar shown, 1,000,000 records, file without index at start (${idle_s} s)" \
     "< 0.5 % of a core" 0.5 "$(process_value idle_cpu_pct_1m_plain)" "%"
+row "iCalendar export, 1,000,000 Day records" "< 10 s" 10000 \
+    "$(json_value daduvov_bench_exchange BM_ExportMillion/iterations:1/repeats:3_median real_time)" ms
+row "iCalendar import, 10,000 events" "< 5 s" 5000 \
+    "$(json_value daduvov_bench_exchange BM_ImportTenThousand/iterations:1/repeats:3_median real_time)" ms
 row "Peak memory, list window on 1,000,000 rows (VmHWM)" "< 300 MB" 300 \
     "$(json_max daduvov_bench_list BM_ListOpen peakMB)" MB
 

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
     build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev qt6-translations-l10n
-    libsqlite3-dev sqlite3 libbenchmark-dev ccache
+    libsqlite3-dev sqlite3 libical-dev libbenchmark-dev ccache
     fonts-ipafont-gothic fonts-ipafont-mincho fonts-urw-base35 fonts-dejavu-core
     xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils
     # the Debian package and its checks (scripts/package.sh); librsvg2-bin renders the icon sizes

@@ -1,5 +1,8 @@
 #include "app/CommandLine.h"
 
+#include "exchange/CommandLine.h"
+#include "platform/Paths.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QDir>
@@ -117,6 +120,7 @@ CommandLine readCommandLine(const QStringList& arguments, const QString& program
         qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(qtOption);
     }
+    exchange::addExchangeOptions(parser);
     parser.addPositionalArgument(QStringLiteral("スケジュールファイル"),
                                  QStringLiteral("この起動で使うスケジュールファイル (*.SDB)。"
                                                 "ないときは新規に作成します。"),
@@ -149,6 +153,10 @@ CommandLine readCommandLine(const QStringList& arguments, const QString& program
         out.flush();
         return {0, {}};
     }
+
+    // Export and import run here and end the program; they need no display either.
+    if (const std::optional<int> status = exchange::runExchangeCommand(parser, platform::programFolder()))
+        return {*status, {}};
 
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1)

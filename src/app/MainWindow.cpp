@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/ExchangeMenu.h"
 #include "app/SplashWindow.h"
 #include "app/VerWindow.h"
 #include "calendar/CalendarPanel.h"
@@ -71,6 +72,11 @@ void MainWindow::buildMenus() {
     addItems(file, {{"read_D", QStringLiteral("読込み(&R)"), ctrl('R'), &MainWindow::read_D_Click},
                     {"bar", {}, {}, nullptr},
                     {"kakunin", QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ確認(&T)"), ctrl('T'), &MainWindow::kakunin_Click},
+                    {"exchangeBar", {}, {}, nullptr},
+                    {"exportIcs", QStringLiteral("iCalendarに書き出し(&E)..."), ctrl('E'),
+                     &MainWindow::exportICalendar},
+                    {"importIcs", QStringLiteral("iCalendarから読み込み(&M)..."), ctrl('M'),
+                     &MainWindow::importICalendar},
                     {"owari", QStringLiteral("終了(&Q)"), ctrl('Q'), &MainWindow::owari_Click}});
 
     QMenu* tool = menuBar()->addMenu(QStringLiteral("ﾂｰﾙ(&T)"));
@@ -211,6 +217,14 @@ void MainWindow::read_D_Click() {
 void MainWindow::kakunin_Click() {
     platform::message(QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ名は\r\n") + settings_.START_FILE,
                       QStringLiteral("ﾌｧｲﾙ名確認"), platform::Icon::Information, platform::Buttons::Ok);
+}
+
+void MainWindow::exportICalendar() {
+    app::exportICalendar(*this);
+}
+
+void MainWindow::importICalendar() {
+    app::importICalendar(*this);
 }
 
 void MainWindow::owari_Click() {

@@ -61,6 +61,9 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
     void read_D_Click();
     void kakunin_Click();
     void owari_Click();
+    // ﾌｧｲﾙ menu: the Schedule file to and from iCalendar.
+    void exportICalendar();
+    void importICalendar();
     void disp_Click();
     void input_Click();
     void list_Click();

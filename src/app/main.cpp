@@ -14,7 +14,7 @@
 #include <QTranslator>
 
 int main(int argc, char** argv) {
-    // Help, version and autostart end here, before a display is needed.
+    // Help, version, autostart and the exchange commands end here, before a display is needed.
     const app::CommandLine commandLine = app::readCommandLine(argc, argv);
     if (commandLine.exitCode)
         return *commandLine.exitCode;

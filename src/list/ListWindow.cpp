@@ -5,6 +5,7 @@
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 #include "controls/SpinButton.h"
+#include "list/ListCsv.h"
 #include "list/ListWindows.h"
 #include "platform/Services.h"
 
@@ -190,6 +191,10 @@ void ListWindow::buildControls() {
     Command1 = pictureButton(this, "Command1", QStringLiteral(":/day/end.png"),
                              QStringLiteral("スケジュールリスト表示の終了"));
     placeTwips(Command1, 7920, 120, 615, 615);
+    // In the free space of the top row, between the two picture buttons.
+    csvExportButton_ = button(this, "csvExportButton", QStringLiteral("CSV出力"),
+                              QStringLiteral("表示中のリストをCSVファイルに書き出します"));
+    placeTwips(csvExportButton_, 4920, 120, 1215, 615);
 
     DBGrid1 = new controls::DataGrid(Data1, this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
@@ -200,6 +205,10 @@ void ListWindow::buildControls() {
 void ListWindow::connectEvents() {
     connect(Command1, &QPushButton::clicked, this, &QWidget::close);
     connect(Command3, &QPushButton::clicked, this, &ListWindow::Command3_Click);
+    connect(csvExportButton_, &QPushButton::clicked, this, [this] {
+        DBGrid1->commitEdits();
+        exportListCsv(this, Data1);
+    });
     connect(Command4, &QPushButton::clicked, this, &ListWindow::Command4_Click);
     connect(Command2, &QPushButton::clicked, this, &ListWindow::searchContent);
     connect(Command5, &QPushButton::clicked, this, [this] { sort(SortOrder::Ascending); });

@@ -96,6 +96,7 @@ class ListWindow : public QWidget {
     void Command4_Click();
 
     calendar::MainHost& host_;
+    QPushButton* csvExportButton_; // the rows shown, to a CSV file
     QButtonGroup* sortGroup_;
     bool dataOpen_ = false; // filters run only once the load has opened Data1
     bool resizing_ = false;

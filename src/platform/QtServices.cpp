@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -129,6 +130,22 @@ QString QtPlatform::openFile(const QString& filter) {
     dialog.setFileMode(QFileDialog::AnyFile); // a name that does not exist yet may be typed
     dialog.setNameFilters(qtNameFilters(filter));
     dialog.setDirectory(lastFolder_.isEmpty() ? programFolder() : lastFolder_);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    const QString path = QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
+    lastFolder_ = QFileInfo(path).absolutePath();
+    return path;
+}
+
+QString QtPlatform::saveFile(const QString& filter, const QString& suggestedName) {
+    QFileDialog dialog(QApplication::activeWindow(), QStringLiteral("名前を付けて保存"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(qtNameFilters(filter));
+    dialog.setDirectory(lastFolder_.isEmpty() ? QDir::homePath() : lastFolder_);
+    dialog.setDefaultSuffix(QFileInfo(suggestedName).suffix());
+    dialog.selectFile(suggestedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     const QString path = QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();

@@ -57,6 +57,7 @@ class QtPlatform : public MessageService,
 
     Answer show(const QString& text, const QString& caption, Icon icon, Buttons buttons) override;
     QString openFile(const QString& filter) override;
+    QString saveFile(const QString& filter, const QString& suggestedName) override;
     std::optional<qint32> pickColor(qint32 initial) override;
     void showContents() override;
     QDateTime now() const override;

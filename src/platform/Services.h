@@ -30,6 +30,12 @@ class FileDialogService {
     // Open-file dialog. `filter` is "label|pattern|label|pattern..." and matches case-insensitively.
     // The user may name a file that does not exist. Returns the full path, or empty on cancel.
     virtual QString openFile(const QString& filter) = 0;
+    // Save-file dialog, for a file the program writes: asks before replacing an existing file.
+    // Returns the full path, or empty on cancel.
+    virtual QString saveFile(const QString& filter, const QString& suggestedName) {
+        (void)suggestedName;
+        return openFile(filter);
+    }
 };
 
 class ColorDialogService {

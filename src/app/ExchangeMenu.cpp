@@ -1,0 +1,129 @@
+#include "app/ExchangeMenu.h"
+
+#include "calendar/MainHost.h"
+#include "controls/WorkProgress.h"
+#include "platform/Paths.h"
+#include "platform/Services.h"
+
+#include <QDateEdit>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace app {
+
+namespace {
+
+const QString kIcsFilter = QStringLiteral("iCalendar (*.ics)|*.ics|すべてのファイル (*.*)|*.*");
+
+// The Schedule file in use, or empty after telling the user there is none.
+QString scheduleFile(calendar::MainHost& host) {
+    const QString file = host.settings().START_FILE;
+    if (platform::fileExists(file))
+        return file;
+    platform::message(QStringLiteral("スケジュールファイルがありません。\n") + file, platform::kAppTitle,
+                      platform::Icon::Exclamation);
+    return QString();
+}
+
+} // namespace
+
+void exportICalendar(calendar::MainHost& host) {
+    const QString schedule = scheduleFile(host);
+    if (schedule.isEmpty())
+        return;
+    const QString path = platform::services().files->saveFile(kIcsFilter, QStringLiteral("daduvov.ics"));
+    if (path.isEmpty())
+        return;
+    exchange::IcsExport result;
+    {
+        controls::WorkProgress progress(host.mainWindow(), QStringLiteral("iCalendarに書き出しています..."));
+        result = exchange::exportIcs(schedule, path, progress.callback());
+    }
+    if (result.cancelled)
+        platform::message(QStringLiteral("書き出しを中止しました。"), platform::kAppTitle,
+                          platform::Icon::Information);
+    else if (!result.failure.isEmpty())
+        platform::message(result.failure, platform::kAppTitle, platform::Icon::Exclamation);
+    else
+        platform::message(QStringLiteral("予定%1件、ToDo%2件を書き出しました。\n%3")
+                              .arg(result.events)
+                              .arg(result.todos)
+                              .arg(path),
+                          platform::kAppTitle, platform::Icon::Information);
+}
+
+void importICalendar(calendar::MainHost& host) {
+    const QString schedule = scheduleFile(host);
+    if (schedule.isEmpty())
+        return;
+    const QString path = platform::services().files->openFile(kIcsFilter);
+    if (path.isEmpty())
+        return;
+    const exchange::Calendar calendar = exchange::Calendar::read(path);
+    if (!calendar.failure().isEmpty()) {
+        platform::message(calendar.failure(), platform::kAppTitle, platform::Icon::Exclamation);
+        return;
+    }
+    exchange::DateRange range = exchange::defaultRecurrenceRange(platform::today());
+    if (calendar.hasRecurrences()) {
+        const std::optional<exchange::DateRange> chosen = askRecurrenceRange(host.mainWindow(), range);
+        if (!chosen)
+            return;
+        range = *chosen;
+    }
+    exchange::ImportReport report;
+    {
+        controls::WorkProgress progress(host.mainWindow(),
+                                        QStringLiteral("iCalendarから読み込んでいます..."));
+        report = exchange::importCalendar(calendar, schedule, range, progress.callback());
+    }
+    if (report.cancelled) {
+        platform::message(QStringLiteral("読み込みを中止しました。何も追加しませんでした。"),
+                          platform::kAppTitle, platform::Icon::Information);
+        return;
+    }
+    if (!report.failure.isEmpty()) {
+        platform::message(report.failure, platform::kAppTitle, platform::Icon::Exclamation);
+        return;
+    }
+    host.kareSET();
+    platform::message(exchange::importSummary(report), platform::kAppTitle, platform::Icon::Information);
+}
+
+std::optional<exchange::DateRange> askRecurrenceRange(QWidget* parent, const exchange::DateRange& suggested) {
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("recurrenceRange"));
+    dialog.setWindowTitle(QStringLiteral("繰り返す予定の期間"));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* text = new QLabel(QStringLiteral("繰り返す予定は、次の期間の分だけ読み込みます。"), &dialog);
+    text->setTextFormat(Qt::PlainText);
+    layout->addWidget(text);
+    auto* form = new QFormLayout;
+    auto dateBox = [&dialog](const char* name, const QDate& date) {
+        auto* box = new QDateEdit(date, &dialog);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setDisplayFormat(QStringLiteral("yyyy/M/d"));
+        box->setCalendarPopup(true);
+        return box;
+    };
+    QDateEdit* first = dateBox("firstDate", suggested.first);
+    QDateEdit* last = dateBox("lastDate", suggested.last);
+    form->addRow(QStringLiteral("開始日"), first);
+    form->addRow(QStringLiteral("終了日"), last);
+    layout->addLayout(form);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    exchange::DateRange range{first->date(), last->date()};
+    if (range.last < range.first)
+        std::swap(range.first, range.last);
+    return range;
+}
+
+} // namespace app

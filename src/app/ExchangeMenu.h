@@ -1,0 +1,23 @@
+#pragma once
+// The ﾌｧｲﾙ menu's iCalendar commands: the Schedule file in use written to an .ics file, and an
+// .ics file's events and ToDos added to it, with a progress dialog that can be cancelled.
+
+#include "exchange/Ical.h"
+
+#include <optional>
+
+class QWidget;
+
+namespace calendar {
+class MainHost;
+}
+
+namespace app {
+
+void exportICalendar(calendar::MainHost& host);
+void importICalendar(calendar::MainHost& host);
+
+// Asks for the dates between which recurring events are imported; nothing when cancelled.
+std::optional<exchange::DateRange> askRecurrenceRange(QWidget* parent, const exchange::DateRange& suggested);
+
+} // namespace app

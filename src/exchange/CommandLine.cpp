@@ -1,0 +1,137 @@
+#include "exchange/CommandLine.h"
+
+#include "exchange/Csv.h"
+#include "exchange/Ical.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "settings/ConfigFile.h"
+#include "store/DayRecords.h"
+
+#include <QCommandLineParser>
+#include <QDate>
+
+#include <cstdio>
+
+namespace exchange {
+
+namespace {
+
+const QString kExportIcs = QStringLiteral("export-ics");
+const QString kImportIcs = QStringLiteral("import-ics");
+const QString kExportCsv = QStringLiteral("export-csv");
+const QString kSchedule = QStringLiteral("schedule");
+const QString kFrom = QStringLiteral("recurrences-from");
+const QString kTo = QStringLiteral("recurrences-to");
+
+// Reading the Settings file here only looks up START_FILE: nothing is chosen or created.
+class QuietConfigHost : public settings::ConfigHost {
+  public:
+    void firstRunFlow() override {}
+    void missingFileFlow() override {}
+    void setMainTop(float) override {}
+    void setMainLeft(float) override {}
+};
+
+QString startFile(const QString& programFolder) {
+    const std::optional<QString> text =
+        platform::readTextFile(platform::joinPath(programFolder, settings::kSettingsFileName));
+    if (!text)
+        return QString();
+    settings::Settings s;
+    QuietConfigHost host;
+    settings::applyConfigText(s, *text, host);
+    return s.START_FILE;
+}
+
+int fail(const QString& reason) {
+    QString line = reason;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fputs(("daduvov: " + line + "\n").toUtf8().constData(), stderr);
+    return 1;
+}
+
+int succeed(const QString& text) {
+    std::fputs((text + "\n").toUtf8().constData(), stdout);
+    return 0;
+}
+
+} // namespace
+
+void addExchangeOptions(QCommandLineParser& parser) {
+    parser.addOptions({
+        {kExportIcs, QStringLiteral("スケジュールファイルの予定とToDoをiCalendarファイルに書き出します。"),
+         QStringLiteral("FILE")},
+        {kImportIcs, QStringLiteral("iCalendarファイルの予定とToDoをスケジュールファイルに追加します。"),
+         QStringLiteral("FILE")},
+        {kExportCsv, QStringLiteral("スケジュールファイルの予定をCSVファイルに書き出します。"),
+         QStringLiteral("FILE")},
+        {kSchedule, QStringLiteral("使うスケジュールファイル (既定: 設定ファイルの START_FILE)。"),
+         QStringLiteral("SDB")},
+        {kFrom, QStringLiteral("繰り返す予定を取り込む最初の日 (既定: 今日)。"),
+         QStringLiteral("YYYY-MM-DD")},
+        {kTo, QStringLiteral("繰り返す予定を取り込む最後の日 (既定: 12か月後)。"),
+         QStringLiteral("YYYY-MM-DD")},
+    });
+}
+
+std::optional<int> runExchangeCommand(const QCommandLineParser& parser, const QString& programFolder) {
+    const QStringList names = parser.optionNames();
+    const int commands = static_cast<int>(names.contains(kExportIcs)) +
+                         static_cast<int>(names.contains(kImportIcs)) +
+                         static_cast<int>(names.contains(kExportCsv));
+    if (commands == 0) {
+        if (names.contains(kSchedule) || names.contains(kFrom) || names.contains(kTo))
+            return fail(QStringLiteral("--%1 / --%2 / --%3 のどれかと一緒に指定してください")
+                            .arg(kExportIcs, kImportIcs, kExportCsv));
+        return std::nullopt;
+    }
+    if (commands > 1)
+        return fail(QStringLiteral("--%1 / --%2 / --%3 は一度に一つだけ指定できます")
+                        .arg(kExportIcs, kImportIcs, kExportCsv));
+
+    const QString schedule = names.contains(kSchedule) ? parser.value(kSchedule) : startFile(programFolder);
+    if (schedule.isEmpty())
+        return fail(QStringLiteral("スケジュールファイルが決まっていません (--%1 で指定してください)")
+                        .arg(kSchedule));
+    if (!platform::fileExists(schedule))
+        return fail(QStringLiteral("スケジュールファイルがありません: %1").arg(schedule));
+
+    if (names.contains(kExportIcs)) {
+        const IcsExport result = exportIcs(schedule, parser.value(kExportIcs));
+        if (!result.failure.isEmpty())
+            return fail(result.failure);
+        return succeed(QStringLiteral("予定%1件、ToDo%2件を書き出しました: %3")
+                           .arg(result.events)
+                           .arg(result.todos)
+                           .arg(parser.value(kExportIcs)));
+    }
+    if (names.contains(kExportCsv)) {
+        store::DataControl data;
+        store::Error error = store::openDayTable(data, schedule);
+        if (!error)
+            error = data.refresh();
+        if (error)
+            return fail(store::describe(error));
+        const CsvExport result = exportCsv(data, parser.value(kExportCsv));
+        if (!result.failure.isEmpty())
+            return fail(result.failure);
+        return succeed(
+            QStringLiteral("%1行を書き出しました: %2").arg(result.rows).arg(parser.value(kExportCsv)));
+    }
+
+    DateRange range = defaultRecurrenceRange(QDate::currentDate());
+    for (const auto& [name, date] : {std::pair{kFrom, &range.first}, std::pair{kTo, &range.last}}) {
+        if (!names.contains(name))
+            continue;
+        *date = QDate::fromString(parser.value(name), Qt::ISODate);
+        if (!date->isValid())
+            return fail(QStringLiteral("--%1 の日付が正しくありません: %2").arg(name, parser.value(name)));
+    }
+    const Calendar calendar = Calendar::read(parser.value(kImportIcs));
+    const ImportReport report = importCalendar(calendar, schedule, range);
+    if (!report.failure.isEmpty())
+        return fail(report.failure);
+    return succeed(importSummary(report));
+}
+
+} // namespace exchange

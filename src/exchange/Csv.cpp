@@ -1,0 +1,72 @@
+#include "exchange/Csv.h"
+
+#include "exchange/Messages.h"
+#include "store/DataControl.h"
+#include "store/ScheduleFile.h"
+
+#include <QSaveFile>
+#include <vector>
+
+namespace exchange {
+
+namespace {
+
+// Numbers come back as doubles: 1.0 is written 1.
+QString valueText(const QVariant& value) {
+    if (value.isNull() || !value.isValid())
+        return QString();
+    if (value.typeId() == QMetaType::Double)
+        return QString::number(value.toDouble(), 'g', 15);
+    return value.toString();
+}
+
+} // namespace
+
+QByteArray csvField(const QString& text) {
+    QByteArray bytes = text.toUtf8();
+    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\r') && !bytes.contains('\n'))
+        return bytes;
+    bytes.replace("\"", "\"\"");
+    return '"' + bytes + '"';
+}
+
+CsvExport exportCsv(const store::DataControl& data, const QString& path, const Progress& progress) {
+    CsvExport result;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        result.failure = messages::cannotWrite(path, file.errorString());
+        return result;
+    }
+    const QStringList fields = store::dayFields();
+    std::vector<int> columns; // the recordset's column of each field, -1 when it has none
+    QByteArray line = QByteArrayLiteral("\xEF\xBB\xBF");
+    for (const QString& field : fields) {
+        columns.push_back(static_cast<int>(data.fieldNames().indexOf(field)));
+        line += csvField(field) + (columns.size() < static_cast<size_t>(fields.size()) ? "," : "\r\n");
+    }
+    file.write(line);
+    const int rows = data.recordCount();
+    for (int row = 0; row < rows; ++row) {
+        if (row % 1024 == 1023 && progress && !progress(row, rows)) {
+            file.cancelWriting();
+            result.cancelled = true;
+            return result;
+        }
+        line.clear();
+        for (size_t i = 0; i < columns.size(); ++i) {
+            if (i > 0)
+                line += ',';
+            if (columns[i] >= 0)
+                line += csvField(valueText(data.value(row, columns[i])));
+        }
+        line += "\r\n";
+        if (file.write(line) < 0)
+            break;
+        ++result.rows;
+    }
+    if (!file.commit())
+        result.failure = messages::cannotWrite(path, file.errorString());
+    return result;
+}
+
+} // namespace exchange

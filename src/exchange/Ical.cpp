@@ -1,0 +1,808 @@
+#include "exchange/Ical.h"
+
+#include "exchange/Messages.h"
+#include "store/DataControl.h"
+#include "store/DayRecords.h"
+#include "store/ScheduleFile.h"
+
+#include <libical/ical.h>
+#include <sqlite3.h>
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
+#include <QHash>
+#include <QSaveFile>
+#include <QSet>
+#include <QStringDecoder>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace exchange {
+
+namespace {
+
+struct ComponentDeleter {
+    void operator()(icalcomponent* component) const { icalcomponent_free(component); }
+};
+using ComponentPtr = std::unique_ptr<icalcomponent, ComponentDeleter>;
+
+// A string libical allocated with malloc (the *_r functions).
+struct MallocDeleter {
+    void operator()(char* text) const { std::free(text); }
+};
+using IcalText = std::unique_ptr<char, MallocDeleter>;
+
+const char* const kSlotProperty = "X-DADUVOV-SLOT";
+// The time text of a record whose time is no clock time ("930", "12:00"), kept for a round trip.
+const char* const kTimeProperty = "X-DADUVOV-TIME";
+const char* const kUidDomain = "@daduvov";
+
+constexpr int kMaxContent = 80;
+constexpr int kMaxTimeText = 6;
+// A recurrence rule is followed at most this many steps, so that a rule that runs every second
+// for a century cannot hold the import.
+constexpr int kMaxRecurrenceSteps = 200000;
+constexpr qint64 kProgressEvery = 1024;
+
+// The table of imported events: one key (UID and occurrence) per event already added, so that an
+// event whose item was edited since is still not added a second time.
+const QString kImportedTable = QStringLiteral("取込記録");
+
+QString oneLine(const store::Error& error) {
+    return store::describe(error).replace(QLatin1Char('\n'), QLatin1String(": "));
+}
+
+// "2026/1/5" -> the date; invalid for anything else.
+QDate parseDateString(const char* text, int length) {
+    int parts[3] = {0, 0, 0};
+    int part = 0;
+    int digits = 0;
+    for (int i = 0; i < length; ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9' && digits < 5) {
+            parts[part] = parts[part] * 10 + (c - '0');
+            ++digits;
+        } else if (c == '/' && digits > 0 && part < 2) {
+            ++part;
+            digits = 0;
+        } else {
+            return {};
+        }
+    }
+    if (part != 2 || digits == 0)
+        return {};
+    return QDate(parts[0], parts[1], parts[2]);
+}
+
+// Minutes after midnight of a time text of four digits HHMM, or -1.
+int clockMinutes(const char* text, int length) {
+    if (length != 4)
+        return -1;
+    for (int i = 0; i < 4; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return -1;
+    }
+    const int hours = (text[0] - '0') * 10 + (text[1] - '0');
+    const int minutes = (text[2] - '0') * 10 + (text[3] - '0');
+    if (hours > 23 || minutes > 59)
+        return -1;
+    return hours * 60 + minutes;
+}
+
+icaltimetype icalDate(const QDate& date) {
+    icaltimetype t = icaltime_null_date();
+    t.year = date.year();
+    t.month = date.month();
+    t.day = date.day();
+    return t;
+}
+
+// Floating local time: the schedule book's times have no time zone of their own.
+icaltimetype icalDateTime(const QDate& date, int minutes) {
+    icaltimetype t = icaltime_null_time();
+    t.year = date.year();
+    t.month = date.month();
+    t.day = date.day();
+    t.hour = minutes / 60;
+    t.minute = minutes % 60;
+    return t;
+}
+
+void addX(icalcomponent* component, const char* name, const char* value) {
+    icalproperty* property = icalproperty_new_x(value);
+    icalproperty_set_x_name(property, name);
+    icalcomponent_add_property(component, property);
+}
+
+// Level 1..5 -> PRIORITY 1, 3, 5, 7, 9; and back (0 and anything else: no level).
+int priorityOfLevel(int level) {
+    return level >= 1 && level <= 5 ? level * 2 - 1 : 0;
+}
+int levelOfPriority(int priority) {
+    return priority >= 1 && priority <= 9 ? (priority + 1) / 2 : 0;
+}
+
+bool writeComponent(QSaveFile& file, icalcomponent* component) {
+    const IcalText text(icalcomponent_as_ical_string_r(component));
+    return text && file.write(text.get()) >= 0;
+}
+
+struct Counter {
+    store::Connection* connection;
+    qint64 operator()(const QString& sql) const {
+        store::Error error;
+        store::Statement* statement = connection->prepare(sql, &error);
+        if (!statement || sqlite3_step(statement->get()) != SQLITE_ROW)
+            return 0;
+        const qint64 count = sqlite3_column_int64(statement->get(), 0);
+        statement->reset();
+        return count;
+    }
+};
+
+// 20260105-1@daduvov for slot 1 of 5 January 2026; 20260105-1-2@daduvov for the third row of that
+// date and slot.
+QByteArray uidText(const QDate& date, int slot, int repeat) {
+    char text[64];
+    if (repeat > 0)
+        std::snprintf(text, sizeof text, "%04d%02d%02d-%d-%d%s", date.year(), date.month(), date.day(), slot,
+                      repeat, kUidDomain);
+    else
+        std::snprintf(text, sizeof text, "%04d%02d%02d-%d%s", date.year(), date.month(), date.day(), slot,
+                      kUidDomain);
+    return QByteArray(text);
+}
+
+} // namespace
+
+IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const Progress& progress) {
+    IcsExport result;
+    store::DataControl data;
+    data.setDatabaseName(schedulePath);
+    if (const store::Error error = data.openDatabase()) {
+        result.failure = oneLine(error);
+        return result;
+    }
+    store::Connection* connection = data.connection();
+    const Counter count{connection};
+    const qint64 total = count(QStringLiteral("SELECT count(*) FROM 予定表")) +
+                         count(QStringLiteral("SELECT count(*) FROM ToDoリスト"));
+
+    QSaveFile file(icsPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        result.failure = messages::cannotWrite(icsPath, file.errorString());
+        return result;
+    }
+
+    // The calendar's own lines come from libical too: all of it but its END line goes first.
+    const ComponentPtr calendar(icalcomponent_vanew(ICAL_VCALENDAR_COMPONENT, icalproperty_new_version("2.0"),
+                                                    icalproperty_new_prodid("-//Daduvov//Daduvov 1.0//JA"),
+                                                    icalproperty_new_calscale("GREGORIAN"),
+                                                    static_cast<void*>(nullptr)));
+    const IcalText calendarText(icalcomponent_as_ical_string_r(calendar.get()));
+    QByteArray head(calendarText.get());
+    const QByteArray end = QByteArrayLiteral("END:VCALENDAR\r\n");
+    head.chop(end.size());
+    file.write(head);
+
+    const icaltimetype stamp =
+        icaltime_from_timet_with_zone(QDateTime::currentSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone());
+    store::Error error;
+    store::Statement* rows = connection->prepare(
+        QStringLiteral("SELECT 年月日, 項目番号, レベル, 内容, アラーム, 時刻 FROM 予定表 ORDER BY rowid"),
+        &error);
+    if (!rows) {
+        file.cancelWriting();
+        result.failure = oneLine(error);
+        return result;
+    }
+    QHash<qint64, int> seen; // rows so far per date and slot, for the UID of a repeated pair
+    qint64 done = 0;
+    int rc;
+    sqlite3_stmt* stmt = rows->get();
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if (++done % kProgressEvery == 0 && progress && !progress(done, total)) {
+            rows->reset();
+            file.cancelWriting();
+            result.cancelled = true;
+            return result;
+        }
+        const auto* dateText = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        const QDate date = dateText ? parseDateString(dateText, sqlite3_column_bytes(stmt, 0)) : QDate();
+        const auto* content = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
+        if (!date.isValid() || !content || !*content) {
+            ++result.skipped;
+            continue;
+        }
+        const double slotValue = sqlite3_column_double(stmt, 1);
+        const int slot = slotValue >= 1 && slotValue <= 4 && slotValue == static_cast<int>(slotValue)
+                             ? static_cast<int>(slotValue)
+                             : 0;
+        const double levelValue = sqlite3_column_double(stmt, 2);
+        const int level = sqlite3_column_type(stmt, 2) != SQLITE_NULL && levelValue >= 1 && levelValue <= 5 &&
+                                  levelValue == static_cast<int>(levelValue)
+                              ? static_cast<int>(levelValue)
+                              : 0;
+        const auto* alarm = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 4));
+        const auto* timeText = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 5));
+        const int timeLength = sqlite3_column_bytes(stmt, 5);
+        const int minutes = timeText ? clockMinutes(timeText, timeLength) : -1;
+
+        const ComponentPtr event(icalcomponent_new_vevent());
+        icalcomponent* ev = event.get();
+        const int repeat = seen[date.toJulianDay() * 8 + slot]++;
+        icalcomponent_add_property(ev, icalproperty_new_uid(uidText(date, slot, repeat).constData()));
+        icalcomponent_add_property(ev, icalproperty_new_dtstamp(stamp));
+        if (minutes >= 0) {
+            icalcomponent_add_property(ev, icalproperty_new_dtstart(icalDateTime(date, minutes)));
+            const int endMinutes = minutes + 30;
+            icalcomponent_add_property(
+                ev, icalproperty_new_dtend(icalDateTime(date.addDays(endMinutes / 1440), endMinutes % 1440)));
+        } else {
+            icalcomponent_add_property(ev, icalproperty_new_dtstart(icalDate(date)));
+            icalcomponent_add_property(ev, icalproperty_new_dtend(icalDate(date.addDays(1))));
+        }
+        icalcomponent_add_property(ev, icalproperty_new_summary(content));
+        icalcomponent_add_property(ev, icalproperty_new_priority(priorityOfLevel(level)));
+        if (slot > 0) {
+            const char digit[2] = {static_cast<char>('0' + slot), '\0'};
+            addX(ev, kSlotProperty, digit);
+        }
+        if (minutes < 0 && timeText && timeLength > 0 && QByteArray(timeText, timeLength) != "####")
+            addX(ev, kTimeProperty, timeText);
+        if (alarm && qstrcmp(alarm, "True") == 0) {
+            icaltriggertype trigger{};
+            trigger.time = icaltime_null_time();
+            trigger.duration = icaldurationtype_null_duration();
+            icalcomponent_add_component(
+                ev, icalcomponent_vanew(ICAL_VALARM_COMPONENT, icalproperty_new_action(ICAL_ACTION_DISPLAY),
+                                        icalproperty_new_description(content),
+                                        icalproperty_new_trigger(trigger), static_cast<void*>(nullptr)));
+        }
+        if (!writeComponent(file, ev))
+            break;
+        ++result.events;
+    }
+    rows->reset();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        file.cancelWriting();
+        result.failure = oneLine(connection->lastError());
+        return result;
+    }
+
+    store::Statement* todos =
+        connection->prepare(QStringLiteral("SELECT やるべき事 FROM ToDoリスト ORDER BY rowid"), &error);
+    if (!todos) {
+        file.cancelWriting();
+        result.failure = oneLine(error);
+        return result;
+    }
+    QHash<QByteArray, int> todoRepeats;
+    while ((rc = sqlite3_step(todos->get())) == SQLITE_ROW) {
+        ++done;
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(todos->get(), 0));
+        if (!text || !*text) {
+            ++result.skipped;
+            continue;
+        }
+        // The UID follows from the text, so the same entry keeps its UID across exports.
+        const QByteArray hash = QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex().left(20);
+        const int repeat = todoRepeats[hash]++;
+        const QByteArray uid =
+            "todo-" + hash + (repeat > 0 ? "-" + QByteArray::number(repeat) : QByteArray()) + kUidDomain;
+        const ComponentPtr todo(icalcomponent_vanew(
+            ICAL_VTODO_COMPONENT, icalproperty_new_uid(uid.constData()), icalproperty_new_dtstamp(stamp),
+            icalproperty_new_summary(text), static_cast<void*>(nullptr)));
+        if (!writeComponent(file, todo.get()))
+            break;
+        ++result.todos;
+    }
+    todos->reset();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        file.cancelWriting();
+        result.failure = oneLine(connection->lastError());
+        return result;
+    }
+    file.write(end);
+    if (progress)
+        progress(total, total);
+    if (!file.commit())
+        result.failure = messages::cannotWrite(icsPath, file.errorString());
+    return result;
+}
+
+DateRange defaultRecurrenceRange(const QDate& today) {
+    return {today, today.addMonths(12).addDays(-1)};
+}
+
+QString storedContent(const QString& summary, bool* shortened) {
+    QString text = summary;
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    for (QChar& c : text) {
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('\t'))
+            c = QLatin1Char(' ');
+    }
+    // The field counts characters (code points), not UTF-16 units.
+    const QList<uint> codePoints = text.toUcs4();
+    const bool cut = codePoints.size() > kMaxContent;
+    if (shortened)
+        *shortened = cut;
+    if (!cut)
+        return text;
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(codePoints.constData()), kMaxContent - 1) +
+           QStringLiteral("…");
+}
+
+// ---- import -------------------------------------------------------------------------------------
+
+struct Calendar::Data {
+    ComponentPtr root;
+    std::vector<icalcomponent*> calendars;
+};
+
+struct CalendarAccess {
+    static const std::vector<icalcomponent*>& calendars(const Calendar& c) {
+        static const std::vector<icalcomponent*> none;
+        return c.data_ ? c.data_->calendars : none;
+    }
+};
+
+Calendar::Calendar() = default;
+Calendar::Calendar(Calendar&&) noexcept = default;
+Calendar& Calendar::operator=(Calendar&&) noexcept = default;
+Calendar::~Calendar() = default;
+
+namespace {
+
+// The text of the first error libical noted in the parsed tree, with the line it names.
+QString firstError(icalcomponent* component) {
+    for (icalproperty* p = icalcomponent_get_first_property(component, ICAL_XLICERROR_PROPERTY); p;
+         p = icalcomponent_get_next_property(component, ICAL_XLICERROR_PROPERTY))
+        return QString::fromUtf8(icalproperty_get_xlicerror(p));
+    for (icalcomponent* c = icalcomponent_get_first_component(component, ICAL_ANY_COMPONENT); c;
+         c = icalcomponent_get_next_component(component, ICAL_ANY_COMPONENT)) {
+        const QString text = firstError(c);
+        if (!text.isEmpty())
+            return text;
+    }
+    return QString();
+}
+
+template <typename F> void forEachComponent(icalcomponent* parent, icalcomponent_kind kind, F&& f) {
+    for (icalcomponent* c = icalcomponent_get_first_component(parent, kind); c;
+         c = icalcomponent_get_next_component(parent, kind))
+        f(c);
+}
+
+} // namespace
+
+Calendar Calendar::read(const QString& path) {
+    QFile file(path);
+    Calendar calendar;
+    if (!file.open(QIODevice::ReadOnly)) {
+        calendar.failure_ = messages::cannotRead(path, file.errorString());
+        return calendar;
+    }
+    constexpr qint64 kMaxBytes = 256 * 1024 * 1024;
+    if (file.size() > kMaxBytes) {
+        calendar.failure_ = messages::tooLarge(path);
+        return calendar;
+    }
+    return parse(file.readAll());
+}
+
+Calendar Calendar::parse(const QByteArray& input) {
+    Calendar calendar;
+    QByteArray text = input;
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text.remove(0, 3);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString decoded = utf8.decode(text);
+    if (utf8.hasError()) {
+        calendar.failure_ = messages::notUtf8();
+        return calendar;
+    }
+    // An error in the file must never end the program.
+    icalerror_set_errors_are_fatal(0);
+    icalerror_clear_errno();
+    ComponentPtr root(text.isEmpty() ? nullptr : icalparser_parse_string(text.constData()));
+    std::vector<icalcomponent*> calendars;
+    if (root && icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT)
+        calendars.push_back(root.get());
+    else if (root && icalcomponent_isa(root.get()) == ICAL_XROOT_COMPONENT)
+        forEachComponent(root.get(), ICAL_VCALENDAR_COMPONENT,
+                         [&](icalcomponent* c) { calendars.push_back(c); });
+    if (calendars.empty()) {
+        calendar.failure_ = messages::notICalendar();
+        return calendar;
+    }
+    if (icalcomponent_count_errors(root.get()) > 0) {
+        calendar.failure_ = messages::brokenICalendar(firstError(root.get()));
+        return calendar;
+    }
+    for (icalcomponent* cal : calendars) {
+        bool missingStart = false;
+        forEachComponent(cal, ICAL_VEVENT_COMPONENT, [&](icalcomponent* ev) {
+            missingStart = missingStart || icaltime_is_null_time(icalcomponent_get_dtstart(ev));
+        });
+        if (missingStart) {
+            calendar.failure_ = messages::brokenICalendar(QStringLiteral("DTSTART がない VEVENT があります"));
+            return calendar;
+        }
+    }
+    calendar.data_ = std::make_unique<Data>();
+    calendar.data_->root = std::move(root);
+    calendar.data_->calendars = std::move(calendars);
+    return calendar;
+}
+
+bool Calendar::hasRecurrences() const {
+    bool found = false;
+    for (icalcomponent* cal : CalendarAccess::calendars(*this))
+        forEachComponent(cal, ICAL_VEVENT_COMPONENT, [&](icalcomponent* ev) {
+            found = found || icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY) ||
+                    icalcomponent_get_first_property(ev, ICAL_RDATE_PROPERTY);
+        });
+    return found;
+}
+
+namespace {
+
+// One item to add: an event or one occurrence of a recurring event.
+struct Incoming {
+    QDate date;
+    QString time; // "HHMM"; empty for an all-day event
+    QString content;
+    bool shortened = false;
+    int level = 0;
+    bool alarm = false;
+    int preferredSlot = 0;
+    QString key; // UID and occurrence; empty without a UID
+};
+
+struct LocalStart {
+    QDate date;
+    QTime time; // invalid for an all-day event
+};
+
+// The start in the local time zone: a date stays a date, a floating time stays as written, a time
+// in UTC or in a named zone is converted.
+LocalStart localStart(icaltimetype t) {
+    if (t.is_date)
+        return {QDate(t.year, t.month, t.day), QTime()};
+    if (t.zone) {
+        const QDateTime local = QDateTime::fromSecsSinceEpoch(icaltime_as_timet_with_zone(t, t.zone));
+        return {local.date(), local.time()};
+    }
+    return {QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second)};
+}
+
+// The time as written in the file, without its zone: how an occurrence, an EXDATE and a
+// RECURRENCE-ID name the same instance.
+QString rawTime(icaltimetype t) {
+    return QString::asprintf("%04d%02d%02d", t.year, t.month, t.day) +
+           (t.is_date ? QString() : QString::asprintf("T%02d%02d%02d", t.hour, t.minute, t.second));
+}
+
+// DTSTART with its zone: libical resolves a TZID from the file's VTIMEZONE; a TZID that is only
+// an Olson name without VTIMEZONE is taken from the system's zones.
+icaltimetype startOf(icalcomponent* event) {
+    icaltimetype t = icalcomponent_get_dtstart(event);
+    if (!t.is_date && !t.zone) {
+        icalproperty* p = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
+        icalparameter* tzid = p ? icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER) : nullptr;
+        if (tzid) {
+            if (icaltimezone* zone = icaltimezone_get_builtin_timezone(icalparameter_get_tzid(tzid)))
+                t = icaltime_set_timezone(&t, zone);
+        }
+    }
+    return t;
+}
+
+QString xValue(icalcomponent* component, const char* name) {
+    for (icalproperty* p = icalcomponent_get_first_property(component, ICAL_X_PROPERTY); p;
+         p = icalcomponent_get_next_property(component, ICAL_X_PROPERTY)) {
+        if (qstricmp(icalproperty_get_x_name(p), name) == 0)
+            return QString::fromUtf8(icalproperty_get_x(p)).trimmed();
+    }
+    return QString();
+}
+
+Incoming itemOf(icalcomponent* event, const LocalStart& start) {
+    Incoming item;
+    item.date = start.date;
+    if (start.time.isValid()) {
+        item.time = start.time.toString(QStringLiteral("HHmm"));
+    } else {
+        const QString raw = xValue(event, kTimeProperty);
+        if (raw.size() <= kMaxTimeText)
+            item.time = raw;
+    }
+    const char* summary = icalcomponent_get_summary(event);
+    const QString text = summary ? QString::fromUtf8(summary).trimmed() : QString();
+    item.content = storedContent(text.isEmpty() ? messages::untitled() : text, &item.shortened);
+    if (icalproperty* p = icalcomponent_get_first_property(event, ICAL_PRIORITY_PROPERTY))
+        item.level = levelOfPriority(icalproperty_get_priority(p));
+    item.alarm = icalcomponent_get_first_component(event, ICAL_VALARM_COMPONENT) != nullptr;
+    bool ok = false;
+    const int slot = xValue(event, kSlotProperty).toInt(&ok);
+    item.preferredSlot = ok && slot >= 1 && slot <= 4 ? slot : 0;
+    return item;
+}
+
+QString uidOf(icalcomponent* event) {
+    const char* uid = icalcomponent_get_uid(event);
+    return uid ? QString::fromUtf8(uid) : QString();
+}
+
+// Every item of the calendars: single events as they are, recurring ones expanded within the
+// range, instances that a RECURRENCE-ID component replaces or an EXDATE removes left out.
+std::vector<Incoming> itemsOf(const std::vector<icalcomponent*>& calendars, const DateRange& range) {
+    std::vector<Incoming> items;
+    QSet<QString> replaced;
+    for (icalcomponent* cal : calendars)
+        forEachComponent(cal, ICAL_VEVENT_COMPONENT, [&](icalcomponent* ev) {
+            if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RECURRENCEID_PROPERTY))
+                replaced.insert(uidOf(ev) + QLatin1Char('/') + rawTime(icalproperty_get_recurrenceid(p)));
+        });
+
+    for (icalcomponent* cal : calendars)
+        forEachComponent(cal, ICAL_VEVENT_COMPONENT, [&](icalcomponent* ev) {
+            if (icalcomponent_get_status(ev) == ICAL_STATUS_CANCELLED)
+                return;
+            const QString uid = uidOf(ev);
+            const auto keyOf = [&uid](const QString& raw) {
+                return uid.isEmpty() ? QString() : uid + QLatin1Char('/') + raw;
+            };
+            const icaltimetype start = startOf(ev);
+            icalproperty* recurrenceId = icalcomponent_get_first_property(ev, ICAL_RECURRENCEID_PROPERTY);
+            const bool recurring =
+                !recurrenceId && (icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY) ||
+                                  icalcomponent_get_first_property(ev, ICAL_RDATE_PROPERTY));
+            if (!recurring) {
+                Incoming item = itemOf(ev, localStart(start));
+                item.key = keyOf(rawTime(recurrenceId ? icalproperty_get_recurrenceid(recurrenceId) : start));
+                items.push_back(std::move(item));
+                return;
+            }
+
+            QSet<QString> excluded;
+            for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_EXDATE_PROPERTY); p;
+                 p = icalcomponent_get_next_property(ev, ICAL_EXDATE_PROPERTY)) {
+                const icaltimetype t = icalproperty_get_exdate(p);
+                excluded.insert(rawTime(t));
+                if (t.is_date)
+                    excluded.insert(rawTime(t).left(8) + QStringLiteral("*"));
+            }
+            QSet<QString> taken; // an RDATE that repeats a rule's occurrence adds nothing
+            const auto occurrence = [&](icaltimetype t) {
+                t.zone = start.zone;
+                const QString raw = rawTime(t);
+                if (excluded.contains(raw) || excluded.contains(raw.left(8) + QStringLiteral("*")) ||
+                    replaced.contains(uid + QLatin1Char('/') + raw) || taken.contains(raw))
+                    return;
+                const LocalStart local = localStart(t);
+                if (local.date < range.first || local.date > range.last)
+                    return;
+                taken.insert(raw);
+                Incoming item = itemOf(ev, local);
+                item.key = keyOf(raw);
+                items.push_back(std::move(item));
+            };
+            if (!icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY))
+                occurrence(start); // DTSTART is an instance of its own beside the RDATEs
+            for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY); p;
+                 p = icalcomponent_get_next_property(ev, ICAL_RRULE_PROPERTY)) {
+                icalrecur_iterator* it = icalrecur_iterator_new(icalproperty_get_rrule(p), start);
+                if (!it)
+                    continue;
+                int steps = 0;
+                for (icaltimetype t = icalrecur_iterator_next(it);
+                     !icaltime_is_null_time(t) && steps < kMaxRecurrenceSteps;
+                     t = icalrecur_iterator_next(it), ++steps) {
+                    t.zone = start.zone;
+                    if (localStart(t).date > range.last)
+                        break;
+                    occurrence(t);
+                }
+                icalrecur_iterator_free(it);
+            }
+            for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RDATE_PROPERTY); p;
+                 p = icalcomponent_get_next_property(ev, ICAL_RDATE_PROPERTY)) {
+                const icaldatetimeperiodtype rdate = icalproperty_get_rdate(p);
+                const icaltimetype t = icaltime_is_null_time(rdate.time) ? rdate.period.start : rdate.time;
+                if (!icaltime_is_null_time(t))
+                    occurrence(t);
+            }
+        });
+    return items;
+}
+
+QStringList todosOf(const std::vector<icalcomponent*>& calendars) {
+    QStringList todos;
+    for (icalcomponent* cal : calendars)
+        forEachComponent(cal, ICAL_VTODO_COMPONENT, [&](icalcomponent* todo) {
+            const char* summary = icalcomponent_get_summary(todo);
+            const QString text = summary ? QString::fromUtf8(summary).trimmed() : QString();
+            if (!text.isEmpty())
+                todos << text;
+        });
+    return todos;
+}
+
+QString textColumn(sqlite3_stmt* stmt, int column) {
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)),
+                             sqlite3_column_bytes(stmt, column));
+}
+
+} // namespace
+
+ImportReport importCalendar(const Calendar& calendar, const QString& schedulePath, const DateRange& range,
+                            const Progress& progress) {
+    ImportReport report;
+    if (!calendar.failure().isEmpty()) {
+        report.failure = calendar.failure();
+        return report;
+    }
+    const std::vector<Incoming> items = itemsOf(CalendarAccess::calendars(calendar), range);
+    const QStringList todos = todosOf(CalendarAccess::calendars(calendar));
+    const qint64 total = static_cast<qint64>(items.size()) + todos.size();
+
+    store::DataControl data;
+    store::Error error = store::openDayTable(data, schedulePath);
+    store::Connection* connection = data.connection();
+    // The write lock first: another program writing the file makes this wait or fail before
+    // anything changed.
+    if (!error)
+        error = connection->exec(QStringLiteral("BEGIN IMMEDIATE"));
+    if (error) {
+        report.failure = oneLine(error);
+        return report;
+    }
+    const auto fail = [&](const store::Error& failure) {
+        if (data.editing())
+            data.cancelUpdate();
+        if (!sqlite3_get_autocommit(connection->handle()))
+            connection->exec(QStringLiteral("ROLLBACK"));
+        if (!report.cancelled)
+            report.failure = oneLine(failure);
+        report.added = report.todosAdded = report.duplicates = report.shortened = 0;
+        report.fullDates.clear();
+        return report;
+    };
+
+    error = connection->exec(
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (キー TEXT PRIMARY KEY)").arg(kImportedTable));
+    store::Statement* dateRows = nullptr;
+    store::Statement* known = nullptr;
+    store::Statement* remember = nullptr;
+    if (!error)
+        dateRows = connection->prepare(
+            QStringLiteral("SELECT 項目番号, 内容, 時刻 FROM 予定表 WHERE 年月日=?"), &error);
+    if (!error)
+        known =
+            connection->prepare(QStringLiteral("SELECT 1 FROM %1 WHERE キー=?").arg(kImportedTable), &error);
+    if (!error)
+        remember = connection->prepare(
+            QStringLiteral("INSERT OR IGNORE INTO %1 (キー) VALUES (?)").arg(kImportedTable), &error);
+    if (error)
+        return fail(error);
+
+    const auto rememberKey = [&](const QString& key) {
+        if (key.isEmpty())
+            return store::Error{};
+        remember->reset();
+        remember->bind(1, key);
+        const int rc = sqlite3_step(remember->get());
+        remember->reset();
+        return rc == SQLITE_DONE ? store::Error{} : connection->lastError();
+    };
+
+    qint64 done = 0;
+    for (const Incoming& item : items) {
+        if (++done % 64 == 0 && progress && !progress(done, total)) {
+            report.cancelled = true;
+            return fail({});
+        }
+        if (!item.key.isEmpty()) {
+            known->reset();
+            known->bind(1, item.key);
+            const bool seen = sqlite3_step(known->get()) == SQLITE_ROW;
+            known->reset();
+            if (seen) {
+                ++report.duplicates;
+                continue;
+            }
+        }
+        const QString dateString = store::dateString(item.date);
+        const QString timeText = item.time.isEmpty() ? store::kEmptyTime : item.time;
+        bool used[5] = {false, false, false, false, false};
+        bool duplicate = false;
+        dateRows->reset();
+        dateRows->bind(1, dateString);
+        while (sqlite3_step(dateRows->get()) == SQLITE_ROW) {
+            const double slot = sqlite3_column_double(dateRows->get(), 0);
+            if (slot >= 1 && slot <= 4 && slot == static_cast<int>(slot))
+                used[static_cast<int>(slot)] = true;
+            duplicate = duplicate || (textColumn(dateRows->get(), 1) == item.content &&
+                                      textColumn(dateRows->get(), 2) == timeText);
+        }
+        dateRows->reset();
+        if (duplicate) {
+            ++report.duplicates;
+            if ((error = rememberKey(item.key)))
+                return fail(error);
+            continue;
+        }
+        int slot = item.preferredSlot > 0 && !used[item.preferredSlot] ? item.preferredSlot : 0;
+        for (int s = 1; s <= 4 && slot == 0; ++s) {
+            if (!used[s])
+                slot = s;
+        }
+        if (slot == 0) {
+            report.fullDates << dateString;
+            continue;
+        }
+        error = store::saveSlot(data, dateString, slot,
+                                {item.content, store::levelText(item.level), item.alarm, item.time});
+        if (!error)
+            error = rememberKey(item.key);
+        if (error)
+            return fail(error);
+        ++report.added;
+        report.shortened += item.shortened ? 1 : 0;
+    }
+
+    if (!todos.isEmpty()) {
+        QSet<QString> present;
+        store::Statement* existing =
+            connection->prepare(QStringLiteral("SELECT やるべき事 FROM ToDoリスト"), &error);
+        store::Statement* insert =
+            existing ? connection->prepare(QStringLiteral("INSERT INTO ToDoリスト (やるべき事) VALUES (?)"),
+                                           &error)
+                     : nullptr;
+        if (!insert)
+            return fail(error);
+        while (sqlite3_step(existing->get()) == SQLITE_ROW)
+            present.insert(textColumn(existing->get(), 0));
+        existing->reset();
+        for (const QString& todo : todos) {
+            if (++done % 64 == 0 && progress && !progress(done, total)) {
+                report.cancelled = true;
+                return fail({});
+            }
+            bool shortened = false;
+            const QString text = storedContent(todo, &shortened);
+            if (present.contains(text)) {
+                ++report.duplicates;
+                continue;
+            }
+            insert->reset();
+            insert->bind(1, text);
+            const int rc = sqlite3_step(insert->get());
+            insert->reset();
+            if (rc != SQLITE_DONE)
+                return fail(connection->lastError());
+            present.insert(text);
+            ++report.todosAdded;
+            report.shortened += shortened ? 1 : 0;
+        }
+    }
+    if (progress && !progress(total, total)) {
+        report.cancelled = true;
+        return fail({});
+    }
+    if ((error = connection->exec(QStringLiteral("COMMIT"))))
+        return fail(error);
+    return report;
+}
+
+QString importSummary(const ImportReport& report) {
+    return messages::importSummary(report.added, report.todosAdded, report.duplicates, report.fullDates,
+                                   report.shortened);
+}
+
+} // namespace exchange

@@ -1,0 +1,84 @@
+#pragma once
+// The Schedule file in and out of iCalendar (RFC 5545) through libical.
+//
+// Export: every Day record becomes one VEVENT (all-day when its time is not a clock time, else
+// 30 minutes from that time) whose UID follows from its date and slot, so that a calendar that
+// imports a later export updates its events instead of doubling them; the ToDo list becomes VTODOs. Import:
+// VEVENTs fill the free slots of their local date in one transaction, recurring events only within a date
+// range the caller chooses; VTODOs join the ToDo list.
+
+#include "exchange/Progress.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace exchange {
+
+struct IcsExport {
+    qint64 events = 0;
+    qint64 todos = 0;
+    qint64 skipped = 0; // rows without content or without a readable Date string
+    bool cancelled = false;
+    QString failure; // empty on success
+};
+
+// Writes the file at `icsPath` (replaced whole, or left as it was on failure or cancel).
+IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const Progress& progress = {});
+
+// The first and last local date (both included) whose occurrences of recurring events are
+// imported.
+struct DateRange {
+    QDate first;
+    QDate last;
+};
+// From today for 12 months.
+DateRange defaultRecurrenceRange(const QDate& today);
+
+// A parsed iCalendar file, ready to import.
+class Calendar {
+  public:
+    // Reads and parses the file. A file that cannot be read, is not UTF-8, or that libical
+    // reports errors in comes back with failure() set and nothing to import.
+    static Calendar read(const QString& path);
+    static Calendar parse(const QByteArray& text);
+
+    Calendar(Calendar&&) noexcept;
+    Calendar& operator=(Calendar&&) noexcept;
+    ~Calendar();
+
+    const QString& failure() const { return failure_; }
+    bool hasRecurrences() const;
+
+  private:
+    Calendar();
+    friend struct CalendarAccess;
+    struct Data;
+    std::unique_ptr<Data> data_;
+    QString failure_;
+};
+
+struct ImportReport {
+    int added = 0;         // Day records
+    int todosAdded = 0;    // ToDo entries
+    int duplicates = 0;    // events and ToDos already in the file (or twice in the file)
+    QStringList fullDates; // the Date string of every event that found no free slot
+    int shortened = 0;     // contents cut to 80 characters
+    bool cancelled = false;
+    QString failure; // empty on success; then nothing was added
+};
+
+// Adds the calendar's items to the Schedule file in one transaction: a failure or a cancel
+// leaves the file as it was.
+ImportReport importCalendar(const Calendar& calendar, const QString& schedulePath, const DateRange& range,
+                            const Progress& progress = {});
+
+// The one message that tells the user what an import did.
+QString importSummary(const ImportReport& report);
+
+// The content as it is stored: line breaks become blanks, more than 80 characters are cut to
+// 79 and "…". *shortened tells whether it was cut.
+QString storedContent(const QString& summary, bool* shortened = nullptr);
+
+} // namespace exchange

@@ -1,0 +1,54 @@
+#include "exchange/Messages.h"
+
+namespace exchange::messages {
+
+QString cannotWrite(const QString& path, const QString& reason) {
+    return QStringLiteral("ファイルに書き出せません: %1 (%2)").arg(path, reason);
+}
+
+QString cannotRead(const QString& path, const QString& reason) {
+    return QStringLiteral("ファイルを読み込めません: %1 (%2)").arg(path, reason);
+}
+
+QString tooLarge(const QString& path) {
+    return QStringLiteral("ファイルが大きすぎます: %1").arg(path);
+}
+
+QString notUtf8() {
+    return QStringLiteral("iCalendarファイルの文字コードがUTF-8ではありません。何も追加しませんでした。");
+}
+
+QString notICalendar() {
+    return QStringLiteral("iCalendarファイルではありません。何も追加しませんでした。");
+}
+
+QString brokenICalendar(const QString& detail) {
+    return QStringLiteral("iCalendarファイルに誤りがあります。何も追加しませんでした。(%1)").arg(detail);
+}
+
+QString untitled() {
+    return QStringLiteral("(件名なし)");
+}
+
+QString importSummary(int added, int todosAdded, int duplicates, const QStringList& fullDates,
+                      int shortened) {
+    QStringList lines;
+    lines << QStringLiteral("予定を%1件、ToDoを%2件追加しました。").arg(added).arg(todosAdded);
+    lines << QStringLiteral("登録済みのため追加しなかったもの: %1件").arg(duplicates);
+    if (!fullDates.isEmpty()) {
+        QStringList dates = fullDates;
+        dates.removeDuplicates();
+        constexpr int kShown = 20;
+        QString list = QStringList(dates.mid(0, kShown)).join(QStringLiteral(", "));
+        if (dates.size() > kShown)
+            list += QStringLiteral(" ほか%1日").arg(dates.size() - kShown);
+        lines << QStringLiteral("空き項目がないため追加しなかったもの: %1件 (%2)")
+                     .arg(fullDates.size())
+                     .arg(list);
+    }
+    if (shortened > 0)
+        lines << QStringLiteral("80文字を超えるため末尾を「…」にしたもの: %1件").arg(shortened);
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace exchange::messages

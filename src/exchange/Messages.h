@@ -1,0 +1,19 @@
+#pragma once
+// The texts the exchange functions give the user: one line each, except the import summary.
+
+#include <QString>
+#include <QStringList>
+
+namespace exchange::messages {
+
+QString cannotWrite(const QString& path, const QString& reason);
+QString cannotRead(const QString& path, const QString& reason);
+QString tooLarge(const QString& path);
+QString notUtf8();
+QString notICalendar();
+QString brokenICalendar(const QString& detail);
+// The content of an event without SUMMARY.
+QString untitled();
+QString importSummary(int added, int todosAdded, int duplicates, const QStringList& fullDates, int shortened);
+
+} // namespace exchange::messages

@@ -1,0 +1,30 @@
+#include "list/ListCsv.h"
+
+#include "controls/WorkProgress.h"
+#include "exchange/Csv.h"
+#include "platform/Services.h"
+#include "store/DataControl.h"
+
+namespace list {
+
+void exportListCsv(QWidget* parent, const store::DataControl& data) {
+    const QString path = platform::services().files->saveFile(QStringLiteral("CSV (*.csv)|*.csv"),
+                                                              QStringLiteral("daduvov.csv"));
+    if (path.isEmpty())
+        return;
+    exchange::CsvExport result;
+    {
+        controls::WorkProgress progress(parent, QStringLiteral("CSVに書き出しています..."));
+        result = exchange::exportCsv(data, path, progress.callback());
+    }
+    if (result.cancelled)
+        platform::message(QStringLiteral("書き出しを中止しました。"), platform::kAppTitle,
+                          platform::Icon::Information);
+    else if (!result.failure.isEmpty())
+        platform::message(result.failure, platform::kAppTitle, platform::Icon::Exclamation);
+    else
+        platform::message(QStringLiteral("%1行を書き出しました。\n%2").arg(result.rows).arg(path),
+                          platform::kAppTitle, platform::Icon::Information);
+}
+
+} // namespace list

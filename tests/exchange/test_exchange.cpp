@@ -1,0 +1,307 @@
+// iCalendar export and import and CSV export over real Schedule files, and the command line of
+// the real program without a display.
+
+#include "exchange/Csv.h"
+#include "exchange/Ical.h"
+#include "list/ScheduleRows.h"
+#include "store/DataControl.h"
+#include "store/ScheduleFile.h"
+#include "support/TestEnv.h"
+
+#include <libical/ical.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QStringDecoder>
+#include <QtTest>
+
+using testrows::DayRow;
+
+namespace {
+
+const QString kAllRows = QStringLiteral("SELECT * FROM 予定表");
+
+// Every row of 予定表 in table order, one text per row.
+QStringList dayRows(const QString& file) {
+    store::DataControl data;
+    data.setDatabaseName(file);
+    data.setRecordSource(store::kDayTable);
+    if (data.refresh())
+        return {QStringLiteral("<refresh failed>")};
+    QStringList rows;
+    for (int row = 0; row < data.recordCount(); ++row) {
+        QStringList values;
+        for (int column = 0; column < data.fieldNames().size(); ++column) {
+            const QVariant value = data.value(row, column);
+            values << (value.isNull() ? QStringLiteral("NULL") : value.toString());
+        }
+        rows << values.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+QStringList todoRows(const QString& file) {
+    return testrows::column(file, QStringLiteral("SELECT やるべき事 FROM ToDoリスト"), 0);
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+exchange::ImportReport importText(const QByteArray& text, const QString& file,
+                                  const exchange::DateRange& range = {QDate(2026, 1, 1),
+                                                                      QDate(2026, 12, 31)}) {
+    return exchange::importCalendar(exchange::Calendar::parse(text), file, range);
+}
+
+// A VCALENDAR with one VEVENT per (uid, start, summary).
+QByteArray calendarOf(const QList<std::tuple<QString, QString, QString>>& events) {
+    QByteArray text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//test//EN\r\n";
+    for (const auto& [uid, start, summary] : events)
+        text += "BEGIN:VEVENT\r\nUID:" + uid.toUtf8() + "\r\nDTSTAMP:20260101T000000Z\r\nDTSTART" +
+                start.toUtf8() + "\r\nSUMMARY:" + summary.toUtf8() + "\r\nEND:VEVENT\r\n";
+    return text + "END:VCALENDAR\r\n";
+}
+
+} // namespace
+
+class TestExchange : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void init() {
+        env_ = std::make_unique<testsupport::TestEnv>();
+        file_ = env_->makeScheduleFile();
+    }
+    void cleanup() { env_.reset(); }
+
+    void roundTrip() {
+        const QString longText = QString(QStringLiteral("長い件名の予定です")).repeated(9).left(80);
+        testrows::addDays(file_,
+                          {{QStringLiteral("2026/1/5"), 1, 3.0, QStringLiteral("会議"),
+                            QStringLiteral("True"), QStringLiteral("0930")},
+                           {QStringLiteral("2026/1/5"), 2, {}, QStringLiteral("終日")},
+                           {QStringLiteral("2026/1/5"), 4, 5.0, longText, QStringLiteral("True")},
+                           {QStringLiteral("2026/12/31"), 3, 1.0, QStringLiteral("年越し"),
+                            QStringLiteral("False"), QStringLiteral("2345")},
+                           {QStringLiteral("2026/2/1"),
+                            1,
+                            {},
+                            QStringLiteral("変な時刻"),
+                            QStringLiteral("False"),
+                            QStringLiteral("930")},
+                           {QStringLiteral("2027/2/28"), 2, 2.0, QStringLiteral("カンマ, \"引用\" \\ 記号;"),
+                            QStringLiteral("False"), QStringLiteral("0000")}});
+        testrows::addTodos(file_, {QStringLiteral("牛乳を買う"), QStringLiteral("Call, \"home\"")});
+
+        const QString ics = env_->path(QStringLiteral("out.ics"));
+        const exchange::IcsExport exported = exchange::exportIcs(file_, ics);
+        QVERIFY2(exported.failure.isEmpty(), qPrintable(exported.failure));
+        QCOMPARE(exported.events, 6);
+        QCOMPARE(exported.todos, 2);
+
+        // UTF-8 lines ended by CR LF, folded at 75 octets without splitting a character.
+        const QByteArray bytes = readAll(ics);
+        QVERIFY(bytes.endsWith("END:VCALENDAR\r\n"));
+        for (const QByteArray& line : bytes.chopped(1).split('\n')) {
+            QVERIFY2(line.endsWith('\r') && !line.chopped(1).contains('\r'), line.constData());
+            QVERIFY2(line.size() - 1 <= 75, line.constData());
+            QStringDecoder utf8(QStringDecoder::Utf8);
+            const QString text = utf8.decode(line);
+            QVERIFY2(!utf8.hasError(), line.constData());
+        }
+        // libical's own check of the required and allowed properties.
+        icalcomponent* parsed = icalparser_parse_string(bytes.constData());
+        QVERIFY(parsed);
+        QVERIFY(icalrestriction_check(parsed));
+        QCOMPARE(icalcomponent_count_errors(parsed), 0);
+        icalcomponent_free(parsed);
+
+        // The same file gives the same UIDs.
+        const QString again = env_->path(QStringLiteral("again.ics"));
+        QVERIFY(exchange::exportIcs(file_, again).failure.isEmpty());
+        const auto uids = [](const QByteArray& text) {
+            QByteArrayList lines;
+            for (const QByteArray& line : text.split('\n'))
+                if (line.startsWith("UID:"))
+                    lines << line;
+            return lines;
+        };
+        QCOMPARE(uids(readAll(again)), uids(bytes));
+
+        const QString empty = env_->makeScheduleFile(QStringLiteral("empty.sdb"));
+        const exchange::Calendar calendar = exchange::Calendar::read(ics);
+        QVERIFY2(calendar.failure().isEmpty(), qPrintable(calendar.failure()));
+        const exchange::ImportReport report = exchange::importCalendar(calendar, empty, {});
+        QVERIFY2(report.failure.isEmpty(), qPrintable(report.failure));
+        QCOMPARE(report.added, 6);
+        QCOMPARE(dayRows(empty), dayRows(file_));
+        QCOMPARE(todoRows(empty), todoRows(file_));
+
+        // A second import of the same file adds nothing.
+        const exchange::ImportReport second = exchange::importCalendar(calendar, empty, {});
+        QCOMPARE(second.added + second.todosAdded, 0);
+        QCOMPARE(second.duplicates, 8);
+        QCOMPARE(dayRows(empty), dayRows(file_));
+    }
+
+    // A file as another organizer writes it, from the examples of RFC 5545.
+    void otherOrganizer() {
+        const exchange::Calendar calendar =
+            exchange::Calendar::read(QFINDTESTDATA("data/other_organizer.ics"));
+        QVERIFY2(calendar.failure().isEmpty(), qPrintable(calendar.failure()));
+        QVERIFY(calendar.hasRecurrences());
+        const exchange::ImportReport report =
+            exchange::importCalendar(calendar, file_, {QDate(2026, 1, 1), QDate(2026, 12, 31)});
+        QVERIFY2(report.failure.isEmpty(), qPrintable(report.failure));
+        QCOMPARE(report.shortened, 1);
+
+        const QString longTitle = QString(QStringLiteral("あいうえおかきくけこ")).repeated(9);
+        const QStringList expected = {
+            // All-day, yearly: once within the range.
+            QStringLiteral("2026/11/2|1|NULL|Our Blissful Anniversary|False|####"),
+            // 19:00 in New York on 10 March 2026 (daylight time) is 08:00 on 11 March in Tokyo.
+            QStringLiteral("2026/3/11|1|1|Conference call|True|0800"),
+            // Weekly on Mondays at 01:00 UTC: every Monday of the range but the excluded one.
+            QStringLiteral("2026/1/5|1|NULL|週次ミーティング|False|1000"),
+            QStringLiteral("2026/1/12|1|NULL|週次ミーティング|False|1000"),
+        };
+        const QStringList rows = dayRows(file_);
+        QCOMPARE(rows.mid(0, 4), expected);
+        QVERIFY(!rows.contains(QStringLiteral("2026/1/19|1|NULL|週次ミーティング|False|1000")));
+        QCOMPARE(rows.filter(QStringLiteral("週次ミーティング")).size(), 51); // 52 Mondays, one excluded
+        QVERIFY(rows.contains(QStringLiteral("2026/1/20|1|NULL|") + longTitle.left(79) +
+                              QStringLiteral("…|False|####")));
+        QCOMPARE(todoRows(file_), QStringList{QStringLiteral("Submit Quebec Income Tax Return for 2026")});
+        QCOMPARE(report.added, rows.size());
+    }
+
+    void duplicates() {
+        const QByteArray first = calendarOf(
+            {{QStringLiteral("a@x"), QStringLiteral(";VALUE=DATE:20260301"), QStringLiteral("歯医者")}});
+        QCOMPARE(importText(first, file_).added, 1);
+        // The item was edited since: the same UID is still not added again.
+        testrows::addDays(file_, {{QStringLiteral("2026/3/1"), 2, {}, QStringLiteral("別の予定")}});
+        QCOMPARE(importText(first, file_).duplicates, 1);
+        // Another UID (or none) with the same date, time and content, and the same event twice.
+        const QByteArray other = calendarOf(
+            {{QStringLiteral("b@y"), QStringLiteral(";VALUE=DATE:20260301"), QStringLiteral("歯医者")},
+             {QStringLiteral("c@y"), QStringLiteral(":20260302T090000"), QStringLiteral("散髪")},
+             {QStringLiteral("c@y"), QStringLiteral(":20260302T090000"), QStringLiteral("散髪")}});
+        const exchange::ImportReport report = importText(other, file_);
+        QCOMPARE(report.added, 1);
+        QCOMPARE(report.duplicates, 2);
+        QCOMPARE(dayRows(file_).size(), 3);
+    }
+
+    void fullSlots() {
+        testrows::addDays(file_, {{QStringLiteral("2026/4/1"), 1, {}, QStringLiteral("一")},
+                                  {QStringLiteral("2026/4/1"), 2, {}, QStringLiteral("二")},
+                                  {QStringLiteral("2026/4/1"), 4, {}, QStringLiteral("四")}});
+        const exchange::ImportReport report = importText(
+            calendarOf(
+                {{QStringLiteral("p@x"), QStringLiteral(";VALUE=DATE:20260401"), QStringLiteral("三")},
+                 {QStringLiteral("q@x"), QStringLiteral(";VALUE=DATE:20260401"), QStringLiteral("五")},
+                 {QStringLiteral("r@x"), QStringLiteral(";VALUE=DATE:20260402"), QStringLiteral("翌日")}}),
+            file_);
+        QCOMPARE(report.added, 2);
+        QCOMPARE(report.fullDates, QStringList{QStringLiteral("2026/4/1")});
+        QVERIFY(exchange::importSummary(report).contains(QStringLiteral("2026/4/1")));
+        QCOMPARE(testrows::column(
+                     file_, QStringLiteral("SELECT * FROM 予定表 WHERE 年月日='2026/4/1' AND 項目番号=3"), 3),
+                 QStringList{QStringLiteral("三")});
+    }
+
+    void brokenFile_data() {
+        QTest::addColumn<QByteArray>("text");
+        const QByteArray good = calendarOf(
+            {{QStringLiteral("a@x"), QStringLiteral(";VALUE=DATE:20260301"), QStringLiteral("予定")}});
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("not iCalendar") << QByteArray("年月日,内容\r\n2026/3/1,予定\r\n");
+        QTest::newRow("cut off") << good.left(good.indexOf("SUMMARY"));
+        QTest::newRow("bad date") << QByteArray(good).replace("20260301", "2026031");
+        QTest::newRow("no start") << QByteArray(good).replace("DTSTART;VALUE=DATE:20260301\r\n", "");
+        QTest::newRow("not UTF-8") << QByteArray(good).replace("予定", "\x97\x5C\x92\xE8");
+    }
+    void brokenFile() {
+        QFETCH(QByteArray, text);
+        testrows::addDays(file_, {{QStringLiteral("2026/1/1"), 1, {}, QStringLiteral("元日")}});
+        const QStringList before = dayRows(file_);
+        const exchange::Calendar calendar = exchange::Calendar::parse(text);
+        QVERIFY(!calendar.failure().isEmpty());
+        const exchange::ImportReport report = exchange::importCalendar(calendar, file_, {});
+        QCOMPARE(report.failure, calendar.failure());
+        QCOMPARE(report.added, 0);
+        QCOMPARE(dayRows(file_), before);
+    }
+
+    void csvBytes() {
+        testrows::addDays(file_, {{QStringLiteral("2026/1/5"), 1, 2.0, QStringLiteral("a,b \"c\"\nd"),
+                                   QStringLiteral("True"), QStringLiteral("0930")},
+                                  {QStringLiteral("2026/1/6"), 3, {}, QStringLiteral("予定")}});
+        store::DataControl data;
+        data.setDatabaseName(file_);
+        data.setRecordSource(kAllRows);
+        QVERIFY(!data.refresh());
+        const QString csv = env_->path(QStringLiteral("out.csv"));
+        const exchange::CsvExport result = exchange::exportCsv(data, csv);
+        QVERIFY(result.failure.isEmpty());
+        QCOMPARE(result.rows, 2);
+        QCOMPARE(readAll(csv), "\xEF\xBB\xBF" + store::dayFields().join(QLatin1Char(',')).toUtf8() +
+                                   "\r\n"
+                                   "2026/1/5,1,2,\"a,b \"\"c\"\"\nd\",True,0930\r\n"
+                                   "2026/1/6,3,,予定,False,####\r\n");
+    }
+
+    // The real program, without a display: exit status 0 with its result, 1 with one line.
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("export ics") << QStringList{QStringLiteral("--export-ics"),
+                                                   QStringLiteral("@/out.ics")}
+                                    << 0 << QStringLiteral("out.ics");
+        QTest::newRow("export csv") << QStringList{QStringLiteral("--export-csv"),
+                                                   QStringLiteral("@/out.csv")}
+                                    << 0 << QStringLiteral("out.csv");
+        QTest::newRow("import") << QStringList{QStringLiteral("--import-ics"),
+                                               QFINDTESTDATA("data/other_organizer.ics")}
+                                << 0 << QString();
+        QTest::newRow("import broken")
+            << QStringList{QStringLiteral("--import-ics"), QStringLiteral("@/none.ics")} << 1 << QString();
+        QTest::newRow("two commands")
+            << QStringList{QStringLiteral("--export-ics"), QStringLiteral("@/a.ics"),
+                           QStringLiteral("--export-csv"), QStringLiteral("@/a.csv")}
+            << 1 << QString();
+    }
+    void commandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, written);
+        testrows::addDays(file_, {{QStringLiteral("2026/1/5"), 1, 2.0, QStringLiteral("予定")}});
+        arguments.replaceInStrings(QStringLiteral("@"), env_->path(QString()));
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(DADUVOV_PROGRAM), arguments << QStringLiteral("--schedule") << file_);
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitCode(), status);
+        const QByteArray said =
+            status == 0 ? program.readAllStandardOutput() : program.readAllStandardError();
+        QCOMPARE(said.count('\n') >= 1, true);
+        if (status != 0)
+            QCOMPARE(said.count('\n'), 1);
+        if (!written.isEmpty())
+            QVERIFY(QFile::exists(env_->path(written)));
+    }
+
+  private:
+    std::unique_ptr<testsupport::TestEnv> env_;
+    QString file_;
+};
+
+QTEST_GUILESS_MAIN(TestExchange)
+#include "test_exchange.moc"
