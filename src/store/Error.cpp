@@ -10,7 +10,7 @@ namespace {
 
 // A value the Schedule file refused, named by field and limit from the engine's text
 // ("CHECK constraint failed: 内容 IS NULL OR length(内容) BETWEEN 1 AND 80"), so the user learns
-// which box to change and how. The opening words stay the same for every refused value.
+// which box to change and how.
 QString refusedValue(const QString& engineText) {
     const QString opening = QStringLiteral("入力された値が長すぎるか空です。");
     static const QRegularExpression length(QStringLiteral("length\\((\\S+?)\\) BETWEEN (\\d+) AND (\\d+)"));
