@@ -2,9 +2,10 @@
 //
 // Every input is read three ways, and each must agree with the first:
 //   1. decodeText + applyConfigText, the reading loop itself;
-//   2. LOAD_CONFIG on the same bytes stored as the Settings file of a program folder;
+//   2. LOAD_CONFIG on the same bytes stored as the Settings file of a program folder (inputs up
+//      to the size LOAD_CONFIG reads; a larger file is refused unread, with a message box);
 //   3. the record read in 1, written with configLines + encodeText and read again: a Settings
-//      file the program writes must read back as the record it was written from.
+//      file the program writes must read back exactly as the record it was written from.
 // A disagreement aborts, so libFuzzer keeps the input as a crash.
 
 #include "platform/Paths.h"
@@ -49,41 +50,6 @@ settings::Settings startingRecord() {
     return s;
 }
 
-// The characters that the writer replaces before encoding in code page 932.
-QString codePageForm(QString text) {
-    for (QChar& c : text) {
-        switch (c.unicode()) {
-        case 0x301C:
-            c = QChar(0xFF5E);
-            break;
-        case 0x2212:
-            c = QChar(0xFF0D);
-            break;
-        case 0x2016:
-            c = QChar(0x2225);
-            break;
-        case 0x00A2:
-            c = QChar(0xFFE0);
-            break;
-        case 0x00A3:
-            c = QChar(0xFFE1);
-            break;
-        case 0x00AC:
-            c = QChar(0xFFE2);
-            break;
-        case 0x00A5:
-            c = QChar(0xFFE5);
-            break;
-        case 0x2014:
-            c = QChar(0x2015);
-            break;
-        default:
-            break;
-        }
-    }
-    return text;
-}
-
 void fail(const char* what, const settings::Settings& expected, const settings::Settings& actual) {
     std::fprintf(stderr, "fuzz_settings: %s\n  expected: %s\n  actual:   %s\n", what,
                  qPrintable(settings::configLines(expected, 0, 0).join(QStringLiteral(" | "))),
@@ -121,13 +87,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
     }
-    settings::Settings loaded;
-    loaded.setColorDefaults();
-    QuietHost loadHost;
-    settings::LOAD_CONFIG(loaded, folder(), loadHost);
-    if (loadHost.firstRuns != 0 || !(loaded == read) || loadHost.top != host.top ||
-        loadHost.left != host.left)
-        fail("LOAD_CONFIG disagrees with the reading loop", read, loaded);
+    if (bytes.size() <= settings::kMaxSettingsFileBytes) {
+        settings::Settings loaded;
+        loaded.setColorDefaults();
+        QuietHost loadHost;
+        settings::LOAD_CONFIG(loaded, folder(), loadHost);
+        if (loadHost.firstRuns != 0 || !(loaded == read) || loadHost.top != host.top ||
+            loadHost.left != host.left)
+            fail("LOAD_CONFIG disagrees with the reading loop", read, loaded);
+    }
 
     // 3. Written and read again.
     const QStringList lines = settings::configLines(read, host.top, host.left);
@@ -135,17 +103,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     const QByteArray written =
         platform::encodeText(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
-    settings::Settings expected = read;
-    if (!written.startsWith("\xEF\xBB\xBF")) {
-        for (QString* text : {&expected.START_FILE, &expected.KOUMOKU1, &expected.KOUMOKU2,
-                              &expected.KOUMOKU3, &expected.KOUMOKU4, &expected.ALM_FILE})
-            *text = codePageForm(*text);
-    }
     settings::Settings again = startingRecord();
     QuietHost againHost;
     settings::applyConfigText(again, platform::decodeText(written), againHost);
-    if (!(again == expected))
-        fail("the written file reads back differently", expected, again);
+    if (!(again == read))
+        fail("the written file reads back differently", read, again);
     if (againHost.top != host.top || againHost.left != host.left) {
         std::fprintf(stderr, "fuzz_settings: TOP/LEFT %.9g/%.9g read back as %.9g/%.9g\n",
                      static_cast<double>(host.top), static_cast<double>(host.left),

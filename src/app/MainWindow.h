@@ -11,6 +11,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <optional>
 
 class QAction;
 
@@ -96,6 +97,8 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
     QString programFolder_;
     WindowOpeners openers_;
     settings::Settings settings_;
+    // The record as it stood after start-up when the Settings file could not be read.
+    std::optional<settings::Settings> settingsOfDamagedFile_;
     store::DataControl data1_;
     calendar::CalendarPanel* panel_;
     QPointer<SplashWindow> splash_;

@@ -6,8 +6,10 @@
 namespace platform {
 
 QString programFolder() {
+    // A relative XDG_DATA_HOME is invalid and ignored, as the XDG rule says: it would make every
+    // stored path depend on the folder the program was started from.
     QString base = qEnvironmentVariable("XDG_DATA_HOME");
-    if (base.isEmpty())
+    if (base.isEmpty() || QDir::isRelativePath(base))
         base = QDir::homePath() + QStringLiteral("/.local/share");
     const QString folder = joinPath(base, QStringLiteral("daduvov"));
     QDir().mkpath(folder);

@@ -5,8 +5,9 @@
 
 namespace platform {
 
-// The program folder: $XDG_DATA_HOME/daduvov (~/.local/share/daduvov when unset), created when
-// missing. The Settings file, the default Schedule file and the default alarm sound live there.
+// The program folder: $XDG_DATA_HOME/daduvov (~/.local/share/daduvov when that is unset or not
+// an absolute path), created when missing. The Settings file, the default Schedule file and the default alarm
+// sound live there.
 QString programFolder();
 
 // folder + "/" + name, without doubling the separator when the folder already ends with "/".

@@ -1,11 +1,9 @@
 #include "settings/ConfigFile.h"
 
 #include "platform/Paths.h"
+#include "platform/Services.h"
 #include "platform/TextFile.h"
-
-#include <QDir>
-#include <QFile>
-#include <QRegularExpression>
+#include "settings/ScheduleFileChoice.h"
 
 #include <charconv>
 #include <cmath>
@@ -92,19 +90,6 @@ bool isNumber(const QVariant& v) {
     return v.typeId() == QMetaType::Double;
 }
 
-// The plain decimal form of a number: no exponent, the fewest digits that read back as the
-// same double ("007" gives "7", "1e3" gives "1000", "0.50" gives "0.5").
-QString plainDecimal(double value) {
-    char buffer[400]; // the longest fixed form of a double is about 330 characters
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    return QString::fromLatin1(buffer, result.ptr - buffer);
-}
-
-// A value stored into a text field: a number arrives in its plain decimal form.
-QString asText(const QVariant& v) {
-    return isNumber(v) ? plainDecimal(v.toDouble()) : v.toString();
-}
-
 // "True" or "False" in any letter case, or a number (true when not zero).
 std::optional<bool> asBool(const QVariant& v) {
     if (isNumber(v))
@@ -152,20 +137,60 @@ QString boolText(bool b) {
     return b ? QStringLiteral("True") : QStringLiteral("False");
 }
 
-// A save (QSaveFile) writes into a temporary file beside the Settings file and renames it over
-// the file. Where the file system cannot make unnamed temporary files, that file is named
-// "ZIZARU.INI." and six letters; a save killed part-way leaves it behind. Only one program runs
-// per program folder, so at start-up no save is in progress and any such file is a leftover.
-void removeLeftoverTemporaries(const QString& programFolder) {
-    static const QRegularExpression temporary(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(kSettingsFileName) + QStringLiteral("\\.[A-Za-z]{6}")));
-    const QDir folder(programFolder);
-    const QStringList names = folder.entryList({kSettingsFileName + QStringLiteral(".*")},
-                                               QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
-    for (const QString& name : names) {
-        if (temporary.match(name).hasMatch())
-            QFile::remove(folder.filePath(name));
+// The keys whose value is text: read up to the line end, commas included, and taken as written
+// (a label "007" stays "007"). The other keys end at a comma.
+bool isTextKey(QStringView key) {
+    static const QStringList keys{QStringLiteral("START_FILE"), QStringLiteral("INI_FILE"),
+                                  QStringLiteral("ALM_FILE"),   QStringLiteral("KOUMOKU1"),
+                                  QStringLiteral("KOUMOKU2"),   QStringLiteral("KOUMOKU3"),
+                                  QStringLiteral("KOUMOKU4")};
+    return keys.contains(key);
+}
+
+// Whether a field is "text key=...", and so runs on to the line end.
+bool readsToLineEnd(QStringView field) {
+    const qsizetype equals = field.indexOf(QLatin1Char('='));
+    return equals >= 0 && isTextKey(field.left(equals));
+}
+
+// The fields of one line (without its line end).
+void splitLine(QStringView line, QStringList& fields) {
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype comma = line.indexOf(QLatin1Char(','), start);
+        if (comma < 0 || readsToLineEnd(line.sliced(start, comma - start))) {
+            fields << line.sliced(start).toString();
+            return;
+        }
+        fields << line.sliced(start, comma - start).toString();
+        start = comma + 1;
     }
+}
+
+// A value is one line of the file: a line end inside it (a file name may hold one) would end
+// the value early and start a line of its own, so it is written as a blank.
+QString oneLine(QString value) {
+    value.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    value.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return value;
+}
+
+QString damagedFileMessage(const QString& path, const platform::TextFileRead& read) {
+    QString reason;
+    switch (read.status) {
+    case platform::TextFileRead::Status::NotRegularFile:
+        reason = QStringLiteral("通常のファイルではありません。");
+        break;
+    case platform::TextFileRead::Status::TooLarge:
+        reason = QStringLiteral("ファイルが大きすぎます（%1 MiB を超えています）。")
+                     .arg(kMaxSettingsFileBytes >> 20);
+        break;
+    default:
+        reason = QStringLiteral("ファイルを読み取れません（%1）。").arg(read.reason);
+        break;
+    }
+    return QStringLiteral("設定ファイルを読み込めませんでした。\n") + path + QLatin1Char('\n') + reason +
+           QStringLiteral("\n既定の設定で起動します。設定を変更しない限り、このファイルは書き換えません。");
 }
 
 } // namespace
@@ -186,32 +211,22 @@ QVariant GET_VALUE(const QString& field) {
 
 QStringList splitFields(const QString& text) {
     QStringList fields;
-    QString current;
-    bool atLineStart = true; // a line end closes the field; the end of the text then adds none
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-            if (c == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
-                ++i;
-            fields << current;
-            current.clear();
-            atLineStart = true;
-        } else if (c == QLatin1Char(',')) {
-            fields << current;
-            current.clear();
-            atLineStart = false;
-        } else {
-            current += c;
-            atLineStart = false;
-        }
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != QLatin1Char('\r') && text[end] != QLatin1Char('\n'))
+            ++end;
+        splitLine(QStringView(text).sliced(start, end - start), fields);
+        if (end + 1 < text.size() && text[end] == QLatin1Char('\r') && text[end + 1] == QLatin1Char('\n'))
+            ++end;
+        start = end + 1;
     }
-    if (!atLineStart)
-        fields << current;
     return fields;
 }
 
-void applyConfigText(Settings& s, const QString& text, ConfigHost& host) {
-    for (const QString& field : splitFields(text)) {
+void applyConfigText(Settings& s, const QString& fileText, ConfigHost& host) {
+    bool startFileRead = false;
+    for (const QString& field : splitFields(fileText)) {
         if (field.startsWith(QLatin1Char('[')))
             continue; // section line
         const QVariant keyPart = GET_KEY(field);
@@ -219,19 +234,19 @@ void applyConfigText(Settings& s, const QString& text, ConfigHost& host) {
             continue; // no "=", or a key that reads as a number: matches nothing
         const QString key = keyPart.toString();
         const QVariant value = GET_VALUE(field);
+        const QString text = field.mid(key.size() + 1);
 
         if (key == QLatin1String("START_FILE")) {
-            s.START_FILE = asText(value);
-            if (!platform::fileExists(s.START_FILE))
-                host.missingFileFlow();
+            s.START_FILE = text;
+            startFileRead = true;
         } else if (key == QLatin1String("KOUMOKU1")) {
-            s.KOUMOKU1 = asText(value);
+            s.KOUMOKU1 = text;
         } else if (key == QLatin1String("KOUMOKU2")) {
-            s.KOUMOKU2 = asText(value);
+            s.KOUMOKU2 = text;
         } else if (key == QLatin1String("KOUMOKU3")) {
-            s.KOUMOKU3 = asText(value);
+            s.KOUMOKU3 = text;
         } else if (key == QLatin1String("KOUMOKU4")) {
-            s.KOUMOKU4 = asText(value);
+            s.KOUMOKU4 = text;
         } else if (key == QLatin1String("START_MIN")) {
             assign(s.START_MIN, asBool(value));
         } else if (key == QLatin1String("START_OUT")) {
@@ -255,7 +270,7 @@ void applyConfigText(Settings& s, const QString& text, ConfigHost& host) {
         } else if (key == QLatin1String("kareCRL")) {
             assign(s.kareCRL, asInteger<qint32>(value));
         } else if (key == QLatin1String("ALM_FILE")) {
-            s.ALM_FILE = asText(value);
+            s.ALM_FILE = text;
         } else if (key == QLatin1String("TOP")) {
             if (const auto top = asSingle(value))
                 host.setMainTop(*top);
@@ -273,24 +288,32 @@ void applyConfigText(Settings& s, const QString& text, ConfigHost& host) {
         }
         // Any other key, INI_FILE included, is ignored: INI_FILE always names the file just read.
     }
+    // Once, for the last START_FILE line: a file with several such lines asks only once, and the
+    // flow (with its dialogs) sees every other value already read.
+    if (startFileRead && !platform::fileExists(s.START_FILE))
+        host.missingFileFlow();
 }
 
-void LOAD_CONFIG(Settings& s, const QString& programFolder, ConfigHost& host) {
+ConfigFileState LOAD_CONFIG(Settings& s, const QString& programFolder, ConfigHost& host) {
     s.INI_FILE = platform::joinPath(programFolder, kSettingsFileName);
     s.ALM_FILE = platform::joinPath(programFolder, kDefaultSoundName);
-    removeLeftoverTemporaries(programFolder);
+    platform::removeLeftoverTemporaries(s.INI_FILE);
     if (!platform::fileExists(s.INI_FILE)) {
         host.firstRunFlow();
-        return;
+        return ConfigFileState::Absent;
     }
-    // A Settings file that exists but cannot be read is treated like a missing one: the user
-    // chooses the Schedule file again, and the next shut-down writes a readable file.
-    const std::optional<QString> text = platform::readTextFile(s.INI_FILE);
-    if (!text) {
-        host.firstRunFlow();
-        return;
+    const platform::TextFileRead read = platform::readSmallTextFile(s.INI_FILE, kMaxSettingsFileBytes);
+    if (read.status == platform::TextFileRead::Status::Read) {
+        applyConfigText(s, read.text, host);
+        return ConfigFileState::Read;
     }
-    applyConfigText(s, *text, host);
+    // Not a small regular file (a FIFO, a link to a device, a huge file) or unreadable: the
+    // defaults, with the default Schedule file, and the user is told once.
+    platform::message(damagedFileMessage(s.INI_FILE, read), platform::kAppTitle, platform::Icon::Exclamation);
+    s.START_FILE = platform::joinPath(programFolder, kDefaultScheduleName);
+    if (!platform::fileExists(s.START_FILE))
+        host.missingFileFlow();
+    return ConfigFileState::Damaged;
 }
 
 QStringList configLines(const Settings& s, float top, float left) {
@@ -298,12 +321,12 @@ QStringList configLines(const Settings& s, float top, float left) {
     return {
         QStringLiteral("[Daduvov]"),
         QStringLiteral("[CONFIG FILE]"),
-        QStringLiteral("START_FILE=") + s.START_FILE,
-        QStringLiteral("INI_FILE=") + s.INI_FILE,
-        QStringLiteral("KOUMOKU1=") + s.KOUMOKU1,
-        QStringLiteral("KOUMOKU2=") + s.KOUMOKU2,
-        QStringLiteral("KOUMOKU3=") + s.KOUMOKU3,
-        QStringLiteral("KOUMOKU4=") + s.KOUMOKU4,
+        QStringLiteral("START_FILE=") + oneLine(s.START_FILE),
+        QStringLiteral("INI_FILE=") + oneLine(s.INI_FILE),
+        QStringLiteral("KOUMOKU1=") + oneLine(s.KOUMOKU1),
+        QStringLiteral("KOUMOKU2=") + oneLine(s.KOUMOKU2),
+        QStringLiteral("KOUMOKU3=") + oneLine(s.KOUMOKU3),
+        QStringLiteral("KOUMOKU4=") + oneLine(s.KOUMOKU4),
         QStringLiteral("START_MIN=") + boolText(s.START_MIN),
         QStringLiteral("START_OUT=") + boolText(s.START_OUT),
         QStringLiteral("CRL0=") + number(s.CRL0),
@@ -314,7 +337,7 @@ QStringList configLines(const Settings& s, float top, float left) {
         QStringLiteral("CRL5=") + number(s.CRL5),
         QStringLiteral("KARE_ON=") + boolText(s.KARE_ON),
         QStringLiteral("kareCRL=") + number(s.kareCRL),
-        QStringLiteral("ALM_FILE=") + s.ALM_FILE,
+        QStringLiteral("ALM_FILE=") + oneLine(s.ALM_FILE),
         QStringLiteral("TOP=") + singleToText(top),
         QStringLiteral("LEFT=") + singleToText(left),
         QStringLiteral("ToDo_ON=") + boolText(s.ToDo_ON),

@@ -1,10 +1,28 @@
 #include "store/Error.h"
 
+#include <QRegularExpression>
+
 #include <sqlite3.h>
 
 namespace store {
 
 namespace {
+
+// A value the Schedule file refused, named by field and limit from the engine's text
+// ("CHECK constraint failed: 内容 IS NULL OR length(内容) BETWEEN 1 AND 80"), so the user learns
+// which box to change and how.
+QString refusedValue(const QString& engineText) {
+    const QString opening = QStringLiteral("入力された値が長すぎるか空です。");
+    static const QRegularExpression length(QStringLiteral("length\\((\\S+?)\\) BETWEEN (\\d+) AND (\\d+)"));
+    static const QRegularExpression number(QStringLiteral("typeof\\((\\S+?)\\)\\s*=\\s*'real'"));
+    if (const QRegularExpressionMatch m = length.match(engineText); m.hasMatch())
+        return opening + QStringLiteral("「%1」は%2～%3文字で入力してください。")
+                             .arg(m.captured(1), m.captured(2), m.captured(3));
+    if (const QRegularExpressionMatch m = number.match(engineText); m.hasMatch())
+        return QStringLiteral("入力された値は数値ではありません。「%1」には数値を入力してください。")
+            .arg(m.captured(1));
+    return opening + QStringLiteral("内容を短くするか、空の欄に入力してからもう一度書き込んでください。");
+}
 
 QString sentence(const Error& error) {
     switch (error.code) {
@@ -23,7 +41,7 @@ QString sentence(const Error& error) {
     case SQLITE_CANTOPEN:
         return QStringLiteral("スケジュールファイルを開けません");
     case SQLITE_CONSTRAINT:
-        return QStringLiteral("入力された値が長すぎるか空です");
+        return refusedValue(error.message);
     case SQLITE_FULL:
         return QStringLiteral("ディスクがいっぱいです");
     default:

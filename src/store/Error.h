@@ -15,7 +15,8 @@ struct Error {
 
 // A plain Japanese sentence for the user, followed by the engine's text on a second line.
 // Examples: "スケジュールファイルがデータベースではありません",
-// "スケジュールファイルは他のプログラムが使用中です".
+// "スケジュールファイルは他のプログラムが使用中です". A refused value names the field, its limit
+// and what to type: "入力された値が長すぎるか空です。「内容」は1～80文字で入力してください。".
 QString describe(const Error& error);
 
 } // namespace store

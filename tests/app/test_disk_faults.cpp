@@ -270,15 +270,15 @@ class TestDiskFaults : public QObject {
     void leftoverTemporaryFiles_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("removed");
-        QTest::newRow("temporary file") << "ZIZARU.INI.AbCdEf" << true;
-        QTest::newRow("temporary file, lower case letters") << "ZIZARU.INI.qwerty" << true;
+        QTest::newRow("temporary file") << "ZIZARU.INI.daduvov-save-AbCd3f" << true;
+        QTest::newRow("temporary file, lower case letters") << "ZIZARU.INI.daduvov-save-qwerty" << true;
         QTest::newRow("backup") << "ZIZARU.INI.bak" << false;
-        QTest::newRow("five letters") << "ZIZARU.INI.AbCdE" << false;
-        QTest::newRow("seven letters") << "ZIZARU.INI.AbCdEfG" << false;
-        QTest::newRow("a digit") << "ZIZARU.INI.AbCdE1" << false;
-        QTest::newRow("other letter case") << "zizaru.ini.AbCdEf" << false;
-        QTest::newRow("other file") << "OTHER.INI.AbCdEf" << false;
-        QTest::newRow("no dot") << "ZIZARU.INIxAbCdEf" << false;
+        QTest::newRow("user's six-letter backup") << "ZIZARU.INI.backup" << false;
+        QTest::newRow("six letters of unknown origin") << "ZIZARU.INI.AbCdEf" << false;
+        QTest::newRow("five letters") << "ZIZARU.INI.daduvov-save-AbCdE" << false;
+        QTest::newRow("seven letters") << "ZIZARU.INI.daduvov-save-AbCdEfG" << false;
+        QTest::newRow("other letter case") << "zizaru.ini.daduvov-save-AbCdEf" << false;
+        QTest::newRow("other file") << "OTHER.INI.daduvov-save-AbCdEf" << false;
     }
 
     // Only files named as a save's temporary files of the Settings file go, at every start.
@@ -289,8 +289,8 @@ class TestDiskFaults : public QObject {
         const QString path = platform::joinPath(folder, name);
         QVERIFY(writeBytes(path, "[Daduvov]\r\nKOUMOKU1=half"));
         // A folder with a temporary file's name is never the program's.
-        const QString dir = platform::joinPath(folder, QStringLiteral("ZIZARU.INI.Folder"));
-        QVERIFY(QDir(folder).mkdir(QStringLiteral("ZIZARU.INI.Folder")));
+        const QString dir = platform::joinPath(folder, QStringLiteral("ZIZARU.INI.daduvov-save-Folder"));
+        QVERIFY(QDir(folder).mkdir(QStringLiteral("ZIZARU.INI.daduvov-save-Folder")));
         auto w = start();
         QCOMPARE(QFileInfo::exists(path), !removed);
         QVERIFY(QFileInfo(dir).isDir());
@@ -301,7 +301,7 @@ class TestDiskFaults : public QObject {
 
     void leftoverRemovedAtFirstRun() {
         QVERIFY(QFile::remove(ini));
-        const QString leftover = ini + QStringLiteral(".XyZabc");
+        const QString leftover = ini + QStringLiteral(".daduvov-save-XyZabc");
         QVERIFY(writeBytes(leftover, "[Daduvov]"));
         fake->filePaths.enqueue(schedule);
         auto w = start();

@@ -19,8 +19,6 @@ class TestPlatform : public QObject {
   private slots:
     void codePageRoundTrip_data();
     void codePageRoundTrip();
-    void mappedBeforeEncoding_data();
-    void mappedBeforeEncoding();
     void utf8Fallback_data();
     void utf8Fallback();
     void invalidBytesDoNotStopDecoding_data();
@@ -28,6 +26,8 @@ class TestPlatform : public QObject {
     void writtenWithCrLf();
     void joinPath_data();
     void joinPath();
+    void programFolder_data();
+    void programFolder();
     void nameFilters_data();
     void nameFilters();
 };
@@ -52,38 +52,19 @@ void TestPlatform::codePageRoundTrip() {
     QCOMPARE(platform::decodeText(bytes), text);
 }
 
-// Characters that Linux input methods type but code page 932 knows under another code point.
-void TestPlatform::mappedBeforeEncoding_data() {
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("readBack");
-    QTest::newRow("wave dash") << QStringLiteral("〜") << QByteArray("\x81\x60") << QStringLiteral("～");
-    QTest::newRow("minus sign") << QStringLiteral("−") << QByteArray("\x81\x7C") << QStringLiteral("－");
-    QTest::newRow("em dash") << QStringLiteral("—") << QByteArray("\x81\x5C") << QStringLiteral("―");
-    QTest::newRow("double vertical line")
-        << QStringLiteral("‖") << QByteArray("\x81\x61") << QStringLiteral("∥");
-    QTest::newRow("cent") << QStringLiteral("¢") << QByteArray("\x81\x91") << QStringLiteral("￠");
-    QTest::newRow("pound") << QStringLiteral("£") << QByteArray("\x81\x92") << QStringLiteral("￡");
-    QTest::newRow("not") << QStringLiteral("¬") << QByteArray("\x81\xCA") << QStringLiteral("￢");
-    QTest::newRow("yen") << QStringLiteral("¥") << QByteArray("\x81\x8F") << QStringLiteral("￥");
-}
-
-void TestPlatform::mappedBeforeEncoding() {
-    QFETCH(QString, typed);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, readBack);
-    QCOMPARE(platform::encodeText(typed), bytes);
-    QCOMPARE(platform::decodeText(bytes), readBack);
-}
-
 void TestPlatform::utf8Fallback_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("emoji") << QStringLiteral("予定😀");
     QTest::newRow("hangul path") << QStringLiteral("/home/일정/a.sdb");
+    // Characters that Linux input methods type and that code page 932 would read back as a
+    // look-alike (〜 as ～, − as －).
+    for (const char* lookAlike : {"〜", "−", "—", "‖", "¢", "£", "¬", "¥"})
+        QTest::newRow(lookAlike) << QStringLiteral("/1月") + QString::fromUtf8(lookAlike) +
+                                        QStringLiteral("3月");
 }
 
-// Text with a character that has no code page 932 form is written whole as UTF-8 with a BOM,
-// and read back unchanged.
+// Text with a character that has no code page 932 form of its own is written whole as UTF-8
+// with a BOM, and read back unchanged.
 void TestPlatform::utf8Fallback() {
     QFETCH(QString, text);
     const QByteArray bytes = platform::encodeText(text);
@@ -139,6 +120,29 @@ void TestPlatform::joinPath() {
     QFETCH(QString, folder);
     QFETCH(QString, joined);
     QCOMPARE(platform::joinPath(folder, QStringLiteral("ZIZARU.INI")), joined);
+}
+
+void TestPlatform::programFolder_data() {
+    QTest::addColumn<QByteArray>("xdgDataHome");
+    QTest::addColumn<QString>("folder"); // below the temporary folder standing in for $HOME
+    QTest::newRow("absolute") << QByteArray("{home}/data") << "data/daduvov";
+    QTest::newRow("unset") << QByteArray() << ".local/share/daduvov";
+    QTest::newRow("relative, ignored") << QByteArray("data") << ".local/share/daduvov";
+}
+
+void TestPlatform::programFolder() {
+    QFETCH(QByteArray, xdgDataHome);
+    QFETCH(QString, folder);
+    QTemporaryDir home;
+    const QByteArray previousHome = qgetenv("HOME");
+    const QByteArray previousXdg = qgetenv("XDG_DATA_HOME");
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_DATA_HOME", xdgDataHome.replace("{home}", home.path().toUtf8()));
+    const QString made = platform::programFolder();
+    qputenv("HOME", previousHome);
+    qputenv("XDG_DATA_HOME", previousXdg);
+    QCOMPARE(made, home.filePath(folder));
+    QVERIFY(QFileInfo(made).isDir());
 }
 
 void TestPlatform::nameFilters_data() {

@@ -4,12 +4,19 @@
 #include "platform/Paths.h"
 #include "settings/ConfigFile.h"
 #include "settings/Settings.h"
+#include "support/FakePlatform.h"
 #include "support/TestEnv.h"
 
 #include <QFile>
+#include <QSemaphore>
 #include <QtTest>
 
+#include <atomic>
+#include <fcntl.h>
 #include <functional>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 using settings::Settings;
 
@@ -99,6 +106,8 @@ class TestBadSettings : public QObject {
   private slots:
     void loadsWhatCanBeLoaded_data();
     void loadsWhatCanBeLoaded();
+    void notASmallRegularFile_data();
+    void notASmallRegularFile();
 };
 
 void TestBadSettings::loadsWhatCanBeLoaded_data() {
@@ -140,13 +149,13 @@ void TestBadSettings::loadsWhatCanBeLoaded_data() {
            });
     QTest::newRow("UTF-8 mark only") << QByteArray("\xEF\xBB\xBF") << defaults();
 
-    QTest::newRow("10 MB line before the keys") << QByteArray(10 * 1024 * 1024, 'x') + goodLines << goodRead;
-    QTest::newRow("10 MB value") << "KOUMOKU2=" + cp932("予").repeated(5 * 1024 * 1024) + goodLines
-                                 << with([](Settings& s) {
-                                        s.KOUMOKU1 = QStringLiteral("会議");
-                                        s.KOUMOKU2 = QStringLiteral("予").repeated(5 * 1024 * 1024);
-                                        s.CRL2 = 255;
-                                    });
+    QTest::newRow("1000 KB line before the keys") << QByteArray(1000 * 1000, 'x') + goodLines << goodRead;
+    QTest::newRow("1000 KB value") << "KOUMOKU2=" + cp932("予").repeated(500 * 1000) + goodLines
+                                   << with([](Settings& s) {
+                                          s.KOUMOKU1 = QStringLiteral("会議");
+                                          s.KOUMOKU2 = QStringLiteral("予").repeated(500 * 1000);
+                                          s.CRL2 = 255;
+                                      });
 
     QTest::newRow("no line end") << QByteArray("KOUMOKU1=a\r\nCRL0=7") << with([](Settings& s) {
         s.KOUMOKU1 = QStringLiteral("a");
@@ -164,15 +173,16 @@ void TestBadSettings::loadsWhatCanBeLoaded_data() {
                                       s.KOUMOKU1 = QStringLiteral("a") + QChar() + QStringLiteral("b");
                                       s.CRL1 = 3;
                                   });
-    QTest::newRow("NUL bytes only") << QByteArray(1024 * 1024, '\0') << defaults();
+    QTest::newRow("NUL bytes only, the largest file read")
+        << QByteArray(settings::kMaxSettingsFileBytes, '\0') << defaults();
 
     QByteArray manyKeys = "CRL0=1\r\n";
-    for (int n = 0; n < 100000; ++n)
+    for (int n = 0; n < 60000; ++n)
         manyKeys += (n % 2 ? "KEY" + QByteArray::number(n) : "KOUMOKU2=" + QByteArray::number(n)) + "=x\r\n";
     manyKeys += "CRL5=6\r\n";
-    QTest::newRow("100,000 keys") << manyKeys << with([](Settings& s) {
+    QTest::newRow("60,000 keys") << manyKeys << with([](Settings& s) {
         s.CRL0 = 1;
-        s.KOUMOKU2 = QStringLiteral("99998=x");
+        s.KOUMOKU2 = QStringLiteral("59998=x");
         s.CRL5 = 6;
     });
 }
@@ -199,6 +209,74 @@ void TestBadSettings::loadsWhatCanBeLoaded() {
     QCOMPARE(host.firstRuns, 0);
     QCOMPARE(host.missingFiles, 0);
     QCOMPARE(host.positions, 0);
+}
+
+void TestBadSettings::notASmallRegularFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("link to /dev/zero") << "zero";
+    QTest::newRow("sparse 2 GiB file") << "huge";
+    QTest::newRow("one byte over the limit") << "over";
+}
+
+// Whatever stands at the Settings file's path, start-up neither hangs nor reads it all: the
+// defaults with the default Schedule file, one message naming the file, and the file as it was.
+void TestBadSettings::notASmallRegularFile() {
+    QFETCH(QString, kind);
+    testsupport::TestEnv env;
+    testsupport::FakePlatform fake;
+    fake.install();
+    const QString folder = env.programFolder();
+    const QString ini = platform::joinPath(folder, settings::kSettingsFileName);
+    const QByteArray iniName = QFile::encodeName(ini);
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(iniName.constData(), 0600), 0);
+    } else if (kind == QLatin1String("zero")) {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), ini));
+    } else {
+        QFile file(ini);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write("KOUMOKU1=a\r\n") > 0);
+        QVERIFY(file.resize(kind == QLatin1String("huge") ? qint64(2) << 30
+                                                          : settings::kMaxSettingsFileBytes + 1));
+    }
+    const QFileInfo before(ini);
+
+    // A reader that blocked on the FIFO would hang the suite: after a long wait a writer opens
+    // and closes it, which ends the read, and the test fails instead.
+    QSemaphore loaded;
+    std::atomic<bool> unblocked = false;
+    std::thread guard([&] {
+        if (loaded.tryAcquire(1, 60 * 1000))
+            return;
+        unblocked = true;
+        const int fd = ::open(iniName.constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    });
+    Settings s = defaults();
+    CountingHost host;
+    const settings::ConfigFileState state = settings::LOAD_CONFIG(s, folder, host);
+    loaded.release();
+    guard.join();
+    QVERIFY(!unblocked);
+
+    QCOMPARE(state, settings::ConfigFileState::Damaged);
+    Settings expected = defaults();
+    expected.INI_FILE = ini;
+    expected.ALM_FILE = platform::joinPath(folder, settings::kDefaultSoundName);
+    expected.START_FILE = platform::joinPath(folder, QStringLiteral("DEFAULT.SDB"));
+    QCOMPARE(s, expected);
+    QCOMPARE(fake.messages.size(), 1);
+    QVERIFY2(fake.messages[0].text.contains(ini), qPrintable(fake.messages[0].text));
+    QCOMPARE(fake.messages[0].icon, platform::Icon::Exclamation);
+    // The default Schedule file is missing: the usual flow chooses or creates one.
+    QCOMPARE(host.missingFiles, 1);
+    QCOMPARE(host.firstRuns, 0);
+    const QFileInfo after(ini);
+    QCOMPARE(after.isSymLink(), before.isSymLink());
+    QCOMPARE(after.size(), before.size());
+    QCOMPARE(after.lastModified(), before.lastModified());
 }
 
 QTEST_GUILESS_MAIN(TestBadSettings)

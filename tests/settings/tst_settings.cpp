@@ -178,7 +178,8 @@ class TestSettings : public QObject {
     void getKeyAndValue();
     void readFields_data();
     void readFields();
-    void missingScheduleFileFlowRunsMidway();
+    void severalStartFileLines_data();
+    void severalStartFileLines();
     void noSettingsFile_data();
     void noSettingsFile();
 
@@ -187,8 +188,9 @@ class TestSettings : public QObject {
     void singleToText();
     void roundTrip_data();
     void roundTrip();
-    void codePage_data();
-    void codePage();
+    void pathsAndLabels_data();
+    void pathsAndLabels();
+    void oldCodePageFile();
     void firstRunWritesExactBytes();
     void saveReplacesFileWhole();
     void saveFailure_data();
@@ -264,11 +266,14 @@ void TestSettings::readFields_data() {
     };
     const QString existing = QCoreApplication::applicationFilePath();
 
-    row("comma cuts the value", "KOUMOKU1=会議,打合せ\r\nKOUMOKU2=b\r\n", {"KOUMOKU1=会議", "KOUMOKU2=b"});
-    row("text after a comma read as a field", "KOUMOKU1=x,KOUMOKU3=y,\r\n", {"KOUMOKU1=x", "KOUMOKU3=y"});
+    row("comma kept in a label", "KOUMOKU1=会議,打合せ\r\nKOUMOKU2=b\r\n",
+        {"KOUMOKU1=会議,打合せ", "KOUMOKU2=b"});
+    row("comma ends a number, a label runs to the line end", "CRL0=1,CRL1=2,KOUMOKU1=x,KOUMOKU3=y,\r\n",
+        {"CRL0=1", "CRL1=2", "KOUMOKU1=x,KOUMOKU3=y,"});
+    row("comma in the stored file name", "INI_FILE=/a,KOUMOKU2=x\r\n", {});
     row("value holding =", "KOUMOKU2=a=b=c\r\n", {"KOUMOKU2=a=b=c"});
-    row("numbers in text fields", "KOUMOKU1=007\r\nKOUMOKU2= 1.50 \r\nKOUMOKU3=1e3\r\nKOUMOKU4=12abc",
-        {"KOUMOKU1=7", "KOUMOKU2=1.5", "KOUMOKU3=1000", "KOUMOKU4=12abc"});
+    row("numbers in text fields stay as written", "KOUMOKU1=007\r\nKOUMOKU2= 1.50 \r\nKOUMOKU3=1e3\r\n",
+        {"KOUMOKU1=007", "KOUMOKU2= 1.50 ", "KOUMOKU3=1e3"});
     row("empty value empties a label", "KOUMOKU1=a\r\nKOUMOKU1=\r\n", {});
     row("booleans true", "START_MIN=1\r\nSTART_OUT=True\r\nKARE_ON=-1\r\nToDo_ON=true\r\n",
         {"START_MIN=True", "START_OUT=True", "KARE_ON=True", "ToDo_ON=True"});
@@ -302,8 +307,8 @@ void TestSettings::readFields_data() {
         {"top:1440", "left:1234.5", "top:-15"});
     row("alarm sound", "ALM_FILE=/snd/ベル.wav\r\n", {"ALM_FILE=/snd/ベル.wav"});
     row("existing schedule file", "START_FILE=" + existing + "\r\n", {"START_FILE=" + existing});
-    row("schedule path cut at a comma", "START_FILE=/nonexistent/a,b.sdb\r\n", {"START_FILE=/nonexistent/a"},
-        {"missing:/nonexistent/a"});
+    row("schedule path with a comma", "START_FILE=/nonexistent/a,b.sdb\r\n",
+        {"START_FILE=/nonexistent/a,b.sdb"}, {"missing:/nonexistent/a,b.sdb"});
     row("empty schedule path", "START_FILE=\r\n", {}, {"missing:"});
 }
 
@@ -325,37 +330,37 @@ void TestSettings::readFields() {
     QCOMPARE(host.calls, hostCalls);
 }
 
-// A START_FILE that names no file runs the missing-file flow at once, with the fields read so
-// far; what the flow chooses stays unless a later START_FILE line replaces it, and reading
-// goes on. Each occurrence is checked.
-void TestSettings::missingScheduleFileFlowRunsMidway() {
+void TestSettings::severalStartFileLines_data() {
+    QTest::addColumn<bool>("lastExists");
+    QTest::newRow("last names a missing file") << false;
+    QTest::newRow("last names an existing file") << true;
+}
+
+// The last START_FILE line wins, and only it is checked: the missing-file flow runs at most
+// once, after the whole file was read.
+void TestSettings::severalStartFileLines() {
+    QFETCH(bool, lastExists);
     testsupport::TestEnv env;
     const QString folder = env.programFolder();
     const QString gone = env.path(QStringLiteral("gone.sdb"));
-    const QString chosen = env.path(QStringLiteral("chosen.sdb"));
     const QString existing = env.path(QStringLiteral("existing.sdb"));
     QVERIFY(writeBytes(existing, "x"));
+    const QString last = lastExists ? existing : gone;
     QVERIFY(writeBytes(platform::joinPath(folder, settings::kSettingsFileName),
-                       ("KOUMOKU1=前\r\nSTART_FILE=" + gone + "\r\nKOUMOKU2=後\r\nSTART_FILE=" + existing +
-                        "\r\nSTART_FILE=" + gone + "\r\nCRL0=255\r\n")
+                       ("START_FILE=" + gone + "\r\nKOUMOKU1=前\r\nSTART_FILE=" + existing +
+                        "\r\nSTART_FILE=" + gone + "\r\nSTART_FILE=" + last + "\r\nCRL0=255\r\n")
                            .toUtf8()
                            .prepend(kBom)));
 
     Settings s = defaults();
     RecordingHost host(s);
-    host.onMissingFile = [&] { s.START_FILE = chosen; };
     settings::LOAD_CONFIG(s, folder, host);
 
-    QCOMPARE(host.calls, (QStringList{"missing:" + gone, "missing:" + gone}));
-    QCOMPARE(host.atMissingFile.size(), qsizetype(2));
-    const Settings& first = host.atMissingFile[0];
-    QCOMPARE(first.KOUMOKU1, QStringLiteral("前"));
-    QCOMPARE(first.KOUMOKU2, QString());
-    QCOMPARE(first.INI_FILE, platform::joinPath(folder, settings::kSettingsFileName));
-    QCOMPARE(host.atMissingFile[1].KOUMOKU2, QStringLiteral("後"));
-    QCOMPARE(host.atMissingFile[1].CRL0, settings::kButtonTextColor);
-    QCOMPARE(s.START_FILE, chosen);
-    QCOMPARE(s.CRL0, 255);
+    QCOMPARE(host.calls, lastExists ? QStringList() : QStringList{"missing:" + gone});
+    if (!lastExists) // the flow sees every value of the file
+        QCOMPARE(host.atMissingFile.value(0).CRL0, 255);
+    QCOMPARE(s.START_FILE, last);
+    QCOMPARE(s.KOUMOKU1, QStringLiteral("前"));
 }
 
 void TestSettings::noSettingsFile_data() {
@@ -453,46 +458,102 @@ void TestSettings::roundTrip() {
     QCOMPARE(host.left.value_or(-1), left);
 }
 
-void TestSettings::codePage_data() {
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<QString>("readBack");
-    QTest::newRow("5C trail byte") << "予定" << QByteArray("\r\nKOUMOKU1=\x97\x5C\x92\xE8\r\n") << "予定";
-    QTest::newRow("half-width katakana")
-        << "ﾚﾍﾞﾙ" << QByteArray("\r\nKOUMOKU1=\xDA\xCD\xDE\xD9\r\n") << "ﾚﾍﾞﾙ";
-    QTest::newRow("backslash") << "a\\b" << QByteArray("\r\nKOUMOKU1=a\\b\r\n") << "a\\b";
-    QTest::newRow("wave dash") << "9〜5"
-                               << QByteArray("\r\nKOUMOKU1=9\x81\x60"
-                                             "5\r\n")
-                               << "9～5";
-    QTest::newRow("emoji: whole file in UTF-8")
-        << "予定😀" << QByteArray("\r\nKOUMOKU1=") + QStringLiteral("予定😀").toUtf8() + "\r\n"
-        << "予定😀";
+void TestSettings::pathsAndLabels_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("codePage"); // its code page 932 bytes; empty: the file is UTF-8
+    const auto row = [](const char* name, const QString& text, const QByteArray& codePage = {}) {
+        QTest::newRow(name) << text << codePage;
+    };
+    row("5C trail byte", "予定", "\x97\x5C\x92\xE8");
+    row("half-width katakana", "ｽｹｼﾞｭｰﾙ", "\xBD\xB9\xBC\xDE\xAD\xB0\xD9");
+    row("backslash", "a\\b", "a\\b");
+    row("full-width tilde", "1月～3月",
+        "1\x8C\x8E\x81\x60"
+        "3\x8C\x8E");
+    row("comma", "a,b", "a,b");
+    row("space", "my files", "my files");
+    row("apostrophe", "it's", "it's");
+    row("digits only", "007", "007");
+    row("wave dash", "1月〜3月");
+    row("minus sign", "−5");
+    row("yen sign", "¥100");
+    row("folder name code page 932 cannot hold", "일정");
+    row("emoji", "予定😀");
 }
 
-// Labels are written in code page 932 (a "予" ends in the byte of "\", which must not split
-// anything); a label that code page 932 cannot hold turns the whole file into UTF-8 with a BOM.
-void TestSettings::codePage() {
-    QFETCH(QString, label);
-    QFETCH(QByteArray, line);
-    QFETCH(QString, readBack);
+// A folder and file name, and a label, each go through the real file and come back exactly:
+// in code page 932 when that holds them, else the whole file is UTF-8 with a BOM. The user's own
+// files beside the Settings file survive the next start.
+void TestSettings::pathsAndLabels() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, codePage);
     testsupport::TestEnv env;
     const QString folder = env.programFolder();
-    Settings s = defaults();
-    s.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
-    s.KOUMOKU1 = label;
-    s.KOUMOKU2 = QStringLiteral("表");
-    QVERIFY(!settings::SAVE_CONFIG(s, 0, 0));
+    QVERIFY(QDir().mkpath(env.path(text)));
+    Settings written = defaults();
+    written.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
+    written.START_FILE = env.makeScheduleFile(text + QLatin1Char('/') + text + QStringLiteral(".SDB"));
+    written.ALM_FILE = env.path(text + QLatin1Char('/') + text + QStringLiteral(".WAV"));
+    written.KOUMOKU1 = text;
+    written.KOUMOKU2 = QStringLiteral("表");
+    const QStringList userFiles{QStringLiteral("ZIZARU.INI.backup"), QStringLiteral("ZIZARU.INI.bak"),
+                                QStringLiteral("ZIZARU.INI.orig01"), QStringLiteral("ZIZARU.INI.AbCdEf")};
+    for (const QString& name : userFiles)
+        QVERIFY(writeBytes(platform::joinPath(folder, name), "[Daduvov]\r\nKOUMOKU1=mine\r\n"));
+    QVERIFY(!settings::SAVE_CONFIG(written, 0, 0));
 
-    const QByteArray bytes = fileBytes(s.INI_FILE);
+    const QByteArray bytes = fileBytes(written.INI_FILE);
+    QCOMPARE(bytes.startsWith(kBom), codePage.isEmpty());
+    const QByteArray line = "\r\nKOUMOKU1=" + (codePage.isEmpty() ? text.toUtf8() : codePage) + "\r\n";
     QVERIFY2(bytes.contains(line), bytes.constData());
-    QCOMPARE(bytes.startsWith(kBom), readBack.contains(QStringLiteral("😀")));
 
     Settings read = defaults();
     RecordingHost host(read);
     settings::LOAD_CONFIG(read, folder, host);
-    QCOMPARE(read.KOUMOKU1, readBack);
-    QCOMPARE(read.KOUMOKU2, QStringLiteral("表"));
+    QCOMPARE(read, written);
+    QCOMPARE(host.calls, (QStringList{"top:0", "left:0"}));
+    for (const QString& name : userFiles)
+        QCOMPARE(fileBytes(platform::joinPath(folder, name)), QByteArray("[Daduvov]\r\nKOUMOKU1=mine\r\n"));
+}
+
+// A file as the old program wrote it, byte by byte in code page 932, reads as it always did.
+void TestSettings::oldCodePageFile() {
+    testsupport::TestEnv env;
+    const QString folder = env.programFolder();
+    QVERIFY(
+        writeBytes(platform::joinPath(folder, settings::kSettingsFileName),
+                   "[Daduvov]\r\n[CONFIG FILE]\r\n"
+                   "START_FILE=C:\\\x97\x5C\x92\xE8\\1\x8C\x8E\x81\x60"
+                   "3\x8C\x8E.SDB\r\n"
+                   "INI_FILE=C:\\Daduvov\\ZIZARU.INI\r\n"
+                   "KOUMOKU1=\x8E\x64\x8E\x96\r\nKOUMOKU2=\xCC\xDF\xD7\xB2\xCD\xDE\xB0\xC4\r\n"
+                   "KOUMOKU3=\x87\x40\r\nKOUMOKU4=\r\n"
+                   "START_MIN=False\r\nSTART_OUT=True\r\n"
+                   "CRL0=-2147483630\r\nCRL1=255\r\nCRL2=-2147483630\r\nCRL3=-2147483630\r\n"
+                   "CRL4=-2147483630\r\nCRL5=-2147483630\r\nKARE_ON=True\r\nkareCRL=8454143\r\n"
+                   "ALM_FILE=C:\\Daduvov\\daduvov.WAV\r\nTOP=1440\r\nLEFT=1234.5\r\n"
+                   "ToDo_ON=True\r\nToDo_WID=4800\r\nToDo_HEI=3600\r\nToDo_Top=1200\r\nToDo_Left=9000\r\n"));
+    Settings read = defaults();
+    RecordingHost host(read);
+    settings::LOAD_CONFIG(read, folder, host);
+    const QString schedule = QStringLiteral("C:\\予定\\1月～3月.SDB");
+    QCOMPARE(read, with([&](Settings& e) {
+                 e.START_FILE = schedule;
+                 e.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
+                 e.KOUMOKU1 = QStringLiteral("仕事");
+                 e.KOUMOKU2 = QStringLiteral("ﾌﾟﾗｲﾍﾞｰﾄ");
+                 e.KOUMOKU3 = QStringLiteral("①");
+                 e.START_OUT = true;
+                 e.CRL1 = 255;
+                 e.KARE_ON = true;
+                 e.ALM_FILE = QStringLiteral("C:\\Daduvov\\daduvov.WAV");
+                 e.ToDo_ON = true;
+                 e.ToDo_WID = 4800;
+                 e.ToDo_HEI = 3600;
+                 e.ToDo_Top = 1200;
+                 e.ToDo_Left = 9000;
+             }));
+    QCOMPARE(host.calls, (QStringList{"top:1440", "left:1234.5", "missing:" + schedule}));
 }
 
 // A first run in which the user cancels the dialog and changes nothing writes exactly this.

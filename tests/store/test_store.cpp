@@ -723,7 +723,8 @@ void TestStore::saveRefusedContent() {
     const Error error =
         saveSlot(data, date, 1, {QStringLiteral("new"), {}, false, QStringLiteral("1234567")});
     QCOMPARE(error.code, SQLITE_CONSTRAINT);
-    QVERIFY(store::describe(error).startsWith(QStringLiteral("入力された値が長すぎるか空です\n")));
+    QVERIFY(store::describe(error).startsWith(
+        QStringLiteral("入力された値が長すぎるか空です。「時刻」は1～6文字で入力してください。\nCHECK")));
     QCOMPARE(everyDay(path), QStringList{"2026/1/5|1|2|kept|True|0700"});
 }
 

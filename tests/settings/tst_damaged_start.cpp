@@ -1,0 +1,106 @@
+// The whole program started on a Settings file it must not read, with the real message boxes:
+// the user is told once, the calendar runs on the defaults, and the file stays as it was unless
+// a setting changes.
+
+#include "app/MainWindow.h"
+#include "app/Openers.h"
+#include "controls/Fonts.h"
+#include "platform/Paths.h"
+#include "platform/QtServices.h"
+#include "settings/ConfigFile.h"
+#include "settings/ScheduleFileChoice.h"
+#include "support/FakePlatform.h"
+#include "support/TestEnv.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Answers every real message box that opens, keeping its text.
+class BoxCloser : public QObject {
+  public:
+    BoxCloser() {
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            texts << box->text();
+            box->buttons().value(0)->click();
+        });
+        timer_.start(20);
+    }
+    QStringList texts;
+
+  private:
+    QTimer timer_;
+};
+
+} // namespace
+
+class TestDamagedStart : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() { controls::registerFontSubstitutions(); }
+    void damagedFileKeptUnlessSettingsChange();
+};
+
+void TestDamagedStart::damagedFileKeptUnlessSettingsChange() {
+    testsupport::TestEnv env;
+    platform::QtPlatform services;
+    services.install();
+    const QString folder = env.programFolder();
+    const QString schedule =
+        env.makeScheduleFile(QStringLiteral("xdg/daduvov/") + settings::kDefaultScheduleName);
+    const QString ini = platform::joinPath(folder, settings::kSettingsFileName);
+    const QByteArray oversized = "KOUMOKU1=a\r\n" + QByteArray(settings::kMaxSettingsFileBytes, 'x');
+    {
+        QFile file(ini);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(oversized), oversized.size());
+    }
+
+    {
+        // The real message box, answered as the user would.
+        BoxCloser closer;
+        auto w = std::make_unique<app::MainWindow>(folder, app::programOpeners());
+        w->startUp();
+        QCOMPARE(closer.texts.size(), 1);
+        QVERIFY2(closer.texts[0].contains(ini), qPrintable(closer.texts[0]));
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->settings().START_FILE, schedule);
+        w->close();
+        QCOMPARE(closer.texts.size(), 1);
+        QCOMPARE(fileBytes(ini), oversized);
+    }
+    {
+        // The shut-down above ended the application's event loops for good, so no real modal box
+        // could open again: the second start answers through the fake platform.
+        testsupport::FakePlatform fake;
+        fake.install();
+        auto w = std::make_unique<app::MainWindow>(folder, app::programOpeners());
+        w->startUp();
+        QCOMPARE(fake.messages.size(), 1);
+        w->settings().KOUMOKU1 = QStringLiteral("仕事");
+        w->close();
+        QCOMPARE(fake.messages.size(), 1);
+    }
+    const QByteArray saved = fileBytes(ini);
+    QVERIFY2(saved.startsWith("[Daduvov]\r\n") && saved.contains("\r\nKOUMOKU1=\x8E\x64\x8E\x96\r\n"),
+             saved.left(200));
+}
+
+QTEST_MAIN(TestDamagedStart)
+#include "tst_damaged_start.moc"
