@@ -1,8 +1,10 @@
 #include "calendar/CalendarPanel.h"
 
 #include "calendar/MonthGrid.h"
+#include "controls/ClassicFrame.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
+#include "controls/ShortcutPriority.h"
 #include "controls/SpinButton.h"
 #include "platform/Colors.h"
 #include "platform/Services.h"
@@ -10,6 +12,7 @@
 
 #include <QLocale>
 #include <QMouseEvent>
+#include <QSignalBlocker>
 
 namespace calendar {
 
@@ -39,7 +42,7 @@ void DayButton::mousePressEvent(QMouseEvent* event) {
         Q_EMIT rightPressed();
         return;
     }
-    QPushButton::mousePressEvent(event);
+    controls::FlatButton::mousePressEvent(event);
 }
 
 CalendarPanel::CalendarPanel(settings::Settings& settings, store::DataControl& data1, QWidget* parent)
@@ -51,7 +54,7 @@ void CalendarPanel::buildControls() {
     setFixedSize(202, 208);
     setBackground(this, kWindowGrey);
 
-    Frame1 = new QGroupBox(QStringLiteral("カレンダー"), this);
+    Frame1 = new controls::ClassicFrame(QStringLiteral("カレンダー"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setGeometry(8, 8, 185, 161);
     Frame1->setFont(controls::gothicFont(9, true));
@@ -130,12 +133,18 @@ void CalendarPanel::buildControls() {
             continue;
         }
         connect(button, &QPushButton::clicked, this, [this, n] {
-            selected_ = buttonDate(n);
+            const std::optional<QDate> date = clickedDate(n);
+            if (!date)
+                return;
+            selected_ = *date;
             DISP_MYDATE();
             Q_EMIT dayClicked();
         });
         connect(button, &DayButton::rightPressed, this, [this, n] {
-            selected_ = buttonDate(n);
+            const std::optional<QDate> date = clickedDate(n);
+            if (!date)
+                return;
+            selected_ = *date;
             Q_EMIT dayRightPressed();
         });
     }
@@ -164,17 +173,18 @@ void CalendarPanel::buildControls() {
 
     connect(SpinButton1, &controls::SpinButton::valueChanged, this, &CalendarPanel::yearSpinChanged);
     connect(SpinButton2, &controls::SpinButton::valueChanged, this, &CalendarPanel::monthSpinChanged);
-    connect(Text1, &QLineEdit::editingFinished, this, &CalendarPanel::yearBoxEdited);
-    connect(Text2, &QLineEdit::editingFinished, this, &CalendarPanel::monthBoxEdited);
+    connect(Text1, &QLineEdit::editingFinished, this, &CalendarPanel::boxEdited);
+    connect(Text2, &QLineEdit::editingFinished, this, &CalendarPanel::boxEdited);
+
+    // The menu's Ctrl keys work also while a box has the focus (it has it at every start).
+    controls::giveWindowShortcutsPriority(this);
 }
 
 void CalendarPanel::initialiseFromToday() {
     const QDate today = platform::today();
-    Text1->setText(QString::number(today.year()));
-    SpinButton1->setValue(today.year());
-    Text2->setText(QString::number(today.month()));
-    SpinButton2->setValue(today.month());
-    selected_ = QDate(today.year(), Text2->text().toInt(), today.day());
+    shown_ = {today.year(), today.month()};
+    showMonthInControls();
+    selected_ = today;
     Label10->setText(QLocale::system().toString(platform::now().time(), clockFormat_));
     Label11->setText(store::dateString(today));
     Timer1->start();
@@ -185,44 +195,44 @@ void CalendarPanel::tick() {
     Q_EMIT ticked();
 }
 
-void CalendarPanel::paintButton(QPushButton* button, qint32 color) {
-    const QColor c = platform::toQColor(color);
-    if (button->palette().color(QPalette::Button) == c && button->autoFillBackground())
-        return;
-    QPalette pal = button->palette();
-    pal.setColor(QPalette::Button, c);
-    pal.setColor(QPalette::Window, c);
-    pal.setColor(QPalette::ButtonText, Qt::black);
-    button->setPalette(pal);
-    button->setAutoFillBackground(true);
+void CalendarPanel::paintButton(DayButton* button, qint32 color) {
+    button->setFaceColor(platform::toQColor(color));
+    if (button->palette().color(QPalette::ButtonText) != QColor(Qt::black)) {
+        QPalette pal = button->palette();
+        pal.setColor(QPalette::ButtonText, Qt::black);
+        button->setPalette(pal);
+    }
 }
 
-void CalendarPanel::restoreInvalidBoxes() {
-    // Typed text that is no whole number in range never reaches the grid: the last good value,
-    // which the spin button holds, comes back. A valid number is written back in plain form.
-    const std::optional<int> year = parseYear(Text1->text());
-    const QString yearText = QString::number(year.value_or(SpinButton1->value()));
-    if (Text1->text() != yearText)
-        Text1->setText(yearText);
-    const std::optional<int> month = parseMonth(Text2->text());
-    const int goodMonth = SpinButton2->value() >= 1 && SpinButton2->value() <= 12 ? SpinButton2->value() : 1;
-    const QString monthText = QString::number(month.value_or(goodMonth));
-    if (Text2->text() != monthText)
-        Text2->setText(monthText);
+YearMonth CalendarPanel::boxesMonth() const {
+    return {parseYear(Text1->text()).value_or(shown_.year), parseMonth(Text2->text()).value_or(shown_.month)};
+}
+
+void CalendarPanel::showMonthInControls() {
+    const QString year = QString::number(shown_.year);
+    if (Text1->text() != year)
+        Text1->setText(year);
+    const QString month = QString::number(shown_.month);
+    if (Text2->text() != month)
+        Text2->setText(month);
+    const QSignalBlocker yearBlock(SpinButton1);
+    const QSignalBlocker monthBlock(SpinButton2);
+    SpinButton1->setValue(shown_.year);
+    SpinButton2->setValue(shown_.month);
 }
 
 bool CalendarPanel::CALEN_COLOR(const QStringList& markedDates, int day) const {
     if (!settings_.KARE_ON)
         return false;
-    return markedDates.contains(Text1->text() + QLatin1Char('/') + Text2->text() + QLatin1Char('/') +
-                                QString::number(day));
+    return markedDates.contains(QStringLiteral("%1/%2/%3").arg(shown_.year).arg(shown_.month).arg(day));
 }
 
 void CalendarPanel::kareSET() {
     ++builds_;
-    restoreInvalidBoxes();
-    const int year = Text1->text().toInt();
-    const int month = Text2->text().toInt();
+    // Typed text that is no whole number in range never reaches the grid: the month on show
+    // keeps that part, and the boxes show it again.
+    shown_ = boxesMonth();
+    showMonthInControls();
 
     // One query for the whole month instead of one per day; a failing query colours nothing.
     data1_.setDatabaseName(settings_.START_FILE);
@@ -230,7 +240,7 @@ void CalendarPanel::kareSET() {
     if (settings_.KARE_ON && !settings_.START_FILE.isEmpty()) {
         QStringList keys;
         for (int d = 1; d <= 31; ++d)
-            keys << Text1->text() + QLatin1Char('/') + Text2->text() + QLatin1Char('/') + QString::number(d);
+            keys << QStringLiteral("%1/%2/%3").arg(shown_.year).arg(shown_.month).arg(d);
         // A file held locked by another program leaves the month uncoloured for now rather than
         // freezing the calendar for the connection's lock wait on every step.
         if (!data1_.openDatabase()) {
@@ -239,7 +249,7 @@ void CalendarPanel::kareSET() {
         }
     }
 
-    const std::array<int, kDayButtons> days = layMonth(year, month);
+    const std::array<int, kDayButtons> days = layMonth(shown_.year, shown_.month);
     for (int n = 1; n <= kDayButtons; ++n) {
         DayButton* button = dayButton(n);
         const int day = days[static_cast<size_t>(n - 1)];
@@ -265,7 +275,7 @@ void CalendarPanel::FONT_CLR() {
 
 void CalendarPanel::DISP_MYDATE() {
     FONT_CLR();
-    if (leadingNumber(Text1->text()) != selected_.year() || leadingNumber(Text2->text()) != selected_.month())
+    if (shown_.year != selected_.year() || shown_.month != selected_.month())
         return;
     for (int n = 1; n <= kDayButtons; ++n) {
         if (leadingNumber(dayButton(n)->text()) == selected_.day()) {
@@ -276,17 +286,23 @@ void CalendarPanel::DISP_MYDATE() {
 }
 
 QDate CalendarPanel::buttonDate(int n) const {
-    const_cast<CalendarPanel*>(this)->restoreInvalidBoxes();
-    return QDate(Text1->text().toInt(), Text2->text().toInt(), leadingNumber(dayButton(n)->text()));
+    return QDate(shown_.year, shown_.month, leadingNumber(dayButton(n)->text()));
+}
+
+std::optional<QDate> CalendarPanel::clickedDate(int n) {
+    if (boxesMonth() != shown_)
+        kareSET();
+    const QDate date = buttonDate(n);
+    if (!date.isValid() || !dayButton(n)->isEnabled())
+        return std::nullopt;
+    return date;
 }
 
 void CalendarPanel::kyou() {
     const QDate today = platform::today();
     selected_ = today;
     Text1->setText(QString::number(today.year()));
-    SpinButton1->setValue(today.year());
     Text2->setText(QString::number(today.month()));
-    SpinButton2->setValue(today.month());
     kareSET();
 }
 
@@ -301,13 +317,12 @@ void CalendarPanel::monthSpinChanged(int value) {
         const int year = SpinButton1->value() + (value == 0 ? -1 : 1);
         if (year < kMinYear || year > kMaxYear) {
             // The year would leave 100..3000: the step is refused and the month stays.
+            const QSignalBlocker block(SpinButton2);
             SpinButton2->setValue(value == 0 ? 1 : 12);
             return;
         }
-        SpinButton2->setValue(value == 0 ? 12 : 1);
         Text2->setText(value == 0 ? QStringLiteral("12") : QStringLiteral("1"));
-        SpinButton1->setValue(year);
-        Text1->setText(QString::number(SpinButton1->value()));
+        Text1->setText(QString::number(year));
     } else {
         Text2->setText(QString::number(value));
     }
@@ -315,28 +330,11 @@ void CalendarPanel::monthSpinChanged(int value) {
         kareSET();
 }
 
-void CalendarPanel::yearBoxEdited() {
-    const std::optional<int> year = parseYear(Text1->text());
-    if (!year) {
-        restoreInvalidBoxes();
-        return;
-    }
-    if (*year != SpinButton1->value())
-        SpinButton1->setValue(*year); // rebuilds through the spin's change handler
+void CalendarPanel::boxEdited() {
+    if (boxesMonth() != shown_)
+        kareSET();
     else
-        Text1->setText(QString::number(*year));
-}
-
-void CalendarPanel::monthBoxEdited() {
-    const std::optional<int> month = parseMonth(Text2->text());
-    if (!month) {
-        restoreInvalidBoxes();
-        return;
-    }
-    if (*month != SpinButton2->value())
-        SpinButton2->setValue(*month);
-    else
-        Text2->setText(QString::number(*month));
+        showMonthInControls();
 }
 
 } // namespace calendar

@@ -2,7 +2,14 @@
 // The calendar of the main window: the frame "カレンダー" with the Year and Month boxes and their
 // spin buttons, the weekday header, the 37 day buttons and 5 spare buttons, the clock and date
 // labels and the 100 ms clock timer. Owns the Selected date and rebuilds the grid (kareSET).
+//
+// The month on show is one year-and-month value: the grid is laid from it, and the boxes and spins
+// display it. What the user types into a box takes effect at the next rebuild; a rebuild happens
+// whenever a box is left or confirmed with a value that differs from the month on show, and
+// before a day click is acted on, so the boxes never stay over a grid of another month.
 
+#include "calendar/MonthGrid.h"
+#include "controls/FlatButton.h"
 #include "settings/Settings.h"
 #include "store/DataControl.h"
 
@@ -10,10 +17,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <optional>
 
 namespace controls {
 class SpinButton;
@@ -21,11 +28,12 @@ class SpinButton;
 
 namespace calendar {
 
-// A day button: a push button whose right-button press is reported on the press itself.
-class DayButton : public QPushButton {
+// A day button: a flat-coloured push button whose right-button press is reported on the press
+// itself.
+class DayButton : public controls::FlatButton {
     Q_OBJECT
   public:
-    using QPushButton::QPushButton;
+    using controls::FlatButton::FlatButton;
 
   Q_SIGNALS:
     void rightPressed();
@@ -54,7 +62,8 @@ class CalendarPanel : public QWidget {
     // Menu 今日: Selected date, boxes and spins to today, then rebuild.
     void kyou();
 
-    // The date of day button n: Year box, Month box and the button's caption.
+    // The date of day button n: the shown month and the button's caption as the day; an invalid
+    // date for a blank cell.
     QDate buttonDate(int n) const;
 
     DayButton* dayButton(int n) const { return buttons_[static_cast<size_t>(n - 1)]; }
@@ -80,17 +89,26 @@ class CalendarPanel : public QWidget {
     void buildControls();
     void yearSpinChanged(int value);
     void monthSpinChanged(int value);
-    void yearBoxEdited();
-    void monthBoxEdited();
-    // Puts the last good values back into boxes holding no valid number.
-    void restoreInvalidBoxes();
+    // A box was confirmed or left: rebuild when the boxes name another month than the grid
+    // shows, otherwise write the month on show back into them (in plain form, or over text that
+    // is no valid number).
+    void boxEdited();
+    // The month the boxes name: each box's number when it is a whole number in range, otherwise
+    // the shown month's value.
+    YearMonth boxesMonth() const;
+    // Writes the shown month into both boxes and both spins, without a rebuild.
+    void showMonthInControls();
+    // The date of a clicked day button, after a rebuild when the boxes name another month;
+    // nothing when the button is blank by then.
+    std::optional<QDate> clickedDate(int n);
     bool CALEN_COLOR(const QStringList& markedDates, int day) const;
-    void paintButton(QPushButton* button, qint32 color);
+    void paintButton(DayButton* button, qint32 color);
     void tick();
 
     settings::Settings& settings_;
     store::DataControl& data1_;
     QDate selected_;
+    YearMonth shown_;
     int builds_ = 0;
 
     QGroupBox* Frame1 = nullptr;

@@ -15,6 +15,13 @@ constexpr int kAllButtons = 42;
 constexpr int kMinYear = 100;
 constexpr int kMaxYear = 3000;
 
+// A month of a year: what the grid shows.
+struct YearMonth {
+    int year = kMinYear;
+    int month = 1;
+    bool operator==(const YearMonth&) const = default;
+};
+
 // The old year-month-day constructor: a month outside 1..12 rolls into a neighbouring year and a
 // day outside the month rolls into a neighbouring month (day 29 of February 2026 is 1 March 2026).
 QDate dateSerial(int year, int month, int day);

@@ -1,6 +1,7 @@
 #include "day/EntryWindow.h"
 
 #include "calendar/MainHost.h"
+#include "controls/ClassicFrame.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 #include "day/DayItems.h"
@@ -16,7 +17,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QValidator>
 #include <sqlite3.h>
@@ -113,35 +113,6 @@ QLabel* whiteOnNavy(QWidget* parent, const char* name, const QString& text, cons
     return label;
 }
 
-// The frame of one slot: an etched line with the caption standing on its top edge, so the
-// slot's controls keep their places inside the low frame.
-class SlotFrame : public QGroupBox {
-  public:
-    explicit SlotFrame(QWidget* parent) : QGroupBox(parent) {}
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        const QFontMetrics metrics(font());
-        const int top = metrics.height() / 2;
-        const QRect line(0, top, width() - 2, height() - top - 2);
-        painter.setPen(palette().color(QPalette::Mid));
-        painter.drawRect(line);
-        painter.setPen(palette().color(QPalette::Light));
-        painter.drawRect(line.translated(1, 1));
-        if (title().isEmpty())
-            return;
-        const QRect caption(
-            6, 0,
-            metrics.horizontalAdvance(QString(title()).replace(QStringLiteral("&&"), QStringLiteral("&"))) +
-                4,
-            metrics.height());
-        painter.fillRect(caption, palette().color(QPalette::Window));
-        painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(caption, Qt::AlignCenter | Qt::TextShowMnemonic, title());
-    }
-};
-
 const QString kWriteFailed = QStringLiteral("予定を書き込めませんでした。");
 const QString kReadFailed = QStringLiteral("予定を読み込めませんでした。");
 
@@ -208,7 +179,9 @@ void EntryWindow::buildControls() {
     std::array<QLineEdit**, 4> time{&Text5, &Text6, &Text7, &Text8};
     for (int i = 0; i < 4; ++i) {
         const QString n = QString::number(i + 1);
-        auto* f = new SlotFrame(this);
+        // The caption stands on the frame's top line, so the slot's controls keep their places
+        // inside the low frame.
+        auto* f = new controls::ClassicFrame(this);
         f->setObjectName(QStringLiteral("Frame") + n);
         controls::placeTwips(f, 0, 2040 + 720 * i, 5895, 615);
         *frame[i] = f;
@@ -241,6 +214,12 @@ void EntryWindow::buildControls() {
         m->setObjectName(QStringLiteral("Text") + QString::number(i + 5));
         m->setToolTip(QStringLiteral("アラーム時刻の記入"));
         limitLength(m, kTimeLength);
+        // Four digits fill the narrow box: a slightly condensed face and no text margins keep
+        // a time such as 0930 whole instead of scrolling its first digit out of sight.
+        QFont timeFont = m->font();
+        timeFont.setStretch(85); // per cent of the normal width
+        m->setFont(timeFont);
+        m->setTextMargins(0, 0, 0, 0);
         controls::placeTwips(m, 5280, 240, 495, 270);
         *time[i] = m;
     }
@@ -276,7 +255,7 @@ void EntryWindow::orderTabs() {
 
 bool EntryWindow::load() {
     date_ = host_.selectedDate();
-    Label1->setText(store::dateString(date_));
+    showDateHeading();
     const settings::Settings& s = host_.settings();
     if (s.START_FILE.isEmpty())
         return false;
@@ -376,6 +355,17 @@ void EntryWindow::SET_COLOR() {
     changed_ = true;
 }
 
+void EntryWindow::showDateHeading() {
+    Label1->setText(store::dateString(date_));
+    // The date ends where "の予定入力" begins: a long date (2026/12/28) is set a little smaller
+    // until it fits in front of it.
+    const int room = Label2->x() - Label1->x();
+    QFont font = controls::gothicFont(12, true);
+    while (font.pointSizeF() > 8 && QFontMetrics(font).horizontalAdvance(Label1->text()) > room)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    Label1->setFont(font);
+}
+
 bool EntryWindow::fileIsSet() {
     if (!host_.settings().START_FILE.isEmpty())
         return true;
@@ -415,7 +405,7 @@ void EntryWindow::todayClicked() {
         return;
     }
     host_.setSelectedDate(date_);
-    Label1->setText(store::dateString(date_));
+    showDateHeading();
     changed_ = false;
 }
 

@@ -56,6 +56,8 @@ class EntryWindow : public QWidget {
     bool askToSave();
     void reportError(const QString& what, const store::Error& error);
     bool fileIsSet();
+    // Shows the shown date in the heading, in a font that fits in front of the text after it.
+    void showDateHeading();
 
     void todayClicked();
     void discardClicked();

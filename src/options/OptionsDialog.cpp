@@ -1,6 +1,7 @@
 #include "options/OptionsDialog.h"
 
 #include "calendar/MainHost.h"
+#include "controls/FlatButton.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 #include "platform/Colors.h"
@@ -12,6 +13,7 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -62,8 +64,8 @@ QLineEdit* textBox(QWidget* parent, const char* name, int l, int t, int w, int h
 
 LevelLabel::LevelLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
     setAlignment(Qt::AlignCenter);
-    setFrameStyle(QFrame::Box | QFrame::Plain);
-    setLineWidth(1);
+    // The border is drawn in paintEvent: a plain frame would take the text (level) colour.
+    setContentsMargins(1, 1, 1, 1);
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, platform::toQColor(kWhite));
@@ -75,6 +77,13 @@ void LevelLabel::setColorValue(qint32 value) {
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, platform::toQColor(value));
     setPalette(pal);
+}
+
+void LevelLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(Qt::black);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void LevelLabel::mousePressEvent(QMouseEvent* event) {
@@ -199,7 +208,9 @@ void OptionsDialog::buildRunPage(QWidget* page) {
     Frame6->setToolTip(QStringLiteral("既に予定入力されているｶﾚﾝﾀﾞｰの色"));
     Check3 = checkBox(Frame6, "Check3", QStringLiteral("変化させる"), 240, 360, 1335, 255);
     Check3->setToolTip(QStringLiteral("予定の有無で変化させるか"));
-    Command4 = button(Frame6, "Command4", QStringLiteral("設定"), 480, 720, 975, 375);
+    Command4 = named(new controls::FlatButton(QStringLiteral("設定"), Frame6), "Command4");
+    controls::placeTwips(Command4, 480, 720, 975, 375);
+    Command4->setAutoDefault(false);
     connect(Command4, &QPushButton::clicked, this, &OptionsDialog::pickKareColor);
 }
 
@@ -285,9 +296,7 @@ void OptionsDialog::pickKareColor() {
 
 void OptionsDialog::setKareColor(qint32 value) {
     kareColor_ = value;
-    QPalette pal = Command4->palette();
-    pal.setColor(QPalette::Button, platform::toQColor(value));
-    Command4->setPalette(pal);
+    Command4->setFaceColor(platform::toQColor(value));
 }
 
 void OptionsDialog::chooseSoundFile() {

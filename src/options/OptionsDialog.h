@@ -13,13 +13,17 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 
+namespace controls {
+class FlatButton;
+}
+
 namespace calendar {
 class MainHost;
 }
 
 namespace options {
 
-// A level label: white box with a single border and centred text drawn in its level colour.
+// A level label: white box with a single black border and centred text drawn in its level colour.
 // It keeps the colour in the Settings encoding, so a system colour survives an unchanged round trip.
 class LevelLabel : public QLabel {
     Q_OBJECT
@@ -34,6 +38,7 @@ class LevelLabel : public QLabel {
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     qint32 color_ = 0;
@@ -100,7 +105,7 @@ class OptionsDialog : public QWidget {
     QPushButton* Command1;
     QGroupBox* Frame6;
     QCheckBox* Check3;
-    QPushButton* Command4;
+    controls::FlatButton* Command4;
 
     QPushButton* cmdOK;
     QPushButton* cmdCancel;

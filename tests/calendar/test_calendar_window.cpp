@@ -16,7 +16,9 @@
 #include "support/TestEnv.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QFile>
+#include <QSignalSpy>
 #include <QToolButton>
 #include <QtTest>
 #include <memory>
@@ -63,6 +65,30 @@ void addItem(const QString& file, const QDate& date, int slot, const QString& co
 
 QColor background(QPushButton* b) {
     return b->palette().color(QPalette::Button);
+}
+
+// The colour that covers most of a button's face (inside its two-pixel bevel) in `image`, a grab
+// of the button's parent panel.
+QColor faceColour(const QImage& image, QWidget* panel, QWidget* button) {
+    const QRect face = QRect(button->mapTo(panel, QPoint(0, 0)), button->size()).adjusted(2, 2, -2, -2);
+    QHash<QRgb, int> counts;
+    for (int y = face.top(); y <= face.bottom(); ++y)
+        for (int x = face.left(); x <= face.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    const auto most = std::max_element(counts.cbegin(), counts.cend());
+    return QColor::fromRgb(most.key());
+}
+
+// Every day button carries the caption that the month named by the boxes lays there.
+void verifyGridMatchesBoxes(CalendarPanel* p) {
+    const int year = p->yearBox()->text().toInt(), month = p->monthBox()->text().toInt();
+    QCOMPARE(p->yearSpin()->value(), year);
+    QCOMPARE(p->monthSpin()->value(), month);
+    const std::array<int, calendar::kDayButtons> days = calendar::layMonth(year, month);
+    for (int n = 1; n <= calendar::kDayButtons; ++n) {
+        const int day = days[static_cast<size_t>(n - 1)];
+        QCOMPARE(p->dayButton(n)->text(), day ? QString::number(day) : QString());
+    }
 }
 
 } // namespace
@@ -150,6 +176,29 @@ class TestCalendarWindow : public QObject {
         QCOMPARE(background(p->dayButton(12)), QColor(255, 0, 0));
         QCOMPARE(background(p->dayButton(11)), platform::toQColor(CalendarPanel::kBlankColor));
         QVERIFY(fake->messages.isEmpty());
+    }
+
+    // The rendered calendar: days are filled with exactly their colour, the frame's inside is
+    // the window grey and its caption stands on the frame's top line, above the year box.
+    void renderedColours() {
+        addItem(schedule, QDate(2026, 3, 12), 1, QStringLiteral("会議"));
+        auto w = start({QStringLiteral("KARE_ON=True"), QStringLiteral("kareCRL=255")});
+        CalendarPanel* p = w->calendarPanel();
+        const QImage image = p->grab().toImage();
+        const QColor blank = platform::toQColor(CalendarPanel::kBlankColor);
+        QCOMPARE(faceColour(image, p, p->dayButton(12)), QColor(255, 0, 0));
+        QCOMPARE(faceColour(image, p, p->dayButton(11)), blank);
+        QCOMPARE(faceColour(image, p, p->dayButton(calendar::kDayButtons)), blank); // a blank cell
+        QWidget* frame = p->findChild<QWidget*>(QStringLiteral("Frame1"));
+        const QPoint inside = frame->geometry().topLeft() + QPoint(4, frame->height() / 2);
+        QCOMPARE(image.pixelColor(inside), QColor(0xC0, 0xC0, 0xC0));
+        const QRect caption(frame->geometry().topLeft(),
+                            QSize(frame->width(), p->yearBox()->mapTo(frame, QPoint(0, 0)).y()));
+        bool captionColour = false;
+        for (int y = caption.top(); y <= caption.bottom(); ++y)
+            for (int x = caption.left(); x <= caption.right(); ++x)
+                captionColour = captionColour || image.pixelColor(x, y) == QColor(0x00, 0x00, 0xC0);
+        QVERIFY(captionColour);
     }
 
     void startMinimisedWithoutTodo() {
@@ -284,6 +333,61 @@ class TestCalendarWindow : public QObject {
         Q_EMIT p->yearBox()->editingFinished();
         QCOMPARE(p->yearSpin()->value(), 2024);
         QCOMPARE(p->dayButton(6)->text(), QStringLiteral("1")); // 1 March 2024 is a Friday
+    }
+
+    // A year typed without Enter is taken by the next rebuild; confirming the old year later
+    // must bring the grid back, and every day click is then a real date of the shown month.
+    void boxesNeverDriftFromGrid() {
+        fake->clock = QDateTime(QDate(2026, 2, 10), QTime(12, 0));
+        auto w = start();
+        CalendarPanel* p = w->calendarPanel();
+        p->yearBox()->selectAll();
+        QTest::keyClicks(p->yearBox(), QStringLiteral("2028"));
+        QTest::mouseClick(p->monthSpin()->downButton(), Qt::LeftButton);
+        QTest::mouseClick(p->monthSpin()->upButton(), Qt::LeftButton);
+        QCOMPARE(p->yearBox()->text(), QStringLiteral("2028"));
+        verifyGridMatchesBoxes(p);
+        p->yearBox()->selectAll();
+        QTest::keyClicks(p->yearBox(), QStringLiteral("2026"));
+        QTest::keyClick(p->yearBox(), Qt::Key_Return);
+        QCOMPARE(p->monthBox()->text(), QStringLiteral("2"));
+        verifyGridMatchesBoxes(p);
+        // The boxes may also be left holding another month; a day click rebuilds first.
+        p->monthBox()->setText(QStringLiteral("3"));
+        for (int n = 1; n <= calendar::kDayButtons; ++n)
+            if (p->dayButton(n)->isEnabled()) {
+                QTest::mousePress(p->dayButton(n), Qt::RightButton);
+                w->setMainEnabled(true);
+            }
+        verifyGridMatchesBoxes(p);
+        QCOMPARE(calls.log.size(), 31);
+        QCOMPARE(calls.log.last(), QStringLiteral("entry 2026/3/31"));
+    }
+
+    // Every menu shortcut reaches its command from the year box, which has the focus at start;
+    // Ctrl+V there is the version window, not a paste.
+    void menuShortcutsFromYearBox_data() {
+        QTest::addColumn<QString>("action");
+        for (const char* name :
+             {"read_D", "kakunin", "owari", "disp", "input", "list", "kyou", "settei", "help", "ver"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void menuShortcutsFromYearBox() {
+        QFETCH(QString, action);
+        auto w = start();
+        QAction* command = w->menuAction(action);
+        QSignalSpy triggered(command, &QAction::triggered);
+        QApplication::clipboard()->setText(QStringLiteral("1999"));
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        CalendarPanel* p = w->calendarPanel();
+        p->yearBox()->setFocus();
+        QTRY_VERIFY(p->yearBox()->hasFocus());
+        const QKeyCombination key = command->shortcut()[0];
+        QTest::keyPress(p->yearBox(), key.key(), key.keyboardModifiers());
+        w->setMainEnabled(true);
+        QTest::keyRelease(p->yearBox(), key.key(), key.keyboardModifiers());
+        QCOMPARE(triggered.size(), 1);
+        QVERIFY(!p->yearBox()->text().contains(QStringLiteral("1999")));
     }
 
     void kyouReturnsToToday() {

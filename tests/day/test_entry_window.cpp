@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "DayTestData.h"
+#include "controls/Fonts.h"
 #include "day/DayWindows.h"
 #include "day/EntryWindow.h"
 #include "platform/Colors.h"
@@ -51,6 +52,7 @@ class TestEntryWindow : public QObject {
     Q_OBJECT
 
   private slots:
+    void initTestCase() { controls::registerFontSubstitutions(); }
     void init();
     void cleanup();
 
@@ -65,6 +67,7 @@ class TestEntryWindow : public QObject {
     void levelColour_data();
     void levelColour();
     void emptyTimeAndClearedSlot();
+    void longDateAndTimeShowWhole();
     void noScheduleFile();
     void lengthLimits_data();
     void lengthLimits();
@@ -310,6 +313,31 @@ void TestEntryWindow::emptyTimeAndClearedSlot() {
     QTRY_VERIFY(window_.isNull());
     QVERIFY(open());
     QCOMPARE(text(5)->text(), QStringLiteral("####"));
+}
+
+// A ten-character date ends before the text after it, and a four-digit time is not scrolled
+// in its narrow box.
+void TestEntryWindow::longDateAndTimeShowWhole() {
+    const QDate date(2026, 12, 28);
+    host_->selected = date;
+    QVERIFY(putItem(file_, date, 1, SlotItem{QStringLiteral("会議"), QString(), true, "0930"}));
+    QVERIFY(open());
+    auto* heading = child<QLabel>(QStringLiteral("Label1"));
+    QCOMPARE(heading->text(), QStringLiteral("2026/12/28"));
+    QVERIFY(QFontMetrics(heading->font()).horizontalAdvance(heading->text()) <=
+            child<QLabel>(QStringLiteral("Label2"))->x() - heading->x());
+    QLineEdit* time = text(5);
+    QCOMPARE(time->text(), QStringLiteral("0930"));
+    // Not scrolled: the cursor after the last digit stands the text's full width from the start.
+    // (A line edit settles its scrolling when it paints.)
+    const auto cursorX = [time] {
+        time->grab();
+        return time->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+    };
+    time->home(false);
+    const int start = cursorX();
+    time->end(false);
+    QCOMPARE(cursorX() - start, QFontMetrics(time->font()).horizontalAdvance(time->text()));
 }
 
 void TestEntryWindow::noScheduleFile() {
