@@ -8,7 +8,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 
 namespace store {
@@ -172,10 +171,17 @@ void appendSortKey(const char* utf8, int bytes, TextOrder order, std::string* ke
         int month = 0;
         int day = 0;
         if (parseDate(utf8, bytes, &year, &month, &day)) {
-            char digits[10];
-            std::snprintf(digits, sizeof digits, "%04d%02d%02d", year, month, day);
-            key->push_back(kDateLead);
-            key->append(digits, 8);
+            // The lead, then year, month and day as fixed-width decimal digits.
+            const char digits[] = {kDateLead,
+                                   static_cast<char>('0' + year / 1000),
+                                   static_cast<char>('0' + year / 100 % 10),
+                                   static_cast<char>('0' + year / 10 % 10),
+                                   static_cast<char>('0' + year % 10),
+                                   static_cast<char>('0' + month / 10),
+                                   static_cast<char>('0' + month % 10),
+                                   static_cast<char>('0' + day / 10),
+                                   static_cast<char>('0' + day % 10)};
+            key->append(digits, sizeof digits);
             return;
         }
         key->push_back(kOtherText);
