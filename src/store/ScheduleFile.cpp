@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+#include <span>
+
 namespace store {
 
 namespace {
@@ -49,6 +51,16 @@ QStringList dayFields() {
 }
 QStringList todoFields() {
     return names(kTodoDefs);
+}
+
+int textFieldWidth(const QString& field) {
+    for (const auto& defs : {std::span<const FieldDef>(kDayDefs), std::span<const FieldDef>(kTodoDefs)}) {
+        for (const FieldDef& def : defs) {
+            if (field == QString::fromUtf8(def.name))
+                return def.size;
+        }
+    }
+    return 0;
 }
 
 Error createScheduleFile(const QString& path) {
