@@ -439,6 +439,11 @@ void TestListWindow::comboChoices() {
     w->Text2->setText(QStringLiteral("2024"));
     w->Check1->setChecked(true);
     auto* combo = w->findChild<QComboBox*>(box);
+    // Completion only acts in a focused box.
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    combo->setFocus();
+    QTRY_VERIFY(combo->lineEdit()->hasFocus());
     combo->lineEdit()->selectAll();
     QTest::keyClicks(combo->lineEdit(), typed);
     QCOMPARE(combo->currentText(), typed);
