@@ -102,6 +102,9 @@ ListWindow::ListWindow(calendar::MainHost& host, QWidget* parent)
 }
 
 ListWindow::~ListWindow() {
+    // A combo that loses the focus while the window goes may still report a pick.
+    for (QComboBox* box : {Combo1, Combo4, Combo5, Combo2})
+        box->disconnect(this);
     // The grid reads Data1, which as a member goes before the child widgets would.
     delete DBGrid1;
 }
