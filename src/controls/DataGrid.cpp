@@ -1,7 +1,9 @@
 #include "controls/DataGrid.h"
 
 #include "controls/Fonts.h"
+#include "controls/TextLimit.h"
 #include "platform/Services.h"
+#include "store/ScheduleFile.h"
 
 #include <QCoreApplication>
 #include <QFontMetrics>
@@ -22,10 +24,16 @@ class CellDelegate : public QStyledItemDelegate {
   public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override {
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex& index) const override {
         auto* editor = new QLineEdit(parent);
         editor->setObjectName(QStringLiteral("cellEditor"));
         editor->setFrame(true);
+        // A text field takes no more characters than the file holds.
+        const int width =
+            store::textFieldWidth(index.model()->headerData(index.column(), Qt::Horizontal).toString());
+        if (width > 0)
+            limitCodePoints(editor, width);
         editor_ = editor;
         return editor;
     }
@@ -123,12 +131,38 @@ bool DataGrid::commitEdits() {
         commitData(editor);
         closeEditor(editor, QAbstractItemDelegate::NoHint);
     }
-    const store::Error error = model_->commitRow();
-    if (error) {
-        report(error);
-        return false;
+    int column = -1;
+    const int row = writePendingRow(&column);
+    if (row < 0)
+        return true;
+    returnToRefusedCell(row, column);
+    return false;
+}
+
+int DataGrid::writePendingRow(int* column) {
+    if (!model_->hasPendingEdits())
+        return -1;
+    const int row = model_->pendingRow();
+    *column = model_->lastEditedColumn();
+    QString refusal = model_->checkPending(column);
+    if (refusal.isEmpty()) {
+        const store::Error error = model_->commitRow();
+        if (!error)
+            return -1;
+        refusal = store::describe(error);
     }
-    return true;
+    platform::message(refusal + QStringLiteral("\n\nEsc キーを押すと元の値に戻ります。"), platform::kAppTitle,
+                      platform::Icon::Exclamation);
+    return row;
+}
+
+void DataGrid::returnToRefusedCell(int row, int column) {
+    if (!model_->hasPendingEdits() || model_->pendingRow() != row)
+        return; // dropped meanwhile
+    const QModelIndex index = model_->index(row, std::max(column, 0));
+    setCurrentIndex(index);
+    scrollTo(index);
+    edit(index);
 }
 
 void DataGrid::deleteCurrent() {
@@ -137,11 +171,11 @@ void DataGrid::deleteCurrent() {
     if (data.absolutePosition() < 0 || data.absolutePosition() >= data.recordCount())
         return;
     if (QWidget* editor = static_cast<CellDelegate*>(itemDelegate())->openEditor())
-        closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
     // Edits of another row than the current record are written first; those of the record
     // itself go with it.
-    if (model_->hasPendingEdits() && model_->pendingRow() != data.absolutePosition())
-        commitEdits();
+    if (model_->hasPendingEdits() && model_->pendingRow() != data.absolutePosition() && !commitEdits())
+        return;
     const int position = data.absolutePosition();
     if (position < 0 || position >= data.recordCount())
         return;
@@ -163,9 +197,12 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
     if (from == to)
         return;
     if (model_->hasPendingEdits() && model_->pendingRow() == from) {
-        const store::Error error = model_->commitRow();
-        if (error)
-            report(error);
+        // A refused row keeps its edits: once this move is over, the cursor goes back to it with
+        // the editor open on the text to change.
+        int column = -1;
+        if (writePendingRow(&column) >= 0)
+            QMetaObject::invokeMethod(
+                this, [this, from, column] { returnToRefusedCell(from, column); }, Qt::QueuedConnection);
     }
     store::DataControl& data = dataControl();
     const int before = data.hasCurrentRow() ? data.absolutePosition() : -1;

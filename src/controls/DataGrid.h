@@ -4,9 +4,11 @@
 // floating editor over the cell, and optionally an empty last row where typing adds a record.
 //
 // Edits of a row are written to the file when the user leaves the row (or when the window asks
-// for it before the recordset changes), not cell by cell. A value the engine refuses is reported
-// in a message box; the row then shows its stored values again. Rows cannot be deleted from the
-// grid itself.
+// for it before the recordset changes), not cell by cell. The editor takes no more characters than
+// the field holds. A row the file refuses (no number in a number field, an emptied text, a locked
+// file) is reported in a message box and keeps its edits: the cursor returns to it with the
+// editor open on the typed text, and Escape gives the stored values back. Rows cannot be deleted
+// from the grid itself.
 
 #include "controls/RecordsetModel.h"
 
@@ -28,7 +30,8 @@ class DataGrid : public QTableView {
     // every refresh of the data control.
     void rebind();
     // Writes a row with pending edits now (before a refresh, a delete or a close); a refusal is
-    // reported. Returns false when the engine refused the row.
+    // reported and the editor opens again on the refused cell. Returns false when the row was
+    // refused: the caller then leaves the recordset as it is.
     bool commitEdits();
     // Deletes the current record and makes the next one current; nothing without a current
     // record. A failure is reported.
@@ -44,6 +47,10 @@ class DataGrid : public QTableView {
 
   private:
     void report(const store::Error& error);
+    // Writes the pending row; a refusal is reported. Returns the refused row (-1 when written or
+    // nothing was pending) and in *column the cell to change.
+    int writePendingRow(int* column);
+    void returnToRefusedCell(int row, int column);
     void showCurrentRecord();
     void applyColumnWidth();
 

@@ -26,6 +26,7 @@ void RecordsetModel::reload() {
     fields_ = data_.fieldNames();
     pendingRow_ = -1;
     pending_.clear();
+    lastEditedColumn_ = -1;
     removedRow_ = -1;
     endResetModel();
 }
@@ -87,6 +88,7 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
     const bool startsEditing = pendingRow_ < 0;
     pendingRow_ = index.row();
     pending_.insert(index.column(), text);
+    lastEditedColumn_ = index.column();
     Q_EMIT dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
     if (startsEditing)
         Q_EMIT headerDataChanged(Qt::Vertical, index.row(), index.row());
@@ -135,7 +137,35 @@ void RecordsetModel::discardPending() {
     const int row = pendingRow_;
     pendingRow_ = -1;
     pending_.clear();
+    lastEditedColumn_ = -1;
     rowChanged(row);
+}
+
+void RecordsetModel::revert() {
+    discardPending();
+}
+
+QString RecordsetModel::checkPending(int* column) const {
+    for (auto it = pending_.cbegin(); it != pending_.cend(); ++it) {
+        const QString text = it.value().trimmed();
+        const QString field = QStringLiteral("「") + fields_.at(it.key()) + QStringLiteral("」");
+        QString problem;
+        if (numericColumn(it.key())) {
+            bool ok = text.isEmpty();
+            if (!ok)
+                text.toDouble(&ok);
+            if (!ok)
+                problem = field + QStringLiteral("には数値を入力してください。");
+        } else if (it.value().isEmpty()) {
+            problem = field + QStringLiteral("を空にすることはできません。文字を入力してください。");
+        }
+        if (!problem.isEmpty()) {
+            if (column)
+                *column = it.key();
+            return problem;
+        }
+    }
+    return QString();
 }
 
 store::Error RecordsetModel::commitRow() {
@@ -161,19 +191,23 @@ store::Error RecordsetModel::commitRow() {
     const int row = pendingRow_;
     if (row < records_) {
         const store::Error error = data_.updateRow(row, values);
-        discardPending();
+        if (!error)
+            discardPending();
         return error;
     }
 
     // The new row.
     const store::Error error = data_.appendRow(values);
-    if (error || data_.recordCount() == records_) {
-        discardPending();
+    if (error)
         return error;
+    if (data_.recordCount() == records_) {
+        discardPending();
+        return {};
     }
     beginInsertRows(QModelIndex(), row + 1, row + 1);
     pendingRow_ = -1;
     pending_.clear();
+    lastEditedColumn_ = -1;
     records_ = data_.recordCount();
     endInsertRows();
     rowChanged(row);

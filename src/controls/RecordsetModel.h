@@ -34,10 +34,19 @@ class RecordsetModel : public QAbstractTableModel {
     // The row that holds edits not yet written, or -1.
     int pendingRow() const { return pendingRow_; }
     bool hasPendingEdits() const { return pendingRow_ >= 0; }
+    // Why the pending row cannot be written as it is, as a sentence for the user (a number field
+    // holding no number, a text field emptied); empty when nothing is wrong. *column gets the
+    // cell to change.
+    QString checkPending(int* column) const;
+    // The column edited last in the pending row, or -1.
+    int lastEditedColumn() const { return lastEditedColumn_; }
     // Writes the pending row: updateRow for a record, appendRow for the new row. On failure the
-    // edits are dropped and the row shows its stored values again. Without pending edits: success.
+    // edits stay pending, so the user can correct them or drop them. Without pending edits:
+    // success.
     store::Error commitRow();
     void discardPending();
+    // Drops the pending edits (Escape in the editor): the row shows its stored values again.
+    void revert() override;
 
     // Deletes the data control's current record (after any pending edits of it are dropped) and
     // moves on to the next one. Without a current record nothing happens.
@@ -71,7 +80,8 @@ class RecordsetModel : public QAbstractTableModel {
     QStringList fields_;
     int pendingRow_ = -1;
     QHash<int, QString> pending_; // column → edited text
-    int removedRow_ = -1;         // while rows are being removed: the row already gone from the file
+    int lastEditedColumn_ = -1;
+    int removedRow_ = -1; // while rows are being removed: the row already gone from the file
 };
 
 } // namespace controls

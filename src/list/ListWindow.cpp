@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTimer>
 
 namespace list {
 
@@ -57,6 +58,8 @@ QComboBox* combo(QWidget* parent, const char* name, const QString& tip) {
     auto* box = make<QComboBox>(parent, name);
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
+    // Typed text stays as typed: only an exact item is a choice.
+    box->setCompleter(nullptr);
     box->setToolTip(tip);
     return box;
 }
@@ -100,6 +103,9 @@ ListWindow::ListWindow(calendar::MainHost& host, QWidget* parent)
 }
 
 ListWindow::~ListWindow() {
+    // A combo that loses the focus while the window goes may still report a pick.
+    for (QComboBox* box : {Combo1, Combo4, Combo5, Combo2})
+        box->disconnect(this);
     // The grid reads Data1, which as a member goes before the child widgets would.
     delete DBGrid1;
 }
@@ -288,6 +294,11 @@ void ListWindow::M_FILTER() {
 }
 
 void ListWindow::searchContent() {
+    if (Text1->text().toUcs4().size() > kMaxSearchLength) {
+        platform::message(QStringLiteral("検索文字列は%1文字以内で入力してください。").arg(kMaxSearchLength),
+                          platform::kAppTitle, platform::Icon::Exclamation);
+        return;
+    }
     runQuery(searchQuery(filterState()));
 }
 
@@ -302,7 +313,9 @@ void ListWindow::runQuery(const QString& query) {
 }
 
 bool ListWindow::refreshData(const QString& source) {
-    DBGrid1->commitEdits();
+    // A refused edit stays in the grid to be corrected; the query waits until then.
+    if (!DBGrid1->commitEdits())
+        return false;
     Data1.setRecordSource(source);
     const store::Error error = Data1.refresh();
     DBGrid1->rebind();
@@ -318,18 +331,22 @@ void ListWindow::comboChanged(QComboBox* box) {
         M_FILTER();
     else if (Check1->isChecked())
         D_FILTER();
+    // A pick that changed the text has run the filter here; the click that follows at once does
+    // not run it again. Set after the filter, whose message box may have run the event loop.
+    changedByPick_ = box;
+    QTimer::singleShot(0, this, [this] { changedByPick_ = nullptr; });
 }
 
 void ListWindow::comboClicked(QComboBox* box) {
-    // Picking an item that changed the text has run the filter already through the change.
-    QString query;
-    if (box != Combo2)
-        query = combinedFilterQuery(filterState());
-    else if (Check1->isChecked())
-        query = dateFilterQuery(filterState());
-    if (query.isEmpty() || query == Data1.recordSource())
+    // Picking the item already shown runs the filter again, so that rows edited out of it leave.
+    if (changedByPick_ == box) {
+        changedByPick_ = nullptr;
         return;
-    runQuery(query);
+    }
+    if (box != Combo2)
+        M_FILTER();
+    else if (Check1->isChecked())
+        D_FILTER();
 }
 
 void ListWindow::Command3_Click() {
@@ -374,8 +391,12 @@ void ListWindow::Form_Resize() {
 }
 
 void ListWindow::closeEvent(QCloseEvent* event) {
-    // `Form_Unload`: an edited row is written before the file is let go.
-    DBGrid1->commitEdits();
+    // `Form_Unload`: an edited row is written before the file is let go; a refused one keeps the
+    // window open.
+    if (!DBGrid1->commitEdits()) {
+        event->ignore();
+        return;
+    }
     host_.setMainEnabled(true);
     Data1.close();
     event->accept();

@@ -47,6 +47,10 @@ class ListWindow : public QWidget {
     void searchContent();
     void sort(SortOrder order);
 
+    // The longest search text, in characters; no real search needs more, and a longer pattern
+    // only makes LIKE slower.
+    static constexpr int kMaxSearchLength = 255;
+
     store::DataControl Data1;
 
     QGroupBox* Frame5;
@@ -98,7 +102,8 @@ class ListWindow : public QWidget {
     calendar::MainHost& host_;
     QPushButton* csvExportButton_; // the rows shown, to a CSV file
     QButtonGroup* sortGroup_;
-    bool dataOpen_ = false; // filters run only once the load has opened Data1
+    QComboBox* changedByPick_ = nullptr; // the box whose change ran a filter in this event pass
+    bool dataOpen_ = false;              // filters run only once the load has opened Data1
     bool resizing_ = false;
 };
 

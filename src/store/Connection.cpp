@@ -1,5 +1,6 @@
 #include "store/Connection.h"
 
+#include "store/Collation.h"
 #include "store/Like.h"
 
 #include <QByteArray>
@@ -164,6 +165,7 @@ std::unique_ptr<Connection> Connection::create(const QString& path, Error* error
 void Connection::configure() {
     sqlite3_extended_result_codes(db_, 0);
     registerJetLike(db_);
+    registerCollations(db_);
     // DELETE is SQLite's own default; the pragma only matters for a file some other tool left in
     // another journal mode. It runs before the busy timeout is set so that opening a file that is
     // in use does not wait twice: a failure here (a lock, a file that is not a database) shows

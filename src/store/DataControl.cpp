@@ -1,6 +1,8 @@
 #include "store/DataControl.h"
 #include "store/ScheduleFile.h"
 
+#include "store/Collation.h"
+
 #include <sqlite3.h>
 
 #include <QSet>
@@ -239,8 +241,24 @@ Error translate(const QString& source, RecordSource* out) {
         }
         if (value.isValid()) {
             core += source.mid(copied, t.begin - copied) + QLatin1Char('?');
+            if (t.type == SqlToken::String) // compared in the old engine's text order
+                core += literalCollation(QStringView(source).first(t.begin),
+                                         QStringView(source).sliced(t.end), value.toString());
             copied = t.end;
             out->args.push_back(value);
+        }
+    }
+    // ORDER BY a field alone sorts by the field's sort key.
+    for (size_t i = orderAt + 2; orderAt < end && i < limitAt; ++i) {
+        const bool name = tokens[i].type == SqlToken::Quoted ||
+                          (tokens[i].type == SqlToken::Word && !source[tokens[i].begin].isDigit());
+        const bool wholeTerm =
+            (i == orderAt + 2 || isPunct(i - 1, ',')) &&
+            (i + 1 >= limitAt || isPunct(i + 1, ',') || is(i + 1, "ASC") || is(i + 1, "DESC"));
+        if (name && tokens[i].depth == 0 && wholeTerm) {
+            core += source.mid(copied, tokens[i].begin - copied) +
+                    sortKeyExpression(orderOfField(unquoteName(text(tokens[i]))), text(tokens[i]));
+            copied = tokens[i].end;
         }
     }
     core = (core + source.mid(copied, limitBegin - copied)).trimmed();

@@ -318,6 +318,10 @@ void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
 
 } // namespace
 
+char32_t foldLatinCase(char32_t c) {
+    return fold(c);
+}
+
 bool jetLike(QStringView pattern, QStringView text) {
     const Pattern compiled(Utf16Cursor(pattern), false, 0);
     return compiled.matches(Utf16Cursor(text));

@@ -14,6 +14,10 @@ namespace store {
 
 bool jetLike(QStringView pattern, QStringView text);
 
+// The folding LIKE and text comparison share: A-Z and the full-width Ａ-Ｚ ａ-ｚ become a-z, the
+// Latin letters from U+00C0 to U+024F their case-folded form; every other character stays.
+char32_t foldLatinCase(char32_t c);
+
 // Registers jetLike() as LIKE on the connection (overriding SQLite's own).
 int registerJetLike(sqlite3* db);
 

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <sqlite3.h>
 
+#include <span>
+
 namespace store {
 
 namespace {
@@ -95,6 +97,16 @@ QStringList dayFields() {
 }
 QStringList todoFields() {
     return names(kTodoDefs);
+}
+
+int textFieldWidth(const QString& field) {
+    for (const auto& defs : {std::span<const FieldDef>(kDayDefs), std::span<const FieldDef>(kTodoDefs)}) {
+        for (const FieldDef& def : defs) {
+            if (field == QString::fromUtf8(def.name))
+                return def.size;
+        }
+    }
+    return 0;
 }
 
 Error createScheduleFile(const QString& path) {

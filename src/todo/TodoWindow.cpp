@@ -160,8 +160,13 @@ void TodoWindow::Command1_Click() {
 }
 
 void TodoWindow::closeEvent(QCloseEvent* event) {
-    // `Form_Unload`. An entry being typed is written before the file is let go.
-    DBGrid1->commitEdits();
+    // `Form_Unload`. An entry being typed is written before the file is let go; a refused one
+    // keeps the window open.
+    if (!DBGrid1->commitEdits()) {
+        host_.setTodoChecked(true); // the menu item may have cleared its mark already
+        event->ignore();
+        return;
+    }
     const QRect outer = frameGeometry();
     host_.settings().ToDo_Top = controls::twips(outer.top());
     host_.settings().ToDo_Left = controls::twips(outer.left());

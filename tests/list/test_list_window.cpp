@@ -8,6 +8,7 @@
 #include "controls/SpinButton.h"
 #include "list/ListWindow.h"
 #include "list/ListWindows.h"
+#include "platform/QtServices.h"
 #include "support/FakeHost.h"
 #include "support/FakePlatform.h"
 #include "support/TestEnv.h"
@@ -17,9 +18,11 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
@@ -40,11 +43,15 @@ class TestListWindow : public QObject {
     void engineErrorsOnOpen_data();
     void engineErrorsOnOpen();
     void monthFilterMatchesOnlyThatMonth();
-    void sortByDateIsTextOrder();
+    void sortByDateIsChronological();
     void searchWithDateFilterAndSlot();
     void searchTextWithApostrophe();
     void yearThatIsNotANumber();
     void typedComboTextDropsItsCondition();
+    void comboChoices_data();
+    void comboChoices();
+    void pickingTheShownItemFiltersAgain();
+    void searchTextIsCapped();
     void command4ResetsTheBoxes_data();
     void command4ResetsTheBoxes();
     void uncheckingLeavesTheGrid();
@@ -332,14 +339,14 @@ void TestListWindow::monthFilterMatchesOnlyThatMonth() {
     QVERIFY(fake_->messages.isEmpty());
 }
 
-void TestListWindow::sortByDateIsTextOrder() {
+void TestListWindow::sortByDateIsChronological() {
     ListWindow* w = open();
     w->Option1[0]->click();
     QTest::mouseClick(w->Command5, Qt::LeftButton);
     QCOMPARE(w->Data1.recordSource(), QStringLiteral("SELECT * FROM 予定表 ORDER BY 年月日 ASC;"));
     QCOMPARE(shownColumn(0),
-             (QStringList{QStringLiteral("2024/1/5"), QStringLiteral("2024/10/1"),
-                          QStringLiteral("2024/11/1"), QStringLiteral("2024/2/1"), QStringLiteral("2024/3/1"),
+             (QStringList{QStringLiteral("2024/1/5"), QStringLiteral("2024/2/1"), QStringLiteral("2024/3/1"),
+                          QStringLiteral("2024/10/1"), QStringLiteral("2024/11/1"),
                           QStringLiteral("2025/11/3"), QStringLiteral("2026/3/5")}));
     // Descending by level keeps the slot filter; rows without a level come last.
     pick(w->Combo1, QStringLiteral("項目3"));
@@ -406,6 +413,70 @@ void TestListWindow::typedComboTextDropsItsCondition() {
     QCOMPARE(w->Combo4->currentText(), QStringLiteral("x"));
     QCOMPARE(w->Data1.recordSource(), QStringLiteral("SELECT * FROM 予定表 WHERE 項目番号 = 3;"));
     QCOMPARE(shownColumn(0).size(), 4);
+}
+
+void TestListWindow::comboChoices_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("rows"); // of the 6 in 2024
+    // The start of an item is no choice (no completion to "True" or "1月").
+    QTest::newRow("T in Combo5") << "Combo5"
+                                 << "T" << 6;
+    QTest::newRow("1 in Combo2") << "Combo2"
+                                 << "1" << 6;
+    // An exact item is; "True" also finds a stored "true".
+    QTest::newRow("True in Combo5") << "Combo5"
+                                    << "True" << 2;
+}
+
+void TestListWindow::comboChoices() {
+    QFETCH(QString, box);
+    QFETCH(QString, typed);
+    QFETCH(int, rows);
+    testrows::addDays(file_,
+                      {{QStringLiteral("2024/5/5"), 2, 1.0, QStringLiteral("運動"), QStringLiteral("true")}});
+    ListWindow* w = open();
+    w->Text2->setText(QStringLiteral("2024"));
+    w->Check1->setChecked(true);
+    auto* combo = w->findChild<QComboBox*>(box);
+    // Completion only acts in a focused box.
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    combo->setFocus();
+    QTRY_VERIFY(combo->lineEdit()->hasFocus());
+    combo->lineEdit()->selectAll();
+    QTest::keyClicks(combo->lineEdit(), typed);
+    QCOMPARE(combo->currentText(), typed);
+    QCOMPARE(shownColumn(0).size(), rows);
+}
+
+void TestListWindow::pickingTheShownItemFiltersAgain() {
+    ListWindow* w = open();
+    pick(w->Combo1, QStringLiteral("項目3"));
+    QCOMPARE(shownColumn(0).size(), 4);
+    // A row edited out of the filter leaves when the shown item is picked again.
+    store::DataControl other;
+    other.setDatabaseName(file_);
+    other.setRecordSource(QStringLiteral("SELECT * FROM 予定表 WHERE 年月日='2024/3/1' ;"));
+    QVERIFY(!other.refresh());
+    QVERIFY(!other.updateRow(0, {{QStringLiteral("項目番号"), 2.0}}));
+    QCoreApplication::processEvents();
+    pick(w->Combo1, QStringLiteral("項目3"));
+    QCOMPARE(shownColumn(0).size(), 3);
+}
+
+void TestListWindow::searchTextIsCapped() {
+    ListWindow* w = open();
+    const QString before = w->Data1.recordSource();
+    w->Text1->setText(QString(ListWindow::kMaxSearchLength + 1, QChar(0x3042)));
+    QTest::mouseClick(w->Command2, Qt::LeftButton);
+    QCOMPARE(fake_->messages.size(), 1);
+    QVERIFY(fake_->messages.first().text.contains(QString::number(ListWindow::kMaxSearchLength)));
+    QCOMPARE(w->Data1.recordSource(), before);
+    w->Text1->setText(QString(ListWindow::kMaxSearchLength, QChar(0x3042)));
+    QTest::mouseClick(w->Command2, Qt::LeftButton);
+    QCOMPARE(fake_->messages.size(), 1);
+    QCOMPARE(shownColumn(0), QStringList());
 }
 
 void TestListWindow::command4ResetsTheBoxes_data() {
@@ -532,14 +603,16 @@ void TestListWindow::gridEditAndRefusal() {
         const QModelIndex index = grid->model()->index(row, column);
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
     };
-    auto edit = [grid](const QString& text) {
-        QTest::keyClick(grid, Qt::Key_F2);
-        QLineEdit* editor = nullptr;
+    auto openEditor = [grid]() -> QLineEdit* {
         for (QLineEdit* e : grid->findChildren<QLineEdit*>(QStringLiteral("cellEditor")))
             if (e->isVisible())
-                editor = e;
-        QVERIFY(editor);
-        editor->setText(text);
+                return e;
+        return nullptr;
+    };
+    auto edit = [grid, openEditor](const QString& text) {
+        QTest::keyClick(grid, Qt::Key_F2);
+        QVERIFY(openEditor());
+        openEditor()->setText(text);
     };
     click(0, 3);
     edit(QStringLiteral("会議（変更）"));
@@ -548,20 +621,44 @@ void TestListWindow::gridEditAndRefusal() {
     click(1, 5);
     QCOMPARE(testrows::column(file_, QStringLiteral("予定表"), 3).first(), QStringLiteral("会議（変更）"));
 
-    // Refused: an item number that is no number.
+    // Refused: an item number that is no number, told in a real message box. The editor opens
+    // again on the typed text; Escape gives the stored value back.
+    platform::QtPlatform real;
+    platform::services().messages = &real;
+    QString told;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [&told] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            told = box->text();
+            box->accept();
+        }
+    });
+    closer.start(10);
     click(1, 1);
     edit(QStringLiteral("二"));
     click(2, 1);
-    QCOMPARE(fake_->messages.size(), 1);
-    QCOMPARE(fake_->messages.first().icon, platform::Icon::Exclamation);
+    QVERIFY2(told.startsWith(QStringLiteral("「項目番号」には数値を入力してください")), qPrintable(told));
+    QTRY_VERIFY(openEditor());
+    QCOMPARE(openEditor()->text(), QStringLiteral("二"));
+    QCOMPARE(grid->currentIndex(), grid->model()->index(1, 1));
+    // Closing the window is refused too while the row waits.
+    told.clear();
+    QVERIFY(!w->close());
+    QVERIFY(!told.isEmpty());
+    QTRY_VERIFY(openEditor());
+    QTest::keyClick(openEditor(), Qt::Key_Escape);
     QCOMPARE(grid->model()->index(1, 1).data().toString(), QStringLiteral("3"));
+    QVERIFY(!grid->recordsetModel()->hasPendingEdits());
     QCOMPARE(testrows::column(file_, QStringLiteral("予定表"), 1).at(1), QStringLiteral("3"));
+    closer.stop();
+    platform::services().messages = fake_.get();
+
     // An edit pending when a filter runs is written first.
     click(2, 3);
     edit(QStringLiteral("Lunch"));
     pick(w->Combo5, QStringLiteral("False"));
     QCOMPARE(testrows::column(file_, QStringLiteral("予定表"), 3).at(2), QStringLiteral("Lunch"));
-    QCOMPARE(fake_->messages.size(), 1);
+    QVERIFY(fake_->messages.isEmpty());
 }
 
 void TestListWindow::closeEnablesMainWindow() {
