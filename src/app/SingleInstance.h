@@ -21,6 +21,9 @@ class SingleInstance : public QObject {
     // starts itself (First). Two programs started at the same moment still end with one.
     Start start();
 
+    // The full path of the socket: in $XDG_RUNTIME_DIR when that is a folder only this user can
+    // enter, otherwise in a private folder (mode 0700) made for it. Empty when no such folder can
+    // be had; the program then runs without the guard rather than trusting a shared folder.
     static QString serverName(const QString& key);
 
   Q_SIGNALS:
