@@ -135,13 +135,6 @@ std::unique_ptr<Connection> Connection::open(const QString& path, Error* error) 
     }
     std::unique_ptr<Connection> connection(new Connection(db, path));
     connection->configure();
-    if (const Error failure = connection->checkSchema()) {
-        if (error) {
-            *error = failure;
-            error->message += QStringLiteral(": ") + path;
-        }
-        return nullptr;
-    }
     return connection;
 }
 
@@ -193,6 +186,8 @@ void Connection::configure() {
 }
 
 Error Connection::checkSchema() {
+    if (schemaChecked_)
+        return {};
     // Names compare as the engine compares them: without case for Latin letters.
     static const char* const sql =
         "SELECT type, name, tbl_name FROM sqlite_master WHERE "
@@ -222,6 +217,7 @@ Error Connection::checkSchema() {
     }
     const Error error = rc == SQLITE_DONE ? Error{} : errorOf(db_, rc);
     sqlite3_finalize(stmt);
+    schemaChecked_ = !error;
     if (error || causes.isEmpty())
         return error;
     // Reading stays possible, so the user can still see and export the items.
@@ -280,6 +276,8 @@ int Connection::busyWait(void* self, int count) {
 }
 
 Error Connection::exec(const QString& sql) {
+    if (Error error = checkSchema())
+        return error;
     char* message = nullptr;
     const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &message);
     Error error;
@@ -294,6 +292,11 @@ Error Connection::exec(const QString& sql) {
 Statement* Connection::prepare(const QString& sql, Error* error) {
     if (error)
         *error = {};
+    if (Error failure = checkSchema()) {
+        if (error)
+            *error = failure;
+        return nullptr;
+    }
     const auto found =
         std::find_if(cache_.begin(), cache_.end(), [&](const CacheEntry& entry) { return entry.sql == sql; });
     if (found != cache_.end()) {

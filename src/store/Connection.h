@@ -37,9 +37,8 @@ class Statement {
 class Connection {
   public:
     // Opens an existing file for reading and writing. Never creates a file: a missing path fails.
-    // Its schema is read at once: a file that is not a database or is locked fails here. A file
-    // whose 予定表 or ToDoリスト is a view, or carries a trigger, is opened read-only, with the
-    // reason in readOnlyReason(): a write there would run code the file brought along.
+    // The file is only checked lazily: a file that is not a database fails at the first
+    // statement (code 26), when its schema is read (see checkSchema()).
     static std::unique_ptr<Connection> open(const QString& path, Error* error);
     // Creates a new, empty database file; fails when a file already exists at the path.
     static std::unique_ptr<Connection> create(const QString& path, Error* error);
@@ -60,7 +59,13 @@ class Connection {
     static constexpr int kBusyTimeoutMs = 3000;
     void setBusyTimeout(int milliseconds);
 
-    // Why the file is open read-only (a Japanese sentence for the user); empty when writable.
+    // Reads the schema once, before the first statement: a file whose 予定表 or ToDoリスト is a
+    // view, or carries a trigger, becomes read-only, with the reason in readOnlyReason(), since a
+    // write there would run code the file brought along. A failure (a lock, not a database) is
+    // returned, and the check is made again before the next statement.
+    Error checkSchema();
+    // Why the file is open read-only (a Japanese sentence for the user); empty when writable or
+    // not checked yet.
     const QString& readOnlyReason() const { return readOnlyReason_; }
 
     // How long one statement may work (time spent waiting for another program's lock does not
@@ -77,7 +82,6 @@ class Connection {
   private:
     Connection(sqlite3* db, QString path);
     void configure();
-    Error checkSchema();
     static int traced(unsigned type, void* self, void* statement, void* detail);
     static int busyWait(void* self, int count);
 
@@ -97,6 +101,7 @@ class Connection {
     };
     std::vector<CacheEntry> cache_;                   // most recently used last
     std::vector<std::unique_ptr<Statement>> retired_; // pushed out of the cache, freed at close
+    bool schemaChecked_ = false;
     QString readOnlyReason_;
     std::vector<Running> running_; // statements started and not yet ended, oldest first
     std::chrono::milliseconds workLimit_ = kWorkLimit;

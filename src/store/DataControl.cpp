@@ -618,9 +618,11 @@ Error DataControl::rowAddress(const QString& table, QString* name) {
                               .arg(table)};
 }
 
-Error DataControl::writable() const {
+Error DataControl::writable() {
     if (!connection_ || table_.isEmpty())
         return {SQLITE_ERROR, QStringLiteral("no recordset is open")};
+    if (Error error = connection_->checkSchema())
+        return error;
     if (!connection_->readOnlyReason().isEmpty())
         return {SQLITE_READONLY, connection_->readOnlyReason()};
     if (!connection_->fileStillAtPath())

@@ -99,7 +99,7 @@ class DataControl {
     Error writeRow(qint64 rowid, const QHash<QString, QVariant>& values, qint64* insertedRowid);
     // The name that addresses the rows of `table`: rowid, _rowid_ or oid, whichever is not a column.
     Error rowAddress(const QString& table, QString* name);
-    Error writable() const;
+    Error writable();
     // The record source's values of a stored row; nothing when the row is gone.
     std::optional<std::vector<QVariant>> storedRow(qint64 rowid, Error* error) const;
     // Runs `write` on a row only while the stored row is still the one read.

@@ -194,6 +194,8 @@ Error saveDay(DataControl& data, const QString& dateString, std::array<SlotItem,
     Connection* connection = data.connection();
     if (!connection)
         return {SQLITE_CANTOPEN, QStringLiteral("the Schedule file is not open")};
+    if (Error error = connection->checkSchema())
+        return error;
     if (!connection->readOnlyReason().isEmpty())
         return {SQLITE_READONLY, connection->readOnlyReason()};
     if (Error error = connection->exec(QStringLiteral("BEGIN IMMEDIATE")))

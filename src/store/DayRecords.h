@@ -59,8 +59,8 @@ struct SlotConflict {
 // slots nobody changed here are left alone. When a changed slot's stored item differs, nothing
 // is written, the error is kChangedElsewhere and *conflicts lists those slots: to overwrite them
 // after asking, call again with their stored items as the loaded ones. On success the written
-// slots of `loaded` become what the file now holds. One transaction: one durable commit, and a failure part-way
-// leaves the date as it was. The write lock is taken first, so another program writing the file
+// slots of `loaded` become what the file now holds. One transaction: one durable commit, and a failure
+// part-way leaves the date as it was. The write lock is taken first, so another program writing the file
 // makes this wait (busy timeout) or fail before anything changed.
 Error saveDay(DataControl& data, const QString& dateString, std::array<SlotItem, 4>& loaded,
               const std::array<SlotItem, 4>& wanted, std::vector<SlotConflict>* conflicts = nullptr);

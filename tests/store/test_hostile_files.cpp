@@ -212,6 +212,7 @@ void TestHostileFiles::plantedSchemaOpensReadOnly() {
     DataControl data;
     data.setDatabaseName(path);
     QVERIFY(!data.openDatabase());
+    QVERIFY(!data.connection()->checkSchema());
     QVERIFY(data.connection()->readOnlyReason().contains(cause));
     QVERIFY(!openDayTable(data, path));
     if (!planted.contains(QStringLiteral("VIEW"))) // a view has no rows to address
