@@ -1,8 +1,16 @@
 #include "app/SingleInstance.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace app {
 
@@ -13,6 +21,39 @@ const QByteArray kActivate("activate\n");
 // "open:" and the percent-encoded UTF-8 path, one line, sent before kActivate.
 const QByteArray kOpenPrefix("open:");
 
+// A folder that is no link, belongs to this user and is closed to everyone else.
+bool isPrivateFolder(const QString& path) {
+    struct stat st {};
+    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::getuid() && (st.st_mode & 0077) == 0;
+}
+
+// The first private folder among the runtime folder and folders made for the socket.
+QString socketFolder() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (isPrivateFolder(runtime))
+        return runtime;
+    const QString user = QString::number(::getuid());
+    for (const QString& folder : {QDir::tempPath() + QStringLiteral("/daduvov-") + user,
+                                  QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                                      QStringLiteral("/daduvov-") + user}) {
+        ::mkdir(QFile::encodeName(folder).constData(), 0700); // an existing folder is checked as it is
+        if (isPrivateFolder(folder))
+            return folder;
+    }
+    return QString();
+}
+
+// Whether the program at the other end runs as this user: a socket of another user never gets
+// to end this program.
+bool peerIsThisUser(const QLocalSocket& socket) {
+    ucred peer{};
+    socklen_t size = sizeof(peer);
+    return ::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) ==
+               0 &&
+           peer.uid == ::getuid();
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(const QString& key, QObject* parent)
@@ -21,16 +62,24 @@ SingleInstance::SingleInstance(const QString& key, QObject* parent)
 SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::serverName(const QString& key) {
-    // The socket lives in the user's runtime folder; the hash keeps the name short and free of
-    // path characters.
+    // The hash keeps the name short and free of path characters.
+    const QString folder = socketFolder();
+    if (folder.isEmpty())
+        return QString();
     const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return QStringLiteral("daduvov-") + QString::fromLatin1(hash);
+    const QString path = folder + QStringLiteral("/daduvov-") + QString::fromLatin1(hash);
+    return QFile::encodeName(path).size() < static_cast<qsizetype>(sizeof(sockaddr_un::sun_path)) ? path
+                                                                                                  : QString();
 }
 
 bool SingleInstance::askRunningInstance() {
+    if (name_.isEmpty())
+        return false;
     QLocalSocket socket;
     socket.connectToServer(name_);
     if (!socket.waitForConnected(kConnectTimeoutMs))
+        return false;
+    if (!peerIsThisUser(socket))
         return false;
     socket.write(request_ + kActivate);
     socket.waitForBytesWritten(kConnectTimeoutMs);
@@ -39,6 +88,8 @@ bool SingleInstance::askRunningInstance() {
 }
 
 SingleInstance::Start SingleInstance::start(const QString& file) {
+    if (name_.isEmpty())
+        return Start::First;
     if (!file.isEmpty())
         request_ = kOpenPrefix + file.toUtf8().toPercentEncoding() + '\n';
     if (askRunningInstance())
@@ -46,7 +97,8 @@ SingleInstance::Start SingleInstance::start(const QString& file) {
     if (listen())
         return Start::First;
     // The name is taken: either a program started at the same moment (it answers), or a socket
-    // left behind by a program that crashed (nobody answers), which is taken over.
+    // left behind by a program that crashed (nobody answers), which is taken over. In a private
+    // folder only this user can have put it there.
     if (askRunningInstance())
         return Start::AlreadyRunning;
     QLocalServer::removeServer(name_);

@@ -22,6 +22,9 @@ class SingleInstance : public QObject {
     // A non-empty `file` is handed to the running instance to open.
     Start start(const QString& file = {});
 
+    // The full path of the socket: in $XDG_RUNTIME_DIR when that is a folder only this user can
+    // enter, otherwise in a private folder (mode 0700) made for it. Empty when no such folder can
+    // be had; the program then runs without the guard rather than trusting a shared folder.
     static QString serverName(const QString& key);
 
   Q_SIGNALS:

@@ -193,6 +193,9 @@ void CalendarPanel::initialiseFromToday() {
 void CalendarPanel::tick() {
     Label10->setText(QLocale::system().toString(platform::now().time(), clockFormat_));
     Q_EMIT ticked();
+    // The alarm check on the tick opens the file also while the month is not coloured.
+    if (data1_.isOpen())
+        reportReadOnlyFile();
 }
 
 void CalendarPanel::paintButton(DayButton* button, qint32 color) {
@@ -246,6 +249,7 @@ void CalendarPanel::kareSET() {
         if (!data1_.openDatabase()) {
             const store::ShortLockWait wait(data1_, kColouringBusyTimeoutMs);
             marked = store::datesWithItems(data1_, keys);
+            reportReadOnlyFile();
         }
     }
 
@@ -264,6 +268,22 @@ void CalendarPanel::kareSET() {
         paintButton(button, CALEN_COLOR(marked, day) ? settings_.kareCRL : kBlankColor);
     }
     DISP_MYDATE();
+}
+
+void CalendarPanel::reportReadOnlyFile() {
+    // Known once the file's schema was read, by the first query.
+    const QString reason = data1_.connection()->readOnlyReason();
+    if (reason.isEmpty() || readOnlyReported_ == settings_.START_FILE)
+        return;
+    readOnlyReported_ = settings_.START_FILE;
+    // Queued: the month may be rebuilt from the clock's timer, which a modal box would hold up.
+    QMetaObject::invokeMethod(
+        this,
+        [reason] {
+            platform::message(reason, platform::kAppTitle, platform::Icon::Exclamation,
+                              platform::Buttons::Ok);
+        },
+        Qt::QueuedConnection);
 }
 
 void CalendarPanel::FONT_CLR() {

@@ -104,6 +104,9 @@ class CalendarPanel : public QWidget {
     bool CALEN_COLOR(const QStringList& markedDates, int day) const;
     void paintButton(DayButton* button, qint32 color);
     void tick();
+    // Tells once per file that it was opened read-only, and why; data1_ must have its file open.
+    // Called after the month's query and on the clock's tick.
+    void reportReadOnlyFile();
 
     settings::Settings& settings_;
     store::DataControl& data1_;
@@ -124,6 +127,7 @@ class CalendarPanel : public QWidget {
     QLabel* Label11 = nullptr;
     QTimer* Timer1 = nullptr;
     QString clockFormat_;
+    QString readOnlyReported_; // the file last reported as read-only
 };
 
 } // namespace calendar

@@ -308,6 +308,7 @@ store::Error EntryWindow::DATA_READ() {
     for (int slot = 1; slot <= 4; ++slot) {
         const std::size_t i = static_cast<std::size_t>(slot - 1);
         const store::SlotItem item = store::readSlot(Data1, key, slot);
+        loaded_[i] = item;
         contents()[i]->setText(item.content);
         const int level = store::levelNumber(item.levelText);
         if (level >= 1 && level <= 5)
@@ -333,11 +334,43 @@ bool EntryWindow::DATA_WRITE() {
         items[i].alarm = checks()[i]->isChecked();
         items[i].timeText = times()[i]->text();
     }
-    if (const store::Error error = store::saveDay(Data1, store::dateString(date_), items)) {
+    std::vector<store::SlotConflict> conflicts;
+    store::Error error;
+    while ((error = store::saveDay(Data1, store::dateString(date_), loaded_, items, &conflicts)).code ==
+           store::kChangedElsewhere) {
+        if (!confirmOverwrite(conflicts))
+            return false;
+        // Overwrite what the user has now seen; anything newer is asked about again.
+        for (const store::SlotConflict& conflict : conflicts)
+            loaded_[static_cast<std::size_t>(conflict.slot - 1)] = conflict.stored;
+    }
+    if (error) {
         reportError(kWriteFailed, error);
         return false;
     }
     return true;
+}
+
+bool EntryWindow::confirmOverwrite(const std::vector<store::SlotConflict>& conflicts) {
+    const auto describeItem = [](const store::SlotItem& item) {
+        if (item.content.isEmpty())
+            return QStringLiteral("（なし）");
+        QString text = item.content;
+        if (!item.levelText.isEmpty())
+            text += QStringLiteral("　") + item.levelText;
+        if (item.alarm)
+            text += QStringLiteral("　アラーム ") + item.timeText;
+        return text;
+    };
+    QString text = QStringLiteral("他のプログラムがこの日の予定を変更しています。\n");
+    for (const store::SlotConflict& conflict : conflicts) {
+        text += QStringLiteral("\n【%1】\n　ファイル：%2\n　この画面：%3\n")
+                    .arg(settings::itemLabel(host_.settings(), conflict.slot), describeItem(conflict.stored),
+                         describeItem(conflict.wanted));
+    }
+    text += QStringLiteral("\nこの画面の内容で上書きしますか？");
+    return platform::message(text, QStringLiteral("データ保存確認"), platform::Icon::Exclamation,
+                             platform::Buttons::OverwriteCancel) == platform::Answer::Yes;
 }
 
 void EntryWindow::SET_COLOR() {

@@ -3,6 +3,7 @@
 // Schedule file through the window's own data control `Data1`.
 
 #include "store/DataControl.h"
+#include "store/DayRecords.h"
 #include "store/Error.h"
 
 #include <QDate>
@@ -36,9 +37,10 @@ class EntryWindow : public QWidget {
     // Clears the slot controls and loads the four items of the shown date. When the file cannot
     // be opened or read, the controls are left as they were and the engine's error is returned.
     store::Error DATA_READ();
-    // Writes the four slots of the shown date in one transaction. Returns false, after telling
-    // the user, when they could not all be written; the stored rows of the date are then those
-    // of before.
+    // Writes the slots of the shown date changed in this window, in one transaction. A slot that
+    // another program saved meanwhile is overwritten only after the user saw both versions and
+    // chose 上書き. Returns false, after telling the user, when they could not all be written
+    // (or the user chose 取消); the stored rows of the date are then those of before.
     bool DATA_WRITE();
     // Gives each content box the colour of its slot's level and marks the window changed.
     void SET_COLOR();
@@ -55,6 +57,8 @@ class EntryWindow : public QWidget {
     // The save question; true when the action that asked may go on.
     bool askToSave();
     void reportError(const QString& what, const store::Error& error);
+    // Shows the stored and the typed version of each conflicting slot; true for 上書き.
+    bool confirmOverwrite(const std::vector<store::SlotConflict>& conflicts);
     bool fileIsSet();
     // Shows the shown date in the heading, in a font that fits in front of the text after it.
     void showDateHeading();
@@ -67,6 +71,7 @@ class EntryWindow : public QWidget {
     QDate date_;
     bool changed_ = false;
     store::DataControl Data1;
+    std::array<store::SlotItem, 4> loaded_; // the slots as last read from or written to the file
 
     QPushButton* Command1 = nullptr; // today
     QPushButton* Command2 = nullptr; // end

@@ -91,6 +91,7 @@ void QtPlatform::install() {
 Answer QtPlatform::show(const QString& text, const QString& caption, Icon icon, Buttons buttons) {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(caption);
+    box.setTextFormat(Qt::PlainText); // texts carry what users typed and file names
     box.setText(text);
     switch (icon) {
     case Icon::None:
@@ -113,6 +114,14 @@ Answer QtPlatform::show(const QString& text, const QString& caption, Icon icon, 
         box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
         box.exec();
         return Answer::Ok;
+    }
+    if (buttons == Buttons::OverwriteCancel) {
+        QPushButton* overwrite = box.addButton(QStringLiteral("上書き"), QMessageBox::YesRole);
+        QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::NoRole);
+        box.setDefaultButton(cancel);
+        box.setEscapeButton(cancel);
+        box.exec();
+        return box.clickedButton() == overwrite ? Answer::Yes : Answer::No;
     }
     QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);

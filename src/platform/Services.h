@@ -14,7 +14,8 @@ namespace platform {
 inline const QString kAppTitle = QStringLiteral("Daduvov");
 
 enum class Icon { None, Information, Exclamation, Question, Critical };
-enum class Buttons { Ok, YesNo };
+// OverwriteCancel: 上書き answers Yes, 取消 (also the default and Escape) answers No.
+enum class Buttons { Ok, YesNo, OverwriteCancel };
 enum class Answer { Ok, Yes, No };
 
 class MessageService {

@@ -6,10 +6,12 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <QUrl>
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <iterator>
 #include <sys/stat.h>
 
 namespace store {
@@ -17,6 +19,8 @@ namespace store {
 namespace {
 
 constexpr size_t kStatementCacheSize = 32;
+// The work limit is checked after this many engine instructions.
+constexpr int kProgressSteps = 1000;
 
 // file: URI for an absolute path; every byte that is not unreserved is percent-encoded, so
 // blanks, '#', '?', '%' and Japanese names reach the file system unchanged.
@@ -96,7 +100,7 @@ Connection::Connection(sqlite3* db, QString path) : db_(db), path_(std::move(pat
 }
 
 void Connection::setBusyTimeout(int milliseconds) {
-    sqlite3_busy_timeout(db_, milliseconds);
+    busyTimeoutMs_ = milliseconds;
 }
 
 bool Connection::fileStillAtPath() const {
@@ -164,17 +168,118 @@ std::unique_ptr<Connection> Connection::create(const QString& path, Error* error
 
 void Connection::configure() {
     sqlite3_extended_result_codes(db_, 0);
-    registerJetLike(db_);
+    // The file is a document from anywhere: functions with side effects stay out of its views,
+    // triggers and constraints, and no statement may corrupt it on purpose.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    likeStop_ = [this] { return workLimitReached(); };
+    registerJetLike(db_, &likeStop_);
     registerCollations(db_);
     // DELETE is SQLite's own default; the pragma only matters for a file some other tool left in
     // another journal mode. It runs before the busy timeout is set so that opening a file that is
     // in use does not wait twice: a failure here (a lock, a file that is not a database) shows
     // again, with its code, at the first real statement, and the caller reports it there.
     sqlite3_exec(db_, "PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;", nullptr, nullptr, nullptr);
-    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_busy_handler(db_, &Connection::busyWait, this);
+    sqlite3_trace_v2(db_, SQLITE_TRACE_STMT | SQLITE_TRACE_PROFILE, &Connection::traced, this);
+    sqlite3_progress_handler(
+        db_, kProgressSteps,
+        [](void* self) { return static_cast<Connection*>(self)->workLimitReached() ? 1 : 0; }, this);
+}
+
+Error Connection::checkSchema() {
+    if (schemaChecked_)
+        return {};
+    // Names compare as the engine compares them: without case for Latin letters.
+    static const char* const sql =
+        "SELECT type, name, tbl_name FROM sqlite_master WHERE "
+        "(type = 'trigger' AND (tbl_name = ?1 COLLATE NOCASE OR tbl_name = ?2 COLLATE NOCASE)) OR "
+        "(type = 'view' AND (name = ?1 COLLATE NOCASE OR name = ?2 COLLATE NOCASE))";
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        const Error error = errorOf(db_, rc);
+        sqlite3_finalize(stmt);
+        return error;
+    }
+    const QByteArray day = QStringLiteral("予定表").toUtf8();
+    const QByteArray todo = QStringLiteral("ToDoリスト").toUtf8();
+    sqlite3_bind_text(stmt, 1, day.constData(), static_cast<int>(day.size()), SQLITE_STATIC);
+    sqlite3_bind_text(stmt, 2, todo.constData(), static_cast<int>(todo.size()), SQLITE_STATIC);
+    QStringList causes;
+    auto column = [&](int i) {
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                                 sqlite3_column_bytes(stmt, i));
+    };
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if (column(0) == QLatin1String("view"))
+            causes << QStringLiteral("「%1」が表ではなくビューです").arg(column(1));
+        else
+            causes << QStringLiteral("「%1」にトリガー「%2」があります").arg(column(2), column(1));
+    }
+    const Error error = rc == SQLITE_DONE ? Error{} : errorOf(db_, rc);
+    sqlite3_finalize(stmt);
+    schemaChecked_ = !error;
+    if (error || causes.isEmpty())
+        return error;
+    // Reading stays possible, so the user can still see and export the items.
+    sqlite3_exec(db_, "PRAGMA query_only=ON;", nullptr, nullptr, nullptr);
+    readOnlyReason_ = QStringLiteral("このスケジュールファイルでは") + causes.join(QStringLiteral("、")) +
+                      QStringLiteral("。書き込むとファイルに仕込まれた処理が動くため、読み取り専用で開き"
+                                     "ました（表示と書き出しはできます）。");
+    return {};
+}
+
+bool Connection::workLimitReached() const {
+    // The statement that started last is the one working now: a statement stepped inside the
+    // loop of another ends before the outer one steps again.
+    return !running_.empty() && Clock::now() - running_.back().start > workLimit_;
+}
+
+int Connection::traced(unsigned type, void* self, void* statement, void* detail) {
+    auto& running = static_cast<Connection*>(self)->running_;
+    auto* stmt = static_cast<sqlite3_stmt*>(statement);
+    const auto found =
+        std::find_if(running.begin(), running.end(), [&](const Running& r) { return r.statement == stmt; });
+    if (type == SQLITE_TRACE_STMT) {
+        // A trigger's program inside the statement is announced as an SQL comment; it is part of
+        // the statement's work.
+        const char* text = static_cast<const char*>(detail);
+        if (text && text[0] == '-' && text[1] == '-')
+            return 0;
+        if (found != running.end())
+            running.erase(found);
+        running.push_back({stmt, Clock::now()});
+    } else if (type == SQLITE_TRACE_PROFILE && found != running.end()) {
+        running.erase(found);
+    }
+    return 0;
+}
+
+int Connection::busyWait(void* self, int count) {
+    // SQLite's own schedule of pauses, up to the busy timeout.
+    static constexpr int pauses[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100};
+    auto* connection = static_cast<Connection*>(self);
+    if (count == 0)
+        connection->waited_ = std::chrono::milliseconds(0);
+    const long long remaining = connection->busyTimeoutMs_ - connection->waited_.count();
+    if (remaining <= 0)
+        return 0;
+    const int pause = static_cast<int>(
+        std::min<long long>(count < static_cast<int>(std::size(pauses)) ? pauses[count] : 100, remaining));
+    const Clock::time_point before = Clock::now();
+    sqlite3_sleep(pause);
+    const Clock::duration slept = Clock::now() - before;
+    connection->waited_ += std::chrono::milliseconds(pause);
+    // Waiting for another program's lock is not work.
+    for (Running& r : connection->running_)
+        r.start += slept;
+    return 1;
 }
 
 Error Connection::exec(const QString& sql) {
+    if (Error error = checkSchema())
+        return error;
     char* message = nullptr;
     const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &message);
     Error error;
@@ -189,6 +294,11 @@ Error Connection::exec(const QString& sql) {
 Statement* Connection::prepare(const QString& sql, Error* error) {
     if (error)
         *error = {};
+    if (Error failure = checkSchema()) {
+        if (error)
+            *error = failure;
+        return nullptr;
+    }
     const auto found =
         std::find_if(cache_.begin(), cache_.end(), [&](const CacheEntry& entry) { return entry.sql == sql; });
     if (found != cache_.end()) {

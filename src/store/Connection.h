@@ -5,6 +5,8 @@
 
 #include <QString>
 #include <QVariant>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -29,11 +31,14 @@ class Statement {
     sqlite3_stmt* stmt_;
 };
 
+// Every connection runs with the schema untrusted (functions in views and triggers limited to
+// harmless ones), in defensive mode (no writable schema, no journal tricks), and with a limit on
+// how long one statement may work: a file built to make a query endless cannot freeze the program.
 class Connection {
   public:
     // Opens an existing file for reading and writing. Never creates a file: a missing path fails.
-    // The file is only checked lazily by SQLite; a file that is not a database fails at the first
-    // statement (code 26).
+    // The file is only checked lazily: a file that is not a database fails at the first
+    // statement (code 26), when its schema is read (see checkSchema()).
     static std::unique_ptr<Connection> open(const QString& path, Error* error);
     // Creates a new, empty database file; fails when a file already exists at the path.
     static std::unique_ptr<Connection> create(const QString& path, Error* error);
@@ -54,6 +59,22 @@ class Connection {
     static constexpr int kBusyTimeoutMs = 3000;
     void setBusyTimeout(int milliseconds);
 
+    // Reads the schema once, before the first statement: a file whose 予定表 or ToDoリスト is a
+    // view, or carries a trigger, becomes read-only, with the reason in readOnlyReason(), since a
+    // write there would run code the file brought along. A failure (a lock, not a database) is
+    // returned, and the check is made again before the next statement.
+    Error checkSchema();
+    // Why the file is open read-only (a Japanese sentence for the user); empty when writable or
+    // not checked yet.
+    const QString& readOnlyReason() const { return readOnlyReason_; }
+
+    // How long one statement may work (time spent waiting for another program's lock does not
+    // count) before it is ended with SQLITE_INTERRUPT.
+    static constexpr std::chrono::milliseconds kWorkLimit{2000};
+    void setWorkLimit(std::chrono::milliseconds limit) { workLimit_ = limit; }
+    // Whether the statement running now has used up its work limit.
+    bool workLimitReached() const;
+
     // Whether the file this connection opened is still the one at its path. A file deleted or
     // replaced while open would otherwise take every later write into a file nobody sees.
     bool fileStillAtPath() const;
@@ -61,6 +82,14 @@ class Connection {
   private:
     Connection(sqlite3* db, QString path);
     void configure();
+    static int traced(unsigned type, void* self, void* statement, void* detail);
+    static int busyWait(void* self, int count);
+
+    using Clock = std::chrono::steady_clock;
+    struct Running {
+        sqlite3_stmt* statement;
+        Clock::time_point start;
+    };
 
     sqlite3* db_;
     QString path_;
@@ -72,6 +101,13 @@ class Connection {
     };
     std::vector<CacheEntry> cache_;                   // most recently used last
     std::vector<std::unique_ptr<Statement>> retired_; // pushed out of the cache, freed at close
+    bool schemaChecked_ = false;
+    QString readOnlyReason_;
+    std::vector<Running> running_; // statements started and not yet ended, oldest first
+    std::chrono::milliseconds workLimit_ = kWorkLimit;
+    int busyTimeoutMs_ = kBusyTimeoutMs;
+    std::chrono::milliseconds waited_{0}; // the current lock wait so far
+    std::function<bool()> likeStop_;
 };
 
 } // namespace store

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 
 namespace store {
 
@@ -19,6 +20,8 @@ namespace {
 //   rowids: SELECT rowid FROM <table and the rest of the query>, ordered as the old engine
 //           returned rows: table order, or the query's ORDER BY with table order among ties;
 //   values: SELECT <the query's columns> FROM <table> WHERE rowid=?, for one row at a time.
+// The row's address is called rowid, _rowid_ or oid, whichever the table has not taken as the
+// name of a column of its own.
 
 struct SqlToken {
     enum Type { Word, Quoted, String, Punct } type;
@@ -120,7 +123,10 @@ Error unsupported(const QString& why) {
     return {SQLITE_ERROR, why};
 }
 
-Error translate(const QString& source, RecordSource* out) {
+// The name under which the rows of a table are addressed, given the table's name.
+using RowAddress = std::function<Error(const QString& table, QString* name)>;
+
+Error translate(const QString& source, const RowAddress& rowAddress, RecordSource* out) {
     const std::vector<SqlToken> tokens = tokenize(source);
     auto text = [&](const SqlToken& t) { return QStringView(source).mid(t.begin, t.end - t.begin); };
     auto is = [&](size_t i, const char* keyword) {
@@ -154,8 +160,11 @@ Error translate(const QString& source, RecordSource* out) {
             return unsupported(QStringLiteral("not a table name or a query: ") + source);
         out->table = unquoteName(text(tokens[0]));
         const QString table = quoteName(out->table);
-        out->rowidQuery = QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(table);
-        out->valueQuery = QStringLiteral("SELECT * FROM %1 WHERE rowid=?").arg(table);
+        QString rowid;
+        if (Error error = rowAddress(out->table, &rowid))
+            return error;
+        out->rowidQuery = QStringLiteral("SELECT %2 FROM %1 ORDER BY %2").arg(table, rowid);
+        out->valueQuery = QStringLiteral("SELECT * FROM %1 WHERE %2=?").arg(table, rowid);
         return {};
     }
 
@@ -169,6 +178,9 @@ Error translate(const QString& source, RecordSource* out) {
         (tokens[tableAt].type != SqlToken::Word && tokens[tableAt].type != SqlToken::Quoted))
         return unsupported(QStringLiteral("no table after FROM: ") + source);
     out->table = unquoteName(text(tokens[tableAt]));
+    QString rowid;
+    if (Error error = rowAddress(out->table, &rowid))
+        return error;
 
     // An alias may follow the table; a second table, a join, a grouping or a compound does not
     // give rows that can be updated one by one.
@@ -264,11 +276,11 @@ Error translate(const QString& source, RecordSource* out) {
     core = (core + source.mid(copied, limitBegin - copied)).trimmed();
     const QString limit = source.mid(limitBegin, bodyEnd - limitBegin).trimmed();
 
-    out->rowidQuery = QStringLiteral("SELECT rowid FROM ") + core +
-                      (orderAt < end ? QStringLiteral(", rowid") : QStringLiteral(" ORDER BY rowid"));
+    out->rowidQuery = QStringLiteral("SELECT ") + rowid + QStringLiteral(" FROM ") + core +
+                      (orderAt < end ? QStringLiteral(", ") : QStringLiteral(" ORDER BY ")) + rowid;
     if (!limit.isEmpty())
         out->rowidQuery += QLatin1Char(' ') + limit;
-    out->valueQuery = QStringLiteral("SELECT %1 FROM %2 WHERE rowid=?").arg(selectList, head);
+    out->valueQuery = QStringLiteral("SELECT %1 FROM %2 WHERE %3=?").arg(selectList, head, rowid);
     return {};
 }
 
@@ -303,6 +315,24 @@ std::vector<QVariant> readColumns(sqlite3_stmt* stmt, const std::vector<bool>& n
 
 Error noCurrentRecord() {
     return {SQLITE_ERROR, QStringLiteral("no current record")};
+}
+
+Error recordGone() {
+    return {SQLITE_ERROR, QStringLiteral("the record is no longer in the file")};
+}
+
+// What a row held when it was read, to tell later whether the stored row is still that one.
+size_t fingerprint(const std::vector<QVariant>& values) {
+    QByteArray bytes;
+    for (const QVariant& value : values) {
+        bytes += QByteArray::number(value.isNull() ? -1 : value.typeId()) + ':';
+        const QByteArray data = value.typeId() == QMetaType::QByteArray ? value.toByteArray()
+                                : value.typeId() == QMetaType::Double
+                                    ? QByteArray::number(value.toDouble(), 'g', 17)
+                                    : value.toString().toUtf8();
+        bytes += QByteArray::number(data.size()) + ':' + data;
+    }
+    return qHash(bytes);
 }
 
 } // namespace
@@ -351,6 +381,8 @@ void DataControl::clearRecordset() {
     fieldNames_.clear();
     numericField_.clear();
     rowids_.clear();
+    readFingerprints_.clear();
+    rowidName_.clear();
     position_ = -1;
     onDeleted_ = false;
     cachedRow_ = -1;
@@ -380,7 +412,13 @@ Error DataControl::refresh() {
     }
 
     RecordSource source;
-    error = translate(recordSource_, &source);
+    QString rowidName;
+    const auto address = [&](const QString& table, QString* name) {
+        const Error failure = rowAddress(table, name);
+        rowidName = *name;
+        return failure;
+    };
+    error = translate(recordSource_, address, &source);
     if (error)
         return error;
 
@@ -423,12 +461,14 @@ Error DataControl::refresh() {
         return error;
 
     table_ = source.table;
+    rowidName_ = rowidName;
     valueQuery_ = source.valueQuery;
     fieldNames_ = names;
     numericField_ = std::move(numeric);
     rowids_ = std::move(rowids);
     position_ = rowids_.empty() ? -1 : 0;
     if (!firstRow.empty()) {
+        readFingerprints_.insert(rowids_.front(), fingerprint(firstRow));
         cachedRow_ = 0;
         cachedValues_ = std::move(firstRow);
     }
@@ -498,6 +538,10 @@ const std::vector<QVariant>& DataControl::rowValues(int row) const {
     if (rc == SQLITE_ROW) {
         cachedValues_ = readColumns(stmt, numericField_);
         cachedRow_ = row;
+        // The first reading counts: an edit is based on what was shown before the row changed.
+        const qint64 rowid = rowids_[static_cast<size_t>(row)];
+        if (!readFingerprints_.contains(rowid))
+            readFingerprints_.insert(rowid, fingerprint(cachedValues_));
     } else if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
         lockedUntil_ = std::chrono::steady_clock::now() + kLockedReadPause;
     }
@@ -567,11 +611,101 @@ Error DataControl::setField(const QString& name, const QVariant& value) {
     return {};
 }
 
-Error DataControl::writeRow(qint64 rowid, const QHash<QString, QVariant>& values, qint64* insertedRowid) {
+Error DataControl::rowAddress(const QString& table, QString* name) {
+    Error error;
+    Statement* statement =
+        connection_->prepare(QStringLiteral("SELECT name FROM pragma_table_xinfo(?)"), &error);
+    if (!statement)
+        return error;
+    statement->bind(1, table);
+    QStringList columns;
+    int rc;
+    while ((rc = sqlite3_step(statement->get())) == SQLITE_ROW)
+        columns << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement->get(), 0)),
+                                     sqlite3_column_bytes(statement->get(), 0));
+    if (rc != SQLITE_DONE)
+        error = connection_->lastError();
+    statement->reset();
+    if (error)
+        return error;
+    for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
+        if (!columns.contains(QLatin1String(candidate), Qt::CaseInsensitive)) {
+            *name = QLatin1String(candidate);
+            return {};
+        }
+    }
+    return {SQLITE_ERROR, QStringLiteral("表「%1」には rowid、_rowid_、oid という名前の列がすべてあり、"
+                                         "行を区別できないため、このファイルは使えません")
+                              .arg(table)};
+}
+
+Error DataControl::writable() {
     if (!connection_ || table_.isEmpty())
         return {SQLITE_ERROR, QStringLiteral("no recordset is open")};
+    if (Error error = connection_->checkSchema())
+        return error;
+    if (!connection_->readOnlyReason().isEmpty())
+        return {SQLITE_READONLY, connection_->readOnlyReason()};
     if (!connection_->fileStillAtPath())
         return fileGone();
+    return {};
+}
+
+std::optional<std::vector<QVariant>> DataControl::storedRow(qint64 rowid, Error* error) const {
+    *error = {};
+    Statement* statement = connection_->prepare(valueQuery_, error);
+    if (!statement)
+        return std::nullopt;
+    sqlite3_bind_int64(statement->get(), 1, rowid);
+    std::optional<std::vector<QVariant>> values;
+    const int rc = sqlite3_step(statement->get());
+    if (rc == SQLITE_ROW)
+        values = readColumns(statement->get(), numericField_);
+    else if (rc != SQLITE_DONE)
+        *error = connection_->lastError();
+    statement->reset();
+    return values;
+}
+
+Error DataControl::writeChecked(qint64 rowid, const std::function<Error()>& write) {
+    const auto known = readFingerprints_.constFind(rowid);
+    if (known == readFingerprints_.constEnd())
+        return write();
+    // The check and the write are one transaction, the caller's when it holds one.
+    const bool ownTransaction = sqlite3_get_autocommit(connection_->handle()) != 0;
+    if (ownTransaction) {
+        if (Error error = connection_->exec(QStringLiteral("BEGIN IMMEDIATE")))
+            return error;
+    }
+    Error error;
+    const std::optional<std::vector<QVariant>> stored = storedRow(rowid, &error);
+    if (!error && !stored)
+        error = recordGone();
+    else if (!error && fingerprint(*stored) != known.value())
+        error = {kChangedElsewhere, QStringLiteral("the record was changed by another program")};
+    if (!error)
+        error = write();
+    if (!error) {
+        // What is stored now is what this program knows the row to hold.
+        const std::optional<std::vector<QVariant>> written = storedRow(rowid, &error);
+        if (written)
+            readFingerprints_.insert(rowid, fingerprint(*written));
+        else
+            readFingerprints_.remove(rowid);
+        error = {};
+    }
+    if (ownTransaction) {
+        if (!error)
+            error = connection_->exec(QStringLiteral("COMMIT"));
+        if (error && !sqlite3_get_autocommit(connection_->handle()))
+            connection_->exec(QStringLiteral("ROLLBACK"));
+    }
+    return error;
+}
+
+Error DataControl::writeRow(qint64 rowid, const QHash<QString, QVariant>& values, qint64* insertedRowid) {
+    if (Error error = writable())
+        return error;
     // Fields in recordset order, so that the same set of fields gives the same cached statement.
     QHash<QString, QVariant> byField;
     for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
@@ -603,26 +737,30 @@ Error DataControl::writeRow(qint64 rowid, const QHash<QString, QVariant>& values
     } else {
         if (names.isEmpty())
             return {};
-        sql = QStringLiteral("UPDATE %1 SET %2=? WHERE rowid=?")
-                  .arg(quoteName(table_), quoted.join(QStringLiteral("=?, ")));
+        sql = QStringLiteral("UPDATE %1 SET %2=? WHERE %3=?")
+                  .arg(quoteName(table_), quoted.join(QStringLiteral("=?, ")), rowidName_);
     }
 
-    Error error;
-    Statement* statement = connection_->prepare(sql, &error);
-    if (!statement)
+    const auto write = [&]() -> Error {
+        Error error;
+        Statement* statement = connection_->prepare(sql, &error);
+        if (!statement)
+            return error;
+        int index = 1;
+        for (const QVariant& value : bound)
+            statement->bind(index++, value);
+        if (rowid >= 0)
+            sqlite3_bind_int64(statement->get(), index, rowid);
+        if (sqlite3_step(statement->get()) != SQLITE_DONE)
+            error = connection_->lastError();
+        else if (rowid >= 0 && sqlite3_changes(connection_->handle()) == 0)
+            error = recordGone();
+        else if (insertedRowid)
+            *insertedRowid = sqlite3_last_insert_rowid(connection_->handle());
+        statement->reset();
         return error;
-    int index = 1;
-    for (const QVariant& value : bound)
-        statement->bind(index++, value);
-    if (rowid >= 0)
-        sqlite3_bind_int64(statement->get(), index, rowid);
-    if (sqlite3_step(statement->get()) != SQLITE_DONE)
-        error = connection_->lastError();
-    else if (rowid >= 0 && sqlite3_changes(connection_->handle()) == 0)
-        error = {SQLITE_ERROR, QStringLiteral("the record is no longer in the file")};
-    else if (insertedRowid)
-        *insertedRowid = sqlite3_last_insert_rowid(connection_->handle());
-    statement->reset();
+    };
+    const Error error = rowid >= 0 ? writeChecked(rowid, write) : write();
     cachedRow_ = -1;
     return error;
 }
@@ -654,19 +792,24 @@ Error DataControl::remove() {
     cancelUpdate();
     if (!hasCurrentRow())
         return noCurrentRecord();
-    if (!connection_->fileStillAtPath())
-        return fileGone();
-    Error error;
-    Statement* statement =
-        connection_->prepare(QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quoteName(table_)), &error);
-    if (!statement)
+    if (Error error = writable())
         return error;
-    sqlite3_bind_int64(statement->get(), 1, rowids_[static_cast<size_t>(position_)]);
-    if (sqlite3_step(statement->get()) != SQLITE_DONE)
-        error = connection_->lastError();
-    statement->reset();
+    const qint64 rowid = rowids_[static_cast<size_t>(position_)];
+    const Error error = writeChecked(rowid, [&]() -> Error {
+        Error failure;
+        Statement* statement = connection_->prepare(
+            QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(quoteName(table_), rowidName_), &failure);
+        if (!statement)
+            return failure;
+        sqlite3_bind_int64(statement->get(), 1, rowid);
+        if (sqlite3_step(statement->get()) != SQLITE_DONE)
+            failure = connection_->lastError();
+        statement->reset();
+        return failure;
+    });
     if (error)
         return error;
+    readFingerprints_.remove(rowid);
     rowids_.erase(rowids_.begin() + position_);
     onDeleted_ = true;
     cachedRow_ = -1;

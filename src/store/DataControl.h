@@ -5,6 +5,10 @@
 // Rows are addressed through SQLite's rowid, which is never shown. The recordset holds only the
 // rowids of its rows; field values are fetched from the file when asked, so a recordset over a
 // million rows stays small.
+//
+// Another program may change the file meanwhile: a row that was read is written or removed only
+// while the stored row still holds what was read (else kChangedElsewhere), so an edit never
+// lands on a row that another program changed, or deleted and whose rowid went to a new row.
 
 #include "store/Connection.h"
 #include "store/Error.h"
@@ -14,7 +18,9 @@
 #include <QStringList>
 #include <QVariant>
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace store {
@@ -91,6 +97,13 @@ class DataControl {
     Error fieldError(const QString& name) const;
     // INSERT (rowid < 0) or UPDATE of one row from field values; *insertedRowid gets the new rowid.
     Error writeRow(qint64 rowid, const QHash<QString, QVariant>& values, qint64* insertedRowid);
+    // The name that addresses the rows of `table`: rowid, _rowid_ or oid, whichever is not a column.
+    Error rowAddress(const QString& table, QString* name);
+    Error writable();
+    // The record source's values of a stored row; nothing when the row is gone.
+    std::optional<std::vector<QVariant>> storedRow(qint64 rowid, Error* error) const;
+    // Runs `write` on a row only while the stored row is still the one read.
+    Error writeChecked(qint64 rowid, const std::function<Error()>& write);
 
     QString databaseName_;
     QString recordSource_;
@@ -100,7 +113,9 @@ class DataControl {
     QString valueQuery_; // the record source's columns of one row, by rowid
     QStringList fieldNames_;
     std::vector<bool> numericField_; // declared REAL: a null reads as a null double
+    QString rowidName_;
     std::vector<qint64> rowids_;
+    mutable QHash<qint64, size_t> readFingerprints_; // rowid -> the row's values as first read
     int position_ = -1;
     bool onDeleted_ = false;
 

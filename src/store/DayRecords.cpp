@@ -110,10 +110,13 @@ Error saveSlot(DataControl& data, const QString& dateString, int slot, const Slo
     return data.update();
 }
 
-SlotItem readSlot(DataControl& data, const QString& dateString, int slot) {
+SlotItem readSlot(DataControl& data, const QString& dateString, int slot, Error* failure) {
     SlotItem item;
     data.setRecordSource(slotQuery(dateString, slot));
-    if (data.refresh() || !data.hasCurrentRow())
+    const Error refreshed = data.refresh();
+    if (failure)
+        *failure = refreshed;
+    if (refreshed || !data.hasCurrentRow())
         return item;
 
     // Each field on its own: one that cannot be read leaves its part empty.
@@ -184,15 +187,40 @@ QStringList datesWithItems(DataControl& data, const QStringList& dateStrings, Er
     return found;
 }
 
-Error saveDay(DataControl& data, const QString& dateString, const std::array<SlotItem, 4>& items) {
+Error saveDay(DataControl& data, const QString& dateString, std::array<SlotItem, 4>& loaded,
+              const std::array<SlotItem, 4>& wanted, std::vector<SlotConflict>* conflicts) {
+    if (conflicts)
+        conflicts->clear();
     Connection* connection = data.connection();
     if (!connection)
         return {SQLITE_CANTOPEN, QStringLiteral("the Schedule file is not open")};
+    if (Error error = connection->checkSchema())
+        return error;
+    if (!connection->readOnlyReason().isEmpty())
+        return {SQLITE_READONLY, connection->readOnlyReason()};
     if (Error error = connection->exec(QStringLiteral("BEGIN IMMEDIATE")))
         return error;
+
     Error error;
-    for (int slot = 1; slot <= 4 && !error; ++slot)
-        error = saveSlot(data, dateString, slot, items[static_cast<std::size_t>(slot - 1)]);
+    std::array<SlotItem, 4> stored;
+    std::vector<SlotConflict> found;
+    for (std::size_t i = 0; i < stored.size() && !error; ++i) {
+        const int slot = static_cast<int>(i) + 1;
+        stored[i] = readSlot(data, dateString, slot, &error);
+        if (!error && wanted[i] != loaded[i] && stored[i] != loaded[i])
+            found.push_back({slot, stored[i], wanted[i]});
+    }
+    if (!error && !found.empty())
+        error = {kChangedElsewhere, QStringLiteral("another program saved this date meanwhile")};
+    for (std::size_t i = 0; i < stored.size() && !error; ++i) {
+        if (wanted[i] != loaded[i])
+            error = saveSlot(data, dateString, static_cast<int>(i) + 1, wanted[i]);
+    }
+    // What the file holds now, for the next save's comparison.
+    for (std::size_t i = 0; i < stored.size() && !error; ++i) {
+        if (wanted[i] != loaded[i])
+            stored[i] = readSlot(data, dateString, static_cast<int>(i) + 1, &error);
+    }
     if (!error)
         error = connection->exec(QStringLiteral("COMMIT"));
     if (error) {
@@ -201,8 +229,16 @@ Error saveDay(DataControl& data, const QString& dateString, const std::array<Slo
         // The engine may have ended the transaction itself (a full disk, an I/O error).
         if (!sqlite3_get_autocommit(connection->handle()))
             connection->exec(QStringLiteral("ROLLBACK"));
+        if (conflicts)
+            *conflicts = std::move(found);
+        return error;
     }
-    return error;
+    // Slots not written keep what the window shows, also when the file holds something newer.
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        if (wanted[i] != loaded[i])
+            loaded[i] = stored[i];
+    }
+    return {};
 }
 
 } // namespace store

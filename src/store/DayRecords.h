@@ -9,6 +9,7 @@
 #include <QDate>
 #include <QString>
 #include <array>
+#include <vector>
 
 namespace store {
 
@@ -45,13 +46,27 @@ Error openDayTable(DataControl& data, const QString& path);
 
 // Save rule: creates, edits or deletes the row of one slot. Stops at the first engine error.
 Error saveSlot(DataControl& data, const QString& dateString, int slot, const SlotItem& item);
-// Saves the four slots of a date (slot 1 first) in one transaction: one durable commit instead
-// of four, and a failure part-way leaves the date as it was instead of half saved. The write
-// lock is taken first, so another program writing the file makes this wait (busy timeout) or
-// fail before anything changed.
-Error saveDay(DataControl& data, const QString& dateString, const std::array<SlotItem, 4>& items);
-// Read rule: a slot without a row, or fields without value, read as empty parts.
-SlotItem readSlot(DataControl& data, const QString& dateString, int slot);
+// A slot changed in a window whose stored item is no longer the one the window loaded.
+struct SlotConflict {
+    int slot = 0;    // 1..4
+    SlotItem stored; // in the file now
+    SlotItem wanted; // in the window
+};
+
+// Saves the slots of a date that a window changed: those whose item in `wanted` differs from
+// `loaded`, what the window read (slot 1 first). Another program may have saved the same date
+// meanwhile, so a changed slot is written only while its stored item is still the loaded one;
+// slots nobody changed here are left alone. When a changed slot's stored item differs, nothing
+// is written, the error is kChangedElsewhere and *conflicts lists those slots: to overwrite them
+// after asking, call again with their stored items as the loaded ones. On success the written
+// slots of `loaded` become what the file now holds. One transaction: one durable commit, and a failure
+// part-way leaves the date as it was. The write lock is taken first, so another program writing the file
+// makes this wait (busy timeout) or fail before anything changed.
+Error saveDay(DataControl& data, const QString& dateString, std::array<SlotItem, 4>& loaded,
+              const std::array<SlotItem, 4>& wanted, std::vector<SlotConflict>* conflicts = nullptr);
+// Read rule: a slot without a row, or fields without value, read as empty parts. *error tells a
+// slot that could not be read from an empty one.
+SlotItem readSlot(DataControl& data, const QString& dateString, int slot, Error* error = nullptr);
 
 // The subset of the given Date strings whose Date query returns a row with a non-empty content,
 // found with one query for all of them.

@@ -44,6 +44,12 @@ QString sentence(const Error& error) {
         return refusedValue(error.message);
     case SQLITE_FULL:
         return QStringLiteral("ディスクがいっぱいです");
+    case SQLITE_INTERRUPT:
+        return QStringLiteral(
+            "処理に時間がかかりすぎるため中止しました（スケジュールファイルの内容を確認してください）");
+    case kChangedElsewhere:
+        return QStringLiteral("他のプログラムがこのデータを変更したため、書き込みませんでした。"
+                              "表示し直してから入力してください");
     default:
         break;
     }

@@ -5,6 +5,9 @@
 
 namespace store {
 
+// Not an engine code: the stored record is no longer the one that was read, so it was not written.
+constexpr int kChangedElsewhere = 0x1000;
+
 struct Error {
     int code = 0;    // SQLite primary result code; 0 means success
     QString message; // the engine's own text (or ours, for conditions the engine does not see)

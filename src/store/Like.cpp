@@ -154,12 +154,20 @@ class Pattern {
         return hasEscape == hasEscape_ && (!hasEscape || escape == escape_);
     }
 
-    template <class Cursor> bool matches(Cursor text) const {
+    // A long text against a long pattern costs up to their product; `stop` is asked every 64K
+    // steps and ends the match with *stopped set when it answers true.
+    template <class Cursor>
+    bool matches(Cursor text, const std::function<bool()>* stop = nullptr, bool* stopped = nullptr) const {
         const size_t n = tokens_.size();
         size_t pi = 0;
         size_t starPi = n + 1; // none yet
         Cursor starText = text;
+        unsigned steps = 0;
         while (!text.atEnd()) {
+            if (stop && (++steps & 0xFFFF) == 0 && (*stop)()) {
+                *stopped = true;
+                return false;
+            }
             if (pi < n && tokens_[pi].kind == Token::Star) {
                 starPi = ++pi;
                 starText = text;
@@ -311,7 +319,13 @@ void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
         compiled = std::make_unique<Pattern>(Utf8Cursor(patternText, patternBytes), hasEscape, escape);
         cached = compiled.get();
     }
-    sqlite3_result_int(context, cached->matches(Utf8Cursor(text, textBytes)) ? 1 : 0);
+    const auto* stop = static_cast<const std::function<bool()>*>(sqlite3_user_data(context));
+    bool stopped = false;
+    const bool matched = cached->matches(Utf8Cursor(text, textBytes), stop, &stopped);
+    if (stopped)
+        sqlite3_result_error_code(context, SQLITE_INTERRUPT);
+    else
+        sqlite3_result_int(context, matched ? 1 : 0);
     if (compiled)
         sqlite3_set_auxdata(context, 0, compiled.release(), [](void* p) { delete static_cast<Pattern*>(p); });
 }
@@ -327,13 +341,13 @@ bool jetLike(QStringView pattern, QStringView text) {
     return compiled.matches(Utf16Cursor(text));
 }
 
-int registerJetLike(sqlite3* db) {
-    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
-    int rc =
-        sqlite3_create_function_v2(db, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr, nullptr);
+int registerJetLike(sqlite3* db, const std::function<bool()>* stop) {
+    // Innocuous: a file's own views and CHECK constraints may use LIKE with the schema untrusted.
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    void* data = const_cast<std::function<bool()>*>(stop);
+    int rc = sqlite3_create_function_v2(db, "like", 2, flags, data, likeFunction, nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK)
-        rc = sqlite3_create_function_v2(db, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr,
-                                        nullptr);
+        rc = sqlite3_create_function_v2(db, "like", 3, flags, data, likeFunction, nullptr, nullptr, nullptr);
     return rc;
 }
 

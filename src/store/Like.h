@@ -7,6 +7,7 @@
 // after c an ordinary one; NULL on either side gives NULL.
 
 #include <QStringView>
+#include <functional>
 
 struct sqlite3;
 
@@ -18,7 +19,9 @@ bool jetLike(QStringView pattern, QStringView text);
 // Latin letters from U+00C0 to U+024F their case-folded form; every other character stays.
 char32_t foldLatinCase(char32_t c);
 
-// Registers jetLike() as LIKE on the connection (overriding SQLite's own).
-int registerJetLike(sqlite3* db);
+// Registers jetLike() as LIKE on the connection (overriding SQLite's own). A long match asks
+// `stop` now and then (it must outlive the connection); when it answers true the statement ends
+// with SQLITE_INTERRUPT.
+int registerJetLike(sqlite3* db, const std::function<bool()>* stop = nullptr);
 
 } // namespace store

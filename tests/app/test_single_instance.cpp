@@ -4,11 +4,14 @@
 
 #include "app/SingleInstance.h"
 
+#include <QDir>
 #include <QLocalServer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QUuid>
 #include <QtTest>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -50,6 +53,45 @@ class TestSingleInstance : public QObject {
         SingleInstance b(uniqueKey());
         QCOMPARE(a.start(), SingleInstance::Start::First);
         QCOMPARE(b.start(), SingleInstance::Start::First);
+    }
+
+    void socketInPrivateFolder_data() {
+        QTest::addColumn<int>("runtimeMode"); // of $XDG_RUNTIME_DIR; 0: unset
+        QTest::newRow("private runtime folder") << 0700;
+        QTest::newRow("runtime folder open to all") << 0777;
+        QTest::newRow("no runtime folder") << 0;
+    }
+
+    // Another user listening first at a shared place must not end this program's start.
+    void socketInPrivateFolder() {
+        QFETCH(int, runtimeMode);
+        QTemporaryDir runtime;
+        QVERIFY(::chmod(QFile::encodeName(runtime.path()).constData(), static_cast<mode_t>(runtimeMode)) ==
+                    0 ||
+                runtimeMode == 0);
+        const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
+        if (runtimeMode)
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        else
+            qunsetenv("XDG_RUNTIME_DIR");
+        const QString key = uniqueKey();
+        const QString name = SingleInstance::serverName(key);
+        QLocalServer squatters[2];
+        for (QLocalServer& squatter : squatters)
+            squatter.setSocketOptions(QLocalServer::WorldAccessOption);
+        QVERIFY(squatters[0].listen(QDir::tempPath() + QLatin1Char('/') + QFileInfo(name).fileName()));
+        if (runtimeMode != 0700)
+            QVERIFY(squatters[1].listen(runtime.path() + QLatin1Char('/') + QFileInfo(name).fileName()));
+
+        SingleInstance instance(key);
+        const SingleInstance::Start started = instance.start();
+        qputenv("XDG_RUNTIME_DIR", previous);
+        QCOMPARE(started, SingleInstance::Start::First);
+        QCOMPARE(QFileInfo(name).absolutePath() == runtime.path(), runtimeMode == 0700);
+        struct stat folder {};
+        QCOMPARE(::stat(QFile::encodeName(QFileInfo(name).absolutePath()).constData(), &folder), 0);
+        QCOMPARE(folder.st_uid, ::getuid());
+        QCOMPARE(folder.st_mode & 0077, 0u);
     }
 
     void staleSocketIsTakenOver() {

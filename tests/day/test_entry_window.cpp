@@ -9,6 +9,7 @@
 #include "day/DayWindows.h"
 #include "day/EntryWindow.h"
 #include "platform/Colors.h"
+#include "platform/QtServices.h"
 #include "store/Connection.h"
 #include "support/FakeHost.h"
 #include "support/FakePlatform.h"
@@ -21,9 +22,11 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <memory>
+#include <sqlite3.h>
 
 using daytest::crl;
 using daytest::putItem;
@@ -75,6 +78,8 @@ class TestEntryWindow : public QObject {
     void unreadableFileAtOpen();
     void failedWriteKeepsWindowAndRows_data();
     void failedWriteKeepsWindowAndRows();
+    void otherProgramSavedMeanwhile_data();
+    void otherProgramSavedMeanwhile();
 
   private:
     bool open();
@@ -440,12 +445,16 @@ bool setFault(const QString& fault, const QString& file, const QByteArray& origi
         return daytest::writeFile(file, on ? QByteArray(original.size(), 'x') : original);
     if (fault == QLatin1String("journal"))
         return on ? QDir().mkdir(journal) : QDir().rmdir(journal);
-    store::Error error;
-    auto connection = store::Connection::open(file, &error);
-    return connection &&
-           !connection->exec(on ? QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON 予定表 "
-                                                 "BEGIN SELECT RAISE(ABORT, 'refused'); END")
-                                : QStringLiteral("DROP TRIGGER refuse"));
+    // Through the engine directly: the program opens a file with a trigger read-only.
+    sqlite3* db = nullptr;
+    const bool done = sqlite3_open(file.toUtf8().constData(), &db) == SQLITE_OK &&
+                      sqlite3_exec(db,
+                                   on ? "CREATE TRIGGER refuse BEFORE DELETE ON 予定表 "
+                                        "BEGIN SELECT RAISE(ABORT, 'refused'); END"
+                                      : "DROP TRIGGER refuse",
+                                   nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return done;
 }
 
 } // namespace
@@ -490,6 +499,49 @@ void TestEntryWindow::failedWriteKeepsWindowAndRows() {
     QTRY_VERIFY(window_.isNull());
     QVERIFY(host_->window.isEnabled());
     QCOMPARE(host_->rebuilds, 1);
+}
+
+void TestEntryWindow::otherProgramSavedMeanwhile_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("取消") << QStringLiteral("取消") << QStringLiteral("他のプログラム");
+    QTest::newRow("上書き") << QStringLiteral("上書き") << QStringLiteral("この画面");
+}
+
+// Another program saved slot 1 while the window was open: a real message box shows both versions
+// and the stored item is replaced only on 上書き.
+void TestEntryWindow::otherProgramSavedMeanwhile() {
+    QFETCH(QString, button);
+    QFETCH(QString, stored);
+    QVERIFY(open());
+    QVERIFY(putItem(file_, kDay, 1, SlotItem{QStringLiteral("他のプログラム"), QString(), false, QString()}));
+    typeText(text(1), QStringLiteral("この画面"));
+
+    platform::QtPlatform qt;
+    platform::Services services = platform::services();
+    services.messages = &qt;
+    platform::install(services);
+    QString shown;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        shown = box->text();
+        for (QAbstractButton* b : box->buttons()) {
+            if (b->text() == button)
+                b->click();
+        }
+    });
+    answer.start(20);
+    click("Command4");
+    answer.stop();
+    services.messages = fake_;
+    platform::install(services);
+
+    QVERIFY(shown.contains(QStringLiteral("他のプログラム")) && shown.contains(QStringLiteral("この画面")));
+    QCOMPARE(storedItem(file_, kDay, 1).content, stored);
+    QCOMPARE(window_->isChanged(), button == QStringLiteral("取消"));
 }
 
 QTEST_MAIN(TestEntryWindow)

@@ -1,6 +1,6 @@
 // Writes without pause until it is killed, so that test_crash can kill it with SIGKILL at any
 // moment. Each iteration does three writes: it saves the four slots of one date as the entry
-// window does (the save rule through a data control), edits one row as the list grid does
+// window does (one transaction of the changed slots), edits one row as the list grid does
 // (updateRow), and writes the Settings file (SAVE_CONFIG). The first of the three is chosen by
 // <phase> (0, 1 or 2), so that kills soon after the start land in each of them. What iteration i
 // writes is in CrashRecords.h.
@@ -51,6 +51,10 @@ int main(int argc, char** argv) {
     store::DataControl entry;
     if (const store::Error error = store::openDayTable(entry, schedule))
         return failed("open", error.message);
+    // The date as the entry window loads it.
+    std::array<store::SlotItem, 4> loaded;
+    for (int slot = 1; slot <= 4; ++slot)
+        loaded[static_cast<std::size_t>(slot - 1)] = store::readSlot(entry, crash::kSlotDate, slot);
 
     store::DataControl grid;
     grid.setDatabaseName(schedule);
@@ -70,13 +74,14 @@ int main(int argc, char** argv) {
     for (qint64 i = first; i < first + count; ++i) {
         for (int step = 0; step < 3; ++step) {
             switch ((phase + step) % 3) {
-            case 0:
-                for (int slot = 1; slot <= 4; ++slot) {
-                    if (const store::Error error =
-                            store::saveSlot(entry, crash::kSlotDate, slot, crash::slotItem(i, slot)))
-                        return failed("save", error.message);
-                }
+            case 0: {
+                std::array<store::SlotItem, 4> items;
+                for (int slot = 1; slot <= 4; ++slot)
+                    items[static_cast<std::size_t>(slot - 1)] = crash::slotItem(i, slot);
+                if (const store::Error error = store::saveDay(entry, crash::kSlotDate, loaded, items))
+                    return failed("save", error.message);
                 break;
+            }
             case 1:
                 if (const store::Error error = grid.updateRow(0, gridRow(i)))
                     return failed("grid edit", error.message);

@@ -1,0 +1,294 @@
+// Schedule files that are shared with another program or built to do harm: two programs saving
+// one date or one row, a column that shadows the rowid, planted triggers and views, and queries
+// made to run without end.
+
+#include "store/Connection.h"
+#include "store/DataControl.h"
+#include "store/DayRecords.h"
+#include "store/Error.h"
+#include "store/ScheduleFile.h"
+#include "support/TestEnv.h"
+
+#include <sqlite3.h>
+
+#include <QtTest>
+
+using namespace store;
+
+namespace {
+
+const QString kDate = QStringLiteral("2026/1/5");
+
+// Runs SQL on the file through a plain engine connection, as another tool would.
+bool plant(const QString& path, const QString& sql) {
+    sqlite3* db = nullptr;
+    bool ok = sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK;
+    char* message = nullptr;
+    ok = ok && sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message) == SQLITE_OK;
+    if (message)
+        qWarning("%s", message);
+    sqlite3_free(message);
+    sqlite3_close(db);
+    return ok;
+}
+
+SlotItem item(const QString& content) {
+    return {content, QStringLiteral("ﾚﾍﾞﾙ2"), false, kEmptyTime};
+}
+
+// The date as an entry window loads it.
+std::array<SlotItem, 4> loadDay(DataControl& data) {
+    std::array<SlotItem, 4> loaded;
+    for (int slot = 1; slot <= 4; ++slot)
+        loaded[static_cast<size_t>(slot - 1)] = readSlot(data, kDate, slot);
+    return loaded;
+}
+
+QStringList contents(const QString& path) {
+    DataControl data;
+    data.setDatabaseName(path);
+    data.setRecordSource(QStringLiteral("SELECT * FROM 予定表 ORDER BY 項目番号"));
+    if (data.refresh())
+        return {QStringLiteral("unreadable")};
+    QStringList result;
+    for (int row = 0; row < data.recordCount(); ++row)
+        result << data.value(row, 3).toString();
+    return result;
+}
+
+} // namespace
+
+class TestHostileFiles : public QObject {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void twoProgramsSaveOneDate();
+    void gridRowChangedElsewhere_data();
+    void gridRowChangedElsewhere();
+    void columnShadowsRowid_data();
+    void columnShadowsRowid();
+    void plantedSchemaOpensReadOnly_data();
+    void plantedSchemaOpensReadOnly();
+    void endlessQueriesAreEnded_data();
+    void endlessQueriesAreEnded();
+};
+
+// Two programs with the entry window open on one date: each writes only what it changed, and a
+// slot the other saved meanwhile is reported with both versions instead of overwritten.
+void TestHostileFiles::twoProgramsSaveOneDate() {
+    testsupport::TestEnv env;
+    const QString path = env.makeScheduleFile();
+    DataControl a;
+    DataControl b;
+    QVERIFY(!openDayTable(a, path));
+    QVERIFY(!openDayTable(b, path));
+    std::array<SlotItem, 4> loadedA = loadDay(a);
+    std::array<SlotItem, 4> loadedB = loadDay(b);
+
+    std::array<SlotItem, 4> wantedA = loadedA;
+    wantedA[0] = item(QStringLiteral("Aの予定"));
+    QVERIFY(!saveDay(a, kDate, loadedA, wantedA));
+    std::array<SlotItem, 4> wantedB = loadedB;
+    wantedB[1] = item(QStringLiteral("Bの予定"));
+    QVERIFY(!saveDay(b, kDate, loadedB, wantedB));
+    QCOMPARE(contents(path), (QStringList{QStringLiteral("Aの予定"), QStringLiteral("Bの予定")}));
+
+    // B now also fills slot 1, which it loaded empty: A's item is shown back, nothing written.
+    wantedB[0] = item(QStringLiteral("Bの上書き"));
+    std::vector<SlotConflict> conflicts;
+    QCOMPARE(saveDay(b, kDate, loadedB, wantedB, &conflicts).code, kChangedElsewhere);
+    QCOMPARE(conflicts.size(), size_t(1));
+    QCOMPARE(conflicts[0].slot, 1);
+    QCOMPARE(conflicts[0].stored.content, QStringLiteral("Aの予定"));
+    QCOMPARE(conflicts[0].wanted.content, QStringLiteral("Bの上書き"));
+    QCOMPARE(contents(path), (QStringList{QStringLiteral("Aの予定"), QStringLiteral("Bの予定")}));
+
+    // Overwriting what was shown.
+    loadedB[0] = conflicts[0].stored;
+    QVERIFY(!saveDay(b, kDate, loadedB, wantedB, &conflicts));
+    QCOMPARE(contents(path), (QStringList{QStringLiteral("Bの上書き"), QStringLiteral("Bの予定")}));
+    QCOMPARE(loadedB[0], loadDay(b)[0]);
+}
+
+void TestHostileFiles::gridRowChangedElsewhere_data() {
+    QTest::addColumn<bool>("remove");
+    QTest::newRow("edit") << false;
+    QTest::newRow("delete") << true;
+}
+
+// The list grid read a row; another program deleted it and a new item took its rowid. The grid's
+// edit or delete must not land on the new item.
+void TestHostileFiles::gridRowChangedElsewhere() {
+    QFETCH(bool, remove);
+    testsupport::TestEnv env;
+    const QString path = env.makeScheduleFile();
+    QVERIFY(plant(
+        path, QStringLiteral("INSERT INTO 予定表 (年月日, 項目番号, 内容) VALUES ('2026/1/5', 1, 'Aの行')")));
+    DataControl grid;
+    grid.setDatabaseName(path);
+    grid.setRecordSource(kDayTable);
+    QVERIFY(!grid.refresh());
+    QCOMPARE(grid.value(0, 3).toString(), QStringLiteral("Aの行"));
+
+    QVERIFY(plant(path, QStringLiteral("DELETE FROM 予定表; INSERT INTO 予定表 (年月日, 項目番号, 内容) "
+                                       "VALUES ('2026/2/1', 1, 'Bの新しい行')")));
+    const Error error =
+        remove ? grid.remove() : grid.updateRow(0, {{QStringLiteral("内容"), QStringLiteral("Aの編集")}});
+    QCOMPARE(error.code, kChangedElsewhere);
+    QCOMPARE(contents(path), QStringList{QStringLiteral("Bの新しい行")});
+
+    // Read again, the same edit goes through.
+    QVERIFY(!grid.refresh());
+    QVERIFY(!grid.updateRow(0, {{QStringLiteral("内容"), QStringLiteral("Aの編集")}}));
+    QCOMPARE(contents(path), QStringList{QStringLiteral("Aの編集")});
+}
+
+void TestHostileFiles::columnShadowsRowid_data() {
+    QTest::addColumn<QStringList>("columns");
+    QTest::addColumn<bool>("usable");
+    QTest::newRow("rowid") << QStringList{QStringLiteral("rowid")} << true;
+    QTest::newRow("ROWID and _rowid_")
+        << QStringList{QStringLiteral("ROWID"), QStringLiteral("_rowid_")} << true;
+    QTest::newRow("all three") << QStringList{QStringLiteral("rowid"), QStringLiteral("_rowid_"),
+                                              QStringLiteral("oid")}
+                               << false;
+}
+
+// Columns named like the rowid, all 1: a save and a delete touch exactly one row.
+void TestHostileFiles::columnShadowsRowid() {
+    QFETCH(QStringList, columns);
+    QFETCH(bool, usable);
+    testsupport::TestEnv env;
+    const QString path = env.makeScheduleFile();
+    QString sql;
+    for (const QString& column : columns)
+        sql += QStringLiteral("ALTER TABLE 予定表 ADD COLUMN %1 REAL DEFAULT 1;").arg(column);
+    for (int slot = 1; slot <= 3; ++slot)
+        sql +=
+            QStringLiteral("INSERT INTO 予定表 (年月日, 項目番号, 内容) VALUES ('2026/1/5', %1, '項目%1');")
+                .arg(slot);
+    QVERIFY(plant(path, sql));
+
+    DataControl data;
+    QVERIFY(!openDayTable(data, path));
+    const Error error = saveSlot(data, kDate, 2, item(QStringLiteral("変更")));
+    if (!usable) {
+        QCOMPARE(error.code, SQLITE_ERROR);
+        QVERIFY(error.message.contains(QStringLiteral("oid")));
+        QCOMPARE(contents(path), QStringList{QStringLiteral("unreadable")});
+        return;
+    }
+    QVERIFY2(!error, qPrintable(error.message));
+    QVERIFY(!saveSlot(data, kDate, 3, SlotItem()));
+    QCOMPARE(contents(path), (QStringList{QStringLiteral("項目1"), QStringLiteral("変更")}));
+}
+
+void TestHostileFiles::plantedSchemaOpensReadOnly_data() {
+    QTest::addColumn<QString>("planted");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("trigger on 予定表")
+        << QStringLiteral("CREATE TRIGGER wipe AFTER UPDATE ON 予定表 BEGIN DELETE FROM 予定表 WHERE "
+                          "rowid <> new.rowid; DELETE FROM ToDoリスト; END")
+        << QStringLiteral("wipe");
+    QTest::newRow("trigger on todoリスト, other case")
+        << QStringLiteral("CREATE TRIGGER wipe2 BEFORE INSERT ON todoリスト BEGIN DELETE FROM 予定表; END")
+        << QStringLiteral("wipe2");
+    QTest::newRow("view in place of 予定表")
+        << QStringLiteral("ALTER TABLE 予定表 RENAME TO items; CREATE VIEW 予定表 AS SELECT * FROM items")
+        << QStringLiteral("ビュー");
+}
+
+// A file whose tables run planted code on a write opens read-only, says why, and stays readable.
+void TestHostileFiles::plantedSchemaOpensReadOnly() {
+    QFETCH(QString, planted);
+    QFETCH(QString, cause);
+    testsupport::TestEnv env;
+    const QString path = env.makeScheduleFile();
+    QVERIFY(plant(path, QStringLiteral("INSERT INTO 予定表 (年月日, 項目番号, 内容) VALUES "
+                                       "('2026/1/5', 1, '一'), ('2026/1/5', 2, '二');"
+                                       "INSERT INTO ToDoリスト (やるべき事) VALUES ('やること');") +
+                            planted));
+
+    DataControl data;
+    data.setDatabaseName(path);
+    QVERIFY(!data.openDatabase());
+    QVERIFY(!data.connection()->checkSchema());
+    QVERIFY(data.connection()->readOnlyReason().contains(cause));
+    QVERIFY(!openDayTable(data, path));
+    if (!planted.contains(QStringLiteral("VIEW"))) // a view has no rows to address
+        QCOMPARE(readSlot(data, kDate, 1).content, QStringLiteral("一"));
+
+    std::array<SlotItem, 4> loaded = loadDay(data);
+    std::array<SlotItem, 4> wanted = loaded;
+    wanted[0] = item(QStringLiteral("変更"));
+    const Error error = saveDay(data, kDate, loaded, wanted);
+    QCOMPARE(error.code, SQLITE_READONLY);
+    QVERIFY(describe(error).contains(cause));
+
+    DataControl todo;
+    todo.setDatabaseName(path);
+    todo.setRecordSource(kTodoTable);
+    QVERIFY(!todo.refresh());
+    QCOMPARE(todo.appendRow({{QStringLiteral("やるべき事"), QStringLiteral("追加")}}).code, SQLITE_READONLY);
+
+    QVERIFY(
+        plant(path, QStringLiteral("CREATE TABLE counted AS SELECT (SELECT count(*) FROM 予定表) AS days, "
+                                   "(SELECT count(*) FROM ToDoリスト) AS todos")));
+    DataControl counted;
+    counted.setDatabaseName(path);
+    counted.setRecordSource(QStringLiteral("counted"));
+    QVERIFY(!counted.refresh());
+    QCOMPARE(counted.value(0, 0).toInt(), 2);
+    QCOMPARE(counted.value(0, 1).toInt(), 1);
+}
+
+void TestHostileFiles::endlessQueriesAreEnded_data() {
+    QTest::addColumn<QString>("planted");
+    QTest::addColumn<QString>("recordSource"); // empty: the calendar's query for dates with items
+    QTest::newRow("recursive view")
+        << QStringLiteral(
+               "DROP TABLE 予定表; CREATE VIEW 予定表 AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL "
+               "SELECT n + 1 FROM r) SELECT '2026/1/5' AS 年月日, n AS 項目番号, NULL AS レベル, "
+               "'x' || n AS 内容, NULL AS アラーム, NULL AS 時刻 FROM r WHERE n < 0")
+        << QString();
+    // LIKE costs text length times pattern length: ten texts of 100,000 characters against a
+    // pattern of 16,001 that fails only at its end.
+    QTest::newRow("long search over long texts")
+        << QStringLiteral(
+               "DROP TABLE 予定表; CREATE TABLE 予定表 (年月日 TEXT, 項目番号 REAL, レベル REAL, 内容 TEXT, "
+               "アラーム TEXT, 時刻 TEXT); "
+               "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r WHERE n < 10) "
+               "INSERT INTO 予定表 (年月日, 項目番号, 内容) SELECT '2026/1/5', n, "
+               "replace(hex(zeroblob(50000)), '0', 'a') FROM r")
+        << QStringLiteral("SELECT * FROM 予定表 WHERE 内容 LIKE '*%1b*'").arg(QString(16000, u'a'));
+}
+
+// A file built to make a query endless: the query is ended after the work limit with a message,
+// and the connection stays usable.
+void TestHostileFiles::endlessQueriesAreEnded() {
+    QFETCH(QString, planted);
+    QFETCH(QString, recordSource);
+    testsupport::TestEnv env;
+    const QString path = env.makeScheduleFile();
+    QVERIFY(plant(path, planted));
+
+    DataControl data;
+    data.setDatabaseName(path);
+    QVERIFY(!data.openDatabase());
+    data.connection()->setWorkLimit(std::chrono::milliseconds(300));
+    Error error;
+    if (recordSource.isEmpty()) {
+        QVERIFY(datesWithItems(data, {kDate}, &error).isEmpty());
+    } else {
+        data.setRecordSource(recordSource);
+        error = data.refresh();
+    }
+    QCOMPARE(error.code, SQLITE_INTERRUPT);
+    QVERIFY(describe(error).startsWith(QStringLiteral("処理に時間がかかりすぎる")));
+
+    data.setRecordSource(kTodoTable);
+    QVERIFY(!data.refresh());
+}
+
+QTEST_GUILESS_MAIN(TestHostileFiles)
+#include "test_hostile_files.moc"
