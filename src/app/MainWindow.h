@@ -30,6 +30,7 @@ struct WindowOpeners {
     std::function<void()> closeTodo;
     std::function<void(calendar::MainHost&)> options;    // frmOptions
     std::function<void(calendar::MainHost&)> alarmCheck; // ALM_CHK, on every clock tick
+    std::function<void(calendar::MainHost&)> missedAlarms; // once at start-up, after the grid
 };
 
 class MainWindow : public QMainWindow, public calendar::MainHost, public settings::ConfigHost {
