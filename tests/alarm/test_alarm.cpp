@@ -5,6 +5,7 @@
 #include "alarm/AlarmCheck.h"
 #include "alarm/AlarmHooks.h"
 #include "alarm/MissedAlarms.h"
+#include "alarm/AlarmItems.h"
 #include "platform/Paths.h"
 #include "store/DayRecords.h"
 #include "store/ScheduleFile.h"
@@ -20,53 +21,13 @@
 #include <memory>
 #include <unistd.h>
 
+using namespace alarmtest;
 using testsupport::FakeHost;
 using testsupport::FakePlatform;
 
 namespace {
 
-const QDate kToday(2026, 3, 5);
 const QString kSound = QStringLiteral("/sounds/bell.wav");
-
-QDateTime at(int hour, int minute, int second = 0) {
-    return QDateTime(kToday, QTime(hour, minute, second));
-}
-
-// Stores one day record with exactly the given texts.
-void putItem(const QString& file, const QDate& date, int slot, const QString& content,
-             const QString& alarmText, const QString& timeText, int level = 0) {
-    store::DataControl data;
-    data.setDatabaseName(file);
-    data.setRecordSource(store::kDayTable);
-    QVERIFY(!data.refresh());
-    QVERIFY(!data.addNew());
-    QVERIFY(!data.setField(QStringLiteral("年月日"), store::dateString(date)));
-    QVERIFY(!data.setField(QStringLiteral("項目番号"), double(slot)));
-    QVERIFY(!data.setField(QStringLiteral("内容"), content));
-    QVERIFY(!data.setField(QStringLiteral("アラーム"), alarmText));
-    QVERIFY(!data.setField(QStringLiteral("時刻"), timeText));
-    if (level)
-        QVERIFY(!data.setField(QStringLiteral("レベル"), double(level)));
-    const store::Error error = data.update();
-    QVERIFY2(!error, qPrintable(error.message));
-}
-
-QString alarmOf(const QString& file, const QDate& date, int slot) {
-    store::DataControl data;
-    data.setDatabaseName(file);
-    data.setRecordSource(store::slotQuery(store::dateString(date), slot));
-    if (data.refresh() || !data.hasCurrentRow())
-        return QStringLiteral("<no row>");
-    return data.field(QStringLiteral("アラーム")).toString();
-}
-
-// Items as "days from today|slot|time|alarm|content", stored in order.
-void putItems(const QString& file, const QStringList& items) {
-    for (const QString& spec : items) {
-        const QStringList f = spec.split(QLatin1Char('|'));
-        putItem(file, kToday.addDays(f[0].toInt()), f[1].toInt(), f[4], f[3], f[2]);
-    }
-}
 
 // A second connection on the file, for holding locks and changing the file behind the check.
 struct RawConnection {
