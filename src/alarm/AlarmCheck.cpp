@@ -173,8 +173,8 @@ void AlarmCheck::ring(const DueAlarm& item) {
         sound->start(soundPath(host_.settings().ALM_FILE));
     if (onRing)
         onRing(item);
-    platform::message(item.content + QLatin1Char('\n') + whenText(item.date, item.timeText), platform::kAppTitle,
-                      platform::Icon::None, platform::Buttons::Ok);
+    platform::message(item.content + QLatin1Char('\n') + whenText(item.date, item.timeText),
+                      platform::kAppTitle, platform::Icon::None, platform::Buttons::Ok);
     if (sound)
         sound->stop();
 

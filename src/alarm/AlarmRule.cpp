@@ -26,7 +26,8 @@ QDateTime alarmMoment(const QString& dateString, const QString& timeText) {
     const QDate date = QDate::fromString(dateString, QStringLiteral("yyyy/M/d"));
     if (!date.isValid() || !isAlarmTime(timeText))
         return {};
-    return QDateTime(date, QTime(QStringView(timeText).left(2).toInt(), QStringView(timeText).right(2).toInt()));
+    return QDateTime(date,
+                     QTime(QStringView(timeText).left(2).toInt(), QStringView(timeText).right(2).toInt()));
 }
 
 QDateTime minuteOf(const QDateTime& time) {

@@ -7,7 +7,8 @@
 
 namespace alarms {
 
-std::vector<store::ArmedItem> missedAlarms(store::DataControl& data, const QDateTime& now, store::Error* error) {
+std::vector<store::ArmedItem> missedAlarms(store::DataControl& data, const QDateTime& now,
+                                           store::Error* error) {
     const QDateTime minute = minuteOf(now);
     const QDateTime since = minute.addDays(-kMissedAlarmDays);
     QStringList dates;

@@ -24,8 +24,8 @@ MissedAlarmsWindow::MissedAlarmsWindow(const std::vector<store::ArmedItem>& show
     lines_->setFocusPolicy(Qt::NoFocus);
     for (const store::ArmedItem& item : shown) {
         // List items show their text as plain text.
-        auto* line = new QListWidgetItem(whenText(item.date, item.timeText) + QStringLiteral("  ") + item.content,
-                                         lines_);
+        auto* line = new QListWidgetItem(
+            whenText(item.date, item.timeText) + QStringLiteral("  ") + item.content, lines_);
         line->setForeground(platform::toQColor(settings.crl(item.level)));
     }
     if (more > 0)

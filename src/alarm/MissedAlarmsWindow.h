@@ -24,8 +24,8 @@ class MissedAlarmsWindow : public QDialog {
     Q_OBJECT
   public:
     // `shown` are the items listed, `more` the number of further missed items left out.
-    MissedAlarmsWindow(const std::vector<store::ArmedItem>& shown, int more, const settings::Settings& settings,
-                       QWidget* parent = nullptr);
+    MissedAlarmsWindow(const std::vector<store::ArmedItem>& shown, int more,
+                       const settings::Settings& settings, QWidget* parent = nullptr);
 
     QListWidget* lines() const { return lines_; }
     QPushButton* okButton() const { return okButton_; }

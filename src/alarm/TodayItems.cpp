@@ -27,7 +27,8 @@ bool isSlot(const QVariant& value, int slot) {
 int levelOf(const QVariant& value) {
     bool ok = false;
     const double number = value.isNull() ? 0 : value.toDouble(&ok);
-    return ok && number >= 1 && number <= 5 && number == static_cast<int>(number) ? static_cast<int>(number) : 0;
+    return ok && number >= 1 && number <= 5 && number == static_cast<int>(number) ? static_cast<int>(number)
+                                                                                  : 0;
 }
 
 bool TodayItems::fileVersion(const QString& file, qint64* version) {

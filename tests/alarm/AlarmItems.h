@@ -16,7 +16,7 @@ inline QDateTime at(int hour, int minute, int second = 0) {
 
 // Stores one day record with exactly the given texts.
 inline void putItem(const QString& file, const QDate& date, int slot, const QString& content,
-             const QString& alarmText, const QString& timeText, int level = 0) {
+                    const QString& alarmText, const QString& timeText, int level = 0) {
     store::DataControl data;
     data.setDatabaseName(file);
     data.setRecordSource(store::kDayTable);

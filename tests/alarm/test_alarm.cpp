@@ -4,8 +4,8 @@
 
 #include "alarm/AlarmCheck.h"
 #include "alarm/AlarmHooks.h"
-#include "alarm/MissedAlarms.h"
 #include "alarm/AlarmItems.h"
+#include "alarm/MissedAlarms.h"
 #include "platform/Paths.h"
 #include "store/DayRecords.h"
 #include "store/ScheduleFile.h"
@@ -179,7 +179,8 @@ void TestAlarm::ringRule() {
     tick();
 
     if (rings) {
-        expectRangOnce(QStringLiteral("歯医者"), store::dateString(date) + clock.toString(QStringLiteral(" HH:mm")));
+        expectRangOnce(QStringLiteral("歯医者"),
+                       store::dateString(date) + clock.toString(QStringLiteral(" HH:mm")));
         QCOMPARE(alarmOf(file, date, 2), QStringLiteral("False"));
     } else {
         expectSilence();
@@ -464,10 +465,10 @@ void TestAlarm::catchUp_data() {
     QTest::newRow("away longer than the catch-up days")
         << QDateTime(kToday.addDays(-9), QTime(9, 0)) << false << at(9, 30)
         << QStringList{"-8|1|1000|True|古い", "-3|1|1200|True|三日前"} << QStringList{"三日前"};
-    QTest::newRow("start-up minute and after") << at(9, 0) << true << at(9, 30)
-                                               << QStringList{"0|1|0859|True|前", "0|2|0900|True|始",
-                                                              "0|3|0930|True|今", "0|4|0920|False|解除"}
-                                               << QStringList{"始", "今"};
+    QTest::newRow("start-up minute and after")
+        << at(9, 0) << true << at(9, 30)
+        << QStringList{"0|1|0859|True|前", "0|2|0900|True|始", "0|3|0930|True|今", "0|4|0920|False|解除"}
+        << QStringList{"始", "今"};
     QTest::newRow("clock put back") << at(9, 30) << false << at(9, 0) << QStringList{"0|1|0915|True|後"}
                                     << QStringList{};
 }
@@ -515,9 +516,9 @@ void TestAlarm::missedAtStartUp_data() {
     QTest::addColumn<QStringList>("missed");
 
     QTest::newRow("the last 7 days, newest first")
-        << QStringList{"0|1|0929|True|今朝",     "0|2|0930|True|今",       "0|3|1000|True|未来",
-                       "-7|1|0930|True|七日前",  "-7|2|0929|True|七日超",  "-8|1|1200|True|八日前",
-                       "-1|4|2359|True|昨夜",    "-2|1|930|True|三桁",     "-2|2|####|True|時刻なし",
+        << QStringList{"0|1|0929|True|今朝",      "0|2|0930|True|今",       "0|3|1000|True|未来",
+                       "-7|1|0930|True|七日前",   "-7|2|0929|True|七日超",  "-8|1|1200|True|八日前",
+                       "-1|4|2359|True|昨夜",     "-2|1|930|True|三桁",     "-2|2|####|True|時刻なし",
                        "-2|3|2460|True|時刻違い", "-2|4|0800|False|解除済", "-3|1|0800|true|小文字"}
         << QStringList{"今朝", "昨夜", "七日前"};
     QTest::newRow("slot order within a minute")

@@ -133,13 +133,14 @@ void TestAlarmNotify::notification_data() {
     QTest::addColumn<QStringList>("capabilities");
     QTest::addColumn<QString>("body");
     QTest::addColumn<int>("urgency");
-    QTest::newRow("level 1 is critical") << "0|1|0930|True|会議 <A&B>|1" << QStringList{"body"} << "会議 <A&B>" << 2;
+    QTest::newRow("level 1 is critical")
+        << "0|1|0930|True|会議 <A&B>|1" << QStringList{"body"} << "会議 <A&B>" << 2;
     QTest::newRow("level 2 is critical") << "0|2|0930|True|薬|2" << QStringList{"body"} << "薬" << 2;
     QTest::newRow("level 3 is normal") << "0|3|0930|True|電話|3" << QStringList{"body"} << "電話" << 1;
     QTest::newRow("no level is normal") << "0|4|0930|True|散歩" << QStringList{"body"} << "散歩" << 1;
     QTest::newRow("a service reading markup gets the text escaped")
-        << "0|1|0930|True|<b>太字</b> & 印" << QStringList{"body", "body-markup"} << "&lt;b&gt;太字&lt;/b&gt; &amp; 印"
-        << 1;
+        << "0|1|0930|True|<b>太字</b> & 印" << QStringList{"body", "body-markup"}
+        << "&lt;b&gt;太字&lt;/b&gt; &amp; 印" << 1;
 }
 
 void TestAlarmNotify::notification() {
@@ -185,7 +186,8 @@ void TestAlarmNotify::noBusAtAll() {
         QSKIP("runs with DADUVOV_TEST_NO_BUS set");
     ringOne(QStringLiteral("0|1|0930|True|会議|1"));
     alarms::DesktopNotifier notifier({});
-    QVERIFY(!notifier.notify({host->settingsRecord.START_FILE, QStringLiteral("2026/3/5"), 1, "0930", "会議", 1}));
+    QVERIFY(!notifier.notify(
+        {host->settingsRecord.START_FILE, QStringLiteral("2026/3/5"), 1, "0930", "会議", 1}));
 }
 
 QTEST_MAIN(TestAlarmNotify)

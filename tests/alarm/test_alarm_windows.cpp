@@ -97,8 +97,8 @@ void TestAlarmWindows::startUpList() {
     QCOMPARE(alarms, alarmsAfter);
 }
 
-// Slot 1 rings at 09:30; its box stays open until 09:32, past 09:31, the minute of slot 2, while the timer keeps
-// ticking. Once the box is closed, slot 2 rings with its own box.
+// Slot 1 rings at 09:30; its box stays open until 09:32, past 09:31, the minute of slot 2, while the timer
+// keeps ticking. Once the box is closed, slot 2 rings with its own box.
 void TestAlarmWindows::catchUpAfterBoxHeldOpen() {
     putItems(file, {"0|1|0930|True|一番", "0|2|0931|True|二番"});
     const alarms::AlarmHooks hooks = alarms::alarmHooks();
