@@ -28,9 +28,11 @@ struct WindowOpeners {
     std::function<void(calendar::MainHost&)> list;         // D_list, main window already disabled
     std::function<QWidget*(calendar::MainHost&)> openTodo; // ToDo_list
     std::function<void()> closeTodo;
-    std::function<void(calendar::MainHost&)> options;      // frmOptions
-    std::function<void(calendar::MainHost&)> alarmCheck;   // ALM_CHK, on every clock tick
-    std::function<void(calendar::MainHost&)> missedAlarms; // once at start-up, after the grid
+    std::function<void(calendar::MainHost&)> options;    // frmOptions
+    std::function<void(calendar::MainHost&)> alarmCheck; // ALM_CHK, on every clock tick
+
+    // Once at start-up, after the grid: the alarms missed while the program was not running.
+    std::function<void(calendar::MainHost&)> missedAlarms;
 };
 
 class MainWindow : public QMainWindow, public calendar::MainHost, public settings::ConfigHost {
