@@ -130,6 +130,8 @@ for kind in "" _plain; do
         "$(process_value rss_growth_kb$kind)" kB
     row "Peak memory, calendar alone (VmHWM)$label" "< 80 MB" 80 "$(process_value calendar_hwm_mb$kind)" MB
 done
+row "Missed alarms at start-up, query of 7 days, 1,000,000 rows" "< 5 ms" 5 \
+    "$(json_value daduvov_bench_alarm BM_MissedAlarmsAtStartUp real_time)" ms
 row "Idle CPU, calendar shown, 1,000,000 records, file without index at start (${idle_s} s)" \
     "< 0.5 % of a core" 0.5 "$(process_value idle_cpu_pct_1m_plain)" "%"
 row "iCalendar export, 1,000,000 Day records" "< 10 s" 10000 \

@@ -8,7 +8,7 @@ PACKAGES=(
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev qt6-translations-l10n
     libsqlite3-dev sqlite3 libical-dev libbenchmark-dev ccache
     fonts-ipafont-gothic fonts-ipafont-mincho fonts-urw-base35 fonts-dejavu-core
-    xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils
+    xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils dbus
     # the Debian package and its checks (scripts/package.sh); librsvg2-bin renders the icon sizes
     desktop-file-utils appstream lintian shared-mime-info libglib2.0-bin librsvg2-bin
 )

@@ -1,19 +1,36 @@
 #pragma once
-// ALM_CHK: on every tick of the main window's clock, today's four items are compared with the
-// current minute; an armed item of this minute plays the alarm sound in a loop, shows its content
-// in a message box, and is disarmed in the Schedule file once the box is closed.
+// ALM_CHK: on every tick of the main window's clock, the armed items of today whose minute has come
+// since the last check are put in a queue; a queued call then rings them one after another, each
+// with the alarm sound in a loop and its content in a message box, and disarms each in the Schedule
+// file once its box is closed. An item whose minute passed while the program was busy (another
+// alarm box open, the machine suspended, the clock put forward) is caught up as soon as the program
+// is free.
 
 #include "alarm/TodayItems.h"
 
+#include <QDateTime>
+#include <QObject>
 #include <QSet>
 #include <QString>
+#include <deque>
 #include <functional>
+#include <vector>
 
 namespace calendar {
 class MainHost;
 }
 
 namespace alarms {
+
+// An item that is due to ring.
+struct DueAlarm {
+    QString file;
+    QString date; // Date string
+    int slot = 0;
+    QString timeText; // HHMM
+    QString content;
+    int level = 0;
+};
 
 class AlarmCheck {
   public:
@@ -22,30 +39,47 @@ class AlarmCheck {
     AlarmCheck(const AlarmCheck&) = delete;
     AlarmCheck& operator=(const AlarmCheck&) = delete;
 
-    // Runs one check. Does nothing while a box of its own is open (the clock keeps ticking
-    // meanwhile), when no Schedule file is set, or when the file cannot be read; never reports an
-    // error.
+    // Runs one check: queues the armed items of today whose minute lies between the last check's
+    // minute and now (both included), and has them rung from the event loop. Does nothing while a
+    // box of its own is open (the clock keeps ticking meanwhile; the minutes it skips are looked at
+    // once the box is closed), when no Schedule file is set, or when the file cannot be read (then
+    // the minutes are looked at again on a later tick); never reports an error.
     void ALM_CHK();
+
+    // Items before this minute are left to the start-up list: the first check looks back to it
+    // instead of only at its own minute.
+    void setCheckedFrom(const QDateTime& minute);
 
     // Whether a check is showing its message box.
     bool busy() const { return busy_; }
+    // Items queued and not rung yet.
+    int queued() const { return static_cast<int>(queue_.size()); }
+
+    // Called when an item rings, before its box is shown (the desktop notification).
+    std::function<void(const DueAlarm&)> onRing;
 
   private:
-    void ring(const QString& file, const QString& date, int slot, const QString& content);
+    enum class Recheck { Ring, Drop, Retry };
+    bool collect(const QString& file, const QDateTime& from, const QDateTime& minute,
+                 std::vector<DueAlarm>* due);
+    void scheduleRing();
+    void ringNext();
+    Recheck recheck(DueAlarm& item);
+    void ring(const DueAlarm& item);
 
     calendar::MainHost& host_;
     bool busy_ = false;
-    // Items of the current minute that rang but could not be disarmed (a read-only or locked
-    // file): they stay armed in the file, and would otherwise ring again on every tick of that
-    // minute. Keys are file, date, slot; the set is emptied when the minute changes.
-    QString failedMinute_;
-    QSet<QString> failedDisarms_;
+    bool ringScheduled_ = false;
+    // The file and minute the next check looks back to.
+    QString checkedFile_;
+    QDateTime checkedFrom_;
+    std::deque<DueAlarm> queue_;
+    // Items queued or rung in this session (file, date, slot, time): nothing rings twice, not even
+    // an item whose disarming failed (a read-only or locked file), which stays armed in the file.
+    QSet<QString> taken_;
     TodayItems today_;
+    // Receives the queued calls; they are dropped with the check.
+    QObject queueContext_;
 };
-
-// The main window's clock-tick hook: runs ALM_CHK for the host it is called with. One AlarmCheck
-// is kept for as long as the returned function lives, so its busy flag spans the ticks that come
-// while its box is open.
-std::function<void(calendar::MainHost&)> tickHook();
 
 } // namespace alarms

@@ -24,6 +24,13 @@ bool isSlot(const QVariant& value, int slot) {
 
 } // namespace
 
+int levelOf(const QVariant& value) {
+    bool ok = false;
+    const double number = value.isNull() ? 0 : value.toDouble(&ok);
+    return ok && number >= 1 && number <= 5 && number == static_cast<int>(number) ? static_cast<int>(number)
+                                                                                  : 0;
+}
+
 bool TodayItems::fileVersion(const QString& file, qint64* version) {
     if (watch_ && (watch_->path() != file || !watch_->fileStillAtPath()))
         watch_.reset();
@@ -66,6 +73,7 @@ bool TodayItems::read(store::DataControl& data, const QString& file, const QStri
             item.alarmText = data.field(QStringLiteral("アラーム")).toString();
             item.timeText = data.field(QStringLiteral("時刻")).toString();
             item.content = data.field(QStringLiteral("内容")).toString();
+            item.level = levelOf(data.field(QStringLiteral("レベル")));
         }
     }
     return true;

@@ -12,6 +12,9 @@
 
 namespace alarms {
 
+// The level 1..5 of a stored レベル value; 0 for none or any other value.
+int levelOf(const QVariant& value);
+
 class TodayItems {
   public:
     struct Item {
@@ -19,6 +22,7 @@ class TodayItems {
         QString alarmText;
         QString timeText;
         QString content;
+        int level = 0; // 1..5, 0 without a level
     };
 
     // The item of `slot` (1..4) on `date` as the file holds it now. Reads today's rows through

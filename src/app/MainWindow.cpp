@@ -127,6 +127,9 @@ void MainWindow::startUp() {
     startedUp_ = true;
     // 10: the month grid from the Schedule file now in use.
     panel_->kareSET();
+    // The alarms missed while the program was not running, before the other windows open.
+    if (openers_.missedAlarms)
+        openers_.missedAlarms(*this);
     // 12: today's items.
     if (settings_.START_OUT && openers_.dayDisplay)
         openers_.dayDisplay(*this);

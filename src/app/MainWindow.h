@@ -31,6 +31,9 @@ struct WindowOpeners {
     std::function<void()> closeTodo;
     std::function<void(calendar::MainHost&)> options;    // frmOptions
     std::function<void(calendar::MainHost&)> alarmCheck; // ALM_CHK, on every clock tick
+
+    // Once at start-up, after the grid: the alarms missed while the program was not running.
+    std::function<void(calendar::MainHost&)> missedAlarms;
 };
 
 class MainWindow : public QMainWindow, public calendar::MainHost, public settings::ConfigHost {

@@ -1,6 +1,6 @@
 #include "app/Openers.h"
 
-#include "alarm/AlarmCheck.h"
+#include "alarm/AlarmHooks.h"
 #include "day/DayWindows.h"
 #include "list/ListWindows.h"
 #include "options/OptionsWindows.h"
@@ -16,7 +16,9 @@ WindowOpeners programOpeners() {
     openers.openTodo = &todo::showTodoWindow;
     openers.closeTodo = &todo::closeTodoWindow;
     openers.options = &options::showOptions;
-    openers.alarmCheck = alarms::tickHook();
+    const alarms::AlarmHooks alarm = alarms::alarmHooks();
+    openers.alarmCheck = alarm.tick;
+    openers.missedAlarms = alarm.startUp;
     return openers;
 }
 

@@ -3,6 +3,9 @@
 #include <QtTest>
 
 #include "alarm/AlarmCheck.h"
+#include "alarm/AlarmHooks.h"
+#include "alarm/AlarmItems.h"
+#include "alarm/MissedAlarms.h"
 #include "platform/Paths.h"
 #include "store/DayRecords.h"
 #include "store/ScheduleFile.h"
@@ -18,43 +21,13 @@
 #include <memory>
 #include <unistd.h>
 
+using namespace alarmtest;
 using testsupport::FakeHost;
 using testsupport::FakePlatform;
 
 namespace {
 
-const QDate kToday(2026, 3, 5);
 const QString kSound = QStringLiteral("/sounds/bell.wav");
-
-QDateTime at(int hour, int minute, int second = 0) {
-    return QDateTime(kToday, QTime(hour, minute, second));
-}
-
-// Stores one day record with exactly the given texts.
-void putItem(const QString& file, const QDate& date, int slot, const QString& content,
-             const QString& alarmText, const QString& timeText) {
-    store::DataControl data;
-    data.setDatabaseName(file);
-    data.setRecordSource(store::kDayTable);
-    QVERIFY(!data.refresh());
-    QVERIFY(!data.addNew());
-    QVERIFY(!data.setField(QStringLiteral("年月日"), store::dateString(date)));
-    QVERIFY(!data.setField(QStringLiteral("項目番号"), double(slot)));
-    QVERIFY(!data.setField(QStringLiteral("内容"), content));
-    QVERIFY(!data.setField(QStringLiteral("アラーム"), alarmText));
-    QVERIFY(!data.setField(QStringLiteral("時刻"), timeText));
-    const store::Error error = data.update();
-    QVERIFY2(!error, qPrintable(error.message));
-}
-
-QString alarmOf(const QString& file, const QDate& date, int slot) {
-    store::DataControl data;
-    data.setDatabaseName(file);
-    data.setRecordSource(store::slotQuery(store::dateString(date), slot));
-    if (data.refresh() || !data.hasCurrentRow())
-        return QStringLiteral("<no row>");
-    return data.field(QStringLiteral("アラーム")).toString();
-}
 
 // A second connection on the file, for holding locks and changing the file behind the check.
 struct RawConnection {
@@ -77,7 +50,7 @@ class TestAlarm : public QObject {
     void ringRule();
     void ringsOnceInItsMinute();
     void slotsRingInOrder();
-    void minutePassingDuringBoxLeavesLaterSlotArmed();
+    void minutePassingDuringBoxStillRingsLaterSlot();
     void emptyStartFileMakesNoQuery();
     void soundFile_data();
     void soundFile();
@@ -91,9 +64,17 @@ class TestAlarm : public QObject {
     void itemArmedElsewhereRingsInSameMinute();
     void idleTicksReadOnlyOnChange();
 
+    void catchUp_data();
+    void catchUp();
+    void disarmedMeanwhileDoesNotRing();
+    void missedAtStartUp_data();
+    void missedAtStartUp();
+
   private:
-    void expectRangOnce(const QString& content);
+    void expectRangOnce(const QString& content, const QString& when = QStringLiteral("2026/3/5 09:30"));
     void expectSilence();
+    // One clock tick: the check, then the queued calls that ring what it found.
+    void tick();
 
     std::unique_ptr<testsupport::TestEnv> env;
     std::unique_ptr<FakePlatform> fake;
@@ -126,10 +107,16 @@ void TestAlarm::cleanup() {
     env.reset();
 }
 
-void TestAlarm::expectRangOnce(const QString& content) {
+void TestAlarm::tick() {
+    check->ALM_CHK();
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::sendPostedEvents();
+}
+
+void TestAlarm::expectRangOnce(const QString& content, const QString& when) {
     QCOMPARE(fake->messages.size(), 1);
     const testsupport::ShownMessage& box = fake->messages.constFirst();
-    QCOMPARE(box.text, content);
+    QCOMPARE(box.text, content + QLatin1Char('\n') + when);
     QCOMPARE(box.caption, QStringLiteral("Daduvov"));
     QCOMPARE(box.icon, platform::Icon::None);
     QCOMPARE(box.buttons, platform::Buttons::Ok);
@@ -189,10 +176,11 @@ void TestAlarm::ringRule() {
     putItem(file, date, 2, QStringLiteral("歯医者"), alarmText, timeText);
     fake->clock = clock;
 
-    check->ALM_CHK();
+    tick();
 
     if (rings) {
-        expectRangOnce(QStringLiteral("歯医者"));
+        expectRangOnce(QStringLiteral("歯医者"),
+                       store::dateString(date) + clock.toString(QStringLiteral(" HH:mm")));
         QCOMPARE(alarmOf(file, date, 2), QStringLiteral("False"));
     } else {
         expectSilence();
@@ -203,13 +191,13 @@ void TestAlarm::ringRule() {
 
 void TestAlarm::ringsOnceInItsMinute() {
     putItem(file, kToday, 2, QStringLiteral("会議"), QStringLiteral("True"), QStringLiteral("0930"));
-    check->ALM_CHK();
+    tick();
     fake->clock = at(9, 30, 0).addMSecs(100);
-    check->ALM_CHK();
+    tick();
     fake->clock = at(9, 30, 30);
-    check->ALM_CHK();
+    tick();
     fake->clock = at(9, 31, 0);
-    check->ALM_CHK();
+    tick();
     expectRangOnce(QStringLiteral("会議"));
 }
 
@@ -219,11 +207,11 @@ void TestAlarm::slotsRingInOrder() {
     putItem(file, kToday, 2, QStringLiteral("二番"), QStringLiteral("False"), QStringLiteral("0930"));
     putItem(file, kToday, 4, QStringLiteral("四番"), QStringLiteral("True"), QStringLiteral("0931"));
 
-    check->ALM_CHK();
+    tick();
 
     QCOMPARE(fake->messages.size(), 2);
-    QCOMPARE(fake->messages[0].text, QStringLiteral("一番"));
-    QCOMPARE(fake->messages[1].text, QStringLiteral("三番"));
+    QVERIFY(fake->messages[0].text.startsWith(QStringLiteral("一番\n")));
+    QVERIFY(fake->messages[1].text.startsWith(QStringLiteral("三番\n")));
     const QString start = QStringLiteral("start:") + kSound;
     QCOMPARE(fake->soundCalls, (QStringList{start, QStringLiteral("stop"), start, QStringLiteral("stop")}));
     QCOMPARE(soundWhileBox, (QList<bool>{true, true}));
@@ -232,27 +220,26 @@ void TestAlarm::slotsRingInOrder() {
     QCOMPARE(alarmOf(file, kToday, 4), QStringLiteral("True"));
 }
 
-void TestAlarm::minutePassingDuringBoxLeavesLaterSlotArmed() {
+// The later slot's minute passes while the first box is open: it rings once that box is closed.
+void TestAlarm::minutePassingDuringBoxStillRingsLaterSlot() {
     putItem(file, kToday, 1, QStringLiteral("一番"), QStringLiteral("True"), QStringLiteral("0930"));
     putItem(file, kToday, 3, QStringLiteral("三番"), QStringLiteral("True"), QStringLiteral("0930"));
     fake->clock = at(9, 30, 50);
     fake->onMessage = [this](const testsupport::ShownMessage&) { fake->clock = at(9, 31, 5); };
 
-    check->ALM_CHK();
-    QCOMPARE(fake->messages.size(), 1);
-    QCOMPARE(fake->messages[0].text, QStringLiteral("一番"));
+    tick();
+    QCOMPARE(fake->messages.size(), 2);
+    QVERIFY(fake->messages[1].text.startsWith(QStringLiteral("三番\n")));
     QCOMPARE(alarmOf(file, kToday, 1), QStringLiteral("False"));
-    QCOMPARE(alarmOf(file, kToday, 3), QStringLiteral("True"));
-
-    // Missed alarms are not caught up.
-    check->ALM_CHK();
-    QCOMPARE(fake->messages.size(), 1);
+    QCOMPARE(alarmOf(file, kToday, 3), QStringLiteral("False"));
+    tick();
+    QCOMPARE(fake->messages.size(), 2);
 }
 
 void TestAlarm::emptyStartFileMakesNoQuery() {
     putItem(file, kToday, 1, QStringLiteral("一番"), QStringLiteral("True"), QStringLiteral("0930"));
     host->settingsRecord.START_FILE.clear();
-    check->ALM_CHK();
+    tick();
     expectSilence();
     QVERIFY(!host->data.isOpen());
     QCOMPARE(host->data.databaseName(), QString());
@@ -280,7 +267,7 @@ void TestAlarm::soundFile() {
     host->settingsRecord.ALM_FILE = almFile;
     putItem(file, kToday, 4, QStringLiteral("薬"), QStringLiteral("True"), QStringLiteral("0930"));
 
-    check->ALM_CHK();
+    tick();
     QCOMPARE(fake->messages.size(), 1);
     QCOMPARE(fake->soundCalls, (QStringList{QStringLiteral("start:") + played, QStringLiteral("stop")}));
     QCOMPARE(alarmOf(file, kToday, 4), QStringLiteral("False"));
@@ -302,11 +289,11 @@ void TestAlarm::noReentryWhileBoxOpen() {
         QCOMPARE(host->data.recordSource(), source);
     };
 
-    check->ALM_CHK();
+    tick();
     QCOMPARE(nestedTicks, 6);
     QCOMPARE(fake->messages.size(), 2);
-    QCOMPARE(fake->messages[0].text, QStringLiteral("一番"));
-    QCOMPARE(fake->messages[1].text, QStringLiteral("二番"));
+    QVERIFY(fake->messages[0].text.startsWith(QStringLiteral("一番\n")));
+    QVERIFY(fake->messages[1].text.startsWith(QStringLiteral("二番\n")));
     QCOMPARE(fake->soundCalls.size(), 4);
     QVERIFY(!check->busy());
 }
@@ -315,10 +302,12 @@ void TestAlarm::noReentryWhileBoxOpen() {
 // still kept out.
 void TestAlarm::tickHookKeepsOneCheck() {
     putItem(file, kToday, 3, QStringLiteral("三番"), QStringLiteral("True"), QStringLiteral("0930"));
-    const std::function<void(calendar::MainHost&)> tick = alarms::tickHook();
-    fake->onMessage = [&](const testsupport::ShownMessage&) { tick(*host); };
-    tick(*host);
-    tick(*host);
+    const std::function<void(calendar::MainHost&)> hook = alarms::alarmHooks().tick;
+    fake->onMessage = [&](const testsupport::ShownMessage&) { hook(*host); };
+    hook(*host);
+    QCoreApplication::sendPostedEvents();
+    hook(*host);
+    QCoreApplication::sendPostedEvents();
     QCOMPARE(fake->messages.size(), 1);
     QCOMPARE(alarmOf(file, kToday, 3), QStringLiteral("False"));
 }
@@ -348,14 +337,14 @@ void TestAlarm::refusedUpdateLeavesItemArmed() {
             QSKIP("this process writes regardless of file permissions");
     }
 
-    check->ALM_CHK();
+    tick();
     expectRangOnce(QStringLiteral("会議"));
     QCOMPARE(alarmOf(file, kToday, 2), QStringLiteral("True"));
 
     fake->clock = at(9, 30, 1);
-    check->ALM_CHK();
+    tick();
     fake->clock = at(9, 30, 59);
-    check->ALM_CHK();
+    tick();
     QCOMPARE(fake->messages.size(), 1);
     QCOMPARE(fake->soundCalls.size(), 2);
     QCOMPARE(alarmOf(file, kToday, 2), QStringLiteral("True"));
@@ -393,8 +382,8 @@ void TestAlarm::unreadableFileIsSilent() {
         QCOMPARE(locker->exec("BEGIN EXCLUSIVE;"), SQLITE_OK);
     }
 
-    for (int tick = 0; tick < 3; ++tick) {
-        check->ALM_CHK();
+    for (int i = 0; i < 3; ++i) {
+        tick();
         fake->clock = fake->clock.addMSecs(100);
     }
     expectSilence();
@@ -405,7 +394,7 @@ void TestAlarm::unreadableFileIsSilent() {
     // Once the lock is gone the item rings in its minute.
     if (locker) {
         QCOMPARE(locker->exec("COMMIT;"), SQLITE_OK);
-        check->ALM_CHK();
+        tick();
         QCOMPARE(fake->messages.size(), 1);
     }
 }
@@ -422,11 +411,11 @@ void TestAlarm::itemArmedElsewhereRingsInSameMinute_data() {
 void TestAlarm::itemArmedElsewhereRingsInSameMinute() {
     QFETCH(QString, armedBy);
     putItem(file, kToday, 2, QStringLiteral("会議"), QStringLiteral("False"), QStringLiteral("0930"));
-    check->ALM_CHK();
+    tick();
     expectSilence();
 
     fake->clock = at(9, 30, 20);
-    check->ALM_CHK();
+    tick();
     if (armedBy == QLatin1String("other")) {
         RawConnection raw(file);
         QCOMPARE(raw.exec("UPDATE 予定表 SET アラーム='True';"), SQLITE_OK);
@@ -436,7 +425,7 @@ void TestAlarm::itemArmedElsewhereRingsInSameMinute() {
         QVERIFY(!host->data.updateRow(0, {{QStringLiteral("アラーム"), QStringLiteral("True")}}));
     }
     fake->clock = at(9, 30, 20).addMSecs(100);
-    check->ALM_CHK();
+    tick();
     expectRangOnce(QStringLiteral("会議"));
 }
 
@@ -444,18 +433,114 @@ void TestAlarm::itemArmedElsewhereRingsInSameMinute() {
 // user left it. A new minute reads today's items again.
 void TestAlarm::idleTicksReadOnlyOnChange() {
     putItem(file, kToday, 1, QStringLiteral("一番"), QStringLiteral("True"), QStringLiteral("1000"));
-    check->ALM_CHK();
+    tick();
     const QString elsewhere = store::dateQuery(QStringLiteral("2000/1/1"));
     host->data.setRecordSource(elsewhere);
-    for (int tick = 1; tick <= 5; ++tick) {
-        fake->clock = at(9, 30).addMSecs(100 * tick);
-        check->ALM_CHK();
+    for (int i = 1; i <= 5; ++i) {
+        fake->clock = at(9, 30).addMSecs(100 * i);
+        tick();
     }
     QCOMPARE(host->data.recordSource(), elsewhere);
     fake->clock = at(9, 31);
-    check->ALM_CHK();
+    tick();
     QVERIFY(host->data.recordSource() != elsewhere);
     expectSilence();
+}
+
+void TestAlarm::catchUp_data() {
+    QTest::addColumn<QDateTime>("first"); // the first check, or the start-up minute
+    QTest::addColumn<bool>("fromStartUp");
+    QTest::addColumn<QDateTime>("later");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("rung");
+
+    QTest::newRow("clock jumped forward: passed minutes in slot order")
+        << at(9, 30) << false << at(9, 50)
+        << QStringList{"0|2|0931|True|二番", "0|1|0945|True|一番", "0|3|1000|True|未来", "0|4|0929|True|前"}
+        << QStringList{"一番", "二番"};
+    QTest::newRow("suspended over midnight")
+        << QDateTime(kToday.addDays(-1), QTime(23, 50)) << false << at(0, 10)
+        << QStringList{"-1|4|2355|True|夜", "0|1|0005|True|朝", "-1|1|2340|True|前", "0|2|0011|True|未来"}
+        << QStringList{"夜", "朝"};
+    QTest::newRow("away longer than the catch-up days")
+        << QDateTime(kToday.addDays(-9), QTime(9, 0)) << false << at(9, 30)
+        << QStringList{"-8|1|1000|True|古い", "-3|1|1200|True|三日前"} << QStringList{"三日前"};
+    QTest::newRow("start-up minute and after")
+        << at(9, 0) << true << at(9, 30)
+        << QStringList{"0|1|0859|True|前", "0|2|0900|True|始", "0|3|0930|True|今", "0|4|0920|False|解除"}
+        << QStringList{"始", "今"};
+    QTest::newRow("clock put back") << at(9, 30) << false << at(9, 0) << QStringList{"0|1|0915|True|後"}
+                                    << QStringList{};
+}
+
+// Minutes that pass without a check (the machine suspended, the clock put forward) are caught
+// up at the next check; the minutes before the start are the start-up list's.
+void TestAlarm::catchUp() {
+    QFETCH(QDateTime, first);
+    QFETCH(bool, fromStartUp);
+    QFETCH(QDateTime, later);
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, rung);
+    putItems(file, items);
+    fake->clock = first;
+    if (fromStartUp)
+        check->setCheckedFrom(first);
+    else
+        tick();
+    fake->clock = later;
+    tick();
+    tick();
+    QStringList contents;
+    for (const testsupport::ShownMessage& box : std::as_const(fake->messages))
+        contents << box.text.section(QLatin1Char('\n'), 0, 0);
+    QCOMPARE(contents, rung);
+}
+
+// An item queued behind an open box and disarmed or moved meanwhile (another window, another
+// program) does not ring.
+void TestAlarm::disarmedMeanwhileDoesNotRing() {
+    putItems(file, {"0|1|0930|True|一番", "0|2|0930|True|二番", "0|3|0930|True|三番"});
+    fake->onMessage = [this](const testsupport::ShownMessage&) {
+        RawConnection raw(file);
+        QCOMPARE(raw.exec("UPDATE 予定表 SET アラーム='False' WHERE 項目番号=2;"
+                          "UPDATE 予定表 SET 時刻='0945' WHERE 項目番号=3;"),
+                 SQLITE_OK);
+    };
+    tick();
+    QCOMPARE(fake->messages.size(), 1);
+    QCOMPARE(alarmOf(file, kToday, 3), QStringLiteral("True"));
+}
+
+void TestAlarm::missedAtStartUp_data() {
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QStringList>("missed");
+
+    QTest::newRow("the last 7 days, newest first")
+        << QStringList{"0|1|0929|True|今朝",      "0|2|0930|True|今",       "0|3|1000|True|未来",
+                       "-7|1|0930|True|七日前",   "-7|2|0929|True|七日超",  "-8|1|1200|True|八日前",
+                       "-1|4|2359|True|昨夜",     "-2|1|930|True|三桁",     "-2|2|####|True|時刻なし",
+                       "-2|3|2460|True|時刻違い", "-2|4|0800|False|解除済", "-3|1|0800|true|小文字"}
+        << QStringList{"今朝", "昨夜", "七日前"};
+    QTest::newRow("slot order within a minute")
+        << QStringList{"-1|3|0800|True|三番", "-1|1|0800|True|一番"} << QStringList{"一番", "三番"};
+    QTest::newRow("a slot's first row counts")
+        << QStringList{"-1|2|0800|False|表", "-1|2|0800|True|裏", "-2|2|0800|True|先", "-2|2|0900|True|後"}
+        << QStringList{"先"};
+}
+
+// The start-up query: armed items with a well-formed time in the 7 days before the start minute.
+void TestAlarm::missedAtStartUp() {
+    QFETCH(QStringList, items);
+    QFETCH(QStringList, missed);
+    putItems(file, items);
+    store::DataControl data;
+    data.setDatabaseName(file);
+    store::Error error;
+    QStringList contents;
+    for (const store::ArmedItem& item : alarms::missedAlarms(data, at(9, 30, 40), &error))
+        contents << item.content;
+    QVERIFY(!error);
+    QCOMPARE(contents, missed);
 }
 
 int main(int argc, char** argv) {

@@ -629,7 +629,7 @@ class TestBrokenFiles : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 20, 20000);
         QCOMPARE(fake->messages.size(), rings);
         for (const testsupport::ShownMessage& m : std::as_const(fake->messages))
-            QCOMPARE(m.text, QStringLiteral("電話する"));
+            QCOMPARE(m.text, QStringLiteral("電話する\n2026/3/5 09:30"));
         QVERIFY(!fake->soundPlaying);
         QVERIFY(w->calendarPanel()->clockLabel()->text().endsWith(QStringLiteral("30:10")));
         if (rings == 0 || kind == Broken::ReadOnly)

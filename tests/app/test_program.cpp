@@ -233,7 +233,7 @@ class TestProgram : public QObject {
         auto w = start();
         fake->clock = QDateTime(QDate(2026, 3, 5), QTime(9, 30, 10));
         QTRY_COMPARE(fake->messages.size(), 1);
-        QCOMPARE(fake->messages[0].text, QStringLiteral("電話する"));
+        QCOMPARE(fake->messages[0].text, QStringLiteral("電話する\n2026/3/5 09:30"));
         QCOMPARE(fake->messages[0].caption, QStringLiteral("Daduvov"));
         QVERIFY(fake->soundCalls.size() >= 2);
         QVERIFY(!fake->soundPlaying);

@@ -1,0 +1,194 @@
+// The desktop notification of a ringing alarm: recorded by a fake notification service on a private
+// session bus, and, run a second time with no session bus at all, skipped without delaying the box.
+
+#include <QtTest>
+
+#include "alarm/AlarmHooks.h"
+#include "alarm/AlarmItems.h"
+#include "alarm/DesktopNotifier.h"
+#include "support/FakeHost.h"
+#include "support/FakePlatform.h"
+#include "support/TestEnv.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QProcess>
+#include <memory>
+
+using namespace alarmtest;
+
+namespace {
+
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
+
+bool noBus() {
+    return qEnvironmentVariableIsSet("DADUVOV_TEST_NO_BUS");
+}
+
+} // namespace
+
+// Answers Notify and GetCapabilities as a desktop's notification service does, recording each
+// notification.
+class FakeNotifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+  public:
+    struct Shown {
+        QString summary, body;
+        QStringList actions;
+        QVariantMap hints;
+    };
+    QList<Shown> shown;
+    QStringList capabilities;
+
+  public slots:
+    QStringList GetCapabilities() { return capabilities; }
+    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
+                const QStringList& actions, const QVariantMap& hints, int) {
+        shown.append({summary, body, actions, hints});
+        return static_cast<uint>(shown.size()) + 40;
+    }
+};
+
+class TestAlarmNotify : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void notification_data();
+    void notification();
+    void actionBringsCalendarForward();
+    void noBusAtAll();
+
+  private:
+    // One alarm rung through the main window's tick hook with the fake clock and message boxes.
+    void ringOne(const QString& item);
+
+    QProcess bus;
+    QString busAddress;
+    std::unique_ptr<QDBusConnection> serviceBus;
+    std::unique_ptr<FakeNotifications> service;
+    std::unique_ptr<testsupport::TestEnv> env;
+    std::unique_ptr<testsupport::FakePlatform> fake;
+    std::unique_ptr<testsupport::FakeHost> host;
+    alarms::AlarmHooks hooks;
+};
+
+void TestAlarmNotify::initTestCase() {
+    if (noBus()) {
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/daduvov-test-bus");
+        return;
+    }
+    bus.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
+    QVERIFY2(bus.waitForStarted(), "dbus-daemon (package dbus) is needed");
+    QTRY_VERIFY(bus.canReadLine());
+    busAddress = QString::fromUtf8(bus.readLine()).trimmed();
+    qputenv("DBUS_SESSION_BUS_ADDRESS", busAddress.toUtf8());
+    serviceBus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(busAddress, "service"));
+    QVERIFY(serviceBus->isConnected());
+    service = std::make_unique<FakeNotifications>();
+    QVERIFY(serviceBus->registerObject(kPath, service.get(), QDBusConnection::ExportAllSlots));
+    QVERIFY(serviceBus->registerService(kInterface));
+}
+
+void TestAlarmNotify::cleanupTestCase() {
+    if (serviceBus)
+        QDBusConnection::disconnectFromBus(QStringLiteral("service"));
+    bus.terminate();
+    bus.waitForFinished();
+}
+
+void TestAlarmNotify::init() {
+    env = std::make_unique<testsupport::TestEnv>();
+    fake = std::make_unique<testsupport::FakePlatform>();
+    fake->install();
+    host = std::make_unique<testsupport::FakeHost>();
+    host->settingsRecord.START_FILE = env->makeScheduleFile();
+    if (service) {
+        service->shown.clear();
+        service->capabilities = QStringList{"body", "actions"};
+    }
+}
+
+void TestAlarmNotify::cleanup() {
+    hooks = {};
+    host.reset();
+    fake.reset();
+    env.reset();
+}
+
+void TestAlarmNotify::ringOne(const QString& item) {
+    putItems(host->settingsRecord.START_FILE, {item});
+    hooks = alarms::alarmHooks();
+    hooks.tick(*host);
+    QTRY_COMPARE(fake->messages.size(), 1);
+}
+
+void TestAlarmNotify::notification_data() {
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QStringList>("capabilities");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<int>("urgency");
+    QTest::newRow("level 1 is critical")
+        << "0|1|0930|True|会議 <A&B>|1" << QStringList{"body"} << "会議 <A&B>" << 2;
+    QTest::newRow("level 2 is critical") << "0|2|0930|True|薬|2" << QStringList{"body"} << "薬" << 2;
+    QTest::newRow("level 3 is normal") << "0|3|0930|True|電話|3" << QStringList{"body"} << "電話" << 1;
+    QTest::newRow("no level is normal") << "0|4|0930|True|散歩" << QStringList{"body"} << "散歩" << 1;
+    QTest::newRow("a service reading markup gets the text escaped")
+        << "0|1|0930|True|<b>太字</b> & 印" << QStringList{"body", "body-markup"}
+        << "&lt;b&gt;太字&lt;/b&gt; &amp; 印" << 1;
+}
+
+void TestAlarmNotify::notification() {
+    if (noBus())
+        QSKIP("runs with the private session bus");
+    QFETCH(QString, item);
+    QFETCH(QStringList, capabilities);
+    QFETCH(QString, body);
+    QFETCH(int, urgency);
+    service->capabilities = capabilities;
+    ringOne(item);
+    QTRY_COMPARE(service->shown.size(), 1);
+    const FakeNotifications::Shown& shown = service->shown.constFirst();
+    QCOMPARE(shown.summary, QStringLiteral("Daduvov アラーム 09:30"));
+    QCOMPARE(shown.body, body);
+    QCOMPARE(shown.hints.value(QStringLiteral("urgency")).toInt(), urgency);
+    QCOMPARE(shown.actions.size(), 2);
+    QCOMPARE(shown.actions.constFirst(), QStringLiteral("default"));
+}
+
+// Picking the notification brings the hidden calendar forward; an action of another program's
+// notification does not.
+void TestAlarmNotify::actionBringsCalendarForward() {
+    if (noBus())
+        QSKIP("runs with the private session bus");
+    ringOne(QStringLiteral("0|1|0930|True|会議"));
+    QTRY_COMPARE(service->shown.size(), 1);
+    const auto invoke = [this](uint id) {
+        QDBusMessage signal = QDBusMessage::createSignal(kPath, kInterface, QStringLiteral("ActionInvoked"));
+        signal << id << QStringLiteral("default");
+        QVERIFY(serviceBus->send(signal));
+    };
+    invoke(7);
+    QTest::qWait(200);
+    QVERIFY(!host->window.isVisible());
+    invoke(41);
+    QTRY_VERIFY(host->window.isVisible());
+}
+
+// Without a session bus the box still shows at once, and nothing is sent.
+void TestAlarmNotify::noBusAtAll() {
+    if (!noBus())
+        QSKIP("runs with DADUVOV_TEST_NO_BUS set");
+    ringOne(QStringLiteral("0|1|0930|True|会議|1"));
+    alarms::DesktopNotifier notifier({});
+    QVERIFY(!notifier.notify(
+        {host->settingsRecord.START_FILE, QStringLiteral("2026/3/5"), 1, "0930", "会議", 1}));
+}
+
+QTEST_MAIN(TestAlarmNotify)
+#include "test_alarm_notify.moc"

@@ -1,0 +1,145 @@
+// The alarm's windows through the real Qt classes: the start-up list of missed alarms answered by
+// clicks, and alarm boxes (real QMessageBox) rung by a real QTimer while the fake clock moves on.
+
+#include <QtTest>
+
+#include "alarm/AlarmHooks.h"
+#include "alarm/AlarmItems.h"
+#include "alarm/MissedAlarmsWindow.h"
+#include "platform/QtServices.h"
+#include "support/FakeHost.h"
+#include "support/FakePlatform.h"
+#include "support/TestEnv.h"
+
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <memory>
+
+using namespace alarmtest;
+
+class TestAlarmWindows : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init();
+    void cleanup();
+    void startUpList_data();
+    void startUpList();
+    void catchUpAfterBoxHeldOpen();
+
+  private:
+    std::unique_ptr<testsupport::TestEnv> env;
+    std::unique_ptr<testsupport::FakePlatform> fake;
+    std::unique_ptr<testsupport::FakeHost> host;
+    platform::QtPlatform real;
+    QString file;
+};
+
+void TestAlarmWindows::init() {
+    env = std::make_unique<testsupport::TestEnv>();
+    fake = std::make_unique<testsupport::FakePlatform>();
+    fake->install();
+    platform::services().messages = &real;
+    fake->clock = at(9, 30, 20);
+    host = std::make_unique<testsupport::FakeHost>();
+    file = env->makeScheduleFile();
+    host->settingsRecord.START_FILE = file;
+}
+
+void TestAlarmWindows::cleanup() {
+    host.reset();
+    fake.reset();
+    env.reset();
+}
+
+void TestAlarmWindows::startUpList_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("alarmsAfter");
+    QTest::newRow("OK disarms the items shown") << "OK" << QStringList{"False", "False", "True", "True"};
+    QTest::newRow("後で keeps them armed") << "後で" << QStringList{"True", "True", "True", "True"};
+}
+
+// Two missed items inside the 7 days, one older and one still to come: the list shows the two,
+// newest first, each in its level's colour.
+void TestAlarmWindows::startUpList() {
+    QFETCH(QString, button);
+    QFETCH(QStringList, alarmsAfter);
+    host->settingsRecord.CRL2 = 0x0000FF; // red
+    const QStringList items{"-2|1|0800|True|二日前|2", "0|2|0900|True|今朝", "-8|3|1000|True|八日前",
+                            "0|4|1000|True|これから"};
+    putItems(file, items);
+
+    QStringList lines;
+    QColor firstColour, secondColour;
+    QTimer::singleShot(0, this, [&] {
+        auto* window = qobject_cast<alarms::MissedAlarmsWindow*>(QApplication::activeModalWidget());
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), QStringLiteral("見逃したアラーム"));
+        for (int i = 0; i < window->lines()->count(); ++i)
+            lines << window->lines()->item(i)->text();
+        firstColour = window->lines()->item(0)->foreground().color();
+        secondColour = window->lines()->item(1)->foreground().color();
+        QPushButton* pick = button == QLatin1String("OK") ? window->okButton() : window->laterButton();
+        QCOMPARE(pick->text(), button);
+        QTest::mouseClick(pick, Qt::LeftButton);
+    });
+    alarms::alarmHooks().startUp(*host);
+
+    QCOMPARE(lines, (QStringList{"2026/3/5 09:00  今朝", "2026/3/3 08:00  二日前"}));
+    QCOMPARE(secondColour, QColor(Qt::red));
+    QVERIFY(firstColour != secondColour);
+    QStringList alarms;
+    for (const QString& item : items) {
+        const QStringList f = item.split(QLatin1Char('|'));
+        alarms << alarmOf(file, kToday.addDays(f[0].toInt()), f[1].toInt());
+    }
+    QCOMPARE(alarms, alarmsAfter);
+}
+
+// Slot 1 rings at 09:30; its box stays open until 09:32, past 09:31, the minute of slot 2, while the timer
+// keeps ticking. Once the box is closed, slot 2 rings with its own box.
+void TestAlarmWindows::catchUpAfterBoxHeldOpen() {
+    putItems(file, {"0|1|0930|True|一番", "0|2|0931|True|二番"});
+    const alarms::AlarmHooks hooks = alarms::alarmHooks();
+    int ticks = 0;
+    QTimer clock;
+    clock.setInterval(100);
+    connect(&clock, &QTimer::timeout, this, [&] {
+        ++ticks;
+        hooks.tick(*host);
+    });
+
+    QStringList boxes;
+    int ticksAtOpen = 0;
+    QTimer user;
+    user.setInterval(50);
+    connect(&user, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        if (!box->property("seen").toBool()) {
+            box->setProperty("seen", true);
+            boxes << box->text();
+            ticksAtOpen = ticks;
+            if (boxes.size() == 1)
+                fake->clock = at(9, 32, 10);
+            return;
+        }
+        if (ticks < ticksAtOpen + 3)
+            return; // the clock keeps ticking while the box is open
+        QTest::mouseClick(box->buttons().constFirst(), Qt::LeftButton);
+    });
+    user.start();
+    clock.start();
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 2, 20000);
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    clock.stop();
+    user.stop();
+    QCOMPARE(boxes, (QStringList{"一番\n2026/3/5 09:30", "二番\n2026/3/5 09:31"}));
+    QCOMPARE(alarmOf(file, kToday, 1), QStringLiteral("False"));
+    QCOMPARE(alarmOf(file, kToday, 2), QStringLiteral("False"));
+}
+
+QTEST_MAIN(TestAlarmWindows)
+#include "test_alarm_windows.moc"
