@@ -146,6 +146,10 @@ void MainWindow::startUp() {
         showMinimized();
     else
         show();
+    // A signal during start-up (a dialog of the first run was open) already ran the shut-down;
+    // its exit came before the main event loop started, so the program ends once that loop runs.
+    if (shutDown_)
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 QDate MainWindow::selectedDate() const {
