@@ -1,17 +1,34 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the program, its tests and benchmarks need.
-# This is the one place the package list lives; run.sh, test.sh and bench.sh call it.
+# Installs the Debian packages that are missing. This is the one place the package lists live.
+#   scripts/deps.sh program   what building and running the program needs (run.sh)
+#   scripts/deps.sh           that and what the tests, benchmarks and fuzzing need (test.sh,
+#                             bench.sh, fuzz.sh)
 set -euo pipefail
 
-PACKAGES=(
-    build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+# Compiler, CMake, Qt, SQLite and the fonts the windows ask for.
+PROGRAM_PACKAGES=(
+    build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev qt6-translations-l10n
-    libsqlite3-dev sqlite3 libical-dev libbenchmark-dev ccache
+    libsqlite3-dev libical-dev
     fonts-ipafont-gothic fonts-ipafont-mincho fonts-urw-base35 fonts-dejavu-core
+)
+# Sanitizer runtime, formatting, compiler cache, benchmarks, the virtual screen and its drivers,
+# the sqlite3 shell and a sound server for the end-to-end tests.
+TEST_PACKAGES=(
+    clang clang-format libclang-rt-14-dev ccache libbenchmark-dev sqlite3
     xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils dbus
     # the Debian package and its checks (scripts/package.sh); librsvg2-bin renders the icon sizes
     desktop-file-utils appstream lintian shared-mime-info libglib2.0-bin librsvg2-bin
 )
+
+case "${1:-all}" in
+program) PACKAGES=("${PROGRAM_PACKAGES[@]}") ;;
+all) PACKAGES=("${PROGRAM_PACKAGES[@]}" "${TEST_PACKAGES[@]}") ;;
+*)
+    echo "usage: scripts/deps.sh [program|all]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do

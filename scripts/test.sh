@@ -10,10 +10,12 @@ clang-format --dry-run -Werror $files
 
 # ccache keeps compiled objects across build folders and clones (paths taken relative to the clone).
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDADUVOV_SANITIZE=ON -DDADUVOV_WERROR=ON \
+# Every option is given, so a folder configured otherwise before is set right again.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDADUVOV_TESTS=ON -DDADUVOV_SANITIZE=ON -DDADUVOV_WERROR=ON \
     -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
 cmake --build build
 export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-ctest --test-dir build --output-on-failure -j2 "$@"
+# A run that finds no tests is a failure, not a green result.
+ctest --test-dir build --output-on-failure --no-tests=error -j2 "$@"

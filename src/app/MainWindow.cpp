@@ -1,8 +1,10 @@
 #include "app/MainWindow.h"
 
 #include "app/ExchangeMenu.h"
+#include "app/ShutdownSignals.h"
 #include "app/SplashWindow.h"
 #include "app/VerWindow.h"
+#include "app/WindowPlacement.h"
 #include "calendar/CalendarPanel.h"
 #include "controls/Geometry.h"
 #include "platform/Services.h"
@@ -12,8 +14,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QScreen>
+#include <QSessionManager>
 #include <QSignalBlocker>
 #include <utility>
+#include <QStyle>
+#include <QWindow>
 
 namespace app {
 
@@ -112,6 +118,16 @@ QAction* MainWindow::menuAction(const QString& objectName) const {
 }
 
 void MainWindow::startUp() {
+    // A session that ends by a signal (logout, shutdown, kill) or through the session manager
+    // still writes the Settings file.
+    auto* signalWatch = new ShutdownSignals(this);
+    connect(signalWatch, &ShutdownSignals::received, this, &MainWindow::endSession);
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this] {
+        if (!shutDown_)
+            saveSettings();
+    });
+    connect(qGuiApp, &QCoreApplication::aboutToQuit, this, &MainWindow::endSession);
+
     // 1-2: hidden while it sets itself up, with the splash on screen.
     hide();
     splash_ = new SplashWindow(this);
@@ -125,6 +141,7 @@ void MainWindow::startUp() {
         settingsOfDamagedFile_ = settings_;
     openPendingFile();
     startedUp_ = true;
+    keepTitleBarOnScreen();
     // 10: the month grid from the Schedule file now in use.
     panel_->kareSET();
     // The alarms missed while the program was not running, before the other windows open.
@@ -142,6 +159,10 @@ void MainWindow::startUp() {
         showMinimized();
     else
         show();
+    // A signal during start-up (a dialog of the first run was open) already ran the shut-down;
+    // its exit came before the main event loop started, so the program ends once that loop runs.
+    if (shutDown_)
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 QDate MainWindow::selectedDate() const {
@@ -207,11 +228,29 @@ void MainWindow::openScheduleFile(const QString& path) {
 }
 
 void MainWindow::setMainTop(float twips) {
-    move(x(), qRound(twips / controls::kTwipsPerPixel));
+    move(x(), pixelsFromTwips(twips));
 }
 
 void MainWindow::setMainLeft(float twips) {
-    move(qRound(twips / controls::kTwipsPerPixel), y());
+    move(pixelsFromTwips(twips), y());
+}
+
+void MainWindow::keepTitleBarOnScreen() {
+    const QRect frame = frameGeometry();
+    // Before the window manager has framed the window its title bar height is not known yet;
+    // the style's figure stands in for it.
+    const int titleHeight =
+        qMax(geometry().top() - frame.top(), style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens << screen->geometry();
+    if (!titleBarOnScreen(QRect(frame.topLeft(), QSize(frame.width(), titleHeight)), screens))
+        controls::centreOnScreen(this);
+    // TOP/LEFT name the outer corner of the frame, as SAVE_CONFIG writes it. Once the native
+    // window exists (the splash makes it), a plain move places the client area there instead and
+    // the window would climb by its title bar on every start.
+    if (QWindow* native = windowHandle())
+        native->setFramePosition(pos());
 }
 
 void MainWindow::read_D_Click() {
@@ -310,8 +349,20 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void MainWindow::endSession() {
+    if (!shutDown_)
+        close();
+}
+
 void MainWindow::shutDown() {
     shutDown_ = true;
+    saveSettings();
+    // The other windows end with the program, without their own close handlers; their data
+    // connections are released as they are destroyed.
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::saveSettings() {
     const QRect frame = frameGeometry();
     // A Settings file that could not be read is replaced only when a setting changed.
     const bool keepDamagedFile = settingsOfDamagedFile_ && *settingsOfDamagedFile_ == settings_;
@@ -324,9 +375,6 @@ void MainWindow::shutDown() {
                               QStringLiteral("\r\n") + *failure,
                           platform::kAppTitle, platform::Icon::Critical, platform::Buttons::Ok);
     }
-    // The other windows end with the program, without their own close handlers; their data
-    // connections are released as they are destroyed.
-    QCoreApplication::exit(0);
 }
 
 } // namespace app

@@ -96,6 +96,12 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
     void buildMenus();
     void shutDown();
     bool openPendingFile();
+    // Writes the Settings file with the window's position; tells the user when that fails.
+    void saveSettings();
+    // Ends the session the way 終了 does: on SIGTERM, SIGHUP, SIGINT or the session's end.
+    void endSession();
+    // Moves the window to the centre of the screen when its title bar would be on no screen.
+    void keepTitleBarOnScreen();
 
     QString programFolder_;
     WindowOpeners openers_;

@@ -2,6 +2,7 @@
 
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
+#include "platform/QtServices.h"
 
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -27,6 +28,10 @@ SplashWindow::SplashWindow(QWidget* mainWindow)
     : QWidget(mainWindow, Qt::Window | Qt::FramelessWindowHint), main_(mainWindow), Timer1(new QTimer(this)) {
     setObjectName(QStringLiteral("frmSplash"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // It deletes itself after 5 s, so dialogs of the start-up never take it as parent; and it
+    // is shown without taking the focus from them.
+    platform::setNeverDialogParent(this);
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setFixedSize(controls::px(5715), controls::px(3510));
     setFocusPolicy(Qt::StrongFocus);
 

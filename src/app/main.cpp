@@ -12,6 +12,27 @@
 #include <QLibraryInfo>
 #include <QStyleFactory>
 #include <QTranslator>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Qt aborts when it finds no display to open. Without one (and no platform chosen through
+// QT_QPA_PLATFORM or -platform) the program says so in one line and ends with status 1.
+bool requireDisplay(int argc, char** argv) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (const char* value = std::getenv(name); value && *value)
+            return true;
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], "-platform") == 0 || qstrcmp(argv[i], "--platform") == 0)
+            return true;
+    std::fputs("daduvov: 画面がありません。DISPLAY を設定するか xvfb-run daduvov で起動してください / "
+               "no display: set DISPLAY or start it inside a virtual screen with xvfb-run daduvov\n",
+               stderr);
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // Help, version, autostart and the exchange commands end here, before a display is needed.
@@ -19,6 +40,8 @@ int main(int argc, char** argv) {
     if (commandLine.exitCode)
         return *commandLine.exitCode;
 
+    if (!requireDisplay(argc, argv))
+        return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Daduvov"));
     // Ties the windows to the installed menu entry (its name and icon in task bars).

@@ -192,7 +192,9 @@ void CalendarPanel::initialiseFromToday() {
 
 void CalendarPanel::tick() {
     Label10->setText(QLocale::system().toString(platform::now().time(), clockFormat_));
-    Q_EMIT ticked();
+    // Queued: what listens (the alarm check) may open a message box, and a timer does not fire
+    // again while its own handler runs; the clock must keep going while the box is open.
+    QMetaObject::invokeMethod(this, &CalendarPanel::ticked, Qt::QueuedConnection);
     // The alarm check on the tick opens the file also while the month is not coloured.
     if (data1_.isOpen())
         reportReadOnlyFile();

@@ -82,7 +82,8 @@ class CalendarPanel : public QWidget {
     void dayClicked();
     // A right-button press on a day button (after the Selected date was set).
     void dayRightPressed();
-    // Every clock tick, after the clock label was written.
+    // Every clock tick, after the clock label was written; delivered once the timer's handler has
+    // returned, so a message box opened from it leaves the clock running.
     void ticked();
 
   private:

@@ -88,66 +88,96 @@ void QtPlatform::install() {
     platform::install({this, this, this, this, this, this, &sound_});
 }
 
+namespace {
+
+constexpr char kNeverDialogParent[] = "daduvovNeverDialogParent";
+
+} // namespace
+
+void setNeverDialogParent(QWidget* window) {
+    window->setProperty(kNeverDialogParent, true);
+}
+
+QWidget* dialogParent() {
+    QWidget* active = QApplication::activeWindow();
+    // A window that closes itself on its own schedule would delete a dialog opened over it
+    // while the dialog runs; such a dialog gets no parent and is modal for the whole program.
+    if (active && active->property(kNeverDialogParent).toBool())
+        return nullptr;
+    return active;
+}
+
 Answer QtPlatform::show(const QString& text, const QString& caption, Icon icon, Buttons buttons) {
-    QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(caption);
-    box.setTextFormat(Qt::PlainText); // texts carry what users typed and file names
-    box.setText(text);
+    // On the heap and watched: a parent that goes away while the box is open takes the box with
+    // it, and the answer is then the one of the escape button.
+    const QPointer<QMessageBox> box = new QMessageBox(dialogParent());
+    box->setWindowTitle(caption);
+    // Message texts carry what the user typed or stored (an item's content, a path): never markup.
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
     switch (icon) {
     case Icon::None:
-        box.setIcon(QMessageBox::NoIcon);
+        box->setIcon(QMessageBox::NoIcon);
         break;
     case Icon::Information:
-        box.setIcon(QMessageBox::Information);
+        box->setIcon(QMessageBox::Information);
         break;
     case Icon::Exclamation:
-        box.setIcon(QMessageBox::Warning);
+        box->setIcon(QMessageBox::Warning);
         break;
     case Icon::Question:
-        box.setIcon(QMessageBox::Question);
+        box->setIcon(QMessageBox::Question);
         break;
     case Icon::Critical:
-        box.setIcon(QMessageBox::Critical);
+        box->setIcon(QMessageBox::Critical);
         break;
     }
     if (buttons == Buttons::Ok) {
-        box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-        box.exec();
+        box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box->exec();
+        delete box.data();
         return Answer::Ok;
     }
     if (buttons == Buttons::OverwriteCancel) {
-        QPushButton* overwrite = box.addButton(QStringLiteral("上書き"), QMessageBox::YesRole);
-        QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::NoRole);
-        box.setDefaultButton(cancel);
-        box.setEscapeButton(cancel);
-        box.exec();
-        return box.clickedButton() == overwrite ? Answer::Yes : Answer::No;
+        QPushButton* overwrite = box->addButton(QStringLiteral("上書き"), QMessageBox::YesRole);
+        QPushButton* cancel = box->addButton(QStringLiteral("取消"), QMessageBox::NoRole);
+        box->setDefaultButton(cancel);
+        box->setEscapeButton(cancel);
+        box->exec();
+        const bool overwritten = box && box->clickedButton() == overwrite;
+        delete box.data();
+        return overwritten ? Answer::Yes : Answer::No;
     }
-    QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
-    box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes ? Answer::Yes : Answer::No;
+    QPushButton* yes = box->addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+    QPushButton* no = box->addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+    box->setDefaultButton(yes);
+    box->setEscapeButton(no);
+    box->exec();
+    const bool answeredYes = box && box->clickedButton() == yes;
+    delete box.data();
+    return answeredYes ? Answer::Yes : Answer::No;
 }
 
 QString QtPlatform::openFile(const QString& filter) {
-    QFileDialog dialog(QApplication::activeWindow(), QStringLiteral("ファイルを開く"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile); // a name that does not exist yet may be typed
-    dialog.setNameFilters(qtNameFilters(filter));
-    dialog.setDirectory(lastFolder_.isEmpty() ? programFolder() : lastFolder_);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const QPointer<QFileDialog> dialog = new QFileDialog(dialogParent(), QStringLiteral("ファイルを開く"));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::AnyFile); // a name that does not exist yet may be typed
+    dialog->setNameFilters(qtNameFilters(filter));
+    dialog->setDirectory(lastFolder_.isEmpty() ? programFolder() : lastFolder_);
+    const bool accepted = dialog->exec() == QDialog::Accepted && dialog;
+    const QStringList chosen = accepted ? dialog->selectedFiles() : QStringList();
+    delete dialog.data();
+    if (chosen.isEmpty())
         return QString();
-    const QString path = QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
+    const QString path = QFileInfo(chosen.constFirst()).absoluteFilePath();
     lastFolder_ = QFileInfo(path).absolutePath();
     return path;
 }
 
 QString QtPlatform::saveFile(const QString& filter, const QString& suggestedName) {
-    QFileDialog dialog(QApplication::activeWindow(), QStringLiteral("名前を付けて保存"));
+    QFileDialog dialog(dialogParent(), QStringLiteral("名前を付けて保存"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -163,8 +193,8 @@ QString QtPlatform::saveFile(const QString& filter, const QString& suggestedName
 }
 
 std::optional<qint32> QtPlatform::pickColor(qint32 initial) {
-    const QColor c = QColorDialog::getColor(toQColor(initial), QApplication::activeWindow(),
-                                            QStringLiteral("色の設定"), QColorDialog::DontUseNativeDialog);
+    const QColor c = QColorDialog::getColor(toQColor(initial), dialogParent(), QStringLiteral("色の設定"),
+                                            QColorDialog::DontUseNativeDialog);
     if (!c.isValid())
         return std::nullopt;
     return fromQColor(c);

@@ -10,6 +10,7 @@
 #include <memory>
 
 class QSoundEffect;
+class QWidget;
 
 namespace platform {
 
@@ -68,6 +69,13 @@ class QtPlatform : public MessageService,
     QPointer<HelpViewer> help_;
     QString lastFolder_;
 };
+
+// Marks a window that closes and deletes itself on its own schedule (the splash): dialogs are
+// never parented to it.
+void setNeverDialogParent(QWidget* window);
+// The parent for a dialog opened now: the active window, or none when that window is marked
+// with setNeverDialogParent().
+QWidget* dialogParent();
 
 // Copies the built-in alarm sound into the program folder as daduvov.WAV when it is missing.
 void provideDefaultSound(const QString& programFolder);

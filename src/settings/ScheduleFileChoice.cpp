@@ -5,6 +5,7 @@
 #include "store/ScheduleFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace settings {
 
@@ -17,7 +18,7 @@ QString defaultScheduleFile(const QString& programFolder) {
 // The one file dialog of the three flows; an empty answer (cancel) means the default file.
 QString askForScheduleFile(const QString& programFolder) {
     const QString chosen = platform::services().files->openFile(kScheduleFilter);
-    return chosen.isEmpty() ? defaultScheduleFile(programFolder) : chosen;
+    return chosen.isEmpty() ? defaultScheduleFile(programFolder) : withScheduleExtension(chosen);
 }
 
 // Creates an empty Schedule file at `path`. When that fails (a missing folder, no permission,
@@ -62,6 +63,13 @@ void chooseAtStartUp(Settings& s, const QString& programFolder) {
 }
 
 } // namespace
+
+QString withScheduleExtension(const QString& path) {
+    const QFileInfo file(path);
+    if (file.fileName().contains(QLatin1Char('.')) || file.isFile())
+        return path;
+    return path + QStringLiteral(".SDB");
+}
 
 void firstRunFlow(Settings& s, const QString& programFolder) {
     platform::message(QStringLiteral("最初にスケジュールファイルを作成してください"));

@@ -13,6 +13,11 @@ inline const QString kScheduleFilter =
     QStringLiteral("スケジュールファイル(*.SDB)|*.sdb|すべてのファイル|*.*");
 inline const QString kDefaultScheduleName = QStringLiteral("DEFAULT.SDB");
 
+// A name chosen in the file dialog without an extension gets ".SDB", so that the dialog's own
+// filter lists the file afterwards; a name with any extension, or one that names an existing
+// file, is taken as it is.
+QString withScheduleExtension(const QString& path);
+
 // No Settings file at start-up.
 void firstRunFlow(Settings& s, const QString& programFolder);
 // The Settings file names a Schedule file that does not exist.

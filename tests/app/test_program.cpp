@@ -20,12 +20,21 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScreen>
 #include <QtTest>
+#include <csignal>
 #include <memory>
 
 using calendar::CalendarPanel;
 
 namespace {
+
+store::SlotItem storedSlot(const QString& file, int slot) {
+    store::DataControl data;
+    if (store::openDayTable(data, file))
+        return {};
+    return store::readSlot(data, QStringLiteral("2026/3/5"), slot);
+}
 
 QColor background(QPushButton* b) {
     return b->palette().color(QPalette::Button);
@@ -219,6 +228,53 @@ class TestProgram : public QObject {
         QCOMPARE(w.settings().START_FILE, named);
         QVERIFY(fake->fileFilters.isEmpty());
         QVERIFY(fake->messages.isEmpty());
+    }
+
+    void terminationSignalEndsThroughTheShutDown_data() {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGHUP") << SIGHUP;
+        QTest::newRow("SIGINT") << SIGINT;
+    }
+    void terminationSignalEndsThroughTheShutDown() {
+        QFETCH(int, signalNumber);
+        auto w = start();
+        const QString settingsFile = platform::joinPath(env->programFolder(), settings::kSettingsFileName);
+        QVERIFY(QFile::remove(settingsFile));
+        // An entry window with unsaved text neither blocks nor asks.
+        w->menuAction(QStringLiteral("input"))->trigger();
+        QWidget* entry = w->findChild<QWidget*>(QStringLiteral("D_input"));
+        QVERIFY(entry);
+        child<QLineEdit>(entry, "Text2")->setText(QStringLiteral("未保存"));
+        QVERIFY(::raise(signalNumber) == 0);
+        QTRY_VERIFY(QFileInfo::exists(settingsFile));
+        QVERIFY(fake->messages.isEmpty());
+        QCOMPARE(storedSlot(schedule, 1).content, QString());
+    }
+
+    void storedPositionOffEveryScreenIsCentred_data() {
+        QTest::addColumn<QString>("top");
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("far below") << "1e30"
+                                   << "0" << false;
+        QTest::newRow("far left") << "150"
+                                  << "-1e30" << false;
+        QTest::newRow("beyond the right edge") << "150"
+                                               << "1500000" << false;
+        QTest::newRow("title bar partly above the top") << "-150"
+                                                        << "300" << true;
+        QTest::newRow("on screen") << "1500"
+                                   << "3000" << true;
+    }
+    void storedPositionOffEveryScreenIsCentred() {
+        QFETCH(QString, top);
+        QFETCH(QString, left);
+        QFETCH(bool, kept);
+        auto w = start({QStringLiteral("TOP=") + top, QStringLiteral("LEFT=") + left});
+        if (kept)
+            QCOMPARE(w->frameGeometry().topLeft(), QPoint(left.toInt() / 15, top.toInt() / 15));
+        QVERIFY(QGuiApplication::primaryScreen()->geometry().intersects(w->frameGeometry()));
     }
 
     void alarmRingsOnTheClockTick() {

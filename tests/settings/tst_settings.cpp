@@ -201,6 +201,8 @@ class TestSettings : public QObject {
     void startUpFlows();
     void openScheduleCommand_data();
     void openScheduleCommand();
+    void scheduleExtension_data();
+    void scheduleExtension();
 };
 
 void TestSettings::itemLabel() {
@@ -757,6 +759,29 @@ void TestSettings::startUpFlows() {
         QCOMPARE(fileBytes(answerPath), answerBefore);
     if (defaultFile == QLatin1String("present"))
         QCOMPARE(fileBytes(defaultPath), defaultBefore);
+}
+
+// A typed name without an extension gets ".SDB"; any extension, or an existing file, is kept.
+void TestSettings::scheduleExtension_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("existing");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("bare name") << "myschedule" << false << "myschedule.SDB";
+    QTest::newRow("lower-case extension") << "a.sdb" << false << "a.sdb";
+    QTest::newRow("other extension") << "plan.db" << false << "plan.db";
+    QTest::newRow("dot in a folder only") << "v1.0/plan" << false << "v1.0/plan.SDB";
+    QTest::newRow("existing file without extension") << "oldplan" << true << "oldplan";
+}
+
+void TestSettings::scheduleExtension() {
+    QFETCH(QString, name);
+    QFETCH(bool, existing);
+    QFETCH(QString, expected);
+    testsupport::TestEnv env;
+    QVERIFY(QDir().mkpath(QFileInfo(env.path(name)).absolutePath()));
+    if (existing)
+        QVERIFY(QFile(env.path(name)).open(QIODevice::WriteOnly));
+    QCOMPARE(settings::withScheduleExtension(env.path(name)), env.path(expected));
 }
 
 void TestSettings::openScheduleCommand_data() {

@@ -1,0 +1,182 @@
+// The Qt platform's own dialogs, answered from timers as a user would: a dialog opened while the
+// splash is the active window outlives the splash, the clock keeps running while an alarm box is
+// open, message texts are never markup, and a new Schedule file typed without an extension in the
+// real file dialog is created as .SDB.
+
+#include "app/MainWindow.h"
+#include "app/Openers.h"
+#include "app/SplashWindow.h"
+#include "calendar/CalendarPanel.h"
+#include "platform/Paths.h"
+#include "platform/QtServices.h"
+#include "platform/TextFile.h"
+#include "settings/ConfigFile.h"
+#include "settings/ScheduleFileChoice.h"
+#include "settings/Settings.h"
+#include "store/DayRecords.h"
+#include "support/FakePlatform.h"
+#include "support/TestEnv.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Runs `act` on the next modal dialog once it is on screen.
+void whenDialogShown(std::function<void(QWidget*)> act) {
+    auto* poll = new QTimer;
+    poll->setInterval(20);
+    QObject::connect(poll, &QTimer::timeout, [poll, act] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog || !dialog->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act(dialog);
+    });
+    poll->start();
+}
+
+QAbstractButton* buttonTitled(QWidget* dialog, const QString& prefix) {
+    for (QAbstractButton* b : dialog->findChildren<QAbstractButton*>())
+        if (b->text().startsWith(prefix))
+            return b;
+    return nullptr;
+}
+
+} // namespace
+
+class TestRealDialogs : public QObject {
+    Q_OBJECT
+
+    platform::QtPlatform qt;
+    testsupport::FakePlatform fake;
+
+  private Q_SLOTS:
+    void init() {
+        // Real message boxes and file dialogs; the rest stays scripted.
+        fake.install();
+        platform::Services mixed = platform::services();
+        mixed.messages = &qt;
+        mixed.files = &qt;
+        platform::install(mixed);
+    }
+
+    void dialogOverTheActiveSplashOutlivesIt() {
+        QWidget main;
+        QPointer<app::SplashWindow> splash = new app::SplashWindow(&main);
+        splash->show();
+        splash->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), splash.data());
+        splash->timer()->start(30); // the splash closes itself while the question is open
+        QPointer<QWidget> shown;
+        whenDialogShown([&](QWidget* dialog) {
+            shown = dialog;
+            QTimer::singleShot(300, dialog, [&, dialog] {
+                QVERIFY(!splash);
+                QVERIFY(dialog->isVisible());
+                buttonTitled(dialog, QStringLiteral("はい"))->click();
+            });
+        });
+        const platform::Answer answer = platform::message(QStringLiteral("作成しますか"), platform::kAppTitle,
+                                                          platform::Icon::Question, platform::Buttons::YesNo);
+        QCOMPARE(answer, platform::Answer::Yes);
+        QVERIFY(main.isVisible());
+        QTRY_VERIFY(!shown);
+    }
+
+    // The alarm box opens from the clock's tick, yet the clock goes on while it is open; OK
+    // stops the sound and disarms the item. (No test here ends the program: a Qt event loop
+    // refuses to run once the application was told to exit.)
+    void clockRunsWhileTheAlarmBoxIsOpen() {
+        testsupport::TestEnv env;
+        const QString schedule = env.makeScheduleFile();
+        store::DataControl data;
+        QVERIFY(!store::openDayTable(data, schedule));
+        store::SlotItem item;
+        item.content = QStringLiteral("電話する");
+        item.alarm = true;
+        item.timeText = QStringLiteral("0930");
+        const QString date = QStringLiteral("2026/3/5");
+        QVERIFY(!store::saveSlot(data, date, 1, item));
+        QVERIFY(!platform::writeTextFile(platform::joinPath(env.programFolder(), settings::kSettingsFileName),
+                                         {QStringLiteral("START_FILE=") + schedule}));
+        fake.clock = QDateTime(QDate(2026, 3, 5), QTime(9, 29, 0));
+        auto w = std::make_unique<app::MainWindow>(env.programFolder(), app::programOpeners());
+        w->startUp();
+
+        QLabel* clock = w->calendarPanel()->clockLabel();
+        QStringList clockWhileOpen;
+        bool soundWhileOpen = false;
+        whenDialogShown([&](QWidget* box) {
+            soundWhileOpen = fake.soundPlaying;
+            clockWhileOpen << clock->text();
+            fake.clock = fake.clock.addSecs(7);
+            QTimer::singleShot(500, box, [&, box] {
+                clockWhileOpen << clock->text();
+                buttonTitled(box, QStringLiteral("OK"))->click();
+            });
+        });
+        fake.clock = QDateTime(QDate(2026, 3, 5), QTime(9, 30, 10));
+        QTRY_COMPARE(clockWhileOpen.size(), 2);
+        QVERIFY(soundWhileOpen);
+        QCOMPARE(clockWhileOpen[0].right(5), QStringLiteral("30:10"));
+        QCOMPARE(clockWhileOpen[1].right(5), QStringLiteral("30:17"));
+        QTRY_VERIFY(!fake.soundPlaying);
+        QTRY_VERIFY(!store::readSlot(data, date, 1).alarm);
+    }
+
+    void messageTextIsShownAsTyped() {
+        const QString content = QStringLiteral("<b>会議</b> 議題<br>A<B");
+        QString shownText;
+        whenDialogShown([&](QWidget* dialog) {
+            auto* label = dialog->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            QVERIFY(label);
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+            shownText = label->text();
+            buttonTitled(dialog, QStringLiteral("OK"))->click();
+        });
+        platform::message(content);
+        QCOMPARE(shownText, content);
+    }
+
+    void typedNameWithoutExtensionBecomesSdb() {
+        testsupport::TestEnv env;
+        QStringList messages;
+        whenDialogShown([&](QWidget* dialog) {
+            auto* files = qobject_cast<QFileDialog*>(dialog);
+            QVERIFY(files);
+            files->setDirectory(env.path(QString()));
+            auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            name->setFocus();
+            QTest::keyClicks(name, QStringLiteral("myschedule"));
+            // The next dialog is the message that the file is made.
+            whenDialogShown([&](QWidget* box) {
+                messages << box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->text();
+                buttonTitled(box, QStringLiteral("OK"))->click();
+            });
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+        settings::Settings s;
+        settings::openScheduleCommand(s, env.programFolder());
+        const QString made = env.path(QStringLiteral("myschedule.SDB"));
+        QCOMPARE(s.START_FILE, made);
+        QVERIFY(QFileInfo(made).isFile());
+        QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("myschedule"))));
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages[0].contains(made));
+    }
+};
+
+QTEST_MAIN(TestRealDialogs)
+#include "test_real_dialogs.moc"
