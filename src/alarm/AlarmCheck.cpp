@@ -173,10 +173,15 @@ void AlarmCheck::ring(const DueAlarm& item) {
         sound->start(soundPath(host_.settings().ALM_FILE));
     if (onRing)
         onRing(item);
-    platform::message(item.content + QLatin1Char('\n') + whenText(item.date, item.timeText),
-                      platform::kAppTitle, platform::Icon::None, platform::Buttons::Ok);
+    const platform::Answer answer =
+        platform::message(item.content + QLatin1Char('\n') + whenText(item.date, item.timeText),
+                          platform::kAppTitle, platform::Icon::None, platform::Buttons::Ok);
     if (sound)
         sound->stop();
+    // A box ended by the program's shut-down (logout, a signal) was never seen: the item stays
+    // armed and is listed among the missed alarms at the next start.
+    if (answer != platform::Answer::Ok)
+        return;
 
     // Disarm the item. The box kept the event loop running, and the other users of `Data1` may
     // have pointed it elsewhere meanwhile, so the slot's row is looked up again before it is

@@ -135,8 +135,11 @@ Answer QtPlatform::show(const QString& text, const QString& caption, Icon icon, 
     if (buttons == Buttons::Ok) {
         box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
         box->exec();
+        // Escape and the close box also count as OK (the button is the escape button); no button
+        // at all means the box was ended from outside.
+        const bool seen = box && box->clickedButton();
         delete box.data();
-        return Answer::Ok;
+        return seen ? Answer::Ok : Answer::No;
     }
     if (buttons == Buttons::OverwriteCancel) {
         QPushButton* overwrite = box->addButton(QStringLiteral("上書き"), QMessageBox::YesRole);

@@ -16,6 +16,8 @@ inline const QString kAppTitle = QStringLiteral("Daduvov");
 enum class Icon { None, Information, Exclamation, Question, Critical };
 // OverwriteCancel: 上書き answers Yes, 取消 (also the default and Escape) answers No.
 enum class Buttons { Ok, YesNo, OverwriteCancel };
+// An OK box that ended without being answered (its window went away, the program is ending)
+// answers No: whatever it announced was not seen.
 enum class Answer { Ok, Yes, No };
 
 class MessageService {

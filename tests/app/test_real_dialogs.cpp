@@ -149,6 +149,15 @@ class TestRealDialogs : public QObject {
         QCOMPARE(shownText, content);
     }
 
+    void boxEndedFromOutsideIsNotAnswered() {
+        // The window the box belongs to goes away (as at shut-down) while the box is open.
+        auto* owner = new QWidget;
+        owner->show();
+        QApplication::setActiveWindow(owner);
+        whenDialogShown([owner](QWidget*) { delete owner; });
+        QCOMPARE(platform::message(QStringLiteral("会議")), platform::Answer::No);
+    }
+
     void typedNameWithoutExtensionBecomesSdb() {
         testsupport::TestEnv env;
         QStringList messages;
