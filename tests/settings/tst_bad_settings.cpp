@@ -1,4 +1,4 @@
-// A damaged Settings file never stops the program: whatever its bytes, LOAD_CONFIG reads the
+// A damaged Settings file never stops the program: whatever its bytes, loading it reads the
 // keys that can be read, keeps the defaults for the rest, and returns.
 
 #include "platform/Paths.h"
@@ -200,7 +200,7 @@ void TestBadSettings::loadsWhatCanBeLoaded() {
     }
     Settings s = defaults();
     CountingHost host;
-    settings::LOAD_CONFIG(s, folder, host);
+    settings::loadSettingsFile(s, folder, host);
 
     expected.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
     expected.ALM_FILE = platform::joinPath(folder, settings::kDefaultSoundName);
@@ -256,7 +256,7 @@ void TestBadSettings::notASmallRegularFile() {
     });
     Settings s = defaults();
     CountingHost host;
-    const settings::ConfigFileState state = settings::LOAD_CONFIG(s, folder, host);
+    const settings::ConfigFileState state = settings::loadSettingsFile(s, folder, host);
     loaded.release();
     guard.join();
     QVERIFY(!unblocked);

@@ -92,7 +92,7 @@ bool writeBytes(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// "null", "text:..." or "number:..." for a GET_KEY / GET_VALUE result.
+// "null", "text:..." or "number:..." for a fieldKey / fieldValue result.
 QString describe(const QVariant& v) {
     if (v.isNull())
         return QStringLiteral("null");
@@ -250,8 +250,8 @@ void TestSettings::getKeyAndValue() {
     QFETCH(QString, field);
     QFETCH(QString, key);
     QFETCH(QString, value);
-    QCOMPARE(describe(settings::GET_KEY(field)), key);
-    QCOMPARE(describe(settings::GET_VALUE(field)), value);
+    QCOMPARE(describe(settings::fieldKey(field)), key);
+    QCOMPARE(describe(settings::fieldValue(field)), value);
 }
 
 // Each row reads a text into the default record; `changed` lists the lines, as the writer puts
@@ -354,7 +354,7 @@ void TestSettings::severalStartFileLines() {
 
     Settings s = defaults();
     RecordingHost host(s);
-    settings::LOAD_CONFIG(s, folder, host);
+    settings::loadSettingsFile(s, folder, host);
 
     QCOMPARE(host.calls, lastExists ? QStringList() : QStringList{"missing:" + gone});
     if (!lastExists) // the flow sees every value of the file
@@ -377,7 +377,7 @@ void TestSettings::noSettingsFile() {
     const QString folder = env.programFolder();
     Settings s = defaults();
     RecordingHost host(s);
-    settings::LOAD_CONFIG(s, trailingSlash ? folder + QLatin1Char('/') : folder, host);
+    settings::loadSettingsFile(s, trailingSlash ? folder + QLatin1Char('/') : folder, host);
     QCOMPARE(host.calls, QStringList{QStringLiteral("firstRun")});
     QCOMPARE(s, with([&](Settings& e) {
                  e.INI_FILE = folder + QStringLiteral("/ZIZARU.INI");
@@ -446,12 +446,12 @@ void TestSettings::roundTrip() {
     written.START_FILE = env.path(QStringLiteral("予定表.sdb"));
     QVERIFY(writeBytes(written.START_FILE, "x"));
     written.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
-    const auto failure = settings::SAVE_CONFIG(written, top, left);
+    const auto failure = settings::saveSettingsFile(written, top, left);
     QVERIFY2(!failure, qPrintable(failure.value_or(QString())));
 
     Settings read = defaults();
     RecordingHost host(read);
-    settings::LOAD_CONFIG(read, folder, host);
+    settings::loadSettingsFile(read, folder, host);
     QCOMPARE(read, written);
     QCOMPARE(host.calls.size(), qsizetype(2));
     QCOMPARE(host.top.value_or(-1), top);
@@ -500,7 +500,7 @@ void TestSettings::pathsAndLabels() {
                                 QStringLiteral("ZIZARU.INI.orig01"), QStringLiteral("ZIZARU.INI.AbCdEf")};
     for (const QString& name : userFiles)
         QVERIFY(writeBytes(platform::joinPath(folder, name), "[Daduvov]\r\nKOUMOKU1=mine\r\n"));
-    QVERIFY(!settings::SAVE_CONFIG(written, 0, 0));
+    QVERIFY(!settings::saveSettingsFile(written, 0, 0));
 
     const QByteArray bytes = fileBytes(written.INI_FILE);
     QCOMPARE(bytes.startsWith(kBom), codePage.isEmpty());
@@ -509,7 +509,7 @@ void TestSettings::pathsAndLabels() {
 
     Settings read = defaults();
     RecordingHost host(read);
-    settings::LOAD_CONFIG(read, folder, host);
+    settings::loadSettingsFile(read, folder, host);
     QCOMPARE(read, written);
     QCOMPARE(host.calls, (QStringList{"top:0", "left:0"}));
     for (const QString& name : userFiles)
@@ -535,7 +535,7 @@ void TestSettings::oldCodePageFile() {
                    "ToDo_ON=True\r\nToDo_WID=4800\r\nToDo_HEI=3600\r\nToDo_Top=1200\r\nToDo_Left=9000\r\n"));
     Settings read = defaults();
     RecordingHost host(read);
-    settings::LOAD_CONFIG(read, folder, host);
+    settings::loadSettingsFile(read, folder, host);
     const QString schedule = QStringLiteral("C:\\予定\\1月～3月.SDB");
     QCOMPARE(read, with([&](Settings& e) {
                  e.START_FILE = schedule;
@@ -565,8 +565,8 @@ void TestSettings::firstRunWritesExactBytes() {
     Settings s = defaults();
     RecordingHost host(s);
     host.onFirstRun = [&] { settings::firstRunFlow(s, folder); };
-    settings::LOAD_CONFIG(s, folder, host);
-    QVERIFY(!settings::SAVE_CONFIG(s, 1440, 2880));
+    settings::loadSettingsFile(s, folder, host);
+    QVERIFY(!settings::saveSettingsFile(s, 1440, 2880));
 
     const QByteArray f = folder.toUtf8();
     const QByteArray expected = "[Daduvov]\r\n"
@@ -611,7 +611,7 @@ void TestSettings::saveReplacesFileWhole() {
     Settings s = defaults();
     s.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
     QVERIFY(writeBytes(s.INI_FILE, QByteArray(4000, 'x')));
-    QVERIFY(!settings::SAVE_CONFIG(s, 0, 0));
+    QVERIFY(!settings::saveSettingsFile(s, 0, 0));
     const QByteArray bytes = fileBytes(s.INI_FILE);
     QVERIFY(bytes.startsWith("[Daduvov]\r\n"));
     QVERIFY(bytes.endsWith("ToDo_Left=0\r\n"));
@@ -638,13 +638,13 @@ void TestSettings::saveFailure() {
 
     if (situation == QLatin1String("folder missing")) {
         s.INI_FILE = env.path(QStringLiteral("missing/ZIZARU.INI"));
-        failure = settings::SAVE_CONFIG(s, 0, 0);
+        failure = settings::saveSettingsFile(s, 0, 0);
         QVERIFY(!QFileInfo::exists(s.INI_FILE));
     } else if (situation == QLatin1String("directory")) {
         s.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
         QVERIFY(QDir(folder).mkdir(settings::kSettingsFileName));
         QVERIFY(writeBytes(platform::joinPath(s.INI_FILE, QStringLiteral("inside")), previous));
-        failure = settings::SAVE_CONFIG(s, 0, 0);
+        failure = settings::saveSettingsFile(s, 0, 0);
         QVERIFY(QFileInfo(s.INI_FILE).isDir());
         QCOMPARE(fileBytes(platform::joinPath(s.INI_FILE, QStringLiteral("inside"))), previous);
     } else {
@@ -657,7 +657,7 @@ void TestSettings::saveFailure() {
         small.rlim_cur = 64;
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        failure = settings::SAVE_CONFIG(s, 0, 0);
+        failure = settings::saveSettingsFile(s, 0, 0);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
         QCOMPARE(fileBytes(s.INI_FILE), previous);
