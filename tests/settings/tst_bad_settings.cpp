@@ -78,6 +78,39 @@ Settings readableOnly(Settings s) {
     return s;
 }
 
+// Rows of files whose lines end oddly, hold NUL bytes, or hold a great many keys.
+void addLineEndAndKeyCountRows() {
+    QTest::newRow("no line end") << QByteArray("KOUMOKU1=a\r\nCRL0=7") << settingsWith([](Settings& s) {
+        s.KOUMOKU1 = QStringLiteral("a");
+        s.CRL0 = 7;
+    });
+    QTest::newRow("lone CR") << QByteArray("KOUMOKU1=a\rCRL0=7\rKARE_ON=True\r")
+                             << settingsWith([](Settings& s) {
+                                    s.KOUMOKU1 = QStringLiteral("a");
+                                    s.CRL0 = 7;
+                                    s.KARE_ON = true;
+                                });
+    QTest::newRow("CR only, no keys") << QByteArray(100000, '\r') << defaultSettings();
+
+    QTest::newRow("NUL bytes") << bytesOf("KOUMOKU1=a\0b\r\n\0\0\0\r\nCRL1=3\r\n\0CRL2=9\r\nCRL3=\0\r\n")
+                               << settingsWith([](Settings& s) {
+                                      s.KOUMOKU1 = QStringLiteral("a") + QChar() + QStringLiteral("b");
+                                      s.CRL1 = 3;
+                                  });
+    QTest::newRow("NUL bytes only, the largest file read")
+        << QByteArray(settings::kMaxSettingsFileBytes, '\0') << defaultSettings();
+
+    QByteArray manyKeys = "CRL0=1\r\n";
+    for (int n = 0; n < 60000; ++n)
+        manyKeys += (n % 2 ? "KEY" + QByteArray::number(n) : "KOUMOKU2=" + QByteArray::number(n)) + "=x\r\n";
+    manyKeys += "CRL5=6\r\n";
+    QTest::newRow("60,000 keys") << manyKeys << settingsWith([](Settings& s) {
+        s.CRL0 = 1;
+        s.KOUMOKU2 = QStringLiteral("59998=x");
+        s.CRL5 = 6;
+    });
+}
+
 } // namespace
 
 class TestBadSettings : public QObject {
@@ -136,36 +169,7 @@ void TestBadSettings::loadsWhatCanBeLoaded_data() {
                                           s.KOUMOKU2 = QStringLiteral("予").repeated(500 * 1000);
                                           s.CRL2 = 255;
                                       });
-
-    QTest::newRow("no line end") << QByteArray("KOUMOKU1=a\r\nCRL0=7") << settingsWith([](Settings& s) {
-        s.KOUMOKU1 = QStringLiteral("a");
-        s.CRL0 = 7;
-    });
-    QTest::newRow("lone CR") << QByteArray("KOUMOKU1=a\rCRL0=7\rKARE_ON=True\r")
-                             << settingsWith([](Settings& s) {
-                                    s.KOUMOKU1 = QStringLiteral("a");
-                                    s.CRL0 = 7;
-                                    s.KARE_ON = true;
-                                });
-    QTest::newRow("CR only, no keys") << QByteArray(100000, '\r') << defaultSettings();
-
-    QTest::newRow("NUL bytes") << bytesOf("KOUMOKU1=a\0b\r\n\0\0\0\r\nCRL1=3\r\n\0CRL2=9\r\nCRL3=\0\r\n")
-                               << settingsWith([](Settings& s) {
-                                      s.KOUMOKU1 = QStringLiteral("a") + QChar() + QStringLiteral("b");
-                                      s.CRL1 = 3;
-                                  });
-    QTest::newRow("NUL bytes only, the largest file read")
-        << QByteArray(settings::kMaxSettingsFileBytes, '\0') << defaultSettings();
-
-    QByteArray manyKeys = "CRL0=1\r\n";
-    for (int n = 0; n < 60000; ++n)
-        manyKeys += (n % 2 ? "KEY" + QByteArray::number(n) : "KOUMOKU2=" + QByteArray::number(n)) + "=x\r\n";
-    manyKeys += "CRL5=6\r\n";
-    QTest::newRow("60,000 keys") << manyKeys << settingsWith([](Settings& s) {
-        s.CRL0 = 1;
-        s.KOUMOKU2 = QStringLiteral("59998=x");
-        s.CRL5 = 6;
-    });
+    addLineEndAndKeyCountRows();
 }
 
 void TestBadSettings::loadsWhatCanBeLoaded() {
