@@ -137,7 +137,7 @@ void MainWindow::startUp() {
     // 8: colour defaults, 9: the Settings file (may move the window to TOP/LEFT).
     settings_.setColorDefaults();
     controls::centreOnScreen(this);
-    if (settings::LOAD_CONFIG(settings_, programFolder_, *this) == settings::ConfigFileState::Damaged)
+    if (settings::loadSettingsFile(settings_, programFolder_, *this) == settings::ConfigFileState::Damaged)
         settingsOfDamagedFile_ = settings_;
     openPendingFile();
     startedUp_ = true;
@@ -367,10 +367,10 @@ void MainWindow::saveSettings() {
     // A Settings file that could not be read is replaced only when a setting changed.
     const bool keepDamagedFile = settingsOfDamagedFile_ && *settingsOfDamagedFile_ == settings_;
     if (const std::optional<QString> failure =
-            keepDamagedFile
-                ? std::nullopt
-                : settings::SAVE_CONFIG(settings_, static_cast<float>(frame.top() * controls::kTwipsPerPixel),
-                                        static_cast<float>(frame.left() * controls::kTwipsPerPixel))) {
+            keepDamagedFile ? std::nullopt
+                            : settings::saveSettingsFile(
+                                  settings_, static_cast<float>(frame.top() * controls::kTwipsPerPixel),
+                                  static_cast<float>(frame.left() * controls::kTwipsPerPixel))) {
         platform::message(QStringLiteral("設定ファイルを保存できませんでした。\r\n") + settings_.INI_FILE +
                               QStringLiteral("\r\n") + *failure,
                           platform::kAppTitle, platform::Icon::Critical, platform::Buttons::Ok);

@@ -6,6 +6,7 @@
 #include "controls/Geometry.h"
 #include "platform/Colors.h"
 #include "platform/Services.h"
+#include "settings/ConfigFile.h"
 #include "settings/Settings.h"
 
 #include <QCheckBox>
@@ -27,8 +28,6 @@ const char* const kTabRect = "tabTwipsRect";
 
 constexpr qint32 kWhite = 0x00FFFFFF;
 constexpr qint32 kBlack = 0;
-
-const QString kWaveFilter = QStringLiteral("WAVEﾌｧｲﾙ(*.WAV)|*.WAV");
 
 template <typename W> W* named(W* widget, const char* name) {
     widget->setObjectName(QLatin1String(name));
@@ -112,12 +111,12 @@ OptionsDialog::OptionsDialog(calendar::MainHost& host, QWidget* parent)
     setFont(controls::gothicFont(9));
     setFixedSize(controls::px(6150), controls::px(4920));
 
-    SSTab1 = named(new QTabWidget(this), "SSTab1");
-    controls::placeTwips(SSTab1, 120, 120, 5895, 4215);
+    tabs_ = named(new QTabWidget(this), "SSTab1");
+    controls::placeTwips(tabs_, 120, 120, 5895, 4215);
     auto* startPage = named(new QWidget, "SSTab1Page0");
     auto* runPage = named(new QWidget, "SSTab1Page1");
-    SSTab1->addTab(startPage, QStringLiteral("起動時の設定"));
-    SSTab1->addTab(runPage, QStringLiteral("動作時の設定"));
+    tabs_->addTab(startPage, QStringLiteral("起動時の設定"));
+    tabs_->addTab(runPage, QStringLiteral("動作時の設定"));
     buildStartPage(startPage);
     buildRunPage(runPage);
     // The pages move when the tab control lays itself out (on show and on a change of style or
@@ -128,94 +127,99 @@ OptionsDialog::OptionsDialog(calendar::MainHost& host, QWidget* parent)
             page->parentWidget()->installEventFilter(this);
         placeOnPage(page);
     }
-    SSTab1->setCurrentIndex(0);
+    tabs_->setCurrentIndex(0);
+    buildCloseButtons();
+    loadControls();
+}
 
-    cmdOK = button(this, "cmdOK", QStringLiteral("OK"), 2490, 4455, 1095, 375);
-    cmdCancel = button(this, "cmdCancel", QStringLiteral("ｷｬﾝｾﾙ"), 3720, 4455, 1095, 375);
-    cmdApply = button(this, "cmdApply", QStringLiteral("更新"), 4920, 4455, 1095, 375);
-    connect(cmdOK, &QPushButton::clicked, this, [this] {
-        cmdApply_Click();
+void OptionsDialog::buildCloseButtons() {
+    auto* ok = button(this, "cmdOK", QStringLiteral("OK"), 2490, 4455, 1095, 375);
+    auto* cancel = button(this, "cmdCancel", QStringLiteral("ｷｬﾝｾﾙ"), 3720, 4455, 1095, 375);
+    auto* apply = button(this, "cmdApply", QStringLiteral("更新"), 4920, 4455, 1095, 375);
+    connect(ok, &QPushButton::clicked, this, [this] {
+        applySettings();
         close();
     });
-    connect(cmdCancel, &QPushButton::clicked, this, &QWidget::close);
-    connect(cmdApply, &QPushButton::clicked, this, &OptionsDialog::cmdApply_Click);
-
-    Form_Load();
+    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
+    connect(apply, &QPushButton::clicked, this, &OptionsDialog::applySettings);
 }
 
 void OptionsDialog::buildStartPage(QWidget* page) {
-    Frame1 = frameOnTab(page, "Frame1", QStringLiteral("起動時オプション"), QRect(120, 600, 3375, 3135));
-    Frame1->setToolTip(QStringLiteral("起動時の状態を設定します"));
-    Check1 = checkBox(Frame1, "Check1", QStringLiteral("起動時に本日の予定を表示する"), 240, 360, 2775, 255);
-    Check2 =
-        checkBox(Frame1, "Check2", QStringLiteral("起動直後にタスクバーに格納する"), 240, 720, 3015, 255);
-    Check4 = checkBox(Frame1, "Check4", QStringLiteral("起動時にＴｏＤｏリストを開く"), 240, 1080, 3015, 255);
+    auto* startFrame =
+        frameOnTab(page, "Frame1", QStringLiteral("起動時オプション"), QRect(120, 600, 3375, 3135));
+    startFrame->setToolTip(QStringLiteral("起動時の状態を設定します"));
+    showTodayCheck_ =
+        checkBox(startFrame, "Check1", QStringLiteral("起動時に本日の予定を表示する"), 240, 360, 2775, 255);
+    startInTrayCheck_ =
+        checkBox(startFrame, "Check2", QStringLiteral("起動直後にタスクバーに格納する"), 240, 720, 3015, 255);
+    openTodoCheck_ =
+        checkBox(startFrame, "Check4", QStringLiteral("起動時にＴｏＤｏリストを開く"), 240, 1080, 3015, 255);
 
-    Frame4 = frameOnTab(page, "Frame4", QStringLiteral("予定ﾚﾍﾞﾙによる色分け"), QRect(3600, 600, 2175, 3135));
-    Frame4->setToolTip(QStringLiteral("予定表示の色をレベル設定により変化させられます"));
+    auto* levelFrame =
+        frameOnTab(page, "Frame4", QStringLiteral("予定ﾚﾍﾞﾙによる色分け"), QRect(3600, 600, 2175, 3135));
+    levelFrame->setToolTip(QStringLiteral("予定表示の色をレベル設定により変化させられます"));
     const struct {
-        LevelLabel** member;
         const char* name;
         const char* text;
-    } levels[] = {{&Label10, "Label10", "未設定"}, {&Label5, "Label5", "レベル１"},
-                  {&Label6, "Label6", "レベル２"}, {&Label7, "Label7", "レベル３"},
-                  {&Label8, "Label8", "レベル４"}, {&Label9, "Label9", "レベル５"}};
-    int k = 0;
-    for (const auto& level : levels) {
-        auto* label = named(new LevelLabel(QString::fromUtf8(level.text), Frame4), level.name);
-        controls::placeTwips(label, 480, 360 + 360 * k, 1095, 255);
+    } levels[] = {{"Label10", "未設定"},  {"Label5", "レベル１"}, {"Label6", "レベル２"},
+                  {"Label7", "レベル３"}, {"Label8", "レベル４"}, {"Label9", "レベル５"}};
+    for (int level = 0; level < 6; ++level) {
+        auto* label =
+            named(new LevelLabel(QString::fromUtf8(levels[level].text), levelFrame), levels[level].name);
+        controls::placeTwips(label, 480, 360 + 360 * level, 1095, 255);
         connect(label, &LevelLabel::clicked, this, [this, label] { pickLevelColor(label); });
-        *level.member = label;
-        ++k;
+        levelLabels_[level] = label;
     }
-    Command3 = button(Frame4, "Command3", QStringLiteral("初期値"), 480, 2520, 1095, 375);
-    connect(Command3, &QPushButton::clicked, this, [this] {
-        for (LevelLabel* label : levelLabels())
+    auto* levelDefaults = button(levelFrame, "Command3", QStringLiteral("初期値"), 480, 2520, 1095, 375);
+    connect(levelDefaults, &QPushButton::clicked, this, [this] {
+        for (LevelLabel* label : levelLabels_)
             label->setColorValue(kBlack);
     });
 }
 
-void OptionsDialog::buildRunPage(QWidget* page) {
-    Frame2 =
+void OptionsDialog::buildItemLabelFrame(QWidget* page) {
+    auto* itemFrame =
         frameOnTab(page, "Frame2", QStringLiteral("入力フォームの項目表示"), QRect(120, 600, 3495, 2295));
-    QLabel** labels[] = {&Label1, &Label2, &Label3, &Label4};
-    QLineEdit** texts[] = {&Text1, &Text2, &Text3, &Text4};
     for (int k = 0; k < 4; ++k) {
         const QString n = QString::number(k + 1);
-        auto* label = new QLabel(QStringLiteral("項目") + n + QStringLiteral("の表示"), Frame2);
-        label->setObjectName(QStringLiteral("Label") + n);
-        controls::placeTwips(label, 120, 360 + 360 * k, 1095, 255);
-        *labels[k] = label;
-        auto* text = new QLineEdit(Frame2);
-        text->setObjectName(QStringLiteral("Text") + n);
-        controls::placeTwips(text, 1200, 360 + 360 * k, 2055, 270);
-        *texts[k] = text;
+        auto* caption = new QLabel(QStringLiteral("項目") + n + QStringLiteral("の表示"), itemFrame);
+        caption->setObjectName(QStringLiteral("Label") + n);
+        controls::placeTwips(caption, 120, 360 + 360 * k, 1095, 255);
+        auto* box = new QLineEdit(itemFrame);
+        box->setObjectName(QStringLiteral("Text") + n);
+        controls::placeTwips(box, 1200, 360 + 360 * k, 2055, 270);
+        itemLabelBoxes_[k] = box;
     }
-    Command2 = button(Frame2, "Command2", QStringLiteral("初期値"), 2160, 1800, 1095, 375);
-    connect(Command2, &QPushButton::clicked, this, [this] {
+    auto* itemDefaults = button(itemFrame, "Command2", QStringLiteral("初期値"), 2160, 1800, 1095, 375);
+    connect(itemDefaults, &QPushButton::clicked, this, [this] {
         int slot = 1;
-        for (QLineEdit* text : itemTexts())
-            text->setText(QStringLiteral("項目") + QString::number(slot++));
+        for (QLineEdit* box : itemLabelBoxes_)
+            box->setText(settings::itemLabel(settings::Settings(), slot++));
     });
+}
 
-    Frame3 =
+void OptionsDialog::buildRunPage(QWidget* page) {
+    buildItemLabelFrame(page);
+
+    auto* soundFrame =
         frameOnTab(page, "Frame3", QStringLiteral("アラーム音のファイル設定"), QRect(120, 3120, 5655, 735));
-    Text5 = textBox(Frame3, "Text5", 120, 240, 4575, 270);
-    Command1 = button(Frame3, "Command1", QStringLiteral("選択"), 4680, 240, 735, 255);
-    connect(Command1, &QPushButton::clicked, this, &OptionsDialog::chooseSoundFile);
+    soundFileBox_ = textBox(soundFrame, "Text5", 120, 240, 4575, 270);
+    auto* chooseSound = button(soundFrame, "Command1", QStringLiteral("選択"), 4680, 240, 735, 255);
+    connect(chooseSound, &QPushButton::clicked, this, &OptionsDialog::chooseSoundFile);
 
-    Frame6 = frameOnTab(page, "Frame6", QStringLiteral("予定有ｶﾚﾝﾀﾞｰの色"), QRect(3720, 600, 2055, 1215));
-    Frame6->setToolTip(QStringLiteral("既に予定入力されているｶﾚﾝﾀﾞｰの色"));
-    Check3 = checkBox(Frame6, "Check3", QStringLiteral("変化させる"), 240, 360, 1335, 255);
-    Check3->setToolTip(QStringLiteral("予定の有無で変化させるか"));
-    Command4 = named(new controls::FlatButton(QStringLiteral("設定"), Frame6), "Command4");
-    controls::placeTwips(Command4, 480, 720, 975, 375);
-    Command4->setAutoDefault(false);
-    connect(Command4, &QPushButton::clicked, this, &OptionsDialog::pickKareColor);
+    auto* markFrame =
+        frameOnTab(page, "Frame6", QStringLiteral("予定有ｶﾚﾝﾀﾞｰの色"), QRect(3720, 600, 2055, 1215));
+    markFrame->setToolTip(QStringLiteral("既に予定入力されているｶﾚﾝﾀﾞｰの色"));
+    markDaysCheck_ = checkBox(markFrame, "Check3", QStringLiteral("変化させる"), 240, 360, 1335, 255);
+    markDaysCheck_->setToolTip(QStringLiteral("予定の有無で変化させるか"));
+    markedDayColorButton_ = named(new controls::FlatButton(QStringLiteral("設定"), markFrame), "Command4");
+    controls::placeTwips(markedDayColorButton_, 480, 720, 975, 375);
+    markedDayColorButton_->setAutoDefault(false);
+    connect(markedDayColorButton_, &QPushButton::clicked, this, &OptionsDialog::pickMarkedDayColor);
 }
 
 void OptionsDialog::placeOnPage(QWidget* page) {
-    const QPoint offset = page->mapTo(SSTab1, QPoint(0, 0));
+    const QPoint offset = page->mapTo(tabs_, QPoint(0, 0));
     for (QObject* child : page->children()) {
         auto* w = qobject_cast<QWidget*>(child);
         if (!w || !w->property(kTabRect).isValid())
@@ -228,8 +232,8 @@ void OptionsDialog::placeOnPage(QWidget* page) {
 
 bool OptionsDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
-        for (int i = 0; i < SSTab1->count(); ++i) {
-            QWidget* page = SSTab1->widget(i);
+        for (int i = 0; i < tabs_->count(); ++i) {
+            QWidget* page = tabs_->widget(i);
             if (watched == page || watched == page->parentWidget())
                 placeOnPage(page);
         }
@@ -237,42 +241,42 @@ bool OptionsDialog::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void OptionsDialog::Form_Load() {
+void OptionsDialog::loadControls() {
     const settings::Settings& s = host_.settings();
     int slot = 1;
-    for (QLineEdit* text : itemTexts())
-        text->setText(settings::itemLabel(s, slot++));
+    for (QLineEdit* box : itemLabelBoxes_)
+        box->setText(settings::itemLabel(s, slot++));
 
-    Check2->setChecked(s.START_MIN);
-    Check1->setChecked(s.START_OUT);
-    Check3->setChecked(s.KARE_ON);
-    Check4->setChecked(s.ToDo_ON);
+    startInTrayCheck_->setChecked(s.START_MIN);
+    showTodayCheck_->setChecked(s.START_OUT);
+    markDaysCheck_->setChecked(s.KARE_ON);
+    openTodoCheck_->setChecked(s.ToDo_ON);
 
     int level = 0;
-    for (LevelLabel* label : levelLabels())
+    for (LevelLabel* label : levelLabels_)
         label->setColorValue(s.crl(level++));
 
-    setKareColor(s.kareCRL);
+    setMarkedDayColor(s.kareCRL);
 
-    Text5->setText(s.ALM_FILE.isEmpty() ? QStringLiteral("daduvov.WAV") : s.ALM_FILE);
+    soundFileBox_->setText(s.ALM_FILE.isEmpty() ? settings::kDefaultSoundName : s.ALM_FILE);
 
     controls::centreOnScreen(this);
 }
 
-void OptionsDialog::cmdApply_Click() {
+void OptionsDialog::applySettings() {
     settings::Settings& s = host_.settings();
     int slot = 1;
-    for (QLineEdit* text : itemTexts())
-        s.koumoku(slot++) = text->text();
+    for (QLineEdit* box : itemLabelBoxes_)
+        s.koumoku(slot++) = box->text();
     int level = 0;
-    for (LevelLabel* label : levelLabels())
+    for (LevelLabel* label : levelLabels_)
         s.crl(level++) = label->colorValue();
-    s.kareCRL = kareColor_;
-    s.START_MIN = Check2->isChecked();
-    s.START_OUT = Check1->isChecked();
-    s.KARE_ON = Check3->isChecked();
-    s.ToDo_ON = Check4->isChecked();
-    s.ALM_FILE = Text5->text();
+    s.kareCRL = markedDayColor_;
+    s.START_MIN = startInTrayCheck_->isChecked();
+    s.START_OUT = showTodayCheck_->isChecked();
+    s.KARE_ON = markDaysCheck_->isChecked();
+    s.ToDo_ON = openTodoCheck_->isChecked();
+    s.ALM_FILE = soundFileBox_->text();
 }
 
 void OptionsDialog::closeEvent(QCloseEvent* event) {
@@ -288,22 +292,22 @@ void OptionsDialog::pickLevelColor(LevelLabel* label) {
         label->setColorValue(*picked);
 }
 
-void OptionsDialog::pickKareColor() {
-    const std::optional<qint32> picked = platform::services().colors->pickColor(kareColor_);
+void OptionsDialog::pickMarkedDayColor() {
+    const std::optional<qint32> picked = platform::services().colors->pickColor(markedDayColor_);
     if (picked && *picked != kBlack)
-        setKareColor(*picked);
+        setMarkedDayColor(*picked);
 }
 
-void OptionsDialog::setKareColor(qint32 value) {
-    kareColor_ = value;
-    Command4->setFaceColor(platform::toQColor(value));
+void OptionsDialog::setMarkedDayColor(qint32 value) {
+    markedDayColor_ = value;
+    markedDayColorButton_->setFaceColor(platform::toQColor(value));
 }
 
 void OptionsDialog::chooseSoundFile() {
     // A cancelled dialog returns nothing; the box then keeps the file it showed.
-    const QString path = platform::services().files->openFile(kWaveFilter);
+    const QString path = platform::services().files->openFile(kSoundFileFilter);
     if (!path.isEmpty())
-        Text5->setText(path);
+        soundFileBox_->setText(path);
 }
 
 } // namespace options

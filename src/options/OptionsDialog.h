@@ -8,9 +8,7 @@
 #include <array>
 
 class QCheckBox;
-class QGroupBox;
 class QLineEdit;
-class QPushButton;
 class QTabWidget;
 
 namespace controls {
@@ -45,15 +43,18 @@ class LevelLabel : public QLabel {
     bool pressed_ = false;
 };
 
+// The file dialog's filter for the alarm sound.
+inline const QString kSoundFileFilter = QStringLiteral("WAVEﾌｧｲﾙ(*.WAV)|*.WAV");
+
 class OptionsDialog : public QWidget {
     Q_OBJECT
   public:
     OptionsDialog(calendar::MainHost& host, QWidget* parent);
 
     // 更新: copies every control into the Settings record.
-    void cmdApply_Click();
+    void applySettings();
     // The background of 設定 (the colour of days with items), in the Settings encoding.
-    qint32 kareColorValue() const { return kareColor_; }
+    qint32 markedDayColorValue() const { return markedDayColor_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -62,56 +63,32 @@ class OptionsDialog : public QWidget {
   private:
     void buildStartPage(QWidget* page);
     void buildRunPage(QWidget* page);
+    void buildItemLabelFrame(QWidget* page);
+    void buildCloseButtons();
     void placeOnPage(QWidget* page);
-    void Form_Load();
+    void loadControls();
     void pickLevelColor(LevelLabel* label);
-    void pickKareColor();
-    void setKareColor(qint32 value);
+    void pickMarkedDayColor();
+    void setMarkedDayColor(qint32 value);
     void chooseSoundFile();
-    std::array<QLineEdit*, 4> itemTexts() const { return {Text1, Text2, Text3, Text4}; }
-    std::array<LevelLabel*, 6> levelLabels() const {
-        return {Label10, Label5, Label6, Label7, Label8, Label9};
-    }
 
     calendar::MainHost& host_;
 
-    QTabWidget* SSTab1;
+    QTabWidget* tabs_;
     // 起動時の設定
-    QGroupBox* Frame1;
-    QCheckBox* Check1;
-    QCheckBox* Check2;
-    QCheckBox* Check4;
-    QGroupBox* Frame4;
-    LevelLabel* Label10;
-    LevelLabel* Label5;
-    LevelLabel* Label6;
-    LevelLabel* Label7;
-    LevelLabel* Label8;
-    LevelLabel* Label9;
-    QPushButton* Command3;
+    QCheckBox* showTodayCheck_;
+    QCheckBox* startInTrayCheck_;
+    QCheckBox* openTodoCheck_;
+    // By level 0..5.
+    std::array<LevelLabel*, 6> levelLabels_{};
     // 動作時の設定
-    QGroupBox* Frame2;
-    QLabel* Label1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QLabel* Label4;
-    QLineEdit* Text1;
-    QLineEdit* Text2;
-    QLineEdit* Text3;
-    QLineEdit* Text4;
-    QPushButton* Command2;
-    QGroupBox* Frame3;
-    QLineEdit* Text5;
-    QPushButton* Command1;
-    QGroupBox* Frame6;
-    QCheckBox* Check3;
-    controls::FlatButton* Command4;
+    // By item slot 1..4.
+    std::array<QLineEdit*, 4> itemLabelBoxes_{};
+    QLineEdit* soundFileBox_;
+    QCheckBox* markDaysCheck_;
+    controls::FlatButton* markedDayColorButton_;
 
-    QPushButton* cmdOK;
-    QPushButton* cmdCancel;
-    QPushButton* cmdApply;
-
-    qint32 kareColor_ = 0;
+    qint32 markedDayColor_ = 0;
 };
 
 } // namespace options

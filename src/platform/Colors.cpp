@@ -7,7 +7,8 @@ namespace platform {
 
 namespace {
 
-// The system colour entries of the old palette and the palette role that draws the same thing.
+// The system colour entries a stored colour may name (0x800000nn), each drawn by the palette
+// role that shows the same part of the screen.
 QColor systemColor(int index) {
     const QPalette pal = QApplication::palette();
     switch (index) {

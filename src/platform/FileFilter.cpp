@@ -21,8 +21,8 @@ QString caseFoldPattern(const QString& pattern) {
 
 } // namespace
 
-QStringList qtNameFilters(const QString& oldFilter) {
-    const QStringList parts = oldFilter.split(QLatin1Char('|'));
+QStringList qtNameFilters(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns;

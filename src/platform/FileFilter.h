@@ -1,12 +1,12 @@
 #pragma once
-// Turns the old "label|pattern|label|pattern" filter text into Qt's name filters.
+// Turns a dialog filter written "label|pattern|label|pattern" into Qt's name filters.
 
 #include <QStringList>
 
 namespace platform {
 
 // Each pattern is made case-insensitive ("*.sdb" becomes "*.[sS][dD][bB]"), so that
-// DEFAULT.SDB and alarm.wav are listed as they were on the old platform.
-QStringList qtNameFilters(const QString& oldFilter);
+// DEFAULT.SDB and alarm.wav are listed whatever the letter case of their names.
+QStringList qtNameFilters(const QString& filter);
 
 } // namespace platform

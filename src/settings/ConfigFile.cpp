@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <type_traits>
 
 namespace settings {
 
@@ -128,23 +129,105 @@ std::optional<float> asSingle(const QVariant& v) {
     return static_cast<float>(x);
 }
 
-template <typename T> void assign(T& field, const std::optional<T>& value) {
+template <typename T> bool assign(T& field, const std::optional<T>& value) {
     if (value)
         field = *value;
+    return value.has_value();
 }
 
-QString boolText(bool b) {
-    return b ? QStringLiteral("True") : QStringLiteral("False");
+// A value is one line of the file: a line end inside it (a file name may hold one) would end
+// the value early and start a line of its own, so it is written as a blank.
+QString oneLine(QString value) {
+    value.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    value.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return value;
 }
+
+// Every key of the file in the order the file lists them, each with the place that holds its
+// value: a field of the record, or the main window's position. `visit(name, place)` is called for
+// each; the reader and the writer share this one list.
+template <typename Record, typename Position, typename Visit>
+void forEachKey(Record& s, Position& top, Position& left, Visit&& visit) {
+    visit("START_FILE", s.START_FILE);
+    visit("INI_FILE", s.INI_FILE);
+    visit("KOUMOKU1", s.KOUMOKU1);
+    visit("KOUMOKU2", s.KOUMOKU2);
+    visit("KOUMOKU3", s.KOUMOKU3);
+    visit("KOUMOKU4", s.KOUMOKU4);
+    visit("START_MIN", s.START_MIN);
+    visit("START_OUT", s.START_OUT);
+    visit("CRL0", s.CRL0);
+    visit("CRL1", s.CRL1);
+    visit("CRL2", s.CRL2);
+    visit("CRL3", s.CRL3);
+    visit("CRL4", s.CRL4);
+    visit("CRL5", s.CRL5);
+    visit("KARE_ON", s.KARE_ON);
+    visit("kareCRL", s.kareCRL);
+    visit("ALM_FILE", s.ALM_FILE);
+    visit("TOP", top);
+    visit("LEFT", left);
+    visit("ToDo_ON", s.ToDo_ON);
+    visit("ToDo_WID", s.ToDo_WID);
+    visit("ToDo_HEI", s.ToDo_HEI);
+    visit("ToDo_Top", s.ToDo_Top);
+    visit("ToDo_Left", s.ToDo_Left);
+}
+
+const QLatin1String kStartFileKey("START_FILE");
+const QLatin1String kSettingsFileKey("INI_FILE");
+const QLatin1String kTopKey("TOP");
+const QLatin1String kLeftKey("LEFT");
 
 // The keys whose value is text: read up to the line end, commas included, and taken as written
 // (a label "007" stays "007"). The other keys end at a comma.
 bool isTextKey(QStringView key) {
-    static const QStringList keys{QStringLiteral("START_FILE"), QStringLiteral("INI_FILE"),
-                                  QStringLiteral("ALM_FILE"),   QStringLiteral("KOUMOKU1"),
-                                  QStringLiteral("KOUMOKU2"),   QStringLiteral("KOUMOKU3"),
-                                  QStringLiteral("KOUMOKU4")};
+    static const QStringList keys = [] {
+        QStringList names;
+        Settings probe;
+        float position = 0;
+        forEachKey(probe, position, position, [&](const char* name, const auto& place) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(place)>, QString>)
+                names << QLatin1String(name);
+        });
+        return names;
+    }();
     return keys.contains(key);
+}
+
+// Reads one value into its place; a value that does not convert to the place's type leaves it
+// as it was and gives false.
+bool readValue(QString& place, const QString& text, const QVariant&) {
+    place = text;
+    return true;
+}
+bool readValue(bool& place, const QString&, const QVariant& value) {
+    return assign(place, asBool(value));
+}
+bool readValue(qint32& place, const QString&, const QVariant& value) {
+    return assign(place, asInteger<qint32>(value));
+}
+bool readValue(qint16& place, const QString&, const QVariant& value) {
+    return assign(place, asInteger<qint16>(value));
+}
+bool readValue(float& place, const QString&, const QVariant& value) {
+    return assign(place, asSingle(value));
+}
+
+QString valueText(const QString& text) {
+    return oneLine(text);
+}
+QString valueText(bool b) {
+    return b ? QStringLiteral("True") : QStringLiteral("False");
+}
+QString valueText(qint32 n) {
+    return QString::number(n);
+}
+QString valueText(qint16 n) {
+    return QString::number(n);
+}
+QString valueText(float position) {
+    return singleToText(position);
 }
 
 // Whether a field is "text key=...", and so runs on to the line end.
@@ -167,14 +250,6 @@ void splitLine(QStringView line, QStringList& fields) {
     }
 }
 
-// A value is one line of the file: a line end inside it (a file name may hold one) would end
-// the value early and start a line of its own, so it is written as a blank.
-QString oneLine(QString value) {
-    value.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    value.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return value;
-}
-
 QString damagedFileMessage(const QString& path, const platform::TextFileRead& read) {
     QString reason;
     switch (read.status) {
@@ -195,14 +270,14 @@ QString damagedFileMessage(const QString& path, const platform::TextFileRead& re
 
 } // namespace
 
-QVariant GET_KEY(const QString& field) {
+QVariant fieldKey(const QString& field) {
     const qsizetype equals = field.indexOf(QLatin1Char('='));
     if (equals < 0)
         return QVariant();
     return partValue(field.left(equals));
 }
 
-QVariant GET_VALUE(const QString& field) {
+QVariant fieldValue(const QString& field) {
     const qsizetype equals = field.indexOf(QLatin1Char('='));
     if (equals < 0)
         return QVariant();
@@ -229,64 +304,24 @@ void applyConfigText(Settings& s, const QString& fileText, ConfigHost& host) {
     for (const QString& field : splitFields(fileText)) {
         if (field.startsWith(QLatin1Char('[')))
             continue; // section line
-        const QVariant keyPart = GET_KEY(field);
+        const QVariant keyPart = fieldKey(field);
         if (keyPart.typeId() != QMetaType::QString)
             continue; // no "=", or a key that reads as a number: matches nothing
         const QString key = keyPart.toString();
-        const QVariant value = GET_VALUE(field);
+        if (key == kSettingsFileKey)
+            continue; // INI_FILE always names the file just read
+        const QVariant value = fieldValue(field);
         const QString text = field.mid(key.size() + 1);
-
-        if (key == QLatin1String("START_FILE")) {
-            s.START_FILE = text;
-            startFileRead = true;
-        } else if (key == QLatin1String("KOUMOKU1")) {
-            s.KOUMOKU1 = text;
-        } else if (key == QLatin1String("KOUMOKU2")) {
-            s.KOUMOKU2 = text;
-        } else if (key == QLatin1String("KOUMOKU3")) {
-            s.KOUMOKU3 = text;
-        } else if (key == QLatin1String("KOUMOKU4")) {
-            s.KOUMOKU4 = text;
-        } else if (key == QLatin1String("START_MIN")) {
-            assign(s.START_MIN, asBool(value));
-        } else if (key == QLatin1String("START_OUT")) {
-            assign(s.START_OUT, asBool(value));
-        } else if (key == QLatin1String("KARE_ON")) {
-            assign(s.KARE_ON, asBool(value));
-        } else if (key == QLatin1String("ToDo_ON")) {
-            assign(s.ToDo_ON, asBool(value));
-        } else if (key == QLatin1String("CRL0")) {
-            assign(s.CRL0, asInteger<qint32>(value));
-        } else if (key == QLatin1String("CRL1")) {
-            assign(s.CRL1, asInteger<qint32>(value));
-        } else if (key == QLatin1String("CRL2")) {
-            assign(s.CRL2, asInteger<qint32>(value));
-        } else if (key == QLatin1String("CRL3")) {
-            assign(s.CRL3, asInteger<qint32>(value));
-        } else if (key == QLatin1String("CRL4")) {
-            assign(s.CRL4, asInteger<qint32>(value));
-        } else if (key == QLatin1String("CRL5")) {
-            assign(s.CRL5, asInteger<qint32>(value));
-        } else if (key == QLatin1String("kareCRL")) {
-            assign(s.kareCRL, asInteger<qint32>(value));
-        } else if (key == QLatin1String("ALM_FILE")) {
-            s.ALM_FILE = text;
-        } else if (key == QLatin1String("TOP")) {
-            if (const auto top = asSingle(value))
-                host.setMainTop(*top);
-        } else if (key == QLatin1String("LEFT")) {
-            if (const auto left = asSingle(value))
-                host.setMainLeft(*left);
-        } else if (key == QLatin1String("ToDo_WID")) {
-            assign(s.ToDo_WID, asInteger<qint16>(value));
-        } else if (key == QLatin1String("ToDo_HEI")) {
-            assign(s.ToDo_HEI, asInteger<qint16>(value));
-        } else if (key == QLatin1String("ToDo_Top")) {
-            assign(s.ToDo_Top, asInteger<qint32>(value));
-        } else if (key == QLatin1String("ToDo_Left")) {
-            assign(s.ToDo_Left, asInteger<qint32>(value));
-        }
-        // Any other key, INI_FILE included, is ignored: INI_FILE always names the file just read.
+        float top = 0, left = 0;
+        forEachKey(s, top, left, [&](const char* name, auto& place) {
+            if (key != QLatin1String(name) || !readValue(place, text, value))
+                return;
+            if (key == kTopKey)
+                host.setMainTop(top);
+            else if (key == kLeftKey)
+                host.setMainLeft(left);
+        });
+        startFileRead = startFileRead || key == kStartFileKey;
     }
     // Once, for the last START_FILE line: a file with several such lines asks only once, and the
     // flow (with its dialogs) sees every other value already read.
@@ -294,7 +329,7 @@ void applyConfigText(Settings& s, const QString& fileText, ConfigHost& host) {
         host.missingFileFlow();
 }
 
-ConfigFileState LOAD_CONFIG(Settings& s, const QString& programFolder, ConfigHost& host) {
+ConfigFileState loadSettingsFile(Settings& s, const QString& programFolder, ConfigHost& host) {
     s.INI_FILE = platform::joinPath(programFolder, kSettingsFileName);
     s.ALM_FILE = platform::joinPath(programFolder, kDefaultSoundName);
     platform::removeLeftoverTemporaries(s.INI_FILE);
@@ -317,38 +352,14 @@ ConfigFileState LOAD_CONFIG(Settings& s, const QString& programFolder, ConfigHos
 }
 
 QStringList configLines(const Settings& s, float top, float left) {
-    const auto number = [](qint32 n) { return QString::number(n); };
-    return {
-        QStringLiteral("[Daduvov]"),
-        QStringLiteral("[CONFIG FILE]"),
-        QStringLiteral("START_FILE=") + oneLine(s.START_FILE),
-        QStringLiteral("INI_FILE=") + oneLine(s.INI_FILE),
-        QStringLiteral("KOUMOKU1=") + oneLine(s.KOUMOKU1),
-        QStringLiteral("KOUMOKU2=") + oneLine(s.KOUMOKU2),
-        QStringLiteral("KOUMOKU3=") + oneLine(s.KOUMOKU3),
-        QStringLiteral("KOUMOKU4=") + oneLine(s.KOUMOKU4),
-        QStringLiteral("START_MIN=") + boolText(s.START_MIN),
-        QStringLiteral("START_OUT=") + boolText(s.START_OUT),
-        QStringLiteral("CRL0=") + number(s.CRL0),
-        QStringLiteral("CRL1=") + number(s.CRL1),
-        QStringLiteral("CRL2=") + number(s.CRL2),
-        QStringLiteral("CRL3=") + number(s.CRL3),
-        QStringLiteral("CRL4=") + number(s.CRL4),
-        QStringLiteral("CRL5=") + number(s.CRL5),
-        QStringLiteral("KARE_ON=") + boolText(s.KARE_ON),
-        QStringLiteral("kareCRL=") + number(s.kareCRL),
-        QStringLiteral("ALM_FILE=") + oneLine(s.ALM_FILE),
-        QStringLiteral("TOP=") + singleToText(top),
-        QStringLiteral("LEFT=") + singleToText(left),
-        QStringLiteral("ToDo_ON=") + boolText(s.ToDo_ON),
-        QStringLiteral("ToDo_WID=") + number(s.ToDo_WID),
-        QStringLiteral("ToDo_HEI=") + number(s.ToDo_HEI),
-        QStringLiteral("ToDo_Top=") + number(s.ToDo_Top),
-        QStringLiteral("ToDo_Left=") + number(s.ToDo_Left),
-    };
+    QStringList lines{QStringLiteral("[Daduvov]"), QStringLiteral("[CONFIG FILE]")};
+    forEachKey(s, top, left, [&](const char* name, const auto& place) {
+        lines << QLatin1String(name) + QLatin1Char('=') + valueText(place);
+    });
+    return lines;
 }
 
-std::optional<QString> SAVE_CONFIG(const Settings& s, float top, float left) {
+std::optional<QString> saveSettingsFile(const Settings& s, float top, float left) {
     if (s.INI_FILE.isEmpty())
         return QStringLiteral("設定ファイルの場所が決まっていません");
     std::optional<QString> failure = platform::writeTextFile(s.INI_FILE, configLines(s, top, left));

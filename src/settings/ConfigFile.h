@@ -1,5 +1,5 @@
 #pragma once
-// Reading and writing the Settings file "ZIZARU.INI" (LOAD_CONFIG, SAVE_CONFIG).
+// Reading and writing the Settings file "ZIZARU.INI".
 
 #include "settings/Settings.h"
 
@@ -30,17 +30,17 @@ class ConfigHost {
 
 // The part of a field before / after the first "=". Null when the field holds no "=". A part
 // that reads as a number comes back as that number (a double): "007" gives 7.
-QVariant GET_KEY(const QString& field);
-QVariant GET_VALUE(const QString& field);
+QVariant fieldKey(const QString& field);
+QVariant fieldValue(const QString& field);
 
 // The fields of the file's text: each ends at a line end (CR LF, LF or CR) or at a comma,
 // except that a field of a text key (START_FILE, INI_FILE, ALM_FILE, KOUMOKU1..KOUMOKU4) runs on
 // to the line end, so a path or a label keeps its commas.
 QStringList splitFields(const QString& text);
 
-// Fills `s` from the file text, key by key (the reading loop of LOAD_CONFIG); the last
-// occurrence of a key wins. A text key takes its value exactly as written; a value that does not
-// convert to its field's type leaves that field as it was. When the text had a START_FILE line
+// Fills `s` from the file text, key by key; the last occurrence of a key wins. A text key takes
+// its value exactly as written; a value that does not convert to its field's type leaves that
+// field as it was. When the text had a START_FILE line
 // and the last one names no file, the missing-file flow runs once, after everything was read.
 void applyConfigText(Settings& s, const QString& fileText, ConfigHost& host);
 
@@ -50,18 +50,18 @@ enum class ConfigFileState {
     Damaged, // not a regular file of at most kMaxSettingsFileBytes, or unreadable
 };
 
-// LOAD_CONFIG: sets INI_FILE and ALM_FILE from the program folder, removes temporary files that
+// Sets INI_FILE and ALM_FILE from the program folder, removes temporary files that
 // a killed save of the Settings file left there, then runs the first-run flow when the file is
 // missing, or reads it. A damaged file is not read: the user is told once, the defaults stay,
 // START_FILE names the default Schedule file (the missing-file flow runs when that is missing),
 // and the file itself is left alone; the caller then saves at shut-down only what changed.
-ConfigFileState LOAD_CONFIG(Settings& s, const QString& programFolder, ConfigHost& host);
+ConfigFileState loadSettingsFile(Settings& s, const QString& programFolder, ConfigHost& host);
 
-// The 26 lines that SAVE_CONFIG writes, in order.
+// The 26 lines that saveSettingsFile writes, in order.
 QStringList configLines(const Settings& s, float top, float left);
 
-// SAVE_CONFIG: writes the file at INI_FILE atomically. Returns the reason on failure.
-std::optional<QString> SAVE_CONFIG(const Settings& s, float top, float left);
+// Writes the file at INI_FILE atomically. Returns the reason on failure.
+std::optional<QString> saveSettingsFile(const Settings& s, float top, float left);
 
 // Shortest decimal form of a single-precision number: 1440, 1234.5.
 QString singleToText(float value);

@@ -1,5 +1,5 @@
 #pragma once
-// The program-wide record of every configuration value (module IO_CNTRL), named after the keys
+// The program-wide record of every configuration value, named after the keys
 // of the Settings file.
 
 #include <QString>

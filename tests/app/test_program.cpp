@@ -175,7 +175,7 @@ class TestProgram : public QObject {
             void setMainTop(float) override {}
             void setMainLeft(float) override {}
         } host;
-        settings::LOAD_CONFIG(s, env->programFolder(), host);
+        settings::loadSettingsFile(s, env->programFolder(), host);
         QVERIFY(!s.KARE_ON);
         QCOMPARE(s.KOUMOKU2, QStringLiteral("仕事"));
         QCOMPARE(s.KOUMOKU1, QStringLiteral("項目1"));

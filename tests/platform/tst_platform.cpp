@@ -146,7 +146,7 @@ void TestPlatform::programFolder() {
 }
 
 void TestPlatform::nameFilters_data() {
-    QTest::addColumn<QString>("oldFilter");
+    QTest::addColumn<QString>("filter");
     QTest::addColumn<QStringList>("filters");
     QTest::newRow("schedule files")
         << QStringLiteral("スケジュールファイル(*.SDB)|*.sdb|すべてのファイル|*.*")
@@ -157,9 +157,9 @@ void TestPlatform::nameFilters_data() {
 }
 
 void TestPlatform::nameFilters() {
-    QFETCH(QString, oldFilter);
+    QFETCH(QString, filter);
     QFETCH(QStringList, filters);
-    QCOMPARE(platform::qtNameFilters(oldFilter), filters);
+    QCOMPARE(platform::qtNameFilters(filter), filters);
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

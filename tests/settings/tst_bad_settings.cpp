@@ -1,10 +1,11 @@
-// A damaged Settings file never stops the program: whatever its bytes, LOAD_CONFIG reads the
+// A damaged Settings file never stops the program: whatever its bytes, loading it reads the
 // keys that can be read, keeps the defaults for the rest, and returns.
 
 #include "platform/Paths.h"
 #include "settings/ConfigFile.h"
 #include "settings/Settings.h"
 #include "support/FakePlatform.h"
+#include "support/SettingsRecords.h"
 #include "support/TestEnv.h"
 
 #include <QFile>
@@ -19,17 +20,8 @@
 #include <unistd.h>
 
 using settings::Settings;
-
-Q_DECLARE_METATYPE(settings::Settings)
-
-namespace settings {
-char* toString(const Settings& s) {
-    QStringList lines = configLines(s, 0, 0);
-    for (QString& line : lines)
-        line = line.left(60); // a 10 MB value would flood the log
-    return QTest::toString(lines.join(QStringLiteral(" | ")));
-}
-} // namespace settings
+using testsupport::defaultSettings;
+using testsupport::settingsWith;
 
 namespace {
 
@@ -43,18 +35,6 @@ class CountingHost : public settings::ConfigHost {
     void setMainTop(float) override { ++positions; }
     void setMainLeft(float) override { ++positions; }
 };
-
-Settings defaults() {
-    Settings s;
-    s.setColorDefaults();
-    return s;
-}
-
-Settings with(const std::function<void(Settings&)>& change) {
-    Settings s = defaults();
-    change(s);
-    return s;
-}
 
 QByteArray cp932(const char* utf8) {
     // The few Japanese words used here, by their code page 932 bytes.
@@ -98,6 +78,39 @@ Settings readableOnly(Settings s) {
     return s;
 }
 
+// Rows of files whose lines end oddly, hold NUL bytes, or hold a great many keys.
+void addLineEndAndKeyCountRows() {
+    QTest::newRow("no line end") << QByteArray("KOUMOKU1=a\r\nCRL0=7") << settingsWith([](Settings& s) {
+        s.KOUMOKU1 = QStringLiteral("a");
+        s.CRL0 = 7;
+    });
+    QTest::newRow("lone CR") << QByteArray("KOUMOKU1=a\rCRL0=7\rKARE_ON=True\r")
+                             << settingsWith([](Settings& s) {
+                                    s.KOUMOKU1 = QStringLiteral("a");
+                                    s.CRL0 = 7;
+                                    s.KARE_ON = true;
+                                });
+    QTest::newRow("CR only, no keys") << QByteArray(100000, '\r') << defaultSettings();
+
+    QTest::newRow("NUL bytes") << bytesOf("KOUMOKU1=a\0b\r\n\0\0\0\r\nCRL1=3\r\n\0CRL2=9\r\nCRL3=\0\r\n")
+                               << settingsWith([](Settings& s) {
+                                      s.KOUMOKU1 = QStringLiteral("a") + QChar() + QStringLiteral("b");
+                                      s.CRL1 = 3;
+                                  });
+    QTest::newRow("NUL bytes only, the largest file read")
+        << QByteArray(settings::kMaxSettingsFileBytes, '\0') << defaultSettings();
+
+    QByteArray manyKeys = "CRL0=1\r\n";
+    for (int n = 0; n < 60000; ++n)
+        manyKeys += (n % 2 ? "KEY" + QByteArray::number(n) : "KOUMOKU2=" + QByteArray::number(n)) + "=x\r\n";
+    manyKeys += "CRL5=6\r\n";
+    QTest::newRow("60,000 keys") << manyKeys << settingsWith([](Settings& s) {
+        s.CRL0 = 1;
+        s.KOUMOKU2 = QStringLiteral("59998=x");
+        s.CRL5 = 6;
+    });
+}
+
 } // namespace
 
 class TestBadSettings : public QObject {
@@ -115,15 +128,15 @@ void TestBadSettings::loadsWhatCanBeLoaded_data() {
     QTest::addColumn<Settings>("expected");
 
     const QByteArray goodLines = "\r\nKOUMOKU1=" + cp932("会議") + "\r\nCRL2=255\r\n";
-    const Settings goodRead = with([](Settings& s) {
+    const Settings goodRead = settingsWith([](Settings& s) {
         s.KOUMOKU1 = QStringLiteral("会議");
         s.CRL2 = 255;
     });
 
-    QTest::newRow("empty file") << QByteArray() << defaults();
+    QTest::newRow("empty file") << QByteArray() << defaultSettings();
     QTest::newRow("binary junk around good lines")
         << junk(64 * 1024, 1) + goodLines + junk(64 * 1024, 2) << goodRead;
-    QTest::newRow("binary junk only") << junk(256 * 1024, 3) << defaults();
+    QTest::newRow("binary junk only") << junk(256 * 1024, 3) << defaultSettings();
 
     QTest::newRow("invalid code page 932 sequences")
         << QByteArray("KOUMOKU1=a\x81\r\n" // lead byte before the line end
@@ -135,7 +148,7 @@ void TestBadSettings::loadsWhatCanBeLoaded_data() {
                       "CRL4=12\x80\r\n" // a damaged number keeps the default
                       "\x81,CRL1=7\r\n" // lead byte before a comma
                       "KOUMOKU4=d\x81") // lead byte at the end of the file
-        << with([](Settings& s) {
+        << settingsWith([](Settings& s) {
                s.KOUMOKU1 = QStringLiteral("a");
                s.KOUMOKU2 = QStringLiteral("b");
                s.KOUMOKU3 = QStringLiteral("c");
@@ -143,48 +156,20 @@ void TestBadSettings::loadsWhatCanBeLoaded_data() {
                s.CRL1 = 7;
            });
     QTest::newRow("UTF-8 mark, invalid UTF-8")
-        << QByteArray("\xEF\xBB\xBFKOUMOKU1=\xC3(ok\xFF\r\nCRL0=4\r\n") << with([](Settings& s) {
+        << QByteArray("\xEF\xBB\xBFKOUMOKU1=\xC3(ok\xFF\r\nCRL0=4\r\n") << settingsWith([](Settings& s) {
                s.KOUMOKU1 = QStringLiteral("(ok");
                s.CRL0 = 4;
            });
-    QTest::newRow("UTF-8 mark only") << QByteArray("\xEF\xBB\xBF") << defaults();
+    QTest::newRow("UTF-8 mark only") << QByteArray("\xEF\xBB\xBF") << defaultSettings();
 
     QTest::newRow("1000 KB line before the keys") << QByteArray(1000 * 1000, 'x') + goodLines << goodRead;
     QTest::newRow("1000 KB value") << "KOUMOKU2=" + cp932("予").repeated(500 * 1000) + goodLines
-                                   << with([](Settings& s) {
+                                   << settingsWith([](Settings& s) {
                                           s.KOUMOKU1 = QStringLiteral("会議");
                                           s.KOUMOKU2 = QStringLiteral("予").repeated(500 * 1000);
                                           s.CRL2 = 255;
                                       });
-
-    QTest::newRow("no line end") << QByteArray("KOUMOKU1=a\r\nCRL0=7") << with([](Settings& s) {
-        s.KOUMOKU1 = QStringLiteral("a");
-        s.CRL0 = 7;
-    });
-    QTest::newRow("lone CR") << QByteArray("KOUMOKU1=a\rCRL0=7\rKARE_ON=True\r") << with([](Settings& s) {
-        s.KOUMOKU1 = QStringLiteral("a");
-        s.CRL0 = 7;
-        s.KARE_ON = true;
-    });
-    QTest::newRow("CR only, no keys") << QByteArray(100000, '\r') << defaults();
-
-    QTest::newRow("NUL bytes") << bytesOf("KOUMOKU1=a\0b\r\n\0\0\0\r\nCRL1=3\r\n\0CRL2=9\r\nCRL3=\0\r\n")
-                               << with([](Settings& s) {
-                                      s.KOUMOKU1 = QStringLiteral("a") + QChar() + QStringLiteral("b");
-                                      s.CRL1 = 3;
-                                  });
-    QTest::newRow("NUL bytes only, the largest file read")
-        << QByteArray(settings::kMaxSettingsFileBytes, '\0') << defaults();
-
-    QByteArray manyKeys = "CRL0=1\r\n";
-    for (int n = 0; n < 60000; ++n)
-        manyKeys += (n % 2 ? "KEY" + QByteArray::number(n) : "KOUMOKU2=" + QByteArray::number(n)) + "=x\r\n";
-    manyKeys += "CRL5=6\r\n";
-    QTest::newRow("60,000 keys") << manyKeys << with([](Settings& s) {
-        s.CRL0 = 1;
-        s.KOUMOKU2 = QStringLiteral("59998=x");
-        s.CRL5 = 6;
-    });
+    addLineEndAndKeyCountRows();
 }
 
 void TestBadSettings::loadsWhatCanBeLoaded() {
@@ -193,14 +178,10 @@ void TestBadSettings::loadsWhatCanBeLoaded() {
 
     testsupport::TestEnv env;
     const QString folder = env.programFolder();
-    {
-        QFile file(platform::joinPath(folder, settings::kSettingsFileName));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(bytes), bytes.size());
-    }
-    Settings s = defaults();
+    QVERIFY(testsupport::writeBytes(platform::joinPath(folder, settings::kSettingsFileName), bytes));
+    Settings s = defaultSettings();
     CountingHost host;
-    settings::LOAD_CONFIG(s, folder, host);
+    settings::loadSettingsFile(s, folder, host);
 
     expected.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
     expected.ALM_FILE = platform::joinPath(folder, settings::kDefaultSoundName);
@@ -254,15 +235,15 @@ void TestBadSettings::notASmallRegularFile() {
         if (fd >= 0)
             ::close(fd);
     });
-    Settings s = defaults();
+    Settings s = defaultSettings();
     CountingHost host;
-    const settings::ConfigFileState state = settings::LOAD_CONFIG(s, folder, host);
+    const settings::ConfigFileState state = settings::loadSettingsFile(s, folder, host);
     loaded.release();
     guard.join();
     QVERIFY(!unblocked);
 
     QCOMPARE(state, settings::ConfigFileState::Damaged);
-    Settings expected = defaults();
+    Settings expected = defaultSettings();
     expected.INI_FILE = ini;
     expected.ALM_FILE = platform::joinPath(folder, settings::kDefaultSoundName);
     expected.START_FILE = platform::joinPath(folder, QStringLiteral("DEFAULT.SDB"));

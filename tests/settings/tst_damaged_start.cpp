@@ -10,6 +10,7 @@
 #include "settings/ConfigFile.h"
 #include "settings/ScheduleFileChoice.h"
 #include "support/FakePlatform.h"
+#include "support/SettingsRecords.h"
 #include "support/TestEnv.h"
 
 #include <QAbstractButton>
@@ -22,11 +23,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // Answers every real message box that opens, keeping its text.
 class BoxCloser : public QObject {
@@ -66,11 +62,7 @@ void TestDamagedStart::damagedFileKeptUnlessSettingsChange() {
         env.makeScheduleFile(QStringLiteral("xdg/daduvov/") + settings::kDefaultScheduleName);
     const QString ini = platform::joinPath(folder, settings::kSettingsFileName);
     const QByteArray oversized = "KOUMOKU1=a\r\n" + QByteArray(settings::kMaxSettingsFileBytes, 'x');
-    {
-        QFile file(ini);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(oversized), oversized.size());
-    }
+    QVERIFY(testsupport::writeBytes(ini, oversized));
 
     {
         // The real message box, answered as the user would.
@@ -83,7 +75,7 @@ void TestDamagedStart::damagedFileKeptUnlessSettingsChange() {
         QCOMPARE(w->settings().START_FILE, schedule);
         w->close();
         QCOMPARE(closer.texts.size(), 1);
-        QCOMPARE(fileBytes(ini), oversized);
+        QCOMPARE(testsupport::fileBytes(ini), oversized);
     }
     {
         // The shut-down above ended the application's event loops for good, so no real modal box
@@ -97,7 +89,7 @@ void TestDamagedStart::damagedFileKeptUnlessSettingsChange() {
         w->close();
         QCOMPARE(fake.messages.size(), 1);
     }
-    const QByteArray saved = fileBytes(ini);
+    const QByteArray saved = testsupport::fileBytes(ini);
     QVERIFY2(saved.startsWith("[Daduvov]\r\n") && saved.contains("\r\nKOUMOKU1=\x8E\x64\x8E\x96\r\n"),
              saved.left(200));
 }

@@ -8,6 +8,7 @@
 #include "settings/Settings.h"
 #include "store/ScheduleFile.h"
 #include "support/FakePlatform.h"
+#include "support/SettingsRecords.h"
 #include "support/TestEnv.h"
 
 #include <QDir>
@@ -19,31 +20,14 @@
 #include <sys/resource.h>
 
 using settings::Settings;
-
-Q_DECLARE_METATYPE(settings::Settings)
-
-namespace settings {
-// A failed comparison prints the record as the lines it would be written as.
-char* toString(const Settings& s) {
-    return QTest::toString(configLines(s, 0, 0).join(QStringLiteral(" | ")));
-}
-} // namespace settings
+using testsupport::defaultSettings;
+using testsupport::fileBytes;
+using testsupport::settingsWith;
+using testsupport::writeBytes;
 
 namespace {
 
 const QByteArray kBom("\xEF\xBB\xBF");
-
-Settings defaults() {
-    Settings s;
-    s.setColorDefaults();
-    return s;
-}
-
-Settings with(const std::function<void(Settings&)>& change) {
-    Settings s = defaults();
-    change(s);
-    return s;
-}
 
 // Stands in for the main window: records every call in order, and the record as it stood when
 // the missing-file flow was asked for.
@@ -80,19 +64,7 @@ class RecordingHost : public settings::ConfigHost {
     Settings& s_;
 };
 
-QByteArray fileBytes(const QString& path) {
-    if (path.isEmpty())
-        return QByteArray();
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// "null", "text:..." or "number:..." for a GET_KEY / GET_VALUE result.
+// "null", "text:..." or "number:..." for a fieldKey / fieldValue result.
 QString describe(const QVariant& v) {
     if (v.isNull())
         return QStringLiteral("null");
@@ -130,24 +102,8 @@ bool hasBothTables(const QString& path) {
 QStringList shownMessages(const testsupport::FakePlatform& fake) {
     QStringList out;
     for (const testsupport::ShownMessage& m : fake.messages) {
-        QString icon;
-        switch (m.icon) {
-        case platform::Icon::None:
-            icon = QStringLiteral("none");
-            break;
-        case platform::Icon::Information:
-            icon = QStringLiteral("information");
-            break;
-        case platform::Icon::Exclamation:
-            icon = QStringLiteral("exclamation");
-            break;
-        case platform::Icon::Question:
-            icon = QStringLiteral("question");
-            break;
-        case platform::Icon::Critical:
-            icon = QStringLiteral("critical");
-            break;
-        }
+        static const char* const icons[] = {"none", "information", "exclamation", "question", "critical"};
+        const QString icon = QLatin1String(icons[static_cast<int>(m.icon)]);
         QString text = m.text;
         if (m.icon == platform::Icon::Exclamation) {
             const QStringList lines = text.split(QLatin1Char('\n'));
@@ -163,6 +119,35 @@ QStringList shownMessages(const testsupport::FakePlatform& fake) {
 }
 
 const QString kCreateFailed = QStringLiteral("exclamation:スケジュールファイルを作成できませんでした\n");
+
+// The paths a Schedule file choice deals with, and the expected texts written with the
+// placeholders {answer}, {default} and {previous} for them.
+struct ChoicePaths {
+    QString answer, defaultFile, previous;
+
+    // The dialog's answer: "" (cancel), "existing" (a Schedule file made here), "new" (a name not
+    // yet taken) or "no folder" (a file whose folder is missing).
+    ChoicePaths(const testsupport::TestEnv& env, const QString& kind)
+        : defaultFile(platform::joinPath(env.programFolder(), settings::kDefaultScheduleName)) {
+        if (kind == QLatin1String("existing"))
+            answer = env.makeScheduleFile(QStringLiteral("answer.sdb"));
+        else if (kind == QLatin1String("new"))
+            answer = env.path(QStringLiteral("新しい.sdb"));
+        else if (kind == QLatin1String("no folder"))
+            answer = env.path(QStringLiteral("no folder/new.sdb"));
+    }
+    QString fill(QString text) const {
+        return text.replace(QStringLiteral("{answer}"), answer)
+            .replace(QStringLiteral("{default}"), defaultFile)
+            .replace(QStringLiteral("{previous}"), previous);
+    }
+    QStringList fill(const QStringList& texts) const {
+        QStringList out;
+        for (const QString& text : texts)
+            out << fill(text);
+        return out;
+    }
+};
 
 } // namespace
 
@@ -213,8 +198,8 @@ void TestSettings::itemLabel() {
     QCOMPARE(settings::itemLabel(s, 4), QStringLiteral("項目4"));
     s.crl(5) = 42;
     QCOMPARE(s.CRL5, 42);
-    QCOMPARE(defaults().CRL0, qint32(0x80000012u));
-    QCOMPARE(defaults().kareCRL, 0x80FFFF);
+    QCOMPARE(defaultSettings().CRL0, qint32(0x80000012u));
+    QCOMPARE(defaultSettings().kareCRL, 0x80FFFF);
 }
 
 void TestSettings::getKeyAndValue_data() {
@@ -252,8 +237,8 @@ void TestSettings::getKeyAndValue() {
     QFETCH(QString, field);
     QFETCH(QString, key);
     QFETCH(QString, value);
-    QCOMPARE(describe(settings::GET_KEY(field)), key);
-    QCOMPARE(describe(settings::GET_VALUE(field)), value);
+    QCOMPARE(describe(settings::fieldKey(field)), key);
+    QCOMPARE(describe(settings::fieldValue(field)), value);
 }
 
 // Each row reads a text into the default record; `changed` lists the lines, as the writer puts
@@ -318,14 +303,14 @@ void TestSettings::readFields() {
     QFETCH(QString, text);
     QFETCH(QStringList, changed);
     QFETCH(QStringList, hostCalls);
-    QStringList expected = settings::configLines(defaults(), 0, 0);
+    QStringList expected = settings::configLines(defaultSettings(), 0, 0);
     for (const QString& line : changed) {
         const QString key = line.left(line.indexOf(QLatin1Char('=')) + 1);
         for (QString& e : expected)
             if (e.startsWith(key))
                 e = line;
     }
-    Settings s = defaults();
+    Settings s = defaultSettings();
     RecordingHost host(s);
     settings::applyConfigText(s, text, host);
     QCOMPARE(settings::configLines(s, 0, 0), expected);
@@ -354,9 +339,9 @@ void TestSettings::severalStartFileLines() {
                            .toUtf8()
                            .prepend(kBom)));
 
-    Settings s = defaults();
+    Settings s = defaultSettings();
     RecordingHost host(s);
-    settings::LOAD_CONFIG(s, folder, host);
+    settings::loadSettingsFile(s, folder, host);
 
     QCOMPARE(host.calls, lastExists ? QStringList() : QStringList{"missing:" + gone});
     if (!lastExists) // the flow sees every value of the file
@@ -377,11 +362,11 @@ void TestSettings::noSettingsFile() {
     QFETCH(bool, trailingSlash);
     testsupport::TestEnv env;
     const QString folder = env.programFolder();
-    Settings s = defaults();
+    Settings s = defaultSettings();
     RecordingHost host(s);
-    settings::LOAD_CONFIG(s, trailingSlash ? folder + QLatin1Char('/') : folder, host);
+    settings::loadSettingsFile(s, trailingSlash ? folder + QLatin1Char('/') : folder, host);
     QCOMPARE(host.calls, QStringList{QStringLiteral("firstRun")});
-    QCOMPARE(s, with([&](Settings& e) {
+    QCOMPARE(s, settingsWith([&](Settings& e) {
                  e.INI_FILE = folder + QStringLiteral("/ZIZARU.INI");
                  e.ALM_FILE = folder + QStringLiteral("/daduvov.WAV");
              }));
@@ -410,7 +395,7 @@ void TestSettings::roundTrip_data() {
     QTest::addColumn<float>("top");
     QTest::addColumn<float>("left");
 
-    QTest::newRow("every field changed") << with([](Settings& s) {
+    QTest::newRow("every field changed") << settingsWith([](Settings& s) {
         s.KOUMOKU1 = QStringLiteral("仕事");
         s.KOUMOKU2 = QStringLiteral("ﾌﾟﾗｲﾍﾞｰﾄ");
         s.KOUMOKU3 = QStringLiteral("C:\\予定\\表");
@@ -428,7 +413,7 @@ void TestSettings::roundTrip_data() {
         s.ToDo_Top = 1200;
         s.ToDo_Left = 9000;
     }) << 1440.0f << 1234.5f;
-    QTest::newRow("limits") << with([](Settings& s) {
+    QTest::newRow("limits") << settingsWith([](Settings& s) {
         s.CRL0 = std::numeric_limits<qint32>::min();
         s.CRL5 = std::numeric_limits<qint32>::max();
         s.kareCRL = -1;
@@ -448,12 +433,12 @@ void TestSettings::roundTrip() {
     written.START_FILE = env.path(QStringLiteral("予定表.sdb"));
     QVERIFY(writeBytes(written.START_FILE, "x"));
     written.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
-    const auto failure = settings::SAVE_CONFIG(written, top, left);
+    const auto failure = settings::saveSettingsFile(written, top, left);
     QVERIFY2(!failure, qPrintable(failure.value_or(QString())));
 
-    Settings read = defaults();
+    Settings read = defaultSettings();
     RecordingHost host(read);
-    settings::LOAD_CONFIG(read, folder, host);
+    settings::loadSettingsFile(read, folder, host);
     QCOMPARE(read, written);
     QCOMPARE(host.calls.size(), qsizetype(2));
     QCOMPARE(host.top.value_or(-1), top);
@@ -492,7 +477,7 @@ void TestSettings::pathsAndLabels() {
     testsupport::TestEnv env;
     const QString folder = env.programFolder();
     QVERIFY(QDir().mkpath(env.path(text)));
-    Settings written = defaults();
+    Settings written = defaultSettings();
     written.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
     written.START_FILE = env.makeScheduleFile(text + QLatin1Char('/') + text + QStringLiteral(".SDB"));
     written.ALM_FILE = env.path(text + QLatin1Char('/') + text + QStringLiteral(".WAV"));
@@ -502,16 +487,16 @@ void TestSettings::pathsAndLabels() {
                                 QStringLiteral("ZIZARU.INI.orig01"), QStringLiteral("ZIZARU.INI.AbCdEf")};
     for (const QString& name : userFiles)
         QVERIFY(writeBytes(platform::joinPath(folder, name), "[Daduvov]\r\nKOUMOKU1=mine\r\n"));
-    QVERIFY(!settings::SAVE_CONFIG(written, 0, 0));
+    QVERIFY(!settings::saveSettingsFile(written, 0, 0));
 
     const QByteArray bytes = fileBytes(written.INI_FILE);
     QCOMPARE(bytes.startsWith(kBom), codePage.isEmpty());
     const QByteArray line = "\r\nKOUMOKU1=" + (codePage.isEmpty() ? text.toUtf8() : codePage) + "\r\n";
     QVERIFY2(bytes.contains(line), bytes.constData());
 
-    Settings read = defaults();
+    Settings read = defaultSettings();
     RecordingHost host(read);
-    settings::LOAD_CONFIG(read, folder, host);
+    settings::loadSettingsFile(read, folder, host);
     QCOMPARE(read, written);
     QCOMPARE(host.calls, (QStringList{"top:0", "left:0"}));
     for (const QString& name : userFiles)
@@ -535,11 +520,11 @@ void TestSettings::oldCodePageFile() {
                    "CRL4=-2147483630\r\nCRL5=-2147483630\r\nKARE_ON=True\r\nkareCRL=8454143\r\n"
                    "ALM_FILE=C:\\Daduvov\\daduvov.WAV\r\nTOP=1440\r\nLEFT=1234.5\r\n"
                    "ToDo_ON=True\r\nToDo_WID=4800\r\nToDo_HEI=3600\r\nToDo_Top=1200\r\nToDo_Left=9000\r\n"));
-    Settings read = defaults();
+    Settings read = defaultSettings();
     RecordingHost host(read);
-    settings::LOAD_CONFIG(read, folder, host);
+    settings::loadSettingsFile(read, folder, host);
     const QString schedule = QStringLiteral("C:\\予定\\1月～3月.SDB");
-    QCOMPARE(read, with([&](Settings& e) {
+    QCOMPARE(read, settingsWith([&](Settings& e) {
                  e.START_FILE = schedule;
                  e.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
                  e.KOUMOKU1 = QStringLiteral("仕事");
@@ -564,45 +549,22 @@ void TestSettings::firstRunWritesExactBytes() {
     testsupport::FakePlatform fake;
     fake.install();
     const QString folder = env.programFolder();
-    Settings s = defaults();
+    Settings s = defaultSettings();
     RecordingHost host(s);
     host.onFirstRun = [&] { settings::firstRunFlow(s, folder); };
-    settings::LOAD_CONFIG(s, folder, host);
-    QVERIFY(!settings::SAVE_CONFIG(s, 1440, 2880));
+    settings::loadSettingsFile(s, folder, host);
+    QVERIFY(!settings::saveSettingsFile(s, 1440, 2880));
 
     const QByteArray f = folder.toUtf8();
-    const QByteArray expected = "[Daduvov]\r\n"
-                                "[CONFIG FILE]\r\n"
-                                "START_FILE=" +
-                                f +
-                                "/DEFAULT.SDB\r\n"
-                                "INI_FILE=" +
-                                f +
-                                "/ZIZARU.INI\r\n"
-                                "KOUMOKU1=\r\n"
-                                "KOUMOKU2=\r\n"
-                                "KOUMOKU3=\r\n"
-                                "KOUMOKU4=\r\n"
-                                "START_MIN=False\r\n"
-                                "START_OUT=False\r\n"
-                                "CRL0=-2147483630\r\n"
-                                "CRL1=-2147483630\r\n"
-                                "CRL2=-2147483630\r\n"
-                                "CRL3=-2147483630\r\n"
-                                "CRL4=-2147483630\r\n"
-                                "CRL5=-2147483630\r\n"
-                                "KARE_ON=False\r\n"
-                                "kareCRL=8454143\r\n"
-                                "ALM_FILE=" +
-                                f +
-                                "/daduvov.WAV\r\n"
-                                "TOP=1440\r\n"
-                                "LEFT=2880\r\n"
-                                "ToDo_ON=False\r\n"
-                                "ToDo_WID=0\r\n"
-                                "ToDo_HEI=0\r\n"
-                                "ToDo_Top=0\r\n"
-                                "ToDo_Left=0\r\n";
+    const QByteArray expected =
+        "[Daduvov]\r\n[CONFIG FILE]\r\nSTART_FILE=" + f + "/DEFAULT.SDB\r\nINI_FILE=" + f +
+        "/ZIZARU.INI\r\nKOUMOKU1=\r\nKOUMOKU2=\r\nKOUMOKU3=\r\nKOUMOKU4=\r\nSTART_MIN=False\r\n"
+        "START_OUT=False\r\nCRL0=-2147483630\r\nCRL1=-2147483630\r\nCRL2=-2147483630\r\n"
+        "CRL3=-2147483630\r\nCRL4=-2147483630\r\nCRL5=-2147483630\r\nKARE_ON=False\r\n"
+        "kareCRL=8454143\r\nALM_FILE=" +
+        f +
+        "/daduvov.WAV\r\nTOP=1440\r\nLEFT=2880\r\nToDo_ON=False\r\n"
+        "ToDo_WID=0\r\nToDo_HEI=0\r\nToDo_Top=0\r\nToDo_Left=0\r\n";
     QCOMPARE(fileBytes(s.INI_FILE), expected);
     QVERIFY(hasBothTables(platform::joinPath(folder, QStringLiteral("DEFAULT.SDB"))));
 }
@@ -610,10 +572,10 @@ void TestSettings::firstRunWritesExactBytes() {
 void TestSettings::saveReplacesFileWhole() {
     testsupport::TestEnv env;
     const QString folder = env.programFolder();
-    Settings s = defaults();
+    Settings s = defaultSettings();
     s.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
     QVERIFY(writeBytes(s.INI_FILE, QByteArray(4000, 'x')));
-    QVERIFY(!settings::SAVE_CONFIG(s, 0, 0));
+    QVERIFY(!settings::saveSettingsFile(s, 0, 0));
     const QByteArray bytes = fileBytes(s.INI_FILE);
     QVERIFY(bytes.startsWith("[Daduvov]\r\n"));
     QVERIFY(bytes.endsWith("ToDo_Left=0\r\n"));
@@ -634,19 +596,19 @@ void TestSettings::saveFailure() {
     QFETCH(QString, situation);
     testsupport::TestEnv env;
     const QString folder = env.programFolder();
-    Settings s = defaults();
+    Settings s = defaultSettings();
     const QByteArray previous("[Daduvov]\r\nKOUMOKU1=previous\r\n");
     std::optional<QString> failure;
 
     if (situation == QLatin1String("folder missing")) {
         s.INI_FILE = env.path(QStringLiteral("missing/ZIZARU.INI"));
-        failure = settings::SAVE_CONFIG(s, 0, 0);
+        failure = settings::saveSettingsFile(s, 0, 0);
         QVERIFY(!QFileInfo::exists(s.INI_FILE));
     } else if (situation == QLatin1String("directory")) {
         s.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
         QVERIFY(QDir(folder).mkdir(settings::kSettingsFileName));
         QVERIFY(writeBytes(platform::joinPath(s.INI_FILE, QStringLiteral("inside")), previous));
-        failure = settings::SAVE_CONFIG(s, 0, 0);
+        failure = settings::saveSettingsFile(s, 0, 0);
         QVERIFY(QFileInfo(s.INI_FILE).isDir());
         QCOMPARE(fileBytes(platform::joinPath(s.INI_FILE, QStringLiteral("inside"))), previous);
     } else {
@@ -659,7 +621,7 @@ void TestSettings::saveFailure() {
         small.rlim_cur = 64;
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        failure = settings::SAVE_CONFIG(s, 0, 0);
+        failure = settings::saveSettingsFile(s, 0, 0);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
         QCOMPARE(fileBytes(s.INI_FILE), previous);
@@ -717,48 +679,34 @@ void TestSettings::startUpFlows() {
     testsupport::FakePlatform fake;
     fake.install();
     const QString folder = env.programFolder();
-    const QString defaultPath = platform::joinPath(folder, QStringLiteral("DEFAULT.SDB"));
+    const ChoicePaths paths(env, answer);
     if (defaultFile == QLatin1String("present"))
-        QVERIFY(!store::createScheduleFile(defaultPath));
+        QVERIFY(!store::createScheduleFile(paths.defaultFile));
     else if (defaultFile == QLatin1String("directory"))
-        QVERIFY(QDir(folder).mkdir(QStringLiteral("DEFAULT.SDB")));
-    const QByteArray defaultBefore = fileBytes(defaultPath);
+        QVERIFY(QDir(folder).mkdir(settings::kDefaultScheduleName));
+    const QByteArray defaultBefore = fileBytes(paths.defaultFile);
+    const QByteArray answerBefore = fileBytes(paths.answer);
+    fake.filePaths.enqueue(paths.answer);
 
-    QString answerPath;
-    if (answer == QLatin1String("existing"))
-        answerPath = env.makeScheduleFile(QStringLiteral("old.sdb"));
-    else if (answer == QLatin1String("new"))
-        answerPath = env.path(QStringLiteral("新しい.sdb"));
-    else if (answer == QLatin1String("no folder"))
-        answerPath = env.path(QStringLiteral("no folder/new.sdb"));
-    const QByteArray answerBefore = fileBytes(answerPath);
-    fake.filePaths.enqueue(answerPath);
-
-    Settings s = defaults();
+    Settings s = defaultSettings();
     s.START_FILE = missingFile ? env.path(QStringLiteral("gone.sdb")) : QString();
     if (missingFile)
         settings::missingFileFlow(s, folder);
     else
         settings::firstRunFlow(s, folder);
 
-    const auto paths = [&](QString text) {
-        return text.replace(QStringLiteral("{answer}"), answerPath)
-            .replace(QStringLiteral("{default}"), defaultPath);
-    };
     QStringList expected{missingFile ? QStringLiteral("none:環境に変化があったので再構築します")
                                      : QStringLiteral("none:最初にスケジュールファイルを作成してください")};
-    for (const QString& m : messages)
-        expected << paths(m);
-    QCOMPARE(shownMessages(fake), expected);
+    QCOMPARE(shownMessages(fake), expected + paths.fill(messages));
     QCOMPARE(fake.fileFilters, QStringList{settings::kScheduleFilter});
-    QCOMPARE(s.START_FILE, paths(startFile));
+    QCOMPARE(s.START_FILE, paths.fill(startFile));
     if (!s.START_FILE.isEmpty())
         QVERIFY(hasBothTables(s.START_FILE));
     // A file that already existed is never rewritten.
     if (answer == QLatin1String("existing"))
-        QCOMPARE(fileBytes(answerPath), answerBefore);
+        QCOMPARE(fileBytes(paths.answer), answerBefore);
     if (defaultFile == QLatin1String("present"))
-        QCOMPARE(fileBytes(defaultPath), defaultBefore);
+        QCOMPARE(fileBytes(paths.defaultFile), defaultBefore);
 }
 
 // A typed name without an extension gets ".SDB"; any extension, or an existing file, is kept.
@@ -809,40 +757,23 @@ void TestSettings::openScheduleCommand() {
     testsupport::TestEnv env;
     testsupport::FakePlatform fake;
     fake.install();
-    const QString folder = env.programFolder();
-    const QString defaultPath = platform::joinPath(folder, QStringLiteral("DEFAULT.SDB"));
+    ChoicePaths paths(env, answer);
     if (defaultPresent)
-        QVERIFY(!store::createScheduleFile(defaultPath));
-    const QString previous = env.makeScheduleFile(QStringLiteral("previous.sdb"));
+        QVERIFY(!store::createScheduleFile(paths.defaultFile));
+    paths.previous = env.makeScheduleFile(QStringLiteral("previous.sdb"));
+    const QByteArray answerBefore = fileBytes(paths.answer);
+    fake.filePaths.enqueue(paths.answer);
 
-    QString answerPath;
-    if (answer == QLatin1String("existing"))
-        answerPath = env.makeScheduleFile(QStringLiteral("other.sdb"));
-    else if (answer == QLatin1String("new"))
-        answerPath = env.path(QStringLiteral("新しい.sdb"));
-    else if (answer == QLatin1String("no folder"))
-        answerPath = env.path(QStringLiteral("no folder/new.sdb"));
-    const QByteArray answerBefore = fileBytes(answerPath);
-    fake.filePaths.enqueue(answerPath);
+    Settings s = defaultSettings();
+    s.START_FILE = paths.previous;
+    settings::openScheduleCommand(s, env.programFolder());
 
-    Settings s = defaults();
-    s.START_FILE = previous;
-    settings::openScheduleCommand(s, folder);
-
-    const auto paths = [&](QString text) {
-        return text.replace(QStringLiteral("{answer}"), answerPath)
-            .replace(QStringLiteral("{default}"), defaultPath)
-            .replace(QStringLiteral("{previous}"), previous);
-    };
-    QStringList expected;
-    for (const QString& m : messages)
-        expected << paths(m);
-    QCOMPARE(shownMessages(fake), expected);
+    QCOMPARE(shownMessages(fake), paths.fill(messages));
     QCOMPARE(fake.fileFilters, QStringList{settings::kScheduleFilter});
-    QCOMPARE(s.START_FILE, paths(startFile));
+    QCOMPARE(s.START_FILE, paths.fill(startFile));
     QVERIFY(hasBothTables(s.START_FILE));
     if (answer == QLatin1String("existing"))
-        QCOMPARE(fileBytes(answerPath), answerBefore);
+        QCOMPARE(fileBytes(paths.answer), answerBefore);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -1,7 +1,7 @@
 // Writes without pause until it is killed, so that test_crash can kill it with SIGKILL at any
 // moment. Each iteration does three writes: it saves the four slots of one date as the entry
 // window does (one transaction of the changed slots), edits one row as the list grid does
-// (updateRow), and writes the Settings file (SAVE_CONFIG). The first of the three is chosen by
+// (updateRow), and writes the Settings file (saveSettingsFile). The first of the three is chosen by
 // <phase> (0, 1 or 2), so that kills soon after the start land in each of them. What iteration i
 // writes is in CrashRecords.h.
 //
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
                     return failed("grid edit", error.message);
                 break;
             default:
-                if (const auto failure = settings::SAVE_CONFIG(
+                if (const auto failure = settings::saveSettingsFile(
                         crash::settingsFor(i, iniFile), crash::settingsTop(i), crash::settingsTop(i) + 1))
                     return failed("Settings", *failure);
             }
