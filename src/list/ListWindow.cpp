@@ -5,6 +5,7 @@
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 #include "controls/SpinButton.h"
+#include "controls/WindowSetup.h"
 #include "list/ListCsv.h"
 #include "list/ListWindows.h"
 #include "platform/Services.h"
@@ -28,11 +29,6 @@ namespace {
 using controls::placeTwips;
 
 const QString kAll = QStringLiteral("すべて");
-
-// Outer size rules of the window, in twips.
-constexpr int kOuterWidth = 8900;
-constexpr int kMinOuterHeight = 5000;
-constexpr int kGridHeightAllowance = 3200;
 
 template <typename W> W* make(QWidget* parent, const char* name) {
     auto* w = new W(parent);
@@ -90,14 +86,9 @@ void reportError(const store::Error& error) {
 } // namespace
 
 ListWindow::ListWindow(calendar::MainHost& host, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
-      host_(host) {
-    setObjectName(QStringLiteral("D_list"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Daduvov-スケジュールリスト"));
-    setFont(controls::gothicFont(9));
-    resize(controls::px(8775), controls::px(5910));
+    : QWidget(parent, controls::kCloseOnlyWindow), host_(host) {
+    controls::setUpWindow(this, QStringLiteral("D_list"), QStringLiteral("Daduvov-スケジュールリスト"), 8775,
+                          5910);
     buildDateFilter();
     buildItemFilter();
     buildSearch();
@@ -381,18 +372,7 @@ bool ListWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void ListWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    applySizeRules();
-}
-
-void ListWindow::applySizeRules() {
-    if (resizing_)
-        return;
-    resizing_ = true;
-    const int outerHeight = controls::pinOuterSize(this, kOuterWidth, kMinOuterHeight);
-    resizing_ = false;
-
-    const int gridHeight = controls::px(controls::twips(outerHeight) - kGridHeightAllowance);
-    grid_->resize(grid_->width(), qMax(0, gridHeight));
+    sizeRules_.apply(this, grid_);
 }
 
 void ListWindow::closeEvent(QCloseEvent* event) {

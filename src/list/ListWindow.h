@@ -4,6 +4,7 @@
 // field. Every filter, search and sort builds one query (list/QueryBuilder.h) and makes it the
 // record source of the window's data control.
 
+#include "controls/Geometry.h"
 #include "list/QueryBuilder.h"
 #include "store/DataControl.h"
 
@@ -72,7 +73,6 @@ class ListWindow : public QWidget {
     // data control is open.
     void runQuery(const QString& query);
     bool refreshData(const QString& source);
-    void applySizeRules();
 
     calendar::MainHost& host_;
     store::DataControl data_;
@@ -97,7 +97,7 @@ class ListWindow : public QWidget {
 
     QComboBox* changedByPick_ = nullptr; // the box whose change ran a filter in this event pass
     bool dataOpen_ = false;              // filters run only once the load has opened the file
-    bool resizing_ = false;
+    controls::GridWindowRules sizeRules_{8900, 5000, 3200};
 };
 
 } // namespace list

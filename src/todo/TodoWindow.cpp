@@ -4,6 +4,7 @@
 #include "controls/DataGrid.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
+#include "controls/WindowSetup.h"
 #include "platform/Services.h"
 #include "todo/TodoWindows.h"
 
@@ -17,11 +18,6 @@
 namespace todo {
 
 namespace {
-
-// Outer size rules of the window, in twips.
-constexpr int kOuterWidth = 3750;
-constexpr int kMinOuterHeight = 1500;
-constexpr int kGridHeightAllowance = 900;
 
 const QString kTodoQuery = QStringLiteral("SELECT やるべき事 FROM ToDoリスト;");
 
@@ -45,14 +41,8 @@ QPointer<TodoWindow>& openWindow() {
 } // namespace
 
 TodoWindow::TodoWindow(calendar::MainHost& host, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
-      host_(host) {
-    setObjectName(QStringLiteral("ToDo_list"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Daduvov-ToDo List"));
-    setFont(controls::gothicFont(9));
-    resize(controls::px(3630), controls::px(1095));
+    : QWidget(parent, controls::kCloseOnlyWindow), host_(host) {
+    controls::setUpWindow(this, QStringLiteral("ToDo_list"), QStringLiteral("Daduvov-ToDo List"), 3630, 1095);
 
     buildControls();
 }
@@ -142,14 +132,8 @@ void TodoWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void TodoWindow::applySizeRules() {
-    if (resizing_)
+    if (!sizeRules_.apply(this, grid_))
         return;
-    resizing_ = true;
-    const int outerHeight = controls::pinOuterSize(this, kOuterWidth, kMinOuterHeight);
-    resizing_ = false;
-
-    const int gridHeight = controls::px(controls::twips(outerHeight) - kGridHeightAllowance);
-    grid_->resize(grid_->width(), qMax(0, gridHeight));
 
     const QRect placed = frameGeometry();
     settings::Settings& s = host_.settings();

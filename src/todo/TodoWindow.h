@@ -2,6 +2,7 @@
 // The ToDo window (objectName `ToDo_list`): the entries of table ToDoリスト in a data grid where they are
 // added, edited and deleted. The window keeps its position and size in the Settings.
 
+#include "controls/Geometry.h"
 #include "store/DataControl.h"
 
 #include <QWidget>
@@ -46,7 +47,7 @@ class TodoWindow : public QWidget {
     store::DataControl data_;
     controls::DataGrid* grid_ = nullptr;
     bool loaded_ = false;
-    bool resizing_ = false;
+    controls::GridWindowRules sizeRules_{3750, 1500, 900};
     bool showing_ = false;
 };
 
