@@ -5,9 +5,9 @@
 //   ListScrollToEnd Ctrl+End from the first record to the last one;
 //   ListScrollDrag  the scroll bar dragged to another place in the list, one screen each;
 //   ListScrollPage  Page Down in the middle of the list;
-//   ListFilter      picking 項目2 or 項目3 in Combo1 (M_FILTER over the whole table);
-//   ListDateFilter  the date filter on, picking 3月 or 4月 in Combo2 with the year 2024 (D_FILTER,
-//                   LIKE over every date);
+//   ListFilter      picking 項目2 or 項目3 in Combo1 (the combined filter over the whole table);
+//   ListDateFilter  the date filter on, picking 3月 or 4月 in Combo2 with the year 2024 (LIKE over
+//                   every date);
 //   ListSearch      検索 for a content text (LIKE over every content);
 //   ListSort        昇順 with 内容 chosen (all records sorted by content);
 //   ListDateSort    昇順 with 年月日 chosen (all records sorted by date).
@@ -123,7 +123,7 @@ class OpenWindow {
         calendar::MainHost& host = environment().host;
         host.setMainEnabled(false);
         window_ = new list::ListWindow(host, host.mainWindow());
-        counter_ = new PaintCounter(window_->DBGrid1->viewport());
+        counter_ = new PaintCounter(window_->grid()->viewport());
         if (!window_->load())
             return false;
         window_->show();
@@ -142,8 +142,17 @@ class OpenWindow {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    list::ListWindow* operator->() const { return window_; }
-    controls::DataGrid* grid() const { return window_->DBGrid1; }
+    template <typename T> T* control(const char* name) const {
+        return window_->findChild<T*>(QString::fromLatin1(name));
+    }
+    QRadioButton* sortOption(int index) const {
+        for (QRadioButton* option : window_->findChildren<QRadioButton*>(QStringLiteral("Option1")))
+            if (option->property("index").toInt() == index)
+                return option;
+        return nullptr;
+    }
+    const store::DataControl& data() const { return window_->grid()->dataControl(); }
+    controls::DataGrid* grid() const { return window_->grid(); }
     int paints() const { return counter_->paints; }
     bool waitForPaint(int before) const { return ::waitForPaint(*counter_, before); }
 
@@ -160,7 +169,7 @@ void BM_ListOpen(benchmark::State& state) {
             state.SkipWithError("the window did not paint its grid");
             break;
         }
-        rows = window->Data1.recordCount();
+        rows = window.data().recordCount();
         state.PauseTiming();
         window.close();
         state.ResumeTiming();
@@ -190,7 +199,7 @@ void BM_ListScrollToEnd(benchmark::State& state) {
             break;
         }
         state.PauseTiming();
-        const bool last = window->Data1.absolutePosition() == window->Data1.recordCount() - 1;
+        const bool last = window.data().absolutePosition() == window.data().recordCount() - 1;
         const bool back = pressAndPaint(window, Qt::Key_Home, Qt::ControlModifier);
         state.ResumeTiming();
         if (!last || !back) {
@@ -228,7 +237,7 @@ void BM_ListScrollPage(benchmark::State& state) {
     }
     controls::DataGrid* grid = window.grid();
     grid->setFocus();
-    const int middle = window->Data1.recordCount() / 2;
+    const int middle = window.data().recordCount() / 2;
     grid->setCurrentIndex(grid->model()->index(middle, 0));
     int pages = 0;
     for (auto _ : state) {
@@ -261,12 +270,13 @@ void BM_ListFilter(benchmark::State& state) {
     int rows = 0;
     for (auto _ : state) {
         const int before = window.paints();
-        pick(window->Combo1, picks++ % 2 == 0 ? QStringLiteral("項目2") : QStringLiteral("項目3"));
+        pick(window.control<QComboBox>("Combo1"),
+             picks++ % 2 == 0 ? QStringLiteral("項目2") : QStringLiteral("項目3"));
         if (!window.waitForPaint(before)) {
             state.SkipWithError("no paint after the filter");
             break;
         }
-        rows = window->Data1.recordCount();
+        rows = window.data().recordCount();
     }
     state.counters["rows"] = rows;
     state.counters["peakMB"] = peakResidentMB();
@@ -278,19 +288,20 @@ void BM_ListDateFilter(benchmark::State& state) {
         state.SkipWithError("the window did not paint its grid");
         return;
     }
-    window->Text2->setText(QStringLiteral("2024"));
-    window->Check1->setChecked(true);
+    window.control<QLineEdit>("Text2")->setText(QStringLiteral("2024"));
+    window.control<QCheckBox>("Check1")->setChecked(true);
     QCoreApplication::processEvents();
     int picks = 0;
     int rows = 0;
     for (auto _ : state) {
         const int before = window.paints();
-        pick(window->Combo2, picks++ % 2 == 0 ? QStringLiteral("3月") : QStringLiteral("4月"));
+        pick(window.control<QComboBox>("Combo2"),
+             picks++ % 2 == 0 ? QStringLiteral("3月") : QStringLiteral("4月"));
         if (!window.waitForPaint(before)) {
             state.SkipWithError("no paint after the filter");
             break;
         }
-        rows = window->Data1.recordCount();
+        rows = window.data().recordCount();
     }
     state.counters["rows"] = rows;
     state.counters["peakMB"] = peakResidentMB();
@@ -305,36 +316,37 @@ void BM_ListSearch(benchmark::State& state) {
     int searches = 0;
     int rows = 0;
     for (auto _ : state) {
-        window->Text1->setText(searches++ % 2 == 0 ? QStringLiteral("予定 12") : QStringLiteral("予定 34"));
+        window.control<QLineEdit>("Text1")->setText(searches++ % 2 == 0 ? QStringLiteral("予定 12")
+                                                                        : QStringLiteral("予定 34"));
         const int before = window.paints();
-        window->Command2->click();
+        window.control<QPushButton>("Command2")->click();
         if (!window.waitForPaint(before)) {
             state.SkipWithError("no paint after the search");
             break;
         }
-        rows = window->Data1.recordCount();
+        rows = window.data().recordCount();
     }
     state.counters["rows"] = rows;
     state.counters["peakMB"] = peakResidentMB();
 }
 
-// 昇順 over every record with the Option1 button `option` chosen.
+// 昇順 over every record with the sort option `option` chosen.
 void sortAll(benchmark::State& state, int option) {
     OpenWindow window;
     if (!window.open()) {
         state.SkipWithError("the window did not paint its grid");
         return;
     }
-    window->Option1[static_cast<size_t>(option)]->setChecked(true);
+    window.sortOption(option)->setChecked(true);
     for (auto _ : state) {
         const int before = window.paints();
-        window->Command5->click();
+        window.control<QPushButton>("Command5")->click();
         if (!window.waitForPaint(before)) {
             state.SkipWithError("no paint after the sort");
             break;
         }
     }
-    state.counters["rows"] = window->Data1.recordCount();
+    state.counters["rows"] = window.data().recordCount();
     state.counters["peakMB"] = peakResidentMB();
 }
 

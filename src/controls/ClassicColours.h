@@ -1,5 +1,5 @@
 #pragma once
-// The fixed colours of the old three-dimensional look: bevels of buttons and etched frames are
+// The fixed colours of the classic three-dimensional look: bevels of buttons and etched frames are
 // drawn in these whatever the face colour is.
 
 #include <QColor>

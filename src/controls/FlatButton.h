@@ -1,5 +1,5 @@
 #pragma once
-// A push button whose face is one flat colour, drawn the old way: the face filled with exactly
+// A push button whose face is one flat colour, in the classic style: the face filled with exactly
 // the palette's button colour, a raised bevel (white and light grey at the top and left, dark and
 // mid grey at the bottom and right), a sunken border with the caption moved down and right while
 // pressed, a dotted focus rectangle and an embossed grey caption when disabled. The widget style

@@ -1,5 +1,5 @@
 #pragma once
-// The faces the windows ask for by their old names, and what stands in for them here.
+// The faces the windows ask for by name, and what stands in for them here.
 //
 // "ＭＳ Ｐゴシック" and "ＭＳ Ｐ明朝" are substituted by IPA P Gothic and IPA P Mincho. "Impact" and
 // "Rockwell" are used only when really installed; otherwise a face that draws digits and letters

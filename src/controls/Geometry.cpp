@@ -27,6 +27,16 @@ int pinOuterSize(QWidget* window, int outerWidthTwips, int minOuterHeightTwips) 
     return outerHeight;
 }
 
+bool GridWindowRules::apply(QWidget* window, QWidget* grid) {
+    if (applying_)
+        return false;
+    applying_ = true;
+    const int outerHeight = pinOuterSize(window, outerWidth_, minOuterHeight_);
+    applying_ = false;
+    grid->resize(grid->width(), qMax(0, px(twips(outerHeight) - gridAllowance_)));
+    return true;
+}
+
 void centreOnScreen(QWidget* window) {
     const QSize screen = platform::services().screen->size();
     const QSize outer = window->frameGeometry().size();

@@ -27,6 +27,27 @@ void placeTwips(QWidget* w, int left, int top, int width, int height);
 // window manager keeps to them while dragging. Returns the outer height in pixels.
 int pinOuterSize(QWidget* window, int outerWidthTwips, int minOuterHeightTwips);
 
+// The size rules of a window whose grid fills its lower part: the outer width held at one value,
+// the outer height at no less than a minimum (as pinOuterSize), and the grid as high as the outer
+// height less an allowance. All three in twips.
+class GridWindowRules {
+  public:
+    GridWindowRules(int outerWidthTwips, int minOuterHeightTwips, int gridAllowanceTwips)
+        : outerWidth_(outerWidthTwips), minOuterHeight_(minOuterHeightTwips),
+          gridAllowance_(gridAllowanceTwips) {}
+
+    // Keeps `window` to the rules and sizes `grid`. The resize this causes comes back to the
+    // window while the rules are being applied; such a nested call changes nothing and returns
+    // false.
+    bool apply(QWidget* window, QWidget* grid);
+
+  private:
+    int outerWidth_;
+    int minOuterHeight_;
+    int gridAllowance_;
+    bool applying_ = false;
+};
+
 // Moves a top-level window so that it is centred on the screen: left = (screen width − window
 // width) / 2, top = (screen height − window height) / 2, with the frame counted in.
 void centreOnScreen(QWidget* window);

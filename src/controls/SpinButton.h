@@ -1,6 +1,6 @@
 #pragma once
 // A spin button with two arrows and no text of its own. Every change of its value, by an arrow,
-// a key or the program, is reported through valueChanged(), as the old control did.
+// a key or the program, is reported through valueChanged().
 
 #include <QWidget>
 

@@ -5,6 +5,7 @@
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 #include "controls/SpinButton.h"
+#include "controls/WindowSetup.h"
 #include "list/ListCsv.h"
 #include "list/ListWindows.h"
 #include "platform/Services.h"
@@ -28,11 +29,6 @@ namespace {
 using controls::placeTwips;
 
 const QString kAll = QStringLiteral("すべて");
-
-// Outer size rules of the window, in twips.
-constexpr int kOuterWidth = 8900;
-constexpr int kMinOuterHeight = 5000;
-constexpr int kGridHeightAllowance = 3200;
 
 template <typename W> W* make(QWidget* parent, const char* name) {
     auto* w = new W(parent);
@@ -90,146 +86,153 @@ void reportError(const store::Error& error) {
 } // namespace
 
 ListWindow::ListWindow(calendar::MainHost& host, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
-      host_(host) {
-    setObjectName(QStringLiteral("D_list"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Daduvov-スケジュールリスト"));
-    setFont(controls::gothicFont(9));
-    resize(controls::px(8775), controls::px(5910));
-    buildControls();
+    : QWidget(parent, controls::kCloseOnlyWindow), host_(host) {
+    controls::setUpWindow(this, QStringLiteral("D_list"), QStringLiteral("Daduvov-スケジュールリスト"), 8775,
+                          5910);
+    buildDateFilter();
+    buildItemFilter();
+    buildSearch();
+    buildSort();
+    buildButtonsAndGrid();
     connectEvents();
 }
 
 ListWindow::~ListWindow() {
     // A combo that loses the focus while the window goes may still report a pick.
-    for (QComboBox* box : {Combo1, Combo4, Combo5, Combo2})
+    for (QComboBox* box : {slotBox_, levelBox_, alarmBox_, monthBox_})
         box->disconnect(this);
-    // The grid reads Data1, which as a member goes before the child widgets would.
-    delete DBGrid1;
+    // The grid reads the data control, which as a member goes before the child widgets would.
+    delete grid_;
 }
 
-void ListWindow::buildControls() {
-    Frame5 = frame(this, "Frame5", QStringLiteral("年月日フィルター"),
-                   QStringLiteral("年月日によるフィルター設定"));
-    placeTwips(Frame5, 120, 120, 3615, 735);
-    Check1 = make<QCheckBox>(Frame5, "Check1");
-    Check1->setText(QStringLiteral("適用"));
-    Check1->setToolTip(QStringLiteral("設定を有効にします"));
-    placeTwips(Check1, 240, 240, 735, 300);
-    Text2 = make<QLineEdit>(Frame5, "Text2");
-    Text2->setToolTip(QStringLiteral("抽出する年を設定します"));
-    placeTwips(Text2, 1200, 240, 615, 315);
-    Text2->installEventFilter(this);
-    SpinButton1 = new controls::SpinButton(Qt::Vertical, Frame5);
-    SpinButton1->setObjectName(QStringLiteral("SpinButton1"));
-    SpinButton1->setRange(1900, 2100);
-    placeTwips(SpinButton1, 1800, 240, 255, 375);
-    Label5 = label(Frame5, "Label5", QStringLiteral("年"));
-    placeTwips(Label5, 2040, 360, 255, 255);
-    Combo2 = combo(Frame5, "Combo2", QStringLiteral("抽出する月を設定します"));
-    placeTwips(Combo2, 2280, 240, 975, 300);
-    Label6 = label(Frame5, "Label6", QStringLiteral("月"));
-    placeTwips(Label6, 3240, 360, 255, 255);
+void ListWindow::buildDateFilter() {
+    QGroupBox* dateFrame = frame(this, "Frame5", QStringLiteral("年月日フィルター"),
+                                 QStringLiteral("年月日によるフィルター設定"));
+    placeTwips(dateFrame, 120, 120, 3615, 735);
+    dateFilterCheck_ = make<QCheckBox>(dateFrame, "Check1");
+    dateFilterCheck_->setText(QStringLiteral("適用"));
+    dateFilterCheck_->setToolTip(QStringLiteral("設定を有効にします"));
+    placeTwips(dateFilterCheck_, 240, 240, 735, 300);
+    yearEdit_ = make<QLineEdit>(dateFrame, "Text2");
+    yearEdit_->setToolTip(QStringLiteral("抽出する年を設定します"));
+    placeTwips(yearEdit_, 1200, 240, 615, 315);
+    yearEdit_->installEventFilter(this);
+    yearSpin_ = new controls::SpinButton(Qt::Vertical, dateFrame);
+    yearSpin_->setObjectName(QStringLiteral("SpinButton1"));
+    yearSpin_->setRange(1900, 2100);
+    placeTwips(yearSpin_, 1800, 240, 255, 375);
+    placeTwips(label(dateFrame, "Label5", QStringLiteral("年")), 2040, 360, 255, 255);
+    monthBox_ = combo(dateFrame, "Combo2", QStringLiteral("抽出する月を設定します"));
+    placeTwips(monthBox_, 2280, 240, 975, 300);
+    placeTwips(label(dateFrame, "Label6", QStringLiteral("月")), 3240, 360, 255, 255);
+}
 
-    frame1 =
+void ListWindow::buildItemFilter() {
+    QGroupBox* itemFrame =
         frame(this, "frame1", QStringLiteral("フィルター"), QStringLiteral("予定項目により選択表示します"));
-    placeTwips(frame1, 120, 960, 3615, 1695);
-    Label1 = label(frame1, "Label1", QStringLiteral("項目番号"));
-    placeTwips(Label1, 240, 360, 975, 255);
-    Combo1 = combo(frame1, "Combo1", QStringLiteral("抽出する項目番号を設定します"));
-    placeTwips(Combo1, 240, 600, 975, 300);
-    Label2 = label(frame1, "Label2", QStringLiteral("レベル番号"));
-    placeTwips(Label2, 1320, 360, 975, 255);
-    Combo4 = combo(frame1, "Combo4", QStringLiteral("抽出するレベル番号を設定します"));
-    placeTwips(Combo4, 1320, 600, 975, 300);
-    Label3 = label(frame1, "Label3", QStringLiteral("アラーム設定"));
-    placeTwips(Label3, 2400, 360, 1095, 255);
-    Combo5 = combo(frame1, "Combo5", QStringLiteral("抽出するアラーム状態を設定します"));
-    placeTwips(Combo5, 2400, 600, 975, 300);
-    Command4 = button(frame1, "Command4", QStringLiteral("すべてのフィルター解除"),
-                      QStringLiteral("すべてのフィルター解除スイッチ"));
-    placeTwips(Command4, 240, 1080, 3135, 495);
+    placeTwips(itemFrame, 120, 960, 3615, 1695);
+    placeTwips(label(itemFrame, "Label1", QStringLiteral("項目番号")), 240, 360, 975, 255);
+    slotBox_ = combo(itemFrame, "Combo1", QStringLiteral("抽出する項目番号を設定します"));
+    placeTwips(slotBox_, 240, 600, 975, 300);
+    placeTwips(label(itemFrame, "Label2", QStringLiteral("レベル番号")), 1320, 360, 975, 255);
+    levelBox_ = combo(itemFrame, "Combo4", QStringLiteral("抽出するレベル番号を設定します"));
+    placeTwips(levelBox_, 1320, 600, 975, 300);
+    placeTwips(label(itemFrame, "Label3", QStringLiteral("アラーム設定")), 2400, 360, 1095, 255);
+    alarmBox_ = combo(itemFrame, "Combo5", QStringLiteral("抽出するアラーム状態を設定します"));
+    placeTwips(alarmBox_, 2400, 600, 975, 300);
+    clearFiltersButton_ = button(itemFrame, "Command4", QStringLiteral("すべてのフィルター解除"),
+                                 QStringLiteral("すべてのフィルター解除スイッチ"));
+    placeTwips(clearFiltersButton_, 240, 1080, 3135, 495);
+}
 
-    Frame2 = frame(this, "Frame2", QStringLiteral("予定検索"), QStringLiteral("内容の検索ができます"));
-    placeTwips(Frame2, 3840, 960, 1815, 1695);
-    Label4 = label(Frame2, "Label4", QStringLiteral("検索文字列"));
-    placeTwips(Label4, 120, 360, 1215, 255);
-    Text1 = make<QLineEdit>(Frame2, "Text1");
-    Text1->setToolTip(QStringLiteral("検索する文字列を入力します"));
-    placeTwips(Text1, 120, 600, 1575, 270);
-    Command2 = button(Frame2, "Command2", QStringLiteral("検索"), QStringLiteral("検索実行スイッチ"));
-    placeTwips(Command2, 120, 1080, 1575, 465);
+void ListWindow::buildSearch() {
+    QGroupBox* searchFrame =
+        frame(this, "Frame2", QStringLiteral("予定検索"), QStringLiteral("内容の検索ができます"));
+    placeTwips(searchFrame, 3840, 960, 1815, 1695);
+    placeTwips(label(searchFrame, "Label4", QStringLiteral("検索文字列")), 120, 360, 1215, 255);
+    searchEdit_ = make<QLineEdit>(searchFrame, "Text1");
+    searchEdit_->setToolTip(QStringLiteral("検索する文字列を入力します"));
+    placeTwips(searchEdit_, 120, 600, 1575, 270);
+    searchButton_ =
+        button(searchFrame, "Command2", QStringLiteral("検索"), QStringLiteral("検索実行スイッチ"));
+    placeTwips(searchButton_, 120, 1080, 1575, 465);
+}
 
-    Frame3 =
+void ListWindow::buildSort() {
+    QGroupBox* sortFrame =
         frame(this, "Frame3", QStringLiteral("ソート"), QStringLiteral("設定条件により並び替えできます"));
-    placeTwips(Frame3, 5760, 840, 2895, 1815);
-    Frame4 = frame(Frame3, "Frame4", QStringLiteral("比較項目"), QStringLiteral("基準項目を選択します"));
-    placeTwips(Frame4, 120, 240, 1575, 1455);
+    placeTwips(sortFrame, 5760, 840, 2895, 1815);
+    QGroupBox* fieldFrame =
+        frame(sortFrame, "Frame4", QStringLiteral("比較項目"), QStringLiteral("基準項目を選択します"));
+    placeTwips(fieldFrame, 120, 240, 1575, 1455);
     sortGroup_ = new QButtonGroup(this);
-    struct OptionDef {
-        int index;
+    // Each option's id is the sort field's index (list/QueryBuilder.h); they stand in this order.
+    struct SortOption {
+        int id;
         const char* caption;
-        int top;
         int width;
     };
     const QFont optionFont = controls::gothicFont(8.25);
-    for (const OptionDef& def : {OptionDef{0, "年月日", 240, 1095}, OptionDef{1, "項目番号", 480, 1215},
-                                 OptionDef{4, "レベル", 720, 1215}, OptionDef{2, "アラーム設定", 960, 1335},
-                                 OptionDef{3, "内容", 1200, 975}}) {
-        auto* option = make<QRadioButton>(Frame4, "Option1");
-        option->setProperty("index", def.index);
+    int top = 240;
+    for (const SortOption& def :
+         {SortOption{0, "年月日", 1095}, SortOption{1, "項目番号", 1215}, SortOption{4, "レベル", 1215},
+          SortOption{2, "アラーム設定", 1335}, SortOption{3, "内容", 975}}) {
+        auto* option = make<QRadioButton>(fieldFrame, "Option1");
+        option->setProperty("index", def.id);
         option->setText(QString::fromUtf8(def.caption));
         option->setFont(optionFont);
-        placeTwips(option, 120, def.top, def.width, 180);
-        sortGroup_->addButton(option, def.index);
-        Option1[static_cast<size_t>(def.index)] = option;
+        placeTwips(option, 120, top, def.width, 180);
+        sortGroup_->addButton(option, def.id);
+        top += 240;
     }
-    Command5 = button(Frame3, "Command5", QStringLiteral("昇順"), QStringLiteral("昇順ソート実行スイッチ"));
-    placeTwips(Command5, 1800, 480, 975, 495);
-    Command6 = button(Frame3, "Command6", QStringLiteral("降順"), QStringLiteral("降順ソート実行スイッチ"));
-    placeTwips(Command6, 1800, 1200, 975, 495);
+    ascendingButton_ =
+        button(sortFrame, "Command5", QStringLiteral("昇順"), QStringLiteral("昇順ソート実行スイッチ"));
+    placeTwips(ascendingButton_, 1800, 480, 975, 495);
+    descendingButton_ =
+        button(sortFrame, "Command6", QStringLiteral("降順"), QStringLiteral("降順ソート実行スイッチ"));
+    placeTwips(descendingButton_, 1800, 1200, 975, 495);
+}
 
-    Command3 = pictureButton(this, "Command3", QStringLiteral(":/day/discard.png"),
-                             QStringLiteral("選択項目の削除"));
-    placeTwips(Command3, 4080, 120, 615, 615);
-    Command1 = pictureButton(this, "Command1", QStringLiteral(":/day/end.png"),
-                             QStringLiteral("スケジュールリスト表示の終了"));
-    placeTwips(Command1, 7920, 120, 615, 615);
+void ListWindow::buildButtonsAndGrid() {
+    deleteButton_ = pictureButton(this, "Command3", QStringLiteral(":/day/discard.png"),
+                                  QStringLiteral("選択項目の削除"));
+    placeTwips(deleteButton_, 4080, 120, 615, 615);
+    closeButton_ = pictureButton(this, "Command1", QStringLiteral(":/day/end.png"),
+                                 QStringLiteral("スケジュールリスト表示の終了"));
+    placeTwips(closeButton_, 7920, 120, 615, 615);
     // In the free space of the top row, between the two picture buttons.
     csvExportButton_ = button(this, "csvExportButton", QStringLiteral("CSV出力"),
                               QStringLiteral("表示中のリストをCSVファイルに書き出します"));
     placeTwips(csvExportButton_, 4920, 120, 1215, 615);
 
-    DBGrid1 = new controls::DataGrid(Data1, this);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setToolTip(QStringLiteral("設定されているスケジュールのリスト"));
-    placeTwips(DBGrid1, 0, 2775, 8775, 3135);
+    grid_ = new controls::DataGrid(data_, this);
+    grid_->setObjectName(QStringLiteral("DBGrid1"));
+    grid_->setToolTip(QStringLiteral("設定されているスケジュールのリスト"));
+    placeTwips(grid_, 0, 2775, 8775, 3135);
 }
 
 void ListWindow::connectEvents() {
-    connect(Command1, &QPushButton::clicked, this, &QWidget::close);
-    connect(Command3, &QPushButton::clicked, this, &ListWindow::Command3_Click);
+    connect(closeButton_, &QPushButton::clicked, this, &QWidget::close);
+    connect(deleteButton_, &QPushButton::clicked, grid_, &controls::DataGrid::deleteCurrent);
     connect(csvExportButton_, &QPushButton::clicked, this, [this] {
-        DBGrid1->commitEdits();
-        exportListCsv(this, Data1);
+        grid_->commitEdits();
+        exportListCsv(this, data_);
     });
-    connect(Command4, &QPushButton::clicked, this, &ListWindow::Command4_Click);
-    connect(Command2, &QPushButton::clicked, this, &ListWindow::searchContent);
-    connect(Command5, &QPushButton::clicked, this, [this] { sort(SortOrder::Ascending); });
-    connect(Command6, &QPushButton::clicked, this, [this] { sort(SortOrder::Descending); });
-    connect(Check1, &QCheckBox::toggled, this, [this](bool checked) {
+    connect(clearFiltersButton_, &QPushButton::clicked, this, &ListWindow::clearItemFilters);
+    connect(searchButton_, &QPushButton::clicked, this, &ListWindow::searchContent);
+    connect(ascendingButton_, &QPushButton::clicked, this, [this] { sort(SortOrder::Ascending); });
+    connect(descendingButton_, &QPushButton::clicked, this, [this] { sort(SortOrder::Descending); });
+    connect(dateFilterCheck_, &QCheckBox::toggled, this, [this](bool checked) {
         // Unchecking leaves the query in force as it is.
         if (checked)
-            D_FILTER();
+            runDateFilter();
     });
-    connect(SpinButton1, &controls::SpinButton::valueChanged, this, [this](int value) {
-        Text2->setText(QString::number(value));
-        if (Check1->isChecked())
-            D_FILTER();
+    connect(yearSpin_, &controls::SpinButton::valueChanged, this, [this](int value) {
+        yearEdit_->setText(QString::number(value));
+        if (dateFilterCheck_->isChecked())
+            runDateFilter();
     });
-    for (QComboBox* box : {Combo1, Combo4, Combo5, Combo2}) {
+    for (QComboBox* box : {slotBox_, levelBox_, alarmBox_, monthBox_}) {
         // Change: typed text, a text set by the program, or a different item picked.
         connect(box, &QComboBox::editTextChanged, this, [this, box] { comboChanged(box); });
         // Click: an item picked from the list, also the one already shown.
@@ -238,63 +241,59 @@ void ListWindow::connectEvents() {
 }
 
 bool ListWindow::load() {
-    // 1. The current year.
-    const int year = platform::today().year();
-    Text2->setText(QString::number(year));
-    SpinButton1->setValue(year);
+    setYearToToday();
 
-    // 2. The choice lists, each showing "すべて". The filters their change events would run wait
-    // until Data1 is open.
+    // Each box shows "すべて". The filters their change events would run wait until the file is
+    // open.
     QStringList months{kAll};
     for (int m = 1; m <= 12; ++m)
         months << QString::number(m) + QStringLiteral("月");
-    fill(Combo2, months);
-    fill(Combo1, {kAll, QStringLiteral("項目1"), QStringLiteral("項目2"), QStringLiteral("項目3"),
-                  QStringLiteral("項目4")});
-    fill(Combo4, {kAll, QStringLiteral("ﾚﾍﾞﾙ1"), QStringLiteral("ﾚﾍﾞﾙ2"), QStringLiteral("ﾚﾍﾞﾙ3"),
-                  QStringLiteral("ﾚﾍﾞﾙ4"), QStringLiteral("ﾚﾍﾞﾙ5")});
-    fill(Combo5, {kAll, QStringLiteral("False"), QStringLiteral("True")});
+    fill(monthBox_, months);
+    fill(slotBox_, {kAll, QStringLiteral("項目1"), QStringLiteral("項目2"), QStringLiteral("項目3"),
+                    QStringLiteral("項目4")});
+    fill(levelBox_, {kAll, QStringLiteral("ﾚﾍﾞﾙ1"), QStringLiteral("ﾚﾍﾞﾙ2"), QStringLiteral("ﾚﾍﾞﾙ3"),
+                     QStringLiteral("ﾚﾍﾞﾙ4"), QStringLiteral("ﾚﾍﾞﾙ5")});
+    fill(alarmBox_, {kAll, QStringLiteral("False"), QStringLiteral("True")});
 
-    // 3. The Schedule file, or no window at all.
+    // Without a Schedule file there is no window at all.
     const QString file = host_.settings().START_FILE;
     if (file.isEmpty()) {
         close();
         return false;
     }
-    Data1.setDatabaseName(file);
+    data_.setDatabaseName(file);
     if (refreshData(QString()))
         refreshData(QStringLiteral("予定表"));
     dataOpen_ = true;
 
-    // 4. and 5.
-    Option1[3]->setChecked(true);
+    sortGroup_->button(kDefaultSortIndex)->setChecked(true);
     controls::centreOnScreen(this);
     return true;
 }
 
 FilterState ListWindow::filterState() const {
     FilterState state;
-    state.slot = Combo1->currentText();
-    state.level = Combo4->currentText();
-    state.alarm = Combo5->currentText();
-    state.dateFilter = Check1->isChecked();
-    state.year = Text2->text();
-    state.month = Combo2->currentText();
-    state.search = Text1->text();
-    state.sortIndex = sortGroup_->checkedId() >= 0 ? sortGroup_->checkedId() : 3;
+    state.slot = slotBox_->currentText();
+    state.level = levelBox_->currentText();
+    state.alarm = alarmBox_->currentText();
+    state.dateFilter = dateFilterCheck_->isChecked();
+    state.year = yearEdit_->text();
+    state.month = monthBox_->currentText();
+    state.search = searchEdit_->text();
+    state.sortIndex = sortGroup_->checkedId() >= 0 ? sortGroup_->checkedId() : kDefaultSortIndex;
     return state;
 }
 
-void ListWindow::D_FILTER() {
+void ListWindow::runDateFilter() {
     runQuery(dateFilterQuery(filterState()));
 }
 
-void ListWindow::M_FILTER() {
+void ListWindow::runCombinedFilter() {
     runQuery(combinedFilterQuery(filterState()));
 }
 
 void ListWindow::searchContent() {
-    if (Text1->text().toUcs4().size() > kMaxSearchLength) {
+    if (searchEdit_->text().toUcs4().size() > kMaxSearchLength) {
         platform::message(QStringLiteral("検索文字列は%1文字以内で入力してください。").arg(kMaxSearchLength),
                           platform::kAppTitle, platform::Icon::Exclamation);
         return;
@@ -314,11 +313,11 @@ void ListWindow::runQuery(const QString& query) {
 
 bool ListWindow::refreshData(const QString& source) {
     // A refused edit stays in the grid to be corrected; the query waits until then.
-    if (!DBGrid1->commitEdits())
+    if (!grid_->commitEdits())
         return false;
-    Data1.setRecordSource(source);
-    const store::Error error = Data1.refresh();
-    DBGrid1->rebind();
+    data_.setRecordSource(source);
+    const store::Error error = data_.refresh();
+    grid_->rebind();
     if (error) {
         reportError(error);
         return false;
@@ -326,11 +325,15 @@ bool ListWindow::refreshData(const QString& source) {
     return true;
 }
 
+void ListWindow::filterFor(QComboBox* box) {
+    if (box != monthBox_)
+        runCombinedFilter();
+    else if (dateFilterCheck_->isChecked())
+        runDateFilter();
+}
+
 void ListWindow::comboChanged(QComboBox* box) {
-    if (box != Combo2)
-        M_FILTER();
-    else if (Check1->isChecked())
-        D_FILTER();
+    filterFor(box);
     // A pick that changed the text has run the filter here; the click that follows at once does
     // not run it again. Set after the filter, whose message box may have run the event loop.
     changedByPick_ = box;
@@ -343,62 +346,43 @@ void ListWindow::comboClicked(QComboBox* box) {
         changedByPick_ = nullptr;
         return;
     }
-    if (box != Combo2)
-        M_FILTER();
-    else if (Check1->isChecked())
-        D_FILTER();
+    filterFor(box);
 }
 
-void ListWindow::Command3_Click() {
-    DBGrid1->deleteCurrent();
-}
-
-void ListWindow::Command4_Click() {
+void ListWindow::clearItemFilters() {
     // One filter run for the three boxes together.
-    for (QComboBox* box : {Combo1, Combo4, Combo5}) {
+    for (QComboBox* box : {slotBox_, levelBox_, alarmBox_}) {
         const QSignalBlocker blocker(box);
         box->setCurrentText(kAll);
     }
-    M_FILTER();
+    runCombinedFilter();
 }
 
-void ListWindow::Text2_DblClick() {
+void ListWindow::setYearToToday() {
     const int year = platform::today().year();
-    Text2->setText(QString::number(year));
-    SpinButton1->setValue(year);
+    yearEdit_->setText(QString::number(year));
+    yearSpin_->setValue(year);
 }
 
 bool ListWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Text2 && event->type() == QEvent::MouseButtonDblClick)
-        Text2_DblClick();
+    if (watched == yearEdit_ && event->type() == QEvent::MouseButtonDblClick)
+        setYearToToday();
     return QWidget::eventFilter(watched, event);
 }
 
 void ListWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    Form_Resize();
-}
-
-void ListWindow::Form_Resize() {
-    if (resizing_)
-        return;
-    resizing_ = true;
-    const int outerHeight = controls::pinOuterSize(this, kOuterWidth, kMinOuterHeight);
-    resizing_ = false;
-
-    const int gridHeight = controls::px(controls::twips(outerHeight) - kGridHeightAllowance);
-    DBGrid1->resize(DBGrid1->width(), qMax(0, gridHeight));
+    sizeRules_.apply(this, grid_);
 }
 
 void ListWindow::closeEvent(QCloseEvent* event) {
-    // `Form_Unload`: an edited row is written before the file is let go; a refused one keeps the
-    // window open.
-    if (!DBGrid1->commitEdits()) {
+    // An edited row is written before the file is let go; a refused one keeps the window open.
+    if (!grid_->commitEdits()) {
         event->ignore();
         return;
     }
     host_.setMainEnabled(true);
-    Data1.close();
+    data_.close();
     event->accept();
 }
 

@@ -1,23 +1,20 @@
 #pragma once
-// The list window `D_list`: every Day record of the Schedule file in a data grid, narrowed by
-// item slot, level, alarm state and year/month, searched by content and sorted by one field.
-// Every filter, search and sort builds one query (list/QueryBuilder.h) and refreshes `Data1`
-// with it.
+// The list window (objectName `D_list`): every Day record of the Schedule file in a data grid,
+// narrowed by item slot, level, alarm state and year/month, searched by content and sorted by one
+// field. Every filter, search and sort builds one query (list/QueryBuilder.h) and makes it the
+// record source of the window's data control.
 
+#include "controls/Geometry.h"
 #include "list/QueryBuilder.h"
 #include "store/DataControl.h"
 
 #include <QWidget>
-#include <array>
 
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
-class QRadioButton;
 
 namespace calendar {
 class MainHost;
@@ -35,51 +32,16 @@ class ListWindow : public QWidget {
     explicit ListWindow(calendar::MainHost& host, QWidget* parent = nullptr);
     ~ListWindow() override;
 
-    // `Form_Load`. Returns false when the window closed itself (no Schedule file is set).
+    // Fills the choice lists, opens the Schedule file and centres the window. Returns false when
+    // the window closed itself (no Schedule file is set).
     bool load();
 
-    // The filter controls' state as the query builders read it.
-    FilterState filterState() const;
-
-    // The query operations.
-    void D_FILTER();
-    void M_FILTER();
-    void searchContent();
-    void sort(SortOrder order);
+    // The grid over the window's data control (whose record source is the query in force).
+    controls::DataGrid* grid() const { return grid_; }
 
     // The longest search text, in characters; no real search needs more, and a longer pattern
     // only makes LIKE slower.
     static constexpr int kMaxSearchLength = 255;
-
-    store::DataControl Data1;
-
-    QGroupBox* Frame5;
-    QCheckBox* Check1;
-    QLineEdit* Text2;
-    controls::SpinButton* SpinButton1;
-    QLabel* Label5;
-    QComboBox* Combo2;
-    QLabel* Label6;
-    QGroupBox* frame1;
-    QLabel* Label1;
-    QComboBox* Combo1;
-    QLabel* Label2;
-    QComboBox* Combo4;
-    QLabel* Label3;
-    QComboBox* Combo5;
-    QPushButton* Command4;
-    QGroupBox* Frame2;
-    QLabel* Label4;
-    QLineEdit* Text1;
-    QPushButton* Command2;
-    QGroupBox* Frame3;
-    QGroupBox* Frame4;
-    std::array<QRadioButton*, 5> Option1{}; // by the old control index
-    QPushButton* Command5;
-    QPushButton* Command6;
-    QPushButton* Command3;
-    QPushButton* Command1;
-    controls::DataGrid* DBGrid1;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -87,24 +49,55 @@ class ListWindow : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void buildControls();
+    void buildDateFilter();
+    void buildItemFilter();
+    void buildSearch();
+    void buildSort();
+    void buildButtonsAndGrid();
     void connectEvents();
-    // Sets Data1's record source to the query and refreshes it; nothing before Data1 is open.
-    void runQuery(const QString& query);
-    bool refreshData(const QString& source);
+
+    // The filter controls' state as the query builders read it.
+    FilterState filterState() const;
+
+    void runDateFilter();
+    void runCombinedFilter();
+    void searchContent();
+    void sort(SortOrder order);
+    void clearItemFilters();
+    void setYearToToday();
+    // Runs the filter a change or pick of `box` stands for.
+    void filterFor(QComboBox* box);
     void comboChanged(QComboBox* box);
     void comboClicked(QComboBox* box);
-    void Form_Resize();
-    void Text2_DblClick();
-    void Command3_Click();
-    void Command4_Click();
+    // Sets the data control's record source to the query and refreshes it; nothing before the
+    // data control is open.
+    void runQuery(const QString& query);
+    bool refreshData(const QString& source);
 
     calendar::MainHost& host_;
-    QPushButton* csvExportButton_; // the rows shown, to a CSV file
-    QButtonGroup* sortGroup_;
+    store::DataControl data_;
+
+    QCheckBox* dateFilterCheck_ = nullptr;
+    QLineEdit* yearEdit_ = nullptr;
+    controls::SpinButton* yearSpin_ = nullptr;
+    QComboBox* monthBox_ = nullptr;
+    QComboBox* slotBox_ = nullptr;
+    QComboBox* levelBox_ = nullptr;
+    QComboBox* alarmBox_ = nullptr;
+    QPushButton* clearFiltersButton_ = nullptr;
+    QLineEdit* searchEdit_ = nullptr;
+    QPushButton* searchButton_ = nullptr;
+    QButtonGroup* sortGroup_ = nullptr;
+    QPushButton* ascendingButton_ = nullptr;
+    QPushButton* descendingButton_ = nullptr;
+    QPushButton* deleteButton_ = nullptr;
+    QPushButton* closeButton_ = nullptr;
+    QPushButton* csvExportButton_ = nullptr;
+    controls::DataGrid* grid_ = nullptr;
+
     QComboBox* changedByPick_ = nullptr; // the box whose change ran a filter in this event pass
-    bool dataOpen_ = false;              // filters run only once the load has opened Data1
-    bool resizing_ = false;
+    bool dataOpen_ = false;              // filters run only once the load has opened the file
+    controls::GridWindowRules sizeRules_{8900, 5000, 3200};
 };
 
 } // namespace list

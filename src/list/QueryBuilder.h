@@ -11,16 +11,20 @@
 
 namespace list {
 
-// The state of the list window's filter controls at the moment of a call.
+// The sort field the window starts with (内容).
+constexpr int kDefaultSortIndex = 3;
+
+// The state of the list window's filter controls at the moment of a call. The texts are as the
+// boxes show them, typed text included.
 struct FilterState {
-    QString slot = QStringLiteral("すべて");  // Combo1: "すべて" or "項目1".."項目4"
-    QString level = QStringLiteral("すべて"); // Combo4: "すべて" or "ﾚﾍﾞﾙ1".."ﾚﾍﾞﾙ5"
-    QString alarm = QStringLiteral("すべて"); // Combo5: "すべて", "False" or "True"
-    bool dateFilter = false;                  // Check1
-    QString year;                             // Text2, as typed
-    QString month = QStringLiteral("すべて"); // Combo2: "すべて" or "1月".."12月"
-    QString search;                           // Text1, as typed
-    int sortIndex = 3;                        // the selected Option1 button, 0..4
+    QString slot = QStringLiteral("すべて");  // "すべて" or "項目1".."項目4"
+    QString level = QStringLiteral("すべて"); // "すべて" or "ﾚﾍﾞﾙ1".."ﾚﾍﾞﾙ5"
+    QString alarm = QStringLiteral("すべて"); // "すべて", "False" or "True"
+    bool dateFilter = false;
+    QString year;
+    QString month = QStringLiteral("すべて"); // "すべて" or "1月".."12月"
+    QString search;
+    int sortIndex = kDefaultSortIndex; // the index sortField() takes
 };
 
 enum class SortOrder { Ascending, Descending };
@@ -31,17 +35,17 @@ QString levelPart(const QString& levelChoice);
 QString alarmPart(const QString& alarmChoice);
 // "/1/" .. "/12/" for "1月" .. "12月"; empty otherwise.
 QString monthMarker(const QString& monthChoice);
-// The field an Option1 index sorts by (0 年月日, 1 項目番号, 2 アラーム, 3 内容, 4 レベル); an index
+// The field a sort index chooses (0 年月日, 1 項目番号, 2 アラーム, 3 内容, 4 レベル); an index
 // outside 0..4 sorts by 内容, the window's default choice.
 QString sortField(int optionIndex);
 // The text inside a quoted SQL literal: apostrophes doubled, everything else unchanged.
 QString literalText(const QString& text);
 
-// D_FILTER: year and month only.
+// The date filter: year and month only.
 QString dateFilterQuery(const FilterState& state);
-// M_FILTER: slot, level and alarm, and year and month when the date filter is on.
+// The combined filter: slot, level and alarm, and year and month when the date filter is on.
 QString combinedFilterQuery(const FilterState& state);
-// ALL_FILTER: the condition of every active filter, empty when none is active.
+// The condition of every active filter, empty when none is active.
 QString activeCondition(const FilterState& state);
 // The content search over the active filters.
 QString searchQuery(const FilterState& state);

@@ -4,6 +4,7 @@
 #include "controls/DataGrid.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
+#include "controls/WindowSetup.h"
 #include "platform/Services.h"
 #include "todo/TodoWindows.h"
 
@@ -18,15 +19,10 @@ namespace todo {
 
 namespace {
 
-// Outer size rules of the window, in twips.
-constexpr int kOuterWidth = 3750;
-constexpr int kMinOuterHeight = 1500;
-constexpr int kGridHeightAllowance = 900;
-
 const QString kTodoQuery = QStringLiteral("SELECT やるべき事 FROM ToDoリスト;");
 
-// Twips into the Settings' 16-bit fields. The old program overflowed past 32767 twips (a window
-// taller than about 2180 pixels); the value is held at the limit instead.
+// Twips into the Settings' 16-bit fields. A window taller than about 2180 pixels measures more
+// than 32767 twips; the value is held at the limit rather than wrapping round.
 qint16 toInt16(int twips) {
     constexpr int low = std::numeric_limits<qint16>::min();
     constexpr int high = std::numeric_limits<qint16>::max();
@@ -45,68 +41,66 @@ QPointer<TodoWindow>& openWindow() {
 } // namespace
 
 TodoWindow::TodoWindow(calendar::MainHost& host, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
-      host_(host) {
-    setObjectName(QStringLiteral("ToDo_list"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Daduvov-ToDo List"));
-    setFont(controls::gothicFont(9));
-    resize(controls::px(3630), controls::px(1095));
+    : QWidget(parent, controls::kCloseOnlyWindow), host_(host) {
+    controls::setUpWindow(this, QStringLiteral("ToDo_list"), QStringLiteral("Daduvov-ToDo List"), 3630, 1095);
 
-    Label1 = new QLabel(QStringLiteral("ToDo List"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
+    buildControls();
+}
+
+void TodoWindow::buildControls() {
+    auto* title = new QLabel(QStringLiteral("ToDo List"), this);
+    title->setObjectName(QStringLiteral("Label1"));
     QFont rockwell(controls::kRockwell);
     rockwell.setPointSizeF(14.25);
     rockwell.setBold(true);
     rockwell.setItalic(true);
-    Label1->setFont(rockwell);
-    QPalette palette = Label1->palette();
+    title->setFont(rockwell);
+    QPalette palette = title->palette();
     palette.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0x80));
-    Label1->setPalette(palette);
-    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    controls::placeTwips(Label1, 120, 0, 1815, 375);
+    title->setPalette(palette);
+    title->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    controls::placeTwips(title, 120, 0, 1815, 375);
 
-    Command1 = new QPushButton(QStringLiteral("削除"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setToolTip(QStringLiteral("選択項目削除"));
-    controls::placeTwips(Command1, 2160, 120, 735, 255);
-    connect(Command1, &QPushButton::clicked, this, &TodoWindow::Command1_Click);
+    auto* deleteButton = new QPushButton(QStringLiteral("削除"), this);
+    deleteButton->setObjectName(QStringLiteral("Command1"));
+    deleteButton->setToolTip(QStringLiteral("選択項目削除"));
+    controls::placeTwips(deleteButton, 2160, 120, 735, 255);
 
-    DBGrid1 = new controls::DataGrid(Data1, this);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setFrameShape(QFrame::NoFrame);
-    DBGrid1->setNewRowEnabled(true);
-    DBGrid1->setColumnWidth(controls::px(3000));
-    controls::placeTwips(DBGrid1, 120, 480, 3375, 615);
+    grid_ = new controls::DataGrid(data_, this);
+    grid_->setObjectName(QStringLiteral("DBGrid1"));
+    grid_->setFrameShape(QFrame::NoFrame);
+    grid_->setNewRowEnabled(true);
+    grid_->setColumnWidth(controls::px(3000));
+    controls::placeTwips(grid_, 120, 480, 3375, 615);
+
+    connect(deleteButton, &QPushButton::clicked, grid_, &controls::DataGrid::deleteCurrent);
 }
 
 TodoWindow::~TodoWindow() {
-    // The grid reads Data1, which as a member goes before the child widgets would.
-    delete DBGrid1;
+    // The grid reads the data control, which as a member goes before the child widgets would.
+    delete grid_;
 }
 
 bool TodoWindow::refreshData(const QString& source) {
-    Data1.setRecordSource(source);
-    const store::Error error = Data1.refresh();
-    DBGrid1->rebind();
+    data_.setRecordSource(source);
+    const store::Error error = data_.refresh();
+    grid_->rebind();
     if (error)
         reportError(store::describe(error));
     return !error;
 }
 
 void TodoWindow::load() {
-    // 1. and 2. The ToDo list of the Schedule file.
     const QString file = host_.settings().START_FILE;
     if (file.isEmpty()) {
         reportError(QStringLiteral("スケジュールファイルが設定されていません"));
     } else {
-        Data1.setDatabaseName(file);
+        data_.setDatabaseName(file);
         if (refreshData(QStringLiteral("ToDoリスト")))
             refreshData(kTodoQuery);
     }
 
-    // 3. Where the user left it; the size rules then apply.
+    // Where the user left it; the size rules then apply.
     loaded_ = true;
     place();
 }
@@ -119,7 +113,7 @@ void TodoWindow::place() {
     setMinimumSize(0, 0);
     setMaximumWidth(QWIDGETSIZE_MAX);
     resize(controls::px(s.ToDo_WID) - frame.width(), controls::px(s.ToDo_HEI) - frame.height());
-    Form_Resize();
+    applySizeRules();
 }
 
 void TodoWindow::showPlaced() {
@@ -134,18 +128,12 @@ void TodoWindow::showPlaced() {
 void TodoWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (loaded_ && !showing_)
-        Form_Resize();
+        applySizeRules();
 }
 
-void TodoWindow::Form_Resize() {
-    if (resizing_)
+void TodoWindow::applySizeRules() {
+    if (!sizeRules_.apply(this, grid_))
         return;
-    resizing_ = true;
-    const int outerHeight = controls::pinOuterSize(this, kOuterWidth, kMinOuterHeight);
-    resizing_ = false;
-
-    const int gridHeight = controls::px(controls::twips(outerHeight) - kGridHeightAllowance);
-    DBGrid1->resize(DBGrid1->width(), qMax(0, gridHeight));
 
     const QRect placed = frameGeometry();
     settings::Settings& s = host_.settings();
@@ -155,14 +143,10 @@ void TodoWindow::Form_Resize() {
     s.ToDo_Left = controls::twips(placed.left());
 }
 
-void TodoWindow::Command1_Click() {
-    DBGrid1->deleteCurrent();
-}
-
 void TodoWindow::closeEvent(QCloseEvent* event) {
-    // `Form_Unload`. An entry being typed is written before the file is let go; a refused one
-    // keeps the window open.
-    if (!DBGrid1->commitEdits()) {
+    // An entry being typed is written before the file is let go; a refused one keeps the window
+    // open.
+    if (!grid_->commitEdits()) {
         host_.setTodoChecked(true); // the menu item may have cleared its mark already
         event->ignore();
         return;
@@ -171,7 +155,7 @@ void TodoWindow::closeEvent(QCloseEvent* event) {
     host_.settings().ToDo_Top = controls::twips(outer.top());
     host_.settings().ToDo_Left = controls::twips(outer.left());
     host_.setTodoChecked(false);
-    Data1.close();
+    data_.close();
     event->accept();
 }
 

@@ -1,13 +1,11 @@
 #pragma once
-// The ToDo window `ToDo_list`: the entries of table ToDoリスト in a data grid where they are
+// The ToDo window (objectName `ToDo_list`): the entries of table ToDoリスト in a data grid where they are
 // added, edited and deleted. The window keeps its position and size in the Settings.
 
+#include "controls/Geometry.h"
 #include "store/DataControl.h"
 
 #include <QWidget>
-
-class QLabel;
-class QPushButton;
 
 namespace calendar {
 class MainHost;
@@ -25,31 +23,31 @@ class TodoWindow : public QWidget {
     // Destroyed with the main window when the program quits: nothing is stored then.
     ~TodoWindow() override;
 
-    // `Form_Load`: opens the ToDo list and places the window from the Settings.
+    // Opens the ToDo list and places the window from the Settings.
     void load();
     // Moves and sizes the window from the Settings (outer geometry, frame included).
     void place();
     // Shows the window where load() placed it.
     void showPlaced();
-    // The size rules; stores the geometry in the Settings.
-    void Form_Resize();
 
-    store::DataControl Data1;
-    QLabel* Label1;
-    QPushButton* Command1;
-    controls::DataGrid* DBGrid1;
+    // The grid over the window's data control.
+    controls::DataGrid* grid() const { return grid_; }
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void Command1_Click();
+    void buildControls();
     bool refreshData(const QString& source);
+    // Keeps the window to its size rules and stores its geometry in the Settings.
+    void applySizeRules();
 
     calendar::MainHost& host_;
+    store::DataControl data_;
+    controls::DataGrid* grid_ = nullptr;
     bool loaded_ = false;
-    bool resizing_ = false;
+    controls::GridWindowRules sizeRules_{3750, 1500, 900};
     bool showing_ = false;
 };
 

@@ -8,6 +8,7 @@
 #include "app/MainWindow.h"
 #include "app/Openers.h"
 #include "calendar/CalendarPanel.h"
+#include "controls/DataGrid.h"
 #include "controls/Fonts.h"
 #include "controls/SpinButton.h"
 #include "list/ListWindow.h"
@@ -508,12 +509,12 @@ class TestBrokenFiles : public QObject {
         auto w = start(Broken::Locked);
         w->menuAction(QStringLiteral("list"))->trigger();
         auto* list = w->findChild<list::ListWindow*>(QStringLiteral("D_list"));
-        QVERIFY(list && list->Data1.connection());
+        QVERIFY(list && list->grid()->dataControl().connection());
         auto* grid = child<QTableView>(list, "DBGrid1");
         QCOMPARE(grid->model()->rowCount(), 3);
         int waits = 0;
         sqlite3_busy_handler(
-            list->Data1.connection()->handle(),
+            list->grid()->dataControl().connection()->handle(),
             [](void* count, int) {
                 ++*static_cast<int*>(count);
                 return 0; // give up at once

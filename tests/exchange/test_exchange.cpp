@@ -3,9 +3,9 @@
 
 #include "exchange/Csv.h"
 #include "exchange/Ical.h"
-#include "list/ScheduleRows.h"
 #include "store/DataControl.h"
 #include "store/ScheduleFile.h"
+#include "support/ScheduleRows.h"
 #include "support/TestEnv.h"
 
 #include <libical/ical.h>

@@ -5,9 +5,9 @@
 #include "app/MainWindow.h"
 #include "controls/WorkProgress.h"
 #include "list/ListWindow.h"
-#include "list/ScheduleRows.h"
 #include "support/FakeHost.h"
 #include "support/FakePlatform.h"
+#include "support/ScheduleRows.h"
 #include "support/TestEnv.h"
 
 #include <QComboBox>
@@ -136,7 +136,7 @@ class TestExchangeWindow : public QObject {
             if (other != button && !other->isWindow())
                 QVERIFY2(!other->geometry().intersects(button->geometry()), qPrintable(other->objectName()));
         }
-        window->Combo1->setCurrentText(QStringLiteral("項目1"));
+        window->findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentText(QStringLiteral("項目1"));
         const QString csv = env_->path(QStringLiteral("list.csv"));
         fake_->filePaths << csv;
         QTest::mouseClick(button, Qt::LeftButton);

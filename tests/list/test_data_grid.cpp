@@ -2,12 +2,13 @@
 // edits written when the row is left, refused values, the new row and deleting.
 
 #define QTEST_QPA_MOUSE_HANDLING
-#include "ScheduleRows.h"
 #include "controls/DataGrid.h"
 #include "controls/Fonts.h"
 #include "store/Error.h"
 #include "support/FakePlatform.h"
+#include "support/ScheduleRows.h"
 #include "support/TestEnv.h"
+#include "support/WindowFixture.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -16,7 +17,8 @@
 
 using controls::DataGrid;
 using controls::RecordsetModel;
-using testrows::DayRow;
+using testsupport::clickCell;
+using testsupport::openCellEditor;
 
 namespace {
 
@@ -26,6 +28,29 @@ const QString kTodoQuery = QStringLiteral("SELECT やるべき事 FROM ToDoリ�
 QString content(const QString& file) {
     return testrows::column(file, QStringLiteral("予定表"), 3).join(QLatin1Char('|'));
 }
+
+// A data grid over a data control of its own, opened on a record source of the test file.
+struct GridOnFile {
+    GridOnFile(const QString& file, const QString& source) {
+        data.setDatabaseName(file);
+        data.setRecordSource(source);
+        opened = !data.refresh();
+        grid.rebind();
+    }
+    // Shows the grid as a window of `size`; false when it did not appear.
+    bool show(QSize size = QSize(600, 300), bool newRow = false) {
+        grid.setNewRowEnabled(newRow);
+        grid.resize(size);
+        grid.show();
+        const bool exposed = QTest::qWaitForWindowExposed(&grid);
+        grid.rebind();
+        return exposed;
+    }
+
+    store::DataControl data;
+    bool opened = false;
+    DataGrid grid{data};
+};
 
 } // namespace
 
@@ -40,6 +65,8 @@ class TestDataGrid : public QObject {
     void columnsAndValues();
     void recordSelector();
     void editWrittenWhenLeavingTheRow();
+    void numberField_data();
+    void numberField();
     void refusedValue_data();
     void refusedValue();
     void newRowAddsRecord();
@@ -48,8 +75,6 @@ class TestDataGrid : public QObject {
   private:
     // Starts the floating editor on a cell and types `text` over its content.
     QLineEdit* typeInto(DataGrid& grid, int row, int column, const QString& text);
-    void clickCell(DataGrid& grid, int row, int column);
-    QLineEdit* openEditor(DataGrid& grid);
 
     std::unique_ptr<testsupport::TestEnv> env_;
     std::unique_ptr<testsupport::FakePlatform> fake_;
@@ -75,9 +100,9 @@ void TestDataGrid::cleanup() {
 QLineEdit* TestDataGrid::typeInto(DataGrid& grid, int row, int column, const QString& text) {
     // A click on the current cell would start the editor only after the double-click interval.
     if (grid.currentIndex() != grid.model()->index(row, column))
-        clickCell(grid, row, column);
+        clickCell(&grid, row, column);
     QTest::keyClick(&grid, Qt::Key_F2);
-    QLineEdit* editor = openEditor(grid);
+    QLineEdit* editor = openCellEditor(&grid);
     if (!editor)
         return nullptr;
     editor->selectAll();
@@ -88,25 +113,10 @@ QLineEdit* TestDataGrid::typeInto(DataGrid& grid, int row, int column, const QSt
     return editor;
 }
 
-QLineEdit* TestDataGrid::openEditor(DataGrid& grid) {
-    // Closed editors linger until their deferred deletion.
-    for (QLineEdit* editor : grid.findChildren<QLineEdit*>(QStringLiteral("cellEditor")))
-        if (editor->isVisible())
-            return editor;
-    return nullptr;
-}
-
-void TestDataGrid::clickCell(DataGrid& grid, int row, int column) {
-    const QModelIndex index = grid.model()->index(row, column);
-    grid.scrollTo(index);
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(index).center());
-}
-
 void TestDataGrid::modelUnderTester() {
-    store::DataControl data;
-    data.setDatabaseName(file_);
-    data.setRecordSource(kDays);
-    QVERIFY(!data.refresh());
+    GridOnFile on(file_, kDays);
+    QVERIFY(on.opened);
+    store::DataControl& data = on.data;
     RecordsetModel model(data);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
@@ -136,12 +146,10 @@ void TestDataGrid::modelUnderTester() {
 }
 
 void TestDataGrid::columnsAndValues() {
-    store::DataControl data;
-    data.setDatabaseName(file_);
-    data.setRecordSource(kDays);
-    QVERIFY(!data.refresh());
-    DataGrid grid(data);
-    grid.rebind();
+    GridOnFile on(file_, kDays);
+    QVERIFY(on.opened);
+    store::DataControl& data = on.data;
+    DataGrid& grid = on.grid;
     const QStringList fields{QStringLiteral("年月日"), QStringLiteral("項目番号"), QStringLiteral("レベル"),
                              QStringLiteral("内容"),   QStringLiteral("アラーム"), QStringLiteral("時刻")};
     QCOMPARE(grid.model()->columnCount(), fields.size());
@@ -165,74 +173,72 @@ void TestDataGrid::columnsAndValues() {
 }
 
 void TestDataGrid::recordSelector() {
-    store::DataControl data;
-    data.setDatabaseName(file_);
-    data.setRecordSource(kDays);
-    QVERIFY(!data.refresh());
-    DataGrid grid(data);
-    grid.setNewRowEnabled(true);
-    grid.resize(500, 300);
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
-    grid.rebind();
+    GridOnFile on(file_, kDays);
+    QVERIFY(on.opened && on.show(QSize(500, 300), true));
+    store::DataControl& data = on.data;
+    DataGrid& grid = on.grid;
     auto mark = [&](int row) { return grid.model()->headerData(row, Qt::Vertical).toString(); };
     QCOMPARE(mark(0), RecordsetModel::kCurrentMark);
     QCOMPARE(mark(3), RecordsetModel::kNewRowMark);
 
-    clickCell(grid, 2, 3);
+    clickCell(&grid, 2, 3);
     QCOMPARE(data.absolutePosition(), 2);
     QCOMPARE(mark(0), QString());
     QCOMPARE(mark(2), RecordsetModel::kCurrentMark);
     QVERIFY(typeInto(grid, 2, 3, QStringLiteral("x")));
-    QTest::keyClick(openEditor(grid), Qt::Key_Return);
+    QTest::keyClick(openCellEditor(&grid), Qt::Key_Return);
     QTRY_COMPARE(mark(2), RecordsetModel::kEditingMark);
     // The new row is no record.
-    clickCell(grid, 3, 0);
+    clickCell(&grid, 3, 0);
     QVERIFY(!data.hasCurrentRow());
     QCOMPARE(mark(2), QString());
 }
 
 void TestDataGrid::editWrittenWhenLeavingTheRow() {
-    store::DataControl data;
-    data.setDatabaseName(file_);
-    data.setRecordSource(kDays);
-    QVERIFY(!data.refresh());
-    DataGrid grid(data);
-    grid.resize(600, 300);
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
-    grid.rebind();
+    GridOnFile on(file_, kDays);
+    QVERIFY(on.opened && on.show());
+    DataGrid& grid = on.grid;
 
     QLineEdit* editor = typeInto(grid, 0, 3, QStringLiteral("Meeting"));
     QVERIFY(editor);
     // Another cell of the same row: nothing is written yet.
-    clickCell(grid, 0, 5);
+    clickCell(&grid, 0, 5);
     QVERIFY(typeInto(grid, 0, 5, QStringLiteral("1000")));
-    clickCell(grid, 0, 0);
+    clickCell(&grid, 0, 0);
     QCOMPARE(content(file_), QStringLiteral("会議|歯医者|旅行"));
     QCOMPARE(grid.model()->index(0, 3).data().toString(), QStringLiteral("Meeting"));
     // Leaving the row writes both cells at once.
-    clickCell(grid, 1, 0);
+    clickCell(&grid, 1, 0);
     QCOMPARE(content(file_), QStringLiteral("Meeting|歯医者|旅行"));
     QCOMPARE(testrows::column(file_, kDays, 5).first(), QStringLiteral("1000"));
-    QVERIFY(fake_->messages.isEmpty());
-
-    // A number typed into a number field is stored as a number.
-    QVERIFY(typeInto(grid, 1, 2, QStringLiteral("4")));
-    clickCell(grid, 2, 0);
-    QCOMPARE(testrows::column(file_, QStringLiteral("SELECT * FROM 予定表 WHERE レベル = 4;"), 3),
-             QStringList{QStringLiteral("歯医者")});
-    // Cleared, it has no value again.
-    QVERIFY(typeInto(grid, 1, 2, QString()));
-    clickCell(grid, 2, 0);
-    QCOMPARE(testrows::column(file_, QStringLiteral("SELECT * FROM 予定表 WHERE レベル IS NULL;"), 3),
-             QStringList{QStringLiteral("歯医者")});
     QVERIFY(fake_->messages.isEmpty());
 
     // commitEdits() writes a row the user has not left yet (before a refresh or a close).
     QVERIFY(typeInto(grid, 2, 3, QStringLiteral("Trip")));
     QVERIFY(grid.commitEdits());
     QCOMPARE(content(file_), QStringLiteral("Meeting|歯医者|Trip"));
+}
+
+void TestDataGrid::numberField_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("condition"); // what the level of the edited record then meets
+    QTest::addColumn<QString>("meeting");   // the contents of the records that meet it
+    QTest::newRow("number") << QStringLiteral("4") << QStringLiteral("= 4") << QStringLiteral("旅行");
+    QTest::newRow("cleared") << QString() << QStringLiteral("IS NULL") << QStringLiteral("歯医者|旅行");
+}
+
+// A number typed into a number field is stored as a number; cleared, it has no value.
+void TestDataGrid::numberField() {
+    QFETCH(QString, typed);
+    QFETCH(QString, condition);
+    QFETCH(QString, meeting);
+    GridOnFile on(file_, kDays);
+    QVERIFY(on.opened && on.show());
+    QVERIFY(typeInto(on.grid, 2, 2, typed));
+    clickCell(&on.grid, 0, 0);
+    const QString query = QStringLiteral("SELECT * FROM 予定表 WHERE レベル %1;").arg(condition);
+    QCOMPARE(testrows::column(file_, query, 3).join(QLatin1Char('|')), meeting);
+    QVERIFY(fake_->messages.isEmpty());
 }
 
 void TestDataGrid::refusedValue_data() {
@@ -250,21 +256,15 @@ void TestDataGrid::refusedValue() {
     QFETCH(int, column);
     QFETCH(QString, text);
     QFETCH(QString, stored);
-    store::DataControl data;
-    data.setDatabaseName(file_);
-    data.setRecordSource(kDays);
-    QVERIFY(!data.refresh());
-    DataGrid grid(data);
-    grid.resize(600, 300);
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
-    grid.rebind();
+    GridOnFile on(file_, kDays);
+    QVERIFY(on.opened && on.show());
+    DataGrid& grid = on.grid;
     const QString before = grid.model()->index(1, column).data().toString();
 
     QLineEdit* editor = typeInto(grid, 1, column, QString());
     QVERIFY(editor);
     editor->setText(text); // typing 81 kana is what an input method commits at once
-    clickCell(grid, 0, 0);
+    clickCell(&grid, 0, 0);
     if (!stored.isEmpty()) {
         QCOMPARE(testrows::column(file_, kDays, column).at(1), stored);
         QVERIFY(fake_->messages.isEmpty());
@@ -277,31 +277,24 @@ void TestDataGrid::refusedValue() {
     QVERIFY2(
         fake_->messages.first().text.contains(grid.model()->headerData(column, Qt::Horizontal).toString()),
         qPrintable(fake_->messages.first().text));
-    QTRY_VERIFY(openEditor(grid));
-    QCOMPARE(openEditor(grid)->text(), text);
+    QTRY_VERIFY(openCellEditor(&grid));
+    QCOMPARE(openCellEditor(&grid)->text(), text);
     QCOMPARE(grid.currentIndex(), grid.model()->index(1, column));
     QCOMPARE(content(file_), QStringLiteral("会議|歯医者|旅行"));
     // Escape gives the stored value back; the grid goes on working.
-    QTest::keyClick(openEditor(grid), Qt::Key_Escape);
+    QTest::keyClick(openCellEditor(&grid), Qt::Key_Escape);
     QCOMPARE(grid.model()->index(1, column).data().toString(), before);
     QVERIFY(!grid.recordsetModel()->hasPendingEdits());
     QVERIFY(typeInto(grid, 2, 3, QStringLiteral("ok")));
-    clickCell(grid, 0, 0);
+    clickCell(&grid, 0, 0);
     QCOMPARE(content(file_), QStringLiteral("会議|歯医者|ok"));
     QCOMPARE(fake_->messages.size(), 1);
 }
 
 void TestDataGrid::newRowAddsRecord() {
-    store::DataControl data;
-    data.setDatabaseName(file_);
-    data.setRecordSource(kTodoQuery);
-    QVERIFY(!data.refresh());
-    DataGrid grid(data);
-    grid.setNewRowEnabled(true);
-    grid.resize(300, 200);
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
-    grid.rebind();
+    GridOnFile on(file_, kTodoQuery);
+    QVERIFY(on.opened && on.show(QSize(300, 200), true));
+    DataGrid& grid = on.grid;
     QCOMPARE(grid.model()->rowCount(), 1);
 
     // Typing into the empty last row and moving on adds the record.
@@ -317,30 +310,25 @@ void TestDataGrid::newRowAddsRecord() {
 
     // Leaving it by moving up adds the second one before the first's row.
     QVERIFY(typeInto(grid, 1, 0, QStringLiteral("call home")));
-    clickCell(grid, 0, 0);
+    clickCell(&grid, 0, 0);
     QCOMPARE(testrows::column(file_, kTodoQuery, 0),
              (QStringList{QStringLiteral("buy milk"), QStringLiteral("call home")}));
     QCOMPARE(grid.model()->rowCount(), 3);
 
     // Opening the editor on the new row and leaving without text adds nothing.
     QVERIFY(typeInto(grid, 2, 0, QString()));
-    clickCell(grid, 0, 0);
+    clickCell(&grid, 0, 0);
     QCOMPARE(grid.model()->rowCount(), 3);
     QVERIFY(fake_->messages.isEmpty());
 }
 
 void TestDataGrid::deleteMovesToNextRecord() {
-    store::DataControl data;
-    data.setDatabaseName(file_);
-    data.setRecordSource(kDays);
-    QVERIFY(!data.refresh());
-    DataGrid grid(data);
-    grid.resize(600, 300);
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
-    grid.rebind();
+    GridOnFile on(file_, kDays);
+    QVERIFY(on.opened && on.show());
+    store::DataControl& data = on.data;
+    DataGrid& grid = on.grid;
 
-    clickCell(grid, 1, 2);
+    clickCell(&grid, 1, 2);
     grid.deleteCurrent();
     QCOMPARE(content(file_), QStringLiteral("会議|旅行"));
     QCOMPARE(data.absolutePosition(), 1);

@@ -1,23 +1,14 @@
 // The ToDo window driven through its widgets, over a real Schedule file.
 
 #define QTEST_QPA_MOUSE_HANDLING
-#include "../list/ScheduleRows.h"
 #include "controls/DataGrid.h"
 #include "controls/Fonts.h"
-#include "controls/Geometry.h"
-#include "support/FakeHost.h"
-#include "support/FakePlatform.h"
-#include "support/TestEnv.h"
+#include "support/WindowFixture.h"
 #include "todo/TodoWindow.h"
 #include "todo/TodoWindows.h"
 
-#include <QHeaderView>
 #include <QInputMethodEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPointer>
-#include <QPushButton>
-#include <QtTest>
 
 using todo::TodoWindow;
 
@@ -34,7 +25,7 @@ class TestTodoWindow : public QObject {
     void init();
     void cleanup();
 
-    void controls();
+    void layout();
     void entriesInTableOrder();
     void placement_data();
     void placement();
@@ -50,88 +41,85 @@ class TestTodoWindow : public QObject {
     TodoWindow* open(int height = 0);
     QStringList shown() const;
 
-    std::unique_ptr<testsupport::TestEnv> env_;
-    std::unique_ptr<testsupport::FakePlatform> fake_;
-    std::unique_ptr<testsupport::FakeHost> host_;
+    void clickDelete() { QTest::mouseClick(testsupport::child(window_, "Command1"), Qt::LeftButton); }
+    QList<testsupport::ShownMessage>& messages() { return fx_->platform.messages; }
+    settings::Settings& settings() { return fx_->host.settingsRecord; }
+    // Opens the window on one entry and types `text` into the empty row below it, as an input
+    // method commits it.
+    controls::DataGrid* typeIntoNewRow(const QString& text);
+
+    std::unique_ptr<testsupport::WindowFixture> fx_;
     QPointer<TodoWindow> window_;
-    QString file_;
 };
 
 void TestTodoWindow::init() {
-    env_ = std::make_unique<testsupport::TestEnv>();
-    fake_ = std::make_unique<testsupport::FakePlatform>();
-    fake_->install();
-    host_ = std::make_unique<testsupport::FakeHost>();
-    file_ = env_->makeScheduleFile();
-    host_->settingsRecord.START_FILE = file_;
-    host_->window.show();
+    fx_ = std::make_unique<testsupport::WindowFixture>();
+    fx_->host.window.show();
 }
 
 void TestTodoWindow::cleanup() {
     delete window_; // as the program's quit does: no close handler
-    host_.reset();
-    fake_.reset();
-    env_.reset();
+    fx_.reset();
 }
 
 TodoWindow* TestTodoWindow::open(int height) {
     if (height)
-        host_->settingsRecord.ToDo_HEI = static_cast<qint16>(height);
-    host_->setTodoChecked(true); // the menu item sets its mark before opening
-    window_ = qobject_cast<TodoWindow*>(todo::showTodoWindow(*host_));
+        settings().ToDo_HEI = static_cast<qint16>(height);
+    fx_->host.setTodoChecked(true); // the menu item sets its mark before opening
+    window_ = qobject_cast<TodoWindow*>(todo::showTodoWindow(fx_->host));
     return window_;
 }
 
 QStringList TestTodoWindow::shown() const {
     QStringList values;
-    const auto* model = window_->DBGrid1->recordsetModel();
+    const auto* model = window_->grid()->recordsetModel();
     for (int row = 0; row < model->rowCount(); ++row)
         if (row != model->newRowIndex())
             values << model->index(row, 0).data().toString();
     return values;
 }
 
-void TestTodoWindow::controls() {
+// The title, the delete button and the grid lie inside the window without covering each other,
+// the grid below the other two, and the one column fills the grid.
+void TestTodoWindow::layout() {
     TodoWindow* w = open();
     QVERIFY(w && w->isVisible());
-    QCOMPARE(w->objectName(), QStringLiteral("ToDo_list"));
-    QCOMPARE(w->windowTitle(), QStringLiteral("Daduvov-ToDo List"));
-    QVERIFY(host_->window.isEnabled());
+    QVERIFY(fx_->host.window.isEnabled());
+    QWidget* title = testsupport::child(w, "Label1");
+    QWidget* button = testsupport::child(w, "Command1");
+    controls::DataGrid* grid = w->grid();
+    for (QWidget* widget : {title, button, static_cast<QWidget*>(grid)})
+        QVERIFY2(w->rect().contains(widget->geometry()), qPrintable(widget->objectName()));
+    QVERIFY(!title->geometry().intersects(button->geometry()));
+    QVERIFY(qMax(title->geometry().bottom(), button->geometry().bottom()) < grid->y());
+    QVERIFY(!button->toolTip().isEmpty());
+    QVERIFY(grid->columnWidth(0) <= grid->viewport()->width());
+    QVERIFY(grid->columnWidth(0) >= grid->viewport()->width() * 9 / 10);
 
-    QCOMPARE(w->Label1->text(), QStringLiteral("ToDo List"));
-    QCOMPARE(w->Label1->geometry(), controls::twipsRect(120, 0, 1815, 375));
-    const QFont font = w->Label1->font();
+    const QFont font = title->font();
     QCOMPARE(font.pointSizeF(), 14.25);
     QVERIFY(font.bold());
     QVERIFY(font.italic());
-    QCOMPARE(w->Label1->palette().color(QPalette::WindowText), QColor(0, 0, 0x80));
+    QCOMPARE(title->palette().color(QPalette::WindowText), QColor(0, 0, 0x80));
     // Drawn in Rockwell, or in a present serif face where it is missing.
     const QString drawn = QFontInfo(font).family();
     QVERIFY2(drawn == controls::kRockwell || QFontInfo(QFont(controls::kRockwell)).family() == drawn,
              qPrintable(drawn));
-    QVERIFY(!QFontInfo(font).family().isEmpty());
+    QVERIFY(!drawn.isEmpty());
 
-    QCOMPARE(w->Command1->text(), QStringLiteral("削除"));
-    QCOMPARE(w->Command1->toolTip(), QStringLiteral("選択項目削除"));
-    QCOMPARE(w->Command1->geometry(), controls::twipsRect(2160, 120, 735, 255));
-
-    controls::DataGrid* grid = w->DBGrid1;
-    QCOMPARE(grid->pos(), controls::twipsRect(120, 480, 1, 1).topLeft());
-    QCOMPARE(grid->width(), controls::px(3375));
     QCOMPARE(grid->frameShape(), QFrame::NoFrame);
     QCOMPARE(grid->model()->columnCount(), 1);
     QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("やるべき事"));
-    QCOMPARE(grid->columnWidth(0), controls::px(3000));
     QCOMPARE(grid->model()->rowCount(), 1); // the empty last row
-    QCOMPARE(w->Data1.recordSource(), kTodoQuery);
-    QVERIFY(fake_->messages.isEmpty());
+    QCOMPARE(grid->dataControl().recordSource(), kTodoQuery);
+    QVERIFY(messages().isEmpty());
     // A second call brings the same window forward.
-    QCOMPARE(todo::showTodoWindow(*host_), w);
+    QCOMPARE(todo::showTodoWindow(fx_->host), w);
 }
 
 void TestTodoWindow::entriesInTableOrder() {
     testrows::addTodos(
-        file_, {QStringLiteral("牛乳を買う"), QStringLiteral("レポート提出"), QStringLiteral("電話")});
+        fx_->file, {QStringLiteral("牛乳を買う"), QStringLiteral("レポート提出"), QStringLiteral("電話")});
     open();
     QCOMPARE(shown(), (QStringList{QStringLiteral("牛乳を買う"), QStringLiteral("レポート提出"),
                                    QStringLiteral("電話")}));
@@ -154,14 +142,14 @@ void TestTodoWindow::placement() {
     QFETCH(int, top);
     QFETCH(int, left);
     QFETCH(QRect, outer);
-    settings::Settings& s = host_->settingsRecord;
+    settings::Settings& s = settings();
     s.ToDo_WID = static_cast<qint16>(wid);
     s.ToDo_HEI = static_cast<qint16>(hei);
     s.ToDo_Top = top;
     s.ToDo_Left = left;
     TodoWindow* w = open();
     QCOMPARE(w->frameGeometry(), outer);
-    QCOMPARE(w->DBGrid1->height(), (outer.height() * 15 - 900) / 15);
+    QCOMPARE(w->grid()->height(), (outer.height() * 15 - 900) / 15);
     // The geometry after the rules is stored at once.
     QCOMPARE(int(s.ToDo_WID), 3750);
     QCOMPARE(int(s.ToDo_HEI), outer.height() * 15);
@@ -174,16 +162,16 @@ void TestTodoWindow::resizeStoresGeometryAtOnce() {
     const QSize frame = w->frameGeometry().size() - w->size();
     w->resize(QSize(400, 260) - frame);
     QTRY_COMPARE(w->frameGeometry().size(), QSize(250, 260));
-    QCOMPARE(int(host_->settingsRecord.ToDo_WID), 3750);
-    QCOMPARE(int(host_->settingsRecord.ToDo_HEI), 3900);
-    QCOMPARE(w->DBGrid1->height(), 200);
+    QCOMPARE(int(settings().ToDo_WID), 3750);
+    QCOMPARE(int(settings().ToDo_HEI), 3900);
+    QCOMPARE(w->grid()->height(), 200);
     w->resize(QSize(250, 50) - frame);
     QTRY_COMPARE(w->frameGeometry().size(), QSize(250, 100));
-    QCOMPARE(int(host_->settingsRecord.ToDo_HEI), 1500);
+    QCOMPARE(int(settings().ToDo_HEI), 1500);
     // Past the 16-bit field the height is held at its limit rather than overflowing.
     w->resize(QSize(250, 2300) - frame);
     QTRY_COMPARE(w->frameGeometry().height(), 2300);
-    QCOMPARE(int(host_->settingsRecord.ToDo_HEI), 32767);
+    QCOMPARE(int(settings().ToDo_HEI), 32767);
 }
 
 void TestTodoWindow::quittingKeepsTheLastResize() {
@@ -191,13 +179,13 @@ void TestTodoWindow::quittingKeepsTheLastResize() {
     const QSize frame = w->frameGeometry().size() - w->size();
     w->move(30, 40);
     w->resize(QSize(250, 150) - frame);
-    QTRY_COMPARE(int(host_->settingsRecord.ToDo_HEI), 2250);
-    QCOMPARE(host_->settingsRecord.ToDo_Top, 600);
+    QTRY_COMPARE(int(settings().ToDo_HEI), 2250);
+    QCOMPARE(settings().ToDo_Top, 600);
     w->move(90, 120); // moved after the resize: not remembered at quit
     delete w;
-    QCOMPARE(host_->settingsRecord.ToDo_Top, 600);
-    QCOMPARE(host_->settingsRecord.ToDo_Left, 450);
-    QVERIFY(host_->todoChecked); // no close handler ran
+    QCOMPARE(settings().ToDo_Top, 600);
+    QCOMPARE(settings().ToDo_Left, 450);
+    QVERIFY(fx_->host.todoChecked); // no close handler ran
     // The next opening is a new window.
     QVERIFY(open());
     QCOMPARE(window_->frameGeometry().topLeft(), QPoint(30, 40));
@@ -205,104 +193,94 @@ void TestTodoWindow::quittingKeepsTheLastResize() {
 
 void TestTodoWindow::closeStoresPositionAndClearsTheMark() {
     TodoWindow* w = open();
-    QVERIFY(host_->todoChecked);
+    QVERIFY(fx_->host.todoChecked);
     w->move(60, 45);
     QTRY_COMPARE(w->frameGeometry().topLeft(), QPoint(60, 45));
     todo::closeTodoWindow();
-    QCOMPARE(host_->settingsRecord.ToDo_Left, 900);
-    QCOMPARE(host_->settingsRecord.ToDo_Top, 675);
-    QVERIFY(!host_->todoChecked);
-    QVERIFY(host_->window.isEnabled());
+    QCOMPARE(settings().ToDo_Left, 900);
+    QCOMPARE(settings().ToDo_Top, 675);
+    QVERIFY(!fx_->host.todoChecked);
+    QVERIFY(fx_->host.window.isEnabled());
     QTRY_VERIFY(!window_);
     todo::closeTodoWindow(); // none open: nothing
 
     // The close box does the same.
     w = open();
     w->close();
-    QVERIFY(!host_->todoChecked);
-    QVERIFY(!w->Data1.isOpen());
+    QVERIFY(!fx_->host.todoChecked);
+    QVERIFY(!w->grid()->dataControl().isOpen());
+}
+
+controls::DataGrid* TestTodoWindow::typeIntoNewRow(const QString& text) {
+    testrows::addTodos(fx_->file, {QStringLiteral("既存")});
+    controls::DataGrid* grid = open(3000)->grid();
+    testsupport::clickCell(grid, 1, 0);
+    QInputMethodEvent typed;
+    typed.setCommitString(text);
+    QApplication::sendEvent(grid, &typed);
+    return grid;
 }
 
 void TestTodoWindow::typedEntrySurvivesReopening() {
-    testrows::addTodos(file_, {QStringLiteral("既存")});
-    TodoWindow* w = open(3000);
-    controls::DataGrid* grid = w->DBGrid1;
-    const QModelIndex newRow = grid->model()->index(1, 0);
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(newRow).center());
-    QVERIFY(!w->Data1.hasCurrentRow());
-    // An input method commits the text; the grid opens its editor for it.
-    QInputMethodEvent typed;
-    typed.setCommitString(QStringLiteral("歯医者の予約"));
-    QApplication::sendEvent(grid, &typed);
-    QLineEdit* editor = nullptr;
-    for (QLineEdit* e : grid->findChildren<QLineEdit*>(QStringLiteral("cellEditor")))
-        if (e->isVisible())
-            editor = e;
+    controls::DataGrid* grid = typeIntoNewRow(QStringLiteral("歯医者の予約"));
+    QVERIFY(!grid->dataControl().hasCurrentRow());
+    // The grid opens its editor for the committed text.
+    QLineEdit* editor = testsupport::openCellEditor(grid);
     QVERIFY(editor);
     QCOMPARE(editor->text(), QStringLiteral("歯医者の予約"));
     QTest::keyClick(editor, Qt::Key_Return);
     QTRY_COMPARE(grid->recordsetModel()->pendingRow(), 1);
     QTest::keyClick(grid, Qt::Key_Down);
-    QCOMPARE(testrows::column(file_, kTodoQuery, 0),
+    QCOMPARE(testrows::column(fx_->file, kTodoQuery, 0),
              (QStringList{QStringLiteral("既存"), QStringLiteral("歯医者の予約")}));
 
-    w->close();
+    window_->close();
     QTRY_VERIFY(!window_);
     open();
     QCOMPARE(shown(), (QStringList{QStringLiteral("既存"), QStringLiteral("歯医者の予約")}));
-    QVERIFY(fake_->messages.isEmpty());
+    QVERIFY(messages().isEmpty());
 }
 
 void TestTodoWindow::longEntryIsCutToTheField() {
-    testrows::addTodos(file_, {QStringLiteral("既存")});
-    TodoWindow* w = open(3000);
-    controls::DataGrid* grid = w->DBGrid1;
-    const QModelIndex newRow = grid->model()->index(1, 0);
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(newRow).center());
-    QInputMethodEvent typed;
-    typed.setCommitString(QString(85, QChar(0x3042)));
-    QApplication::sendEvent(grid, &typed);
+    controls::DataGrid* grid = typeIntoNewRow(QString(85, QChar(0x3042)));
     // Leaving the row upwards adds the entry as far as the field holds it.
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                      grid->visualRect(grid->model()->index(0, 0)).center());
-    QCOMPARE(testrows::column(file_, kTodoQuery, 0),
+    testsupport::clickCell(grid, 0, 0);
+    QCOMPARE(testrows::column(fx_->file, kTodoQuery, 0),
              (QStringList{QStringLiteral("既存"), QString(80, QChar(0x3042))}));
-    QVERIFY(fake_->messages.isEmpty());
+    QVERIFY(messages().isEmpty());
 }
 
 void TestTodoWindow::deleteEntries() {
     TodoWindow* w = open();
-    QTest::mouseClick(w->Command1, Qt::LeftButton); // empty list
-    QCOMPARE(w->DBGrid1->model()->rowCount(), 1);
-    QVERIFY(fake_->messages.isEmpty());
+    clickDelete(); // empty list
+    QCOMPARE(w->grid()->model()->rowCount(), 1);
+    QVERIFY(messages().isEmpty());
     w->close();
     QTRY_VERIFY(!window_);
 
-    testrows::addTodos(file_, {QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")});
+    testrows::addTodos(fx_->file, {QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")});
     w = open(3000);
-    controls::DataGrid* grid = w->DBGrid1;
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                      grid->visualRect(grid->model()->index(0, 0)).center());
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    QCOMPARE(testrows::column(file_, kTodoQuery, 0),
+    controls::DataGrid* grid = w->grid();
+    testsupport::clickCell(grid, 0, 0);
+    clickDelete();
+    QCOMPARE(testrows::column(fx_->file, kTodoQuery, 0),
              (QStringList{QStringLiteral("二"), QStringLiteral("三")}));
-    QCOMPARE(w->Data1.field(QStringLiteral("やるべき事")).toString(), QStringLiteral("二"));
+    QCOMPARE(grid->dataControl().field(QStringLiteral("やるべき事")).toString(), QStringLiteral("二"));
     QCOMPARE(grid->currentIndex().row(), 0);
     // On the empty last row there is no current entry: nothing is deleted.
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                      grid->visualRect(grid->model()->index(2, 0)).center());
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
-    QCOMPARE(testrows::column(file_, kTodoQuery, 0).size(), 2);
+    testsupport::clickCell(grid, 2, 0);
+    clickDelete();
+    QCOMPARE(testrows::column(fx_->file, kTodoQuery, 0).size(), 2);
 }
 
 void TestTodoWindow::noScheduleFile() {
-    host_->settingsRecord.START_FILE.clear();
+    settings().START_FILE.clear();
     TodoWindow* w = open();
     QVERIFY(w && w->isVisible());
-    QCOMPARE(fake_->messages.size(), 1);
-    QCOMPARE(fake_->messages.first().text, QStringLiteral("スケジュールファイルが設定されていません"));
+    QCOMPARE(messages().size(), 1);
+    QCOMPARE(messages().first().text, QStringLiteral("スケジュールファイルが設定されていません"));
     w->close();
-    QVERIFY(!host_->todoChecked);
+    QVERIFY(!fx_->host.todoChecked);
 }
 
 QTEST_MAIN(TestTodoWindow)

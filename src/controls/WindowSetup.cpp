@@ -1,0 +1,17 @@
+#include "controls/WindowSetup.h"
+
+#include "controls/Fonts.h"
+#include "controls/Geometry.h"
+
+namespace controls {
+
+void setUpWindow(QWidget* window, const QString& objectName, const QString& title, int widthTwips,
+                 int heightTwips) {
+    window->setObjectName(objectName);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(title);
+    window->setFont(gothicFont(9));
+    window->resize(px(widthTwips), px(heightTwips));
+}
+
+} // namespace controls

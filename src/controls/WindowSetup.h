@@ -1,0 +1,18 @@
+#pragma once
+// The set-up every free-standing window of the program shares.
+
+#include <QWidget>
+
+namespace controls {
+
+// A window with a title bar and a close box, but no maximize or minimize button.
+inline constexpr Qt::WindowFlags kCloseOnlyWindow = Qt::Window | Qt::CustomizeWindowHint |
+                                                    Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                                    Qt::WindowCloseButtonHint;
+
+// Names and captions a window that deletes itself when closed, gives it the windows' 9 pt Gothic
+// font and sizes its client area, given in twips.
+void setUpWindow(QWidget* window, const QString& objectName, const QString& title, int widthTwips,
+                 int heightTwips);
+
+} // namespace controls
