@@ -3,7 +3,7 @@
 
 #include "store/Connection.h"
 #include "store/DataControl.h"
-#include "store/DayRecords.h"
+#include "store/DayStore.h"
 #include "store/Error.h"
 #include "store/ScheduleFile.h"
 #include "support/FilePermissions.h"
@@ -238,9 +238,12 @@ void TestStore::notADatabase() {
     QCOMPARE(readSlot(data, QStringLiteral("2026/1/5"), 1), SlotItem());
     QCOMPARE(saveSlot(data, QStringLiteral("2026/1/5"), 1, {QStringLiteral("x"), {}, false, {}}).code,
              SQLITE_NOTADB);
+    DayStore days(path);
     Error datesError;
-    QVERIFY(store::datesWithItems(data, {QStringLiteral("2026/1/5")}, &datesError).isEmpty());
+    QVERIFY(days.datesWithItems({QStringLiteral("2026/1/5")}, &datesError).isEmpty());
     QCOMPARE(datesError.code, SQLITE_NOTADB);
+    DayRecords records;
+    QCOMPARE(days.readDay(QDate(2026, 1, 5), records).code, SQLITE_NOTADB);
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -811,26 +814,21 @@ void TestStore::datesWithItems() {
     QVERIFY(!data.appendRow(
         {{QStringLiteral("年月日"), QStringLiteral("2026/3/20")}, {QStringLiteral("項目番号"), 1.0}}));
 
+    DayStore days(path, 0);
     QStringList march;
     for (int day = 1; day <= 31; ++day)
         march << store::dateString(2026, 3, day);
     Error error;
-    QCOMPARE(store::datesWithItems(data, march, &error), (QStringList{"2026/3/1", "2026/3/5", "2026/3/12"}));
+    QCOMPARE(days.datesWithItems(march, &error), (QStringList{"2026/3/1", "2026/3/5", "2026/3/12"}));
     QVERIFY(!error);
-    QCOMPARE(data.recordSource(), kDayTable); // the data control's own recordset is untouched
-    QCOMPARE(data.recordCount(), 6);
 
     // The same answer as the Date query of each day; many dates at once.
     QStringList years;
     for (QDate date(2020, 1, 1); date.year() < 2030; date = date.addDays(1))
         years << store::dateString(date);
-    QCOMPARE(store::datesWithItems(data, years, &error),
+    QCOMPARE(days.datesWithItems(years, &error),
              (QStringList{"2026/3/1", "2026/3/5", "2026/3/12", "2026/4/1"}));
-    QVERIFY(store::datesWithItems(data, {}, &error).isEmpty());
-
-    DataControl unopened;
-    unopened.setDatabaseName(path);
-    QCOMPARE(store::datesWithItems(unopened, {QStringLiteral("2026/4/1")}), QStringList{"2026/4/1"});
+    QVERIFY(days.datesWithItems({}, &error).isEmpty());
 }
 
 // A file deleted or replaced while a data control holds it open: writes must not go into the
