@@ -109,6 +109,7 @@ class TestStore : public QObject {
     void levelReading();
     void quoteInDateStringMatchesNothing();
     void datesWithItems();
+    void armedItemsAndDisarm();
     void deletedOrReplacedFile();
     void dateIndexOnOpen_data();
     void dateIndexOnOpen();
@@ -829,6 +830,38 @@ void TestStore::datesWithItems() {
     QCOMPARE(days.datesWithItems(years, &error),
              (QStringList{"2026/3/1", "2026/3/5", "2026/3/12", "2026/4/1"}));
     QVERIFY(days.datesWithItems({}, &error).isEmpty());
+}
+
+// The alarm check's reads: the armed items of a date from each slot's first row, and disarming
+// the slot's first row only.
+void TestStore::armedItemsAndDisarm() {
+    testsupport::TestEnv env;
+    const QString path = env.makeScheduleFile();
+    const QDate day(2026, 3, 5);
+    const QString key = store::dateString(day);
+    DayStore days(path);
+    std::array<SlotItem, kSlotCount> loaded;
+    std::array<SlotItem, kSlotCount> wanted{SlotItem{QStringLiteral("朝"), {}, true, QStringLiteral("0700")},
+                                            SlotItem{QStringLiteral("昼"), {}, false, QStringLiteral("1200")},
+                                            SlotItem{}, SlotItem{QStringLiteral("夜"), {}, true, QString()}};
+    QVERIFY(!days.saveDay(day, loaded, wanted));
+    appendDays(path, {{key, 3, "later row of slot 3"}});
+    Error error;
+    std::vector<ArmedItem> armed = days.armedItems(day, &error);
+    QVERIFY(!error);
+    QCOMPARE(armed.size(), size_t(2));
+    QCOMPARE((std::tuple{armed[0].slot, armed[0].timeText, armed[0].content}),
+             (std::tuple{1, QStringLiteral("0700"), QStringLiteral("朝")}));
+    QCOMPARE((std::tuple{armed[1].slot, armed[1].timeText, armed[1].content}),
+             (std::tuple{4, kEmptyTime, QStringLiteral("夜")}));
+
+    QVERIFY(!days.disarm(day, 1));
+    QCOMPARE(days.armedItems(day).size(), size_t(1));
+    QCOMPARE(days.disarm(day, 3).code, 0); // a row, even one without an alarm
+    QCOMPARE(days.disarm(QDate(2026, 3, 6), 1).code, SQLITE_ERROR);
+    QCOMPARE(everyDay(path),
+             (QStringList{"2026/3/5|1|null|朝|False|0700", "2026/3/5|2|null|昼|False|1200",
+                          "2026/3/5|4|null|夜|True|####", "2026/3/5|3|null|later row of slot 3|False|####"}));
 }
 
 // A file deleted or replaced while a data control holds it open: writes must not go into the
