@@ -67,21 +67,9 @@ void DataControl::setRecordSource(const QString& source) {
 }
 
 Error DataControl::ensureOpen() {
-    // A file deleted or replaced since it was opened is opened again by its path (and so a
-    // deleted file is reported as missing rather than read and written unseen).
-    if (connection_ && !connection_->fileStillAtPath()) {
+    if (connection_ && !connection_->fileStillAtPath())
         clearRecordset();
-        connection_.reset();
-    }
-    if (connection_)
-        return {};
-    if (databaseName_.isEmpty())
-        return {SQLITE_CANTOPEN, QStringLiteral("no Schedule file is set")};
-    Error error;
-    connection_ = Connection::open(databaseName_, &error);
-    if (connection_)
-        ensureDayIndex(*connection_);
-    return error;
+    return keepOpen(connection_, databaseName_);
 }
 
 Error DataControl::openDatabase() {

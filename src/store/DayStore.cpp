@@ -35,19 +35,7 @@ void DayStore::close() {
 }
 
 Error DayStore::open() {
-    // A file deleted or replaced since it was opened is opened again by its path, so a deleted
-    // file is reported as missing rather than read and written unseen.
-    if (connection_ && !connection_->fileStillAtPath())
-        connection_.reset();
-    if (connection_)
-        return {};
-    if (path_.isEmpty())
-        return {SQLITE_CANTOPEN, QStringLiteral("no Schedule file is set")};
-    Error error;
-    connection_ = Connection::open(path_, &error);
-    if (connection_)
-        ensureDayIndex(*connection_);
-    return error;
+    return keepOpen(connection_, path_);
 }
 
 Error DayStore::readDay(const QDate& date, DayRecords& records) {

@@ -262,7 +262,7 @@ QString Translation::parameterizedConditions(qsizetype* copied) {
             continue;
         const SqlToken& t = tokens_[i];
         core += source_.mid(*copied, t.begin - *copied) + QLatin1Char('?');
-        if (t.type == SqlToken::String) // compared in the old engine's text order
+        if (t.type == SqlToken::String) // compared in the file's text order
             core += literalCollation(QStringView(source_).first(t.begin), QStringView(source_).sliced(t.end),
                                      value.toString());
         *copied = t.end;

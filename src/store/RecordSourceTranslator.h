@@ -1,8 +1,9 @@
 #pragma once
-// The record source of a data control is either a table name or one SELECT over one table in the
-// old dialect. It stays as the caller wrote it; at the boundary it becomes two statements:
-//   rowids: SELECT rowid FROM <table and the rest of the query>, ordered as the old engine
-//           returned rows: table order, or the query's ORDER BY with table order among ties;
+// The record source of a data control is either a table name or one SELECT over one table, with
+// LIKE's * ? # [ ] wildcards. It stays as the caller wrote it; at the boundary it becomes two
+// statements:
+//   rowids: SELECT rowid FROM <table and the rest of the query>, in table order, or in the
+//           query's ORDER BY with table order among ties;
 //   values: SELECT <the query's columns> FROM <table> WHERE rowid=?, for one row at a time.
 // The literals of the conditions become parameters, so that queries differing only in their
 // values share one prepared statement; a text literal compared with a field gets that field's

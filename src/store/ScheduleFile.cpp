@@ -83,6 +83,20 @@ void ensureDayIndex(Connection& connection) {
     connection.setBusyTimeout(Connection::kBusyTimeoutMs);
 }
 
+Error keepOpen(std::unique_ptr<Connection>& connection, const QString& path) {
+    if (connection && !connection->fileStillAtPath())
+        connection.reset();
+    if (connection)
+        return {};
+    if (path.isEmpty())
+        return {SQLITE_CANTOPEN, QStringLiteral("no Schedule file is set")};
+    Error error;
+    connection = Connection::open(path, &error);
+    if (connection)
+        ensureDayIndex(*connection);
+    return error;
+}
+
 Error createScheduleFile(const QString& path) {
     Error error;
     auto connection = Connection::create(path, &error);

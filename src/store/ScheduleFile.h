@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace store {
 
@@ -20,6 +21,11 @@ class Connection;
 // it. The index is made in a transaction of its own; a read-only or locked file, or one whose
 // table cannot be indexed, is left as it is, silently. Row order of every query stays the same.
 void ensureDayIndex(Connection& connection);
+
+// Keeps `connection` open on the file at `path`: a file deleted or replaced since it was opened
+// is opened again by its path, so that a deleted file is reported as missing rather than read and
+// written unseen. A newly opened file gets the day index (see ensureDayIndex()).
+Error keepOpen(std::unique_ptr<Connection>& connection, const QString& path);
 
 // Called with true before and with false after work that can take seconds (indexing a large
 // file), so that the program can show it is busy. The work runs on the calling thread.
