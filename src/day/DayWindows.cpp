@@ -10,6 +10,16 @@
 
 namespace day {
 
+namespace {
+
+// The day display's own day records, kept open from one display to the next.
+store::DayStore& displayStore() {
+    static store::DayStore dayStore;
+    return dayStore;
+}
+
+} // namespace
+
 void DISP_output(calendar::MainHost& host) {
     const settings::Settings& s = host.settings();
     // Without a Schedule file there is nothing to show; the calendar stays usable.
@@ -17,7 +27,8 @@ void DISP_output(calendar::MainHost& host) {
         host.setMainEnabled(true);
         return;
     }
-    store::DayStore dayStore(s.START_FILE);
+    store::DayStore& dayStore = displayStore();
+    dayStore.setPath(s.START_FILE);
     DisplayItems items;
     if (const store::Error error = readDisplayItems(dayStore, host.selectedDate(), items)) {
         // A file that cannot be read is not an empty day: say so instead of "予定はありません".

@@ -6,6 +6,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace store {
 
 namespace {
@@ -138,19 +140,28 @@ SlotItem slotItem(const DayRecord& record) {
     return item;
 }
 
-Error readDayRecords(Connection& connection, const QString& dateString, DayRecords& records) {
+namespace {
+
+// The first row of each slot in table order is found in the index on (年月日, 項目番号) alone; only
+// those rows are read from the table.
+Error readSlotRecords(Connection& connection, const QString& dateString, int firstSlot, int lastSlot,
+                      DayRecords& records) {
     records = DayRecords{};
     QString rowid;
     if (Error error = connection.rowAddress(kDayTable, &rowid))
         return error;
     Error error;
-    Statement* statement =
-        connection.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2=?1 AND %3 IN (1, 2, 3, 4) ORDER BY %4")
-                               .arg(kDayTable, kDateField, kSlotField, rowid),
-                           &error);
+    Statement* statement = connection.prepare(
+        QStringLiteral(
+            "SELECT * FROM %1 WHERE %4 IN (SELECT min(%4) FROM %1 WHERE %2=?1 AND %3 IN (?2, ?3, ?4, ?5) "
+            "GROUP BY %3) ORDER BY %4")
+            .arg(kDayTable, kDateField, kSlotField, rowid),
+        &error);
     if (!statement)
         return error;
     statement->bind(1, dateString);
+    for (int i = 0; i < kSlotCount; ++i)
+        statement->bind(i + 2, std::clamp(firstSlot + i, firstSlot, lastSlot));
     sqlite3_stmt* stmt = statement->get();
     const RecordColumns columns(stmt);
     int rc;
@@ -169,6 +180,12 @@ Error readDayRecords(Connection& connection, const QString& dateString, DayRecor
         error = connection.lastError();
     statement->reset();
     return error;
+}
+
+} // namespace
+
+Error readDayRecords(Connection& connection, const QString& dateString, DayRecords& records) {
+    return readSlotRecords(connection, dateString, 1, kSlotCount, records);
 }
 
 Error saveSlot(Connection& connection, const QString& dateString, int slot, const SlotItem& item) {
@@ -254,8 +271,8 @@ Error saveSlot(DataControl& data, const QString& dateString, int slot, const Slo
 SlotItem readSlot(DataControl& data, const QString& dateString, int slot, Error* error) {
     Error failure = data.openDatabase();
     DayRecords records;
-    if (!failure)
-        failure = readDayRecords(*data.connection(), dateString, records);
+    if (!failure && slot >= 1 && slot <= kSlotCount)
+        failure = readSlotRecords(*data.connection(), dateString, slot, slot, records);
     if (error)
         *error = failure;
     return failure ? SlotItem() : slotItem(records[static_cast<size_t>(slot - 1)]);
