@@ -28,7 +28,7 @@ MainWindow::MainWindow(const QString& programFolder, WindowOpeners openers, QWid
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                               Qt::MSWindowsFixedSizeDialogHint),
       programFolder_(programFolder), openers_(std::move(openers)),
-      panel_(new calendar::CalendarPanel(settings_, data1_, this)) {
+      panel_(new calendar::CalendarPanel(settings_, this)) {
     setObjectName(QStringLiteral("M_calendar2"));
     setWindowTitle(QStringLiteral("Daduvov"));
     setCentralWidget(panel_);

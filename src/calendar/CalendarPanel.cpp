@@ -8,7 +8,7 @@
 #include "controls/SpinButton.h"
 #include "platform/Colors.h"
 #include "platform/Services.h"
-#include "store/DayRecords.h"
+#include "store/DayStore.h"
 
 #include <QLocale>
 #include <QMouseEvent>
@@ -45,8 +45,8 @@ void DayButton::mousePressEvent(QMouseEvent* event) {
     controls::FlatButton::mousePressEvent(event);
 }
 
-CalendarPanel::CalendarPanel(settings::Settings& settings, store::DataControl& data1, QWidget* parent)
-    : QWidget(parent), settings_(settings), data1_(data1) {
+CalendarPanel::CalendarPanel(settings::Settings& settings, QWidget* parent)
+    : QWidget(parent), settings_(settings), dayStore_(QString(), kColouringBusyTimeoutMs) {
     buildControls();
 }
 
@@ -195,8 +195,8 @@ void CalendarPanel::tick() {
     // Queued: what listens (the alarm check) may open a message box, and a timer does not fire
     // again while its own handler runs; the clock must keep going while the box is open.
     QMetaObject::invokeMethod(this, &CalendarPanel::ticked, Qt::QueuedConnection);
-    // The alarm check on the tick opens the file also while the month is not coloured.
-    if (data1_.isOpen())
+    // Also while the month is not coloured.
+    if (!settings_.START_FILE.isEmpty())
         reportReadOnlyFile();
 }
 
@@ -229,7 +229,7 @@ void CalendarPanel::showMonthInControls() {
 bool CalendarPanel::CALEN_COLOR(const QStringList& markedDates, int day) const {
     if (!settings_.KARE_ON)
         return false;
-    return markedDates.contains(QStringLiteral("%1/%2/%3").arg(shown_.year).arg(shown_.month).arg(day));
+    return markedDates.contains(store::dateString(shown_.year, shown_.month, day));
 }
 
 void CalendarPanel::kareSET() {
@@ -240,19 +240,16 @@ void CalendarPanel::kareSET() {
     showMonthInControls();
 
     // One query for the whole month instead of one per day; a failing query colours nothing.
-    data1_.setDatabaseName(settings_.START_FILE);
+    dayStore_.setPath(settings_.START_FILE);
     QStringList marked;
     if (settings_.KARE_ON && !settings_.START_FILE.isEmpty()) {
         QStringList keys;
         for (int d = 1; d <= 31; ++d)
-            keys << QStringLiteral("%1/%2/%3").arg(shown_.year).arg(shown_.month).arg(d);
+            keys << store::dateString(shown_.year, shown_.month, d);
         // A file held locked by another program leaves the month uncoloured for now rather than
         // freezing the calendar for the connection's lock wait on every step.
-        if (!data1_.openDatabase()) {
-            const store::ShortLockWait wait(data1_, kColouringBusyTimeoutMs);
-            marked = store::datesWithItems(data1_, keys);
-            reportReadOnlyFile();
-        }
+        marked = dayStore_.datesWithItems(keys);
+        reportReadOnlyFile();
     }
 
     const std::array<int, kDayButtons> days = layMonth(shown_.year, shown_.month);
@@ -273,9 +270,11 @@ void CalendarPanel::kareSET() {
 }
 
 void CalendarPanel::reportReadOnlyFile() {
-    // Known once the file's schema was read, by the first query.
-    const QString reason = data1_.connection()->readOnlyReason();
-    if (reason.isEmpty() || readOnlyReported_ == settings_.START_FILE)
+    if (readOnlyReported_ == settings_.START_FILE)
+        return;
+    dayStore_.setPath(settings_.START_FILE);
+    const QString reason = dayStore_.readOnlyReason();
+    if (reason.isEmpty())
         return;
     readOnlyReported_ = settings_.START_FILE;
     // Queued: the month may be rebuilt from the clock's timer, which a modal box would hold up.

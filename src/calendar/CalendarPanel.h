@@ -11,7 +11,7 @@
 #include "calendar/MonthGrid.h"
 #include "controls/FlatButton.h"
 #include "settings/Settings.h"
-#include "store/DataControl.h"
+#include "store/DayStore.h"
 
 #include <QDate>
 #include <QGroupBox>
@@ -48,7 +48,7 @@ class CalendarPanel : public QWidget {
     // Colour of blank cells and of days without items: RGB E0 E0 E0.
     static constexpr qint32 kBlankColor = 14737632;
 
-    CalendarPanel(settings::Settings& settings, store::DataControl& data1, QWidget* parent = nullptr);
+    CalendarPanel(settings::Settings& settings, QWidget* parent = nullptr);
 
     QDate selectedDate() const { return selected_; }
     void setSelectedDate(const QDate& date) { selected_ = date; }
@@ -105,12 +105,12 @@ class CalendarPanel : public QWidget {
     bool CALEN_COLOR(const QStringList& markedDates, int day) const;
     void paintButton(DayButton* button, qint32 color);
     void tick();
-    // Tells once per file that it was opened read-only, and why; data1_ must have its file open.
+    // Tells once per file that it was opened read-only, and why.
     // Called after the month's query and on the clock's tick.
     void reportReadOnlyFile();
 
     settings::Settings& settings_;
-    store::DataControl& data1_;
+    store::DayStore dayStore_;
     QDate selected_;
     YearMonth shown_;
     int builds_ = 0;

@@ -1,7 +1,7 @@
 #pragma once
 // What the other windows need from the calendar main window: the program-wide state (Settings,
-// Selected date), its data control, enabling it, rebuilding its month grid and the check mark of
-// the ToDo menu item.
+// Selected date), the alarm check's data control, enabling it, rebuilding its month grid and the check mark
+// of the ToDo menu item.
 
 #include "settings/Settings.h"
 #include "store/DataControl.h"
@@ -20,8 +20,8 @@ class MainHost {
     virtual QDate selectedDate() const = 0;
     virtual void setSelectedDate(const QDate& date) = 0;
 
-    // The main window's own data control `Data1`, shared in turn by the colouring, the day
-    // display and the alarm check; each sets its database name and record source before reading.
+    // The main window's own data control, through which the alarm check reads today's items and
+    // disarms them.
     virtual store::DataControl& data1() = 0;
 
     // The main window, as parent of the windows it opens.

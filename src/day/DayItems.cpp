@@ -1,6 +1,6 @@
 #include "day/DayItems.h"
 
-#include "store/DayRecords.h"
+#include "store/ScheduleLayout.h"
 
 #include <cmath>
 
@@ -29,19 +29,13 @@ int displayLevel(const QVariant& stored) {
     return static_cast<int>(rounded);
 }
 
-store::Error readDisplayItems(store::DataControl& data, const QDate& date, DisplayItems& items) {
+store::Error readDisplayItems(store::DayStore& dayStore, const QDate& date, DisplayItems& items) {
     items = DisplayItems{};
-    const QString key = store::dateString(date);
-    for (int slot = 1; slot <= 4; ++slot) {
-        data.setRecordSource(store::slotQuery(key, slot));
-        if (const store::Error error = data.refresh())
-            return error;
-        DisplayItem& item = items[static_cast<std::size_t>(slot - 1)];
-        const QVariant content = data.field(QStringLiteral("内容"));
-        if (content.isValid() && !content.isNull())
-            item.content = content.toString();
-        item.level = displayLevel(data.field(QStringLiteral("レベル")));
-    }
+    store::DayRecords records;
+    if (const store::Error error = dayStore.readDay(date, records))
+        return error;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        items[i] = {records[i].content, displayLevel(records[i].level)};
     return {};
 }
 

@@ -2,7 +2,7 @@
 // The pieces of the day windows that need no widgets: which level colour a level text selects,
 // and reading the four items of a date for the day display.
 
-#include "store/DataControl.h"
+#include "store/DayStore.h"
 #include "store/Error.h"
 
 #include <QDate>
@@ -27,11 +27,11 @@ struct DisplayItem {
 };
 using DisplayItems = std::array<DisplayItem, 4>;
 
-// Reads 内容 and レベル of the four slots of `date` through a data control already pointed at the
-// Schedule file. A slot without a row, or a field without value, stays empty (content "" and
-// level 0). An engine error on a query (no table, file locked, not a database) stops the
-// reading and is returned, so that a file that cannot be read is never shown as an empty day.
-store::Error readDisplayItems(store::DataControl& data, const QDate& date, DisplayItems& items);
+// Reads 内容 and レベル of the four slots of `date` from the Schedule file. A slot without a row, or a field
+// without value, stays empty (content "" and level 0). An engine error on a query (no table, file locked, not
+// a database) stops the reading and is returned, so that a file that cannot be read is never shown as an
+// empty day.
+store::Error readDisplayItems(store::DayStore& dayStore, const QDate& date, DisplayItems& items);
 
 bool allEmpty(const DisplayItems& items);
 

@@ -6,9 +6,19 @@
 #include "day/EntryWindow.h"
 #include "platform/Services.h"
 #include "settings/Settings.h"
-#include "store/DayRecords.h"
+#include "store/DayStore.h"
 
 namespace day {
+
+namespace {
+
+// The day display's own day records, kept open from one display to the next.
+store::DayStore& displayStore() {
+    static store::DayStore dayStore;
+    return dayStore;
+}
+
+} // namespace
 
 void DISP_output(calendar::MainHost& host) {
     const settings::Settings& s = host.settings();
@@ -17,12 +27,10 @@ void DISP_output(calendar::MainHost& host) {
         host.setMainEnabled(true);
         return;
     }
-    store::DataControl& data = host.data1();
+    store::DayStore& dayStore = displayStore();
+    dayStore.setPath(s.START_FILE);
     DisplayItems items;
-    store::Error error = store::openDayTable(data, s.START_FILE);
-    if (!error)
-        error = readDisplayItems(data, host.selectedDate(), items);
-    if (error) {
+    if (const store::Error error = readDisplayItems(dayStore, host.selectedDate(), items)) {
         // A file that cannot be read is not an empty day: say so instead of "予定はありません".
         platform::message(QStringLiteral("予定を読み込めませんでした。\n") + store::describe(error),
                           platform::kAppTitle, platform::Icon::Exclamation, platform::Buttons::Ok);

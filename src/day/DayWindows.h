@@ -12,7 +12,7 @@ namespace day {
 // or when the file cannot be read, no window stays open and the main window is enabled at once.
 void showEntryWindow(calendar::MainHost& host);
 
-// Reads the four items of the Selected date through the main window's Data1 and shows them in
+// Reads the four items of the Selected date from the Schedule file and shows them in
 // the day display, or the box "予定はありません" when there are none. While the display is open
 // the main window is disabled; every way of ending enables it again.
 void DISP_output(calendar::MainHost& host);

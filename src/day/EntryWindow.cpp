@@ -8,7 +8,7 @@
 #include "platform/Colors.h"
 #include "platform/Services.h"
 #include "settings/Settings.h"
-#include "store/DayRecords.h"
+#include "store/DayStore.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -24,16 +24,6 @@
 namespace day {
 
 namespace {
-
-// Field widths of 予定表, counted in characters (code points) as the schema counts them.
-constexpr int kContentLength = 80;
-constexpr int kTimeLength = 6;
-
-const QStringList& levelTexts() {
-    static const QStringList texts{QStringLiteral("ﾚﾍﾞﾙ1"), QStringLiteral("ﾚﾍﾞﾙ2"), QStringLiteral("ﾚﾍﾞﾙ3"),
-                                   QStringLiteral("ﾚﾍﾞﾙ4"), QStringLiteral("ﾚﾍﾞﾙ5")};
-    return texts;
-}
 
 // Keeps a text box within `limit` characters counted as code points. QLineEdit::setMaxLength
 // counts UTF-16 units, so an emoji would use up two of the field's characters; the box therefore
@@ -200,7 +190,7 @@ void EntryWindow::buildControls() {
         auto* t = new QLineEdit(f);
         t->setObjectName(QStringLiteral("Text") + n);
         t->setToolTip(QStringLiteral("予定内容を記入します"));
-        limitLength(t, kContentLength);
+        limitLength(t, store::kContentWidth);
         controls::placeTwips(t, 960, 240, 3375, 270);
         *content[i] = t;
 
@@ -213,7 +203,7 @@ void EntryWindow::buildControls() {
         auto* m = new QLineEdit(f);
         m->setObjectName(QStringLiteral("Text") + QString::number(i + 5));
         m->setToolTip(QStringLiteral("アラーム時刻の記入"));
-        limitLength(m, kTimeLength);
+        limitLength(m, store::kTimeWidth);
         // Four digits fill the narrow box: a slightly condensed face and no text margins keep
         // a time such as 0930 whole instead of scrolling its first digit out of sight.
         QFont timeFont = m->font();
@@ -260,8 +250,8 @@ bool EntryWindow::load() {
     if (s.START_FILE.isEmpty())
         return false;
     for (QComboBox* combo : combos()) {
-        combo->addItems(levelTexts());
-        setComboText(combo, levelTexts().first());
+        combo->addItems(store::levelTexts());
+        setComboText(combo, store::levelText(1));
     }
     if (const store::Error error = DATA_READ()) {
         // Nothing was loaded: a window left open now would write its empty slots over the
@@ -287,13 +277,11 @@ store::Error EntryWindow::DATA_READ() {
     const QString& file = host_.settings().START_FILE;
     if (file.isEmpty())
         return {SQLITE_CANTOPEN, QStringLiteral("先にデータファイルを設定してください")};
-    if (const store::Error error = store::openDayTable(Data1, file))
-        return error;
-    const QString key = store::dateString(date_);
-    // One query over the whole date first: a missing table or a locked file shows here, before
-    // anything in the window has been cleared.
-    Data1.setRecordSource(store::dateQuery(key));
-    if (const store::Error error = Data1.refresh())
+    dayStore_.setPath(file);
+    // The whole date is read first: a missing table or a locked file shows here, before anything
+    // in the window has been cleared.
+    std::array<store::SlotItem, store::kSlotCount> stored;
+    if (const store::Error error = dayStore_.readDay(date_, stored))
         return error;
 
     for (QLineEdit* box : contents())
@@ -307,7 +295,7 @@ store::Error EntryWindow::DATA_READ() {
 
     for (int slot = 1; slot <= 4; ++slot) {
         const std::size_t i = static_cast<std::size_t>(slot - 1);
-        const store::SlotItem item = store::readSlot(Data1, key, slot);
+        const store::SlotItem& item = stored[i];
         loaded_[i] = item;
         contents()[i]->setText(item.content);
         const int level = store::levelNumber(item.levelText);
@@ -322,11 +310,7 @@ store::Error EntryWindow::DATA_READ() {
 bool EntryWindow::DATA_WRITE() {
     if (!fileIsSet())
         return false;
-    const QString& file = host_.settings().START_FILE;
-    if (const store::Error error = store::openDayTable(Data1, file)) {
-        reportError(kWriteFailed, error);
-        return false;
-    }
+    dayStore_.setPath(host_.settings().START_FILE);
     std::array<store::SlotItem, 4> items;
     for (std::size_t i = 0; i < items.size(); ++i) {
         items[i].content = contents()[i]->text();
@@ -336,8 +320,7 @@ bool EntryWindow::DATA_WRITE() {
     }
     std::vector<store::SlotConflict> conflicts;
     store::Error error;
-    while ((error = store::saveDay(Data1, store::dateString(date_), loaded_, items, &conflicts)).code ==
-           store::kChangedElsewhere) {
+    while ((error = dayStore_.saveDay(date_, loaded_, items, &conflicts)).code == store::kChangedElsewhere) {
         if (!confirmOverwrite(conflicts))
             return false;
         // Overwrite what the user has now seen; anything newer is asked about again.
@@ -466,7 +449,7 @@ void EntryWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     host_.setMainEnabled(true);
-    Data1.close();
+    dayStore_.close();
     host_.kareSET();
     event->accept();
 }

@@ -1,9 +1,8 @@
 #pragma once
 // The entry window (`D_input`): the four items of one date, loaded from and written to the
-// Schedule file through the window's own data control `Data1`.
+// Schedule file through the window's own day-records service.
 
-#include "store/DataControl.h"
-#include "store/DayRecords.h"
+#include "store/DayStore.h"
 #include "store/Error.h"
 
 #include <QDate>
@@ -70,7 +69,7 @@ class EntryWindow : public QWidget {
     calendar::MainHost& host_;
     QDate date_;
     bool changed_ = false;
-    store::DataControl Data1;
+    store::DayStore dayStore_;
     std::array<store::SlotItem, 4> loaded_; // the slots as last read from or written to the file
 
     QPushButton* Command1 = nullptr; // today

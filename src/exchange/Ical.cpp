@@ -40,8 +40,8 @@ const char* const kSlotProperty = "X-DADUVOV-SLOT";
 const char* const kTimeProperty = "X-DADUVOV-TIME";
 const char* const kUidDomain = "@daduvov";
 
-constexpr int kMaxContent = 80;
-constexpr int kMaxTimeText = 6;
+constexpr int kMaxContent = store::kContentWidth;
+constexpr int kMaxTimeText = store::kTimeWidth;
 // A recurrence rule is followed at most this many steps, so that a rule that runs every second
 // for a century cannot hold the import.
 constexpr int kMaxRecurrenceSteps = 200000;

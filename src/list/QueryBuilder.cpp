@@ -1,12 +1,14 @@
 #include "list/QueryBuilder.h"
 
+#include "store/ScheduleLayout.h"
+
 #include <QStringList>
 
 namespace list {
 
 namespace {
 
-const QString kSelectAll = QStringLiteral("SELECT * FROM 予定表 ");
+const QString kSelectAll = QStringLiteral("SELECT * FROM ") + store::kDayTable + QLatin1Char(' ');
 
 // The index of `choice` among "<prefix>1" .. "<prefix><last>", or 0 when it is none of them.
 int choiceNumber(const QString& choice, const QString& prefix, const QString& suffix, int last) {
@@ -18,28 +20,28 @@ int choiceNumber(const QString& choice, const QString& prefix, const QString& su
 
 // "年月日 LIKE '<year>/*' " (the literal is followed by a blank).
 QString yearPart(const QString& year) {
-    return QStringLiteral("年月日 LIKE '") + literalText(year) + QStringLiteral("/*' ");
+    return store::kDateField + QStringLiteral(" LIKE '") + literalText(year) + QStringLiteral("/*' ");
 }
 
 QString monthPart(const QString& marker) {
-    return QStringLiteral("年月日 LIKE '*") + marker + QStringLiteral("*'");
+    return store::kDateField + QStringLiteral(" LIKE '*") + marker + QStringLiteral("*'");
 }
 
 } // namespace
 
 QString slotPart(const QString& slotChoice) {
     const int n = choiceNumber(slotChoice, QStringLiteral("項目"), QString(), 4);
-    return n ? QStringLiteral("項目番号 = ") + QString::number(n) : QString();
+    return n ? store::kSlotField + QStringLiteral(" = ") + QString::number(n) : QString();
 }
 
 QString levelPart(const QString& levelChoice) {
-    const int n = choiceNumber(levelChoice, QStringLiteral("ﾚﾍﾞﾙ"), QString(), 5);
-    return n ? QStringLiteral("レベル = ") + QString::number(n) : QString();
+    const int n = store::levelNumber(levelChoice);
+    return n ? store::kLevelField + QStringLiteral(" = ") + QString::number(n) : QString();
 }
 
 QString alarmPart(const QString& alarmChoice) {
-    if (alarmChoice == QLatin1String("False") || alarmChoice == QLatin1String("True"))
-        return QStringLiteral("アラーム = '") + alarmChoice + QLatin1Char('\'');
+    if (alarmChoice == store::kAlarmOff || alarmChoice == store::kAlarmOn)
+        return store::kAlarmField + QStringLiteral(" = '") + alarmChoice + QLatin1Char('\'');
     return QString();
 }
 
@@ -51,15 +53,15 @@ QString monthMarker(const QString& monthChoice) {
 QString sortField(int optionIndex) {
     switch (optionIndex) {
     case 0:
-        return QStringLiteral("年月日");
+        return store::kDateField;
     case 1:
-        return QStringLiteral("項目番号");
+        return store::kSlotField;
     case 2:
-        return QStringLiteral("アラーム");
+        return store::kAlarmField;
     case 4:
-        return QStringLiteral("レベル");
+        return store::kLevelField;
     default:
-        return QStringLiteral("内容");
+        return store::kContentField;
     }
 }
 
@@ -113,8 +115,8 @@ QString activeCondition(const FilterState& state) {
 
 QString searchQuery(const FilterState& state) {
     const QString condition = activeCondition(state);
-    const QString pattern =
-        QStringLiteral("内容 LIKE '*") + literalText(state.search) + QStringLiteral("*' ;");
+    const QString pattern = store::kContentField + QStringLiteral(" LIKE '*") + literalText(state.search) +
+                            QStringLiteral("*' ;");
     if (condition.isEmpty())
         return kSelectAll + QStringLiteral("WHERE ") + pattern;
     return kSelectAll + QStringLiteral("WHERE ") + condition + QStringLiteral(" AND ") + pattern;

@@ -1,6 +1,7 @@
 #include "store/Collation.h"
 
 #include "store/Like.h"
+#include "store/ScheduleLayout.h"
 
 #include <QDate>
 #include <sqlite3.h>
@@ -210,7 +211,7 @@ int compareTexts(QStringView a, QStringView b, TextOrder order) {
 }
 
 TextOrder orderOfField(QStringView field) {
-    return field == QStringLiteral("年月日") ? TextOrder::Date : TextOrder::Text;
+    return field == kDateField ? TextOrder::Date : TextOrder::Text;
 }
 
 const char* collationName(TextOrder order) {

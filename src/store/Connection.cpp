@@ -2,6 +2,7 @@
 
 #include "store/Collation.h"
 #include "store/Like.h"
+#include "store/ScheduleLayout.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -37,6 +38,22 @@ Error errorOf(sqlite3* db, int rc) {
 }
 
 } // namespace
+
+QVariant columnValue(sqlite3_stmt* stmt, int column, bool numeric) {
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(stmt, column);
+    case SQLITE_TEXT:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)),
+                                 sqlite3_column_bytes(stmt, column));
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt, column)),
+                          sqlite3_column_bytes(stmt, column));
+    default:
+        return QVariant(numeric ? QMetaType::fromType<double>() : QMetaType::fromType<QString>());
+    }
+}
 
 Statement::~Statement() {
     sqlite3_finalize(stmt_);
@@ -202,8 +219,8 @@ Error Connection::checkSchema() {
         sqlite3_finalize(stmt);
         return error;
     }
-    const QByteArray day = QStringLiteral("予定表").toUtf8();
-    const QByteArray todo = QStringLiteral("ToDoリスト").toUtf8();
+    const QByteArray day = kDayTable.toUtf8();
+    const QByteArray todo = kTodoTable.toUtf8();
     sqlite3_bind_text(stmt, 1, day.constData(), static_cast<int>(day.size()), SQLITE_STATIC);
     sqlite3_bind_text(stmt, 2, todo.constData(), static_cast<int>(todo.size()), SQLITE_STATIC);
     QStringList causes;
@@ -329,6 +346,33 @@ Statement* Connection::prepare(const QString& sql, Error* error) {
     }
     cache_.push_back({sql, std::make_unique<Statement>(stmt)});
     return cache_.back().statement.get();
+}
+
+Error Connection::rowAddress(const QString& table, QString* name) {
+    Error error;
+    Statement* statement = prepare(QStringLiteral("SELECT name FROM pragma_table_xinfo(?)"), &error);
+    if (!statement)
+        return error;
+    statement->bind(1, table);
+    QStringList columns;
+    int rc;
+    while ((rc = sqlite3_step(statement->get())) == SQLITE_ROW)
+        columns << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement->get(), 0)),
+                                     sqlite3_column_bytes(statement->get(), 0));
+    if (rc != SQLITE_DONE)
+        error = lastError();
+    statement->reset();
+    if (error)
+        return error;
+    for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
+        if (!columns.contains(QLatin1String(candidate), Qt::CaseInsensitive)) {
+            *name = QLatin1String(candidate);
+            return {};
+        }
+    }
+    return {SQLITE_ERROR, QStringLiteral("表「%1」には rowid、_rowid_、oid という名前の列がすべてあり、"
+                                         "行を区別できないため、このファイルは使えません")
+                              .arg(table)};
 }
 
 Error Connection::lastError() const {

@@ -31,6 +31,10 @@ class Statement {
     sqlite3_stmt* stmt_;
 };
 
+// A column of the current result row: numbers as double, texts as QString, blobs as QByteArray;
+// a null as a null double for a `numeric` column, else as a null QString.
+QVariant columnValue(sqlite3_stmt* stmt, int column, bool numeric = false);
+
 // Every connection runs with the schema untrusted (functions in views and triggers limited to
 // harmless ones), in defensive mode (no writable schema, no journal tricks), and with a limit on
 // how long one statement may work: a file built to make a query endless cannot freeze the program.
@@ -54,6 +58,10 @@ class Connection {
     // A cached prepared statement for the SQL text, reset and with its bindings cleared.
     Statement* prepare(const QString& sql, Error* error);
     Error lastError() const;
+
+    // The name that addresses the rows of `table`: rowid, _rowid_ or oid, whichever the table
+    // has not taken as the name of a column of its own.
+    Error rowAddress(const QString& table, QString* name);
 
     // How long a statement waits for a file another program holds locked.
     static constexpr int kBusyTimeoutMs = 3000;

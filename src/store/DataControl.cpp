@@ -1,7 +1,7 @@
 #include "store/DataControl.h"
 #include "store/ScheduleFile.h"
 
-#include "store/Collation.h"
+#include "store/RecordSourceTranslator.h"
 
 #include <sqlite3.h>
 
@@ -15,301 +15,14 @@ namespace store {
 
 namespace {
 
-// The record source is either a table name or one SELECT over one table in the old dialect. It
-// stays as the caller wrote it; at the boundary it becomes two statements:
-//   rowids: SELECT rowid FROM <table and the rest of the query>, ordered as the old engine
-//           returned rows: table order, or the query's ORDER BY with table order among ties;
-//   values: SELECT <the query's columns> FROM <table> WHERE rowid=?, for one row at a time.
-// The row's address is called rowid, _rowid_ or oid, whichever the table has not taken as the
-// name of a column of its own.
-
-struct SqlToken {
-    enum Type { Word, Quoted, String, Punct } type;
-    qsizetype begin;
-    qsizetype end;
-    int depth; // parenthesis depth at the token
-};
-
-bool isWordChar(QChar c) {
-    return c.unicode() >= 0x80 || c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$');
-}
-
-// Splits SQL text into words, quoted names, string literals and single punctuation characters,
-// skipping blanks and comments, as far as needed to find the clauses at the top level.
-std::vector<SqlToken> tokenize(const QString& sql) {
-    std::vector<SqlToken> tokens;
-    const qsizetype n = sql.size();
-    int depth = 0;
-    qsizetype i = 0;
-    auto quoted = [&](qsizetype start, QChar close, bool doubled) {
-        qsizetype j = start + 1;
-        while (j < n) {
-            if (sql[j] == close) {
-                if (doubled && j + 1 < n && sql[j + 1] == close) {
-                    j += 2;
-                    continue;
-                }
-                return j + 1;
-            }
-            ++j;
-        }
-        return n;
-    };
-    while (i < n) {
-        const QChar c = sql[i];
-        if (c.isSpace()) {
-            ++i;
-        } else if (c == QLatin1Char('-') && i + 1 < n && sql[i + 1] == QLatin1Char('-')) {
-            while (i < n && sql[i] != QLatin1Char('\n'))
-                ++i;
-        } else if (c == QLatin1Char('/') && i + 1 < n && sql[i + 1] == QLatin1Char('*')) {
-            const qsizetype close = sql.indexOf(QLatin1String("*/"), i + 2);
-            i = close < 0 ? n : close + 2;
-        } else if (c == QLatin1Char('\'')) {
-            const qsizetype end = quoted(i, c, true);
-            tokens.push_back({SqlToken::String, i, end, depth});
-            i = end;
-        } else if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('[')) {
-            const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : c;
-            const qsizetype end = quoted(i, close, c != QLatin1Char('['));
-            tokens.push_back({SqlToken::Quoted, i, end, depth});
-            i = end;
-        } else if (isWordChar(c)) {
-            qsizetype j = i + 1;
-            while (j < n && isWordChar(sql[j]))
-                ++j;
-            tokens.push_back({SqlToken::Word, i, j, depth});
-            i = j;
-        } else {
-            if (c == QLatin1Char(')'))
-                --depth;
-            tokens.push_back({SqlToken::Punct, i, i + 1, depth});
-            if (c == QLatin1Char('('))
-                ++depth;
-            ++i;
-        }
-    }
-    return tokens;
-}
-
-QString quoteName(const QString& name) {
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-QString unquoteName(QStringView text) {
-    if (text.size() >= 2) {
-        const QChar open = text.front();
-        if (open == QLatin1Char('[') && text.back() == QLatin1Char(']'))
-            return text.mid(1, text.size() - 2).toString();
-        if ((open == QLatin1Char('"') || open == QLatin1Char('`')) && text.back() == open) {
-            QString name = text.mid(1, text.size() - 2).toString();
-            name.replace(QString(2, open), QString(open));
-            return name;
-        }
-    }
-    return text.toString();
-}
-
-struct RecordSource {
-    QString table;              // the table's name, unquoted
-    QString rowidQuery;         // rowids of the recordset in order
-    std::vector<QVariant> args; // the rowid query's parameters
-    QString valueQuery;         // the recordset's columns of one row, by rowid
-};
-
-Error unsupported(const QString& why) {
-    return {SQLITE_ERROR, why};
-}
-
-// The name under which the rows of a table are addressed, given the table's name.
-using RowAddress = std::function<Error(const QString& table, QString* name)>;
-
-Error translate(const QString& source, const RowAddress& rowAddress, RecordSource* out) {
-    const std::vector<SqlToken> tokens = tokenize(source);
-    auto text = [&](const SqlToken& t) { return QStringView(source).mid(t.begin, t.end - t.begin); };
-    auto is = [&](size_t i, const char* keyword) {
-        return i < tokens.size() && tokens[i].type == SqlToken::Word && tokens[i].depth == 0 &&
-               text(tokens[i]).compare(QLatin1String(keyword), Qt::CaseInsensitive) == 0;
-    };
-    auto isPunct = [&](size_t i, char c) {
-        return i < tokens.size() && tokens[i].type == SqlToken::Punct && tokens[i].depth == 0 &&
-               source[tokens[i].begin] == QLatin1Char(c);
-    };
-
-    // Statement end: the first ';' at the top level; nothing but more ';' may follow.
-    size_t end = tokens.size();
-    for (size_t i = 0; i < tokens.size(); ++i) {
-        if (isPunct(i, ';')) {
-            end = i;
-            break;
-        }
-    }
-    for (size_t i = end; i < tokens.size(); ++i) {
-        if (!isPunct(i, ';'))
-            return unsupported(QStringLiteral("only one statement is allowed: ") + source);
-    }
-    if (end == 0)
-        return unsupported(QStringLiteral("empty record source"));
-    const qsizetype bodyEnd = end < tokens.size() ? tokens[end].begin : source.size();
-
-    if (!is(0, "SELECT")) {
-        // A table name.
-        if (end != 1 || (tokens[0].type != SqlToken::Word && tokens[0].type != SqlToken::Quoted))
-            return unsupported(QStringLiteral("not a table name or a query: ") + source);
-        out->table = unquoteName(text(tokens[0]));
-        const QString table = quoteName(out->table);
-        QString rowid;
-        if (Error error = rowAddress(out->table, &rowid))
-            return error;
-        out->rowidQuery = QStringLiteral("SELECT %2 FROM %1 ORDER BY %2").arg(table, rowid);
-        out->valueQuery = QStringLiteral("SELECT * FROM %1 WHERE %2=?").arg(table, rowid);
-        return {};
-    }
-
-    if (is(1, "DISTINCT"))
-        return unsupported(QStringLiteral("a recordset of DISTINCT rows cannot be updated: ") + source);
-    size_t from = 1;
-    while (from < end && !is(from, "FROM"))
-        ++from;
-    const size_t tableAt = from + 1;
-    if (tableAt >= end ||
-        (tokens[tableAt].type != SqlToken::Word && tokens[tableAt].type != SqlToken::Quoted))
-        return unsupported(QStringLiteral("no table after FROM: ") + source);
-    out->table = unquoteName(text(tokens[tableAt]));
-    QString rowid;
-    if (Error error = rowAddress(out->table, &rowid))
-        return error;
-
-    // An alias may follow the table; a second table, a join, a grouping or a compound does not
-    // give rows that can be updated one by one.
-    static const char* const clauses[] = {"WHERE", "ORDER",     "LIMIT",   "GROUP", "HAVING",  "WINDOW",
-                                          "UNION", "INTERSECT", "EXCEPT",  "JOIN",  "NATURAL", "LEFT",
-                                          "INNER", "CROSS",     "INDEXED", "NOT"};
-    auto isClause = [&](size_t i) {
-        for (const char* clause : clauses) {
-            if (is(i, clause))
-                return true;
-        }
-        return false;
-    };
-    size_t headEnd = tableAt + 1;
-    if (is(headEnd, "AS"))
-        headEnd += 2;
-    else if (headEnd < end && tokens[headEnd].type != SqlToken::Punct && !isClause(headEnd))
-        headEnd += 1;
-    if (headEnd > end)
-        return unsupported(QStringLiteral("no alias after AS: ") + source);
-    size_t orderAt = end;
-    size_t limitAt = end;
-    for (size_t i = headEnd; i < end; ++i) {
-        if (isPunct(i, ',') && i == headEnd)
-            return unsupported(QStringLiteral("a recordset over several tables cannot be updated: ") +
-                               source);
-        for (const char* word : {"GROUP", "HAVING", "WINDOW", "UNION", "INTERSECT", "EXCEPT", "JOIN"}) {
-            if (is(i, word))
-                return unsupported(QStringLiteral("this query gives rows that cannot be updated: ") + source);
-        }
-        if (orderAt == end && is(i, "ORDER") && is(i + 1, "BY"))
-            orderAt = i;
-        if (limitAt == end && is(i, "LIMIT"))
-            limitAt = i;
-    }
-
-    const QString selectList = source.mid(tokens[0].end, tokens[from].begin - tokens[0].end).trimmed();
-    const qsizetype tableBegin = tokens[tableAt].begin;
-    const QString head = source.mid(tableBegin, tokens[headEnd - 1].end - tableBegin);
-    const qsizetype limitBegin = limitAt < end ? tokens[limitAt].begin : bodyEnd;
-    // The literals of the conditions become parameters, so that the Slot and Date queries of
-    // every date share one prepared statement. A bound value has no affinity, exactly like the
-    // literal it replaces. Numbers next to a '.' (1.5), numbers inside parentheses (a subquery's
-    // ORDER BY 1 names a column), blob literals (x'..') and anything in the query's own ORDER BY or
-    // LIMIT stay as written.
-    QString core;
-    qsizetype copied = tableBegin;
-    const size_t conditionsEnd = std::min(orderAt, limitAt);
-    for (size_t i = headEnd; i < conditionsEnd; ++i) {
-        const SqlToken& t = tokens[i];
-        const bool touchesPrevious =
-            t.begin > 0 && (source[t.begin - 1] == QLatin1Char('.') ||
-                            (i > 0 && tokens[i - 1].end == t.begin && tokens[i - 1].type == SqlToken::Word));
-        const bool touchesNext = t.end < source.size() && source[t.end] == QLatin1Char('.');
-        QVariant value;
-        if (t.type == SqlToken::String && !touchesPrevious && t.end - t.begin >= 2 &&
-            source[t.end - 1] == QLatin1Char('\'')) {
-            QString text = source.mid(t.begin + 1, t.end - t.begin - 2);
-            text.replace(QLatin1String("''"), QLatin1String("'"));
-            value = text;
-        } else if (t.type == SqlToken::Word && t.depth == 0 && !touchesPrevious && !touchesNext &&
-                   t.end - t.begin <= 18) {
-            bool ok = false;
-            const qint64 number = text(t).toLongLong(&ok);
-            bool digitsOnly = ok;
-            for (const QChar c : text(t))
-                digitsOnly = digitsOnly && c >= QLatin1Char('0') && c <= QLatin1Char('9');
-            if (digitsOnly)
-                value = number;
-        }
-        if (value.isValid()) {
-            core += source.mid(copied, t.begin - copied) + QLatin1Char('?');
-            if (t.type == SqlToken::String) // compared in the old engine's text order
-                core += literalCollation(QStringView(source).first(t.begin),
-                                         QStringView(source).sliced(t.end), value.toString());
-            copied = t.end;
-            out->args.push_back(value);
-        }
-    }
-    // ORDER BY a field alone sorts by the field's sort key.
-    for (size_t i = orderAt + 2; orderAt < end && i < limitAt; ++i) {
-        const bool name = tokens[i].type == SqlToken::Quoted ||
-                          (tokens[i].type == SqlToken::Word && !source[tokens[i].begin].isDigit());
-        const bool wholeTerm =
-            (i == orderAt + 2 || isPunct(i - 1, ',')) &&
-            (i + 1 >= limitAt || isPunct(i + 1, ',') || is(i + 1, "ASC") || is(i + 1, "DESC"));
-        if (name && tokens[i].depth == 0 && wholeTerm) {
-            core += source.mid(copied, tokens[i].begin - copied) +
-                    sortKeyExpression(orderOfField(unquoteName(text(tokens[i]))), text(tokens[i]));
-            copied = tokens[i].end;
-        }
-    }
-    core = (core + source.mid(copied, limitBegin - copied)).trimmed();
-    const QString limit = source.mid(limitBegin, bodyEnd - limitBegin).trimmed();
-
-    out->rowidQuery = QStringLiteral("SELECT ") + rowid + QStringLiteral(" FROM ") + core +
-                      (orderAt < end ? QStringLiteral(", ") : QStringLiteral(" ORDER BY ")) + rowid;
-    if (!limit.isEmpty())
-        out->rowidQuery += QLatin1Char(' ') + limit;
-    out->valueQuery = QStringLiteral("SELECT %1 FROM %2 WHERE %3=?").arg(selectList, head, rowid);
-    return {};
-}
-
 // The values of the current result row; numbers as double, a null of a REAL column as a null double.
 std::vector<QVariant> readColumns(sqlite3_stmt* stmt, const std::vector<bool>& numericField) {
     const int columns = sqlite3_column_count(stmt);
     std::vector<QVariant> values;
     values.reserve(static_cast<size_t>(columns));
-    for (int i = 0; i < columns; ++i) {
-        switch (sqlite3_column_type(stmt, i)) {
-        case SQLITE_INTEGER:
-        case SQLITE_FLOAT:
-            values.emplace_back(sqlite3_column_double(stmt, i));
-            break;
-        case SQLITE_TEXT:
-            values.emplace_back(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
-                                                  sqlite3_column_bytes(stmt, i)));
-            break;
-        case SQLITE_BLOB:
-            values.emplace_back(QByteArray(static_cast<const char*>(sqlite3_column_blob(stmt, i)),
-                                           sqlite3_column_bytes(stmt, i)));
-            break;
-        default: {
-            const bool numeric =
-                static_cast<size_t>(i) < numericField.size() && numericField[static_cast<size_t>(i)];
-            values.emplace_back(numeric ? QMetaType::fromType<double>() : QMetaType::fromType<QString>());
-        }
-        }
-    }
+    for (int i = 0; i < columns; ++i)
+        values.push_back(columnValue(
+            stmt, i, static_cast<size_t>(i) < numericField.size() && numericField[static_cast<size_t>(i)]));
     return values;
 }
 
@@ -354,21 +67,9 @@ void DataControl::setRecordSource(const QString& source) {
 }
 
 Error DataControl::ensureOpen() {
-    // A file deleted or replaced since it was opened is opened again by its path (and so a
-    // deleted file is reported as missing rather than read and written unseen).
-    if (connection_ && !connection_->fileStillAtPath()) {
+    if (connection_ && !connection_->fileStillAtPath())
         clearRecordset();
-        connection_.reset();
-    }
-    if (connection_)
-        return {};
-    if (databaseName_.isEmpty())
-        return {SQLITE_CANTOPEN, QStringLiteral("no Schedule file is set")};
-    Error error;
-    connection_ = Connection::open(databaseName_, &error);
-    if (connection_)
-        ensureDayIndex(*connection_);
-    return error;
+    return keepOpen(connection_, databaseName_);
 }
 
 Error DataControl::openDatabase() {
@@ -389,36 +90,38 @@ void DataControl::clearRecordset() {
     cachedValues_.clear();
 }
 
+Error DataControl::checkIsDatabase() {
+    // Reading the schema fails on anything that is not a database.
+    Error error;
+    Statement* statement = connection_->prepare(QStringLiteral("SELECT count(*) FROM sqlite_master"), &error);
+    if (statement) {
+        const int rc = sqlite3_step(statement->get());
+        if (rc != SQLITE_ROW)
+            error = connection_->lastError();
+        statement->reset();
+    }
+    if (error)
+        close();
+    return error;
+}
+
 Error DataControl::refresh() {
     cancelUpdate();
     clearRecordset();
     Error error = ensureOpen();
     if (error)
         return error;
-
-    if (recordSource_.trimmed().isEmpty()) {
-        // Only check that the file is a database: reading the schema fails on anything else.
-        Statement* statement =
-            connection_->prepare(QStringLiteral("SELECT count(*) FROM sqlite_master"), &error);
-        if (statement) {
-            const int rc = sqlite3_step(statement->get());
-            if (rc != SQLITE_ROW)
-                error = connection_->lastError();
-            statement->reset();
-        }
-        if (error)
-            close();
-        return error;
-    }
+    if (recordSource_.trimmed().isEmpty())
+        return checkIsDatabase();
 
     RecordSource source;
     QString rowidName;
     const auto address = [&](const QString& table, QString* name) {
-        const Error failure = rowAddress(table, name);
+        const Error failure = connection_->rowAddress(table, name);
         rowidName = *name;
         return failure;
     };
-    error = translate(recordSource_, address, &source);
+    error = translateRecordSource(recordSource_, address, &source);
     if (error)
         return error;
 
@@ -433,31 +136,9 @@ Error DataControl::refresh() {
         const char* declared = sqlite3_column_decltype(values->get(), i);
         numeric.push_back(declared && qstricmp(declared, "REAL") == 0);
     }
-
-    Statement* rows = connection_->prepare(source.rowidQuery, &error);
-    if (!rows)
-        return error;
-    for (size_t i = 0; i < source.args.size(); ++i)
-        rows->bind(static_cast<int>(i) + 1, source.args[i]);
     std::vector<qint64> rowids;
     std::vector<QVariant> firstRow;
-    int rc;
-    while ((rc = sqlite3_step(rows->get())) == SQLITE_ROW) {
-        rowids.push_back(sqlite3_column_int64(rows->get(), 0));
-        // The first row's values are read inside the same read transaction: most refreshes are
-        // followed by reading the fields of the current row.
-        if (rowids.size() == 1) {
-            sqlite3_stmt* stmt = values->get();
-            sqlite3_bind_int64(stmt, 1, rowids.front());
-            if (sqlite3_step(stmt) == SQLITE_ROW)
-                firstRow = readColumns(stmt, numeric);
-            values->reset();
-        }
-    }
-    if (rc != SQLITE_DONE)
-        error = connection_->lastError();
-    rows->reset();
-    if (error)
+    if ((error = readRowids(source, values, numeric, &rowids, &firstRow)))
         return error;
 
     table_ = source.table;
@@ -473,6 +154,33 @@ Error DataControl::refresh() {
         cachedValues_ = std::move(firstRow);
     }
     return {};
+}
+
+Error DataControl::readRowids(const RecordSource& source, Statement* values, const std::vector<bool>& numeric,
+                              std::vector<qint64>* rowids, std::vector<QVariant>* firstRow) {
+    Error error;
+    Statement* rows = connection_->prepare(source.rowidQuery, &error);
+    if (!rows)
+        return error;
+    for (size_t i = 0; i < source.args.size(); ++i)
+        rows->bind(static_cast<int>(i) + 1, source.args[i]);
+    int rc;
+    while ((rc = sqlite3_step(rows->get())) == SQLITE_ROW) {
+        rowids->push_back(sqlite3_column_int64(rows->get(), 0));
+        // The first row's values are read inside the same read transaction: most refreshes are
+        // followed by reading the fields of the current row.
+        if (rowids->size() == 1) {
+            sqlite3_stmt* stmt = values->get();
+            sqlite3_bind_int64(stmt, 1, rowids->front());
+            if (sqlite3_step(stmt) == SQLITE_ROW)
+                *firstRow = readColumns(stmt, numeric);
+            values->reset();
+        }
+    }
+    if (rc != SQLITE_DONE)
+        error = connection_->lastError();
+    rows->reset();
+    return error;
 }
 
 void DataControl::close() {
@@ -611,34 +319,6 @@ Error DataControl::setField(const QString& name, const QVariant& value) {
     return {};
 }
 
-Error DataControl::rowAddress(const QString& table, QString* name) {
-    Error error;
-    Statement* statement =
-        connection_->prepare(QStringLiteral("SELECT name FROM pragma_table_xinfo(?)"), &error);
-    if (!statement)
-        return error;
-    statement->bind(1, table);
-    QStringList columns;
-    int rc;
-    while ((rc = sqlite3_step(statement->get())) == SQLITE_ROW)
-        columns << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement->get(), 0)),
-                                     sqlite3_column_bytes(statement->get(), 0));
-    if (rc != SQLITE_DONE)
-        error = connection_->lastError();
-    statement->reset();
-    if (error)
-        return error;
-    for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
-        if (!columns.contains(QLatin1String(candidate), Qt::CaseInsensitive)) {
-            *name = QLatin1String(candidate);
-            return {};
-        }
-    }
-    return {SQLITE_ERROR, QStringLiteral("表「%1」には rowid、_rowid_、oid という名前の列がすべてあり、"
-                                         "行を区別できないため、このファイルは使えません")
-                              .arg(table)};
-}
-
 Error DataControl::writable() {
     if (!connection_ || table_.isEmpty())
         return {SQLITE_ERROR, QStringLiteral("no recordset is open")};
@@ -703,6 +383,20 @@ Error DataControl::writeChecked(qint64 rowid, const std::function<Error()>& writ
     return error;
 }
 
+QString DataControl::writeStatement(bool update, const QStringList& names) const {
+    QStringList quoted;
+    for (const QString& name : names)
+        quoted << quoteName(name);
+    if (update)
+        return QStringLiteral("UPDATE %1 SET %2=? WHERE %3=?")
+            .arg(quoteName(table_), quoted.join(QStringLiteral("=?, ")), rowidName_);
+    if (names.isEmpty())
+        return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoteName(table_));
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(quoteName(table_), quoted.join(QStringLiteral(", ")),
+             QStringList(names.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
+}
+
 Error DataControl::writeRow(qint64 rowid, const QHash<QString, QVariant>& values, qint64* insertedRowid) {
     if (Error error = writable())
         return error;
@@ -724,22 +418,9 @@ Error DataControl::writeRow(qint64 rowid, const QHash<QString, QVariant>& values
         }
     }
 
-    QString sql;
-    QStringList quoted;
-    for (const QString& name : names)
-        quoted << quoteName(name);
-    if (rowid < 0) {
-        sql = names.isEmpty()
-                  ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoteName(table_))
-                  : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                        .arg(quoteName(table_), quoted.join(QStringLiteral(", ")),
-                             QStringList(names.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
-    } else {
-        if (names.isEmpty())
-            return {};
-        sql = QStringLiteral("UPDATE %1 SET %2=? WHERE %3=?")
-                  .arg(quoteName(table_), quoted.join(QStringLiteral("=?, ")), rowidName_);
-    }
+    if (rowid >= 0 && names.isEmpty())
+        return {};
+    const QString sql = writeStatement(rowid >= 0, names);
 
     const auto write = [&]() -> Error {
         Error error;

@@ -25,6 +25,8 @@
 
 namespace store {
 
+struct RecordSource;
+
 class DataControl {
   public:
     DataControl() = default;
@@ -95,10 +97,14 @@ class DataControl {
     void clearRecordset();
     int fieldIndex(const QString& name) const;
     Error fieldError(const QString& name) const;
+    Error checkIsDatabase();
+    // Runs the rowid query of the record source; the first row's values are read with it.
+    Error readRowids(const RecordSource& source, Statement* values, const std::vector<bool>& numeric,
+                     std::vector<qint64>* rowids, std::vector<QVariant>* firstRow);
+    // UPDATE of the named fields of one row by its address, or INSERT of a row with them.
+    QString writeStatement(bool update, const QStringList& names) const;
     // INSERT (rowid < 0) or UPDATE of one row from field values; *insertedRowid gets the new rowid.
     Error writeRow(qint64 rowid, const QHash<QString, QVariant>& values, qint64* insertedRowid);
-    // The name that addresses the rows of `table`: rowid, _rowid_ or oid, whichever is not a column.
-    Error rowAddress(const QString& table, QString* name);
     Error writable();
     // The record source's values of a stored row; nothing when the row is gone.
     std::optional<std::vector<QVariant>> storedRow(qint64 rowid, Error* error) const;

@@ -1,70 +1,257 @@
 #include "store/DayRecords.h"
 
-#include "store/ScheduleFile.h"
+#include "store/RecordSourceTranslator.h"
 
 #include <sqlite3.h>
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace store {
 
 namespace {
 
-const QString kDateField = QStringLiteral("年月日");
-const QString kSlotField = QStringLiteral("項目番号");
-const QString kLevelField = QStringLiteral("レベル");
-const QString kContentField = QStringLiteral("内容");
-const QString kAlarmField = QStringLiteral("アラーム");
-const QString kTimeField = QStringLiteral("時刻");
-const QString kTrue = QStringLiteral("True");
-const QString kFalse = QStringLiteral("False");
+// Up to this many Date strings are bound to one IN list.
+constexpr int kDatesPerQuery = 400;
 
-// A Date string goes into the query as a literal; an apostrophe is doubled so that text which is
-// not a Date string cannot change the query (it then simply matches nothing).
+// A Date string goes into a record source as a literal; an apostrophe is doubled so that text
+// which is not a Date string cannot change the query (it then simply matches nothing).
 QString literal(const QString& text) {
     QString escaped = text;
     escaped.replace(QLatin1Char('\''), QLatin1String("''"));
     return escaped;
 }
 
-// Up to this many Date strings are bound to one IN list.
-constexpr int kDatesPerQuery = 400;
+// Runs a statement that returns no rows.
+Error run(Connection& connection, Statement* statement) {
+    const int rc = sqlite3_step(statement->get());
+    const Error error = rc == SQLITE_DONE || rc == SQLITE_ROW ? Error{} : connection.lastError();
+    statement->reset();
+    return error;
+}
+
+Error writable(Connection& connection) {
+    if (Error error = connection.checkSchema())
+        return error;
+    if (!connection.readOnlyReason().isEmpty())
+        return {SQLITE_READONLY, connection.readOnlyReason()};
+    if (!connection.fileStillAtPath())
+        return {SQLITE_CANTOPEN,
+                QStringLiteral("the Schedule file was deleted or replaced: ") + connection.path()};
+    return {};
+}
+
+// The address of the first row of a slot in table order; 0 with no error when it has none.
+Error firstRowOfSlot(Connection& connection, const QString& rowid, const QString& dateString, int slot,
+                     qint64* found) {
+    *found = 0;
+    Error error;
+    Statement* statement = connection.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3=?1 AND %4=?2 "
+                                                             "ORDER BY %1 LIMIT 1")
+                                                  .arg(rowid, kDayTable, kDateField, kSlotField),
+                                              &error);
+    if (!statement)
+        return error;
+    statement->bind(1, dateString);
+    statement->bind(2, slot);
+    const int rc = sqlite3_step(statement->get());
+    if (rc == SQLITE_ROW)
+        *found = sqlite3_column_int64(statement->get(), 0);
+    else if (rc != SQLITE_DONE)
+        error = connection.lastError();
+    statement->reset();
+    return error;
+}
+
+// The fields a save writes, in table order, with their values; the level only when the item
+// names one.
+std::vector<std::pair<QString, QVariant>> slotFields(const QString& dateString, int slot,
+                                                     const SlotItem& item) {
+    std::vector<std::pair<QString, QVariant>> fields{{kDateField, dateString},
+                                                     {kSlotField, static_cast<double>(slot)}};
+    if (const int level = levelNumber(item.levelText))
+        fields.emplace_back(kLevelField, static_cast<double>(level));
+    fields.emplace_back(kContentField, item.content);
+    fields.emplace_back(kAlarmField, item.alarm ? kAlarmOn : kAlarmOff);
+    fields.emplace_back(kTimeField, item.timeText.isEmpty() ? kEmptyTime : item.timeText);
+    return fields;
+}
+
+// INSERT of a new row (rowid 0) or UPDATE of the row with that address.
+Error writeSlotRow(Connection& connection, const QString& rowidName, qint64 rowid,
+                   const std::vector<std::pair<QString, QVariant>>& fields) {
+    QStringList names;
+    for (const auto& field : fields)
+        names << quoteName(field.first);
+    const QString sql =
+        rowid == 0 ? QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                         .arg(kDayTable, names.join(QStringLiteral(", ")),
+                              QStringList(names.size(), QStringLiteral("?")).join(QStringLiteral(", ")))
+                   : QStringLiteral("UPDATE %1 SET %2=? WHERE %3=?")
+                         .arg(kDayTable, names.join(QStringLiteral("=?, ")), rowidName);
+    Error error;
+    Statement* statement = connection.prepare(sql, &error);
+    if (!statement)
+        return error;
+    int index = 1;
+    for (const auto& field : fields)
+        statement->bind(index++, field.second);
+    if (rowid != 0)
+        statement->bind(index, rowid);
+    return run(connection, statement);
+}
+
+// The fields of a row of the day query, by their index in the result; -1 for a missing field.
+struct RecordColumns {
+    int slot = -1;
+    int content = -1;
+    int level = -1;
+    int alarm = -1;
+    int time = -1;
+
+    explicit RecordColumns(sqlite3_stmt* stmt) {
+        for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+            const QString name = QString::fromUtf8(sqlite3_column_name(stmt, i));
+            for (auto [field, index] : {std::pair{&kSlotField, &slot}, std::pair{&kContentField, &content},
+                                        std::pair{&kLevelField, &level}, std::pair{&kAlarmField, &alarm},
+                                        std::pair{&kTimeField, &time}}) {
+                if (*index < 0 && name.compare(*field, Qt::CaseInsensitive) == 0)
+                    *index = i;
+            }
+        }
+    }
+};
+
+QVariant valueAt(sqlite3_stmt* stmt, int column) {
+    return column < 0 ? QVariant() : columnValue(stmt, column);
+}
 
 } // namespace
 
-QString dateString(const QDate& date) {
-    if (!date.isValid())
-        return QString();
-    return dateString(date.year(), date.month(), date.day());
+SlotItem slotItem(const DayRecord& record) {
+    SlotItem item{record.content, QString(), record.alarmText == kAlarmOn, record.timeText};
+    bool ok = false;
+    const double number = record.level.isNull() ? 0 : record.level.toDouble(&ok);
+    for (int level = 1; ok && level <= kLevelCount; ++level) {
+        if (number == level)
+            item.levelText = levelText(level);
+    }
+    return item;
 }
 
-QString dateString(int year, int month, int day) {
-    return QString::number(year) + QLatin1Char('/') + QString::number(month) + QLatin1Char('/') +
-           QString::number(day);
+namespace {
+
+// The first row of each slot in table order is found in the index on (年月日, 項目番号) alone; only
+// those rows are read from the table.
+Error readSlotRecords(Connection& connection, const QString& dateString, int firstSlot, int lastSlot,
+                      DayRecords& records) {
+    records = DayRecords{};
+    QString rowid;
+    if (Error error = connection.rowAddress(kDayTable, &rowid))
+        return error;
+    Error error;
+    Statement* statement = connection.prepare(
+        QStringLiteral(
+            "SELECT * FROM %1 WHERE %4 IN (SELECT min(%4) FROM %1 WHERE %2=?1 AND %3 IN (?2, ?3, ?4, ?5) "
+            "GROUP BY %3) ORDER BY %4")
+            .arg(kDayTable, kDateField, kSlotField, rowid),
+        &error);
+    if (!statement)
+        return error;
+    statement->bind(1, dateString);
+    for (int i = 0; i < kSlotCount; ++i)
+        statement->bind(i + 2, std::clamp(firstSlot + i, firstSlot, lastSlot));
+    sqlite3_stmt* stmt = statement->get();
+    const RecordColumns columns(stmt);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const double slot = sqlite3_column_double(stmt, columns.slot);
+        if (slot < 1 || slot > kSlotCount || records[static_cast<size_t>(slot) - 1].found)
+            continue;
+        DayRecord& record = records[static_cast<size_t>(slot) - 1];
+        record.found = true;
+        record.content = valueAt(stmt, columns.content).toString();
+        record.level = valueAt(stmt, columns.level);
+        record.alarmText = valueAt(stmt, columns.alarm).toString();
+        record.timeText = valueAt(stmt, columns.time).toString();
+    }
+    if (rc != SQLITE_DONE)
+        error = connection.lastError();
+    statement->reset();
+    return error;
+}
+
+} // namespace
+
+Error readDayRecords(Connection& connection, const QString& dateString, DayRecords& records) {
+    return readSlotRecords(connection, dateString, 1, kSlotCount, records);
+}
+
+Error saveSlot(Connection& connection, const QString& dateString, int slot, const SlotItem& item) {
+    if (Error error = writable(connection))
+        return error;
+    QString rowidName;
+    if (Error error = connection.rowAddress(kDayTable, &rowidName))
+        return error;
+    qint64 rowid = 0;
+    if (Error error = firstRowOfSlot(connection, rowidName, dateString, slot, &rowid))
+        return error;
+    if (!item.content.isEmpty())
+        return writeSlotRow(connection, rowidName, rowid, slotFields(dateString, slot, item));
+    if (rowid == 0)
+        return {};
+    Error error;
+    Statement* remove =
+        connection.prepare(QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(kDayTable, rowidName), &error);
+    if (!remove)
+        return error;
+    remove->bind(1, rowid);
+    return run(connection, remove);
+}
+
+QStringList datesWithItems(Connection& connection, const QStringList& dateStrings, Error* error) {
+    if (error)
+        *error = {};
+    Error failure;
+    QSet<QString> withItems;
+    for (qsizetype first = 0; !failure && first < dateStrings.size(); first += kDatesPerQuery) {
+        const qsizetype count = std::min<qsizetype>(kDatesPerQuery, dateStrings.size() - first);
+        // Per date, the search stops at its first row with a content.
+        const QString sql =
+            QStringLiteral("SELECT d.column1 FROM (VALUES %1) AS d WHERE EXISTS (SELECT 1 FROM "
+                           "%2 WHERE %3 = d.column1 AND %4 IS NOT NULL AND %4 <> '')")
+                .arg(QStringList(count, QStringLiteral("(?)")).join(QLatin1Char(',')), kDayTable, kDateField,
+                     kContentField);
+        Statement* statement = connection.prepare(sql, &failure);
+        if (!statement)
+            break;
+        for (qsizetype i = 0; i < count; ++i)
+            statement->bind(static_cast<int>(i) + 1, dateStrings[first + i]);
+        int rc;
+        while ((rc = sqlite3_step(statement->get())) == SQLITE_ROW)
+            withItems.insert(columnValue(statement->get(), 0).toString());
+        if (rc != SQLITE_DONE)
+            failure = connection.lastError();
+        statement->reset();
+    }
+    if (error)
+        *error = failure;
+    QStringList found;
+    for (const QString& date : dateStrings) {
+        if (!failure && withItems.contains(date))
+            found << date;
+    }
+    return found;
 }
 
 QString slotQuery(const QString& dateString, int slot) {
-    return QStringLiteral("SELECT * FROM 予定表 WHERE 年月日='") + literal(dateString) +
-           QStringLiteral("' AND 項目番号=") + QString::number(slot) + QStringLiteral(" ;");
+    return QStringLiteral("SELECT * FROM %1 WHERE %2='%3' AND %4=%5 ;")
+        .arg(kDayTable, kDateField, literal(dateString), kSlotField, QString::number(slot));
 }
 
 QString dateQuery(const QString& dateString) {
-    return QStringLiteral("SELECT * FROM 予定表 WHERE 年月日='") + literal(dateString) +
-           QStringLiteral("' ;");
-}
-
-QString levelText(int level) {
-    if (level < 1 || level > 5)
-        return QString();
-    return QStringLiteral("ﾚﾍﾞﾙ") + QString::number(level);
-}
-
-int levelNumber(const QString& text) {
-    for (int level = 1; level <= 5; ++level) {
-        if (text == levelText(level))
-            return level;
-    }
-    return 0;
+    return QStringLiteral("SELECT * FROM %1 WHERE %2='%3' ;").arg(kDayTable, kDateField, literal(dateString));
 }
 
 Error openDayTable(DataControl& data, const QString& path) {
@@ -76,169 +263,19 @@ Error openDayTable(DataControl& data, const QString& path) {
 }
 
 Error saveSlot(DataControl& data, const QString& dateString, int slot, const SlotItem& item) {
-    data.setRecordSource(slotQuery(dateString, slot));
-    Error error = data.refresh();
-    if (error)
+    if (Error error = data.openDatabase())
         return error;
-
-    if (item.content.isEmpty()) {
-        if (data.hasCurrentRow())
-            return data.remove();
-        return {};
-    }
-
-    error = data.hasCurrentRow() ? data.edit() : data.addNew();
-    if (error)
-        return error;
-    const int level = levelNumber(item.levelText);
-    for (const auto& [name, value] : {
-             std::pair{kDateField, QVariant(dateString)},
-             std::pair{kSlotField, QVariant(static_cast<double>(slot))},
-             std::pair{kLevelField, level > 0 ? QVariant(static_cast<double>(level)) : QVariant()},
-             std::pair{kContentField, QVariant(item.content)},
-             std::pair{kAlarmField, QVariant(item.alarm ? kTrue : kFalse)},
-             std::pair{kTimeField, QVariant(item.timeText.isEmpty() ? kEmptyTime : item.timeText)},
-         }) {
-        if (name == kLevelField && level == 0)
-            continue; // any other level text leaves the stored level as it is
-        error = data.setField(name, value);
-        if (error) {
-            data.cancelUpdate();
-            return error;
-        }
-    }
-    return data.update();
+    return saveSlot(*data.connection(), dateString, slot, item);
 }
 
-SlotItem readSlot(DataControl& data, const QString& dateString, int slot, Error* failure) {
-    SlotItem item;
-    data.setRecordSource(slotQuery(dateString, slot));
-    const Error refreshed = data.refresh();
-    if (failure)
-        *failure = refreshed;
-    if (refreshed || !data.hasCurrentRow())
-        return item;
-
-    // Each field on its own: one that cannot be read leaves its part empty.
-    Error error;
-    QVariant value = data.field(kContentField, &error);
-    if (!error && !value.isNull())
-        item.content = value.toString();
-
-    value = data.field(kLevelField, &error);
-    if (!error && !value.isNull()) {
-        bool ok = false;
-        const double number = value.toDouble(&ok);
-        for (int level = 1; ok && level <= 5; ++level) {
-            if (number == level)
-                item.levelText = levelText(level);
-        }
-    }
-
-    value = data.field(kAlarmField, &error);
-    item.alarm = !error && !value.isNull() && value.toString() == kTrue;
-
-    value = data.field(kTimeField, &error);
-    if (!error && !value.isNull())
-        item.timeText = value.toString();
-    return item;
-}
-
-QStringList datesWithItems(DataControl& data, const QStringList& dateStrings, Error* error) {
-    if (error)
-        *error = {};
-    QStringList found;
-    if (dateStrings.isEmpty())
-        return found;
+SlotItem readSlot(DataControl& data, const QString& dateString, int slot, Error* error) {
     Error failure = data.openDatabase();
-    Connection* connection = data.connection();
-    QSet<QString> withItems;
-    for (qsizetype first = 0; !failure && first < dateStrings.size(); first += kDatesPerQuery) {
-        const qsizetype count = std::min<qsizetype>(kDatesPerQuery, dateStrings.size() - first);
-        // Per date, the search stops at its first row with a content.
-        const QString sql =
-            QStringLiteral("SELECT d.column1 FROM (VALUES ") +
-            QStringList(count, QStringLiteral("(?)")).join(QLatin1Char(',')) +
-            QStringLiteral(") AS d WHERE EXISTS (SELECT 1 FROM 予定表 WHERE 年月日 = d.column1 "
-                           "AND 内容 IS NOT NULL AND 内容 <> '')");
-        Statement* statement = connection->prepare(sql, &failure);
-        if (!statement)
-            break;
-        for (qsizetype i = 0; i < count; ++i)
-            statement->bind(static_cast<int>(i) + 1, dateStrings[first + i]);
-        int rc;
-        while ((rc = sqlite3_step(statement->get())) == SQLITE_ROW)
-            withItems.insert(
-                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement->get(), 0)),
-                                  sqlite3_column_bytes(statement->get(), 0)));
-        if (rc != SQLITE_DONE)
-            failure = connection->lastError();
-        statement->reset();
-    }
-    if (failure) {
-        if (error)
-            *error = failure;
-        return {};
-    }
-    for (const QString& date : dateStrings) {
-        if (withItems.contains(date))
-            found << date;
-    }
-    return found;
-}
-
-Error saveDay(DataControl& data, const QString& dateString, std::array<SlotItem, 4>& loaded,
-              const std::array<SlotItem, 4>& wanted, std::vector<SlotConflict>* conflicts) {
-    if (conflicts)
-        conflicts->clear();
-    Connection* connection = data.connection();
-    if (!connection)
-        return {SQLITE_CANTOPEN, QStringLiteral("the Schedule file is not open")};
-    if (Error error = connection->checkSchema())
-        return error;
-    if (!connection->readOnlyReason().isEmpty())
-        return {SQLITE_READONLY, connection->readOnlyReason()};
-    if (Error error = connection->exec(QStringLiteral("BEGIN IMMEDIATE")))
-        return error;
-
-    Error error;
-    std::array<SlotItem, 4> stored;
-    std::vector<SlotConflict> found;
-    for (std::size_t i = 0; i < stored.size() && !error; ++i) {
-        const int slot = static_cast<int>(i) + 1;
-        stored[i] = readSlot(data, dateString, slot, &error);
-        if (!error && wanted[i] != loaded[i] && stored[i] != loaded[i])
-            found.push_back({slot, stored[i], wanted[i]});
-    }
-    if (!error && !found.empty())
-        error = {kChangedElsewhere, QStringLiteral("another program saved this date meanwhile")};
-    for (std::size_t i = 0; i < stored.size() && !error; ++i) {
-        if (wanted[i] != loaded[i])
-            error = saveSlot(data, dateString, static_cast<int>(i) + 1, wanted[i]);
-    }
-    // What the file holds now, for the next save's comparison.
-    for (std::size_t i = 0; i < stored.size() && !error; ++i) {
-        if (wanted[i] != loaded[i])
-            stored[i] = readSlot(data, dateString, static_cast<int>(i) + 1, &error);
-    }
-    if (!error)
-        error = connection->exec(QStringLiteral("COMMIT"));
-    if (error) {
-        if (data.editing())
-            data.cancelUpdate();
-        // The engine may have ended the transaction itself (a full disk, an I/O error).
-        if (!sqlite3_get_autocommit(connection->handle()))
-            connection->exec(QStringLiteral("ROLLBACK"));
-        if (conflicts)
-            *conflicts = std::move(found);
-        return error;
-    }
-    // Slots not written keep what the window shows, also when the file holds something newer.
-    for (std::size_t i = 0; i < stored.size(); ++i) {
-        if (wanted[i] != loaded[i])
-            loaded[i] = stored[i];
-    }
-    return {};
+    DayRecords records;
+    if (!failure && slot >= 1 && slot <= kSlotCount)
+        failure = readSlotRecords(*data.connection(), dateString, slot, slot, records);
+    if (error)
+        *error = failure;
+    return failure ? SlotItem() : slotItem(records[static_cast<size_t>(slot - 1)]);
 }
 
 } // namespace store

@@ -1,13 +1,14 @@
 #pragma once
-// The four items of a date: how a date becomes its key, how one slot's row is found, and the
-// rules by which a slot is saved and read through a data control.
+// The four items of a date: how one slot's row is found, and the rules by which a slot is saved
+// and read. The rules work on an open connection with parameters bound; DayStore gives them a file.
 
+#include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/Error.h"
-#include "store/ScheduleFile.h"
+#include "store/ScheduleLayout.h"
 
-#include <QDate>
 #include <QString>
+#include <QVariant>
 #include <array>
 #include <vector>
 
@@ -23,29 +24,21 @@ struct SlotItem {
     bool operator==(const SlotItem&) const = default;
 };
 
-// Marker stored in 時刻 for an item without an alarm time.
-inline const QString kEmptyTime = QStringLiteral("####");
+// A slot's row as stored: its first row in table order with that date and slot number. Fields
+// without value, or missing from the table, read as empty texts and a null level.
+struct DayRecord {
+    bool found = false; // the slot has a row
+    QString content;
+    QVariant level;
+    QString alarmText;
+    QString timeText;
+};
+using DayRecords = std::array<DayRecord, kSlotCount>;
 
-// year/month/day in decimal without leading zeros: 2026/1/5.
-QString dateString(const QDate& date);
-QString dateString(int year, int month, int day);
+// The item a window shows for a stored row: the level text only for a level of exactly 1..5,
+// the alarm only for the switch "True".
+SlotItem slotItem(const DayRecord& record);
 
-// SELECT * FROM 予定表 WHERE 年月日='2026/1/5' AND 項目番号=1 ;
-QString slotQuery(const QString& dateString, int slot);
-// SELECT * FROM 予定表 WHERE 年月日='2026/1/5' ;
-QString dateQuery(const QString& dateString);
-
-// "ﾚﾍﾞﾙn" for 1..5, empty otherwise.
-QString levelText(int level);
-// 1..5 for the five level texts, 0 for any other text.
-int levelNumber(const QString& levelText);
-
-// Points the data control at the file and checks that it opens: database name, an empty record
-// source and a refresh, then the record source 予定表 (not refreshed).
-Error openDayTable(DataControl& data, const QString& path);
-
-// Save rule: creates, edits or deletes the row of one slot. Stops at the first engine error.
-Error saveSlot(DataControl& data, const QString& dateString, int slot, const SlotItem& item);
 // A slot changed in a window whose stored item is no longer the one the window loaded.
 struct SlotConflict {
     int slot = 0;    // 1..4
@@ -53,23 +46,28 @@ struct SlotConflict {
     SlotItem wanted; // in the window
 };
 
-// Saves the slots of a date that a window changed: those whose item in `wanted` differs from
-// `loaded`, what the window read (slot 1 first). Another program may have saved the same date
-// meanwhile, so a changed slot is written only while its stored item is still the loaded one;
-// slots nobody changed here are left alone. When a changed slot's stored item differs, nothing
-// is written, the error is kChangedElsewhere and *conflicts lists those slots: to overwrite them
-// after asking, call again with their stored items as the loaded ones. On success the written
-// slots of `loaded` become what the file now holds. One transaction: one durable commit, and a failure
-// part-way leaves the date as it was. The write lock is taken first, so another program writing the file
-// makes this wait (busy timeout) or fail before anything changed.
-Error saveDay(DataControl& data, const QString& dateString, std::array<SlotItem, 4>& loaded,
-              const std::array<SlotItem, 4>& wanted, std::vector<SlotConflict>* conflicts = nullptr);
-// Read rule: a slot without a row, or fields without value, read as empty parts. *error tells a
-// slot that could not be read from an empty one.
-SlotItem readSlot(DataControl& data, const QString& dateString, int slot, Error* error = nullptr);
+// Reads the rows of the four slots of a date with one query.
+Error readDayRecords(Connection& connection, const QString& dateString, DayRecords& records);
 
-// The subset of the given Date strings whose Date query returns a row with a non-empty content,
-// found with one query for all of them.
-QStringList datesWithItems(DataControl& data, const QStringList& dateStrings, Error* error = nullptr);
+// Save rule: creates, edits or deletes the row of one slot (its first row in table order). An
+// empty content deletes the row; a level text that is no level leaves the stored level as it is.
+// Runs inside the caller's transaction when it holds one.
+Error saveSlot(Connection& connection, const QString& dateString, int slot, const SlotItem& item);
+
+// The subset of the given Date strings that have a row with a non-empty content, found with one
+// query for many of them.
+QStringList datesWithItems(Connection& connection, const QStringList& dateStrings, Error* error = nullptr);
+
+// SELECT * FROM 予定表 WHERE 年月日='2026/1/5' AND 項目番号=1 ; as a data control's record source.
+QString slotQuery(const QString& dateString, int slot);
+// SELECT * FROM 予定表 WHERE 年月日='2026/1/5' ; as a data control's record source.
+QString dateQuery(const QString& dateString);
+
+// Points the data control at the file and checks that it opens: database name, an empty record
+// source and a refresh, then the record source 予定表 (not refreshed).
+Error openDayTable(DataControl& data, const QString& path);
+// The save and read rules on the file of a data control.
+Error saveSlot(DataControl& data, const QString& dateString, int slot, const SlotItem& item);
+SlotItem readSlot(DataControl& data, const QString& dateString, int slot, Error* error = nullptr);
 
 } // namespace store

@@ -30,7 +30,8 @@ QString sentence(const Error& error) {
         return QStringLiteral("スケジュールファイルがデータベースではありません");
     case SQLITE_ERROR:
         if (error.message.contains(QLatin1String("no such table")) ||
-            error.message.contains(QLatin1String("no such column")))
+            error.message.contains(QLatin1String("no such column")) ||
+            error.message.contains(QLatin1String("has no column named")))
             return QStringLiteral("スケジュールファイルの形式が正しくありません");
         break;
     case SQLITE_BUSY:

@@ -5,44 +5,31 @@
 #include <QFile>
 #include <sqlite3.h>
 
-#include <span>
-
 namespace store {
 
 namespace {
 
-struct FieldDef {
-    const char* name;
-    int size; // 0 for a number
-};
-
-constexpr FieldDef kDayDefs[] = {{"年月日", 12}, {"項目番号", 0},  {"レベル", 0},
-                                 {"内容", 80},   {"アラーム", 10}, {"時刻", 6}};
-constexpr FieldDef kTodoDefs[] = {{"年月日", 12},     {"項目番号", 0},  {"キーワード", 20},
-                                  {"やるべき事", 80}, {"チェック", 10}, {"時刻", 6}};
-
 // Numbers are REAL and refuse anything that does not become a number; texts refuse a zero-length
 // text and one longer than the field (length() counts characters).
-template <size_t N> QString createTable(const QString& table, const FieldDef (&defs)[N]) {
+QString createTable(const QString& table, const QStringList& fields) {
     QStringList columns;
-    for (const FieldDef& def : defs) {
-        const QString name = QString::fromUtf8(def.name);
-        if (def.size == 0)
+    for (const QString& name : fields) {
+        const int width = textFieldWidth(name);
+        if (width == 0)
             columns << QStringLiteral("%1 REAL CHECK (%1 IS NULL OR typeof(%1)='real')").arg(name);
         else
             columns << QStringLiteral("%1 TEXT CHECK (%1 IS NULL OR length(%1) BETWEEN 1 AND %2)")
                            .arg(name)
-                           .arg(def.size);
+                           .arg(width);
     }
     return QStringLiteral("CREATE TABLE %1 (\n    %2\n);\n")
         .arg(table, columns.join(QStringLiteral(",\n    ")));
 }
 
-template <size_t N> QStringList names(const FieldDef (&defs)[N]) {
-    QStringList list;
-    for (const FieldDef& def : defs)
-        list << QString::fromUtf8(def.name);
-    return list;
+// The index on (年月日, 項目番号) that every lookup of a date uses.
+QString createDayIndex(const char* ifNotExists) {
+    return QStringLiteral("CREATE INDEX %1%2_%3_%4 ON %2 (%3, %4);\n")
+        .arg(QLatin1String(ifNotExists), kDayTable, kDateField, kSlotField);
 }
 
 std::function<void(bool)>& longWorkHook() {
@@ -54,12 +41,16 @@ std::function<void(bool)>& longWorkHook() {
 bool hasDateIndex(sqlite3* db) {
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db,
-                           "SELECT 1 FROM pragma_index_list('予定表') AS l, pragma_index_info(l.name) AS i "
-                           "WHERE i.seqno = 0 AND i.name = '年月日' LIMIT 1",
+                           "SELECT 1 FROM pragma_index_list(?1) AS l, pragma_index_info(l.name) AS i "
+                           "WHERE i.seqno = 0 AND i.name = ?2 LIMIT 1",
                            -1, &stmt, nullptr) != SQLITE_OK) {
         sqlite3_finalize(stmt);
         return true; // the schema cannot be read (not a database, locked): leave the file alone
     }
+    const QByteArray table = kDayTable.toUtf8();
+    const QByteArray field = kDateField.toUtf8();
+    sqlite3_bind_text(stmt, 1, table.constData(), static_cast<int>(table.size()), SQLITE_STATIC);
+    sqlite3_bind_text(stmt, 2, field.constData(), static_cast<int>(field.size()), SQLITE_STATIC);
     const int rc = sqlite3_step(stmt);
     sqlite3_finalize(stmt);
     return rc != SQLITE_DONE;
@@ -83,8 +74,8 @@ void ensureDayIndex(Connection& connection) {
         const std::function<void(bool)> hook = longWorkHook();
         if (hook)
             hook(true);
-        if (connection.exec(QStringLiteral("BEGIN IMMEDIATE; CREATE INDEX IF NOT EXISTS "
-                                           "予定表_年月日_項目番号 ON 予定表 (年月日, 項目番号); COMMIT;")))
+        if (connection.exec(QStringLiteral("BEGIN IMMEDIATE; ") + createDayIndex("IF NOT EXISTS ") +
+                            QStringLiteral("COMMIT;")))
             connection.exec(QStringLiteral("ROLLBACK;"));
         if (hook)
             hook(false);
@@ -92,21 +83,18 @@ void ensureDayIndex(Connection& connection) {
     connection.setBusyTimeout(Connection::kBusyTimeoutMs);
 }
 
-QStringList dayFields() {
-    return names(kDayDefs);
-}
-QStringList todoFields() {
-    return names(kTodoDefs);
-}
-
-int textFieldWidth(const QString& field) {
-    for (const auto& defs : {std::span<const FieldDef>(kDayDefs), std::span<const FieldDef>(kTodoDefs)}) {
-        for (const FieldDef& def : defs) {
-            if (field == QString::fromUtf8(def.name))
-                return def.size;
-        }
-    }
-    return 0;
+Error keepOpen(std::unique_ptr<Connection>& connection, const QString& path) {
+    if (connection && !connection->fileStillAtPath())
+        connection.reset();
+    if (connection)
+        return {};
+    if (path.isEmpty())
+        return {SQLITE_CANTOPEN, QStringLiteral("no Schedule file is set")};
+    Error error;
+    connection = Connection::open(path, &error);
+    if (connection)
+        ensureDayIndex(*connection);
+    return error;
 }
 
 Error createScheduleFile(const QString& path) {
@@ -115,10 +103,9 @@ Error createScheduleFile(const QString& path) {
     if (!connection)
         return error;
 
-    const QString sql =
-        QStringLiteral("BEGIN;\n") + createTable(kDayTable, kDayDefs) +
-        QStringLiteral("CREATE INDEX 予定表_年月日_項目番号 ON 予定表 (年月日, 項目番号);\n") +
-        createTable(kTodoTable, kTodoDefs) + QStringLiteral("COMMIT;\n");
+    const QString sql = QStringLiteral("BEGIN;\n") + createTable(kDayTable, dayFields()) +
+                        createDayIndex("") + createTable(kTodoTable, todoFields()) +
+                        QStringLiteral("COMMIT;\n");
     error = connection->exec(sql);
     if (error) {
         connection->exec(QStringLiteral("ROLLBACK;"));

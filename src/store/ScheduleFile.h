@@ -2,22 +2,13 @@
 // The Schedule file: its two tables and the creation of a new, empty file (`CREATE_SDB`).
 
 #include "store/Error.h"
+#include "store/ScheduleLayout.h"
 
 #include <QString>
-#include <QStringList>
 #include <functional>
+#include <memory>
 
 namespace store {
-
-inline const QString kDayTable = QStringLiteral("予定表");
-inline const QString kTodoTable = QStringLiteral("ToDoリスト");
-
-// Field names in table order.
-QStringList dayFields();  // 年月日 項目番号 レベル 内容 アラーム 時刻
-QStringList todoFields(); // 年月日 項目番号 キーワード やるべき事 チェック 時刻
-// The most characters a text field of either table holds (a field of the same name has the same
-// width in both); 0 for a number field and for a name that is no field.
-int textFieldWidth(const QString& field);
 
 // Creates the file at `path` with both tables and no rows, then closes it. Fails when a file is
 // already there, the folder is missing or not writable; nothing is left behind on failure.
@@ -30,6 +21,11 @@ class Connection;
 // it. The index is made in a transaction of its own; a read-only or locked file, or one whose
 // table cannot be indexed, is left as it is, silently. Row order of every query stays the same.
 void ensureDayIndex(Connection& connection);
+
+// Keeps `connection` open on the file at `path`: a file deleted or replaced since it was opened
+// is opened again by its path, so that a deleted file is reported as missing rather than read and
+// written unseen. A newly opened file gets the day index (see ensureDayIndex()).
+Error keepOpen(std::unique_ptr<Connection>& connection, const QString& path);
 
 // Called with true before and with false after work that can take seconds (indexing a large
 // file), so that the program can show it is busy. The work runs on the calling thread.

@@ -14,7 +14,7 @@
 
 #include "settings/ConfigFile.h"
 #include "store/DataControl.h"
-#include "store/DayRecords.h"
+#include "store/DayStore.h"
 
 #include <cstdio>
 
@@ -48,13 +48,12 @@ int main(int argc, char** argv) {
     const int phase = QByteArray(argv[4]).toInt();
     const qint64 count = argc > 5 ? QByteArray(argv[5]).toLongLong() : crash::kIterationsPerRun - 1;
 
-    store::DataControl entry;
-    if (const store::Error error = store::openDayTable(entry, schedule))
-        return failed("open", error.message);
+    store::DayStore entry(schedule);
+    const QDate slotDate = QDate::fromString(crash::kSlotDate, QStringLiteral("yyyy/M/d"));
     // The date as the entry window loads it.
     std::array<store::SlotItem, 4> loaded;
-    for (int slot = 1; slot <= 4; ++slot)
-        loaded[static_cast<std::size_t>(slot - 1)] = store::readSlot(entry, crash::kSlotDate, slot);
+    if (const store::Error error = entry.readDay(slotDate, loaded))
+        return failed("open", error.message);
 
     store::DataControl grid;
     grid.setDatabaseName(schedule);
@@ -78,7 +77,7 @@ int main(int argc, char** argv) {
                 std::array<store::SlotItem, 4> items;
                 for (int slot = 1; slot <= 4; ++slot)
                     items[static_cast<std::size_t>(slot - 1)] = crash::slotItem(i, slot);
-                if (const store::Error error = store::saveDay(entry, crash::kSlotDate, loaded, items))
+                if (const store::Error error = entry.saveDay(slotDate, loaded, items))
                     return failed("save", error.message);
                 break;
             }

@@ -4,7 +4,7 @@
 
 #include "store/Connection.h"
 #include "store/DataControl.h"
-#include "store/DayRecords.h"
+#include "store/DayStore.h"
 #include "store/Error.h"
 #include "store/ScheduleFile.h"
 #include "support/TestEnv.h"
@@ -18,6 +18,7 @@ using namespace store;
 namespace {
 
 const QString kDate = QStringLiteral("2026/1/5");
+const QDate kDay(2026, 1, 5);
 
 // Runs SQL on the file through a plain engine connection, as another tool would.
 bool plant(const QString& path, const QString& sql) {
@@ -37,10 +38,9 @@ SlotItem item(const QString& content) {
 }
 
 // The date as an entry window loads it.
-std::array<SlotItem, 4> loadDay(DataControl& data) {
+std::array<SlotItem, 4> loadDay(DayStore& store) {
     std::array<SlotItem, 4> loaded;
-    for (int slot = 1; slot <= 4; ++slot)
-        loaded[static_cast<size_t>(slot - 1)] = readSlot(data, kDate, slot);
+    store.readDay(kDay, loaded);
     return loaded;
 }
 
@@ -78,25 +78,23 @@ class TestHostileFiles : public QObject {
 void TestHostileFiles::twoProgramsSaveOneDate() {
     testsupport::TestEnv env;
     const QString path = env.makeScheduleFile();
-    DataControl a;
-    DataControl b;
-    QVERIFY(!openDayTable(a, path));
-    QVERIFY(!openDayTable(b, path));
+    DayStore a(path);
+    DayStore b(path);
     std::array<SlotItem, 4> loadedA = loadDay(a);
     std::array<SlotItem, 4> loadedB = loadDay(b);
 
     std::array<SlotItem, 4> wantedA = loadedA;
     wantedA[0] = item(QStringLiteral("Aの予定"));
-    QVERIFY(!saveDay(a, kDate, loadedA, wantedA));
+    QVERIFY(!a.saveDay(kDay, loadedA, wantedA));
     std::array<SlotItem, 4> wantedB = loadedB;
     wantedB[1] = item(QStringLiteral("Bの予定"));
-    QVERIFY(!saveDay(b, kDate, loadedB, wantedB));
+    QVERIFY(!b.saveDay(kDay, loadedB, wantedB));
     QCOMPARE(contents(path), (QStringList{QStringLiteral("Aの予定"), QStringLiteral("Bの予定")}));
 
     // B now also fills slot 1, which it loaded empty: A's item is shown back, nothing written.
     wantedB[0] = item(QStringLiteral("Bの上書き"));
     std::vector<SlotConflict> conflicts;
-    QCOMPARE(saveDay(b, kDate, loadedB, wantedB, &conflicts).code, kChangedElsewhere);
+    QCOMPARE(b.saveDay(kDay, loadedB, wantedB, &conflicts).code, kChangedElsewhere);
     QCOMPARE(conflicts.size(), size_t(1));
     QCOMPARE(conflicts[0].slot, 1);
     QCOMPARE(conflicts[0].stored.content, QStringLiteral("Aの予定"));
@@ -105,7 +103,7 @@ void TestHostileFiles::twoProgramsSaveOneDate() {
 
     // Overwriting what was shown.
     loadedB[0] = conflicts[0].stored;
-    QVERIFY(!saveDay(b, kDate, loadedB, wantedB, &conflicts));
+    QVERIFY(!b.saveDay(kDay, loadedB, wantedB, &conflicts));
     QCOMPARE(contents(path), (QStringList{QStringLiteral("Bの上書き"), QStringLiteral("Bの予定")}));
     QCOMPARE(loadedB[0], loadDay(b)[0]);
 }
@@ -209,19 +207,15 @@ void TestHostileFiles::plantedSchemaOpensReadOnly() {
                                        "INSERT INTO ToDoリスト (やるべき事) VALUES ('やること');") +
                             planted));
 
-    DataControl data;
-    data.setDatabaseName(path);
-    QVERIFY(!data.openDatabase());
-    QVERIFY(!data.connection()->checkSchema());
-    QVERIFY(data.connection()->readOnlyReason().contains(cause));
-    QVERIFY(!openDayTable(data, path));
-    if (!planted.contains(QStringLiteral("VIEW"))) // a view has no rows to address
-        QCOMPARE(readSlot(data, kDate, 1).content, QStringLiteral("一"));
-
+    DayStore data(path);
+    QVERIFY(data.readOnlyReason().contains(cause));
     std::array<SlotItem, 4> loaded = loadDay(data);
+    if (!planted.contains(QStringLiteral("VIEW"))) // a view has no rows to address
+        QCOMPARE(loaded[0].content, QStringLiteral("一"));
     std::array<SlotItem, 4> wanted = loaded;
     wanted[0] = item(QStringLiteral("変更"));
-    const Error error = saveDay(data, kDate, loaded, wanted);
+    QCOMPARE(data.disarm(kDay, 1).code, SQLITE_READONLY);
+    const Error error = data.saveDay(kDay, loaded, wanted);
     QCOMPARE(error.code, SQLITE_READONLY);
     QVERIFY(describe(error).contains(cause));
 
@@ -278,7 +272,7 @@ void TestHostileFiles::endlessQueriesAreEnded() {
     data.connection()->setWorkLimit(std::chrono::milliseconds(300));
     Error error;
     if (recordSource.isEmpty()) {
-        QVERIFY(datesWithItems(data, {kDate}, &error).isEmpty());
+        QVERIFY(datesWithItems(*data.connection(), {kDate}, &error).isEmpty());
     } else {
         data.setRecordSource(recordSource);
         error = data.refresh();

@@ -3,7 +3,7 @@
 
 #include "store/Connection.h"
 #include "store/DataControl.h"
-#include "store/DayRecords.h"
+#include "store/DayStore.h"
 #include "store/Error.h"
 #include "store/ScheduleFile.h"
 #include "support/FilePermissions.h"
@@ -109,6 +109,7 @@ class TestStore : public QObject {
     void levelReading();
     void quoteInDateStringMatchesNothing();
     void datesWithItems();
+    void armedItemsAndDisarm();
     void deletedOrReplacedFile();
     void dateIndexOnOpen_data();
     void dateIndexOnOpen();
@@ -238,9 +239,12 @@ void TestStore::notADatabase() {
     QCOMPARE(readSlot(data, QStringLiteral("2026/1/5"), 1), SlotItem());
     QCOMPARE(saveSlot(data, QStringLiteral("2026/1/5"), 1, {QStringLiteral("x"), {}, false, {}}).code,
              SQLITE_NOTADB);
+    DayStore days(path);
     Error datesError;
-    QVERIFY(store::datesWithItems(data, {QStringLiteral("2026/1/5")}, &datesError).isEmpty());
+    QVERIFY(days.datesWithItems({QStringLiteral("2026/1/5")}, &datesError).isEmpty());
     QCOMPARE(datesError.code, SQLITE_NOTADB);
+    DayRecords records;
+    QCOMPARE(days.readDay(QDate(2026, 1, 5), records).code, SQLITE_NOTADB);
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -811,26 +815,53 @@ void TestStore::datesWithItems() {
     QVERIFY(!data.appendRow(
         {{QStringLiteral("年月日"), QStringLiteral("2026/3/20")}, {QStringLiteral("項目番号"), 1.0}}));
 
+    DayStore days(path, 0);
     QStringList march;
     for (int day = 1; day <= 31; ++day)
         march << store::dateString(2026, 3, day);
     Error error;
-    QCOMPARE(store::datesWithItems(data, march, &error), (QStringList{"2026/3/1", "2026/3/5", "2026/3/12"}));
+    QCOMPARE(days.datesWithItems(march, &error), (QStringList{"2026/3/1", "2026/3/5", "2026/3/12"}));
     QVERIFY(!error);
-    QCOMPARE(data.recordSource(), kDayTable); // the data control's own recordset is untouched
-    QCOMPARE(data.recordCount(), 6);
 
     // The same answer as the Date query of each day; many dates at once.
     QStringList years;
     for (QDate date(2020, 1, 1); date.year() < 2030; date = date.addDays(1))
         years << store::dateString(date);
-    QCOMPARE(store::datesWithItems(data, years, &error),
+    QCOMPARE(days.datesWithItems(years, &error),
              (QStringList{"2026/3/1", "2026/3/5", "2026/3/12", "2026/4/1"}));
-    QVERIFY(store::datesWithItems(data, {}, &error).isEmpty());
+    QVERIFY(days.datesWithItems({}, &error).isEmpty());
+}
 
-    DataControl unopened;
-    unopened.setDatabaseName(path);
-    QCOMPARE(store::datesWithItems(unopened, {QStringLiteral("2026/4/1")}), QStringList{"2026/4/1"});
+// The alarm check's reads: the armed items of a date from each slot's first row, and disarming
+// the slot's first row only.
+void TestStore::armedItemsAndDisarm() {
+    testsupport::TestEnv env;
+    const QString path = env.makeScheduleFile();
+    const QDate day(2026, 3, 5);
+    const QString key = store::dateString(day);
+    DayStore days(path);
+    std::array<SlotItem, kSlotCount> loaded;
+    std::array<SlotItem, kSlotCount> wanted{SlotItem{QStringLiteral("朝"), {}, true, QStringLiteral("0700")},
+                                            SlotItem{QStringLiteral("昼"), {}, false, QStringLiteral("1200")},
+                                            SlotItem{}, SlotItem{QStringLiteral("夜"), {}, true, QString()}};
+    QVERIFY(!days.saveDay(day, loaded, wanted));
+    appendDays(path, {{key, 3, "later row of slot 3"}});
+    Error error;
+    std::vector<ArmedItem> armed = days.armedItems(day, &error);
+    QVERIFY(!error);
+    QCOMPARE(armed.size(), size_t(2));
+    QCOMPARE((std::tuple{armed[0].slot, armed[0].timeText, armed[0].content}),
+             (std::tuple{1, QStringLiteral("0700"), QStringLiteral("朝")}));
+    QCOMPARE((std::tuple{armed[1].slot, armed[1].timeText, armed[1].content}),
+             (std::tuple{4, kEmptyTime, QStringLiteral("夜")}));
+
+    QVERIFY(!days.disarm(day, 1));
+    QCOMPARE(days.armedItems(day).size(), size_t(1));
+    QCOMPARE(days.disarm(day, 3).code, 0); // a row, even one without an alarm
+    QCOMPARE(days.disarm(QDate(2026, 3, 6), 1).code, SQLITE_ERROR);
+    QCOMPARE(everyDay(path),
+             (QStringList{"2026/3/5|1|null|朝|False|0700", "2026/3/5|2|null|昼|False|1200",
+                          "2026/3/5|4|null|夜|True|####", "2026/3/5|3|null|later row of slot 3|False|####"}));
 }
 
 // A file deleted or replaced while a data control holds it open: writes must not go into the
