@@ -75,8 +75,14 @@ std::vector<ArmedItem> DayStore::armedItems(const QDate& date, Error* error) {
         *error = failure;
     std::vector<ArmedItem> armed;
     for (size_t i = 0; i < records.size() && !failure; ++i) {
-        if (records[i].found && records[i].alarmText == kAlarmOn)
-            armed.push_back({static_cast<int>(i) + 1, records[i].timeText, records[i].content});
+        if (!records[i].found || records[i].alarmText != kAlarmOn)
+            continue;
+        ArmedItem item;
+        item.date = dateString(date);
+        item.slot = static_cast<int>(i) + 1;
+        item.timeText = records[i].timeText;
+        item.content = records[i].content;
+        armed.push_back(item);
     }
     return armed;
 }

@@ -4,6 +4,7 @@
 // DayStore of its own, opened by path; the file opens on first use and again by its path when it
 // was deleted or replaced meanwhile.
 
+#include "store/ArmedItems.h"
 #include "store/Connection.h"
 #include "store/DayRecords.h"
 #include "store/Error.h"
@@ -15,13 +16,6 @@
 #include <vector>
 
 namespace store {
-
-// An armed item: its alarm switch is "True".
-struct ArmedItem {
-    int slot = 0; // 1..4
-    QString timeText;
-    QString content;
-};
 
 class DayStore {
   public:
