@@ -127,7 +127,7 @@ void BM_AlarmCheckIdle(benchmark::State& state) {
     services.sound = &idle;
     platform::install(services);
     Host host;
-    host.record.START_FILE = file().path;
+    host.record.scheduleFile = file().path;
     alarms::AlarmCheck check(host);
     check.ALM_CHK(); // opens the file
 

@@ -136,7 +136,7 @@ struct Program {
         platform.install();
         window = std::make_unique<app::MainWindow>(folder, app::programOpeners());
         window->startUp();
-        if (!window->settings().KARE_ON || window->settings().START_FILE != schedule)
+        if (!window->settings().markDaysWithItems || window->settings().scheduleFile != schedule)
             fail("the Settings file was not taken");
         if (!QTest::qWaitForWindowExposed(window.get()))
             fail("the calendar was not shown");
@@ -185,7 +185,7 @@ void BM_KareSET(benchmark::State& state) {
     }
     // The days the last build coloured: proof that the file's items were found.
     int coloured = 0;
-    const QColor kare = platform::toQColor(p.window->settings().kareCRL);
+    const QColor kare = platform::toQColor(p.window->settings().markedDayColor);
     for (int n = 1; n <= 37; ++n)
         if (panel->dayButton(n)->palette().color(QPalette::Button) == kare)
             ++coloured;

@@ -104,7 +104,7 @@ struct Environment {
 
     Environment() {
         platform.install();
-        host.settingsRecord.START_FILE = file().path;
+        host.settingsRecord.scheduleFile = file().path;
     }
 };
 

@@ -45,8 +45,8 @@ QString folder() {
 settings::Settings startingRecord() {
     settings::Settings s;
     s.setColorDefaults();
-    s.INI_FILE = platform::joinPath(folder(), settings::kSettingsFileName);
-    s.ALM_FILE = platform::joinPath(folder(), settings::kDefaultSoundName);
+    s.settingsFile = platform::joinPath(folder(), settings::kSettingsFileName);
+    s.alarmSoundFile = platform::joinPath(folder(), settings::kDefaultSoundName);
     return s;
 }
 
@@ -80,10 +80,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // 2. The same bytes as the Settings file. A new file each time: ext4 flushes a file that is
     // truncated and written again when it is closed, which would make every run wait for the disk.
     {
-        QFile::remove(read.INI_FILE);
-        QFile file(read.INI_FILE);
+        QFile::remove(read.settingsFile);
+        QFile file(read.settingsFile);
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file.write(bytes) != bytes.size()) {
-            std::fprintf(stderr, "fuzz_settings: cannot write %s\n", qPrintable(read.INI_FILE));
+            std::fprintf(stderr, "fuzz_settings: cannot write %s\n", qPrintable(read.settingsFile));
             std::abort();
         }
     }

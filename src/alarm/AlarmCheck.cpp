@@ -28,14 +28,14 @@ QString itemKey(const DueAlarm& item) {
 } // namespace
 
 void AlarmCheck::setCheckedFrom(const QDateTime& minute) {
-    checkedFile_ = host_.settings().START_FILE;
+    checkedFile_ = host_.settings().scheduleFile;
     checkedFrom_ = minuteOf(minute);
 }
 
 void AlarmCheck::ALM_CHK() {
     if (busy_)
         return;
-    const QString file = host_.settings().START_FILE;
+    const QString file = host_.settings().scheduleFile;
     if (file.isEmpty())
         return;
     const QDateTime minute = minuteOf(platform::now());
@@ -143,7 +143,7 @@ void AlarmCheck::ringNext() {
 // The stored row just before ringing: an item disarmed, moved or changed meanwhile (in another
 // window or program, or by the start-up list) does not ring; the box shows the content as stored.
 AlarmCheck::Recheck AlarmCheck::recheck(DueAlarm& item) {
-    if (item.file != host_.settings().START_FILE)
+    if (item.file != host_.settings().scheduleFile)
         return Recheck::Drop;
     store::DataControl& data = host_.data1();
     data.setDatabaseName(item.file);
@@ -170,7 +170,7 @@ void AlarmCheck::ring(const DueAlarm& item) {
 
     platform::SoundService* sound = platform::services().sound;
     if (sound)
-        sound->start(soundPath(host_.settings().ALM_FILE));
+        sound->start(soundPath(host_.settings().alarmSoundFile));
     if (onRing)
         onRing(item);
     const platform::Answer answer =

@@ -26,7 +26,7 @@ MissedAlarmsWindow::MissedAlarmsWindow(const std::vector<store::ArmedItem>& show
         // List items show their text as plain text.
         auto* line = new QListWidgetItem(
             whenText(item.date, item.timeText) + QStringLiteral("  ") + item.content, lines_);
-        line->setForeground(platform::toQColor(settings.crl(item.level)));
+        line->setForeground(platform::toQColor(settings.levelColor(item.level)));
     }
     if (more > 0)
         new QListWidgetItem(QStringLiteral("他 %1 件").arg(more), lines_);
@@ -45,7 +45,7 @@ MissedAlarmsWindow::MissedAlarmsWindow(const std::vector<store::ArmedItem>& show
 }
 
 void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute) {
-    const QString file = host.settings().START_FILE;
+    const QString file = host.settings().scheduleFile;
     if (file.isEmpty())
         return;
     store::DataControl& data = host.data1();

@@ -20,7 +20,7 @@ const QString kIcsFilter = QStringLiteral("iCalendar (*.ics)|*.ics|すべての�
 
 // The Schedule file in use, or empty after telling the user there is none.
 QString scheduleFile(calendar::MainHost& host) {
-    const QString file = host.settings().START_FILE;
+    const QString file = host.settings().scheduleFile;
     if (platform::fileExists(file))
         return file;
     platform::message(QStringLiteral("スケジュールファイルがありません。\n") + file, platform::kAppTitle,

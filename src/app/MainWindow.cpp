@@ -17,9 +17,9 @@
 #include <QScreen>
 #include <QSessionManager>
 #include <QSignalBlocker>
-#include <utility>
 #include <QStyle>
 #include <QWindow>
+#include <utility>
 
 namespace app {
 
@@ -148,14 +148,14 @@ void MainWindow::startUp() {
     if (openers_.missedAlarms)
         openers_.missedAlarms(*this);
     // 12: today's items.
-    if (settings_.START_OUT && openers_.dayDisplay)
+    if (settings_.showTodayAtStart && openers_.dayDisplay)
         openers_.dayDisplay(*this);
     // 13-14: the ToDo window.
     setTodoChecked(false);
-    if (settings_.ToDo_ON)
+    if (settings_.openTodoAtStart)
         todo_Click();
     // 11, 15: visible, minimised when asked.
-    if (settings_.START_MIN)
+    if (settings_.startInTray)
         showMinimized();
     else
         show();
@@ -258,7 +258,7 @@ void MainWindow::read_D_Click() {
 }
 
 void MainWindow::kakunin_Click() {
-    platform::message(QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ名は\r\n") + settings_.START_FILE,
+    platform::message(QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ名は\r\n") + settings_.scheduleFile,
                       QStringLiteral("ﾌｧｲﾙ名確認"), platform::Icon::Information, platform::Buttons::Ok);
 }
 
@@ -371,8 +371,8 @@ void MainWindow::saveSettings() {
                             : settings::saveSettingsFile(
                                   settings_, static_cast<float>(frame.top() * controls::kTwipsPerPixel),
                                   static_cast<float>(frame.left() * controls::kTwipsPerPixel))) {
-        platform::message(QStringLiteral("設定ファイルを保存できませんでした。\r\n") + settings_.INI_FILE +
-                              QStringLiteral("\r\n") + *failure,
+        platform::message(QStringLiteral("設定ファイルを保存できませんでした。\r\n") +
+                              settings_.settingsFile + QStringLiteral("\r\n") + *failure,
                           platform::kAppTitle, platform::Icon::Critical, platform::Buttons::Ok);
     }
 }

@@ -196,7 +196,7 @@ void CalendarPanel::tick() {
     // again while its own handler runs; the clock must keep going while the box is open.
     QMetaObject::invokeMethod(this, &CalendarPanel::ticked, Qt::QueuedConnection);
     // Also while the month is not coloured.
-    if (!settings_.START_FILE.isEmpty())
+    if (!settings_.scheduleFile.isEmpty())
         reportReadOnlyFile();
 }
 
@@ -227,7 +227,7 @@ void CalendarPanel::showMonthInControls() {
 }
 
 bool CalendarPanel::CALEN_COLOR(const QStringList& markedDates, int day) const {
-    if (!settings_.KARE_ON)
+    if (!settings_.markDaysWithItems)
         return false;
     return markedDates.contains(store::dateString(shown_.year, shown_.month, day));
 }
@@ -240,9 +240,9 @@ void CalendarPanel::kareSET() {
     showMonthInControls();
 
     // One query for the whole month instead of one per day; a failing query colours nothing.
-    dayStore_.setPath(settings_.START_FILE);
+    dayStore_.setPath(settings_.scheduleFile);
     QStringList marked;
-    if (settings_.KARE_ON && !settings_.START_FILE.isEmpty()) {
+    if (settings_.markDaysWithItems && !settings_.scheduleFile.isEmpty()) {
         QStringList keys;
         for (int d = 1; d <= 31; ++d)
             keys << store::dateString(shown_.year, shown_.month, d);
@@ -264,19 +264,19 @@ void CalendarPanel::kareSET() {
         }
         button->setText(QString::number(day));
         button->setEnabled(true);
-        paintButton(button, CALEN_COLOR(marked, day) ? settings_.kareCRL : kBlankColor);
+        paintButton(button, CALEN_COLOR(marked, day) ? settings_.markedDayColor : kBlankColor);
     }
     DISP_MYDATE();
 }
 
 void CalendarPanel::reportReadOnlyFile() {
-    if (readOnlyReported_ == settings_.START_FILE)
+    if (readOnlyReported_ == settings_.scheduleFile)
         return;
-    dayStore_.setPath(settings_.START_FILE);
+    dayStore_.setPath(settings_.scheduleFile);
     const QString reason = dayStore_.readOnlyReason();
     if (reason.isEmpty())
         return;
-    readOnlyReported_ = settings_.START_FILE;
+    readOnlyReported_ = settings_.scheduleFile;
     // Queued: the month may be rebuilt from the clock's timer, which a modal box would hold up.
     QMetaObject::invokeMethod(
         this,

@@ -23,12 +23,12 @@ store::DayStore& displayStore() {
 void DISP_output(calendar::MainHost& host) {
     const settings::Settings& s = host.settings();
     // Without a Schedule file there is nothing to show; the calendar stays usable.
-    if (s.START_FILE.isEmpty()) {
+    if (s.scheduleFile.isEmpty()) {
         host.setMainEnabled(true);
         return;
     }
     store::DayStore& dayStore = displayStore();
-    dayStore.setPath(s.START_FILE);
+    dayStore.setPath(s.scheduleFile);
     DisplayItems items;
     if (const store::Error error = readDisplayItems(dayStore, host.selectedDate(), items)) {
         // A file that cannot be read is not an empty day: say so instead of "予定はありません".

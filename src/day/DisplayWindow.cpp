@@ -115,7 +115,7 @@ void DisplayWindow::setItem(int slot, const QString& content, int level) {
     if (level < 0 || level > 5)
         return;
     QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, platform::toQColor(host_.settings().crl(level)));
+    pal.setColor(QPalette::WindowText, platform::toQColor(host_.settings().levelColor(level)));
     label->setPalette(pal);
 }
 

@@ -247,7 +247,7 @@ bool EntryWindow::load() {
     date_ = host_.selectedDate();
     showDateHeading();
     const settings::Settings& s = host_.settings();
-    if (s.START_FILE.isEmpty())
+    if (s.scheduleFile.isEmpty())
         return false;
     for (QComboBox* combo : combos()) {
         combo->addItems(store::levelTexts());
@@ -274,7 +274,7 @@ bool EntryWindow::load() {
 }
 
 store::Error EntryWindow::DATA_READ() {
-    const QString& file = host_.settings().START_FILE;
+    const QString& file = host_.settings().scheduleFile;
     if (file.isEmpty())
         return {SQLITE_CANTOPEN, QStringLiteral("先にデータファイルを設定してください")};
     dayStore_.setPath(file);
@@ -310,7 +310,7 @@ store::Error EntryWindow::DATA_READ() {
 bool EntryWindow::DATA_WRITE() {
     if (!fileIsSet())
         return false;
-    dayStore_.setPath(host_.settings().START_FILE);
+    dayStore_.setPath(host_.settings().scheduleFile);
     std::array<store::SlotItem, 4> items;
     for (std::size_t i = 0; i < items.size(); ++i) {
         items[i].content = contents()[i]->text();
@@ -365,7 +365,7 @@ void EntryWindow::SET_COLOR() {
         if (!level)
             continue;
         QPalette pal = content[i]->palette();
-        pal.setColor(QPalette::Text, platform::toQColor(s.crl(*level)));
+        pal.setColor(QPalette::Text, platform::toQColor(s.levelColor(*level)));
         content[i]->setPalette(pal);
     }
     changed_ = true;
@@ -383,7 +383,7 @@ void EntryWindow::showDateHeading() {
 }
 
 bool EntryWindow::fileIsSet() {
-    if (!host_.settings().START_FILE.isEmpty())
+    if (!host_.settings().scheduleFile.isEmpty())
         return true;
     platform::message(QStringLiteral("先にデータファイルを設定してください"));
     return false;

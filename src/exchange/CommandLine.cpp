@@ -40,7 +40,7 @@ QString startFile(const QString& programFolder) {
     settings::Settings s;
     QuietConfigHost host;
     settings::applyConfigText(s, *text, host);
-    return s.START_FILE;
+    return s.scheduleFile;
 }
 
 int fail(const QString& reason) {

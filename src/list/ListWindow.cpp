@@ -256,7 +256,7 @@ bool ListWindow::load() {
     fill(alarmBox_, {kAll, QStringLiteral("False"), QStringLiteral("True")});
 
     // Without a Schedule file there is no window at all.
-    const QString file = host_.settings().START_FILE;
+    const QString file = host_.settings().scheduleFile;
     if (file.isEmpty()) {
         close();
         return false;

@@ -247,18 +247,18 @@ void OptionsDialog::loadControls() {
     for (QLineEdit* box : itemLabelBoxes_)
         box->setText(settings::itemLabel(s, slot++));
 
-    startInTrayCheck_->setChecked(s.START_MIN);
-    showTodayCheck_->setChecked(s.START_OUT);
-    markDaysCheck_->setChecked(s.KARE_ON);
-    openTodoCheck_->setChecked(s.ToDo_ON);
+    startInTrayCheck_->setChecked(s.startInTray);
+    showTodayCheck_->setChecked(s.showTodayAtStart);
+    markDaysCheck_->setChecked(s.markDaysWithItems);
+    openTodoCheck_->setChecked(s.openTodoAtStart);
 
     int level = 0;
     for (LevelLabel* label : levelLabels_)
-        label->setColorValue(s.crl(level++));
+        label->setColorValue(s.levelColor(level++));
 
-    setMarkedDayColor(s.kareCRL);
+    setMarkedDayColor(s.markedDayColor);
 
-    soundFileBox_->setText(s.ALM_FILE.isEmpty() ? settings::kDefaultSoundName : s.ALM_FILE);
+    soundFileBox_->setText(s.alarmSoundFile.isEmpty() ? settings::kDefaultSoundName : s.alarmSoundFile);
 
     controls::centreOnScreen(this);
 }
@@ -267,16 +267,16 @@ void OptionsDialog::applySettings() {
     settings::Settings& s = host_.settings();
     int slot = 1;
     for (QLineEdit* box : itemLabelBoxes_)
-        s.koumoku(slot++) = box->text();
+        s.slotLabel(slot++) = box->text();
     int level = 0;
     for (LevelLabel* label : levelLabels_)
-        s.crl(level++) = label->colorValue();
-    s.kareCRL = markedDayColor_;
-    s.START_MIN = startInTrayCheck_->isChecked();
-    s.START_OUT = showTodayCheck_->isChecked();
-    s.KARE_ON = markDaysCheck_->isChecked();
-    s.ToDo_ON = openTodoCheck_->isChecked();
-    s.ALM_FILE = soundFileBox_->text();
+        s.levelColor(level++) = label->colorValue();
+    s.markedDayColor = markedDayColor_;
+    s.startInTray = startInTrayCheck_->isChecked();
+    s.showTodayAtStart = showTodayCheck_->isChecked();
+    s.markDaysWithItems = markDaysCheck_->isChecked();
+    s.openTodoAtStart = openTodoCheck_->isChecked();
+    s.alarmSoundFile = soundFileBox_->text();
 }
 
 void OptionsDialog::closeEvent(QCloseEvent* event) {

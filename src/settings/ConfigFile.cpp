@@ -148,30 +148,30 @@ QString oneLine(QString value) {
 // each; the reader and the writer share this one list.
 template <typename Record, typename Position, typename Visit>
 void forEachKey(Record& s, Position& top, Position& left, Visit&& visit) {
-    visit("START_FILE", s.START_FILE);
-    visit("INI_FILE", s.INI_FILE);
-    visit("KOUMOKU1", s.KOUMOKU1);
-    visit("KOUMOKU2", s.KOUMOKU2);
-    visit("KOUMOKU3", s.KOUMOKU3);
-    visit("KOUMOKU4", s.KOUMOKU4);
-    visit("START_MIN", s.START_MIN);
-    visit("START_OUT", s.START_OUT);
-    visit("CRL0", s.CRL0);
-    visit("CRL1", s.CRL1);
-    visit("CRL2", s.CRL2);
-    visit("CRL3", s.CRL3);
-    visit("CRL4", s.CRL4);
-    visit("CRL5", s.CRL5);
-    visit("KARE_ON", s.KARE_ON);
-    visit("kareCRL", s.kareCRL);
-    visit("ALM_FILE", s.ALM_FILE);
+    visit("START_FILE", s.scheduleFile);
+    visit("INI_FILE", s.settingsFile);
+    visit("KOUMOKU1", s.slotLabel(1));
+    visit("KOUMOKU2", s.slotLabel(2));
+    visit("KOUMOKU3", s.slotLabel(3));
+    visit("KOUMOKU4", s.slotLabel(4));
+    visit("START_MIN", s.startInTray);
+    visit("START_OUT", s.showTodayAtStart);
+    visit("CRL0", s.levelColor(0));
+    visit("CRL1", s.levelColor(1));
+    visit("CRL2", s.levelColor(2));
+    visit("CRL3", s.levelColor(3));
+    visit("CRL4", s.levelColor(4));
+    visit("CRL5", s.levelColor(5));
+    visit("KARE_ON", s.markDaysWithItems);
+    visit("kareCRL", s.markedDayColor);
+    visit("ALM_FILE", s.alarmSoundFile);
     visit("TOP", top);
     visit("LEFT", left);
-    visit("ToDo_ON", s.ToDo_ON);
-    visit("ToDo_WID", s.ToDo_WID);
-    visit("ToDo_HEI", s.ToDo_HEI);
-    visit("ToDo_Top", s.ToDo_Top);
-    visit("ToDo_Left", s.ToDo_Left);
+    visit("ToDo_ON", s.openTodoAtStart);
+    visit("ToDo_WID", s.todoWidth);
+    visit("ToDo_HEI", s.todoHeight);
+    visit("ToDo_Top", s.todoTop);
+    visit("ToDo_Left", s.todoLeft);
 }
 
 const QLatin1String kStartFileKey("START_FILE");
@@ -325,28 +325,29 @@ void applyConfigText(Settings& s, const QString& fileText, ConfigHost& host) {
     }
     // Once, for the last START_FILE line: a file with several such lines asks only once, and the
     // flow (with its dialogs) sees every other value already read.
-    if (startFileRead && !platform::fileExists(s.START_FILE))
+    if (startFileRead && !platform::fileExists(s.scheduleFile))
         host.missingFileFlow();
 }
 
 ConfigFileState loadSettingsFile(Settings& s, const QString& programFolder, ConfigHost& host) {
-    s.INI_FILE = platform::joinPath(programFolder, kSettingsFileName);
-    s.ALM_FILE = platform::joinPath(programFolder, kDefaultSoundName);
-    platform::removeLeftoverTemporaries(s.INI_FILE);
-    if (!platform::fileExists(s.INI_FILE)) {
+    s.settingsFile = platform::joinPath(programFolder, kSettingsFileName);
+    s.alarmSoundFile = platform::joinPath(programFolder, kDefaultSoundName);
+    platform::removeLeftoverTemporaries(s.settingsFile);
+    if (!platform::fileExists(s.settingsFile)) {
         host.firstRunFlow();
         return ConfigFileState::Absent;
     }
-    const platform::TextFileRead read = platform::readSmallTextFile(s.INI_FILE, kMaxSettingsFileBytes);
+    const platform::TextFileRead read = platform::readSmallTextFile(s.settingsFile, kMaxSettingsFileBytes);
     if (read.status == platform::TextFileRead::Status::Read) {
         applyConfigText(s, read.text, host);
         return ConfigFileState::Read;
     }
     // Not a small regular file (a FIFO, a link to a device, a huge file) or unreadable: the
     // defaults, with the default Schedule file, and the user is told once.
-    platform::message(damagedFileMessage(s.INI_FILE, read), platform::kAppTitle, platform::Icon::Exclamation);
-    s.START_FILE = platform::joinPath(programFolder, kDefaultScheduleName);
-    if (!platform::fileExists(s.START_FILE))
+    platform::message(damagedFileMessage(s.settingsFile, read), platform::kAppTitle,
+                      platform::Icon::Exclamation);
+    s.scheduleFile = platform::joinPath(programFolder, kDefaultScheduleName);
+    if (!platform::fileExists(s.scheduleFile))
         host.missingFileFlow();
     return ConfigFileState::Damaged;
 }
@@ -360,9 +361,9 @@ QStringList configLines(const Settings& s, float top, float left) {
 }
 
 std::optional<QString> saveSettingsFile(const Settings& s, float top, float left) {
-    if (s.INI_FILE.isEmpty())
+    if (s.settingsFile.isEmpty())
         return QStringLiteral("設定ファイルの場所が決まっていません");
-    std::optional<QString> failure = platform::writeTextFile(s.INI_FILE, configLines(s, top, left));
+    std::optional<QString> failure = platform::writeTextFile(s.settingsFile, configLines(s, top, left));
     if (failure && failure->isEmpty())
         failure = QStringLiteral("設定ファイルを書き込めませんでした");
     return failure;

@@ -39,12 +39,12 @@ bool samePath(const QString& a, const QString& b) {
 
 // The common part of the first-run and missing-file flows, after their opening message.
 void chooseAtStartUp(Settings& s, const QString& programFolder) {
-    s.START_FILE = askForScheduleFile(programFolder);
-    if (platform::fileExists(s.START_FILE)) {
+    s.scheduleFile = askForScheduleFile(programFolder);
+    if (platform::fileExists(s.scheduleFile)) {
         platform::message(QStringLiteral("既存のスケジュールファイルを再設定します"));
         return;
     }
-    if (createScheduleFile(s.START_FILE))
+    if (createScheduleFile(s.scheduleFile))
         return;
 
     // The chosen file could not be created. The program cannot run without a Schedule file, so
@@ -52,12 +52,12 @@ void chooseAtStartUp(Settings& s, const QString& programFolder) {
     // even that fails START_FILE stays empty: nothing names a file that is not there, and the
     // next start asks again.
     const QString fallback = defaultScheduleFile(programFolder);
-    if (samePath(s.START_FILE, fallback) ||
+    if (samePath(s.scheduleFile, fallback) ||
         (!platform::fileExists(fallback) && !createScheduleFile(fallback))) {
-        s.START_FILE.clear();
+        s.scheduleFile.clear();
         return;
     }
-    s.START_FILE = fallback;
+    s.scheduleFile = fallback;
     platform::message(QStringLiteral("代わりに") + fallback + QStringLiteral("を使用します"),
                       platform::kAppTitle, platform::Icon::Information);
 }
@@ -87,7 +87,7 @@ void openScheduleCommand(Settings& s, const QString& programFolder) {
 
 bool openScheduleFile(Settings& s, const QString& path) {
     if (platform::fileExists(path)) {
-        s.START_FILE = path;
+        s.scheduleFile = path;
         return true;
     }
     platform::message(QStringLiteral("新規に") + path + QStringLiteral("を作成します"));
@@ -95,7 +95,7 @@ bool openScheduleFile(Settings& s, const QString& path) {
     // leaves the previous Schedule file in use.
     if (!createScheduleFile(path))
         return false;
-    s.START_FILE = path;
+    s.scheduleFile = path;
     return true;
 }
 

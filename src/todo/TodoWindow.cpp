@@ -91,7 +91,7 @@ bool TodoWindow::refreshData(const QString& source) {
 }
 
 void TodoWindow::load() {
-    const QString file = host_.settings().START_FILE;
+    const QString file = host_.settings().scheduleFile;
     if (file.isEmpty()) {
         reportError(QStringLiteral("スケジュールファイルが設定されていません"));
     } else {
@@ -107,12 +107,12 @@ void TodoWindow::load() {
 
 void TodoWindow::place() {
     const settings::Settings& s = host_.settings();
-    move(controls::px(s.ToDo_Left), controls::px(s.ToDo_Top));
+    move(controls::px(s.todoLeft), controls::px(s.todoTop));
     const QSize frame = frameGeometry().size() - size();
     // The limits of the size rules are set again for this frame.
     setMinimumSize(0, 0);
     setMaximumWidth(QWIDGETSIZE_MAX);
-    resize(controls::px(s.ToDo_WID) - frame.width(), controls::px(s.ToDo_HEI) - frame.height());
+    resize(controls::px(s.todoWidth) - frame.width(), controls::px(s.todoHeight) - frame.height());
     applySizeRules();
 }
 
@@ -137,10 +137,10 @@ void TodoWindow::applySizeRules() {
 
     const QRect placed = frameGeometry();
     settings::Settings& s = host_.settings();
-    s.ToDo_WID = toInt16(controls::twips(placed.width()));
-    s.ToDo_HEI = toInt16(controls::twips(placed.height()));
-    s.ToDo_Top = controls::twips(placed.top());
-    s.ToDo_Left = controls::twips(placed.left());
+    s.todoWidth = toInt16(controls::twips(placed.width()));
+    s.todoHeight = toInt16(controls::twips(placed.height()));
+    s.todoTop = controls::twips(placed.top());
+    s.todoLeft = controls::twips(placed.left());
 }
 
 void TodoWindow::closeEvent(QCloseEvent* event) {
@@ -152,8 +152,8 @@ void TodoWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     const QRect outer = frameGeometry();
-    host_.settings().ToDo_Top = controls::twips(outer.top());
-    host_.settings().ToDo_Left = controls::twips(outer.left());
+    host_.settings().todoTop = controls::twips(outer.top());
+    host_.settings().todoLeft = controls::twips(outer.left());
     host_.setTodoChecked(false);
     data_.close();
     event->accept();

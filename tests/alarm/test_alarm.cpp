@@ -93,8 +93,8 @@ void TestAlarm::init() {
     fake->onMessage = [this](const testsupport::ShownMessage&) { soundWhileBox << fake->soundPlaying; };
     host = std::make_unique<FakeHost>();
     file = env->makeScheduleFile();
-    host->settingsRecord.START_FILE = file;
-    host->settingsRecord.ALM_FILE = kSound;
+    host->settingsRecord.scheduleFile = file;
+    host->settingsRecord.alarmSoundFile = kSound;
     check = std::make_unique<alarms::AlarmCheck>(*host);
     soundWhileBox.clear();
 }
@@ -238,7 +238,7 @@ void TestAlarm::minutePassingDuringBoxStillRingsLaterSlot() {
 
 void TestAlarm::emptyStartFileMakesNoQuery() {
     putItem(file, kToday, 1, QStringLiteral("一番"), QStringLiteral("True"), QStringLiteral("0930"));
-    host->settingsRecord.START_FILE.clear();
+    host->settingsRecord.scheduleFile.clear();
     tick();
     expectSilence();
     QVERIFY(!host->data.isOpen());
@@ -264,7 +264,7 @@ void TestAlarm::soundFile() {
     QFETCH(QString, almFile);
     QFETCH(QString, played);
     played.replace(QStringLiteral("<program folder>"), platform::programFolder());
-    host->settingsRecord.ALM_FILE = almFile;
+    host->settingsRecord.alarmSoundFile = almFile;
     putItem(file, kToday, 4, QStringLiteral("薬"), QStringLiteral("True"), QStringLiteral("0930"));
 
     tick();
@@ -364,7 +364,7 @@ void TestAlarm::unreadableFileIsSilent() {
     putItem(file, kToday, 1, QStringLiteral("一番"), QStringLiteral("True"), QStringLiteral("0930"));
     std::unique_ptr<RawConnection> locker;
     if (kind == QLatin1String("missing")) {
-        host->settingsRecord.START_FILE = env->path(QStringLiteral("gone.sdb"));
+        host->settingsRecord.scheduleFile = env->path(QStringLiteral("gone.sdb"));
     } else if (kind == QLatin1String("random")) {
         QFile f(env->path(QStringLiteral("random.sdb")));
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -373,7 +373,7 @@ void TestAlarm::unreadableFileIsSilent() {
             c = static_cast<char>(QRandomGenerator::global()->bounded(256));
         f.write(bytes);
         f.close();
-        host->settingsRecord.START_FILE = f.fileName();
+        host->settingsRecord.scheduleFile = f.fileName();
     } else if (kind == QLatin1String("no table")) {
         RawConnection raw(file);
         QCOMPARE(raw.exec("DROP TABLE 予定表;"), SQLITE_OK);
@@ -389,7 +389,7 @@ void TestAlarm::unreadableFileIsSilent() {
     expectSilence();
     QVERIFY(!check->busy());
     if (kind == QLatin1String("missing"))
-        QVERIFY(!QFile::exists(host->settingsRecord.START_FILE)); // not created by the check
+        QVERIFY(!QFile::exists(host->settingsRecord.scheduleFile)); // not created by the check
 
     // Once the lock is gone the item rings in its minute.
     if (locker) {

@@ -107,7 +107,7 @@ void TestAlarmNotify::init() {
     fake = std::make_unique<testsupport::FakePlatform>();
     fake->install();
     host = std::make_unique<testsupport::FakeHost>();
-    host->settingsRecord.START_FILE = env->makeScheduleFile();
+    host->settingsRecord.scheduleFile = env->makeScheduleFile();
     if (service) {
         service->shown.clear();
         service->capabilities = QStringList{"body", "actions"};
@@ -122,7 +122,7 @@ void TestAlarmNotify::cleanup() {
 }
 
 void TestAlarmNotify::ringOne(const QString& item) {
-    putItems(host->settingsRecord.START_FILE, {item});
+    putItems(host->settingsRecord.scheduleFile, {item});
     hooks = alarms::alarmHooks();
     hooks.tick(*host);
     QTRY_COMPARE(fake->messages.size(), 1);
@@ -187,7 +187,7 @@ void TestAlarmNotify::noBusAtAll() {
     ringOne(QStringLiteral("0|1|0930|True|会議|1"));
     alarms::DesktopNotifier notifier({});
     QVERIFY(!notifier.notify(
-        {host->settingsRecord.START_FILE, QStringLiteral("2026/3/5"), 1, "0930", "会議", 1}));
+        {host->settingsRecord.scheduleFile, QStringLiteral("2026/3/5"), 1, "0930", "会議", 1}));
 }
 
 QTEST_MAIN(TestAlarmNotify)

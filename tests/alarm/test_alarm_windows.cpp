@@ -44,7 +44,7 @@ void TestAlarmWindows::init() {
     fake->clock = at(9, 30, 20);
     host = std::make_unique<testsupport::FakeHost>();
     file = env->makeScheduleFile();
-    host->settingsRecord.START_FILE = file;
+    host->settingsRecord.scheduleFile = file;
 }
 
 void TestAlarmWindows::cleanup() {
@@ -65,7 +65,7 @@ void TestAlarmWindows::startUpList_data() {
 void TestAlarmWindows::startUpList() {
     QFETCH(QString, button);
     QFETCH(QStringList, alarmsAfter);
-    host->settingsRecord.CRL2 = 0x0000FF; // red
+    host->settingsRecord.levelColor(2) = 0x0000FF; // red
     const QStringList items{"-2|1|0800|True|二日前|2", "0|2|0900|True|今朝", "-8|3|1000|True|八日前",
                             "0|4|1000|True|これから"};
     putItems(file, items);

@@ -152,8 +152,8 @@ class TestDiskFaults : public QObject {
     void settingsNotSavedAtShutDown() {
         QFETCH(QString, fault);
         auto w = start();
-        QCOMPARE(w->settings().KOUMOKU1, QStringLiteral("前の名前"));
-        w->settings().KOUMOKU1 = QStringLiteral("新しい名前");
+        QCOMPARE(w->settings().slotLabel(1), QStringLiteral("前の名前"));
+        w->settings().slotLabel(1) = QStringLiteral("新しい名前");
         {
             std::unique_ptr<ReadOnlyFolder> readOnly;
             std::unique_ptr<FileSizeLimit> full;
@@ -223,7 +223,7 @@ class TestDiskFaults : public QObject {
 
         // Still the previous file: the confirmation names it, the month keeps its colouring and
         // the entry window shows its item.
-        QCOMPARE(w->settings().START_FILE, schedule);
+        QCOMPARE(w->settings().scheduleFile, schedule);
         w->menuAction(QStringLiteral("kakunin"))->trigger();
         QCOMPARE(fake->messages.last().text, QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ名は\r\n") + schedule);
         w->menuAction(QStringLiteral("kyou"))->trigger();
@@ -255,7 +255,7 @@ class TestDiskFaults : public QObject {
         QCOMPARE(fake->messages[0].text, QStringLiteral("最初にスケジュールファイルを作成してください"));
         QVERIFY(fake->messages[1].text.startsWith(
             QStringLiteral("スケジュールファイルを作成できませんでした\n") + fallback + QLatin1Char('\n')));
-        QVERIFY(w->settings().START_FILE.isEmpty());
+        QVERIFY(w->settings().scheduleFile.isEmpty());
         QVERIFY(w->isVisible());
         calendar::CalendarPanel* p = w->calendarPanel();
         p->monthSpin()->setValue(4);
@@ -295,7 +295,7 @@ class TestDiskFaults : public QObject {
         QCOMPARE(QFileInfo::exists(path), !removed);
         QVERIFY(QFileInfo(dir).isDir());
         QCOMPARE(fileBytes(ini), previousSettings);
-        QCOMPARE(w->settings().KOUMOKU1, QStringLiteral("前の名前"));
+        QCOMPARE(w->settings().slotLabel(1), QStringLiteral("前の名前"));
         QVERIFY(fake->messages.isEmpty());
     }
 
@@ -306,7 +306,7 @@ class TestDiskFaults : public QObject {
         fake->filePaths.enqueue(schedule);
         auto w = start();
         QVERIFY(!QFileInfo::exists(leftover));
-        QCOMPARE(w->settings().START_FILE, schedule);
+        QCOMPARE(w->settings().scheduleFile, schedule);
     }
 };
 

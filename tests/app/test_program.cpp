@@ -156,7 +156,7 @@ class TestProgram : public QObject {
         {
             auto w = start({QStringLiteral("KARE_ON=True")});
             CalendarPanel* p = w->calendarPanel();
-            QCOMPARE(background(p->dayButton(12)), platform::toQColor(settings::kDefaultKareColor));
+            QCOMPARE(background(p->dayButton(12)), platform::toQColor(settings::kDefaultMarkedDayColor));
             w->menuAction(QStringLiteral("settei"))->trigger();
             QWidget* options = w->findChild<QWidget*>(QStringLiteral("frmOptions"));
             QVERIFY(options && options->isVisible());
@@ -176,10 +176,10 @@ class TestProgram : public QObject {
             void setMainLeft(float) override {}
         } host;
         settings::loadSettingsFile(s, env->programFolder(), host);
-        QVERIFY(!s.KARE_ON);
-        QCOMPARE(s.KOUMOKU2, QStringLiteral("仕事"));
-        QCOMPARE(s.KOUMOKU1, QStringLiteral("項目1"));
-        QCOMPARE(s.START_FILE, schedule);
+        QVERIFY(!s.markDaysWithItems);
+        QCOMPARE(s.slotLabel(2), QStringLiteral("仕事"));
+        QCOMPARE(s.slotLabel(1), QStringLiteral("項目1"));
+        QCOMPARE(s.scheduleFile, schedule);
     }
 
     void namedFileReplacesTheOneInUse() {
@@ -199,9 +199,9 @@ class TestProgram : public QObject {
         app::MainWindow w(env->programFolder(), app::programOpeners());
         w.openScheduleFile(named);
         w.startUp();
-        QCOMPARE(w.settings().START_FILE, named);
+        QCOMPARE(w.settings().scheduleFile, named);
         QCOMPARE(background(w.calendarPanel()->dayButton(12)),
-                 platform::toQColor(settings::kDefaultKareColor));
+                 platform::toQColor(settings::kDefaultMarkedDayColor));
         QVERIFY(fake->fileFilters.isEmpty());
         QVERIFY(fake->messages.isEmpty());
 
@@ -210,9 +210,9 @@ class TestProgram : public QObject {
         w.menuAction(QStringLiteral("input"))->trigger();
         w.openScheduleFile(created);
         QTest::qWait(50);
-        QCOMPARE(w.settings().START_FILE, named);
+        QCOMPARE(w.settings().scheduleFile, named);
         w.findChild<QWidget*>(QStringLiteral("D_input"))->close();
-        QTRY_COMPARE(w.settings().START_FILE, created);
+        QTRY_COMPARE(w.settings().scheduleFile, created);
         QCOMPARE(fake->messages.size(), 1);
         QCOMPARE(fake->messages[0].text, QStringLiteral("新規に") + created + QStringLiteral("を作成します"));
         QVERIFY(QFile::exists(created));
@@ -225,7 +225,7 @@ class TestProgram : public QObject {
         app::MainWindow w(env->programFolder(), app::programOpeners());
         w.openScheduleFile(named);
         w.startUp();
-        QCOMPARE(w.settings().START_FILE, named);
+        QCOMPARE(w.settings().scheduleFile, named);
         QVERIFY(fake->fileFilters.isEmpty());
         QVERIFY(fake->messages.isEmpty());
     }

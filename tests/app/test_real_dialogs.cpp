@@ -179,7 +179,7 @@ class TestRealDialogs : public QObject {
         settings::Settings s;
         settings::openScheduleCommand(s, env.programFolder());
         const QString made = env.path(QStringLiteral("myschedule.SDB"));
-        QCOMPARE(s.START_FILE, made);
+        QCOMPARE(s.scheduleFile, made);
         QVERIFY(QFileInfo(made).isFile());
         QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("myschedule"))));
         QCOMPARE(messages.size(), 1);

@@ -133,7 +133,7 @@ class TestCalendarWindow : public QObject {
         QCOMPARE(fake->messages.size(), 1);
         QCOMPARE(fake->messages[0].text, QStringLiteral("最初にスケジュールファイルを作成してください"));
         const QString def = platform::joinPath(env->programFolder(), QStringLiteral("DEFAULT.SDB"));
-        QCOMPARE(w.settings().START_FILE, def);
+        QCOMPARE(w.settings().scheduleFile, def);
         QVERIFY(QFile::exists(def));
         QVERIFY(w.isVisible());
         w.close();
@@ -236,10 +236,10 @@ class TestCalendarWindow : public QObject {
         QCOMPARE(background(w->calendarPanel()->dayButton(12)),
                  platform::toQColor(CalendarPanel::kBlankColor));
         // Switching the colouring on shows the day at the next rebuild.
-        w->settings().KARE_ON = true;
+        w->settings().markDaysWithItems = true;
         w->kareSET();
         QCOMPARE(background(w->calendarPanel()->dayButton(12)),
-                 platform::toQColor(settings::kDefaultKareColor));
+                 platform::toQColor(settings::kDefaultMarkedDayColor));
     }
 
     void markerFollowsSelectedDate() {
@@ -473,14 +473,14 @@ class TestCalendarWindow : public QObject {
                  QStringLiteral("スケジュールファイル(*.SDB)|*.sdb|すべてのファイル|*.*"));
         QCOMPARE(fake->messages.last().text,
                  QStringLiteral("新規に") + other + QStringLiteral("を作成します"));
-        QCOMPARE(w->settings().START_FILE, other);
+        QCOMPARE(w->settings().scheduleFile, other);
         QVERIFY(QFile::exists(other));
         // An existing file: no message.
         const int shown = fake->messages.size();
         fake->filePaths.enqueue(schedule);
         w->menuAction(QStringLiteral("read_D"))->trigger();
         QCOMPARE(fake->messages.size(), shown);
-        QCOMPARE(w->settings().START_FILE, schedule);
+        QCOMPARE(w->settings().scheduleFile, schedule);
     }
 
     void closeBoxAndQuitWriteTheSameFile() {
@@ -506,7 +506,7 @@ class TestCalendarWindow : public QObject {
 
     void failedSettingsWriteIsReported() {
         auto w = start();
-        w->settings().INI_FILE = env->path(QStringLiteral("missing-folder/ZIZARU.INI"));
+        w->settings().settingsFile = env->path(QStringLiteral("missing-folder/ZIZARU.INI"));
         w->close();
         QCOMPARE(fake->messages.size(), 1);
         QVERIFY(fake->messages[0].text.startsWith(QStringLiteral("設定ファイルを保存できませんでした。")));

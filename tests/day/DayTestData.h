@@ -22,9 +22,9 @@ inline QColor crl(int level) {
 
 inline void setUp(settings::Settings& s, const QString& file) {
     s.setColorDefaults();
-    s.START_FILE = file;
+    s.scheduleFile = file;
     for (int level = 0; level <= 5; ++level)
-        s.crl(level) = kCrl[level];
+        s.levelColor(level) = kCrl[level];
 }
 
 // One test's world: a temporary program folder with a new Schedule file, the fake platform

@@ -178,7 +178,7 @@ void TestDayDisplay::nothingToRead_data() {
 void TestDayDisplay::nothingToRead() {
     QFETCH(QString, kind);
     const QString path = env_->path(QStringLiteral("bad.sdb"));
-    host_->settingsRecord.START_FILE = kind == QLatin1String("unset") ? QString() : path;
+    host_->settingsRecord.scheduleFile = kind == QLatin1String("unset") ? QString() : path;
     if (kind == QLatin1String("garbage"))
         QVERIFY(daytest::writeFile(path, QByteArray(2048, 'x')));
     host_->setMainEnabled(false);

@@ -245,8 +245,8 @@ void TestEntryWindow::todaySavesUnderShownDateThenShowsToday() {
 }
 
 void TestEntryWindow::frameCaptions() {
-    host_->settingsRecord.KOUMOKU2 = QStringLiteral("仕事");
-    host_->settingsRecord.KOUMOKU4 = QStringLiteral("R&D");
+    host_->settingsRecord.slotLabel(2) = QStringLiteral("仕事");
+    host_->settingsRecord.slotLabel(4) = QStringLiteral("R&D");
     QVERIFY(open());
     QCOMPARE(child<QGroupBox>(QStringLiteral("Frame1"))->title(), QStringLiteral("項目1"));
     QCOMPARE(child<QGroupBox>(QStringLiteral("Frame2"))->title(), QStringLiteral("仕事"));
@@ -346,16 +346,16 @@ void TestEntryWindow::longDateAndTimeShowWhole() {
 }
 
 void TestEntryWindow::noScheduleFile() {
-    host_->settingsRecord.START_FILE.clear();
+    host_->settingsRecord.scheduleFile.clear();
     QVERIFY(!open());
     QVERIFY(!window_);
     QVERIFY(host_->window.isEnabled());
     QVERIFY(fake_->messages.isEmpty());
 
     // The setting vanishes while the window is open: writing says so and writes nothing.
-    host_->settingsRecord.START_FILE = file_;
+    host_->settingsRecord.scheduleFile = file_;
     QVERIFY(open());
-    host_->settingsRecord.START_FILE.clear();
+    host_->settingsRecord.scheduleFile.clear();
     typeText(text(1), QStringLiteral("書けない"));
     click("Command4");
     QCOMPARE(fake_->messages.size(), 1);
@@ -418,7 +418,7 @@ void TestEntryWindow::unreadableFileAtOpen() {
         auto connection = store::Connection::create(path, &error);
         QVERIFY(connection && !connection->exec(QStringLiteral("CREATE TABLE other (a TEXT)")));
     }
-    host_->settingsRecord.START_FILE = path;
+    host_->settingsRecord.scheduleFile = path;
     QVERIFY(!open());
     QVERIFY(!window_);
     QCOMPARE(fake_->messages.size(), 1);

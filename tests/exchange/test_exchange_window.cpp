@@ -59,7 +59,7 @@ class TestExchangeWindow : public QObject {
 
     void fileMenu() {
         app::MainWindow window(env_->programFolder());
-        window.settings().START_FILE = file_;
+        window.settings().scheduleFile = file_;
         auto* menu = window.findChild<QMenu*>(QStringLiteral("M_file"));
         QStringList names;
         for (QAction* action : menu->actions())
@@ -127,7 +127,7 @@ class TestExchangeWindow : public QObject {
                                   {QStringLiteral("2026/1/5"), 2, {}, QStringLiteral("二")},
                                   {QStringLiteral("2026/1/6"), 1, {}, QStringLiteral("三")}});
         testsupport::FakeHost host;
-        host.settingsRecord.START_FILE = file_;
+        host.settingsRecord.scheduleFile = file_;
         auto* window = new list::ListWindow(host);
         QVERIFY(window->load());
         auto* button = window->findChild<QPushButton*>(QStringLiteral("csvExportButton"));

@@ -222,7 +222,7 @@ void TestListWindow::load() {
 }
 
 void TestListWindow::emptyScheduleFileClosesAtOnce() {
-    fx_->host.settingsRecord.START_FILE.clear();
+    fx_->host.settingsRecord.scheduleFile.clear();
     ListWindow* w = open();
     QVERIFY(fx_->host.window.isEnabled());
     QVERIFY(!w || !w->isVisible());
@@ -247,7 +247,7 @@ void TestListWindow::engineErrorsOnOpen() {
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(contents);
     }
-    fx_->host.settingsRecord.START_FILE = path;
+    fx_->host.settingsRecord.scheduleFile = path;
     ListWindow* w = open();
     QVERIFY(w && w->isVisible());
     QCOMPARE(messages().size(), 1);
@@ -605,7 +605,7 @@ void TestListWindow::closeEnablesMainWindow() {
     QVERIFY(QFile::remove(fx_->file));
     // The close box does the same.
     fx_->file = fx_->env.makeScheduleFile(QStringLiteral("second.sdb"));
-    fx_->host.settingsRecord.START_FILE = fx_->file;
+    fx_->host.settingsRecord.scheduleFile = fx_->file;
     w = open();
     QVERIFY(w);
     w->close();

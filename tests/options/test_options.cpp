@@ -90,7 +90,7 @@ void TestOptions::init() {
     fake->install();
     host = std::make_unique<FakeHost>();
     host->settingsRecord.setColorDefaults();
-    host->settingsRecord.ALM_FILE = QStringLiteral("/sounds/bell.wav");
+    host->settingsRecord.alarmSoundFile = QStringLiteral("/sounds/bell.wav");
     host->window.show();
 }
 
@@ -133,10 +133,10 @@ void TestOptions::formLoad() {
     QFETCH(QString, shownFile);
     settings::Settings& s = host->settingsRecord;
     for (int n = 1; n <= 4; ++n)
-        s.koumoku(n) = koumoku[n - 1];
-    s.ALM_FILE = almFile;
-    s.START_MIN = true;
-    s.ToDo_ON = true;
+        s.slotLabel(n) = koumoku[n - 1];
+    s.alarmSoundFile = almFile;
+    s.startInTray = true;
+    s.openTodoAtStart = true;
 
     open();
     for (int n = 1; n <= 4; ++n)
@@ -158,10 +158,10 @@ void TestOptions::formLoad() {
     click("cmdOK");
     QVERIFY(!dialog);
     for (int n = 1; n <= 4; ++n)
-        QCOMPARE(s.koumoku(n), shownLabels[n - 1]);
-    QCOMPARE(s.ALM_FILE, shownFile);
-    QVERIFY(s.START_MIN);
-    QVERIFY(s.ToDo_ON);
+        QCOMPARE(s.slotLabel(n), shownLabels[n - 1]);
+    QCOMPARE(s.alarmSoundFile, shownFile);
+    QVERIFY(s.startInTray);
+    QVERIFY(s.openTodoAtStart);
     QCOMPARE(host->rebuilds, 1);
 }
 
@@ -178,26 +178,26 @@ void TestOptions::okCopiesEveryControl() {
     click("Command4");
     fake->filePaths << QStringLiteral("/home/u/chime.wav");
     click("Command1");
-    QCOMPARE(host->settingsRecord.CRL3, settings::kButtonTextColor); // nothing copied yet
+    QCOMPARE(host->settingsRecord.levelColor(3), settings::kButtonTextColor); // nothing copied yet
 
     click("cmdOK");
     QVERIFY(!dialog);
     const settings::Settings& s = host->settingsRecord;
-    QCOMPARE(s.KOUMOKU3, QStringLiteral("会議"));
-    QCOMPARE(s.KOUMOKU1, settings::itemLabel(settings::Settings(), 1));
-    QVERIFY(s.START_OUT);
-    QVERIFY(s.START_MIN);
-    QVERIFY(s.KARE_ON);
-    QVERIFY(s.ToDo_ON);
-    QCOMPARE(s.CRL3, kRed);
-    QCOMPARE(s.CRL2, settings::kButtonTextColor); // untouched system colour survives
-    QCOMPARE(s.kareCRL, kGreen);
-    QCOMPARE(s.ALM_FILE, QStringLiteral("/home/u/chime.wav"));
+    QCOMPARE(s.slotLabel(3), QStringLiteral("会議"));
+    QCOMPARE(s.slotLabel(1), settings::itemLabel(settings::Settings(), 1));
+    QVERIFY(s.showTodayAtStart);
+    QVERIFY(s.startInTray);
+    QVERIFY(s.markDaysWithItems);
+    QVERIFY(s.openTodoAtStart);
+    QCOMPARE(s.levelColor(3), kRed);
+    QCOMPARE(s.levelColor(2), settings::kButtonTextColor); // untouched system colour survives
+    QCOMPARE(s.markedDayColor, kGreen);
+    QCOMPARE(s.alarmSoundFile, QStringLiteral("/home/u/chime.wav"));
     QCOMPARE(host->rebuilds, 1);
 }
 
 void TestOptions::defaultButtons() {
-    host->settingsRecord.KOUMOKU2 = QStringLiteral("私用");
+    host->settingsRecord.slotLabel(2) = QStringLiteral("私用");
     open();
     child<QLineEdit>("Text1")->setText(QStringLiteral("x"));
     click("Command2");
@@ -217,7 +217,7 @@ void TestOptions::defaultColoursAreWrittenAsZero() {
     click("Command3");
     click("cmdOK");
     for (int level = 0; level <= 5; ++level)
-        QCOMPARE(host->settingsRecord.crl(level), 0);
+        QCOMPARE(host->settingsRecord.levelColor(level), 0);
     const QStringList lines = settings::configLines(host->settingsRecord, 0, 0);
     for (int level = 0; level <= 5; ++level)
         QVERIFY2(lines.contains(QStringLiteral("CRL%1=0").arg(level)), qPrintable(lines.join(u'|')));
@@ -241,7 +241,7 @@ void TestOptions::colourPicking() {
     QFETCH(QString, control);
     QFETCH(std::optional<qint32>, answer);
     QFETCH(bool, changes);
-    host->settingsRecord.kareCRL = kGreen;
+    host->settingsRecord.markedDayColor = kGreen;
     const settings::Settings before = host->settingsRecord;
 
     open();
@@ -253,12 +253,12 @@ void TestOptions::colourPicking() {
     settings::Settings expected = before;
     if (changes) {
         if (control == QLatin1String("Command4"))
-            expected.kareCRL = kRed;
+            expected.markedDayColor = kRed;
         else
-            expected.crl(control == QLatin1String("Label10") ? 0 : control.mid(5).toInt() - 4) = kRed;
+            expected.levelColor(control == QLatin1String("Label10") ? 0 : control.mid(5).toInt() - 4) = kRed;
     }
     for (int slot = 1; slot <= 4; ++slot)
-        expected.koumoku(slot) = settings::itemLabel(before, slot);
+        expected.slotLabel(slot) = settings::itemLabel(before, slot);
     QCOMPARE(host->settingsRecord, expected);
 }
 
@@ -273,12 +273,12 @@ void TestOptions::cancelOfSecondColourDialogLeavesIt() {
 }
 
 void TestOptions::uncheckingMarkingTurnsItOffAtClose() {
-    host->settingsRecord.KARE_ON = true;
+    host->settingsRecord.markDaysWithItems = true;
     open();
     QVERIFY(child<QCheckBox>("Check3")->isChecked());
     click("Check3");
     click("cmdOK");
-    QVERIFY(!host->settingsRecord.KARE_ON);
+    QVERIFY(!host->settingsRecord.markDaysWithItems);
     QCOMPARE(host->rebuilds, 1);
 }
 
@@ -304,7 +304,7 @@ void TestOptions::closing() {
     if (applyFirst) {
         click("cmdApply");
         QVERIFY(dialog);
-        QCOMPARE(host->settingsRecord.KOUMOKU2, QStringLiteral("変更"));
+        QCOMPARE(host->settingsRecord.slotLabel(2), QStringLiteral("変更"));
         QCOMPARE(host->rebuilds, 0);
     }
     child<QLineEdit>("Text4")->setText(QStringLiteral("後から"));
@@ -316,9 +316,9 @@ void TestOptions::closing() {
     QCOMPARE(host->rebuilds, 1);
     QVERIFY(host->window.isEnabled());
     if (applyFirst) {
-        QCOMPARE(host->settingsRecord.KOUMOKU2, QStringLiteral("変更"));
-        QVERIFY(host->settingsRecord.START_OUT);
-        QCOMPARE(host->settingsRecord.KOUMOKU4, settings::itemLabel(before, 4));
+        QCOMPARE(host->settingsRecord.slotLabel(2), QStringLiteral("変更"));
+        QVERIFY(host->settingsRecord.showTodayAtStart);
+        QCOMPARE(host->settingsRecord.slotLabel(4), settings::itemLabel(before, 4));
     } else {
         QCOMPARE(host->settingsRecord, before);
     }

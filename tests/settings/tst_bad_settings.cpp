@@ -73,7 +73,8 @@ QString readable(QString text) {
 }
 
 Settings readableOnly(Settings s) {
-    for (QString* text : {&s.START_FILE, &s.KOUMOKU1, &s.KOUMOKU2, &s.KOUMOKU3, &s.KOUMOKU4, &s.ALM_FILE})
+    for (QString* text : {&s.scheduleFile, &s.slotLabel(1), &s.slotLabel(2), &s.slotLabel(3), &s.slotLabel(4),
+                          &s.alarmSoundFile})
         *text = readable(*text);
     return s;
 }
@@ -81,21 +82,21 @@ Settings readableOnly(Settings s) {
 // Rows of files whose lines end oddly, hold NUL bytes, or hold a great many keys.
 void addLineEndAndKeyCountRows() {
     QTest::newRow("no line end") << QByteArray("KOUMOKU1=a\r\nCRL0=7") << settingsWith([](Settings& s) {
-        s.KOUMOKU1 = QStringLiteral("a");
-        s.CRL0 = 7;
+        s.slotLabel(1) = QStringLiteral("a");
+        s.levelColor(0) = 7;
     });
     QTest::newRow("lone CR") << QByteArray("KOUMOKU1=a\rCRL0=7\rKARE_ON=True\r")
                              << settingsWith([](Settings& s) {
-                                    s.KOUMOKU1 = QStringLiteral("a");
-                                    s.CRL0 = 7;
-                                    s.KARE_ON = true;
+                                    s.slotLabel(1) = QStringLiteral("a");
+                                    s.levelColor(0) = 7;
+                                    s.markDaysWithItems = true;
                                 });
     QTest::newRow("CR only, no keys") << QByteArray(100000, '\r') << defaultSettings();
 
     QTest::newRow("NUL bytes") << bytesOf("KOUMOKU1=a\0b\r\n\0\0\0\r\nCRL1=3\r\n\0CRL2=9\r\nCRL3=\0\r\n")
                                << settingsWith([](Settings& s) {
-                                      s.KOUMOKU1 = QStringLiteral("a") + QChar() + QStringLiteral("b");
-                                      s.CRL1 = 3;
+                                      s.slotLabel(1) = QStringLiteral("a") + QChar() + QStringLiteral("b");
+                                      s.levelColor(1) = 3;
                                   });
     QTest::newRow("NUL bytes only, the largest file read")
         << QByteArray(settings::kMaxSettingsFileBytes, '\0') << defaultSettings();
@@ -105,9 +106,9 @@ void addLineEndAndKeyCountRows() {
         manyKeys += (n % 2 ? "KEY" + QByteArray::number(n) : "KOUMOKU2=" + QByteArray::number(n)) + "=x\r\n";
     manyKeys += "CRL5=6\r\n";
     QTest::newRow("60,000 keys") << manyKeys << settingsWith([](Settings& s) {
-        s.CRL0 = 1;
-        s.KOUMOKU2 = QStringLiteral("59998=x");
-        s.CRL5 = 6;
+        s.levelColor(0) = 1;
+        s.slotLabel(2) = QStringLiteral("59998=x");
+        s.levelColor(5) = 6;
     });
 }
 
@@ -129,8 +130,8 @@ void TestBadSettings::loadsWhatCanBeLoaded_data() {
 
     const QByteArray goodLines = "\r\nKOUMOKU1=" + cp932("会議") + "\r\nCRL2=255\r\n";
     const Settings goodRead = settingsWith([](Settings& s) {
-        s.KOUMOKU1 = QStringLiteral("会議");
-        s.CRL2 = 255;
+        s.slotLabel(1) = QStringLiteral("会議");
+        s.levelColor(2) = 255;
     });
 
     QTest::newRow("empty file") << QByteArray() << defaultSettings();
@@ -149,25 +150,25 @@ void TestBadSettings::loadsWhatCanBeLoaded_data() {
                       "\x81,CRL1=7\r\n" // lead byte before a comma
                       "KOUMOKU4=d\x81") // lead byte at the end of the file
         << settingsWith([](Settings& s) {
-               s.KOUMOKU1 = QStringLiteral("a");
-               s.KOUMOKU2 = QStringLiteral("b");
-               s.KOUMOKU3 = QStringLiteral("c");
-               s.KOUMOKU4 = QStringLiteral("d");
-               s.CRL1 = 7;
+               s.slotLabel(1) = QStringLiteral("a");
+               s.slotLabel(2) = QStringLiteral("b");
+               s.slotLabel(3) = QStringLiteral("c");
+               s.slotLabel(4) = QStringLiteral("d");
+               s.levelColor(1) = 7;
            });
     QTest::newRow("UTF-8 mark, invalid UTF-8")
         << QByteArray("\xEF\xBB\xBFKOUMOKU1=\xC3(ok\xFF\r\nCRL0=4\r\n") << settingsWith([](Settings& s) {
-               s.KOUMOKU1 = QStringLiteral("(ok");
-               s.CRL0 = 4;
+               s.slotLabel(1) = QStringLiteral("(ok");
+               s.levelColor(0) = 4;
            });
     QTest::newRow("UTF-8 mark only") << QByteArray("\xEF\xBB\xBF") << defaultSettings();
 
     QTest::newRow("1000 KB line before the keys") << QByteArray(1000 * 1000, 'x') + goodLines << goodRead;
     QTest::newRow("1000 KB value") << "KOUMOKU2=" + cp932("予").repeated(500 * 1000) + goodLines
                                    << settingsWith([](Settings& s) {
-                                          s.KOUMOKU1 = QStringLiteral("会議");
-                                          s.KOUMOKU2 = QStringLiteral("予").repeated(500 * 1000);
-                                          s.CRL2 = 255;
+                                          s.slotLabel(1) = QStringLiteral("会議");
+                                          s.slotLabel(2) = QStringLiteral("予").repeated(500 * 1000);
+                                          s.levelColor(2) = 255;
                                       });
     addLineEndAndKeyCountRows();
 }
@@ -183,8 +184,8 @@ void TestBadSettings::loadsWhatCanBeLoaded() {
     CountingHost host;
     settings::loadSettingsFile(s, folder, host);
 
-    expected.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
-    expected.ALM_FILE = platform::joinPath(folder, settings::kDefaultSoundName);
+    expected.settingsFile = platform::joinPath(folder, settings::kSettingsFileName);
+    expected.alarmSoundFile = platform::joinPath(folder, settings::kDefaultSoundName);
     QCOMPARE(readableOnly(s), expected);
     // The file was there and was read: no first-run questions, no window moved.
     QCOMPARE(host.firstRuns, 0);
@@ -244,9 +245,9 @@ void TestBadSettings::notASmallRegularFile() {
 
     QCOMPARE(state, settings::ConfigFileState::Damaged);
     Settings expected = defaultSettings();
-    expected.INI_FILE = ini;
-    expected.ALM_FILE = platform::joinPath(folder, settings::kDefaultSoundName);
-    expected.START_FILE = platform::joinPath(folder, QStringLiteral("DEFAULT.SDB"));
+    expected.settingsFile = ini;
+    expected.alarmSoundFile = platform::joinPath(folder, settings::kDefaultSoundName);
+    expected.scheduleFile = platform::joinPath(folder, QStringLiteral("DEFAULT.SDB"));
     QCOMPARE(s, expected);
     QCOMPARE(fake.messages.size(), 1);
     QVERIFY2(fake.messages[0].text.contains(ini), qPrintable(fake.messages[0].text));

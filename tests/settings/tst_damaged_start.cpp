@@ -72,7 +72,7 @@ void TestDamagedStart::damagedFileKeptUnlessSettingsChange() {
         QCOMPARE(closer.texts.size(), 1);
         QVERIFY2(closer.texts[0].contains(ini), qPrintable(closer.texts[0]));
         QVERIFY(w->isVisible());
-        QCOMPARE(w->settings().START_FILE, schedule);
+        QCOMPARE(w->settings().scheduleFile, schedule);
         w->close();
         QCOMPARE(closer.texts.size(), 1);
         QCOMPARE(testsupport::fileBytes(ini), oversized);
@@ -85,7 +85,7 @@ void TestDamagedStart::damagedFileKeptUnlessSettingsChange() {
         auto w = std::make_unique<app::MainWindow>(folder, app::programOpeners());
         w->startUp();
         QCOMPARE(fake.messages.size(), 1);
-        w->settings().KOUMOKU1 = QStringLiteral("仕事");
+        w->settings().slotLabel(1) = QStringLiteral("仕事");
         w->close();
         QCOMPARE(fake.messages.size(), 1);
     }

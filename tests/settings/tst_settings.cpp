@@ -46,7 +46,7 @@ class RecordingHost : public settings::ConfigHost {
             onFirstRun();
     }
     void missingFileFlow() override {
-        calls << QStringLiteral("missing:") + s_.START_FILE;
+        calls << QStringLiteral("missing:") + s_.scheduleFile;
         atMissingFile << s_;
         if (onMissingFile)
             onMissingFile();
@@ -192,14 +192,14 @@ class TestSettings : public QObject {
 
 void TestSettings::itemLabel() {
     Settings s;
-    s.KOUMOKU2 = QStringLiteral("仕事");
+    s.slotLabel(2) = QStringLiteral("仕事");
     QCOMPARE(settings::itemLabel(s, 1), QStringLiteral("項目1"));
     QCOMPARE(settings::itemLabel(s, 2), QStringLiteral("仕事"));
     QCOMPARE(settings::itemLabel(s, 4), QStringLiteral("項目4"));
-    s.crl(5) = 42;
-    QCOMPARE(s.CRL5, 42);
-    QCOMPARE(defaultSettings().CRL0, qint32(0x80000012u));
-    QCOMPARE(defaultSettings().kareCRL, 0x80FFFF);
+    s.levelColor(5) = 42;
+    QCOMPARE(s.levelColor(5), 42);
+    QCOMPARE(defaultSettings().levelColor(0), qint32(0x80000012u));
+    QCOMPARE(defaultSettings().markedDayColor, 0x80FFFF);
 }
 
 void TestSettings::getKeyAndValue_data() {
@@ -345,9 +345,9 @@ void TestSettings::severalStartFileLines() {
 
     QCOMPARE(host.calls, lastExists ? QStringList() : QStringList{"missing:" + gone});
     if (!lastExists) // the flow sees every value of the file
-        QCOMPARE(host.atMissingFile.value(0).CRL0, 255);
-    QCOMPARE(s.START_FILE, last);
-    QCOMPARE(s.KOUMOKU1, QStringLiteral("前"));
+        QCOMPARE(host.atMissingFile.value(0).levelColor(0), 255);
+    QCOMPARE(s.scheduleFile, last);
+    QCOMPARE(s.slotLabel(1), QStringLiteral("前"));
 }
 
 void TestSettings::noSettingsFile_data() {
@@ -367,8 +367,8 @@ void TestSettings::noSettingsFile() {
     settings::loadSettingsFile(s, trailingSlash ? folder + QLatin1Char('/') : folder, host);
     QCOMPARE(host.calls, QStringList{QStringLiteral("firstRun")});
     QCOMPARE(s, settingsWith([&](Settings& e) {
-                 e.INI_FILE = folder + QStringLiteral("/ZIZARU.INI");
-                 e.ALM_FILE = folder + QStringLiteral("/daduvov.WAV");
+                 e.settingsFile = folder + QStringLiteral("/ZIZARU.INI");
+                 e.alarmSoundFile = folder + QStringLiteral("/daduvov.WAV");
              }));
 }
 
@@ -396,31 +396,31 @@ void TestSettings::roundTrip_data() {
     QTest::addColumn<float>("left");
 
     QTest::newRow("every field changed") << settingsWith([](Settings& s) {
-        s.KOUMOKU1 = QStringLiteral("仕事");
-        s.KOUMOKU2 = QStringLiteral("ﾌﾟﾗｲﾍﾞｰﾄ");
-        s.KOUMOKU3 = QStringLiteral("C:\\予定\\表");
-        s.KOUMOKU4 = QStringLiteral("a=b");
-        s.START_MIN = true;
-        s.START_OUT = true;
+        s.slotLabel(1) = QStringLiteral("仕事");
+        s.slotLabel(2) = QStringLiteral("ﾌﾟﾗｲﾍﾞｰﾄ");
+        s.slotLabel(3) = QStringLiteral("C:\\予定\\表");
+        s.slotLabel(4) = QStringLiteral("a=b");
+        s.startInTray = true;
+        s.showTodayAtStart = true;
         for (int level = 0; level <= 5; ++level)
-            s.crl(level) = 0x000010 * level + 0x0000FF;
-        s.KARE_ON = true;
-        s.kareCRL = 0xC0C0C0;
-        s.ALM_FILE = QStringLiteral("/音/ベル.wav");
-        s.ToDo_ON = true;
-        s.ToDo_WID = 4800;
-        s.ToDo_HEI = 3600;
-        s.ToDo_Top = 1200;
-        s.ToDo_Left = 9000;
+            s.levelColor(level) = 0x000010 * level + 0x0000FF;
+        s.markDaysWithItems = true;
+        s.markedDayColor = 0xC0C0C0;
+        s.alarmSoundFile = QStringLiteral("/音/ベル.wav");
+        s.openTodoAtStart = true;
+        s.todoWidth = 4800;
+        s.todoHeight = 3600;
+        s.todoTop = 1200;
+        s.todoLeft = 9000;
     }) << 1440.0f << 1234.5f;
     QTest::newRow("limits") << settingsWith([](Settings& s) {
-        s.CRL0 = std::numeric_limits<qint32>::min();
-        s.CRL5 = std::numeric_limits<qint32>::max();
-        s.kareCRL = -1;
-        s.ToDo_WID = std::numeric_limits<qint16>::max();
-        s.ToDo_HEI = std::numeric_limits<qint16>::min();
-        s.ToDo_Top = std::numeric_limits<qint32>::min();
-        s.ToDo_Left = -32000;
+        s.levelColor(0) = std::numeric_limits<qint32>::min();
+        s.levelColor(5) = std::numeric_limits<qint32>::max();
+        s.markedDayColor = -1;
+        s.todoWidth = std::numeric_limits<qint16>::max();
+        s.todoHeight = std::numeric_limits<qint16>::min();
+        s.todoTop = std::numeric_limits<qint32>::min();
+        s.todoLeft = -32000;
     }) << -0.25f << 16777215.0f;
 }
 
@@ -430,9 +430,9 @@ void TestSettings::roundTrip() {
     QFETCH(float, left);
     testsupport::TestEnv env;
     const QString folder = env.programFolder();
-    written.START_FILE = env.path(QStringLiteral("予定表.sdb"));
-    QVERIFY(writeBytes(written.START_FILE, "x"));
-    written.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
+    written.scheduleFile = env.path(QStringLiteral("予定表.sdb"));
+    QVERIFY(writeBytes(written.scheduleFile, "x"));
+    written.settingsFile = platform::joinPath(folder, settings::kSettingsFileName);
     const auto failure = settings::saveSettingsFile(written, top, left);
     QVERIFY2(!failure, qPrintable(failure.value_or(QString())));
 
@@ -478,18 +478,18 @@ void TestSettings::pathsAndLabels() {
     const QString folder = env.programFolder();
     QVERIFY(QDir().mkpath(env.path(text)));
     Settings written = defaultSettings();
-    written.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
-    written.START_FILE = env.makeScheduleFile(text + QLatin1Char('/') + text + QStringLiteral(".SDB"));
-    written.ALM_FILE = env.path(text + QLatin1Char('/') + text + QStringLiteral(".WAV"));
-    written.KOUMOKU1 = text;
-    written.KOUMOKU2 = QStringLiteral("表");
+    written.settingsFile = platform::joinPath(folder, settings::kSettingsFileName);
+    written.scheduleFile = env.makeScheduleFile(text + QLatin1Char('/') + text + QStringLiteral(".SDB"));
+    written.alarmSoundFile = env.path(text + QLatin1Char('/') + text + QStringLiteral(".WAV"));
+    written.slotLabel(1) = text;
+    written.slotLabel(2) = QStringLiteral("表");
     const QStringList userFiles{QStringLiteral("ZIZARU.INI.backup"), QStringLiteral("ZIZARU.INI.bak"),
                                 QStringLiteral("ZIZARU.INI.orig01"), QStringLiteral("ZIZARU.INI.AbCdEf")};
     for (const QString& name : userFiles)
         QVERIFY(writeBytes(platform::joinPath(folder, name), "[Daduvov]\r\nKOUMOKU1=mine\r\n"));
     QVERIFY(!settings::saveSettingsFile(written, 0, 0));
 
-    const QByteArray bytes = fileBytes(written.INI_FILE);
+    const QByteArray bytes = fileBytes(written.settingsFile);
     QCOMPARE(bytes.startsWith(kBom), codePage.isEmpty());
     const QByteArray line = "\r\nKOUMOKU1=" + (codePage.isEmpty() ? text.toUtf8() : codePage) + "\r\n";
     QVERIFY2(bytes.contains(line), bytes.constData());
@@ -525,20 +525,20 @@ void TestSettings::oldCodePageFile() {
     settings::loadSettingsFile(read, folder, host);
     const QString schedule = QStringLiteral("C:\\予定\\1月～3月.SDB");
     QCOMPARE(read, settingsWith([&](Settings& e) {
-                 e.START_FILE = schedule;
-                 e.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
-                 e.KOUMOKU1 = QStringLiteral("仕事");
-                 e.KOUMOKU2 = QStringLiteral("ﾌﾟﾗｲﾍﾞｰﾄ");
-                 e.KOUMOKU3 = QStringLiteral("①");
-                 e.START_OUT = true;
-                 e.CRL1 = 255;
-                 e.KARE_ON = true;
-                 e.ALM_FILE = QStringLiteral("C:\\Daduvov\\daduvov.WAV");
-                 e.ToDo_ON = true;
-                 e.ToDo_WID = 4800;
-                 e.ToDo_HEI = 3600;
-                 e.ToDo_Top = 1200;
-                 e.ToDo_Left = 9000;
+                 e.scheduleFile = schedule;
+                 e.settingsFile = platform::joinPath(folder, settings::kSettingsFileName);
+                 e.slotLabel(1) = QStringLiteral("仕事");
+                 e.slotLabel(2) = QStringLiteral("ﾌﾟﾗｲﾍﾞｰﾄ");
+                 e.slotLabel(3) = QStringLiteral("①");
+                 e.showTodayAtStart = true;
+                 e.levelColor(1) = 255;
+                 e.markDaysWithItems = true;
+                 e.alarmSoundFile = QStringLiteral("C:\\Daduvov\\daduvov.WAV");
+                 e.openTodoAtStart = true;
+                 e.todoWidth = 4800;
+                 e.todoHeight = 3600;
+                 e.todoTop = 1200;
+                 e.todoLeft = 9000;
              }));
     QCOMPARE(host.calls, (QStringList{"top:1440", "left:1234.5", "missing:" + schedule}));
 }
@@ -565,7 +565,7 @@ void TestSettings::firstRunWritesExactBytes() {
         f +
         "/daduvov.WAV\r\nTOP=1440\r\nLEFT=2880\r\nToDo_ON=False\r\n"
         "ToDo_WID=0\r\nToDo_HEI=0\r\nToDo_Top=0\r\nToDo_Left=0\r\n";
-    QCOMPARE(fileBytes(s.INI_FILE), expected);
+    QCOMPARE(fileBytes(s.settingsFile), expected);
     QVERIFY(hasBothTables(platform::joinPath(folder, QStringLiteral("DEFAULT.SDB"))));
 }
 
@@ -573,10 +573,10 @@ void TestSettings::saveReplacesFileWhole() {
     testsupport::TestEnv env;
     const QString folder = env.programFolder();
     Settings s = defaultSettings();
-    s.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
-    QVERIFY(writeBytes(s.INI_FILE, QByteArray(4000, 'x')));
+    s.settingsFile = platform::joinPath(folder, settings::kSettingsFileName);
+    QVERIFY(writeBytes(s.settingsFile, QByteArray(4000, 'x')));
     QVERIFY(!settings::saveSettingsFile(s, 0, 0));
-    const QByteArray bytes = fileBytes(s.INI_FILE);
+    const QByteArray bytes = fileBytes(s.settingsFile);
     QVERIFY(bytes.startsWith("[Daduvov]\r\n"));
     QVERIFY(bytes.endsWith("ToDo_Left=0\r\n"));
     QCOMPARE(bytes.count("\r\n"), qsizetype(26));
@@ -601,20 +601,20 @@ void TestSettings::saveFailure() {
     std::optional<QString> failure;
 
     if (situation == QLatin1String("folder missing")) {
-        s.INI_FILE = env.path(QStringLiteral("missing/ZIZARU.INI"));
+        s.settingsFile = env.path(QStringLiteral("missing/ZIZARU.INI"));
         failure = settings::saveSettingsFile(s, 0, 0);
-        QVERIFY(!QFileInfo::exists(s.INI_FILE));
+        QVERIFY(!QFileInfo::exists(s.settingsFile));
     } else if (situation == QLatin1String("directory")) {
-        s.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
+        s.settingsFile = platform::joinPath(folder, settings::kSettingsFileName);
         QVERIFY(QDir(folder).mkdir(settings::kSettingsFileName));
-        QVERIFY(writeBytes(platform::joinPath(s.INI_FILE, QStringLiteral("inside")), previous));
+        QVERIFY(writeBytes(platform::joinPath(s.settingsFile, QStringLiteral("inside")), previous));
         failure = settings::saveSettingsFile(s, 0, 0);
-        QVERIFY(QFileInfo(s.INI_FILE).isDir());
-        QCOMPARE(fileBytes(platform::joinPath(s.INI_FILE, QStringLiteral("inside"))), previous);
+        QVERIFY(QFileInfo(s.settingsFile).isDir());
+        QCOMPARE(fileBytes(platform::joinPath(s.settingsFile, QStringLiteral("inside"))), previous);
     } else {
         // A file-size limit makes the write fail part way, as a full disk would.
-        s.INI_FILE = platform::joinPath(folder, settings::kSettingsFileName);
-        QVERIFY(writeBytes(s.INI_FILE, previous));
+        s.settingsFile = platform::joinPath(folder, settings::kSettingsFileName);
+        QVERIFY(writeBytes(s.settingsFile, previous));
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
         rlimit small = saved;
@@ -624,7 +624,7 @@ void TestSettings::saveFailure() {
         failure = settings::saveSettingsFile(s, 0, 0);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
-        QCOMPARE(fileBytes(s.INI_FILE), previous);
+        QCOMPARE(fileBytes(s.settingsFile), previous);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
                  QStringList{settings::kSettingsFileName});
     }
@@ -689,7 +689,7 @@ void TestSettings::startUpFlows() {
     fake.filePaths.enqueue(paths.answer);
 
     Settings s = defaultSettings();
-    s.START_FILE = missingFile ? env.path(QStringLiteral("gone.sdb")) : QString();
+    s.scheduleFile = missingFile ? env.path(QStringLiteral("gone.sdb")) : QString();
     if (missingFile)
         settings::missingFileFlow(s, folder);
     else
@@ -699,9 +699,9 @@ void TestSettings::startUpFlows() {
                                      : QStringLiteral("none:最初にスケジュールファイルを作成してください")};
     QCOMPARE(shownMessages(fake), expected + paths.fill(messages));
     QCOMPARE(fake.fileFilters, QStringList{settings::kScheduleFilter});
-    QCOMPARE(s.START_FILE, paths.fill(startFile));
-    if (!s.START_FILE.isEmpty())
-        QVERIFY(hasBothTables(s.START_FILE));
+    QCOMPARE(s.scheduleFile, paths.fill(startFile));
+    if (!s.scheduleFile.isEmpty())
+        QVERIFY(hasBothTables(s.scheduleFile));
     // A file that already existed is never rewritten.
     if (answer == QLatin1String("existing"))
         QCOMPARE(fileBytes(paths.answer), answerBefore);
@@ -765,13 +765,13 @@ void TestSettings::openScheduleCommand() {
     fake.filePaths.enqueue(paths.answer);
 
     Settings s = defaultSettings();
-    s.START_FILE = paths.previous;
+    s.scheduleFile = paths.previous;
     settings::openScheduleCommand(s, env.programFolder());
 
     QCOMPARE(shownMessages(fake), paths.fill(messages));
     QCOMPARE(fake.fileFilters, QStringList{settings::kScheduleFilter});
-    QCOMPARE(s.START_FILE, paths.fill(startFile));
-    QVERIFY(hasBothTables(s.START_FILE));
+    QCOMPARE(s.scheduleFile, paths.fill(startFile));
+    QVERIFY(hasBothTables(s.scheduleFile));
     if (answer == QLatin1String("existing"))
         QCOMPARE(fileBytes(paths.answer), answerBefore);
 }

@@ -56,15 +56,15 @@ inline float settingsTop(qint64 i) {
 inline settings::Settings settingsFor(qint64 i, const QString& iniFile) {
     settings::Settings s;
     s.setColorDefaults();
-    s.INI_FILE = iniFile;
-    s.START_FILE = QStringLiteral("/tmp/予定%1.sdb").arg(i);
+    s.settingsFile = iniFile;
+    s.scheduleFile = QStringLiteral("/tmp/予定%1.sdb").arg(i);
     for (int slot = 1; slot <= 4; ++slot)
-        s.koumoku(slot) = QStringLiteral("見出し%1-%2").arg(i).arg(slot);
+        s.slotLabel(slot) = QStringLiteral("見出し%1-%2").arg(i).arg(slot);
     for (int level = 0; level <= 5; ++level)
-        s.crl(level) = static_cast<qint32>(i * 6 + level);
-    s.KARE_ON = i % 2 == 1;
-    s.ToDo_WID = static_cast<qint16>(i % 30000);
-    s.ToDo_Top = static_cast<qint32>(i);
+        s.levelColor(level) = static_cast<qint32>(i * 6 + level);
+    s.markDaysWithItems = i % 2 == 1;
+    s.todoWidth = static_cast<qint16>(i % 30000);
+    s.todoTop = static_cast<qint32>(i);
     return s;
 }
 

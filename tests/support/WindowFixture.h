@@ -19,7 +19,7 @@ namespace testsupport {
 struct WindowFixture {
     WindowFixture() {
         platform.install();
-        host.settingsRecord.START_FILE = file;
+        host.settingsRecord.scheduleFile = file;
     }
 
     TestEnv env;

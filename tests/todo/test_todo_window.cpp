@@ -64,7 +64,7 @@ void TestTodoWindow::cleanup() {
 
 TodoWindow* TestTodoWindow::open(int height) {
     if (height)
-        settings().ToDo_HEI = static_cast<qint16>(height);
+        settings().todoHeight = static_cast<qint16>(height);
     fx_->host.setTodoChecked(true); // the menu item sets its mark before opening
     window_ = qobject_cast<TodoWindow*>(todo::showTodoWindow(fx_->host));
     return window_;
@@ -143,18 +143,18 @@ void TestTodoWindow::placement() {
     QFETCH(int, left);
     QFETCH(QRect, outer);
     settings::Settings& s = settings();
-    s.ToDo_WID = static_cast<qint16>(wid);
-    s.ToDo_HEI = static_cast<qint16>(hei);
-    s.ToDo_Top = top;
-    s.ToDo_Left = left;
+    s.todoWidth = static_cast<qint16>(wid);
+    s.todoHeight = static_cast<qint16>(hei);
+    s.todoTop = top;
+    s.todoLeft = left;
     TodoWindow* w = open();
     QCOMPARE(w->frameGeometry(), outer);
     QCOMPARE(w->grid()->height(), (outer.height() * 15 - 900) / 15);
     // The geometry after the rules is stored at once.
-    QCOMPARE(int(s.ToDo_WID), 3750);
-    QCOMPARE(int(s.ToDo_HEI), outer.height() * 15);
-    QCOMPARE(s.ToDo_Top, outer.top() * 15);
-    QCOMPARE(s.ToDo_Left, outer.left() * 15);
+    QCOMPARE(int(s.todoWidth), 3750);
+    QCOMPARE(int(s.todoHeight), outer.height() * 15);
+    QCOMPARE(s.todoTop, outer.top() * 15);
+    QCOMPARE(s.todoLeft, outer.left() * 15);
 }
 
 void TestTodoWindow::resizeStoresGeometryAtOnce() {
@@ -162,16 +162,16 @@ void TestTodoWindow::resizeStoresGeometryAtOnce() {
     const QSize frame = w->frameGeometry().size() - w->size();
     w->resize(QSize(400, 260) - frame);
     QTRY_COMPARE(w->frameGeometry().size(), QSize(250, 260));
-    QCOMPARE(int(settings().ToDo_WID), 3750);
-    QCOMPARE(int(settings().ToDo_HEI), 3900);
+    QCOMPARE(int(settings().todoWidth), 3750);
+    QCOMPARE(int(settings().todoHeight), 3900);
     QCOMPARE(w->grid()->height(), 200);
     w->resize(QSize(250, 50) - frame);
     QTRY_COMPARE(w->frameGeometry().size(), QSize(250, 100));
-    QCOMPARE(int(settings().ToDo_HEI), 1500);
+    QCOMPARE(int(settings().todoHeight), 1500);
     // Past the 16-bit field the height is held at its limit rather than overflowing.
     w->resize(QSize(250, 2300) - frame);
     QTRY_COMPARE(w->frameGeometry().height(), 2300);
-    QCOMPARE(int(settings().ToDo_HEI), 32767);
+    QCOMPARE(int(settings().todoHeight), 32767);
 }
 
 void TestTodoWindow::quittingKeepsTheLastResize() {
@@ -179,12 +179,12 @@ void TestTodoWindow::quittingKeepsTheLastResize() {
     const QSize frame = w->frameGeometry().size() - w->size();
     w->move(30, 40);
     w->resize(QSize(250, 150) - frame);
-    QTRY_COMPARE(int(settings().ToDo_HEI), 2250);
-    QCOMPARE(settings().ToDo_Top, 600);
+    QTRY_COMPARE(int(settings().todoHeight), 2250);
+    QCOMPARE(settings().todoTop, 600);
     w->move(90, 120); // moved after the resize: not remembered at quit
     delete w;
-    QCOMPARE(settings().ToDo_Top, 600);
-    QCOMPARE(settings().ToDo_Left, 450);
+    QCOMPARE(settings().todoTop, 600);
+    QCOMPARE(settings().todoLeft, 450);
     QVERIFY(fx_->host.todoChecked); // no close handler ran
     // The next opening is a new window.
     QVERIFY(open());
@@ -197,8 +197,8 @@ void TestTodoWindow::closeStoresPositionAndClearsTheMark() {
     w->move(60, 45);
     QTRY_COMPARE(w->frameGeometry().topLeft(), QPoint(60, 45));
     todo::closeTodoWindow();
-    QCOMPARE(settings().ToDo_Left, 900);
-    QCOMPARE(settings().ToDo_Top, 675);
+    QCOMPARE(settings().todoLeft, 900);
+    QCOMPARE(settings().todoTop, 675);
     QVERIFY(!fx_->host.todoChecked);
     QVERIFY(fx_->host.window.isEnabled());
     QTRY_VERIFY(!window_);
@@ -274,7 +274,7 @@ void TestTodoWindow::deleteEntries() {
 }
 
 void TestTodoWindow::noScheduleFile() {
-    settings().START_FILE.clear();
+    settings().scheduleFile.clear();
     TodoWindow* w = open();
     QVERIFY(w && w->isVisible());
     QCOMPARE(messages().size(), 1);
