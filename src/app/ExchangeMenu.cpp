@@ -2,6 +2,7 @@
 
 #include "calendar/MainHost.h"
 #include "controls/WorkProgress.h"
+#include "exchange/Messages.h"
 #include "platform/Paths.h"
 #include "platform/Services.h"
 
@@ -42,17 +43,11 @@ void exportICalendar(calendar::MainHost& host) {
         controls::WorkProgress progress(host.mainWindow(), QStringLiteral("iCalendarに書き出しています..."));
         result = exchange::exportIcs(schedule, path, progress.callback());
     }
-    if (result.cancelled)
-        platform::message(QStringLiteral("書き出しを中止しました。"), platform::kAppTitle,
-                          platform::Icon::Information);
-    else if (!result.failure.isEmpty())
-        platform::message(result.failure, platform::kAppTitle, platform::Icon::Exclamation);
-    else
-        platform::message(QStringLiteral("予定%1件、ToDo%2件を書き出しました。\n%3")
-                              .arg(result.events)
-                              .arg(result.todos)
-                              .arg(path),
-                          platform::kAppTitle, platform::Icon::Information);
+    exchange::messages::showExportOutcome(result.cancelled, result.failure,
+                                          QStringLiteral("予定%1件、ToDo%2件を書き出しました。\n%3")
+                                              .arg(result.events)
+                                              .arg(result.todos)
+                                              .arg(path));
 }
 
 void importICalendar(calendar::MainHost& host) {

@@ -1,5 +1,7 @@
 #include "exchange/Messages.h"
 
+#include "platform/Services.h"
+
 namespace exchange::messages {
 
 QString cannotWrite(const QString& path, const QString& reason) {
@@ -49,6 +51,16 @@ QString importSummary(int added, int todosAdded, int duplicates, const QStringLi
     if (shortened > 0)
         lines << QStringLiteral("80文字を超えるため末尾を「…」にしたもの: %1件").arg(shortened);
     return lines.join(QLatin1Char('\n'));
+}
+
+void showExportOutcome(bool cancelled, const QString& failure, const QString& doneText) {
+    if (cancelled)
+        platform::message(QStringLiteral("書き出しを中止しました。"), platform::kAppTitle,
+                          platform::Icon::Information);
+    else if (!failure.isEmpty())
+        platform::message(failure, platform::kAppTitle, platform::Icon::Exclamation);
+    else
+        platform::message(doneText, platform::kAppTitle, platform::Icon::Information);
 }
 
 } // namespace exchange::messages

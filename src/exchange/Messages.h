@@ -16,4 +16,7 @@ QString brokenICalendar(const QString& detail);
 QString untitled();
 QString importSummary(int added, int todosAdded, int duplicates, const QStringList& fullDates, int shortened);
 
+// Tells the user how an export ended: cancelled, failed with `failure`, or done (`doneText`).
+void showExportOutcome(bool cancelled, const QString& failure, const QString& doneText);
+
 } // namespace exchange::messages

@@ -2,6 +2,7 @@
 
 #include "controls/WorkProgress.h"
 #include "exchange/Csv.h"
+#include "exchange/Messages.h"
 #include "platform/Services.h"
 #include "store/DataControl.h"
 
@@ -17,14 +18,9 @@ void exportListCsv(QWidget* parent, const store::DataControl& data) {
         controls::WorkProgress progress(parent, QStringLiteral("CSVに書き出しています..."));
         result = exchange::exportCsv(data, path, progress.callback());
     }
-    if (result.cancelled)
-        platform::message(QStringLiteral("書き出しを中止しました。"), platform::kAppTitle,
-                          platform::Icon::Information);
-    else if (!result.failure.isEmpty())
-        platform::message(result.failure, platform::kAppTitle, platform::Icon::Exclamation);
-    else
-        platform::message(QStringLiteral("%1行を書き出しました。\n%2").arg(result.rows).arg(path),
-                          platform::kAppTitle, platform::Icon::Information);
+    exchange::messages::showExportOutcome(
+        result.cancelled, result.failure,
+        QStringLiteral("%1行を書き出しました。\n%2").arg(result.rows).arg(path));
 }
 
 } // namespace list
