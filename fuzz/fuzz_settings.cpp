@@ -2,8 +2,8 @@
 //
 // Every input is read three ways, and each must agree with the first:
 //   1. decodeText + applyConfigText, the reading loop itself;
-//   2. LOAD_CONFIG on the same bytes stored as the Settings file of a program folder (inputs up
-//      to the size LOAD_CONFIG reads; a larger file is refused unread, with a message box);
+//   2. loadSettingsFile on the same bytes stored as the Settings file of a program folder (inputs up
+//      to the size loadSettingsFile reads; a larger file is refused unread, with a message box);
 //   3. the record read in 1, written with configLines + encodeText and read again: a Settings
 //      file the program writes must read back exactly as the record it was written from.
 // A disagreement aborts, so libFuzzer keeps the input as a crash.
@@ -41,7 +41,7 @@ QString folder() {
     return programFolder->path();
 }
 
-// The record as LOAD_CONFIG starts it, before the file is read.
+// The record as loadSettingsFile starts it, before the file is read.
 settings::Settings startingRecord() {
     settings::Settings s;
     s.setColorDefaults();
@@ -91,10 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         settings::Settings loaded;
         loaded.setColorDefaults();
         QuietHost loadHost;
-        settings::LOAD_CONFIG(loaded, folder(), loadHost);
+        settings::loadSettingsFile(loaded, folder(), loadHost);
         if (loadHost.firstRuns != 0 || !(loaded == read) || loadHost.top != host.top ||
             loadHost.left != host.left)
-            fail("LOAD_CONFIG disagrees with the reading loop", read, loaded);
+            fail("loadSettingsFile disagrees with the reading loop", read, loaded);
     }
 
     // 3. Written and read again.
