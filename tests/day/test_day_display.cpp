@@ -56,7 +56,7 @@ class TestDayDisplay : public QObject {
 
   private:
     bool show() {
-        day::DISP_output(*host_);
+        day::showDayDisplay(*host_);
         window_ = host_->window.findChild<day::DisplayWindow*>();
         return window_;
     }
