@@ -3,6 +3,7 @@
 
 #include "platform/Colors.h"
 #include "settings/Settings.h"
+#include "store/Connection.h"
 #include "store/DayRecords.h"
 #include "support/WindowFixture.h"
 
@@ -58,6 +59,18 @@ inline QByteArray readFile(const QString& path) {
 inline bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Leaves at `path` a Schedule file that cannot be read: none ("missing"), bytes that are no
+// database ("garbage"), or a database without the day table ("other database").
+inline bool makeUnreadable(const QString& path, const QString& kind) {
+    if (kind == QLatin1String("garbage"))
+        return writeFile(path, QByteArray(4096, 'x'));
+    if (kind != QLatin1String("other database"))
+        return true;
+    store::Error error;
+    auto connection = store::Connection::create(path, &error);
+    return connection && !connection->exec(QStringLiteral("CREATE TABLE other (a TEXT)"));
 }
 
 } // namespace daytest

@@ -39,8 +39,11 @@ class TestDayDisplay : public QObject {
     Q_OBJECT
 
   private slots:
-    void init();
-    void cleanup();
+    void init() { f_ = std::make_unique<daytest::Fixture>(kDay); }
+    void cleanup() {
+        delete window_.data();
+        f_.reset();
+    }
 
     void noItemsShowsBox();
     void slotThreeOnly();
@@ -63,15 +66,6 @@ class TestDayDisplay : public QObject {
     std::unique_ptr<daytest::Fixture> f_;
     QPointer<day::DisplayWindow> window_;
 };
-
-void TestDayDisplay::init() {
-    f_ = std::make_unique<daytest::Fixture>(kDay);
-}
-
-void TestDayDisplay::cleanup() {
-    delete window_.data();
-    f_.reset();
-}
 
 void TestDayDisplay::noItemsShowsBox() {
     QVERIFY(
@@ -160,6 +154,7 @@ void TestDayDisplay::nothingToRead_data() {
     QTest::newRow("no file set") << QStringLiteral("unset");
     QTest::newRow("missing file") << QStringLiteral("missing");
     QTest::newRow("not a database") << QStringLiteral("garbage");
+    QTest::newRow("no day table") << QStringLiteral("other database");
 }
 
 // Without a readable file no window opens, the day is never claimed to be empty, and the
@@ -168,8 +163,7 @@ void TestDayDisplay::nothingToRead() {
     QFETCH(QString, kind);
     const QString path = f_->env.path(QStringLiteral("bad.sdb"));
     f_->host.settingsRecord.scheduleFile = kind == QLatin1String("unset") ? QString() : path;
-    if (kind == QLatin1String("garbage"))
-        QVERIFY(daytest::writeFile(path, QByteArray(2048, 'x')));
+    QVERIFY(daytest::makeUnreadable(path, kind));
     f_->host.setMainEnabled(false);
     QVERIFY(!show());
     QVERIFY(f_->host.window.isEnabled());
@@ -178,7 +172,7 @@ void TestDayDisplay::nothingToRead() {
         QCOMPARE(m.icon, platform::Icon::Exclamation);
         QVERIFY(m.text.contains(QStringLiteral("スケジュールファイル")));
     }
-    QCOMPARE(QFile::exists(path), kind == QLatin1String("garbage"));
+    QCOMPARE(QFile::exists(path), kind != QLatin1String("unset") && kind != QLatin1String("missing"));
 }
 
 QTEST_MAIN(TestDayDisplay)
