@@ -11,7 +11,7 @@ namespace app {
 WindowOpeners programOpeners() {
     WindowOpeners openers;
     openers.entry = &day::showEntryWindow;
-    openers.dayDisplay = &day::DISP_output;
+    openers.dayDisplay = &day::showDayDisplay;
     openers.list = &list::showListWindow;
     openers.openTodo = &todo::showTodoWindow;
     openers.closeTodo = &todo::closeTodoWindow;

@@ -22,7 +22,7 @@ int displayLevel(const QVariant& stored) {
     const double value = stored.toDouble(&ok);
     if (!ok || !std::isfinite(value))
         return 0;
-    // nearbyint rounds half to even in the default rounding mode, as the old byte conversion did.
+    // The stored number is rounded half to even: nearbyint does so in the default rounding mode.
     const double rounded = std::nearbyint(value);
     if (rounded < 0 || rounded > 255)
         return 0;

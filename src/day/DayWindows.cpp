@@ -20,7 +20,7 @@ store::DayStore& displayStore() {
 
 } // namespace
 
-void DISP_output(calendar::MainHost& host) {
+void showDayDisplay(calendar::MainHost& host) {
     const settings::Settings& s = host.settings();
     // Without a Schedule file there is nothing to show; the calendar stays usable.
     if (s.scheduleFile.isEmpty()) {

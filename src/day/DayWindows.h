@@ -15,6 +15,6 @@ void showEntryWindow(calendar::MainHost& host);
 // Reads the four items of the Selected date from the Schedule file and shows them in
 // the day display, or the box "予定はありません" when there are none. While the display is open
 // the main window is disabled; every way of ending enables it again.
-void DISP_output(calendar::MainHost& host);
+void showDayDisplay(calendar::MainHost& host);
 
 } // namespace day

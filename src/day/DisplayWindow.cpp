@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPushButton>
+#include <algorithm>
 
 namespace day {
 
@@ -43,74 +44,72 @@ DisplayWindow::DisplayWindow(calendar::MainHost& host, QWidget* parent)
     setFont(controls::gothicFont(9));
     setFixedSize(controls::px(3015), controls::px(2415));
 
-    Label5 = new QLabel(this);
-    Label5->setObjectName(QStringLiteral("Label5"));
-    Label5->setTextFormat(Qt::PlainText);
-    Label5->setFont(controls::gothicFont(12, true));
-    Label5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    controls::placeTwips(Label5, 120, 120, 1455, 255);
-
-    Label6 = new QLabel(QStringLiteral("の予定"), this);
-    Label6->setObjectName(QStringLiteral("Label6"));
-    Label6->setFont(controls::gothicFont(12, true, true));
-    controls::placeTwips(Label6, 1680, 120, 855, 255);
-
-    std::array<QLabel**, 4> items{&Label1, &Label2, &Label3, &Label4};
-    for (int i = 0; i < 4; ++i) {
-        auto* label = new ItemBox(this);
-        label->setObjectName(QStringLiteral("Label") + QString::number(i + 1));
-        // Item texts are the user's own: never taken as markup.
-        label->setTextFormat(Qt::PlainText);
-        label->setFont(controls::gothicFont(8.25, true));
-        label->setAutoFillBackground(true);
-        QPalette pal = label->palette();
-        pal.setColor(QPalette::Window, QColor(0xFF, 0xFF, 0xFF));
-        pal.setColor(QPalette::WindowText, platform::toQColor(settings::kButtonTextColor));
-        label->setPalette(pal);
-        controls::placeTwips(label, 120, 480 + 360 * i, 2655, 255);
-        *items[static_cast<std::size_t>(i)] = label;
-    }
-
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setToolTip(QStringLiteral("予定表示の終了"));
-    Command1->setDefault(true);
-    Command1->setAutoDefault(true);
-    controls::placeTwips(Command1, 1920, 1920, 855, 375);
-    connect(Command1, &QPushButton::clicked, this, [this] {
-        close();
-        host_.setMainEnabled(true);
-    });
-    setFocusProxy(Command1);
-    Command1->setFocus();
-
-    Label5->setText(QLocale::system().toString(host.selectedDate(), QLocale::ShortFormat));
-    // A long date format in the wider stand-in face would be cut at the left: step the size
-    // down until the whole date fits its place.
-    QFont dateFont = Label5->font();
-    while (dateFont.pointSizeF() > 8 &&
-           QFontMetrics(dateFont).horizontalAdvance(Label5->text()) > Label5->contentsRect().width()) {
-        dateFont.setPointSizeF(dateFont.pointSizeF() - 0.5);
-        Label5->setFont(dateFont);
-    }
+    buildDateHeading();
+    buildItemBoxes();
+    buildOkButton();
+    showDate();
     controls::centreOnScreen(this);
 }
 
-QLabel* DisplayWindow::itemLabel(int slot) const {
-    switch (slot) {
-    case 1:
-        return Label1;
-    case 2:
-        return Label2;
-    case 3:
-        return Label3;
-    default:
-        return Label4;
+void DisplayWindow::buildDateHeading() {
+    dateLabel_ = new QLabel(this);
+    dateLabel_->setObjectName(QStringLiteral("Label5"));
+    dateLabel_->setTextFormat(Qt::PlainText);
+    dateLabel_->setFont(controls::gothicFont(12, true));
+    dateLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    controls::placeTwips(dateLabel_, 120, 120, 1455, 255);
+
+    auto* suffix = new QLabel(QStringLiteral("の予定"), this);
+    suffix->setObjectName(QStringLiteral("Label6"));
+    suffix->setFont(controls::gothicFont(12, true, true));
+    controls::placeTwips(suffix, 1680, 120, 855, 255);
+}
+
+void DisplayWindow::buildItemBoxes() {
+    for (int i = 0; i < store::kSlotCount; ++i) {
+        auto* box = new ItemBox(this);
+        box->setObjectName(QStringLiteral("Label") + QString::number(i + 1));
+        // Item texts are the user's own: never taken as markup.
+        box->setTextFormat(Qt::PlainText);
+        box->setFont(controls::gothicFont(8.25, true));
+        box->setAutoFillBackground(true);
+        QPalette pal = box->palette();
+        pal.setColor(QPalette::Window, QColor(0xFF, 0xFF, 0xFF));
+        pal.setColor(QPalette::WindowText, platform::toQColor(settings::kButtonTextColor));
+        box->setPalette(pal);
+        controls::placeTwips(box, 120, 480 + 360 * i, 2655, 255);
+        itemBoxes_[static_cast<std::size_t>(i)] = box;
+    }
+}
+
+void DisplayWindow::buildOkButton() {
+    okButton_ = new QPushButton(QStringLiteral("OK"), this);
+    okButton_->setObjectName(QStringLiteral("Command1"));
+    okButton_->setToolTip(QStringLiteral("予定表示の終了"));
+    okButton_->setDefault(true);
+    okButton_->setAutoDefault(true);
+    controls::placeTwips(okButton_, 1920, 1920, 855, 375);
+    connect(okButton_, &QPushButton::clicked, this, [this] {
+        close();
+        host_.setMainEnabled(true);
+    });
+    setFocusProxy(okButton_);
+    okButton_->setFocus();
+}
+
+void DisplayWindow::showDate() {
+    dateLabel_->setText(QLocale::system().toString(host_.selectedDate(), QLocale::ShortFormat));
+    // A long date format in the wider stand-in face would be cut at the left.
+    QFont dateFont = dateLabel_->font();
+    while (dateFont.pointSizeF() > 8 && QFontMetrics(dateFont).horizontalAdvance(dateLabel_->text()) >
+                                            dateLabel_->contentsRect().width()) {
+        dateFont.setPointSizeF(dateFont.pointSizeF() - 0.5);
+        dateLabel_->setFont(dateFont);
     }
 }
 
 void DisplayWindow::setItem(int slot, const QString& content, int level) {
-    QLabel* label = itemLabel(slot);
+    QLabel* label = itemBoxes_[static_cast<std::size_t>(std::clamp(slot, 1, store::kSlotCount) - 1)];
     label->setText(content);
     if (level < 0 || level > 5)
         return;

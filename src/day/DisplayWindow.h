@@ -2,8 +2,11 @@
 // The day display (`D_output`): a small borderless window with the four items of the Selected
 // date, each in the colour of its level. Read-only; closed with its OK button.
 
+#include "store/ScheduleLayout.h"
+
 #include <QPixmap>
 #include <QWidget>
+#include <array>
 
 class QLabel;
 class QPushButton;
@@ -30,17 +33,17 @@ class DisplayWindow : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    QLabel* itemLabel(int slot) const;
+    void buildDateHeading();
+    void buildItemBoxes();
+    void buildOkButton();
+    // Shows the Selected date, stepping the font down until the whole date fits its place.
+    void showDate();
 
     calendar::MainHost& host_;
     QPixmap background_;
-    QLabel* Label1 = nullptr; // items of slots 1..4
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr; // the date
-    QLabel* Label6 = nullptr; // "の予定"
-    QPushButton* Command1 = nullptr;
+    QLabel* dateLabel_ = nullptr;
+    std::array<QLabel*, store::kSlotCount> itemBoxes_{}; // slot n at index n - 1
+    QPushButton* okButton_ = nullptr;
 };
 
 } // namespace day

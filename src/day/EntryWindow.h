@@ -35,14 +35,14 @@ class EntryWindow : public QWidget {
 
     // Clears the slot controls and loads the four items of the shown date. When the file cannot
     // be opened or read, the controls are left as they were and the engine's error is returned.
-    store::Error DATA_READ();
+    store::Error loadDay();
     // Writes the slots of the shown date changed in this window, in one transaction. A slot that
     // another program saved meanwhile is overwritten only after the user saw both versions and
     // chose 上書き. Returns false, after telling the user, when they could not all be written
     // (or the user chose 取消); the stored rows of the date are then those of before.
-    bool DATA_WRITE();
+    bool saveDay();
     // Gives each content box the colour of its slot's level and marks the window changed.
-    void SET_COLOR();
+    void showLevelColours();
 
     bool isChanged() const { return changed_; }
 
@@ -50,7 +50,20 @@ class EntryWindow : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // The controls of one item slot.
+    struct SlotControls {
+        QGroupBox* frame = nullptr;
+        QComboBox* level = nullptr;
+        QLineEdit* content = nullptr;
+        QCheckBox* alarm = nullptr;
+        QLineEdit* time = nullptr;
+    };
+
     void buildControls();
+    void buildButtons();
+    void buildHeadings();
+    SlotControls buildSlot(int index);
+    void clearSlots();
     void connectEvents();
     void orderTabs();
     // The save question; true when the action that asked may go on.
@@ -72,43 +85,13 @@ class EntryWindow : public QWidget {
     store::DayStore dayStore_;
     std::array<store::SlotItem, 4> loaded_; // the slots as last read from or written to the file
 
-    QPushButton* Command1 = nullptr; // today
-    QPushButton* Command2 = nullptr; // end
-    QPushButton* Command3 = nullptr; // discard
-    QPushButton* Command4 = nullptr; // write
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label6 = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QGroupBox* Frame3 = nullptr;
-    QGroupBox* Frame4 = nullptr;
-    QComboBox* Combo1 = nullptr; // level texts of slots 1..4
-    QComboBox* Combo2 = nullptr;
-    QComboBox* Combo3 = nullptr;
-    QComboBox* Combo4 = nullptr;
-    QLineEdit* Text1 = nullptr; // contents of slots 1..4
-    QLineEdit* Text2 = nullptr;
-    QLineEdit* Text3 = nullptr;
-    QLineEdit* Text4 = nullptr;
-    QLineEdit* Text5 = nullptr; // alarm times of slots 1..4
-    QLineEdit* Text6 = nullptr;
-    QLineEdit* Text7 = nullptr;
-    QLineEdit* Text8 = nullptr;
-    QCheckBox* Check1 = nullptr; // alarm switches of slots 1..4
-    QCheckBox* Check2 = nullptr;
-    QCheckBox* Check3 = nullptr;
-    QCheckBox* Check4 = nullptr;
-
-    // The controls of slot n at index n - 1.
-    std::array<QGroupBox*, 4> frames() const { return {Frame1, Frame2, Frame3, Frame4}; }
-    std::array<QComboBox*, 4> combos() const { return {Combo1, Combo2, Combo3, Combo4}; }
-    std::array<QLineEdit*, 4> contents() const { return {Text1, Text2, Text3, Text4}; }
-    std::array<QLineEdit*, 4> times() const { return {Text5, Text6, Text7, Text8}; }
-    std::array<QCheckBox*, 4> checks() const { return {Check1, Check2, Check3, Check4}; }
+    QPushButton* todayButton_ = nullptr;
+    QPushButton* endButton_ = nullptr;
+    QPushButton* discardButton_ = nullptr;
+    QPushButton* writeButton_ = nullptr;
+    QLabel* dateLabel_ = nullptr;
+    QLabel* dateSuffixLabel_ = nullptr;
+    std::array<SlotControls, store::kSlotCount> slotControls_; // slot n at index n - 1
 };
 
 } // namespace day

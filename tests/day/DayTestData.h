@@ -3,10 +3,9 @@
 
 #include "platform/Colors.h"
 #include "settings/Settings.h"
+#include "store/Connection.h"
 #include "store/DayRecords.h"
-#include "support/FakeHost.h"
-#include "support/FakePlatform.h"
-#include "support/TestEnv.h"
+#include "support/WindowFixture.h"
 
 #include <QDate>
 #include <QFile>
@@ -20,25 +19,14 @@ inline QColor crl(int level) {
     return platform::toQColor(kCrl[level]);
 }
 
-inline void setUp(settings::Settings& s, const QString& file) {
-    s.setColorDefaults();
-    s.scheduleFile = file;
-    for (int level = 0; level <= 5; ++level)
-        s.levelColor(level) = kCrl[level];
-}
-
-// One test's world: a temporary program folder with a new Schedule file, the fake platform
-// installed, and a stand-in main window whose Settings name that file and whose Selected date is
-// `day`.
-struct Fixture {
-    testsupport::TestEnv env;
-    testsupport::FakePlatform fake;
-    testsupport::FakeHost host;
-    QString file;
-
-    explicit Fixture(const QDate& day) : file(env.makeScheduleFile()) {
-        fake.install();
-        setUp(host.settingsRecord, file);
+// One test's world: the shared window fixture with explicit level colours and `day` as the
+// Selected date.
+struct Fixture : testsupport::WindowFixture {
+    explicit Fixture(const QDate& day) {
+        settings::Settings& s = host.settingsRecord;
+        s.setColorDefaults();
+        for (int level = 0; level <= 5; ++level)
+            s.levelColor(level) = kCrl[level];
         host.selected = day;
     }
 };
@@ -71,6 +59,18 @@ inline QByteArray readFile(const QString& path) {
 inline bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Leaves at `path` a Schedule file that cannot be read: none ("missing"), bytes that are no
+// database ("garbage"), or a database without the day table ("other database").
+inline bool makeUnreadable(const QString& path, const QString& kind) {
+    if (kind == QLatin1String("garbage"))
+        return writeFile(path, QByteArray(4096, 'x'));
+    if (kind != QLatin1String("other database"))
+        return true;
+    store::Error error;
+    auto connection = store::Connection::create(path, &error);
+    return connection && !connection->exec(QStringLiteral("CREATE TABLE other (a TEXT)"));
 }
 
 } // namespace daytest

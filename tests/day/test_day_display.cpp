@@ -7,9 +7,6 @@
 #include "DayTestData.h"
 #include "day/DayWindows.h"
 #include "day/DisplayWindow.h"
-#include "support/FakeHost.h"
-#include "support/FakePlatform.h"
-#include "support/TestEnv.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -42,8 +39,11 @@ class TestDayDisplay : public QObject {
     Q_OBJECT
 
   private slots:
-    void init();
-    void cleanup();
+    void init() { f_ = std::make_unique<daytest::Fixture>(kDay); }
+    void cleanup() {
+        delete window_.data();
+        f_.reset();
+    }
 
     void noItemsShowsBox();
     void slotThreeOnly();
@@ -56,53 +56,36 @@ class TestDayDisplay : public QObject {
 
   private:
     bool show() {
-        day::DISP_output(*host_);
-        window_ = host_->window.findChild<day::DisplayWindow*>();
+        day::showDayDisplay(f_->host);
+        window_ = f_->host.window.findChild<day::DisplayWindow*>();
         return window_;
     }
     QLabel* label(int n) const { return window_->findChild<QLabel*>(QStringLiteral("Label%1").arg(n)); }
     QColor colour(int n) const { return label(n)->palette().color(QPalette::WindowText); }
 
-    std::unique_ptr<daytest::Fixture> fixture_;
-    testsupport::TestEnv* env_ = nullptr;
-    testsupport::FakePlatform* fake_ = nullptr;
-    testsupport::FakeHost* host_ = nullptr;
-    QString file_;
+    std::unique_ptr<daytest::Fixture> f_;
     QPointer<day::DisplayWindow> window_;
 };
 
-void TestDayDisplay::init() {
-    fixture_ = std::make_unique<daytest::Fixture>(kDay);
-    env_ = &fixture_->env;
-    fake_ = &fixture_->fake;
-    host_ = &fixture_->host;
-    file_ = fixture_->file;
-}
-
-void TestDayDisplay::cleanup() {
-    delete window_.data();
-    fixture_.reset();
-}
-
 void TestDayDisplay::noItemsShowsBox() {
     QVERIFY(
-        putItem(file_, kDay.addDays(1), 1, SlotItem{QStringLiteral("明日"), QString(), false, QString()}));
-    host_->setMainEnabled(false); // as the menu item does
+        putItem(f_->file, kDay.addDays(1), 1, SlotItem{QStringLiteral("明日"), QString(), false, QString()}));
+    f_->host.setMainEnabled(false); // as the menu item does
     QVERIFY(!show());
-    QCOMPARE(fake_->messages.size(), 1);
-    QCOMPARE(fake_->messages.first().text, QStringLiteral("予定はありません"));
-    QCOMPARE(fake_->messages.first().caption, QStringLiteral("只今 余裕です！"));
-    QCOMPARE(fake_->messages.first().icon, platform::Icon::Information);
-    QCOMPARE(fake_->messages.first().buttons, platform::Buttons::Ok);
-    QVERIFY(host_->window.isEnabled());
+    QCOMPARE(f_->platform.messages.size(), 1);
+    QCOMPARE(f_->platform.messages.first().text, QStringLiteral("予定はありません"));
+    QCOMPARE(f_->platform.messages.first().caption, QStringLiteral("只今 余裕です！"));
+    QCOMPARE(f_->platform.messages.first().icon, platform::Icon::Information);
+    QCOMPARE(f_->platform.messages.first().buttons, platform::Buttons::Ok);
+    QVERIFY(f_->host.window.isEnabled());
 }
 
 void TestDayDisplay::slotThreeOnly() {
-    QVERIFY(putItem(file_, kDay, 3,
+    QVERIFY(putItem(f_->file, kDay, 3,
                     SlotItem{QStringLiteral("<b>歯医者</b>"), QStringLiteral("ﾚﾍﾞﾙ4"), true, "1500"}));
     QVERIFY(show());
-    QVERIFY(fake_->messages.isEmpty());
-    QVERIFY(!host_->window.isEnabled());
+    QVERIFY(f_->platform.messages.isEmpty());
+    QVERIFY(!f_->host.window.isEnabled());
     QVERIFY(window_->isVisible() && window_->isEnabled());
     QCOMPARE(label(5)->text(), QLocale::system().toString(kDay, QLocale::ShortFormat));
     QCOMPARE(label(3)->text(), QStringLiteral("<b>歯医者</b>"));
@@ -132,8 +115,8 @@ void TestDayDisplay::levelColours() {
     QFETCH(QVariant, level2);
     QFETCH(QColor, colour1);
     QFETCH(QColor, colour2);
-    QVERIFY(putRawLevel(file_, 1, level1));
-    QVERIFY(putRawLevel(file_, 2, level2));
+    QVERIFY(putRawLevel(f_->file, 1, level1));
+    QVERIFY(putRawLevel(f_->file, 2, level2));
     QVERIFY(show());
     QCOMPARE(label(1)->text(), QStringLiteral("生"));
     QCOMPARE(colour(1), colour1);
@@ -151,7 +134,7 @@ void TestDayDisplay::closing_data() {
 
 void TestDayDisplay::closing() {
     QFETCH(int, key);
-    QVERIFY(putItem(file_, kDay, 1, SlotItem{QStringLiteral("予定"), QString(), false, QString()}));
+    QVERIFY(putItem(f_->file, kDay, 1, SlotItem{QStringLiteral("予定"), QString(), false, QString()}));
     QVERIFY(show());
     QVERIFY(QTest::qWaitForWindowActive(window_));
     auto* ok = window_->findChild<QPushButton*>(QStringLiteral("Command1"));
@@ -163,7 +146,7 @@ void TestDayDisplay::closing() {
     else
         window_->close();
     QTRY_VERIFY(window_.isNull());
-    QVERIFY(host_->window.isEnabled());
+    QVERIFY(f_->host.window.isEnabled());
 }
 
 void TestDayDisplay::nothingToRead_data() {
@@ -171,25 +154,25 @@ void TestDayDisplay::nothingToRead_data() {
     QTest::newRow("no file set") << QStringLiteral("unset");
     QTest::newRow("missing file") << QStringLiteral("missing");
     QTest::newRow("not a database") << QStringLiteral("garbage");
+    QTest::newRow("no day table") << QStringLiteral("other database");
 }
 
 // Without a readable file no window opens, the day is never claimed to be empty, and the
 // calendar stays usable; only a file that is set but unreadable is worth a message.
 void TestDayDisplay::nothingToRead() {
     QFETCH(QString, kind);
-    const QString path = env_->path(QStringLiteral("bad.sdb"));
-    host_->settingsRecord.scheduleFile = kind == QLatin1String("unset") ? QString() : path;
-    if (kind == QLatin1String("garbage"))
-        QVERIFY(daytest::writeFile(path, QByteArray(2048, 'x')));
-    host_->setMainEnabled(false);
+    const QString path = f_->env.path(QStringLiteral("bad.sdb"));
+    f_->host.settingsRecord.scheduleFile = kind == QLatin1String("unset") ? QString() : path;
+    QVERIFY(daytest::makeUnreadable(path, kind));
+    f_->host.setMainEnabled(false);
     QVERIFY(!show());
-    QVERIFY(host_->window.isEnabled());
-    QCOMPARE(fake_->messages.size(), kind == QLatin1String("unset") ? 0 : 1);
-    for (const auto& m : fake_->messages) {
+    QVERIFY(f_->host.window.isEnabled());
+    QCOMPARE(f_->platform.messages.size(), kind == QLatin1String("unset") ? 0 : 1);
+    for (const auto& m : f_->platform.messages) {
         QCOMPARE(m.icon, platform::Icon::Exclamation);
         QVERIFY(m.text.contains(QStringLiteral("スケジュールファイル")));
     }
-    QCOMPARE(QFile::exists(path), kind == QLatin1String("garbage"));
+    QCOMPARE(QFile::exists(path), kind != QLatin1String("unset") && kind != QLatin1String("missing"));
 }
 
 QTEST_MAIN(TestDayDisplay)

@@ -10,10 +10,6 @@
 #include "day/EntryWindow.h"
 #include "platform/Colors.h"
 #include "platform/QtServices.h"
-#include "store/Connection.h"
-#include "support/FakeHost.h"
-#include "support/FakePlatform.h"
-#include "support/TestEnv.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -56,8 +52,11 @@ class TestEntryWindow : public QObject {
 
   private slots:
     void initTestCase() { controls::registerFontSubstitutions(); }
-    void init();
-    void cleanup();
+    void init() { f_ = std::make_unique<daytest::Fixture>(kDay); }
+    void cleanup() {
+        delete window_.data();
+        f_.reset();
+    }
 
     void emptyDateOpensClean();
     void editThenClose_data();
@@ -99,38 +98,26 @@ class TestEntryWindow : public QObject {
         return {text(slot)->text(), combo(slot)->currentText(), check(slot)->isChecked(),
                 text(slot + 4)->text()};
     }
+    // The window went away, gave the calendar back and had it rebuilt once.
+    bool closedAndCalendarRebuilt() const {
+        return QTest::qWaitFor([this] { return window_.isNull(); }) && f_->host.window.isEnabled() &&
+               f_->host.rebuilds == 1;
+    }
     int questions() const {
-        return int(std::count_if(fake_->messages.cbegin(), fake_->messages.cend(),
+        return int(std::count_if(f_->platform.messages.cbegin(), f_->platform.messages.cend(),
                                  [](const auto& m) { return m.text == kQuestion; }));
     }
 
-    std::unique_ptr<daytest::Fixture> fixture_;
-    testsupport::TestEnv* env_ = nullptr;
-    testsupport::FakePlatform* fake_ = nullptr;
-    testsupport::FakeHost* host_ = nullptr;
-    QString file_;
+    std::unique_ptr<daytest::Fixture> f_;
     QPointer<day::EntryWindow> window_;
 };
 
-void TestEntryWindow::init() {
-    fixture_ = std::make_unique<daytest::Fixture>(kDay);
-    env_ = &fixture_->env;
-    fake_ = &fixture_->fake;
-    host_ = &fixture_->host;
-    file_ = fixture_->file;
-}
-
-void TestEntryWindow::cleanup() {
-    delete window_.data();
-    fixture_.reset();
-}
-
 // Opens the window the way the main window does: disable itself, then call the entry point.
 bool TestEntryWindow::open() {
-    host_->setMainEnabled(false);
-    day::showEntryWindow(*host_);
+    f_->host.setMainEnabled(false);
+    day::showEntryWindow(f_->host);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    window_ = host_->window.findChild<day::EntryWindow*>();
+    window_ = f_->host.window.findChild<day::EntryWindow*>();
     return window_ && window_->isVisible() && window_->isEnabled();
 }
 
@@ -143,10 +130,8 @@ void TestEntryWindow::emptyDateOpensClean() {
     }
     QVERIFY(!window_->isChanged());
     click("Command2");
-    QVERIFY(fake_->messages.isEmpty());
-    QTRY_VERIFY(window_.isNull());
-    QVERIFY(host_->window.isEnabled());
-    QCOMPARE(host_->rebuilds, 1);
+    QVERIFY(f_->platform.messages.isEmpty());
+    QVERIFY(closedAndCalendarRebuilt());
 }
 
 void TestEntryWindow::editThenClose_data() {
@@ -162,7 +147,7 @@ void TestEntryWindow::editThenClose() {
     QFETCH(QString, edit);
     QFETCH(bool, yes);
     const SlotItem before{QStringLiteral("会議"), QString(), false, QStringLiteral("0930")};
-    QVERIFY(putItem(file_, kDay, 2, before));
+    QVERIFY(putItem(f_->file, kDay, 2, before));
     QVERIFY(open());
     if (edit == QLatin1String("content"))
         typeText(text(2), QStringLiteral("追記"));
@@ -178,18 +163,16 @@ void TestEntryWindow::editThenClose() {
     const SlotItem edited = shown(2);
     QVERIFY(edited != before);
 
-    fake_->answers.enqueue(yes ? Answer::Yes : Answer::No);
+    f_->platform.answers.enqueue(yes ? Answer::Yes : Answer::No);
     window_->close();
-    QCOMPARE(fake_->messages.size(), 1);
-    const auto& asked = fake_->messages.first();
+    QCOMPARE(f_->platform.messages.size(), 1);
+    const auto& asked = f_->platform.messages.first();
     QCOMPARE(asked.text, kQuestion);
     QCOMPARE(asked.caption, QStringLiteral("データ保存確認"));
     QCOMPARE(asked.icon, platform::Icon::Exclamation);
     QCOMPARE(asked.buttons, platform::Buttons::YesNo);
-    QTRY_VERIFY(window_.isNull());
-    QVERIFY(host_->window.isEnabled());
-    QCOMPARE(host_->rebuilds, 1);
-    QCOMPARE(storedItem(file_, kDay, 2), yes ? edited : before);
+    QVERIFY(closedAndCalendarRebuilt());
+    QCOMPARE(storedItem(f_->file, kDay, 2), yes ? edited : before);
 }
 
 void TestEntryWindow::writeThenCloseAsksNothing() {
@@ -197,25 +180,24 @@ void TestEntryWindow::writeThenCloseAsksNothing() {
     typeText(text(1), QStringLiteral("歯医者"));
     click("Command4");
     QVERIFY(window_->isVisible());
-    QCOMPARE(storedItem(file_, kDay, 1).content, QStringLiteral("歯医者"));
-    QCOMPARE(host_->rebuilds, 0); // the calendar is rebuilt only when the window closes
+    QCOMPARE(storedItem(f_->file, kDay, 1).content, QStringLiteral("歯医者"));
+    QCOMPARE(f_->host.rebuilds, 0); // the calendar is rebuilt only when the window closes
     click("Command2");
-    QVERIFY(fake_->messages.isEmpty());
-    QTRY_VERIFY(window_.isNull());
-    QCOMPARE(host_->rebuilds, 1);
+    QVERIFY(f_->platform.messages.isEmpty());
+    QVERIFY(closedAndCalendarRebuilt());
 }
 
 void TestEntryWindow::discardDeletesAllWithoutQuestion() {
     for (int slot = 1; slot <= 4; ++slot)
-        QVERIFY(putItem(file_, kDay, slot,
+        QVERIFY(putItem(f_->file, kDay, slot,
                         SlotItem{QStringLiteral("予定"), store::levelText(slot), true, "1200"}));
     QVERIFY(
-        putItem(file_, kDay.addDays(1), 1, SlotItem{QStringLiteral("翌日"), QString(), false, QString()}));
+        putItem(f_->file, kDay.addDays(1), 1, SlotItem{QStringLiteral("翌日"), QString(), false, QString()}));
     QVERIFY(open());
     click("Command3");
-    QVERIFY(fake_->messages.isEmpty());
-    QCOMPARE(daytest::rowCount(file_, kDay), 0);
-    QCOMPARE(daytest::rowCount(file_, kDay.addDays(1)), 1);
+    QVERIFY(f_->platform.messages.isEmpty());
+    QCOMPARE(daytest::rowCount(f_->file, kDay), 0);
+    QCOMPARE(daytest::rowCount(f_->file, kDay.addDays(1)), 1);
     QVERIFY(window_->isVisible());
     QVERIFY(!window_->isChanged());
     for (int n = 1; n <= 4; ++n)
@@ -224,18 +206,18 @@ void TestEntryWindow::discardDeletesAllWithoutQuestion() {
 
 void TestEntryWindow::todaySavesUnderShownDateThenShowsToday() {
     const QDate today(2026, 3, 20);
-    fake_->clock = QDateTime(today, QTime(9, 0));
-    QVERIFY(putItem(file_, today, 3,
+    f_->platform.clock = QDateTime(today, QTime(9, 0));
+    QVERIFY(putItem(f_->file, today, 3,
                     SlotItem{QStringLiteral("今日の予定"), QStringLiteral("ﾚﾍﾞﾙ2"), false, QString()}));
     QVERIFY(open());
     typeText(text(1), QStringLiteral("五日の予定"));
-    fake_->answers.enqueue(Answer::Yes);
+    f_->platform.answers.enqueue(Answer::Yes);
     click("Command1");
 
     QCOMPARE(questions(), 1);
-    QCOMPARE(storedItem(file_, kDay, 1).content, QStringLiteral("五日の予定"));
-    QCOMPARE(daytest::rowCount(file_, today), 1);
-    QCOMPARE(host_->selected, today);
+    QCOMPARE(storedItem(f_->file, kDay, 1).content, QStringLiteral("五日の予定"));
+    QCOMPARE(daytest::rowCount(f_->file, today), 1);
+    QCOMPARE(f_->host.selected, today);
     QCOMPARE(child<QLabel>(QStringLiteral("Label1"))->text(), QStringLiteral("2026/3/20"));
     QCOMPARE(shown(1), SlotItem{});
     QCOMPARE(shown(3), (SlotItem{QStringLiteral("今日の予定"), QStringLiteral("ﾚﾍﾞﾙ2"), false, "####"}));
@@ -245,8 +227,8 @@ void TestEntryWindow::todaySavesUnderShownDateThenShowsToday() {
 }
 
 void TestEntryWindow::frameCaptions() {
-    host_->settingsRecord.slotLabel(2) = QStringLiteral("仕事");
-    host_->settingsRecord.slotLabel(4) = QStringLiteral("R&D");
+    f_->host.settingsRecord.slotLabel(2) = QStringLiteral("仕事");
+    f_->host.settingsRecord.slotLabel(4) = QStringLiteral("R&D");
     QVERIFY(open());
     QCOMPARE(child<QGroupBox>(QStringLiteral("Frame1"))->title(), QStringLiteral("項目1"));
     QCOMPARE(child<QGroupBox>(QStringLiteral("Frame2"))->title(), QStringLiteral("仕事"));
@@ -256,7 +238,7 @@ void TestEntryWindow::frameCaptions() {
 
 void TestEntryWindow::slotTwoOnly() {
     const SlotItem item{QStringLiteral("打合せ"), QStringLiteral("ﾚﾍﾞﾙ5"), true, QString()};
-    QVERIFY(putItem(file_, kDay, 2, item));
+    QVERIFY(putItem(f_->file, kDay, 2, item));
     QVERIFY(open());
     QCOMPARE(shown(2), (SlotItem{item.content, item.levelText, true, "####"}));
     QCOMPARE(colour(text(2)), crl(5));
@@ -283,7 +265,7 @@ void TestEntryWindow::levelColour() {
     QFETCH(QString, typed);
     QFETCH(int, level);
     QVERIFY(
-        putItem(file_, kDay, 2, SlotItem{QStringLiteral("x"), QStringLiteral("ﾚﾍﾞﾙ1"), false, QString()}));
+        putItem(f_->file, kDay, 2, SlotItem{QStringLiteral("x"), QStringLiteral("ﾚﾍﾞﾙ1"), false, QString()}));
     QVERIFY(open());
     QCOMPARE(colour(text(2)), crl(1));
     if (typed == QLatin1String("<down>")) {
@@ -302,18 +284,19 @@ void TestEntryWindow::levelColour() {
 }
 
 void TestEntryWindow::emptyTimeAndClearedSlot() {
-    QVERIFY(putItem(file_, kDay, 3, SlotItem{QStringLiteral("消す"), QStringLiteral("ﾚﾍﾞﾙ2"), true, "0800"}));
     QVERIFY(
-        putItem(file_, kDay, 4, SlotItem{QStringLiteral("残す"), QStringLiteral("ﾚﾍﾞﾙ4"), false, "0900"}));
+        putItem(f_->file, kDay, 3, SlotItem{QStringLiteral("消す"), QStringLiteral("ﾚﾍﾞﾙ2"), true, "0800"}));
+    QVERIFY(
+        putItem(f_->file, kDay, 4, SlotItem{QStringLiteral("残す"), QStringLiteral("ﾚﾍﾞﾙ4"), false, "0900"}));
     QVERIFY(open());
     typeText(text(1), QStringLiteral("時刻なし"));
     text(3)->clear();
     click("Command4");
-    QCOMPARE(storedItem(file_, kDay, 1), (SlotItem{QStringLiteral("時刻なし"), QString(), false, "####"}));
-    QCOMPARE(storedItem(file_, kDay, 3), SlotItem{});
-    QCOMPARE(storedItem(file_, kDay, 4),
+    QCOMPARE(storedItem(f_->file, kDay, 1), (SlotItem{QStringLiteral("時刻なし"), QString(), false, "####"}));
+    QCOMPARE(storedItem(f_->file, kDay, 3), SlotItem{});
+    QCOMPARE(storedItem(f_->file, kDay, 4),
              (SlotItem{QStringLiteral("残す"), QStringLiteral("ﾚﾍﾞﾙ4"), false, "0900"}));
-    QCOMPARE(daytest::rowCount(file_, kDay), 2);
+    QCOMPARE(daytest::rowCount(f_->file, kDay), 2);
     window_->close();
     QTRY_VERIFY(window_.isNull());
     QVERIFY(open());
@@ -324,8 +307,8 @@ void TestEntryWindow::emptyTimeAndClearedSlot() {
 // in its narrow box.
 void TestEntryWindow::longDateAndTimeShowWhole() {
     const QDate date(2026, 12, 28);
-    host_->selected = date;
-    QVERIFY(putItem(file_, date, 1, SlotItem{QStringLiteral("会議"), QString(), true, "0930"}));
+    f_->host.selected = date;
+    QVERIFY(putItem(f_->file, date, 1, SlotItem{QStringLiteral("会議"), QString(), true, "0930"}));
     QVERIFY(open());
     auto* heading = child<QLabel>(QStringLiteral("Label1"));
     QCOMPARE(heading->text(), QStringLiteral("2026/12/28"));
@@ -346,22 +329,22 @@ void TestEntryWindow::longDateAndTimeShowWhole() {
 }
 
 void TestEntryWindow::noScheduleFile() {
-    host_->settingsRecord.scheduleFile.clear();
+    f_->host.settingsRecord.scheduleFile.clear();
     QVERIFY(!open());
     QVERIFY(!window_);
-    QVERIFY(host_->window.isEnabled());
-    QVERIFY(fake_->messages.isEmpty());
+    QVERIFY(f_->host.window.isEnabled());
+    QVERIFY(f_->platform.messages.isEmpty());
 
     // The setting vanishes while the window is open: writing says so and writes nothing.
-    host_->settingsRecord.scheduleFile = file_;
+    f_->host.settingsRecord.scheduleFile = f_->file;
     QVERIFY(open());
-    host_->settingsRecord.scheduleFile.clear();
+    f_->host.settingsRecord.scheduleFile.clear();
     typeText(text(1), QStringLiteral("書けない"));
     click("Command4");
-    QCOMPARE(fake_->messages.size(), 1);
-    QCOMPARE(fake_->messages.first().text, QStringLiteral("先にデータファイルを設定してください"));
-    QCOMPARE(fake_->messages.first().caption, platform::kAppTitle);
-    QCOMPARE(daytest::rowCount(file_, kDay), 0);
+    QCOMPARE(f_->platform.messages.size(), 1);
+    QCOMPARE(f_->platform.messages.first().text, QStringLiteral("先にデータファイルを設定してください"));
+    QCOMPARE(f_->platform.messages.first().caption, platform::kAppTitle);
+    QCOMPARE(daytest::rowCount(f_->file, kDay), 0);
     QCOMPARE(text(1)->text(), QStringLiteral("書けない"));
     QVERIFY(window_->isChanged());
 }
@@ -394,8 +377,8 @@ void TestEntryWindow::lengthLimits() {
     if (box > 4)
         typeText(text(slot), QStringLiteral("内容"));
     click("Command4");
-    QVERIFY(fake_->messages.isEmpty());
-    const SlotItem stored = storedItem(file_, kDay, slot);
+    QVERIFY(f_->platform.messages.isEmpty());
+    const SlotItem stored = storedItem(f_->file, kDay, slot);
     QCOMPARE(box > 4 ? stored.timeText : stored.content, kept);
 }
 
@@ -410,21 +393,15 @@ void TestEntryWindow::unreadableFileAtOpen_data() {
 // overwrite the stored items), and the calendar is usable again.
 void TestEntryWindow::unreadableFileAtOpen() {
     QFETCH(QString, kind);
-    const QString path = env_->path(QStringLiteral("bad.sdb"));
-    if (kind == QLatin1String("garbage")) {
-        QVERIFY(daytest::writeFile(path, QByteArray(4096, 'x')));
-    } else if (kind == QLatin1String("other database")) {
-        store::Error error;
-        auto connection = store::Connection::create(path, &error);
-        QVERIFY(connection && !connection->exec(QStringLiteral("CREATE TABLE other (a TEXT)")));
-    }
-    host_->settingsRecord.scheduleFile = path;
+    const QString path = f_->env.path(QStringLiteral("bad.sdb"));
+    QVERIFY(daytest::makeUnreadable(path, kind));
+    f_->host.settingsRecord.scheduleFile = path;
     QVERIFY(!open());
     QVERIFY(!window_);
-    QCOMPARE(fake_->messages.size(), 1);
-    QCOMPARE(fake_->messages.first().icon, platform::Icon::Exclamation);
-    QVERIFY(fake_->messages.first().text.contains(QStringLiteral("スケジュールファイル")));
-    QVERIFY(host_->window.isEnabled());
+    QCOMPARE(f_->platform.messages.size(), 1);
+    QCOMPARE(f_->platform.messages.first().icon, platform::Icon::Exclamation);
+    QVERIFY(f_->platform.messages.first().text.contains(QStringLiteral("スケジュールファイル")));
+    QVERIFY(f_->host.window.isEnabled());
     QCOMPARE(QFile::exists(path), kind != QLatin1String("missing"));
 }
 
@@ -463,42 +440,40 @@ bool setFault(const QString& fault, const QString& file, const QByteArray& origi
 // the stored rows are those of before, and closing asks again.
 void TestEntryWindow::failedWriteKeepsWindowAndRows() {
     QFETCH(QString, fault);
-    QVERIFY(putItem(file_, kDay, 2,
+    QVERIFY(putItem(f_->file, kDay, 2,
                     SlotItem{QStringLiteral("前から"), QStringLiteral("ﾚﾍﾞﾙ3"), false, QString()}));
     QVERIFY(open());
-    const QByteArray original = daytest::readFile(file_);
-    QVERIFY(setFault(fault, file_, original, true));
+    const QByteArray original = daytest::readFile(f_->file);
+    QVERIFY(setFault(fault, f_->file, original, true));
     typeText(text(1), QStringLiteral("新しい予定"));
     text(2)->clear();
     click("Command4");
 
-    QCOMPARE(fake_->messages.size(), 1);
-    QCOMPARE(fake_->messages.first().icon, platform::Icon::Exclamation);
-    QVERIFY(fake_->messages.first().text.contains(fault == QLatin1String("refused")
-                                                      ? QStringLiteral("refused")
-                                                      : QStringLiteral("スケジュールファイル")));
+    QCOMPARE(f_->platform.messages.size(), 1);
+    QCOMPARE(f_->platform.messages.first().icon, platform::Icon::Exclamation);
+    QVERIFY(f_->platform.messages.first().text.contains(fault == QLatin1String("refused")
+                                                            ? QStringLiteral("refused")
+                                                            : QStringLiteral("スケジュールファイル")));
     QVERIFY(window_->isVisible());
     QVERIFY(window_->isChanged());
     QCOMPARE(text(1)->text(), QStringLiteral("新しい予定"));
 
     // Yes to the question on closing: the save fails again and the window stays open.
-    fake_->answers.enqueue(Answer::Yes);
+    f_->platform.answers.enqueue(Answer::Yes);
     QVERIFY(!window_->close());
     QCOMPARE(questions(), 1);
     QVERIFY(window_ && window_->isVisible());
-    QVERIFY(!host_->window.isEnabled());
+    QVERIFY(!f_->host.window.isEnabled());
 
     // With the file back as it was, no stored row was lost or changed.
-    QVERIFY(setFault(fault, file_, original, false));
-    QCOMPARE(daytest::rowCount(file_, kDay), 1);
-    QCOMPARE(storedItem(file_, kDay, 2).content, QStringLiteral("前から"));
+    QVERIFY(setFault(fault, f_->file, original, false));
+    QCOMPARE(daytest::rowCount(f_->file, kDay), 1);
+    QCOMPARE(storedItem(f_->file, kDay, 2).content, QStringLiteral("前から"));
 
-    fake_->answers.enqueue(Answer::No);
+    f_->platform.answers.enqueue(Answer::No);
     QVERIFY(window_->close());
     QCOMPARE(questions(), 2);
-    QTRY_VERIFY(window_.isNull());
-    QVERIFY(host_->window.isEnabled());
-    QCOMPARE(host_->rebuilds, 1);
+    QVERIFY(closedAndCalendarRebuilt());
 }
 
 void TestEntryWindow::otherProgramSavedMeanwhile_data() {
@@ -514,7 +489,8 @@ void TestEntryWindow::otherProgramSavedMeanwhile() {
     QFETCH(QString, button);
     QFETCH(QString, stored);
     QVERIFY(open());
-    QVERIFY(putItem(file_, kDay, 1, SlotItem{QStringLiteral("他のプログラム"), QString(), false, QString()}));
+    QVERIFY(
+        putItem(f_->file, kDay, 1, SlotItem{QStringLiteral("他のプログラム"), QString(), false, QString()}));
     typeText(text(1), QStringLiteral("この画面"));
 
     platform::QtPlatform qt;
@@ -536,11 +512,11 @@ void TestEntryWindow::otherProgramSavedMeanwhile() {
     answer.start(20);
     click("Command4");
     answer.stop();
-    services.messages = fake_;
+    services.messages = &f_->platform;
     platform::install(services);
 
     QVERIFY(shown.contains(QStringLiteral("他のプログラム")) && shown.contains(QStringLiteral("この画面")));
-    QCOMPARE(storedItem(file_, kDay, 1).content, stored);
+    QCOMPARE(storedItem(f_->file, kDay, 1).content, stored);
     QCOMPARE(window_->isChanged(), button == QStringLiteral("取消"));
 }
 
