@@ -6,7 +6,6 @@
 #include "calendar/MainHost.h"
 #include "settings/ConfigFile.h"
 #include "settings/Settings.h"
-#include "store/DataControl.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -30,7 +29,7 @@ struct WindowOpeners {
     std::function<QWidget*(calendar::MainHost&)> openTodo; // ToDo_list
     std::function<void()> closeTodo;
     std::function<void(calendar::MainHost&)> options;    // frmOptions
-    std::function<void(calendar::MainHost&)> alarmCheck; // ALM_CHK, on every clock tick
+    std::function<void(calendar::MainHost&)> alarmCheck; // on every clock tick
 
     // Once at start-up, after the grid: the alarms missed while the program was not running.
     std::function<void(calendar::MainHost&)> missedAlarms;
@@ -49,7 +48,6 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
     settings::Settings& settings() override { return settings_; }
     QDate selectedDate() const override;
     void setSelectedDate(const QDate& date) override;
-    store::DataControl& data1() override { return data1_; }
     QWidget* mainWindow() override { return this; }
     void setMainEnabled(bool enabled) override;
     void kareSET() override;
@@ -108,7 +106,6 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
     settings::Settings settings_;
     // The record as it stood after start-up when the Settings file could not be read.
     std::optional<settings::Settings> settingsOfDamagedFile_;
-    store::DataControl data1_;
     calendar::CalendarPanel* panel_;
     QPointer<SplashWindow> splash_;
     QAction* todoAction_ = nullptr;

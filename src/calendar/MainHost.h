@@ -1,10 +1,9 @@
 #pragma once
 // What the other windows need from the calendar main window: the program-wide state (Settings,
-// Selected date), the alarm check's data control, enabling it, rebuilding its month grid and the check mark
+// Selected date), enabling it, rebuilding its month grid and the check mark
 // of the ToDo menu item.
 
 #include "settings/Settings.h"
-#include "store/DataControl.h"
 
 #include <QDate>
 
@@ -19,10 +18,6 @@ class MainHost {
     virtual settings::Settings& settings() = 0;
     virtual QDate selectedDate() const = 0;
     virtual void setSelectedDate(const QDate& date) = 0;
-
-    // The main window's own data control, through which the alarm check reads today's items and
-    // disarms them.
-    virtual store::DataControl& data1() = 0;
 
     // The main window, as parent of the windows it opens.
     virtual QWidget* mainWindow() = 0;
