@@ -105,7 +105,7 @@ class Host : public calendar::MainHost {
     void setSelectedDate(const QDate&) override {}
     QWidget* mainWindow() override { return nullptr; }
     void setMainEnabled(bool) override {}
-    void kareSET() override {}
+    void rebuildMonthGrid() override {}
     void setTodoChecked(bool) override {}
 
     settings::Settings record;

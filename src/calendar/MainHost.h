@@ -22,8 +22,8 @@ class MainHost {
     // The main window, as parent of the windows it opens.
     virtual QWidget* mainWindow() = 0;
     virtual void setMainEnabled(bool enabled) = 0;
-    // `kareSET`: rebuild the month grid for the displayed year and month.
-    virtual void kareSET() = 0;
+    // Rebuilds the month grid for the displayed year and month.
+    virtual void rebuildMonthGrid() = 0;
     // The check mark of the menu item ToDoリスト.
     virtual void setTodoChecked(bool checked) = 0;
 };

@@ -236,7 +236,7 @@ class TestCalendarWindow : public QObject {
                  platform::toQColor(CalendarPanel::kBlankColor));
         // Switching the colouring on shows the day at the next rebuild.
         w->settings().markDaysWithItems = true;
-        w->kareSET();
+        w->rebuildMonthGrid();
         QCOMPARE(background(w->calendarPanel()->dayButton(12)),
                  platform::toQColor(settings::kDefaultMarkedDayColor));
     }
@@ -324,7 +324,7 @@ class TestCalendarWindow : public QObject {
         Q_EMIT p->yearBox()->editingFinished();
         QCOMPARE(p->yearBox()->text(), QStringLiteral("2026"));
         p->monthBox()->setText(QStringLiteral("13"));
-        w->kareSET(); // a rebuild never uses the bad text
+        w->rebuildMonthGrid(); // a rebuild never uses the bad text
         QCOMPARE(p->monthBox()->text(), QStringLiteral("3"));
         QCOMPARE(p->dayButton(1)->text(), QStringLiteral("1"));
         // A valid typed year takes effect at once.

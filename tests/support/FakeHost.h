@@ -18,7 +18,7 @@ class FakeHost : public calendar::MainHost {
     void setSelectedDate(const QDate& date) override { selected = date; }
     QWidget* mainWindow() override { return &window; }
     void setMainEnabled(bool enabled) override { window.setEnabled(enabled); }
-    void kareSET() override { ++rebuilds; }
+    void rebuildMonthGrid() override { ++rebuilds; }
     void setTodoChecked(bool checked) override { todoChecked = checked; }
 
     settings::Settings settingsRecord;
