@@ -36,9 +36,10 @@ struct ProgramFixture {
             qWarning("could not write the settings file");
     }
 
-    // The main window after its start-up, over whatever Settings file the folder holds.
-    std::unique_ptr<app::MainWindow> startProgram() const {
-        auto w = std::make_unique<app::MainWindow>(env.programFolder(), app::programOpeners());
+    // The main window after its start-up, over whatever Settings file the folder holds; it opens
+    // the program's own windows unless a test passes openers that record the calls.
+    std::unique_ptr<app::MainWindow> startProgram(app::WindowOpeners openers = app::programOpeners()) const {
+        auto w = std::make_unique<app::MainWindow>(env.programFolder(), std::move(openers));
         w->startUp();
         return w;
     }
