@@ -103,14 +103,12 @@ class Host : public calendar::MainHost {
     settings::Settings& settings() override { return record; }
     QDate selectedDate() const override { return kToday; }
     void setSelectedDate(const QDate&) override {}
-    store::DataControl& data1() override { return data; }
     QWidget* mainWindow() override { return nullptr; }
     void setMainEnabled(bool) override {}
-    void kareSET() override {}
+    void rebuildMonthGrid() override {}
     void setTodoChecked(bool) override {}
 
     settings::Settings record;
-    store::DataControl data;
 };
 
 double cpuSeconds() {
@@ -129,11 +127,11 @@ void BM_AlarmCheckIdle(benchmark::State& state) {
     Host host;
     host.record.scheduleFile = file().path;
     alarms::AlarmCheck check(host);
-    check.ALM_CHK(); // opens the file
+    check.check(); // opens the file
 
     const double begin = cpuSeconds();
     for (auto _ : state)
-        check.ALM_CHK();
+        check.check();
     const double spent = cpuSeconds() - begin;
 
     if (idle.boxes != 0)
@@ -145,16 +143,15 @@ BENCHMARK(BM_AlarmCheckIdle)->Unit(benchmark::kMicrosecond);
 
 // The start-up query for missed alarms: the armed items of the last 7 days, on the open file.
 void BM_MissedAlarmsAtStartUp(benchmark::State& state) {
-    store::DataControl data;
-    data.setDatabaseName(file().path);
-    if (data.openDatabase()) {
+    store::DayStore days(file().path);
+    if (days.open()) {
         state.SkipWithError("cannot open the Schedule file");
         return;
     }
     for (auto _ : state) {
         store::Error error;
         const std::vector<store::ArmedItem> missed =
-            alarms::missedAlarms(data, QDateTime(kToday, QTime(10, 0)), &error);
+            alarms::missedAlarms(days, QDateTime(kToday, QTime(10, 0)), &error);
         if (error || missed.empty()) {
             state.SkipWithError("no missed alarms found");
             break;

@@ -181,7 +181,7 @@ void BM_KareSET(benchmark::State& state) {
     int month = 0;
     for (auto _ : state) {
         panel->monthBox()->setText(QString::number(month++ % 12 + 1));
-        p.window->kareSET();
+        p.window->rebuildMonthGrid();
     }
     // The days the last build coloured: proof that the file's items were found.
     int coloured = 0;
@@ -326,7 +326,7 @@ void BM_DayDisplayBrowse(benchmark::State& state) {
     for (auto _ : state) {
         WindowPaints paints;
         p.window->setSelectedDate(benchcal::recordDate(4 * (next++ % (kRecords / 4))));
-        p.window->disp_Click();
+        p.window->openDayDisplay();
         QWidget* display = openWindow(p.window.get(), QStringLiteral("D_output"));
         if (!display) {
             state.SkipWithError("the day display did not open");

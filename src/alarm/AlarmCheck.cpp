@@ -4,7 +4,6 @@
 #include "alarm/MissedAlarms.h"
 #include "calendar/MainHost.h"
 #include "platform/Services.h"
-#include "store/ArmedItems.h"
 #include "store/DayRecords.h"
 #include "store/ScheduleFile.h"
 
@@ -13,12 +12,6 @@
 namespace alarms {
 
 namespace {
-
-const QString kAlarmField = QStringLiteral("アラーム");
-
-// How long a read of the check waits for a file that another program holds locked; the check
-// tries again on a later tick instead of stopping the clock.
-constexpr int kCheckBusyTimeoutMs = 20;
 
 QString itemKey(const DueAlarm& item) {
     return item.file + QLatin1Char('\n') + item.date + QLatin1Char('\n') + QString::number(item.slot) +
@@ -32,7 +25,7 @@ void AlarmCheck::setCheckedFrom(const QDateTime& minute) {
     checkedFrom_ = minuteOf(minute);
 }
 
-void AlarmCheck::ALM_CHK() {
+void AlarmCheck::check() {
     if (busy_)
         return;
     const QString file = host_.settings().scheduleFile;
@@ -64,14 +57,14 @@ void AlarmCheck::ALM_CHK() {
 
 bool AlarmCheck::collect(const QString& file, const QDateTime& from, const QDateTime& minute,
                          std::vector<DueAlarm>* due) {
-    store::DataControl& data = host_.data1();
+    days_.setPath(file);
     const QString today = store::dateString(minute.date());
     if (from.date() == minute.date()) {
         // Today's four items, read again only when the minute or the file changed.
         const QString fromText = currentTimeText(from.time());
         const QString nowText = currentTimeText(minute.time());
         for (int slot = 1; slot <= 4; ++slot) {
-            const TodayItems::Item* item = today_.item(data, file, today, nowText, slot);
+            const TodayItems::Item* item = today_.item(days_, minute.date(), nowText, slot);
             if (!item)
                 return false;
             if (item->found && item->alarmText == kArmed && isAlarmTime(item->timeText) &&
@@ -81,27 +74,17 @@ bool AlarmCheck::collect(const QString& file, const QDateTime& from, const QDate
         return true;
     }
     // The check was away past midnight: the armed items of every date since.
-    QStringList dates;
-    for (QDate date = from.date(); date <= minute.date(); date = date.addDays(1))
-        dates << store::dateString(date);
-    data.setDatabaseName(file);
-    if (data.openDatabase())
-        return false;
-    store::ShortLockWait wait(data, kCheckBusyTimeoutMs);
-    store::Error error;
-    const std::vector<store::ArmedItem> armed = store::armedItems(data, dates, &error);
-    if (error)
-        return false;
-    for (const store::ArmedItem& item : armed) {
-        const QDateTime moment = alarmMoment(item.date, item.timeText);
-        if (moment.isValid() && moment >= from && moment <= minute)
-            due->push_back({file, item.date, item.slot, item.timeText, item.content, item.level});
+    for (QDate date = from.date(); date <= minute.date(); date = date.addDays(1)) {
+        store::Error error;
+        const std::vector<store::ArmedItem> armed = days_.armedItems(date, &error);
+        if (error)
+            return false;
+        for (const store::ArmedItem& item : armed) {
+            const QDateTime moment = alarmMoment(item.date, item.timeText);
+            if (moment.isValid() && moment >= from && moment <= minute)
+                due->push_back({file, item.date, item.slot, item.timeText, item.content, item.level});
+        }
     }
-    std::stable_sort(due->begin(), due->end(), [](const DueAlarm& a, const DueAlarm& b) {
-        const QDate dateA = QDate::fromString(a.date, QStringLiteral("yyyy/M/d"));
-        const QDate dateB = QDate::fromString(b.date, QStringLiteral("yyyy/M/d"));
-        return dateA != dateB ? dateA < dateB : a.slot < b.slot;
-    });
     return true;
 }
 
@@ -145,19 +128,15 @@ void AlarmCheck::ringNext() {
 AlarmCheck::Recheck AlarmCheck::recheck(DueAlarm& item) {
     if (item.file != host_.settings().scheduleFile)
         return Recheck::Drop;
-    store::DataControl& data = host_.data1();
-    data.setDatabaseName(item.file);
-    if (data.openDatabase())
+    days_.setPath(item.file);
+    store::DayRecords records;
+    if (days_.readDay(dateOf(item.date), records))
         return Recheck::Retry;
-    store::ShortLockWait wait(data, kCheckBusyTimeoutMs);
-    data.setRecordSource(store::slotQuery(item.date, item.slot));
-    if (data.refresh())
-        return Recheck::Retry;
-    if (!data.hasCurrentRow() || data.field(kAlarmField).toString() != kArmed ||
-        data.field(QStringLiteral("時刻")).toString() != item.timeText)
+    const store::DayRecord& record = records[static_cast<size_t>(item.slot - 1)];
+    if (!record.found || record.alarmText != kArmed || record.timeText != item.timeText)
         return Recheck::Drop;
-    item.content = data.field(QStringLiteral("内容")).toString();
-    item.level = levelOf(data.field(QStringLiteral("レベル")));
+    item.content = record.content;
+    item.level = levelOf(record.level);
     return Recheck::Ring;
 }
 
@@ -183,18 +162,9 @@ void AlarmCheck::ring(const DueAlarm& item) {
     if (answer != platform::Answer::Ok)
         return;
 
-    // Disarm the item. The box kept the event loop running, and the other users of `Data1` may
-    // have pointed it elsewhere meanwhile, so the slot's row is looked up again before it is
-    // edited. A failure leaves the item armed in the file; it does not ring again in this session.
-    store::DataControl& data = host_.data1();
-    data.setDatabaseName(item.file);
-    data.setRecordSource(store::slotQuery(item.date, item.slot));
-    if (!data.refresh() && data.hasCurrentRow()) {
-        if (data.edit() || data.setField(kAlarmField, kDisarmed))
-            data.cancelUpdate();
-        else
-            data.update();
-    }
+    // A failure leaves the item armed in the file; it does not ring again in this session.
+    days_.setPath(item.file);
+    days_.disarm(dateOf(item.date), item.slot);
 }
 
 } // namespace alarms

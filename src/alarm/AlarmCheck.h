@@ -1,5 +1,5 @@
 #pragma once
-// ALM_CHK: on every tick of the main window's clock, the armed items of today whose minute has come
+// On every tick of the main window's clock, the armed items of today whose minute has come
 // since the last check are put in a queue; a queued call then rings them one after another, each
 // with the alarm sound in a loop and its content in a message box, and disarms each in the Schedule
 // file once its box is closed. An item whose minute passed while the program was busy (another
@@ -34,8 +34,8 @@ struct DueAlarm {
 
 class AlarmCheck {
   public:
-    // Works through the host's Settings and its data control `Data1`.
-    explicit AlarmCheck(calendar::MainHost& host) : host_(host) {}
+    // Works through the host's Settings and a day-records service of its own.
+    explicit AlarmCheck(calendar::MainHost& host) : host_(host), days_(QString(), kCheckLockWaitMs) {}
     AlarmCheck(const AlarmCheck&) = delete;
     AlarmCheck& operator=(const AlarmCheck&) = delete;
 
@@ -44,7 +44,7 @@ class AlarmCheck {
     // box of its own is open (the clock keeps ticking meanwhile; the minutes it skips are looked at
     // once the box is closed), when no Schedule file is set, or when the file cannot be read (then
     // the minutes are looked at again on a later tick); never reports an error.
-    void ALM_CHK();
+    void check();
 
     // Items before this minute are left to the start-up list: the first check looks back to it
     // instead of only at its own minute.
@@ -54,6 +54,8 @@ class AlarmCheck {
     bool busy() const { return busy_; }
     // Items queued and not rung yet.
     int queued() const { return static_cast<int>(queue_.size()); }
+    // How many times today's items were read from the file.
+    int todayReads() const { return today_.reads(); }
 
     // Called when an item rings, before its box is shown (the desktop notification).
     std::function<void(const DueAlarm&)> onRing;
@@ -77,6 +79,7 @@ class AlarmCheck {
     // Items queued or rung in this session (file, date, slot, time): nothing rings twice, not even
     // an item whose disarming failed (a read-only or locked file), which stays armed in the file.
     QSet<QString> taken_;
+    store::DayStore days_;
     TodayItems today_;
     // Receives the queued calls; they are dropped with the check.
     QObject queueContext_;

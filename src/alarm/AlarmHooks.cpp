@@ -51,7 +51,7 @@ AlarmHooks alarmHooks() {
                 state->check->setCheckedFrom(state->startMinute);
             state->host = &host;
         }
-        state->check->ALM_CHK();
+        state->check->check();
     };
     hooks.startUp = [state](calendar::MainHost& host) {
         state->startMinute = minuteOf(platform::now());

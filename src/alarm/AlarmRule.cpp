@@ -22,8 +22,12 @@ bool isAlarmTime(const QString& timeText) {
     return QStringView(timeText).left(2).toInt() < 24 && QStringView(timeText).right(2).toInt() < 60;
 }
 
+QDate dateOf(const QString& dateString) {
+    return QDate::fromString(dateString, QStringLiteral("yyyy/M/d"));
+}
+
 QDateTime alarmMoment(const QString& dateString, const QString& timeText) {
-    const QDate date = QDate::fromString(dateString, QStringLiteral("yyyy/M/d"));
+    const QDate date = dateOf(dateString);
     if (!date.isValid() || !isAlarmTime(timeText))
         return {};
     return QDateTime(date,

@@ -9,9 +9,8 @@
 // alarm() that the C++20 standard headers declare in the global namespace.
 namespace alarms {
 
-// The stored alarm switch of an armed item, and what disarming writes.
+// The stored alarm switch of an armed item.
 inline const QString kArmed = QStringLiteral("True");
-inline const QString kDisarmed = QStringLiteral("False");
 
 // Hour and minute, each as two digits: 09:05 gives "0905".
 QString currentTimeText(const QTime& time);
@@ -19,6 +18,9 @@ QString currentTimeText(const QTime& time);
 // Whether a time text is a well-formed alarm time: four digits HHMM, 0000 to 2359. "930", "####"
 // and "2460" are not, and never ring.
 bool isAlarmTime(const QString& timeText);
+
+// The date a Date string ("2026/3/5") names; invalid when it is not well-formed.
+QDate dateOf(const QString& dateString);
 
 // The moment of an item's alarm: its Date string and alarm time together, in local time. Invalid
 // when either part is not well-formed.

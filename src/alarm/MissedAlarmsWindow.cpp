@@ -48,10 +48,9 @@ void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute) {
     const QString file = host.settings().scheduleFile;
     if (file.isEmpty())
         return;
-    store::DataControl& data = host.data1();
-    data.setDatabaseName(file);
+    store::DayStore days(file);
     store::Error error;
-    std::vector<store::ArmedItem> missed = missedAlarms(data, minute, &error);
+    std::vector<store::ArmedItem> missed = missedAlarms(days, minute, &error);
     if (error || missed.empty())
         return;
     const int more = std::max(0, static_cast<int>(missed.size()) - kMissedAlarmLines);
@@ -60,12 +59,13 @@ void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute) {
     MissedAlarmsWindow window(missed, more, host.settings(), host.mainWindow());
     if (window.exec() != QDialog::Accepted)
         return;
-    std::vector<qint64> rowids;
-    for (const store::ArmedItem& item : missed)
-        rowids.push_back(item.rowid);
-    if (const store::Error failure = store::disarmRows(data, rowids))
-        platform::message(QStringLiteral("アラームを解除できませんでした。\r\n") + failure.message,
-                          platform::kAppTitle, platform::Icon::Critical, platform::Buttons::Ok);
+    for (const store::ArmedItem& item : missed) {
+        if (const store::Error failure = days.disarm(dateOf(item.date), item.slot)) {
+            platform::message(QStringLiteral("アラームを解除できませんでした。\r\n") + failure.message,
+                              platform::kAppTitle, platform::Icon::Critical, platform::Buttons::Ok);
+            return;
+        }
+    }
 }
 
 } // namespace alarms

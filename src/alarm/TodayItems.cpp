@@ -7,23 +7,6 @@
 
 namespace alarms {
 
-namespace {
-
-// How long a read of the check waits for a file that another program holds locked. The check
-// runs ten times a second and may simply try again on the next tick; waiting the connection's
-// usual few seconds would stop the clock.
-constexpr int kCheckBusyTimeoutMs = 20;
-
-// A number equal to the slot, compared as the engine compares 項目番号 = n: texts and null never
-// match.
-bool isSlot(const QVariant& value, int slot) {
-    const int type = value.typeId();
-    return !value.isNull() && type != QMetaType::QString && type != QMetaType::QByteArray &&
-           value.toDouble() == slot;
-}
-
-} // namespace
-
 int levelOf(const QVariant& value) {
     bool ok = false;
     const double number = value.isNull() ? 0 : value.toDouble(&ok);
@@ -39,7 +22,7 @@ bool TodayItems::fileVersion(const QString& file, qint64* version) {
         watch_ = store::Connection::open(file, nullptr);
         if (!watch_)
             return false;
-        watch_->setBusyTimeout(kCheckBusyTimeoutMs);
+        watch_->setBusyTimeout(kCheckLockWaitMs);
     }
     store::Statement* statement = watch_->prepare(QStringLiteral("PRAGMA data_version"), nullptr);
     if (!statement)
@@ -51,44 +34,28 @@ bool TodayItems::fileVersion(const QString& file, qint64* version) {
     return ok;
 }
 
-bool TodayItems::read(store::DataControl& data, const QString& file, const QString& date) {
-    data.setDatabaseName(file);
-    if (data.openDatabase())
+bool TodayItems::read(store::DayStore& days, const QDate& date) {
+    store::DayRecords records;
+    ++reads_;
+    if (days.readDay(date, records))
         return false;
-    store::ShortLockWait wait(data, kCheckBusyTimeoutMs);
-    data.setRecordSource(QString());
-    if (data.refresh())
-        return false;
-    // One query for the date; per slot its first row in table order, as the Slot query finds it.
-    data.setRecordSource(store::dateQuery(date));
-    if (data.refresh())
-        return false;
-    items_ = {};
-    for (; data.hasCurrentRow(); data.moveNext()) {
-        for (int slot = 1; slot <= 4; ++slot) {
-            Item& item = items_[static_cast<size_t>(slot - 1)];
-            if (item.found || !isSlot(data.field(QStringLiteral("項目番号")), slot))
-                continue;
-            item.found = true;
-            item.alarmText = data.field(QStringLiteral("アラーム")).toString();
-            item.timeText = data.field(QStringLiteral("時刻")).toString();
-            item.content = data.field(QStringLiteral("内容")).toString();
-            item.level = levelOf(data.field(QStringLiteral("レベル")));
-        }
+    for (size_t i = 0; i < records.size(); ++i) {
+        const store::DayRecord& record = records[i];
+        items_[i] = {record.found, record.alarmText, record.timeText, record.content, levelOf(record.level)};
     }
     return true;
 }
 
-const TodayItems::Item* TodayItems::item(store::DataControl& data, const QString& file, const QString& date,
-                                         const QString& minute, int slot) {
+const TodayItems::Item* TodayItems::item(store::DayStore& days, const QDate& date, const QString& minute,
+                                         int slot) {
     qint64 version = 0;
-    if (!fileVersion(file, &version))
+    if (!fileVersion(days.path(), &version))
         return nullptr;
-    const QString readFor = date + QLatin1Char(' ') + minute;
+    const QString readFor = store::dateString(date) + QLatin1Char(' ') + minute;
     if (readFor_ != readFor || readVersion_ != version) {
         // The version is taken before the rows: a commit in between shows as a change next time.
         readFor_.clear();
-        if (!read(data, file, date))
+        if (!read(days, date))
             return nullptr;
         readFor_ = readFor;
         readVersion_ = version;

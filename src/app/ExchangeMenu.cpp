@@ -84,7 +84,7 @@ void importICalendar(calendar::MainHost& host) {
         platform::message(report.failure, platform::kAppTitle, platform::Icon::Exclamation);
         return;
     }
-    host.kareSET();
+    host.rebuildMonthGrid();
     platform::message(exchange::importSummary(report), platform::kAppTitle, platform::Icon::Information);
 }
 

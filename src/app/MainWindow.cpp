@@ -40,7 +40,7 @@ MainWindow::MainWindow(const QString& programFolder, WindowOpeners openers, QWid
         if (openers_.dayDisplay)
             openers_.dayDisplay(*this);
     });
-    connect(panel_, &calendar::CalendarPanel::dayRightPressed, this, &MainWindow::MIGI_click);
+    connect(panel_, &calendar::CalendarPanel::dayRightPressed, this, &MainWindow::enterItemsOfPressedDay);
     connect(panel_, &calendar::CalendarPanel::ticked, this, [this] {
         if (openers_.alarmCheck)
             openers_.alarmCheck(*this);
@@ -49,67 +49,78 @@ MainWindow::MainWindow(const QString& programFolder, WindowOpeners openers, QWid
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::buildMenus() {
-    struct Item {
-        const char* name;
-        QString caption;
-        QKeySequence shortcut;
-        void (MainWindow::*handler)();
-    };
-    auto addItems = [this](QMenu* menu, const std::initializer_list<Item>& items) {
-        for (const Item& item : items) {
-            const QString name = QString::fromLatin1(item.name);
-            if (!item.handler) {
-                QAction* bar = menu->addSeparator();
-                bar->setObjectName(name);
-                continue;
-            }
-            QAction* action = menu->addAction(item.caption);
-            action->setObjectName(name);
-            action->setShortcut(item.shortcut);
-            action->setShortcutContext(Qt::WindowShortcut);
-            connect(action, &QAction::triggered, this, item.handler);
-        }
-    };
-    const auto ctrl = [](char key) { return QKeySequence(Qt::CTRL | static_cast<Qt::Key>(key)); };
+namespace {
 
+struct MenuItem {
+    const char* name; // the action's objectName
+    QString caption;
+    QKeySequence shortcut;
+    void (MainWindow::*handler)(); // none for a separator
+};
+
+void addMenuItems(MainWindow* window, QMenu* menu, const std::initializer_list<MenuItem>& items) {
+    for (const MenuItem& item : items) {
+        const QString name = QString::fromLatin1(item.name);
+        if (!item.handler) {
+            QAction* bar = menu->addSeparator();
+            bar->setObjectName(name);
+            continue;
+        }
+        QAction* action = menu->addAction(item.caption);
+        action->setObjectName(name);
+        action->setShortcut(item.shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        QObject::connect(action, &QAction::triggered, window, item.handler);
+    }
+}
+
+QKeySequence ctrl(char key) {
+    return QKeySequence(Qt::CTRL | static_cast<Qt::Key>(key));
+}
+
+} // namespace
+
+void MainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
     file->setObjectName(QStringLiteral("M_file"));
-    addItems(file, {{"read_D", QStringLiteral("読込み(&R)"), ctrl('R'), &MainWindow::read_D_Click},
-                    {"bar", {}, {}, nullptr},
-                    {"kakunin", QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ確認(&T)"), ctrl('T'), &MainWindow::kakunin_Click},
-                    {"exchangeBar", {}, {}, nullptr},
-                    {"exportIcs", QStringLiteral("iCalendarに書き出し(&E)..."), ctrl('E'),
-                     &MainWindow::exportICalendar},
-                    {"importIcs", QStringLiteral("iCalendarから読み込み(&M)..."), ctrl('M'),
-                     &MainWindow::importICalendar},
-                    {"owari", QStringLiteral("終了(&Q)"), ctrl('Q'), &MainWindow::owari_Click}});
+    addMenuItems(
+        this, file,
+        {{"read_D", QStringLiteral("読込み(&R)"), ctrl('R'), &MainWindow::chooseScheduleFile},
+         {"bar", {}, {}, nullptr},
+         {"kakunin", QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ確認(&T)"), ctrl('T'), &MainWindow::showScheduleFileName},
+         {"exchangeBar", {}, {}, nullptr},
+         {"exportIcs", QStringLiteral("iCalendarに書き出し(&E)..."), ctrl('E'), &MainWindow::exportICalendar},
+         {"importIcs", QStringLiteral("iCalendarから読み込み(&M)..."), ctrl('M'),
+          &MainWindow::importICalendar},
+         {"owari", QStringLiteral("終了(&Q)"), ctrl('Q'), &MainWindow::closeProgram}});
 
     QMenu* tool = menuBar()->addMenu(QStringLiteral("ﾂｰﾙ(&T)"));
     tool->setObjectName(QStringLiteral("M_tool"));
-    addItems(tool, {{"disp", QStringLiteral("予定表示(&D)"), ctrl('D'), &MainWindow::disp_Click},
-                    {"input", QStringLiteral("予定入力(&I)"), ctrl('I'), &MainWindow::input_Click},
-                    {"list", QStringLiteral("リスト表示(&L)"), ctrl('L'), &MainWindow::list_Click},
-                    {"bar1", {}, {}, nullptr},
-                    {"todo", QStringLiteral("ToDoリスト"), {}, &MainWindow::todo_Click},
-                    {"ber2", {}, {}, nullptr},
-                    {"kyou", QStringLiteral("今日(&K)"), ctrl('K'), &MainWindow::kyou_Click},
-                    {"bar2", {}, {}, nullptr},
-                    {"settei", QStringLiteral("環境設定(&O)"), ctrl('O'), &MainWindow::settei_Click}});
+    addMenuItems(this, tool,
+                 {{"disp", QStringLiteral("予定表示(&D)"), ctrl('D'), &MainWindow::openDayDisplay},
+                  {"input", QStringLiteral("予定入力(&I)"), ctrl('I'), &MainWindow::openEntryWindow},
+                  {"list", QStringLiteral("リスト表示(&L)"), ctrl('L'), &MainWindow::openListWindow},
+                  {"bar1", {}, {}, nullptr},
+                  {"todo", QStringLiteral("ToDoリスト"), {}, &MainWindow::toggleTodo},
+                  {"ber2", {}, {}, nullptr},
+                  {"kyou", QStringLiteral("今日(&K)"), ctrl('K'), &MainWindow::goToToday},
+                  {"bar2", {}, {}, nullptr},
+                  {"settei", QStringLiteral("環境設定(&O)"), ctrl('O'), &MainWindow::openOptions}});
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ"));
     help->setObjectName(QStringLiteral("M_help"));
-    addItems(help, {{"help", QStringLiteral("ヘルプ(&H)"), ctrl('H'), &MainWindow::help_Click},
-                    {"bar3", {}, {}, nullptr},
-                    {"ver", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)"), ctrl('V'), &MainWindow::ver_Click}});
+    addMenuItems(this, help,
+                 {{"help", QStringLiteral("ヘルプ(&H)"), ctrl('H'), &MainWindow::showHelp},
+                  {"bar3", {}, {}, nullptr},
+                  {"ver", QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&V)"), ctrl('V'), &MainWindow::showVersion}});
 
     todoAction_ = menuAction(QStringLiteral("todo"));
     todoAction_->setCheckable(true);
-    // Qt flips the mark before `triggered`; todo_Click decides from the mark it had before.
+    // Qt flips the mark before `triggered`; toggleTodo decides from the mark it had before.
     disconnect(todoAction_, &QAction::triggered, this, nullptr);
     connect(todoAction_, &QAction::triggered, this, [this] {
         setTodoChecked(todoChecked_);
-        todo_Click();
+        toggleTodo();
     });
 }
 
@@ -128,13 +139,13 @@ void MainWindow::startUp() {
     });
     connect(qGuiApp, &QCoreApplication::aboutToQuit, this, &MainWindow::endSession);
 
-    // 1-2: hidden while it sets itself up, with the splash on screen.
+    // Hidden while it sets itself up, with the splash on screen.
     hide();
     splash_ = new SplashWindow(this);
     splash_->show();
-    // 3-7: year and month boxes, spins, Selected date, clock and date labels.
+    // The month on show, the Selected date and the clock start from today.
     panel_->initialiseFromToday();
-    // 8: colour defaults, 9: the Settings file (may move the window to TOP/LEFT).
+    // The colour defaults, then the Settings file (which may move the window to TOP/LEFT).
     settings_.setColorDefaults();
     controls::centreOnScreen(this);
     if (settings::loadSettingsFile(settings_, programFolder_, *this) == settings::ConfigFileState::Damaged)
@@ -142,19 +153,19 @@ void MainWindow::startUp() {
     openPendingFile();
     startedUp_ = true;
     keepTitleBarOnScreen();
-    // 10: the month grid from the Schedule file now in use.
-    panel_->kareSET();
+    // The month grid from the Schedule file now in use.
+    panel_->rebuildMonthGrid();
     // The alarms missed while the program was not running, before the other windows open.
     if (openers_.missedAlarms)
         openers_.missedAlarms(*this);
-    // 12: today's items.
+    // Today's items.
     if (settings_.showTodayAtStart && openers_.dayDisplay)
         openers_.dayDisplay(*this);
-    // 13-14: the ToDo window.
+    // The ToDo window.
     setTodoChecked(false);
     if (settings_.openTodoAtStart)
-        todo_Click();
-    // 11, 15: visible, minimised when asked.
+        toggleTodo();
+    // Visible, minimised when asked.
     if (settings_.startInTray)
         showMinimized();
     else
@@ -189,8 +200,8 @@ void MainWindow::setMainEnabled(bool enabled) {
             w->setEnabled(true);
 }
 
-void MainWindow::kareSET() {
-    panel_->kareSET();
+void MainWindow::rebuildMonthGrid() {
+    panel_->rebuildMonthGrid();
 }
 
 void MainWindow::setTodoChecked(bool checked) {
@@ -224,7 +235,7 @@ void MainWindow::openScheduleFile(const QString& path) {
         return;
     }
     if (settings::openScheduleFile(settings_, path))
-        panel_->kareSET();
+        panel_->rebuildMonthGrid();
 }
 
 void MainWindow::setMainTop(float twips) {
@@ -246,18 +257,18 @@ void MainWindow::keepTitleBarOnScreen() {
         screens << screen->geometry();
     if (!titleBarOnScreen(QRect(frame.topLeft(), QSize(frame.width(), titleHeight)), screens))
         controls::centreOnScreen(this);
-    // TOP/LEFT name the outer corner of the frame, as SAVE_CONFIG writes it. Once the native
+    // TOP/LEFT name the outer corner of the frame, as the Settings file stores them. Once the native
     // window exists (the splash makes it), a plain move places the client area there instead and
     // the window would climb by its title bar on every start.
     if (QWindow* native = windowHandle())
         native->setFramePosition(pos());
 }
 
-void MainWindow::read_D_Click() {
+void MainWindow::chooseScheduleFile() {
     settings::openScheduleCommand(settings_, programFolder_);
 }
 
-void MainWindow::kakunin_Click() {
+void MainWindow::showScheduleFileName() {
     platform::message(QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ名は\r\n") + settings_.scheduleFile,
                       QStringLiteral("ﾌｧｲﾙ名確認"), platform::Icon::Information, platform::Buttons::Ok);
 }
@@ -270,32 +281,32 @@ void MainWindow::importICalendar() {
     app::importICalendar(*this);
 }
 
-void MainWindow::owari_Click() {
+void MainWindow::closeProgram() {
     close();
 }
 
-void MainWindow::disp_Click() {
+void MainWindow::openDayDisplay() {
     if (!openers_.dayDisplay)
         return;
     setMainEnabled(false);
     openers_.dayDisplay(*this);
 }
 
-void MainWindow::input_Click() {
+void MainWindow::openEntryWindow() {
     if (!openers_.entry)
         return;
     setMainEnabled(false);
     openers_.entry(*this);
 }
 
-void MainWindow::list_Click() {
+void MainWindow::openListWindow() {
     if (!openers_.list)
         return;
     setMainEnabled(false);
     openers_.list(*this);
 }
 
-void MainWindow::todo_Click() {
+void MainWindow::toggleTodo() {
     if (!openers_.openTodo)
         return;
     if (todoChecked_) {
@@ -308,31 +319,28 @@ void MainWindow::todo_Click() {
     }
 }
 
-void MainWindow::kyou_Click() {
-    panel_->kyou();
+void MainWindow::goToToday() {
+    panel_->showToday();
 }
 
-void MainWindow::settei_Click() {
+void MainWindow::openOptions() {
     if (openers_.options)
         openers_.options(*this);
 }
 
-void MainWindow::help_Click() {
+void MainWindow::showHelp() {
     platform::services().help->showContents();
 }
 
-void MainWindow::ver_Click() {
+void MainWindow::showVersion() {
     setMainEnabled(false);
     auto* window = new VerWindow(*this, this);
     window->show();
 }
 
-void MainWindow::MIGI_click() {
-    panel_->DISP_MYDATE();
-    if (!openers_.entry)
-        return;
-    setMainEnabled(false);
-    openers_.entry(*this);
+void MainWindow::enterItemsOfPressedDay() {
+    panel_->markSelectedDay();
+    openEntryWindow();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

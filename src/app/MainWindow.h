@@ -6,7 +6,6 @@
 #include "calendar/MainHost.h"
 #include "settings/ConfigFile.h"
 #include "settings/Settings.h"
-#include "store/DataControl.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -24,13 +23,15 @@ namespace app {
 // What the main window calls to open the other windows. The program fills these in; tests may
 // replace them to observe the calls.
 struct WindowOpeners {
-    std::function<void(calendar::MainHost&)> entry;        // D_input, main window already disabled
-    std::function<void(calendar::MainHost&)> dayDisplay;   // DISP_output
-    std::function<void(calendar::MainHost&)> list;         // D_list, main window already disabled
-    std::function<QWidget*(calendar::MainHost&)> openTodo; // ToDo_list
+    // The entry and list windows are opened with the main window already disabled.
+    std::function<void(calendar::MainHost&)> entry;
+    std::function<void(calendar::MainHost&)> dayDisplay;
+    std::function<void(calendar::MainHost&)> list;
+    std::function<QWidget*(calendar::MainHost&)> openTodo;
     std::function<void()> closeTodo;
-    std::function<void(calendar::MainHost&)> options;    // frmOptions
-    std::function<void(calendar::MainHost&)> alarmCheck; // ALM_CHK, on every clock tick
+    std::function<void(calendar::MainHost&)> options;
+    // On every clock tick.
+    std::function<void(calendar::MainHost&)> alarmCheck;
 
     // Once at start-up, after the grid: the alarms missed while the program was not running.
     std::function<void(calendar::MainHost&)> missedAlarms;
@@ -49,10 +50,9 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
     settings::Settings& settings() override { return settings_; }
     QDate selectedDate() const override;
     void setSelectedDate(const QDate& date) override;
-    store::DataControl& data1() override { return data1_; }
     QWidget* mainWindow() override { return this; }
     void setMainEnabled(bool enabled) override;
-    void kareSET() override;
+    void rebuildMonthGrid() override;
     void setTodoChecked(bool checked) override;
 
     // settings::ConfigHost
@@ -62,22 +62,22 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
     void setMainLeft(float twips) override;
 
     // Menu commands.
-    void read_D_Click();
-    void kakunin_Click();
-    void owari_Click();
+    void chooseScheduleFile();
+    void showScheduleFileName();
+    void closeProgram();
     // ﾌｧｲﾙ menu: the Schedule file to and from iCalendar.
     void exportICalendar();
     void importICalendar();
-    void disp_Click();
-    void input_Click();
-    void list_Click();
-    void todo_Click();
-    void kyou_Click();
-    void settei_Click();
-    void help_Click();
-    void ver_Click();
+    void openDayDisplay();
+    void openEntryWindow();
+    void openListWindow();
+    void toggleTodo();
+    void goToToday();
+    void openOptions();
+    void showHelp();
+    void showVersion();
     // Right-button press on a day: marker, disable, entry window.
-    void MIGI_click();
+    void enterItemsOfPressedDay();
     // Switches to the Schedule file named on the command line or handed over by a later start,
     // as 読込み does but without the dialog, and redraws the month. Before start-up the file stands
     // in for the start-up choice; while another window holds the calendar disabled, the switch
@@ -108,7 +108,6 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
     settings::Settings settings_;
     // The record as it stood after start-up when the Settings file could not be read.
     std::optional<settings::Settings> settingsOfDamagedFile_;
-    store::DataControl data1_;
     calendar::CalendarPanel* panel_;
     QPointer<SplashWindow> splash_;
     QAction* todoAction_ = nullptr;

@@ -25,7 +25,8 @@ class ClickFrame : public QGroupBox {
 } // namespace
 
 SplashWindow::SplashWindow(QWidget* mainWindow)
-    : QWidget(mainWindow, Qt::Window | Qt::FramelessWindowHint), main_(mainWindow), Timer1(new QTimer(this)) {
+    : QWidget(mainWindow, Qt::Window | Qt::FramelessWindowHint), main_(mainWindow),
+      closeTimer_(new QTimer(this)) {
     setObjectName(QStringLiteral("frmSplash"));
     setAttribute(Qt::WA_DeleteOnClose);
     // It deletes itself after 5 s, so dialogs of the start-up never take it as parent; and it
@@ -60,12 +61,12 @@ SplashWindow::SplashWindow(QWidget* mainWindow)
     note->setFont(controls::minchoFont(10.5));
     controls::placeTwips(note, 1680, 1900, 3000, 300);
 
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setSingleShot(true);
-    Timer1->setInterval(5000);
-    connect(Timer1, &QTimer::timeout, this, &SplashWindow::finish);
+    closeTimer_->setObjectName(QStringLiteral("Timer1"));
+    closeTimer_->setSingleShot(true);
+    closeTimer_->setInterval(5000);
+    connect(closeTimer_, &QTimer::timeout, this, &SplashWindow::finish);
     controls::centreOnScreen(this);
-    Timer1->start();
+    closeTimer_->start();
 }
 
 void SplashWindow::keyPressEvent(QKeyEvent*) {
@@ -80,7 +81,7 @@ void SplashWindow::finish() {
     if (finished_)
         return;
     finished_ = true;
-    Timer1->stop();
+    closeTimer_->stop();
     close();
     if (main_ && !main_->isVisible())
         main_->setVisible(true);

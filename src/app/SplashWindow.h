@@ -13,7 +13,7 @@ class SplashWindow : public QWidget {
     Q_OBJECT
   public:
     explicit SplashWindow(QWidget* mainWindow);
-    QTimer* timer() const { return Timer1; }
+    QTimer* timer() const { return closeTimer_; }
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -24,7 +24,7 @@ class SplashWindow : public QWidget {
     void finish();
 
     QPointer<QWidget> main_;
-    QTimer* Timer1;
+    QTimer* closeTimer_;
     bool finished_ = false;
 };
 

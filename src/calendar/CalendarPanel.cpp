@@ -35,6 +35,42 @@ void setTextColor(QWidget* w, const QColor& color) {
     w->setPalette(pal);
 }
 
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& r) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(r);
+    label->setFont(controls::gothicFont(9));
+    setTextColor(label, Qt::black);
+    return label;
+}
+
+QLineEdit* makeBox(QWidget* parent, const QString& name, const QRect& r) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setGeometry(r);
+    box->setFont(controls::gothicFont(9));
+    box->setTextMargins(0, 0, 0, 0);
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::Text, Qt::black);
+    box->setPalette(pal);
+    return box;
+}
+
+// The clock and date labels: light green on dark blue in a sunken panel.
+QLabel* makeDisplay(QWidget* parent, const QString& name, const QRect& r, const QString& tip) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setGeometry(r);
+    label->setToolTip(tip);
+    label->setFont(controls::gothicFont(12, true));
+    label->setAlignment(Qt::AlignCenter);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setLineWidth(1);
+    setBackground(label, QColor(0x00, 0x00, 0x80));
+    setTextColor(label, QColor(0x80, 0xFF, 0x80));
+    return label;
+}
+
 } // namespace
 
 void DayButton::mousePressEvent(QMouseEvent* event) {
@@ -54,62 +90,58 @@ void CalendarPanel::buildControls() {
     setFixedSize(202, 208);
     setBackground(this, kWindowGrey);
 
-    Frame1 = new controls::ClassicFrame(QStringLiteral("カレンダー"), this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(8, 8, 185, 161);
-    Frame1->setFont(controls::gothicFont(9, true));
-    Frame1->setToolTip(QStringLiteral("左ｸﾘｯｸで予定表示、右ｸﾘｯｸで予定入力"));
-    setBackground(Frame1, kWindowGrey);
-    setTextColor(Frame1, QColor(0x00, 0x00, 0xC0));
+    frame_ = new controls::ClassicFrame(QStringLiteral("カレンダー"), this);
+    frame_->setObjectName(QStringLiteral("Frame1"));
+    frame_->setGeometry(8, 8, 185, 161);
+    frame_->setFont(controls::gothicFont(9, true));
+    frame_->setToolTip(QStringLiteral("左ｸﾘｯｸで予定表示、右ｸﾘｯｸで予定入力"));
+    setBackground(frame_, kWindowGrey);
+    setTextColor(frame_, QColor(0x00, 0x00, 0xC0));
 
-    const QFont plain = controls::gothicFont(9);
-    auto makeLabel = [&](const QString& name, const QString& text, const QRect& r) {
-        auto* label = new QLabel(text, Frame1);
-        label->setObjectName(name);
-        label->setGeometry(r);
-        label->setFont(plain);
-        setTextColor(label, Qt::black);
-        return label;
-    };
-    Label9 =
-        makeLabel(QStringLiteral("Label9"), QStringLiteral("年："), controls::twipsRect(120, 240, 375, 255));
-    Label9->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    setBackground(Label9, kWindowGrey);
-    Label8 =
-        makeLabel(QStringLiteral("Label8"), QStringLiteral("月："), controls::twipsRect(1560, 240, 375, 255));
-    Label8->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    setBackground(Label8, kWindowGrey);
+    buildMonthControls();
+    buildWeekdayHeader();
+    buildDayButtons();
+    buildClock();
 
-    auto makeBox = [&](const QString& name, const QRect& r) {
-        auto* box = new QLineEdit(Frame1);
-        box->setObjectName(name);
-        box->setGeometry(r);
-        box->setFont(plain);
-        box->setTextMargins(0, 0, 0, 0);
-        QPalette pal = box->palette();
-        pal.setColor(QPalette::Text, Qt::black);
-        box->setPalette(pal);
-        return box;
-    };
-    Text1 = makeBox(QStringLiteral("Text1"), controls::twipsRect(480, 240, 615, 270));
-    Text2 = makeBox(QStringLiteral("Text2"), controls::twipsRect(1920, 240, 375, 270));
+    // The menu's Ctrl keys work also while a box has the focus (it has it at every start).
+    controls::giveWindowShortcutsPriority(this);
+}
 
-    SpinButton1 = new controls::SpinButton(Qt::Horizontal, Frame1);
-    SpinButton1->setObjectName(QStringLiteral("SpinButton1"));
-    SpinButton1->setGeometry(controls::twipsRect(1080, 240, 375, 255));
-    SpinButton1->setRange(kMinYear, kMaxYear);
-    SpinButton1->setValue(kMinYear);
-    SpinButton2 = new controls::SpinButton(Qt::Horizontal, Frame1);
-    SpinButton2->setObjectName(QStringLiteral("SpinButton2"));
-    SpinButton2->setGeometry(controls::twipsRect(2280, 240, 375, 255));
-    SpinButton2->setRange(0, 13);
-    SpinButton2->setValue(1);
+void CalendarPanel::buildMonthControls() {
+    yearLabel_ = makeLabel(frame_, QStringLiteral("Label9"), QStringLiteral("年："),
+                           controls::twipsRect(120, 240, 375, 255));
+    monthLabel_ = makeLabel(frame_, QStringLiteral("Label8"), QStringLiteral("月："),
+                            controls::twipsRect(1560, 240, 375, 255));
+    for (QLabel* label : {yearLabel_, monthLabel_}) {
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        setBackground(label, kWindowGrey);
+    }
+    yearBox_ = makeBox(frame_, QStringLiteral("Text1"), controls::twipsRect(480, 240, 615, 270));
+    monthBox_ = makeBox(frame_, QStringLiteral("Text2"), controls::twipsRect(1920, 240, 375, 270));
 
+    yearSpin_ = new controls::SpinButton(Qt::Horizontal, frame_);
+    yearSpin_->setObjectName(QStringLiteral("SpinButton1"));
+    yearSpin_->setGeometry(controls::twipsRect(1080, 240, 375, 255));
+    yearSpin_->setRange(kMinYear, kMaxYear);
+    yearSpin_->setValue(kMinYear);
+    monthSpin_ = new controls::SpinButton(Qt::Horizontal, frame_);
+    monthSpin_->setObjectName(QStringLiteral("SpinButton2"));
+    monthSpin_->setGeometry(controls::twipsRect(2280, 240, 375, 255));
+    monthSpin_->setRange(0, 13);
+    monthSpin_->setValue(1);
+
+    connect(yearSpin_, &controls::SpinButton::valueChanged, this, &CalendarPanel::yearSpinChanged);
+    connect(monthSpin_, &controls::SpinButton::valueChanged, this, &CalendarPanel::monthSpinChanged);
+    connect(yearBox_, &QLineEdit::editingFinished, this, &CalendarPanel::boxEdited);
+    connect(monthBox_, &QLineEdit::editingFinished, this, &CalendarPanel::boxEdited);
+}
+
+void CalendarPanel::buildWeekdayHeader() {
     const QStringList names = {QStringLiteral("日"), QStringLiteral("月"), QStringLiteral("火"),
                                QStringLiteral("水"), QStringLiteral("木"), QStringLiteral("金"),
                                QStringLiteral("土")};
     for (int k = 0; k < 7; ++k) {
-        QLabel* label = makeLabel(QStringLiteral("Label%1").arg(k + 1), names[k],
+        QLabel* label = makeLabel(frame_, QStringLiteral("Label%1").arg(k + 1), names[k],
                                   controls::twipsRect(120 + 360 * k, 600, 375, 255));
         label->setAlignment(Qt::AlignCenter);
         label->setFont(controls::gothicFont(9, true));
@@ -119,12 +151,14 @@ void CalendarPanel::buildControls() {
         setBackground(label, bg);
         weekdayLabels_[static_cast<size_t>(k)] = label;
     }
+}
 
+void CalendarPanel::buildDayButtons() {
     for (int n = 1; n <= kAllButtons; ++n) {
-        auto* button = new DayButton(Frame1);
+        auto* button = new DayButton(frame_);
         button->setObjectName(QStringLiteral("Command%1").arg(n));
         button->setGeometry(buttonRect(n));
-        button->setFont(plain);
+        button->setFont(controls::gothicFont(9));
         button->setAutoDefault(false);
         paintButton(button, kBlankColor);
         buttons_[static_cast<size_t>(n - 1)] = button;
@@ -133,51 +167,36 @@ void CalendarPanel::buildControls() {
             continue;
         }
         connect(button, &QPushButton::clicked, this, [this, n] {
-            const std::optional<QDate> date = clickedDate(n);
-            if (!date)
+            if (!selectClickedDay(n))
                 return;
-            selected_ = *date;
-            DISP_MYDATE();
+            markSelectedDay();
             Q_EMIT dayClicked();
         });
         connect(button, &DayButton::rightPressed, this, [this, n] {
-            const std::optional<QDate> date = clickedDate(n);
-            if (!date)
-                return;
-            selected_ = *date;
-            Q_EMIT dayRightPressed();
+            if (selectClickedDay(n))
+                Q_EMIT dayRightPressed();
         });
     }
+}
 
-    auto makeDisplay = [&](const QString& name, const QRect& r, const QString& tip) {
-        auto* label = new QLabel(this);
-        label->setObjectName(name);
-        label->setGeometry(r);
-        label->setToolTip(tip);
-        label->setFont(controls::gothicFont(12, true));
-        label->setAlignment(Qt::AlignCenter);
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setLineWidth(1);
-        setBackground(label, QColor(0x00, 0x00, 0x80));
-        setTextColor(label, QColor(0x80, 0xFF, 0x80));
-        return label;
-    };
-    Label10 = makeDisplay(QStringLiteral("Label10"), QRect(8, 176, 73, 25), QStringLiteral("現在時刻"));
-    Label11 = makeDisplay(QStringLiteral("Label11"), QRect(88, 176, 105, 25), QStringLiteral("今日の日付"));
+void CalendarPanel::buildClock() {
+    clockLabel_ =
+        makeDisplay(this, QStringLiteral("Label10"), QRect(8, 176, 73, 25), QStringLiteral("現在時刻"));
+    dateLabel_ =
+        makeDisplay(this, QStringLiteral("Label11"), QRect(88, 176, 105, 25), QStringLiteral("今日の日付"));
 
     clockFormat_ = clockFormat(QLocale::system().timeFormat(QLocale::ShortFormat));
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(100);
-    connect(Timer1, &QTimer::timeout, this, &CalendarPanel::tick);
+    clockTimer_ = new QTimer(this);
+    clockTimer_->setObjectName(QStringLiteral("Timer1"));
+    clockTimer_->setInterval(100);
+    connect(clockTimer_, &QTimer::timeout, this, &CalendarPanel::tick);
+}
 
-    connect(SpinButton1, &controls::SpinButton::valueChanged, this, &CalendarPanel::yearSpinChanged);
-    connect(SpinButton2, &controls::SpinButton::valueChanged, this, &CalendarPanel::monthSpinChanged);
-    connect(Text1, &QLineEdit::editingFinished, this, &CalendarPanel::boxEdited);
-    connect(Text2, &QLineEdit::editingFinished, this, &CalendarPanel::boxEdited);
-
-    // The menu's Ctrl keys work also while a box has the focus (it has it at every start).
-    controls::giveWindowShortcutsPriority(this);
+bool CalendarPanel::selectClickedDay(int n) {
+    const std::optional<QDate> date = clickedDate(n);
+    if (date)
+        selected_ = *date;
+    return date.has_value();
 }
 
 void CalendarPanel::initialiseFromToday() {
@@ -185,13 +204,13 @@ void CalendarPanel::initialiseFromToday() {
     shown_ = {today.year(), today.month()};
     showMonthInControls();
     selected_ = today;
-    Label10->setText(QLocale::system().toString(platform::now().time(), clockFormat_));
-    Label11->setText(store::dateString(today));
-    Timer1->start();
+    clockLabel_->setText(QLocale::system().toString(platform::now().time(), clockFormat_));
+    dateLabel_->setText(store::dateString(today));
+    clockTimer_->start();
 }
 
 void CalendarPanel::tick() {
-    Label10->setText(QLocale::system().toString(platform::now().time(), clockFormat_));
+    clockLabel_->setText(QLocale::system().toString(platform::now().time(), clockFormat_));
     // Queued: what listens (the alarm check) may open a message box, and a timer does not fire
     // again while its own handler runs; the clock must keep going while the box is open.
     QMetaObject::invokeMethod(this, &CalendarPanel::ticked, Qt::QueuedConnection);
@@ -210,29 +229,30 @@ void CalendarPanel::paintButton(DayButton* button, qint32 color) {
 }
 
 YearMonth CalendarPanel::boxesMonth() const {
-    return {parseYear(Text1->text()).value_or(shown_.year), parseMonth(Text2->text()).value_or(shown_.month)};
+    return {parseYear(yearBox_->text()).value_or(shown_.year),
+            parseMonth(monthBox_->text()).value_or(shown_.month)};
 }
 
 void CalendarPanel::showMonthInControls() {
     const QString year = QString::number(shown_.year);
-    if (Text1->text() != year)
-        Text1->setText(year);
+    if (yearBox_->text() != year)
+        yearBox_->setText(year);
     const QString month = QString::number(shown_.month);
-    if (Text2->text() != month)
-        Text2->setText(month);
-    const QSignalBlocker yearBlock(SpinButton1);
-    const QSignalBlocker monthBlock(SpinButton2);
-    SpinButton1->setValue(shown_.year);
-    SpinButton2->setValue(shown_.month);
+    if (monthBox_->text() != month)
+        monthBox_->setText(month);
+    const QSignalBlocker yearBlock(yearSpin_);
+    const QSignalBlocker monthBlock(monthSpin_);
+    yearSpin_->setValue(shown_.year);
+    monthSpin_->setValue(shown_.month);
 }
 
-bool CalendarPanel::CALEN_COLOR(const QStringList& markedDates, int day) const {
+bool CalendarPanel::isMarkedDay(const QStringList& markedDates, int day) const {
     if (!settings_.markDaysWithItems)
         return false;
     return markedDates.contains(store::dateString(shown_.year, shown_.month, day));
 }
 
-void CalendarPanel::kareSET() {
+void CalendarPanel::rebuildMonthGrid() {
     ++builds_;
     // Typed text that is no whole number in range never reaches the grid: the month on show
     // keeps that part, and the boxes show it again.
@@ -264,9 +284,9 @@ void CalendarPanel::kareSET() {
         }
         button->setText(QString::number(day));
         button->setEnabled(true);
-        paintButton(button, CALEN_COLOR(marked, day) ? settings_.markedDayColor : kBlankColor);
+        paintButton(button, isMarkedDay(marked, day) ? settings_.markedDayColor : kBlankColor);
     }
-    DISP_MYDATE();
+    markSelectedDay();
 }
 
 void CalendarPanel::reportReadOnlyFile() {
@@ -287,15 +307,15 @@ void CalendarPanel::reportReadOnlyFile() {
         Qt::QueuedConnection);
 }
 
-void CalendarPanel::FONT_CLR() {
+void CalendarPanel::clearDayMarker() {
     const QFont plain = controls::gothicFont(9);
     for (int n = 1; n <= kDayButtons; ++n)
         if (dayButton(n)->font() != plain)
             dayButton(n)->setFont(plain);
 }
 
-void CalendarPanel::DISP_MYDATE() {
-    FONT_CLR();
+void CalendarPanel::markSelectedDay() {
+    clearDayMarker();
     if (shown_.year != selected_.year() || shown_.month != selected_.month())
         return;
     for (int n = 1; n <= kDayButtons; ++n) {
@@ -312,48 +332,48 @@ QDate CalendarPanel::buttonDate(int n) const {
 
 std::optional<QDate> CalendarPanel::clickedDate(int n) {
     if (boxesMonth() != shown_)
-        kareSET();
+        rebuildMonthGrid();
     const QDate date = buttonDate(n);
     if (!date.isValid() || !dayButton(n)->isEnabled())
         return std::nullopt;
     return date;
 }
 
-void CalendarPanel::kyou() {
+void CalendarPanel::showToday() {
     const QDate today = platform::today();
     selected_ = today;
-    Text1->setText(QString::number(today.year()));
-    Text2->setText(QString::number(today.month()));
-    kareSET();
+    yearBox_->setText(QString::number(today.year()));
+    monthBox_->setText(QString::number(today.month()));
+    rebuildMonthGrid();
 }
 
 void CalendarPanel::yearSpinChanged(int value) {
-    Text1->setText(QString::number(value));
-    if (!Text2->text().isEmpty())
-        kareSET();
+    yearBox_->setText(QString::number(value));
+    if (!monthBox_->text().isEmpty())
+        rebuildMonthGrid();
 }
 
 void CalendarPanel::monthSpinChanged(int value) {
     if (value == 0 || value == 13) {
-        const int year = SpinButton1->value() + (value == 0 ? -1 : 1);
+        const int year = yearSpin_->value() + (value == 0 ? -1 : 1);
         if (year < kMinYear || year > kMaxYear) {
             // The year would leave 100..3000: the step is refused and the month stays.
-            const QSignalBlocker block(SpinButton2);
-            SpinButton2->setValue(value == 0 ? 1 : 12);
+            const QSignalBlocker block(monthSpin_);
+            monthSpin_->setValue(value == 0 ? 1 : 12);
             return;
         }
-        Text2->setText(value == 0 ? QStringLiteral("12") : QStringLiteral("1"));
-        Text1->setText(QString::number(year));
+        monthBox_->setText(value == 0 ? QStringLiteral("12") : QStringLiteral("1"));
+        yearBox_->setText(QString::number(year));
     } else {
-        Text2->setText(QString::number(value));
+        monthBox_->setText(QString::number(value));
     }
-    if (!Text1->text().isEmpty())
-        kareSET();
+    if (!yearBox_->text().isEmpty())
+        rebuildMonthGrid();
 }
 
 void CalendarPanel::boxEdited() {
     if (boxesMonth() != shown_)
-        kareSET();
+        rebuildMonthGrid();
     else
         showMonthInControls();
 }

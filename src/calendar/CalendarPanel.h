@@ -1,7 +1,7 @@
 #pragma once
 // The calendar of the main window: the frame "カレンダー" with the Year and Month boxes and their
 // spin buttons, the weekday header, the 37 day buttons and 5 spare buttons, the clock and date
-// labels and the 100 ms clock timer. Owns the Selected date and rebuilds the grid (kareSET).
+// labels and the 100 ms clock timer. Owns the Selected date and rebuilds the grid.
 //
 // The month on show is one year-and-month value: the grid is laid from it, and the boxes and spins
 // display it. What the user types into a box takes effect at the next rebuild; a rebuild happens
@@ -53,27 +53,31 @@ class CalendarPanel : public QWidget {
     QDate selectedDate() const { return selected_; }
     void setSelectedDate(const QDate& date) { selected_ = date; }
 
-    // Start-up steps 4 to 7: the boxes and spins from today, the Selected date, both labels.
+    // The boxes and spins from today, the Selected date, both labels, and the clock started.
     void initialiseFromToday();
 
-    void kareSET();
-    void DISP_MYDATE();
-    void FONT_CLR();
+    // Lays the 37 day buttons for the month the boxes name, coloured by whether each day has
+    // items, and marks the Selected date.
+    void rebuildMonthGrid();
+    // Marks the Selected date's button with the date marker font when its month is on show.
+    void markSelectedDay();
+    // Every day button back to the plain font.
+    void clearDayMarker();
     // Menu 今日: Selected date, boxes and spins to today, then rebuild.
-    void kyou();
+    void showToday();
 
     // The date of day button n: the shown month and the button's caption as the day; an invalid
     // date for a blank cell.
     QDate buttonDate(int n) const;
 
     DayButton* dayButton(int n) const { return buttons_[static_cast<size_t>(n - 1)]; }
-    QLineEdit* yearBox() const { return Text1; }
-    QLineEdit* monthBox() const { return Text2; }
-    controls::SpinButton* yearSpin() const { return SpinButton1; }
-    controls::SpinButton* monthSpin() const { return SpinButton2; }
-    QLabel* clockLabel() const { return Label10; }
-    QLabel* dateLabel() const { return Label11; }
-    QTimer* clockTimer() const { return Timer1; }
+    QLineEdit* yearBox() const { return yearBox_; }
+    QLineEdit* monthBox() const { return monthBox_; }
+    controls::SpinButton* yearSpin() const { return yearSpin_; }
+    controls::SpinButton* monthSpin() const { return monthSpin_; }
+    QLabel* clockLabel() const { return clockLabel_; }
+    QLabel* dateLabel() const { return dateLabel_; }
+    QTimer* clockTimer() const { return clockTimer_; }
     // Number of grid builds so far (each rebuild of the 37 buttons).
     int buildCount() const { return builds_; }
 
@@ -88,6 +92,12 @@ class CalendarPanel : public QWidget {
 
   private:
     void buildControls();
+    void buildMonthControls();
+    void buildWeekdayHeader();
+    void buildDayButtons();
+    void buildClock();
+    // Sets the Selected date to the clicked button's date; false when the button is blank by then.
+    bool selectClickedDay(int n);
     void yearSpinChanged(int value);
     void monthSpinChanged(int value);
     // A box was confirmed or left: rebuild when the boxes name another month than the grid
@@ -102,7 +112,7 @@ class CalendarPanel : public QWidget {
     // The date of a clicked day button, after a rebuild when the boxes name another month;
     // nothing when the button is blank by then.
     std::optional<QDate> clickedDate(int n);
-    bool CALEN_COLOR(const QStringList& markedDates, int day) const;
+    bool isMarkedDay(const QStringList& markedDates, int day) const;
     void paintButton(DayButton* button, qint32 color);
     void tick();
     // Tells once per file that it was opened read-only, and why.
@@ -115,18 +125,18 @@ class CalendarPanel : public QWidget {
     YearMonth shown_;
     int builds_ = 0;
 
-    QGroupBox* Frame1 = nullptr;
-    QLabel* Label9 = nullptr;
-    QLineEdit* Text1 = nullptr;
-    controls::SpinButton* SpinButton1 = nullptr;
-    QLabel* Label8 = nullptr;
-    QLineEdit* Text2 = nullptr;
-    controls::SpinButton* SpinButton2 = nullptr;
+    QGroupBox* frame_ = nullptr;
+    QLabel* yearLabel_ = nullptr;
+    QLineEdit* yearBox_ = nullptr;
+    controls::SpinButton* yearSpin_ = nullptr;
+    QLabel* monthLabel_ = nullptr;
+    QLineEdit* monthBox_ = nullptr;
+    controls::SpinButton* monthSpin_ = nullptr;
     std::array<QLabel*, 7> weekdayLabels_{};
     std::array<DayButton*, 42> buttons_{};
-    QLabel* Label10 = nullptr;
-    QLabel* Label11 = nullptr;
-    QTimer* Timer1 = nullptr;
+    QLabel* clockLabel_ = nullptr;
+    QLabel* dateLabel_ = nullptr;
+    QTimer* clockTimer_ = nullptr;
     QString clockFormat_;
     QString readOnlyReported_; // the file last reported as read-only
 };

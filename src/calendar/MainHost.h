@@ -1,10 +1,9 @@
 #pragma once
 // What the other windows need from the calendar main window: the program-wide state (Settings,
-// Selected date), the alarm check's data control, enabling it, rebuilding its month grid and the check mark
+// Selected date), enabling it, rebuilding its month grid and the check mark
 // of the ToDo menu item.
 
 #include "settings/Settings.h"
-#include "store/DataControl.h"
 
 #include <QDate>
 
@@ -20,15 +19,11 @@ class MainHost {
     virtual QDate selectedDate() const = 0;
     virtual void setSelectedDate(const QDate& date) = 0;
 
-    // The main window's own data control, through which the alarm check reads today's items and
-    // disarms them.
-    virtual store::DataControl& data1() = 0;
-
     // The main window, as parent of the windows it opens.
     virtual QWidget* mainWindow() = 0;
     virtual void setMainEnabled(bool enabled) = 0;
-    // `kareSET`: rebuild the month grid for the displayed year and month.
-    virtual void kareSET() = 0;
+    // Rebuilds the month grid for the displayed year and month.
+    virtual void rebuildMonthGrid() = 0;
     // The check mark of the menu item ToDoリスト.
     virtual void setTodoChecked(bool checked) = 0;
 };

@@ -394,7 +394,7 @@ void EntryWindow::closeEvent(QCloseEvent* event) {
     }
     host_.setMainEnabled(true);
     dayStore_.close();
-    host_.kareSET();
+    host_.rebuildMonthGrid();
     event->accept();
 }
 

@@ -281,7 +281,7 @@ void OptionsDialog::applySettings() {
 
 void OptionsDialog::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
-    host_.kareSET();
+    host_.rebuildMonthGrid();
 }
 
 void OptionsDialog::pickLevelColor(LevelLabel* label) {

@@ -516,16 +516,4 @@ Error DataControl::appendRow(const QHash<QString, QVariant>& values) {
     return error;
 }
 
-ShortLockWait::ShortLockWait(DataControl& data, int milliseconds)
-    : data_(data), connection_(data.connection()) {
-    if (connection_)
-        connection_->setBusyTimeout(milliseconds);
-}
-
-ShortLockWait::~ShortLockWait() {
-    // A failed refresh may have closed the connection; only the one still open is touched.
-    if (connection_ && data_.connection() == connection_)
-        connection_->setBusyTimeout(Connection::kBusyTimeoutMs);
-}
-
 } // namespace store

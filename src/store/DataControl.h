@@ -135,20 +135,4 @@ class DataControl {
     mutable std::chrono::steady_clock::time_point lockedUntil_{};
 };
 
-// While it lives, reads through `data` wait at most `milliseconds` for a file that another
-// program holds locked, instead of the connection's usual wait: for readers on the clock tick and
-// in the calendar, which can show nothing for a moment and try again. The data control must have
-// its file open.
-class ShortLockWait {
-  public:
-    ShortLockWait(DataControl& data, int milliseconds);
-    ~ShortLockWait();
-    ShortLockWait(const ShortLockWait&) = delete;
-    ShortLockWait& operator=(const ShortLockWait&) = delete;
-
-  private:
-    DataControl& data_;
-    Connection* connection_;
-};
-
 } // namespace store

@@ -80,6 +80,7 @@ std::vector<ArmedItem> DayStore::armedItems(const QDate& date, Error* error) {
         ArmedItem item;
         item.date = dateString(date);
         item.slot = static_cast<int>(i) + 1;
+        item.level = levelNumber(slotItem(records[i]).levelText);
         item.timeText = records[i].timeText;
         item.content = records[i].content;
         armed.push_back(item);

@@ -8,6 +8,7 @@
 #include "alarm/MissedAlarms.h"
 #include "platform/Paths.h"
 #include "store/DayRecords.h"
+#include "store/DayStore.h"
 #include "store/ScheduleFile.h"
 #include "support/FakeHost.h"
 #include "support/FakePlatform.h"
@@ -108,7 +109,7 @@ void TestAlarm::cleanup() {
 }
 
 void TestAlarm::tick() {
-    check->ALM_CHK();
+    check->check();
     for (int i = 0; i < 10; ++i)
         QCoreApplication::sendPostedEvents();
 }
@@ -241,9 +242,7 @@ void TestAlarm::emptyStartFileMakesNoQuery() {
     host->settingsRecord.scheduleFile.clear();
     tick();
     expectSilence();
-    QVERIFY(!host->data.isOpen());
-    QCOMPARE(host->data.databaseName(), QString());
-    QCOMPARE(host->data.recordSource(), QString());
+    QCOMPARE(check->todayReads(), 0);
 }
 
 void TestAlarm::soundFile_data() {
@@ -273,20 +272,18 @@ void TestAlarm::soundFile() {
     QCOMPARE(alarmOf(file, kToday, 4), QStringLiteral("False"));
 }
 
-// Ticks keep coming while the box is open; they must neither ring the item again nor move Data1.
+// Ticks keep coming while the box is open; they must not ring the item again.
 void TestAlarm::noReentryWhileBoxOpen() {
     putItem(file, kToday, 1, QStringLiteral("一番"), QStringLiteral("True"), QStringLiteral("0930"));
     putItem(file, kToday, 2, QStringLiteral("二番"), QStringLiteral("True"), QStringLiteral("0930"));
     int nestedTicks = 0;
     fake->onMessage = [&](const testsupport::ShownMessage&) {
         QVERIFY(check->busy());
-        const QString source = host->data.recordSource();
         for (int i = 0; i < 3; ++i) {
             fake->clock = fake->clock.addMSecs(100);
-            check->ALM_CHK();
+            check->check();
             ++nestedTicks;
         }
-        QCOMPARE(host->data.recordSource(), source);
     };
 
     tick();
@@ -402,11 +399,11 @@ void TestAlarm::unreadableFileIsSilent() {
 void TestAlarm::itemArmedElsewhereRingsInSameMinute_data() {
     QTest::addColumn<QString>("armedBy");
     QTest::newRow("another program") << "other";
-    QTest::newRow("the calendar's own data control") << "Data1";
+    QTest::newRow("this program's day store") << "store";
 }
 
-// An item armed through another connection (the entry or list window, another program) or
-// through the check's own data control during the very minute of its alarm rings in that minute,
+// An item armed through another connection (the entry or list window, another program) during
+// the very minute of its alarm rings in that minute,
 // although the check reads the file again only when it has changed.
 void TestAlarm::itemArmedElsewhereRingsInSameMinute() {
     QFETCH(QString, armedBy);
@@ -420,30 +417,32 @@ void TestAlarm::itemArmedElsewhereRingsInSameMinute() {
         RawConnection raw(file);
         QCOMPARE(raw.exec("UPDATE 予定表 SET アラーム='True';"), SQLITE_OK);
     } else {
-        host->data.setRecordSource(store::slotQuery(store::dateString(kToday), 2));
-        QVERIFY(!host->data.refresh());
-        QVERIFY(!host->data.updateRow(0, {{QStringLiteral("アラーム"), QStringLiteral("True")}}));
+        store::DayStore days(file);
+        std::array<store::SlotItem, store::kSlotCount> loaded;
+        QVERIFY(!days.readDay(kToday, loaded));
+        std::array<store::SlotItem, store::kSlotCount> wanted = loaded;
+        wanted[1].alarm = true;
+        QVERIFY(!days.saveDay(kToday, loaded, wanted));
     }
     fake->clock = at(9, 30, 20).addMSecs(100);
     tick();
     expectRangOnce(QStringLiteral("会議"));
 }
 
-// While neither the minute nor the file changes, a tick reads nothing: Data1 stays as another
-// user left it. A new minute reads today's items again.
+// While neither the minute nor the file changes, a tick reads nothing. A new minute reads today's
+// items again.
 void TestAlarm::idleTicksReadOnlyOnChange() {
     putItem(file, kToday, 1, QStringLiteral("一番"), QStringLiteral("True"), QStringLiteral("1000"));
     tick();
-    const QString elsewhere = store::dateQuery(QStringLiteral("2000/1/1"));
-    host->data.setRecordSource(elsewhere);
+    const int reads = check->todayReads();
     for (int i = 1; i <= 5; ++i) {
         fake->clock = at(9, 30).addMSecs(100 * i);
         tick();
     }
-    QCOMPARE(host->data.recordSource(), elsewhere);
+    QCOMPARE(check->todayReads(), reads);
     fake->clock = at(9, 31);
     tick();
-    QVERIFY(host->data.recordSource() != elsewhere);
+    QCOMPARE(check->todayReads(), reads + 1);
     expectSilence();
 }
 
@@ -533,11 +532,10 @@ void TestAlarm::missedAtStartUp() {
     QFETCH(QStringList, items);
     QFETCH(QStringList, missed);
     putItems(file, items);
-    store::DataControl data;
-    data.setDatabaseName(file);
+    store::DayStore days(file);
     store::Error error;
     QStringList contents;
-    for (const store::ArmedItem& item : alarms::missedAlarms(data, at(9, 30, 40), &error))
+    for (const store::ArmedItem& item : alarms::missedAlarms(days, at(9, 30, 40), &error))
         contents << item.content;
     QVERIFY(!error);
     QCOMPARE(contents, missed);

@@ -16,8 +16,8 @@
 #include "platform/TextFile.h"
 #include "settings/ConfigFile.h"
 #include "store/DayRecords.h"
-#include "support/FakePlatform.h"
 #include "support/FilePermissions.h"
+#include "support/ProgramFixture.h"
 #include "support/TestEnv.h"
 
 #include <QAbstractButton>
@@ -165,20 +165,17 @@ Q_DECLARE_METATYPE(Broken)
 class TestBrokenFiles : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<testsupport::TestEnv> env;
-    std::unique_ptr<testsupport::FakePlatform> fake;
+    std::unique_ptr<testsupport::ProgramFixture> fx;
     std::unique_ptr<testsupport::PermissionsApply> permissions;
-    QString schedule;
     QString keptInode; // a second name for the file deleted while the program runs
     sqlite3* locker = nullptr;
 
     // The file as the user sees it: at its path, or the deleted file through its second name.
-    QString fileBehind() const { return keptInode.isEmpty() ? schedule : keptInode; }
+    QString fileBehind() const { return keptInode.isEmpty() ? fx->schedule : keptInode; }
 
     void makeGoodFile() {
-        schedule = env->makeScheduleFile();
         QVERIFY(execRaw(
-            schedule,
+            fx->schedule,
             QStringLiteral("INSERT INTO 予定表 VALUES ('2026/3/12', 1, 1, '会議', 'False', '####');"
                            "INSERT INTO 予定表 VALUES ('2026/3/5', 2, NULL, '電話する', 'True', '0930');"
                            "INSERT INTO 予定表 VALUES ('2026/3/20', 1, NULL, '歯医者', 'False', '####');"
@@ -193,33 +190,34 @@ class TestBrokenFiles : public QObject {
             QRandomGenerator random(8);
             for (char& c : junk)
                 c = static_cast<char>(random.bounded(256));
-            QFile f(schedule);
+            QFile f(fx->schedule);
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
             QCOMPARE(f.write(junk), junk.size());
             break;
         }
         case Broken::Empty: {
-            QFile f(schedule);
+            QFile f(fx->schedule);
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
             break;
         }
         case Broken::NoDayTable:
-            QVERIFY(execRaw(schedule, QStringLiteral("DROP TABLE 予定表;")));
+            QVERIFY(execRaw(fx->schedule, QStringLiteral("DROP TABLE 予定表;")));
             break;
         case Broken::NoTodoTable:
-            QVERIFY(execRaw(schedule, QStringLiteral("DROP TABLE ToDoリスト;")));
+            QVERIFY(execRaw(fx->schedule, QStringLiteral("DROP TABLE ToDoリスト;")));
             break;
         case Broken::NoTimeField:
-            QVERIFY(execRaw(schedule, QStringLiteral("ALTER TABLE 予定表 DROP COLUMN 時刻;")));
+            QVERIFY(execRaw(fx->schedule, QStringLiteral("ALTER TABLE 予定表 DROP COLUMN 時刻;")));
             break;
         case Broken::NoTodoTextField:
-            QVERIFY(execRaw(schedule, QStringLiteral("ALTER TABLE ToDoリスト DROP COLUMN やるべき事;")));
+            QVERIFY(execRaw(fx->schedule, QStringLiteral("ALTER TABLE ToDoリスト DROP COLUMN やるべき事;")));
             break;
         case Broken::ReadOnly:
-            QVERIFY(QFile::setPermissions(schedule, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+            QVERIFY(
+                QFile::setPermissions(fx->schedule, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
             permissions = std::make_unique<testsupport::PermissionsApply>();
             {
-                QFile probe(schedule);
+                QFile probe(fx->schedule);
                 if (probe.open(QIODevice::ReadWrite))
                     QSKIP("a read-only file cannot be made: this process writes regardless of permissions");
             }
@@ -232,13 +230,14 @@ class TestBrokenFiles : public QObject {
 
     void breakWhileRunning(Broken kind) {
         if (kind == Broken::Deleted) {
-            keptInode = env->path(QStringLiteral("kept.sdb"));
+            keptInode = fx->env.path(QStringLiteral("kept.sdb"));
             QCOMPARE(
-                ::link(QFile::encodeName(schedule).constData(), QFile::encodeName(keptInode).constData()), 0);
-            QVERIFY(QFile::remove(schedule));
+                ::link(QFile::encodeName(fx->schedule).constData(), QFile::encodeName(keptInode).constData()),
+                0);
+            QVERIFY(QFile::remove(fx->schedule));
         } else if (kind == Broken::Locked) {
-            QCOMPARE(sqlite3_open_v2(QFile::encodeName(schedule).constData(), &locker, SQLITE_OPEN_READWRITE,
-                                     nullptr),
+            QCOMPARE(sqlite3_open_v2(QFile::encodeName(fx->schedule).constData(), &locker,
+                                     SQLITE_OPEN_READWRITE, nullptr),
                      SQLITE_OK);
             QCOMPARE(sqlite3_exec(locker, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
         }
@@ -255,19 +254,13 @@ class TestBrokenFiles : public QObject {
 
     std::unique_ptr<app::MainWindow> start(Broken kind, const QStringList& extra = {}) {
         breakBeforeStart(kind);
-        QStringList lines = {QStringLiteral("[Daduvov]"), QStringLiteral("START_FILE=") + schedule};
-        lines << extra;
-        if (platform::writeTextFile(platform::joinPath(env->programFolder(), settings::kSettingsFileName),
-                                    lines))
-            qWarning("could not write the settings file");
-        auto w = std::make_unique<app::MainWindow>(env->programFolder(), app::programOpeners());
-        w->startUp();
-        return w;
+        fx->writeSettings(extra);
+        return fx->startProgram();
     }
 
     // The calendar still moves between months, goes back to today, and its clock follows the time.
     void calendarStillWorks(app::MainWindow* w) {
-        const qsizetype shown = fake->messages.size();
+        const qsizetype shown = fx->fake.messages.size();
         QVERIFY(w->isEnabled());
         calendar::CalendarPanel* p = w->calendarPanel();
         const int builds = p->buildCount();
@@ -280,11 +273,12 @@ class TestBrokenFiles : public QObject {
         QCOMPARE(p->monthBox()->text(), QStringLiteral("3"));
         QCOMPARE(p->dayButton(1)->text(), QStringLiteral("1"));
         QVERIFY(p->buildCount() >= builds + 2);
-        fake->clock = fake->clock.addSecs(7);
-        const QString expected = QLocale::system().toString(fake->clock.time(), QStringLiteral("hh:mm:ss"));
+        fx->fake.clock = fx->fake.clock.addSecs(7);
+        const QString expected =
+            QLocale::system().toString(fx->fake.clock.time(), QStringLiteral("hh:mm:ss"));
         QTRY_VERIFY2(p->clockLabel()->text().endsWith(expected.right(5)),
                      qPrintable(p->clockLabel()->text()));
-        QCOMPARE(fake->messages.size(), shown);
+        QCOMPARE(fx->fake.messages.size(), shown);
     }
 
     void rightPressDay(app::MainWindow* w, int day) {
@@ -297,10 +291,7 @@ class TestBrokenFiles : public QObject {
     void initTestCase() { controls::registerFontSubstitutions(); }
 
     void init() {
-        env = std::make_unique<testsupport::TestEnv>();
-        fake = std::make_unique<testsupport::FakePlatform>();
-        fake->install();
-        fake->clock = QDateTime(QDate(2026, 3, 5), QTime(9, 0, 0));
+        fx = std::make_unique<testsupport::ProgramFixture>();
         makeGoodFile();
     }
 
@@ -311,8 +302,7 @@ class TestBrokenFiles : public QObject {
         releaseLock();
         permissions.reset();
         keptInode.clear();
-        fake.reset();
-        env.reset();
+        fx.reset();
     }
 
     void entryWindow_data() {
@@ -334,36 +324,36 @@ class TestBrokenFiles : public QObject {
         QFETCH(QString, readFailure);
         QFETCH(QString, writeFailure);
         auto w = start(kind);
-        const QByteArray before = fileBytes(schedule);
+        const QByteArray before = fileBytes(fx->schedule);
 
         rightPressDay(w.get(), 12);
         QPointer<QWidget> entry = w->findChild<QWidget*>(QStringLiteral("D_input"));
         if (!breaksAtRunTime(kind) && !readFailure.isEmpty()) {
-            QCOMPARE(fake->messages.size(), 1);
-            VERIFY_REPORT(fake->messages[0], readFailure);
-            QVERIFY(fake->messages[0].text.startsWith(kReadFailed));
+            QCOMPARE(fx->fake.messages.size(), 1);
+            VERIFY_REPORT(fx->fake.messages[0], readFailure);
+            QVERIFY(fx->fake.messages[0].text.startsWith(kReadFailed));
             QTRY_VERIFY(!entry);
-            QCOMPARE(fileBytes(schedule), before);
+            QCOMPARE(fileBytes(fx->schedule), before);
             calendarStillWorks(w.get());
             return;
         }
         QVERIFY(entry && entry->isVisible());
-        QVERIFY(fake->messages.isEmpty());
+        QVERIFY(fx->fake.messages.isEmpty());
         breakWhileRunning(kind);
 
         auto* text2 = child<QLineEdit>(entry, "Text2");
         text2->setText(QStringLiteral("新しい予定"));
         QTest::mouseClick(child<QAbstractButton>(entry, "Command4"), Qt::LeftButton);
         if (writeFailure.isEmpty()) {
-            QVERIFY(fake->messages.isEmpty());
+            QVERIFY(fx->fake.messages.isEmpty());
             QCOMPARE(
-                column(schedule,
+                column(fx->schedule,
                        QStringLiteral("SELECT 内容 FROM 予定表 WHERE 年月日='2026/3/12' ORDER BY 項目番号")),
                 (QStringList{QStringLiteral("会議"), QStringLiteral("新しい予定")}));
         } else {
-            QCOMPARE(fake->messages.size(), 1);
-            VERIFY_REPORT(fake->messages[0], writeFailure);
-            QVERIFY(fake->messages[0].text.startsWith(kWriteFailed));
+            QCOMPARE(fx->fake.messages.size(), 1);
+            VERIFY_REPORT(fx->fake.messages[0], writeFailure);
+            QVERIFY(fx->fake.messages[0].text.startsWith(kWriteFailed));
             // The refused save keeps what was typed, and the file is as it was.
             QVERIFY(entry->isVisible());
             QCOMPARE(text2->text(), QStringLiteral("新しい予定"));
@@ -371,9 +361,9 @@ class TestBrokenFiles : public QObject {
             QCOMPARE(fileBytes(fileBehind()), before);
         }
         // Closing asks about the unsaved text when the save failed; "No" closes.
-        const qsizetype shown = fake->messages.size();
+        const qsizetype shown = fx->fake.messages.size();
         QTest::mouseClick(child<QAbstractButton>(entry, "Command2"), Qt::LeftButton);
-        QCOMPARE(fake->messages.size(), shown + (writeFailure.isEmpty() ? 0 : 1));
+        QCOMPARE(fx->fake.messages.size(), shown + (writeFailure.isEmpty() ? 0 : 1));
         QTRY_VERIFY(!entry);
         QVERIFY(w->isEnabled());
 
@@ -381,13 +371,13 @@ class TestBrokenFiles : public QObject {
             // Opening again now reports the broken file instead of an empty day.
             rightPressDay(w.get(), 12);
             entry = w->findChild<QWidget*>(QStringLiteral("D_input"));
-            QCOMPARE(fake->messages.size(), shown + 2);
-            VERIFY_REPORT(fake->messages.last(), readFailure);
-            QVERIFY(fake->messages.last().text.startsWith(kReadFailed));
+            QCOMPARE(fx->fake.messages.size(), shown + 2);
+            VERIFY_REPORT(fx->fake.messages.last(), readFailure);
+            QVERIFY(fx->fake.messages.last().text.startsWith(kReadFailed));
             QTRY_VERIFY(!entry);
             QCOMPARE(fileBytes(fileBehind()), before);
             if (kind == Broken::Deleted)
-                QVERIFY(!QFile::exists(schedule)); // nothing made a new, empty file at the path
+                QVERIFY(!QFile::exists(fx->schedule)); // nothing made a new, empty file at the path
         }
         calendarStillWorks(w.get());
     }
@@ -414,14 +404,14 @@ class TestBrokenFiles : public QObject {
         QTest::mouseClick(w->calendarPanel()->dayButton(12), Qt::LeftButton);
         QPointer<QWidget> display = w->findChild<QWidget*>(QStringLiteral("D_output"));
         if (failure.isEmpty()) {
-            QVERIFY(fake->messages.isEmpty());
+            QVERIFY(fx->fake.messages.isEmpty());
             QVERIFY(display && display->isVisible());
             QCOMPARE(child<QLabel>(display, "Label1")->text(), QStringLiteral("会議"));
             QTest::mouseClick(child<QAbstractButton>(display, "Command1"), Qt::LeftButton);
         } else {
-            QCOMPARE(fake->messages.size(), 1);
-            VERIFY_REPORT(fake->messages[0], failure);
-            QVERIFY(fake->messages[0].text.startsWith(kReadFailed));
+            QCOMPARE(fx->fake.messages.size(), 1);
+            VERIFY_REPORT(fx->fake.messages[0], failure);
+            QVERIFY(fx->fake.messages[0].text.startsWith(kReadFailed));
             QVERIFY(!display || !display->isVisible());
         }
         QVERIFY(w->isEnabled());
@@ -448,21 +438,21 @@ class TestBrokenFiles : public QObject {
         QFETCH(QString, openFailure);
         QFETCH(QString, writeFailure);
         auto w = start(kind);
-        const QByteArray before = fileBytes(schedule);
+        const QByteArray before = fileBytes(fx->schedule);
         w->menuAction(QStringLiteral("list"))->trigger();
         QPointer<QWidget> list = w->findChild<QWidget*>(QStringLiteral("D_list"));
         QVERIFY(list && list->isVisible());
         auto* grid = child<QTableView>(list, "DBGrid1");
         auto* remove = child<QAbstractButton>(list, "Command3");
         if (!openFailure.isEmpty()) {
-            QCOMPARE(fake->messages.size(), 1);
-            VERIFY_REPORT(fake->messages[0], openFailure);
+            QCOMPARE(fx->fake.messages.size(), 1);
+            VERIFY_REPORT(fx->fake.messages[0], openFailure);
             // An empty grid: deleting does nothing and says nothing more.
             QCOMPARE(grid->model()->rowCount(), 0);
             QTest::mouseClick(remove, Qt::LeftButton);
-            QCOMPARE(fake->messages.size(), 1);
+            QCOMPARE(fx->fake.messages.size(), 1);
         } else {
-            QVERIFY(fake->messages.isEmpty());
+            QVERIFY(fx->fake.messages.isEmpty());
             QCOMPARE(grid->model()->rowCount(), 3);
             breakWhileRunning(kind);
 
@@ -477,13 +467,13 @@ class TestBrokenFiles : public QObject {
             editor->setText(QStringLiteral("変更"));
             clickCell(grid, 1, 3);
             if (writeFailure.isEmpty()) {
-                QVERIFY(fake->messages.isEmpty());
-                QCOMPARE(column(schedule, QStringLiteral("SELECT 内容 FROM 予定表")),
+                QVERIFY(fx->fake.messages.isEmpty());
+                QCOMPARE(column(fx->schedule, QStringLiteral("SELECT 内容 FROM 予定表")),
                          (QStringList{QStringLiteral("変更"), QStringLiteral("歯医者")}));
             } else {
-                QCOMPARE(fake->messages.size(), 2);
-                VERIFY_REPORT(fake->messages[0], writeFailure);
-                VERIFY_REPORT(fake->messages[1], writeFailure);
+                QCOMPARE(fx->fake.messages.size(), 2);
+                VERIFY_REPORT(fx->fake.messages[0], writeFailure);
+                VERIFY_REPORT(fx->fake.messages[1], writeFailure);
                 // The refused edit waits in its editor; Escape gives it up.
                 QTRY_VERIFY(openEditor(grid));
                 QTest::keyClick(openEditor(grid), Qt::Key_Escape);
@@ -494,10 +484,10 @@ class TestBrokenFiles : public QObject {
                 QCOMPARE(fileBytes(fileBehind()), before);
             }
         }
-        const qsizetype shown = fake->messages.size();
+        const qsizetype shown = fx->fake.messages.size();
         QTest::mouseClick(child<QAbstractButton>(list, "Command1"), Qt::LeftButton);
         QTRY_VERIFY(!list);
-        QCOMPARE(fake->messages.size(), shown);
+        QCOMPARE(fx->fake.messages.size(), shown);
         if (!writeFailure.isEmpty() || !openFailure.isEmpty())
             QCOMPARE(fileBytes(fileBehind()), before);
         calendarStillWorks(w.get());
@@ -524,7 +514,7 @@ class TestBrokenFiles : public QObject {
         QVERIFY(!grid->grab().isNull()); // paints every visible cell
         QVERIFY(waits >= 1);
         QVERIFY2(waits <= 2, qPrintable(QString::number(waits)));
-        QVERIFY(fake->messages.isEmpty());
+        QVERIFY(fx->fake.messages.isEmpty());
         releaseLock();
         // Rows read again once the short pause after the locked read is over.
         QTRY_COMPARE(grid->model()->index(1, 3).data().toString(), QStringLiteral("電話する"));
@@ -551,19 +541,19 @@ class TestBrokenFiles : public QObject {
         QFETCH(QString, openFailure);
         QFETCH(QString, writeFailure);
         auto w = start(kind);
-        const QByteArray before = fileBytes(schedule);
+        const QByteArray before = fileBytes(fx->schedule);
         w->menuAction(QStringLiteral("todo"))->trigger();
         QPointer<QWidget> todo = w->findChild<QWidget*>(QStringLiteral("ToDo_list"));
         QVERIFY(todo && todo->isVisible());
         auto* grid = child<QTableView>(todo, "DBGrid1");
         auto* remove = child<QAbstractButton>(todo, "Command1");
         if (!openFailure.isEmpty()) {
-            QCOMPARE(fake->messages.size(), 1);
-            VERIFY_REPORT(fake->messages[0], openFailure);
+            QCOMPARE(fx->fake.messages.size(), 1);
+            VERIFY_REPORT(fx->fake.messages[0], openFailure);
             QTest::mouseClick(remove, Qt::LeftButton);
-            QCOMPARE(fake->messages.size(), 1);
+            QCOMPARE(fx->fake.messages.size(), 1);
         } else {
-            QVERIFY(fake->messages.isEmpty());
+            QVERIFY(fx->fake.messages.isEmpty());
             QCOMPARE(grid->model()->rowCount(), 3); // two entries and the empty new row
             breakWhileRunning(kind);
 
@@ -580,13 +570,13 @@ class TestBrokenFiles : public QObject {
             clickCell(grid, 0, 0);
             QTest::mouseClick(remove, Qt::LeftButton);
             if (writeFailure.isEmpty()) {
-                QVERIFY(fake->messages.isEmpty());
-                QCOMPARE(column(schedule, QStringLiteral("SELECT やるべき事 FROM ToDoリスト")),
+                QVERIFY(fx->fake.messages.isEmpty());
+                QCOMPARE(column(fx->schedule, QStringLiteral("SELECT やるべき事 FROM ToDoリスト")),
                          (QStringList{QStringLiteral("歯医者の予約"), QStringLiteral("新しい用事")}));
             } else {
-                QCOMPARE(fake->messages.size(), 2);
-                VERIFY_REPORT(fake->messages[0], writeFailure);
-                VERIFY_REPORT(fake->messages[1], writeFailure);
+                QCOMPARE(fx->fake.messages.size(), 2);
+                VERIFY_REPORT(fx->fake.messages[0], writeFailure);
+                VERIFY_REPORT(fx->fake.messages[1], writeFailure);
                 // The refused entry waits in its editor; Escape gives it up.
                 QTRY_VERIFY(openEditor(grid));
                 QTest::keyClick(openEditor(grid), Qt::Key_Escape);
@@ -595,10 +585,10 @@ class TestBrokenFiles : public QObject {
                 QCOMPARE(fileBytes(fileBehind()), before);
             }
         }
-        const qsizetype shown = fake->messages.size();
+        const qsizetype shown = fx->fake.messages.size();
         todo->close();
         QTRY_VERIFY(!todo);
-        QCOMPARE(fake->messages.size(), shown);
+        QCOMPARE(fx->fake.messages.size(), shown);
         QVERIFY(!w->todoChecked());
         if (!writeFailure.isEmpty() || !openFailure.isEmpty())
             QCOMPARE(fileBytes(fileBehind()), before);
@@ -626,16 +616,16 @@ class TestBrokenFiles : public QObject {
         breakWhileRunning(kind);
         const QByteArray before = fileBytes(fileBehind());
         QSignalSpy ticks(w->calendarPanel(), &calendar::CalendarPanel::ticked);
-        fake->clock = QDateTime(QDate(2026, 3, 5), QTime(9, 30, 10));
+        fx->fake.clock = QDateTime(QDate(2026, 3, 5), QTime(9, 30, 10));
         QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 20, 20000);
-        QCOMPARE(fake->messages.size(), rings);
-        for (const testsupport::ShownMessage& m : std::as_const(fake->messages))
+        QCOMPARE(fx->fake.messages.size(), rings);
+        for (const testsupport::ShownMessage& m : std::as_const(fx->fake.messages))
             QCOMPARE(m.text, QStringLiteral("電話する\n2026/3/5 09:30"));
-        QVERIFY(!fake->soundPlaying);
+        QVERIFY(!fx->fake.soundPlaying);
         QVERIFY(w->calendarPanel()->clockLabel()->text().endsWith(QStringLiteral("30:10")));
         if (rings == 0 || kind == Broken::ReadOnly)
             QCOMPARE(fileBytes(fileBehind()), before);
-        fake->messages.clear();
+        fx->fake.messages.clear();
         calendarStillWorks(w.get());
     }
 };

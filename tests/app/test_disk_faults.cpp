@@ -13,8 +13,8 @@
 #include "platform/TextFile.h"
 #include "settings/ConfigFile.h"
 #include "store/DayRecords.h"
-#include "support/FakePlatform.h"
 #include "support/FilePermissions.h"
+#include "support/ProgramFixture.h"
 #include "support/TestEnv.h"
 
 #include <QAction>
@@ -99,35 +99,25 @@ class FileSizeLimit {
 class TestDiskFaults : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<testsupport::TestEnv> env;
-    std::unique_ptr<testsupport::FakePlatform> fake;
-    QString schedule;
+    std::unique_ptr<testsupport::ProgramFixture> fx;
     QString ini;
     QByteArray previousSettings;
 
-    std::unique_ptr<app::MainWindow> start() {
-        auto w = std::make_unique<app::MainWindow>(env->programFolder(), app::programOpeners());
-        w->startUp();
-        return w;
-    }
+    std::unique_ptr<app::MainWindow> start() { return fx->startProgram(); }
 
   private Q_SLOTS:
     void initTestCase() { controls::registerFontSubstitutions(); }
 
     void init() {
-        env = std::make_unique<testsupport::TestEnv>();
-        fake = std::make_unique<testsupport::FakePlatform>();
-        fake->install();
-        fake->clock = QDateTime(QDate(2026, 3, 5), QTime(9, 0, 0));
-        schedule = env->makeScheduleFile();
+        fx = std::make_unique<testsupport::ProgramFixture>();
         store::DataControl data;
-        QVERIFY(!store::openDayTable(data, schedule));
+        QVERIFY(!store::openDayTable(data, fx->schedule));
         store::SlotItem item;
         item.content = QStringLiteral("会議");
         QVERIFY(!store::saveSlot(data, QStringLiteral("2026/3/12"), 1, item));
         data.close();
-        ini = platform::joinPath(env->programFolder(), settings::kSettingsFileName);
-        previousSettings = QByteArray("[Daduvov]\r\nSTART_FILE=") + schedule.toUtf8() +
+        ini = fx->settingsPath();
+        previousSettings = QByteArray("[Daduvov]\r\nSTART_FILE=") + fx->schedule.toUtf8() +
                            "\r\nKARE_ON=True\r\nKOUMOKU1=前の名前\r\n";
         QVERIFY(writeBytes(ini, platform::encodeText(QString::fromUtf8(previousSettings))));
         previousSettings = fileBytes(ini);
@@ -137,8 +127,7 @@ class TestDiskFaults : public QObject {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (w->isWindow() && w->objectName() != QLatin1String("M_calendar2"))
                 w->close();
-        fake.reset();
-        env.reset();
+        fx.reset();
     }
 
     void settingsNotSavedAtShutDown_data() {
@@ -158,7 +147,7 @@ class TestDiskFaults : public QObject {
             std::unique_ptr<ReadOnlyFolder> readOnly;
             std::unique_ptr<FileSizeLimit> full;
             if (fault == QLatin1String("read-only")) {
-                readOnly = std::make_unique<ReadOnlyFolder>(env->programFolder());
+                readOnly = std::make_unique<ReadOnlyFolder>(fx->env.programFolder());
                 if (!readOnly->effective())
                     QSKIP("this process writes into a read-only folder regardless of its permissions");
             } else {
@@ -166,15 +155,15 @@ class TestDiskFaults : public QObject {
             }
             w->close();
         }
-        QCOMPARE(fake->messages.size(), 1);
-        const testsupport::ShownMessage& m = fake->messages[0];
+        QCOMPARE(fx->fake.messages.size(), 1);
+        const testsupport::ShownMessage& m = fx->fake.messages[0];
         const QStringList lines = m.text.split(QStringLiteral("\r\n"));
         QCOMPARE(lines.value(0), QStringLiteral("設定ファイルを保存できませんでした。"));
         QCOMPARE(lines.value(1), ini);
         QVERIFY2(!lines.value(2).trimmed().isEmpty(), qPrintable(m.text)); // the reason
         QCOMPARE(m.icon, platform::Icon::Critical);
         QCOMPARE(fileBytes(ini), previousSettings);
-        QCOMPARE(settingsFiles(env->programFolder()), QStringList{settings::kSettingsFileName});
+        QCOMPARE(settingsFiles(fx->env.programFolder()), QStringList{settings::kSettingsFileName});
     }
 
     void scheduleFileNotCreated_data() {
@@ -196,36 +185,37 @@ class TestDiskFaults : public QObject {
         QString target;
         std::unique_ptr<ReadOnlyFolder> readOnly;
         if (fault == QLatin1String("read-only")) {
-            QVERIFY(QDir(env->path(QString())).mkdir(QStringLiteral("locked")));
-            target = env->path(QStringLiteral("locked/新しい.sdb"));
-            readOnly = std::make_unique<ReadOnlyFolder>(env->path(QStringLiteral("locked")));
+            QVERIFY(QDir(fx->env.path(QString())).mkdir(QStringLiteral("locked")));
+            target = fx->env.path(QStringLiteral("locked/新しい.sdb"));
+            readOnly = std::make_unique<ReadOnlyFolder>(fx->env.path(QStringLiteral("locked")));
             if (!readOnly->effective())
                 QSKIP("this process writes into a read-only folder regardless of its permissions");
         } else if (fault == QLatin1String("file")) {
-            QVERIFY(writeBytes(env->path(QStringLiteral("plain")), "not a folder"));
-            target = env->path(QStringLiteral("plain/新しい.sdb"));
+            QVERIFY(writeBytes(fx->env.path(QStringLiteral("plain")), "not a folder"));
+            target = fx->env.path(QStringLiteral("plain/新しい.sdb"));
         } else {
-            target = env->path(QStringLiteral("no such folder/新しい.sdb"));
+            target = fx->env.path(QStringLiteral("no such folder/新しい.sdb"));
         }
-        fake->filePaths.enqueue(target);
+        fx->fake.filePaths.enqueue(target);
         w->menuAction(QStringLiteral("read_D"))->trigger();
         readOnly.reset();
 
-        QCOMPARE(fake->messages.size(), 2);
-        QCOMPARE(fake->messages[0].text, QStringLiteral("新規に") + target + QStringLiteral("を作成します"));
-        const QStringList lines = fake->messages[1].text.split(QLatin1Char('\n'));
+        QCOMPARE(fx->fake.messages.size(), 2);
+        QCOMPARE(fx->fake.messages[0].text,
+                 QStringLiteral("新規に") + target + QStringLiteral("を作成します"));
+        const QStringList lines = fx->fake.messages[1].text.split(QLatin1Char('\n'));
         QCOMPARE(lines.value(0), QStringLiteral("スケジュールファイルを作成できませんでした"));
         QCOMPARE(lines.value(1), target);
         QCOMPARE(lines.value(2), QStringLiteral("スケジュールファイルを開けません"));
-        QVERIFY2(!lines.value(3).trimmed().isEmpty(), qPrintable(fake->messages[1].text));
-        QCOMPARE(fake->messages[1].icon, platform::Icon::Exclamation);
+        QVERIFY2(!lines.value(3).trimmed().isEmpty(), qPrintable(fx->fake.messages[1].text));
+        QCOMPARE(fx->fake.messages[1].icon, platform::Icon::Exclamation);
         QVERIFY(!QFileInfo::exists(target));
 
         // Still the previous file: the confirmation names it, the month keeps its colouring and
         // the entry window shows its item.
-        QCOMPARE(w->settings().scheduleFile, schedule);
+        QCOMPARE(w->settings().scheduleFile, fx->schedule);
         w->menuAction(QStringLiteral("kakunin"))->trigger();
-        QCOMPARE(fake->messages.last().text, QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ名は\r\n") + schedule);
+        QCOMPARE(fx->fake.messages.last().text, QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ名は\r\n") + fx->schedule);
         w->menuAction(QStringLiteral("kyou"))->trigger();
         QCOMPARE(p->dayButton(12)->palette().color(QPalette::Button), marked);
         QTest::mousePress(p->dayButton(12), Qt::RightButton);
@@ -237,7 +227,7 @@ class TestDiskFaults : public QObject {
         QVERIFY(w->isEnabled());
         // The shut-down keeps the previous file in the Settings.
         w->close();
-        QVERIFY(platform::readTextFile(ini)->contains(QStringLiteral("START_FILE=") + schedule +
+        QVERIFY(platform::readTextFile(ini)->contains(QStringLiteral("START_FILE=") + fx->schedule +
                                                       QStringLiteral("\r\n")));
     }
 
@@ -246,14 +236,14 @@ class TestDiskFaults : public QObject {
     // runs in between.
     void firstRunInReadOnlyFolder() {
         QVERIFY(QFile::remove(ini));
-        ReadOnlyFolder readOnly(env->programFolder());
+        ReadOnlyFolder readOnly(fx->env.programFolder());
         if (!readOnly.effective())
             QSKIP("this process writes into a read-only folder regardless of its permissions");
         auto w = start();
-        const QString fallback = platform::joinPath(env->programFolder(), QStringLiteral("DEFAULT.SDB"));
-        QCOMPARE(fake->messages.size(), 2);
-        QCOMPARE(fake->messages[0].text, QStringLiteral("最初にスケジュールファイルを作成してください"));
-        QVERIFY(fake->messages[1].text.startsWith(
+        const QString fallback = platform::joinPath(fx->env.programFolder(), QStringLiteral("DEFAULT.SDB"));
+        QCOMPARE(fx->fake.messages.size(), 2);
+        QCOMPARE(fx->fake.messages[0].text, QStringLiteral("最初にスケジュールファイルを作成してください"));
+        QVERIFY(fx->fake.messages[1].text.startsWith(
             QStringLiteral("スケジュールファイルを作成できませんでした\n") + fallback + QLatin1Char('\n')));
         QVERIFY(w->settings().scheduleFile.isEmpty());
         QVERIFY(w->isVisible());
@@ -261,10 +251,10 @@ class TestDiskFaults : public QObject {
         p->monthSpin()->setValue(4);
         QCOMPARE(p->dayButton(4)->text(), QStringLiteral("1"));
         w->close();
-        QCOMPARE(fake->messages.size(), 3);
-        QVERIFY(fake->messages[2].text.startsWith(QStringLiteral("設定ファイルを保存できませんでした。\r\n") +
-                                                  ini));
-        QVERIFY(QDir(env->programFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        QCOMPARE(fx->fake.messages.size(), 3);
+        QVERIFY(fx->fake.messages[2].text.startsWith(
+            QStringLiteral("設定ファイルを保存できませんでした。\r\n") + ini));
+        QVERIFY(QDir(fx->env.programFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     }
 
     void leftoverTemporaryFiles_data() {
@@ -285,7 +275,7 @@ class TestDiskFaults : public QObject {
     void leftoverTemporaryFiles() {
         QFETCH(QString, name);
         QFETCH(bool, removed);
-        const QString folder = env->programFolder();
+        const QString folder = fx->env.programFolder();
         const QString path = platform::joinPath(folder, name);
         QVERIFY(writeBytes(path, "[Daduvov]\r\nKOUMOKU1=half"));
         // A folder with a temporary file's name is never the program's.
@@ -296,17 +286,17 @@ class TestDiskFaults : public QObject {
         QVERIFY(QFileInfo(dir).isDir());
         QCOMPARE(fileBytes(ini), previousSettings);
         QCOMPARE(w->settings().slotLabel(1), QStringLiteral("前の名前"));
-        QVERIFY(fake->messages.isEmpty());
+        QVERIFY(fx->fake.messages.isEmpty());
     }
 
     void leftoverRemovedAtFirstRun() {
         QVERIFY(QFile::remove(ini));
         const QString leftover = ini + QStringLiteral(".daduvov-save-XyZabc");
         QVERIFY(writeBytes(leftover, "[Daduvov]"));
-        fake->filePaths.enqueue(schedule);
+        fx->fake.filePaths.enqueue(fx->schedule);
         auto w = start();
         QVERIFY(!QFileInfo::exists(leftover));
-        QCOMPARE(w->settings().scheduleFile, schedule);
+        QCOMPARE(w->settings().scheduleFile, fx->schedule);
     }
 };
 

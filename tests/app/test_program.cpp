@@ -12,7 +12,7 @@
 #include "platform/TextFile.h"
 #include "settings/ConfigFile.h"
 #include "store/DayRecords.h"
-#include "support/FakePlatform.h"
+#include "support/ProgramFixture.h"
 #include "support/TestEnv.h"
 
 #include <QAbstractButton>
@@ -52,37 +52,22 @@ template <typename T> T* child(QWidget* w, const char* name) {
 class TestProgram : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<testsupport::TestEnv> env;
-    std::unique_ptr<testsupport::FakePlatform> fake;
-    QString schedule;
+    std::unique_ptr<testsupport::ProgramFixture> fx;
 
     std::unique_ptr<app::MainWindow> start(const QStringList& extra = {}) {
-        QStringList lines = {QStringLiteral("[Daduvov]"), QStringLiteral("START_FILE=") + schedule};
-        lines << extra;
-        if (platform::writeTextFile(platform::joinPath(env->programFolder(), settings::kSettingsFileName),
-                                    lines))
-            qWarning("could not write the settings file");
-        auto w = std::make_unique<app::MainWindow>(env->programFolder(), app::programOpeners());
-        w->startUp();
-        return w;
+        fx->writeSettings(extra);
+        return fx->startProgram();
     }
 
   private Q_SLOTS:
     void initTestCase() { controls::registerFontSubstitutions(); }
 
-    void init() {
-        env = std::make_unique<testsupport::TestEnv>();
-        fake = std::make_unique<testsupport::FakePlatform>();
-        fake->install();
-        fake->clock = QDateTime(QDate(2026, 3, 5), QTime(9, 0, 0));
-        schedule = env->makeScheduleFile();
-    }
+    void init() { fx = std::make_unique<testsupport::ProgramFixture>(); }
     void cleanup() {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (w->isWindow() && w->objectName() != QLatin1String("M_calendar2"))
                 w->hide();
-        fake.reset();
-        env.reset();
+        fx.reset();
     }
 
     void entryWindowChangesTheColouring() {
@@ -114,9 +99,9 @@ class TestProgram : public QObject {
     void emptyDayDisplayTellsSoAndReenables() {
         auto w = start();
         w->menuAction(QStringLiteral("disp"))->trigger();
-        QCOMPARE(fake->messages.size(), 1);
-        QCOMPARE(fake->messages[0].text, QStringLiteral("予定はありません"));
-        QCOMPARE(fake->messages[0].caption, QStringLiteral("只今 余裕です！"));
+        QCOMPARE(fx->fake.messages.size(), 1);
+        QCOMPARE(fx->fake.messages[0].text, QStringLiteral("予定はありません"));
+        QCOMPARE(fx->fake.messages[0].caption, QStringLiteral("只今 余裕です！"));
         QVERIFY(w->isEnabled());
     }
 
@@ -148,7 +133,7 @@ class TestProgram : public QObject {
 
     void optionsRebuildTheGridAndSurviveARestart() {
         store::DataControl data;
-        QVERIFY(!store::openDayTable(data, schedule));
+        QVERIFY(!store::openDayTable(data, fx->schedule));
         store::SlotItem item;
         item.content = QStringLiteral("x");
         QVERIFY(!store::saveSlot(data, QStringLiteral("2026/3/12"), 1, item));
@@ -175,15 +160,15 @@ class TestProgram : public QObject {
             void setMainTop(float) override {}
             void setMainLeft(float) override {}
         } host;
-        settings::loadSettingsFile(s, env->programFolder(), host);
+        settings::loadSettingsFile(s, fx->env.programFolder(), host);
         QVERIFY(!s.markDaysWithItems);
         QCOMPARE(s.slotLabel(2), QStringLiteral("仕事"));
         QCOMPARE(s.slotLabel(1), QStringLiteral("項目1"));
-        QCOMPARE(s.scheduleFile, schedule);
+        QCOMPARE(s.scheduleFile, fx->schedule);
     }
 
     void namedFileReplacesTheOneInUse() {
-        const QString named = env->makeScheduleFile(QStringLiteral("named.SDB"));
+        const QString named = fx->env.makeScheduleFile(QStringLiteral("named.SDB"));
         store::DataControl data;
         QVERIFY(!store::openDayTable(data, named));
         store::SlotItem item;
@@ -192,42 +177,43 @@ class TestProgram : public QObject {
         data.close();
 
         // Named before start-up: the calendar starts on it, without the dialog.
-        QStringList lines = {QStringLiteral("[Daduvov]"), QStringLiteral("START_FILE=") + schedule,
+        QStringList lines = {QStringLiteral("[Daduvov]"), QStringLiteral("START_FILE=") + fx->schedule,
                              QStringLiteral("KARE_ON=True")};
         QVERIFY(!platform::writeTextFile(
-            platform::joinPath(env->programFolder(), settings::kSettingsFileName), lines));
-        app::MainWindow w(env->programFolder(), app::programOpeners());
+            platform::joinPath(fx->env.programFolder(), settings::kSettingsFileName), lines));
+        app::MainWindow w(fx->env.programFolder(), app::programOpeners());
         w.openScheduleFile(named);
         w.startUp();
         QCOMPARE(w.settings().scheduleFile, named);
         QCOMPARE(background(w.calendarPanel()->dayButton(12)),
                  platform::toQColor(settings::kDefaultMarkedDayColor));
-        QVERIFY(fake->fileFilters.isEmpty());
-        QVERIFY(fake->messages.isEmpty());
+        QVERIFY(fx->fake.fileFilters.isEmpty());
+        QVERIFY(fx->fake.messages.isEmpty());
 
         // Handed over while the entry window works on the file: the switch waits for it to close.
-        const QString created = env->path(QStringLiteral("new.SDB"));
+        const QString created = fx->env.path(QStringLiteral("new.SDB"));
         w.menuAction(QStringLiteral("input"))->trigger();
         w.openScheduleFile(created);
         QTest::qWait(50);
         QCOMPARE(w.settings().scheduleFile, named);
         w.findChild<QWidget*>(QStringLiteral("D_input"))->close();
         QTRY_COMPARE(w.settings().scheduleFile, created);
-        QCOMPARE(fake->messages.size(), 1);
-        QCOMPARE(fake->messages[0].text, QStringLiteral("新規に") + created + QStringLiteral("を作成します"));
+        QCOMPARE(fx->fake.messages.size(), 1);
+        QCOMPARE(fx->fake.messages[0].text,
+                 QStringLiteral("新規に") + created + QStringLiteral("を作成します"));
         QVERIFY(QFile::exists(created));
         QCOMPARE(background(w.calendarPanel()->dayButton(12)),
                  platform::toQColor(CalendarPanel::kBlankColor));
     }
 
     void namedFileAnswersTheFirstRun() {
-        const QString named = env->makeScheduleFile(QStringLiteral("named.SDB"));
-        app::MainWindow w(env->programFolder(), app::programOpeners());
+        const QString named = fx->env.makeScheduleFile(QStringLiteral("named.SDB"));
+        app::MainWindow w(fx->env.programFolder(), app::programOpeners());
         w.openScheduleFile(named);
         w.startUp();
         QCOMPARE(w.settings().scheduleFile, named);
-        QVERIFY(fake->fileFilters.isEmpty());
-        QVERIFY(fake->messages.isEmpty());
+        QVERIFY(fx->fake.fileFilters.isEmpty());
+        QVERIFY(fx->fake.messages.isEmpty());
     }
 
     void terminationSignalEndsThroughTheShutDown_data() {
@@ -239,7 +225,7 @@ class TestProgram : public QObject {
     void terminationSignalEndsThroughTheShutDown() {
         QFETCH(int, signalNumber);
         auto w = start();
-        const QString settingsFile = platform::joinPath(env->programFolder(), settings::kSettingsFileName);
+        const QString settingsFile = platform::joinPath(fx->env.programFolder(), settings::kSettingsFileName);
         QVERIFY(QFile::remove(settingsFile));
         // An entry window with unsaved text neither blocks nor asks.
         w->menuAction(QStringLiteral("input"))->trigger();
@@ -248,8 +234,8 @@ class TestProgram : public QObject {
         child<QLineEdit>(entry, "Text2")->setText(QStringLiteral("未保存"));
         QVERIFY(::raise(signalNumber) == 0);
         QTRY_VERIFY(QFileInfo::exists(settingsFile));
-        QVERIFY(fake->messages.isEmpty());
-        QCOMPARE(storedSlot(schedule, 1).content, QString());
+        QVERIFY(fx->fake.messages.isEmpty());
+        QCOMPARE(storedSlot(fx->schedule, 1).content, QString());
     }
 
     void storedPositionOffEveryScreenIsCentred_data() {
@@ -279,7 +265,7 @@ class TestProgram : public QObject {
 
     void alarmRingsOnTheClockTick() {
         store::DataControl data;
-        QVERIFY(!store::openDayTable(data, schedule));
+        QVERIFY(!store::openDayTable(data, fx->schedule));
         store::SlotItem item;
         item.content = QStringLiteral("電話する");
         item.alarm = true;
@@ -287,15 +273,15 @@ class TestProgram : public QObject {
         QVERIFY(!store::saveSlot(data, QStringLiteral("2026/3/5"), 2, item));
         data.close();
         auto w = start();
-        fake->clock = QDateTime(QDate(2026, 3, 5), QTime(9, 30, 10));
-        QTRY_COMPARE(fake->messages.size(), 1);
-        QCOMPARE(fake->messages[0].text, QStringLiteral("電話する\n2026/3/5 09:30"));
-        QCOMPARE(fake->messages[0].caption, QStringLiteral("Daduvov"));
-        QVERIFY(fake->soundCalls.size() >= 2);
-        QVERIFY(!fake->soundPlaying);
+        fx->fake.clock = QDateTime(QDate(2026, 3, 5), QTime(9, 30, 10));
+        QTRY_COMPARE(fx->fake.messages.size(), 1);
+        QCOMPARE(fx->fake.messages[0].text, QStringLiteral("電話する\n2026/3/5 09:30"));
+        QCOMPARE(fx->fake.messages[0].caption, QStringLiteral("Daduvov"));
+        QVERIFY(fx->fake.soundCalls.size() >= 2);
+        QVERIFY(!fx->fake.soundPlaying);
         // Disarmed: later ticks in the same minute stay silent.
         QTest::qWait(350);
-        QCOMPARE(fake->messages.size(), 1);
+        QCOMPARE(fx->fake.messages.size(), 1);
         QCOMPARE(w->calendarPanel()->clockLabel()->text().right(5), QStringLiteral("30:10"));
     }
 };

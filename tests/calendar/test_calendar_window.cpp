@@ -12,8 +12,7 @@
 #include "platform/TextFile.h"
 #include "settings/ConfigFile.h"
 #include "store/DayRecords.h"
-#include "support/FakePlatform.h"
-#include "support/TestEnv.h"
+#include "support/ProgramFixture.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -24,8 +23,6 @@
 #include <memory>
 
 using calendar::CalendarPanel;
-using testsupport::FakePlatform;
-using testsupport::TestEnv;
 
 namespace {
 
@@ -50,10 +47,6 @@ struct Calls {
         return o;
     }
 };
-
-void writeSettings(const QString& folder, const QStringList& lines) {
-    QVERIFY(!platform::writeTextFile(platform::joinPath(folder, settings::kSettingsFileName), lines));
-}
 
 void addItem(const QString& file, const QDate& date, int slot, const QString& content) {
     store::DataControl data;
@@ -96,48 +89,36 @@ void verifyGridMatchesBoxes(CalendarPanel* p) {
 class TestCalendarWindow : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestEnv> env;
-    std::unique_ptr<FakePlatform> fake;
+    std::unique_ptr<testsupport::ProgramFixture> fx;
     Calls calls;
-    QString schedule;
 
     // A main window started on an existing Schedule file with the given extra settings lines.
     std::unique_ptr<app::MainWindow> start(const QStringList& extra = {}) {
-        QStringList lines = {QStringLiteral("[Daduvov]"), QStringLiteral("START_FILE=") + schedule};
-        lines << extra;
-        writeSettings(env->programFolder(), lines);
-        auto w = std::make_unique<app::MainWindow>(env->programFolder(), calls.openers());
-        w->startUp();
-        return w;
+        fx->writeSettings(extra);
+        return fx->startProgram(calls.openers());
     }
 
   private Q_SLOTS:
     void initTestCase() { controls::registerFontSubstitutions(); }
 
     void init() {
-        env = std::make_unique<TestEnv>();
-        fake = std::make_unique<FakePlatform>();
-        fake->install();
-        fake->clock = QDateTime(QDate(2026, 3, 5), QTime(9, 30, 0));
+        fx = std::make_unique<testsupport::ProgramFixture>();
+        fx->fake.clock = QDateTime(QDate(2026, 3, 5), QTime(9, 30, 0));
         calls.log.clear();
-        schedule = env->makeScheduleFile();
     }
-    void cleanup() {
-        fake.reset();
-        env.reset();
-    }
+    void cleanup() { fx.reset(); }
 
     void firstStartCreatesDefaultFile() {
-        app::MainWindow w(env->programFolder(), calls.openers());
+        app::MainWindow w(fx->env.programFolder(), calls.openers());
         w.startUp();
-        QCOMPARE(fake->messages.size(), 1);
-        QCOMPARE(fake->messages[0].text, QStringLiteral("最初にスケジュールファイルを作成してください"));
-        const QString def = platform::joinPath(env->programFolder(), QStringLiteral("DEFAULT.SDB"));
+        QCOMPARE(fx->fake.messages.size(), 1);
+        QCOMPARE(fx->fake.messages[0].text, QStringLiteral("最初にスケジュールファイルを作成してください"));
+        const QString def = platform::joinPath(fx->env.programFolder(), QStringLiteral("DEFAULT.SDB"));
         QCOMPARE(w.settings().scheduleFile, def);
         QVERIFY(QFile::exists(def));
         QVERIFY(w.isVisible());
         w.close();
-        const QString ini = platform::joinPath(env->programFolder(), QStringLiteral("ZIZARU.INI"));
+        const QString ini = platform::joinPath(fx->env.programFolder(), QStringLiteral("ZIZARU.INI"));
         const auto text = platform::readTextFile(ini);
         QVERIFY(text);
         const QStringList lines = text->split(QStringLiteral("\r\n"));
@@ -147,7 +128,7 @@ class TestCalendarWindow : public QObject {
 
     void startUpOrder() {
         // Settings are read before the grid: KARE_ON and kareCRL colour today's item at once.
-        addItem(schedule, QDate(2026, 3, 12), 4, QStringLiteral("会議"));
+        addItem(fx->schedule, QDate(2026, 3, 12), 4, QStringLiteral("会議"));
         bool shownAtStoredPlace = false;
         struct ShowWatch : QObject {
             bool* ok;
@@ -158,12 +139,10 @@ class TestCalendarWindow : public QObject {
                 return false;
             }
         };
-        QStringList lines = {QStringLiteral("[Daduvov]"),      QStringLiteral("START_FILE=") + schedule,
-                             QStringLiteral("KARE_ON=True"),   QStringLiteral("kareCRL=255"),
-                             QStringLiteral("TOP=1200"),       QStringLiteral("LEFT=1500"),
-                             QStringLiteral("START_OUT=True"), QStringLiteral("ToDo_ON=True")};
-        writeSettings(env->programFolder(), lines);
-        app::MainWindow w(env->programFolder(), calls.openers());
+        fx->writeSettings({QStringLiteral("KARE_ON=True"), QStringLiteral("kareCRL=255"),
+                           QStringLiteral("TOP=1200"), QStringLiteral("LEFT=1500"),
+                           QStringLiteral("START_OUT=True"), QStringLiteral("ToDo_ON=True")});
+        app::MainWindow w(fx->env.programFolder(), calls.openers());
         ShowWatch watch(&shownAtStoredPlace);
         w.installEventFilter(&watch);
         w.startUp();
@@ -175,13 +154,13 @@ class TestCalendarWindow : public QObject {
         QCOMPARE(p->dayButton(12)->text(), QStringLiteral("12"));
         QCOMPARE(background(p->dayButton(12)), QColor(255, 0, 0));
         QCOMPARE(background(p->dayButton(11)), platform::toQColor(CalendarPanel::kBlankColor));
-        QVERIFY(fake->messages.isEmpty());
+        QVERIFY(fx->fake.messages.isEmpty());
     }
 
     // The rendered calendar: days are filled with exactly their colour, the frame's inside is
     // the window grey and its caption stands on the frame's top line, above the year box.
     void renderedColours() {
-        addItem(schedule, QDate(2026, 3, 12), 1, QStringLiteral("会議"));
+        addItem(fx->schedule, QDate(2026, 3, 12), 1, QStringLiteral("会議"));
         auto w = start({QStringLiteral("KARE_ON=True"), QStringLiteral("kareCRL=255")});
         CalendarPanel* p = w->calendarPanel();
         const QImage image = p->grab().toImage();
@@ -230,14 +209,13 @@ class TestCalendarWindow : public QObject {
     }
 
     void colouringOffMakesNoQuery() {
-        addItem(schedule, QDate(2026, 3, 12), 1, QStringLiteral("x"));
+        addItem(fx->schedule, QDate(2026, 3, 12), 1, QStringLiteral("x"));
         auto w = start({QStringLiteral("KARE_ON=False")});
-        QVERIFY(!w->data1().isOpen());
         QCOMPARE(background(w->calendarPanel()->dayButton(12)),
                  platform::toQColor(CalendarPanel::kBlankColor));
         // Switching the colouring on shows the day at the next rebuild.
         w->settings().markDaysWithItems = true;
-        w->kareSET();
+        w->rebuildMonthGrid();
         QCOMPARE(background(w->calendarPanel()->dayButton(12)),
                  platform::toQColor(settings::kDefaultMarkedDayColor));
     }
@@ -281,7 +259,7 @@ class TestCalendarWindow : public QObject {
     }
 
     void spinsWrapMonthsAndYears() {
-        fake->clock = QDateTime(QDate(2026, 1, 20), QTime(12, 0));
+        fx->fake.clock = QDateTime(QDate(2026, 1, 20), QTime(12, 0));
         auto w = start();
         CalendarPanel* p = w->calendarPanel();
         QTest::mouseClick(p->monthSpin()->downButton(), Qt::LeftButton);
@@ -325,7 +303,7 @@ class TestCalendarWindow : public QObject {
         Q_EMIT p->yearBox()->editingFinished();
         QCOMPARE(p->yearBox()->text(), QStringLiteral("2026"));
         p->monthBox()->setText(QStringLiteral("13"));
-        w->kareSET(); // a rebuild never uses the bad text
+        w->rebuildMonthGrid(); // a rebuild never uses the bad text
         QCOMPARE(p->monthBox()->text(), QStringLiteral("3"));
         QCOMPARE(p->dayButton(1)->text(), QStringLiteral("1"));
         // A valid typed year takes effect at once.
@@ -338,7 +316,7 @@ class TestCalendarWindow : public QObject {
     // A year typed without Enter is taken by the next rebuild; confirming the old year later
     // must bring the grid back, and every day click is then a real date of the shown month.
     void boxesNeverDriftFromGrid() {
-        fake->clock = QDateTime(QDate(2026, 2, 10), QTime(12, 0));
+        fx->fake.clock = QDateTime(QDate(2026, 2, 10), QTime(12, 0));
         auto w = start();
         CalendarPanel* p = w->calendarPanel();
         p->yearBox()->selectAll();
@@ -428,12 +406,12 @@ class TestCalendarWindow : public QObject {
             QVERIFY(w->menuAction(QString::fromLatin1(bar))->isSeparator());
 
         w->menuAction(QStringLiteral("kakunin"))->trigger();
-        QCOMPARE(fake->messages.last().text, QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ名は\r\n") + schedule);
-        QCOMPARE(fake->messages.last().caption, QStringLiteral("ﾌｧｲﾙ名確認"));
-        QCOMPARE(fake->messages.last().icon, platform::Icon::Information);
+        QCOMPARE(fx->fake.messages.last().text, QStringLiteral("ｽｹｼﾞｭｰﾙﾌｧｲﾙ名は\r\n") + fx->schedule);
+        QCOMPARE(fx->fake.messages.last().caption, QStringLiteral("ﾌｧｲﾙ名確認"));
+        QCOMPARE(fx->fake.messages.last().icon, platform::Icon::Information);
 
         w->menuAction(QStringLiteral("help"))->trigger();
-        QCOMPARE(fake->helpShown, 1);
+        QCOMPARE(fx->fake.helpShown, 1);
 
         // ToDoリスト twice: open then close, the mark following.
         w->menuAction(QStringLiteral("todo"))->trigger();
@@ -466,25 +444,25 @@ class TestCalendarWindow : public QObject {
 
     void openScheduleCommand() {
         auto w = start();
-        const QString other = env->path(QStringLiteral("other.sdb"));
-        fake->filePaths.enqueue(other);
+        const QString other = fx->env.path(QStringLiteral("other.sdb"));
+        fx->fake.filePaths.enqueue(other);
         w->menuAction(QStringLiteral("read_D"))->trigger();
-        QCOMPARE(fake->fileFilters.last(),
+        QCOMPARE(fx->fake.fileFilters.last(),
                  QStringLiteral("スケジュールファイル(*.SDB)|*.sdb|すべてのファイル|*.*"));
-        QCOMPARE(fake->messages.last().text,
+        QCOMPARE(fx->fake.messages.last().text,
                  QStringLiteral("新規に") + other + QStringLiteral("を作成します"));
         QCOMPARE(w->settings().scheduleFile, other);
         QVERIFY(QFile::exists(other));
         // An existing file: no message.
-        const int shown = fake->messages.size();
-        fake->filePaths.enqueue(schedule);
+        const int shown = fx->fake.messages.size();
+        fx->fake.filePaths.enqueue(fx->schedule);
         w->menuAction(QStringLiteral("read_D"))->trigger();
-        QCOMPARE(fake->messages.size(), shown);
-        QCOMPARE(w->settings().scheduleFile, schedule);
+        QCOMPARE(fx->fake.messages.size(), shown);
+        QCOMPARE(w->settings().scheduleFile, fx->schedule);
     }
 
     void closeBoxAndQuitWriteTheSameFile() {
-        const QString ini = platform::joinPath(env->programFolder(), QStringLiteral("ZIZARU.INI"));
+        const QString ini = platform::joinPath(fx->env.programFolder(), QStringLiteral("ZIZARU.INI"));
         QByteArray viaClose, viaQuit;
         {
             auto w = start({QStringLiteral("TOP=1500"), QStringLiteral("LEFT=3000")});
@@ -506,10 +484,10 @@ class TestCalendarWindow : public QObject {
 
     void failedSettingsWriteIsReported() {
         auto w = start();
-        w->settings().settingsFile = env->path(QStringLiteral("missing-folder/ZIZARU.INI"));
+        w->settings().settingsFile = fx->env.path(QStringLiteral("missing-folder/ZIZARU.INI"));
         w->close();
-        QCOMPARE(fake->messages.size(), 1);
-        QVERIFY(fake->messages[0].text.startsWith(QStringLiteral("設定ファイルを保存できませんでした。")));
+        QCOMPARE(fx->fake.messages.size(), 1);
+        QVERIFY(fx->fake.messages[0].text.startsWith(QStringLiteral("設定ファイルを保存できませんでした。")));
     }
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 // A stand-in for the calendar main window, for testing the windows it opens: it holds the
-// Settings and the Selected date, a real QWidget to disable, its own data control, and counts
+// Settings and the Selected date, a real QWidget to disable, and counts
 // grid rebuilds. Header-only; link daduvov_gui.
 
 #include "calendar/MainHost.h"
@@ -16,15 +16,13 @@ class FakeHost : public calendar::MainHost {
     settings::Settings& settings() override { return settingsRecord; }
     QDate selectedDate() const override { return selected; }
     void setSelectedDate(const QDate& date) override { selected = date; }
-    store::DataControl& data1() override { return data; }
     QWidget* mainWindow() override { return &window; }
     void setMainEnabled(bool enabled) override { window.setEnabled(enabled); }
-    void kareSET() override { ++rebuilds; }
+    void rebuildMonthGrid() override { ++rebuilds; }
     void setTodoChecked(bool checked) override { todoChecked = checked; }
 
     settings::Settings settingsRecord;
     QDate selected = QDate(2026, 3, 5);
-    store::DataControl data;
     QWidget window;
     int rebuilds = 0;
     bool todoChecked = false;
