@@ -158,6 +158,131 @@ QByteArray uidText(const QDate& date, int slot, int repeat) {
 
 } // namespace
 
+namespace {
+
+// A whole number from `low` to `high` in a REAL column, else 0.
+int wholeInRange(sqlite3_stmt* stmt, int column, int low, int high) {
+    const double value = sqlite3_column_double(stmt, column);
+    return sqlite3_column_type(stmt, column) != SQLITE_NULL && value >= low && value <= high &&
+                   value == static_cast<int>(value)
+               ? static_cast<int>(value)
+               : 0;
+}
+
+// The VEVENT of one Day record row (年月日, 項目番号, レベル, 内容, アラーム, 時刻), or nothing for a
+// row without a readable date or without content. `seen` counts the rows per date and slot so far,
+// so that a repeated pair gets a UID of its own.
+ComponentPtr eventOfRow(sqlite3_stmt* stmt, const icaltimetype& stamp, QHash<qint64, int>& seen) {
+    const auto* dateText = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    const QDate date = dateText ? parseDateString(dateText, sqlite3_column_bytes(stmt, 0)) : QDate();
+    const auto* content = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
+    if (!date.isValid() || !content || !*content)
+        return nullptr;
+    const int slot = wholeInRange(stmt, 1, 1, 4);
+    const int level = wholeInRange(stmt, 2, 1, 5);
+    const auto* alarm = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 4));
+    const auto* timeText = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 5));
+    const int timeLength = sqlite3_column_bytes(stmt, 5);
+    const int minutes = timeText ? clockMinutes(timeText, timeLength) : -1;
+
+    ComponentPtr event(icalcomponent_new_vevent());
+    icalcomponent* ev = event.get();
+    const int repeat = seen[date.toJulianDay() * 8 + slot]++;
+    icalcomponent_add_property(ev, icalproperty_new_uid(uidText(date, slot, repeat).constData()));
+    icalcomponent_add_property(ev, icalproperty_new_dtstamp(stamp));
+    if (minutes >= 0) {
+        icalcomponent_add_property(ev, icalproperty_new_dtstart(icalDateTime(date, minutes)));
+        const int endMinutes = minutes + 30;
+        icalcomponent_add_property(
+            ev, icalproperty_new_dtend(icalDateTime(date.addDays(endMinutes / 1440), endMinutes % 1440)));
+    } else {
+        icalcomponent_add_property(ev, icalproperty_new_dtstart(icalDate(date)));
+        icalcomponent_add_property(ev, icalproperty_new_dtend(icalDate(date.addDays(1))));
+    }
+    icalcomponent_add_property(ev, icalproperty_new_summary(content));
+    icalcomponent_add_property(ev, icalproperty_new_priority(priorityOfLevel(level)));
+    if (slot > 0) {
+        const char digit[2] = {static_cast<char>('0' + slot), '\0'};
+        addX(ev, kSlotProperty, digit);
+    }
+    if (minutes < 0 && timeText && timeLength > 0 && QByteArray(timeText, timeLength) != "####")
+        addX(ev, kTimeProperty, timeText);
+    if (alarm && qstrcmp(alarm, "True") == 0) {
+        icaltriggertype trigger{};
+        trigger.time = icaltime_null_time();
+        trigger.duration = icaldurationtype_null_duration();
+        icalcomponent_add_component(
+            ev, icalcomponent_vanew(ICAL_VALARM_COMPONENT, icalproperty_new_action(ICAL_ACTION_DISPLAY),
+                                    icalproperty_new_description(content), icalproperty_new_trigger(trigger),
+                                    static_cast<void*>(nullptr)));
+    }
+    return event;
+}
+
+// The VTODO of one ToDo entry, or nothing for an empty one. The UID follows from the text, so the
+// same entry keeps its UID across exports; `repeats` tells entries with the same text apart.
+ComponentPtr todoOfRow(sqlite3_stmt* stmt, const icaltimetype& stamp, QHash<QByteArray, int>& repeats) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    if (!text || !*text)
+        return nullptr;
+    const QByteArray hash = QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex().left(20);
+    const int repeat = repeats[hash]++;
+    const QByteArray uid =
+        "todo-" + hash + (repeat > 0 ? "-" + QByteArray::number(repeat) : QByteArray()) + kUidDomain;
+    return ComponentPtr(icalcomponent_vanew(ICAL_VTODO_COMPONENT, icalproperty_new_uid(uid.constData()),
+                                            icalproperty_new_dtstamp(stamp), icalproperty_new_summary(text),
+                                            static_cast<void*>(nullptr)));
+}
+
+// Writes one component per row of `sql`, made by `componentOf` (nothing for a row it skips).
+// Returns false, with the failure or the cancel in `result`, when the export must stop.
+template <typename ComponentOf>
+bool writeRows(store::Connection& connection, const QString& sql, QSaveFile& file, qint64& done, qint64 total,
+               const Progress& progress, IcsExport& result, qint64& written, ComponentOf&& componentOf) {
+    store::Error error;
+    store::Statement* rows = connection.prepare(sql, &error);
+    if (!rows) {
+        result.failure = oneLine(error);
+        return false;
+    }
+    int rc;
+    while ((rc = sqlite3_step(rows->get())) == SQLITE_ROW) {
+        if (++done % kProgressEvery == 0 && progress && !progress(done, total)) {
+            rows->reset();
+            result.cancelled = true;
+            return false;
+        }
+        const ComponentPtr component = componentOf(rows->get());
+        if (!component) {
+            ++result.skipped;
+            continue;
+        }
+        if (!writeComponent(file, component.get()))
+            break;
+        ++written;
+    }
+    rows->reset();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        result.failure = oneLine(connection.lastError());
+        return false;
+    }
+    return true;
+}
+
+// The calendar's own lines from libical, all but its END line.
+QByteArray calendarHead() {
+    const ComponentPtr calendar(icalcomponent_vanew(ICAL_VCALENDAR_COMPONENT, icalproperty_new_version("2.0"),
+                                                    icalproperty_new_prodid("-//Daduvov//Daduvov 1.0//JA"),
+                                                    icalproperty_new_calscale("GREGORIAN"),
+                                                    static_cast<void*>(nullptr)));
+    const IcalText calendarText(icalcomponent_as_ical_string_r(calendar.get()));
+    QByteArray head(calendarText.get());
+    head.chop(QByteArrayLiteral("END:VCALENDAR\r\n").size());
+    return head;
+}
+
+} // namespace
+
 IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const Progress& progress) {
     IcsExport result;
     store::DataControl data;
@@ -176,137 +301,26 @@ IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const P
         result.failure = messages::cannotWrite(icsPath, file.errorString());
         return result;
     }
-
-    // The calendar's own lines come from libical too: all of it but its END line goes first.
-    const ComponentPtr calendar(icalcomponent_vanew(ICAL_VCALENDAR_COMPONENT, icalproperty_new_version("2.0"),
-                                                    icalproperty_new_prodid("-//Daduvov//Daduvov 1.0//JA"),
-                                                    icalproperty_new_calscale("GREGORIAN"),
-                                                    static_cast<void*>(nullptr)));
-    const IcalText calendarText(icalcomponent_as_ical_string_r(calendar.get()));
-    QByteArray head(calendarText.get());
-    const QByteArray end = QByteArrayLiteral("END:VCALENDAR\r\n");
-    head.chop(end.size());
-    file.write(head);
-
+    file.write(calendarHead());
     const icaltimetype stamp =
         icaltime_from_timet_with_zone(QDateTime::currentSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone());
-    store::Error error;
-    store::Statement* rows = connection->prepare(
-        QStringLiteral("SELECT 年月日, 項目番号, レベル, 内容, アラーム, 時刻 FROM 予定表 ORDER BY rowid"),
-        &error);
-    if (!rows) {
-        file.cancelWriting();
-        result.failure = oneLine(error);
-        return result;
-    }
-    QHash<qint64, int> seen; // rows so far per date and slot, for the UID of a repeated pair
-    qint64 done = 0;
-    int rc;
-    sqlite3_stmt* stmt = rows->get();
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        if (++done % kProgressEvery == 0 && progress && !progress(done, total)) {
-            rows->reset();
-            file.cancelWriting();
-            result.cancelled = true;
-            return result;
-        }
-        const auto* dateText = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-        const QDate date = dateText ? parseDateString(dateText, sqlite3_column_bytes(stmt, 0)) : QDate();
-        const auto* content = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
-        if (!date.isValid() || !content || !*content) {
-            ++result.skipped;
-            continue;
-        }
-        const double slotValue = sqlite3_column_double(stmt, 1);
-        const int slot = slotValue >= 1 && slotValue <= 4 && slotValue == static_cast<int>(slotValue)
-                             ? static_cast<int>(slotValue)
-                             : 0;
-        const double levelValue = sqlite3_column_double(stmt, 2);
-        const int level = sqlite3_column_type(stmt, 2) != SQLITE_NULL && levelValue >= 1 && levelValue <= 5 &&
-                                  levelValue == static_cast<int>(levelValue)
-                              ? static_cast<int>(levelValue)
-                              : 0;
-        const auto* alarm = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 4));
-        const auto* timeText = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 5));
-        const int timeLength = sqlite3_column_bytes(stmt, 5);
-        const int minutes = timeText ? clockMinutes(timeText, timeLength) : -1;
-
-        const ComponentPtr event(icalcomponent_new_vevent());
-        icalcomponent* ev = event.get();
-        const int repeat = seen[date.toJulianDay() * 8 + slot]++;
-        icalcomponent_add_property(ev, icalproperty_new_uid(uidText(date, slot, repeat).constData()));
-        icalcomponent_add_property(ev, icalproperty_new_dtstamp(stamp));
-        if (minutes >= 0) {
-            icalcomponent_add_property(ev, icalproperty_new_dtstart(icalDateTime(date, minutes)));
-            const int endMinutes = minutes + 30;
-            icalcomponent_add_property(
-                ev, icalproperty_new_dtend(icalDateTime(date.addDays(endMinutes / 1440), endMinutes % 1440)));
-        } else {
-            icalcomponent_add_property(ev, icalproperty_new_dtstart(icalDate(date)));
-            icalcomponent_add_property(ev, icalproperty_new_dtend(icalDate(date.addDays(1))));
-        }
-        icalcomponent_add_property(ev, icalproperty_new_summary(content));
-        icalcomponent_add_property(ev, icalproperty_new_priority(priorityOfLevel(level)));
-        if (slot > 0) {
-            const char digit[2] = {static_cast<char>('0' + slot), '\0'};
-            addX(ev, kSlotProperty, digit);
-        }
-        if (minutes < 0 && timeText && timeLength > 0 && QByteArray(timeText, timeLength) != "####")
-            addX(ev, kTimeProperty, timeText);
-        if (alarm && qstrcmp(alarm, "True") == 0) {
-            icaltriggertype trigger{};
-            trigger.time = icaltime_null_time();
-            trigger.duration = icaldurationtype_null_duration();
-            icalcomponent_add_component(
-                ev, icalcomponent_vanew(ICAL_VALARM_COMPONENT, icalproperty_new_action(ICAL_ACTION_DISPLAY),
-                                        icalproperty_new_description(content),
-                                        icalproperty_new_trigger(trigger), static_cast<void*>(nullptr)));
-        }
-        if (!writeComponent(file, ev))
-            break;
-        ++result.events;
-    }
-    rows->reset();
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        file.cancelWriting();
-        result.failure = oneLine(connection->lastError());
-        return result;
-    }
-
-    store::Statement* todos =
-        connection->prepare(QStringLiteral("SELECT やるべき事 FROM ToDoリスト ORDER BY rowid"), &error);
-    if (!todos) {
-        file.cancelWriting();
-        result.failure = oneLine(error);
-        return result;
-    }
+    QHash<qint64, int> seen;
     QHash<QByteArray, int> todoRepeats;
-    while ((rc = sqlite3_step(todos->get())) == SQLITE_ROW) {
-        ++done;
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(todos->get(), 0));
-        if (!text || !*text) {
-            ++result.skipped;
-            continue;
-        }
-        // The UID follows from the text, so the same entry keeps its UID across exports.
-        const QByteArray hash = QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex().left(20);
-        const int repeat = todoRepeats[hash]++;
-        const QByteArray uid =
-            "todo-" + hash + (repeat > 0 ? "-" + QByteArray::number(repeat) : QByteArray()) + kUidDomain;
-        const ComponentPtr todo(icalcomponent_vanew(
-            ICAL_VTODO_COMPONENT, icalproperty_new_uid(uid.constData()), icalproperty_new_dtstamp(stamp),
-            icalproperty_new_summary(text), static_cast<void*>(nullptr)));
-        if (!writeComponent(file, todo.get()))
-            break;
-        ++result.todos;
-    }
-    todos->reset();
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    qint64 done = 0;
+    const bool written =
+        writeRows(*connection,
+                  QStringLiteral(
+                      "SELECT 年月日, 項目番号, レベル, 内容, アラーム, 時刻 FROM 予定表 ORDER BY rowid"),
+                  file, done, total, progress, result, result.events,
+                  [&](sqlite3_stmt* stmt) { return eventOfRow(stmt, stamp, seen); }) &&
+        writeRows(*connection, QStringLiteral("SELECT やるべき事 FROM ToDoリスト ORDER BY rowid"), file, done,
+                  total, progress, result, result.todos,
+                  [&](sqlite3_stmt* stmt) { return todoOfRow(stmt, stamp, todoRepeats); });
+    if (!written) {
         file.cancelWriting();
-        result.failure = oneLine(connection->lastError());
         return result;
     }
-    file.write(end);
+    file.write(QByteArrayLiteral("END:VCALENDAR\r\n"));
     if (progress)
         progress(total, total);
     if (!file.commit())
