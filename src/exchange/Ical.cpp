@@ -552,6 +552,65 @@ QString uidOf(icalcomponent* event) {
     return uid ? QString::fromUtf8(uid) : QString();
 }
 
+// The key that tells one imported instance from another: UID and the instance's start as written.
+QString itemKey(const QString& uid, const QString& rawStart) {
+    return uid.isEmpty() ? QString() : uid + QLatin1Char('/') + rawStart;
+}
+
+// The instances of one recurring event within the range: its rules and RDATEs, less its EXDATEs
+// and the instances that a RECURRENCE-ID component replaces.
+void addOccurrences(icalcomponent* ev, const QString& uid, const icaltimetype& start,
+                    const QSet<QString>& replaced, const DateRange& range, std::vector<Incoming>& items) {
+    QSet<QString> excluded;
+    for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_EXDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(ev, ICAL_EXDATE_PROPERTY)) {
+        const icaltimetype t = icalproperty_get_exdate(p);
+        excluded.insert(rawTime(t));
+        if (t.is_date)
+            excluded.insert(rawTime(t).left(8) + QStringLiteral("*"));
+    }
+    QSet<QString> taken; // an RDATE that repeats a rule's occurrence adds nothing
+    const auto occurrence = [&](icaltimetype t) {
+        t.zone = start.zone;
+        const QString raw = rawTime(t);
+        if (excluded.contains(raw) || excluded.contains(raw.left(8) + QStringLiteral("*")) ||
+            replaced.contains(uid + QLatin1Char('/') + raw) || taken.contains(raw))
+            return;
+        const LocalStart local = localStart(t);
+        if (local.date < range.first || local.date > range.last)
+            return;
+        taken.insert(raw);
+        Incoming item = itemOf(ev, local);
+        item.key = itemKey(uid, raw);
+        items.push_back(std::move(item));
+    };
+    if (!icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY))
+        occurrence(start); // DTSTART is an instance of its own beside the RDATEs
+    for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY); p;
+         p = icalcomponent_get_next_property(ev, ICAL_RRULE_PROPERTY)) {
+        icalrecur_iterator* it = icalrecur_iterator_new(icalproperty_get_rrule(p), start);
+        if (!it)
+            continue;
+        int steps = 0;
+        for (icaltimetype t = icalrecur_iterator_next(it);
+             !icaltime_is_null_time(t) && steps < kMaxRecurrenceSteps;
+             t = icalrecur_iterator_next(it), ++steps) {
+            t.zone = start.zone;
+            if (localStart(t).date > range.last)
+                break;
+            occurrence(t);
+        }
+        icalrecur_iterator_free(it);
+    }
+    for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RDATE_PROPERTY); p;
+         p = icalcomponent_get_next_property(ev, ICAL_RDATE_PROPERTY)) {
+        const icaldatetimeperiodtype rdate = icalproperty_get_rdate(p);
+        const icaltimetype t = icaltime_is_null_time(rdate.time) ? rdate.period.start : rdate.time;
+        if (!icaltime_is_null_time(t))
+            occurrence(t);
+    }
+}
+
 // Every item of the calendars: single events as they are, recurring ones expanded within the
 // range, instances that a RECURRENCE-ID component replaces or an EXDATE removes left out.
 std::vector<Incoming> itemsOf(const std::vector<icalcomponent*>& calendars, const DateRange& range) {
@@ -568,69 +627,19 @@ std::vector<Incoming> itemsOf(const std::vector<icalcomponent*>& calendars, cons
             if (icalcomponent_get_status(ev) == ICAL_STATUS_CANCELLED)
                 return;
             const QString uid = uidOf(ev);
-            const auto keyOf = [&uid](const QString& raw) {
-                return uid.isEmpty() ? QString() : uid + QLatin1Char('/') + raw;
-            };
             const icaltimetype start = startOf(ev);
             icalproperty* recurrenceId = icalcomponent_get_first_property(ev, ICAL_RECURRENCEID_PROPERTY);
             const bool recurring =
                 !recurrenceId && (icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY) ||
                                   icalcomponent_get_first_property(ev, ICAL_RDATE_PROPERTY));
-            if (!recurring) {
-                Incoming item = itemOf(ev, localStart(start));
-                item.key = keyOf(rawTime(recurrenceId ? icalproperty_get_recurrenceid(recurrenceId) : start));
-                items.push_back(std::move(item));
+            if (recurring) {
+                addOccurrences(ev, uid, start, replaced, range, items);
                 return;
             }
-
-            QSet<QString> excluded;
-            for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_EXDATE_PROPERTY); p;
-                 p = icalcomponent_get_next_property(ev, ICAL_EXDATE_PROPERTY)) {
-                const icaltimetype t = icalproperty_get_exdate(p);
-                excluded.insert(rawTime(t));
-                if (t.is_date)
-                    excluded.insert(rawTime(t).left(8) + QStringLiteral("*"));
-            }
-            QSet<QString> taken; // an RDATE that repeats a rule's occurrence adds nothing
-            const auto occurrence = [&](icaltimetype t) {
-                t.zone = start.zone;
-                const QString raw = rawTime(t);
-                if (excluded.contains(raw) || excluded.contains(raw.left(8) + QStringLiteral("*")) ||
-                    replaced.contains(uid + QLatin1Char('/') + raw) || taken.contains(raw))
-                    return;
-                const LocalStart local = localStart(t);
-                if (local.date < range.first || local.date > range.last)
-                    return;
-                taken.insert(raw);
-                Incoming item = itemOf(ev, local);
-                item.key = keyOf(raw);
-                items.push_back(std::move(item));
-            };
-            if (!icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY))
-                occurrence(start); // DTSTART is an instance of its own beside the RDATEs
-            for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY); p;
-                 p = icalcomponent_get_next_property(ev, ICAL_RRULE_PROPERTY)) {
-                icalrecur_iterator* it = icalrecur_iterator_new(icalproperty_get_rrule(p), start);
-                if (!it)
-                    continue;
-                int steps = 0;
-                for (icaltimetype t = icalrecur_iterator_next(it);
-                     !icaltime_is_null_time(t) && steps < kMaxRecurrenceSteps;
-                     t = icalrecur_iterator_next(it), ++steps) {
-                    t.zone = start.zone;
-                    if (localStart(t).date > range.last)
-                        break;
-                    occurrence(t);
-                }
-                icalrecur_iterator_free(it);
-            }
-            for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RDATE_PROPERTY); p;
-                 p = icalcomponent_get_next_property(ev, ICAL_RDATE_PROPERTY)) {
-                const icaldatetimeperiodtype rdate = icalproperty_get_rdate(p);
-                const icaltimetype t = icaltime_is_null_time(rdate.time) ? rdate.period.start : rdate.time;
-                if (!icaltime_is_null_time(t))
-                    occurrence(t);
-            }
+            Incoming item = itemOf(ev, localStart(start));
+            item.key =
+                itemKey(uid, rawTime(recurrenceId ? icalproperty_get_recurrenceid(recurrenceId) : start));
+            items.push_back(std::move(item));
         });
     return items;
 }
