@@ -1,5 +1,5 @@
 #pragma once
-// One open Schedule file (an SQLite database), with the old engine's LIKE registered on it.
+// One open Schedule file (an SQLite database), with the Schedule file's LIKE (* ? # [..]) registered on it.
 
 #include "store/Error.h"
 

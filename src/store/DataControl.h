@@ -1,6 +1,6 @@
 #pragma once
 // The data control of a window (`Data1`): a database name, a record source (a table name or an
-// SQL text in the old engine's dialect), and the updatable recordset that a refresh opens.
+// SQL text in the dialect of the Schedule file's queries), and the updatable recordset that a refresh opens.
 //
 // Rows are addressed through SQLite's rowid, which is never shown. The recordset holds only the
 // rowids of its rows; field values are fetched from the file when asked, so a recordset over a

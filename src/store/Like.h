@@ -1,5 +1,5 @@
 #pragma once
-// LIKE with the old engine's meaning: * any run, ? one character, # one digit, [..] and [!..]
+// LIKE as the Schedule file's queries mean it: * any run, ? one character, # one digit, [..] and [!..]
 // character classes (with ranges a-z). % and _ are ordinary characters. Latin letters compare
 // case-insensitively, half- and full-width alike (ａ = A).
 //
