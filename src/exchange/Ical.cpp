@@ -292,6 +292,9 @@ IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const P
         return result;
     }
     store::Connection* connection = data.connection();
+    // The rows are read by one statement that lives as long as the export; the progress dialog
+    // keeps the window going and can cancel, so the limit for a single query does not apply.
+    connection->setWorkLimit(store::Connection::kWorkWithProgress);
     const Counter count{connection};
     const qint64 total = count(QStringLiteral("SELECT count(*) FROM 予定表")) +
                          count(QStringLiteral("SELECT count(*) FROM ToDoリスト"));

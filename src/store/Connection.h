@@ -79,6 +79,9 @@ class Connection {
     // How long one statement may work (time spent waiting for another program's lock does not
     // count) before it is ended with SQLITE_INTERRUPT.
     static constexpr std::chrono::milliseconds kWorkLimit{2000};
+    // For work that steps one statement across the whole file under its own progress dialog with
+    // a cancel button (an export): the window stays responsive, so no limit applies.
+    static constexpr std::chrono::milliseconds kWorkWithProgress{std::chrono::hours(24)};
     void setWorkLimit(std::chrono::milliseconds limit) { workLimit_ = limit; }
     // Whether the statement running now has used up its work limit.
     bool workLimitReached() const;

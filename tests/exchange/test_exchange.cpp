@@ -3,8 +3,10 @@
 
 #include "exchange/Csv.h"
 #include "exchange/Ical.h"
+#include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/ScheduleFile.h"
+#include "store/ScheduleLayout.h"
 #include "support/ScheduleRows.h"
 #include "support/TestEnv.h"
 
@@ -13,6 +15,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStringDecoder>
+#include <QThread>
 #include <QtTest>
 
 using testrows::DayRow;
@@ -143,6 +146,27 @@ class TestExchange : public QObject {
         QCOMPARE(second.added + second.todosAdded, 0);
         QCOMPARE(second.duplicates, 8);
         QCOMPARE(dayRows(empty), dayRows(file_));
+    }
+
+    // An export longer than the limit of a single query still completes: it has its own progress.
+    void exportOutlastsTheQueryLimit() {
+        QList<testrows::DayRow> rows;
+        for (int day = 0; day < 1100; ++day)
+            rows.append({store::dateString(QDate(2026, 1, 1).addDays(day / 4)),
+                         static_cast<double>(day % 4 + 1),
+                         {},
+                         QStringLiteral("予定")});
+        testrows::addDays(file_, rows);
+        bool waited = false;
+        const exchange::IcsExport exported =
+            exchange::exportIcs(file_, env_->path(QStringLiteral("slow.ics")), [&](qint64, qint64) {
+                if (!waited)
+                    QThread::msleep(static_cast<unsigned long>(store::Connection::kWorkLimit.count()) + 500);
+                waited = true;
+                return true;
+            });
+        QVERIFY2(exported.failure.isEmpty(), qPrintable(exported.failure));
+        QCOMPARE(exported.events, 1100);
     }
 
     // A file as another organizer writes it, from the examples of RFC 5545.
