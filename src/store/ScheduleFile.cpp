@@ -65,6 +65,9 @@ void setLongWorkHook(std::function<void(bool)> hook) {
     longWorkHook() = std::move(hook);
 }
 
+// How long the one-time creation of the day index may work before it is given up.
+constexpr std::chrono::milliseconds kIndexWorkLimit = std::chrono::minutes(2);
+
 void ensureDayIndex(Connection& connection) {
     sqlite3* db = connection.handle();
     if (sqlite3_db_readonly(db, "main") != 0)
@@ -74,9 +77,13 @@ void ensureDayIndex(Connection& connection) {
         const std::function<void(bool)> hook = longWorkHook();
         if (hook)
             hook(true);
+        // Indexing is done once per file and grows with it (seconds for millions of rows on a
+        // slow disk); ended by the limit for a single query it would start over at every open.
+        connection.setWorkLimit(kIndexWorkLimit);
         if (connection.exec(QStringLiteral("BEGIN IMMEDIATE; ") + createDayIndex("IF NOT EXISTS ") +
                             QStringLiteral("COMMIT;")))
             connection.exec(QStringLiteral("ROLLBACK;"));
+        connection.setWorkLimit(Connection::kWorkLimit);
         if (hook)
             hook(false);
     }
