@@ -6,6 +6,7 @@
 #include "platform/Services.h"
 #include "store/DayRecords.h"
 #include "store/ScheduleFile.h"
+#include "store/ScheduleLayout.h"
 
 #include <algorithm>
 
@@ -67,7 +68,7 @@ bool AlarmCheck::collect(const QString& file, const QDateTime& from, const QDate
             const TodayItems::Item* item = today_.item(days_, minute.date(), nowText, slot);
             if (!item)
                 return false;
-            if (item->found && item->alarmText == kArmed && isAlarmTime(item->timeText) &&
+            if (item->found && item->alarmText == store::kAlarmOn && isAlarmTime(item->timeText) &&
                 item->timeText >= fromText && item->timeText <= nowText)
                 due->push_back({file, today, slot, item->timeText, item->content, item->level});
         }
@@ -133,7 +134,7 @@ AlarmCheck::Recheck AlarmCheck::recheck(DueAlarm& item) {
     if (days_.readDay(dateOf(item.date), records))
         return Recheck::Retry;
     const store::DayRecord& record = records[static_cast<size_t>(item.slot - 1)];
-    if (!record.found || record.alarmText != kArmed || record.timeText != item.timeText)
+    if (!record.found || record.alarmText != store::kAlarmOn || record.timeText != item.timeText)
         return Recheck::Drop;
     item.content = record.content;
     item.level = levelOf(record.level);

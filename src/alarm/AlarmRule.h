@@ -9,9 +9,6 @@
 // alarm() that the C++20 standard headers declare in the global namespace.
 namespace alarms {
 
-// The stored alarm switch of an armed item.
-inline const QString kArmed = QStringLiteral("True");
-
 // Hour and minute, each as two digits: 09:05 gives "0905".
 QString currentTimeText(const QTime& time);
 

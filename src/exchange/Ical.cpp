@@ -4,6 +4,7 @@
 #include "store/DataControl.h"
 #include "store/DayRecords.h"
 #include "store/ScheduleFile.h"
+#include "store/ScheduleLayout.h"
 
 #include <libical/ical.h>
 #include <sqlite3.h>
@@ -207,7 +208,7 @@ ComponentPtr eventOfRow(sqlite3_stmt* stmt, const icaltimetype& stamp, QHash<qin
     }
     if (minutes < 0 && timeText && timeLength > 0 && QByteArray(timeText, timeLength) != "####")
         addX(ev, kTimeProperty, timeText);
-    if (alarm && qstrcmp(alarm, "True") == 0) {
+    if (alarm && QString::fromUtf8(alarm) == store::kAlarmOn) {
         icaltriggertype trigger{};
         trigger.time = icaltime_null_time();
         trigger.duration = icaldurationtype_null_duration();

@@ -9,6 +9,7 @@
 #include "list/ListCsv.h"
 #include "list/ListWindows.h"
 #include "platform/Services.h"
+#include "store/ScheduleLayout.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -251,9 +252,8 @@ bool ListWindow::load() {
     fill(monthBox_, months);
     fill(slotBox_, {kAll, QStringLiteral("項目1"), QStringLiteral("項目2"), QStringLiteral("項目3"),
                     QStringLiteral("項目4")});
-    fill(levelBox_, {kAll, QStringLiteral("ﾚﾍﾞﾙ1"), QStringLiteral("ﾚﾍﾞﾙ2"), QStringLiteral("ﾚﾍﾞﾙ3"),
-                     QStringLiteral("ﾚﾍﾞﾙ4"), QStringLiteral("ﾚﾍﾞﾙ5")});
-    fill(alarmBox_, {kAll, QStringLiteral("False"), QStringLiteral("True")});
+    fill(levelBox_, QStringList{kAll} + store::levelTexts());
+    fill(alarmBox_, {kAll, store::kAlarmOff, store::kAlarmOn});
 
     // Without a Schedule file there is no window at all.
     const QString file = host_.settings().scheduleFile;
@@ -263,7 +263,7 @@ bool ListWindow::load() {
     }
     data_.setDatabaseName(file);
     if (refreshData(QString()))
-        refreshData(QStringLiteral("予定表"));
+        refreshData(store::kDayTable);
     dataOpen_ = true;
 
     sortGroup_->button(kDefaultSortIndex)->setChecked(true);

@@ -6,6 +6,7 @@
 #include "controls/Geometry.h"
 #include "controls/WindowSetup.h"
 #include "platform/Services.h"
+#include "store/ScheduleLayout.h"
 #include "todo/TodoWindows.h"
 
 #include <QCloseEvent>
@@ -96,7 +97,7 @@ void TodoWindow::load() {
         reportError(QStringLiteral("スケジュールファイルが設定されていません"));
     } else {
         data_.setDatabaseName(file);
-        if (refreshData(QStringLiteral("ToDoリスト")))
+        if (refreshData(store::kTodoTable))
             refreshData(kTodoQuery);
     }
 
