@@ -44,8 +44,8 @@ inline QString alarmOf(const QString& file, const QDate& date, int slot) {
 
 // Items as "days from today|slot|time|alarm|content[|level]", stored in order.
 inline void putItems(const QString& file, const QStringList& items) {
-    for (const QString& spec : items) {
-        const QStringList f = spec.split(QLatin1Char('|'));
+    for (const QString& item : items) {
+        const QStringList f = item.split(QLatin1Char('|'));
         putItem(file, kToday.addDays(f[0].toInt()), f[1].toInt(), f[4], f[3], f[2], f.value(5).toInt());
     }
 }
