@@ -235,6 +235,14 @@ ComponentPtr todoOfRow(sqlite3_stmt* stmt, const icaltimetype& stamp, QHash<QByt
                                             static_cast<void*>(nullptr)));
 }
 
+// Rows in the order the table holds them: by their address, or as they come when they have none
+// (a view). A failure shows when the rows are read.
+QString inTableOrder(store::Connection& connection, const QString& table) {
+    QString address;
+    connection.rowAddress(table, &address);
+    return address.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + address;
+}
+
 // Writes one component per row of `sql`, made by `componentOf` (nothing for a row it skips).
 // Returns false, with the failure or the cancel in `result`, when the export must stop.
 template <typename ComponentOf>
@@ -313,12 +321,14 @@ IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const P
     qint64 done = 0;
     const bool written =
         writeRows(*connection,
-                  QStringLiteral(
-                      "SELECT 年月日, 項目番号, レベル, 内容, アラーム, 時刻 FROM 予定表 ORDER BY rowid"),
+                  QStringLiteral("SELECT 年月日, 項目番号, レベル, 内容, アラーム, 時刻 FROM 予定表") +
+                      inTableOrder(*connection, store::kDayTable),
                   file, done, total, progress, result, result.events,
                   [&](sqlite3_stmt* stmt) { return eventOfRow(stmt, stamp, seen); }) &&
-        writeRows(*connection, QStringLiteral("SELECT やるべき事 FROM ToDoリスト ORDER BY rowid"), file, done,
-                  total, progress, result, result.todos,
+        writeRows(*connection,
+                  QStringLiteral("SELECT やるべき事 FROM ToDoリスト") +
+                      inTableOrder(*connection, store::kTodoTable),
+                  file, done, total, progress, result, result.todos,
                   [&](sqlite3_stmt* stmt) { return todoOfRow(stmt, stamp, todoRepeats); });
     if (!written) {
         file.cancelWriting();
@@ -681,6 +691,9 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
     store::DataControl data;
     store::Error error = store::openDayTable(data, schedulePath);
     store::Connection* connection = data.connection();
+    // A file opened read-only says why before anything is read from the calendar.
+    if (!error && !connection->readOnlyReason().isEmpty())
+        error = {SQLITE_READONLY, connection->readOnlyReason()};
     // The write lock first: another program writing the file makes this wait or fail before
     // anything changed.
     if (!error)

@@ -197,6 +197,7 @@ void Connection::configure() {
     // in use does not wait twice: a failure here (a lock, a file that is not a database) shows
     // again, with its code, at the first real statement, and the caller reports it there.
     sqlite3_exec(db_, "PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;", nullptr, nullptr, nullptr);
+    sqlite3_set_authorizer(db_, &Connection::authorize, this);
     sqlite3_busy_handler(db_, &Connection::busyWait, this);
     sqlite3_trace_v2(db_, SQLITE_TRACE_STMT | SQLITE_TRACE_PROFILE, &Connection::traced, this);
     sqlite3_progress_handler(
@@ -207,11 +208,14 @@ void Connection::configure() {
 Error Connection::checkSchema() {
     if (schemaChecked_)
         return {};
-    // Names compare as the engine compares them: without case for Latin letters.
+    // Names compare as the engine compares them: without case for Latin letters. The program
+    // makes no triggers, so any trigger in the file, on whatever table, came with it.
     static const char* const sql =
         "SELECT type, name, tbl_name FROM sqlite_master WHERE "
-        "(type = 'trigger' AND (tbl_name = ?1 COLLATE NOCASE OR tbl_name = ?2 COLLATE NOCASE)) OR "
-        "(type = 'view' AND (name = ?1 COLLATE NOCASE OR name = ?2 COLLATE NOCASE))";
+        "type = 'trigger' OR "
+        "(type = 'view' AND (name = ?1 COLLATE NOCASE OR name = ?2 COLLATE NOCASE)) "
+        "UNION ALL SELECT 'without rowid', name, name FROM pragma_table_list WHERE schema = 'main' AND wr "
+        "AND (name = ?1 COLLATE NOCASE OR name = ?2 COLLATE NOCASE)";
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr);
     if (rc != SQLITE_OK) {
@@ -224,15 +228,20 @@ Error Connection::checkSchema() {
     sqlite3_bind_text(stmt, 1, day.constData(), static_cast<int>(day.size()), SQLITE_STATIC);
     sqlite3_bind_text(stmt, 2, todo.constData(), static_cast<int>(todo.size()), SQLITE_STATIC);
     QStringList causes;
+    bool plantedCode = false;
     auto column = [&](int i) {
         return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
                                  sqlite3_column_bytes(stmt, i));
     };
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        if (column(0) == QLatin1String("view"))
+        const QString type = column(0);
+        plantedCode = plantedCode || type != QLatin1String("without rowid");
+        if (type == QLatin1String("view"))
             causes << QStringLiteral("「%1」が表ではなくビューです").arg(column(1));
-        else
+        else if (type == QLatin1String("trigger"))
             causes << QStringLiteral("「%1」にトリガー「%2」があります").arg(column(2), column(1));
+        else
+            causes << QStringLiteral("「%1」が行番号のない表（WITHOUT ROWID）です").arg(column(1));
     }
     const Error error = rc == SQLITE_DONE ? Error{} : errorOf(db_, rc);
     sqlite3_finalize(stmt);
@@ -242,8 +251,10 @@ Error Connection::checkSchema() {
     // Reading stays possible, so the user can still see and export the items.
     sqlite3_exec(db_, "PRAGMA query_only=ON;", nullptr, nullptr, nullptr);
     readOnlyReason_ = QStringLiteral("このスケジュールファイルでは") + causes.join(QStringLiteral("、")) +
-                      QStringLiteral("。書き込むとファイルに仕込まれた処理が動くため、読み取り専用で開き"
-                                     "ました（表示と書き出しはできます）。");
+                      QStringLiteral("。") +
+                      (plantedCode ? QStringLiteral("書き込むとファイルに仕込まれた処理が動くため、")
+                                   : QStringLiteral("項目を一つずつ区別して書き込めないため、")) +
+                      QStringLiteral("読み取り専用で開きました（表示と書き出しはできます）。");
     return {};
 }
 
@@ -271,6 +282,16 @@ int Connection::traced(unsigned type, void* self, void* statement, void* detail)
         running.erase(found);
     }
     return 0;
+}
+
+int Connection::authorize(void* self, int action, const char*, const char*, const char*, const char* inside) {
+    // `inside` names the trigger or view whose code is being prepared into the statement. A view
+    // only reads; a trigger that does anything else was planted, as the program makes none.
+    if (!inside || action == SQLITE_READ || action == SQLITE_SELECT || action == SQLITE_FUNCTION ||
+        action == SQLITE_RECURSIVE)
+        return SQLITE_OK;
+    static_cast<Connection*>(self)->schemaChecked_ = false;
+    return SQLITE_DENY;
 }
 
 int Connection::busyWait(void* self, int count) {
@@ -349,20 +370,28 @@ Statement* Connection::prepare(const QString& sql, Error* error) {
 }
 
 Error Connection::rowAddress(const QString& table, QString* name) {
+    name->clear();
     Error error;
-    Statement* statement = prepare(QStringLiteral("SELECT name FROM pragma_table_xinfo(?)"), &error);
+    // The kind of table comes with its columns: a view or a table WITHOUT ROWID gives no column.
+    Statement* statement = prepare(QStringLiteral("SELECT c.name FROM pragma_table_list(?1) AS t LEFT JOIN "
+                                                  "pragma_table_xinfo(?1) AS c WHERE t.schema = 'main' AND "
+                                                  "t.type = 'table' AND NOT t.wr"),
+                                   &error);
     if (!statement)
         return error;
     statement->bind(1, table);
     QStringList columns;
+    bool addressable = false;
     int rc;
-    while ((rc = sqlite3_step(statement->get())) == SQLITE_ROW)
+    while ((rc = sqlite3_step(statement->get())) == SQLITE_ROW) {
+        addressable = true;
         columns << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement->get(), 0)),
                                      sqlite3_column_bytes(statement->get(), 0));
+    }
     if (rc != SQLITE_DONE)
         error = lastError();
     statement->reset();
-    if (error)
+    if (error || !addressable)
         return error;
     for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
         if (!columns.contains(QLatin1String(candidate), Qt::CaseInsensitive)) {

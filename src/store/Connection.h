@@ -60,7 +60,9 @@ class Connection {
     Error lastError() const;
 
     // The name that addresses the rows of `table`: rowid, _rowid_ or oid, whichever the table
-    // has not taken as the name of a column of its own.
+    // has not taken as the name of a column of its own. Empty, with no error, when its rows have
+    // no address (a view, a table WITHOUT ROWID, a table that does not exist): they can only be
+    // read in the order they come.
     Error rowAddress(const QString& table, QString* name);
 
     // How long a statement waits for a file another program holds locked.
@@ -68,9 +70,14 @@ class Connection {
     void setBusyTimeout(int milliseconds);
 
     // Reads the schema once, before the first statement: a file whose 予定表 or ToDoリスト is a
-    // view, or carries a trigger, becomes read-only, with the reason in readOnlyReason(), since a
-    // write there would run code the file brought along. A failure (a lock, not a database) is
-    // returned, and the check is made again before the next statement.
+    // view, or that carries a trigger on any table, becomes read-only, with the reason in readOnlyReason(),
+    // since a write there would run code the file brought along; so does one whose rows there have no address
+    // (WITHOUT ROWID). A failure (a lock, not a database) is returned, and the check is made again before the
+    // next statement.
+    //
+    // A trigger another program adds later never runs either: a statement that would set off a
+    // trigger that writes fails to prepare (SQLITE_AUTH), and the schema is checked again, so the
+    // file turns read-only with its reason.
     Error checkSchema();
     // Why the file is open read-only (a Japanese sentence for the user); empty when writable or
     // not checked yet.
@@ -95,6 +102,7 @@ class Connection {
     void configure();
     static int traced(unsigned type, void* self, void* statement, void* detail);
     static int busyWait(void* self, int count);
+    static int authorize(void* self, int action, const char*, const char*, const char*, const char* inside);
 
     using Clock = std::chrono::steady_clock;
     struct Running {

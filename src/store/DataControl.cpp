@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <numeric>
 
 namespace store {
 
@@ -82,6 +83,7 @@ void DataControl::clearRecordset() {
     fieldNames_.clear();
     numericField_.clear();
     rowids_.clear();
+    heldRows_.clear();
     readFingerprints_.clear();
     rowidName_.clear();
     position_ = -1;
@@ -124,6 +126,8 @@ Error DataControl::refresh() {
     error = translateRecordSource(recordSource_, address, &source);
     if (error)
         return error;
+    if (!source.allRowsQuery.isEmpty())
+        return readAllRows(source);
 
     Statement* values = connection_->prepare(source.valueQuery, &error);
     if (!values)
@@ -153,6 +157,41 @@ Error DataControl::refresh() {
         cachedRow_ = 0;
         cachedValues_ = std::move(firstRow);
     }
+    return {};
+}
+
+Error DataControl::readAllRows(const RecordSource& source) {
+    Error error;
+    Statement* rows = connection_->prepare(source.allRowsQuery, &error);
+    if (!rows)
+        return error;
+    for (size_t i = 0; i < source.args.size(); ++i)
+        rows->bind(static_cast<int>(i) + 1, source.args[i]);
+    sqlite3_stmt* stmt = rows->get();
+    QStringList names;
+    std::vector<bool> numeric;
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+        names << QString::fromUtf8(sqlite3_column_name(stmt, i));
+        const char* declared = sqlite3_column_decltype(stmt, i);
+        numeric.push_back(declared && qstricmp(declared, "REAL") == 0);
+    }
+    std::vector<std::vector<QVariant>> held;
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        held.push_back(readColumns(stmt, numeric));
+    if (rc != SQLITE_DONE)
+        error = connection_->lastError();
+    rows->reset();
+    if (error)
+        return error;
+
+    table_ = source.table;
+    fieldNames_ = names;
+    numericField_ = std::move(numeric);
+    heldRows_ = std::move(held);
+    rowids_.resize(heldRows_.size());
+    std::iota(rowids_.begin(), rowids_.end(), 0);
+    position_ = rowids_.empty() ? -1 : 0;
     return {};
 }
 
@@ -230,6 +269,8 @@ const std::vector<QVariant>& DataControl::rowValues(int row) const {
     cachedValues_.clear();
     if (!connection_ || row < 0 || row >= recordCount())
         return cachedValues_;
+    if (!heldRows_.empty())
+        return heldRows_[static_cast<size_t>(row)];
     // A read that found the file locked by another program has already waited the busy timeout;
     // the rows read right after it (a grid paints many at once) are given up at once, so that one
     // repaint waits once instead of once per row. They read as empty, as the locked row does.
@@ -326,6 +367,9 @@ Error DataControl::writable() {
         return error;
     if (!connection_->readOnlyReason().isEmpty())
         return {SQLITE_READONLY, connection_->readOnlyReason()};
+    if (rowidName_.isEmpty())
+        return {SQLITE_READONLY,
+                QStringLiteral("the rows of %1 have no address to write them by").arg(table_)};
     if (!connection_->fileStillAtPath())
         return fileGone();
     return {};

@@ -4,7 +4,8 @@
 //
 // Rows are addressed through SQLite's rowid, which is never shown. The recordset holds only the
 // rowids of its rows; field values are fetched from the file when asked, so a recordset over a
-// million rows stays small.
+// million rows stays small. Rows without a rowid (a view, a table WITHOUT ROWID) are read whole
+// at the refresh and cannot be written.
 //
 // Another program may change the file meanwhile: a row that was read is written or removed only
 // while the stored row still holds what was read (else kChangedElsewhere), so an edit never
@@ -98,6 +99,8 @@ class DataControl {
     int fieldIndex(const QString& name) const;
     Error fieldError(const QString& name) const;
     Error checkIsDatabase();
+    // Reads every row of a record source whose rows have no address.
+    Error readAllRows(const RecordSource& source);
     // Runs the rowid query of the record source; the first row's values are read with it.
     Error readRowids(const RecordSource& source, Statement* values, const std::vector<bool>& numeric,
                      std::vector<qint64>* rowids, std::vector<QVariant>* firstRow);
@@ -120,7 +123,8 @@ class DataControl {
     QStringList fieldNames_;
     std::vector<bool> numericField_; // declared REAL: a null reads as a null double
     QString rowidName_;
-    std::vector<qint64> rowids_;
+    std::vector<qint64> rowids_;                     // for held rows: their positions
+    std::vector<std::vector<QVariant>> heldRows_;    // the rows of a recordset without addresses
     mutable QHash<qint64, size_t> readFingerprints_; // rowid -> the row's values as first read
     int position_ = -1;
     bool onDeleted_ = false;

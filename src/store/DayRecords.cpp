@@ -143,20 +143,23 @@ SlotItem slotItem(const DayRecord& record) {
 namespace {
 
 // The first row of each slot in table order is found in the index on (年月日, 項目番号) alone; only
-// those rows are read from the table.
+// those rows are read from the table. Rows without an address are all read, in the order they
+// come, and the first of each slot is kept.
 Error readSlotRecords(Connection& connection, const QString& dateString, int firstSlot, int lastSlot,
                       DayRecords& records) {
     records = DayRecords{};
     QString rowid;
     if (Error error = connection.rowAddress(kDayTable, &rowid))
         return error;
+    const QString sql =
+        rowid.isEmpty()
+            ? QStringLiteral("SELECT * FROM %1 WHERE %2=?1 AND %3 IN (?2, ?3, ?4, ?5)")
+                  .arg(kDayTable, kDateField, kSlotField)
+            : QStringLiteral("SELECT * FROM %1 WHERE %4 IN (SELECT min(%4) FROM %1 WHERE %2=?1 AND %3 IN "
+                             "(?2, ?3, ?4, ?5) GROUP BY %3) ORDER BY %4")
+                  .arg(kDayTable, kDateField, kSlotField, rowid);
     Error error;
-    Statement* statement = connection.prepare(
-        QStringLiteral(
-            "SELECT * FROM %1 WHERE %4 IN (SELECT min(%4) FROM %1 WHERE %2=?1 AND %3 IN (?2, ?3, ?4, ?5) "
-            "GROUP BY %3) ORDER BY %4")
-            .arg(kDayTable, kDateField, kSlotField, rowid),
-        &error);
+    Statement* statement = connection.prepare(sql, &error);
     if (!statement)
         return error;
     statement->bind(1, dateString);
@@ -184,6 +187,14 @@ Error readSlotRecords(Connection& connection, const QString& dateString, int fir
 
 } // namespace
 
+Error dayRowAddress(Connection& connection, QString* name) {
+    if (Error error = connection.rowAddress(kDayTable, name))
+        return error;
+    if (name->isEmpty())
+        return {SQLITE_ERROR, QStringLiteral("no such table with addressable rows: ") + kDayTable};
+    return {};
+}
+
 Error readDayRecords(Connection& connection, const QString& dateString, DayRecords& records) {
     return readSlotRecords(connection, dateString, 1, kSlotCount, records);
 }
@@ -192,7 +203,7 @@ Error saveSlot(Connection& connection, const QString& dateString, int slot, cons
     if (Error error = writable(connection))
         return error;
     QString rowidName;
-    if (Error error = connection.rowAddress(kDayTable, &rowidName))
+    if (Error error = dayRowAddress(connection, &rowidName))
         return error;
     qint64 rowid = 0;
     if (Error error = firstRowOfSlot(connection, rowidName, dateString, slot, &rowid))

@@ -46,6 +46,10 @@ struct SlotConflict {
     SlotItem wanted; // in the window
 };
 
+// The name that addresses 予定表's rows for a write; rows without an address fail as a table
+// that is missing.
+Error dayRowAddress(Connection& connection, QString* name);
+
 // Reads the rows of the four slots of a date with one query.
 Error readDayRecords(Connection& connection, const QString& dateString, DayRecords& records);
 

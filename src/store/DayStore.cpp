@@ -117,7 +117,7 @@ Error DayStore::write(const std::function<Error()>& work) {
 Error DayStore::disarm(const QDate& date, int slot) {
     return write([&]() -> Error {
         QString rowid;
-        if (Error error = connection_->rowAddress(kDayTable, &rowid))
+        if (Error error = dayRowAddress(*connection_, &rowid))
             return error;
         Error error;
         Statement* statement = connection_->prepare(

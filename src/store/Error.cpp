@@ -45,6 +45,10 @@ QString sentence(const Error& error) {
         return refusedValue(error.message);
     case SQLITE_FULL:
         return QStringLiteral("ディスクがいっぱいです");
+    case SQLITE_AUTH:
+        return QStringLiteral(
+            "スケジュールファイルに後から処理（トリガー）が仕込まれたため、書き込みませんでした。"
+            "このファイルは読み取り専用になります");
     case SQLITE_INTERRUPT:
         return QStringLiteral(
             "処理に時間がかかりすぎるため中止しました（スケジュールファイルの内容を確認してください）");

@@ -166,6 +166,10 @@ Error Translation::tableName() {
     const QString table = quoteName(out_->table);
     if (Error error = rowAddress_(out_->table, &rowid_))
         return error;
+    if (rowid_.isEmpty()) {
+        out_->allRowsQuery = QStringLiteral("SELECT * FROM %1").arg(table);
+        return {};
+    }
     out_->rowidQuery = QStringLiteral("SELECT %2 FROM %1 ORDER BY %2").arg(table, rowid_);
     out_->valueQuery = QStringLiteral("SELECT * FROM %1 WHERE %2=?").arg(table, rowid_);
     return {};
@@ -307,6 +311,12 @@ Error Translation::run() {
     core = (core + source_.mid(copied, limitBegin - copied)).trimmed();
     const QString limit = source_.mid(limitBegin, bodyEnd_ - limitBegin).trimmed();
 
+    if (rowid_.isEmpty()) {
+        out_->allRowsQuery = QStringLiteral("SELECT %1 FROM %2").arg(selectList, core);
+        if (!limit.isEmpty())
+            out_->allRowsQuery += QLatin1Char(' ') + limit;
+        return {};
+    }
     out_->rowidQuery = QStringLiteral("SELECT ") + rowid_ + QStringLiteral(" FROM ") + core +
                        (orderAt_ < end_ ? QStringLiteral(", ") : QStringLiteral(" ORDER BY ")) + rowid_;
     if (!limit.isEmpty())

@@ -259,10 +259,26 @@ class TestExchange : public QObject {
         QCOMPARE(dayRows(file_), before);
     }
 
+    void csvBytes_data() {
+        QTest::addColumn<QString>("planted");
+        QTest::newRow("table") << QString();
+        // Opened read-only: the items can still be shown and exported.
+        QTest::newRow("view in place of the table") << QStringLiteral(
+            "ALTER TABLE 予定表 RENAME TO items; CREATE VIEW 予定表 AS SELECT * FROM items");
+    }
     void csvBytes() {
+        QFETCH(QString, planted);
         testrows::addDays(file_, {{QStringLiteral("2026/1/5"), 1, 2.0, QStringLiteral("a,b \"c\"\nd"),
                                    QStringLiteral("True"), QStringLiteral("0930")},
                                   {QStringLiteral("2026/1/6"), 3, {}, QStringLiteral("予定")}});
+        if (!planted.isEmpty()) {
+            store::Error error;
+            QVERIFY(!store::Connection::open(file_, &error)->exec(planted));
+        }
+        const QString ics = env_->path(QStringLiteral("out.ics"));
+        QCOMPARE(exchange::exportIcs(file_, ics).events, qint64(2));
+        if (!planted.isEmpty())
+            QVERIFY(importText(readAll(ics), file_).failure.contains(QStringLiteral("ビュー")));
         store::DataControl data;
         data.setDatabaseName(file_);
         data.setRecordSource(kAllRows);

@@ -69,6 +69,8 @@ class TestHostileFiles : public QObject {
     void columnShadowsRowid();
     void plantedSchemaOpensReadOnly_data();
     void plantedSchemaOpensReadOnly();
+    void triggerPlantedWhileOpen_data();
+    void triggerPlantedWhileOpen();
     void endlessQueriesAreEnded_data();
     void endlessQueriesAreEnded();
 };
@@ -194,6 +196,16 @@ void TestHostileFiles::plantedSchemaOpensReadOnly_data() {
     QTest::newRow("view in place of 予定表")
         << QStringLiteral("ALTER TABLE 予定表 RENAME TO items; CREATE VIEW 予定表 AS SELECT * FROM items")
         << QStringLiteral("ビュー");
+    QTest::newRow("予定表 without rowid")
+        << QStringLiteral(
+               "ALTER TABLE 予定表 RENAME TO items; CREATE TABLE 予定表 (年月日 TEXT, 項目番号 REAL, "
+               "レベル REAL, 内容 TEXT, アラーム TEXT, 時刻 TEXT, PRIMARY KEY (年月日, 項目番号)) "
+               "WITHOUT ROWID; INSERT INTO 予定表 SELECT * FROM items")
+        << QStringLiteral("WITHOUT ROWID");
+    QTest::newRow("trigger on another table")
+        << QStringLiteral("CREATE TABLE other (x); CREATE TRIGGER wipe3 AFTER INSERT ON other BEGIN DELETE "
+                          "FROM 予定表; END")
+        << QStringLiteral("wipe3");
 }
 
 // A file whose tables run planted code on a write opens read-only, says why, and stays readable.
@@ -210,8 +222,8 @@ void TestHostileFiles::plantedSchemaOpensReadOnly() {
     DayStore data(path);
     QVERIFY(data.readOnlyReason().contains(cause));
     std::array<SlotItem, 4> loaded = loadDay(data);
-    if (!planted.contains(QStringLiteral("VIEW"))) // a view has no rows to address
-        QCOMPARE(loaded[0].content, QStringLiteral("一"));
+    QCOMPARE(loaded[1].content, QStringLiteral("二"));
+    QCOMPARE(contents(path), (QStringList{QStringLiteral("一"), QStringLiteral("二")}));
     std::array<SlotItem, 4> wanted = loaded;
     wanted[0] = item(QStringLiteral("変更"));
     QCOMPARE(data.disarm(kDay, 1).code, SQLITE_READONLY);
@@ -234,6 +246,41 @@ void TestHostileFiles::plantedSchemaOpensReadOnly() {
     QVERIFY(!counted.refresh());
     QCOMPARE(counted.value(0, 0).toInt(), 2);
     QCOMPARE(counted.value(0, 1).toInt(), 1);
+}
+
+void TestHostileFiles::triggerPlantedWhileOpen_data() {
+    QTest::addColumn<bool>("grid");
+    QTest::newRow("alarm disarmed") << false;
+    QTest::newRow("grid row edited") << true;
+}
+
+// Another program plants a trigger after the file was opened and checked: the write that would
+// set it off is refused, nothing is lost, and the file turns read-only with its reason.
+void TestHostileFiles::triggerPlantedWhileOpen() {
+    QFETCH(bool, grid);
+    testsupport::TestEnv env;
+    const QString path = env.makeScheduleFile();
+    QVERIFY(plant(path, QStringLiteral("INSERT INTO 予定表 (年月日, 項目番号, 内容, アラーム) VALUES "
+                                       "('2026/1/5', 1, '一', 'True'), ('2026/1/5', 2, '二', 'True')")));
+    DayStore store(path);
+    DataControl data;
+    data.setDatabaseName(path);
+    data.setRecordSource(kDayTable);
+    QVERIFY(!data.refresh());
+    QVERIFY(store.readOnlyReason().isEmpty());
+    QCOMPARE(loadDay(store)[0].content, QStringLiteral("一"));
+
+    QVERIFY(plant(path, QStringLiteral("CREATE TRIGGER late AFTER UPDATE ON 予定表 BEGIN DELETE FROM 予定表 "
+                                       "WHERE rowid <> new.rowid; END")));
+    const auto write = [&] {
+        return grid ? data.updateRow(0, {{QStringLiteral("内容"), QStringLiteral("変更")}})
+                    : store.disarm(kDay, 1);
+    };
+    QCOMPARE(write().code, SQLITE_AUTH);
+    QCOMPARE(contents(path), (QStringList{QStringLiteral("一"), QStringLiteral("二")}));
+    const Error again = write();
+    QCOMPARE(again.code, SQLITE_READONLY);
+    QVERIFY(describe(again).contains(QStringLiteral("late")));
 }
 
 void TestHostileFiles::endlessQueriesAreEnded_data() {
