@@ -61,7 +61,8 @@ void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute) {
         return;
     for (const store::ArmedItem& item : missed) {
         if (const store::Error failure = days.disarm(dateOf(item.date), item.slot)) {
-            platform::message(QStringLiteral("アラームを解除できませんでした。\r\n") + failure.message,
+            platform::message(QStringLiteral("アラームを解除できませんでした。\r\n") +
+                                  store::describe(failure),
                               platform::kAppTitle, platform::Icon::Critical, platform::Buttons::Ok);
             return;
         }

@@ -98,6 +98,9 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
 Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
+    // A file open read-only shows its rows without offering an editor that could only fail.
+    if (data_.readOnly())
+        return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
 }
 

@@ -375,6 +375,11 @@ Error DataControl::writable() {
     return {};
 }
 
+bool DataControl::readOnly() const {
+    return connection_ &&
+           (!connection_->readOnlyReason().isEmpty() || (!table_.isEmpty() && rowidName_.isEmpty()));
+}
+
 std::optional<std::vector<QVariant>> DataControl::storedRow(qint64 rowid, Error* error) const {
     *error = {};
     Statement* statement = connection_->prepare(valueQuery_, error);

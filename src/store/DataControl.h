@@ -88,6 +88,9 @@ class DataControl {
     Error appendRow(const QHash<QString, QVariant>& values);
 
     Connection* connection() const { return connection_.get(); }
+    // Whether every write will be refused: the file is open read-only, or the recordset's rows
+    // have no address.
+    bool readOnly() const;
 
   private:
     enum class EditMode { None, AddNew, Edit };

@@ -47,8 +47,7 @@ QString sentence(const Error& error) {
         return QStringLiteral("ディスクがいっぱいです");
     case SQLITE_AUTH:
         return QStringLiteral(
-            "スケジュールファイルに後から処理（トリガー）が仕込まれたため、書き込みませんでした。"
-            "このファイルは読み取り専用になります");
+            "スケジュールファイルに後から処理（トリガー）が仕込まれたため、読み取り専用に切り替えました");
     case SQLITE_INTERRUPT:
         return QStringLiteral(
             "処理に時間がかかりすぎるため中止しました（スケジュールファイルの内容を確認してください）");

@@ -235,6 +235,7 @@ void TestHostileFiles::plantedSchemaOpensReadOnly() {
     todo.setDatabaseName(path);
     todo.setRecordSource(kTodoTable);
     QVERIFY(!todo.refresh());
+    QVERIFY(todo.readOnly());
     QCOMPARE(todo.appendRow({{QStringLiteral("やるべき事"), QStringLiteral("追加")}}).code, SQLITE_READONLY);
 
     QVERIFY(
