@@ -42,7 +42,6 @@ class TestAlarm : public QObject {
     void soundFile_data();
     void soundFile();
     void noReentryWhileBoxOpen();
-    void tickHookKeepsOneCheck();
     void refusedUpdateLeavesItemArmed_data();
     void refusedUpdateLeavesItemArmed();
     void unreadableFileIsSilent_data();
@@ -236,20 +235,6 @@ void TestAlarm::noReentryWhileBoxOpen() {
     QVERIFY(!check->busy());
 }
 
-// The hook the main window calls on every tick keeps one check, so a tick during the box is
-// still kept out.
-void TestAlarm::tickHookKeepsOneCheck() {
-    putItem(file, kToday, 3, QStringLiteral("三番"), QStringLiteral("True"), QStringLiteral("0930"));
-    const std::function<void(calendar::MainHost&)> hook = alarms::alarmHooks().tick;
-    fake->onMessage = [&](const testsupport::ShownMessage&) { hook(*host); };
-    hook(*host);
-    QCoreApplication::sendPostedEvents();
-    hook(*host);
-    QCoreApplication::sendPostedEvents();
-    QCOMPARE(fake->messages.size(), 1);
-    QCOMPARE(alarmOf(file, kToday, 3), QStringLiteral("False"));
-}
-
 void TestAlarm::refusedUpdateLeavesItemArmed_data() {
     QTest::addColumn<QString>("how");
     QTest::newRow("engine refuses the update") << "trigger";
@@ -290,6 +275,8 @@ void TestAlarm::unreadableFileIsSilent_data() {
     QTest::addColumn<QString>("kind");
     QTest::newRow("missing file") << "missing";
     QTest::newRow("random bytes") << "random";
+    QTest::newRow("empty file") << "empty";
+    QTest::newRow("day table without 時刻") << "no time field";
     QTest::newRow("database without the table") << "no table";
     QTest::newRow("locked by another program") << "locked";
 }
@@ -307,6 +294,10 @@ void TestAlarm::unreadableFileIsSilent() {
             c = static_cast<char>(QRandomGenerator::global()->bounded(256));
         host->settingsRecord.scheduleFile = f->env.path(QStringLiteral("random.sdb"));
         QVERIFY(testsupport::writeBytes(host->settingsRecord.scheduleFile, bytes));
+    } else if (kind == QLatin1String("empty")) {
+        QVERIFY(testsupport::writeBytes(file, QByteArray()));
+    } else if (kind == QLatin1String("no time field")) {
+        QVERIFY(execSql(file, "ALTER TABLE 予定表 DROP COLUMN 時刻;"));
     } else if (kind == QLatin1String("no table")) {
         QVERIFY(execSql(file, "DROP TABLE 予定表;"));
     } else {
