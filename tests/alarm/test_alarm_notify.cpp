@@ -6,13 +6,11 @@
 #include "alarm/AlarmHooks.h"
 #include "alarm/AlarmItems.h"
 #include "alarm/DesktopNotifier.h"
-#include "support/FakeHost.h"
-#include "support/FakePlatform.h"
-#include "support/TestEnv.h"
+#include "support/HelperProcess.h"
+#include "support/WindowFixture.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QProcess>
 #include <memory>
 
 using namespace alarmtest;
@@ -68,13 +66,10 @@ class TestAlarmNotify : public QObject {
     // One alarm rung through the main window's tick hook with the fake clock and message boxes.
     void ringOne(const QString& item);
 
-    QProcess bus;
-    QString busAddress;
+    testsupport::HelperProcess bus;
     std::unique_ptr<QDBusConnection> serviceBus;
     std::unique_ptr<FakeNotifications> service;
-    std::unique_ptr<testsupport::TestEnv> env;
-    std::unique_ptr<testsupport::FakePlatform> fake;
-    std::unique_ptr<testsupport::FakeHost> host;
+    std::unique_ptr<testsupport::WindowFixture> f;
     alarms::AlarmHooks hooks;
 };
 
@@ -83,10 +78,10 @@ void TestAlarmNotify::initTestCase() {
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/daduvov-test-bus");
         return;
     }
-    bus.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
-    QVERIFY2(bus.waitForStarted(), "dbus-daemon (package dbus) is needed");
-    QTRY_VERIFY(bus.canReadLine());
-    busAddress = QString::fromUtf8(bus.readLine()).trimmed();
+    QVERIFY2(bus.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"},
+                       [this] { return bus.process.canReadLine(); }),
+             "dbus-daemon (package dbus) is needed");
+    const QString busAddress = QString::fromUtf8(bus.process.readLine()).trimmed();
     qputenv("DBUS_SESSION_BUS_ADDRESS", busAddress.toUtf8());
     serviceBus = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(busAddress, "service"));
     QVERIFY(serviceBus->isConnected());
@@ -98,16 +93,11 @@ void TestAlarmNotify::initTestCase() {
 void TestAlarmNotify::cleanupTestCase() {
     if (serviceBus)
         QDBusConnection::disconnectFromBus(QStringLiteral("service"));
-    bus.terminate();
-    bus.waitForFinished();
+    bus.stop();
 }
 
 void TestAlarmNotify::init() {
-    env = std::make_unique<testsupport::TestEnv>();
-    fake = std::make_unique<testsupport::FakePlatform>();
-    fake->install();
-    host = std::make_unique<testsupport::FakeHost>();
-    host->settingsRecord.scheduleFile = env->makeScheduleFile();
+    f = std::make_unique<testsupport::WindowFixture>();
     if (service) {
         service->shown.clear();
         service->capabilities = QStringList{"body", "actions"};
@@ -116,16 +106,14 @@ void TestAlarmNotify::init() {
 
 void TestAlarmNotify::cleanup() {
     hooks = {};
-    host.reset();
-    fake.reset();
-    env.reset();
+    f.reset();
 }
 
 void TestAlarmNotify::ringOne(const QString& item) {
-    putItems(host->settingsRecord.scheduleFile, {item});
+    putItems(f->file, {item});
     hooks = alarms::alarmHooks();
-    hooks.tick(*host);
-    QTRY_COMPARE(fake->messages.size(), 1);
+    hooks.tick(f->host);
+    QTRY_COMPARE(f->platform.messages.size(), 1);
 }
 
 void TestAlarmNotify::notification_data() {
@@ -175,9 +163,9 @@ void TestAlarmNotify::actionBringsCalendarForward() {
     };
     invoke(7);
     QTest::qWait(200);
-    QVERIFY(!host->window.isVisible());
+    QVERIFY(!f->host.window.isVisible());
     invoke(41);
-    QTRY_VERIFY(host->window.isVisible());
+    QTRY_VERIFY(f->host.window.isVisible());
 }
 
 // Without a session bus the box still shows at once, and nothing is sent.
@@ -186,8 +174,7 @@ void TestAlarmNotify::noBusAtAll() {
         QSKIP("runs with DADUVOV_TEST_NO_BUS set");
     ringOne(QStringLiteral("0|1|0930|True|会議|1"));
     alarms::DesktopNotifier notifier({});
-    QVERIFY(!notifier.notify(
-        {host->settingsRecord.scheduleFile, QStringLiteral("2026/3/5"), 1, "0930", "会議", 1}));
+    QVERIFY(!notifier.notify({f->file, QStringLiteral("2026/3/5"), 1, "0930", "会議", 1}));
 }
 
 QTEST_MAIN(TestAlarmNotify)

@@ -7,8 +7,8 @@
 
 #include "platform/LoopingSound.h"
 #include "platform/QtServices.h"
+#include "support/HelperProcess.h"
 
-#include <QProcess>
 #include <QSoundEffect>
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -35,6 +35,12 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
+// A fresh copy of the built-in WAV sound at `path`.
+void copyWav(const QString& path) {
+    QFile::remove(path);
+    QVERIFY(QFile::copy(QStringLiteral(":/sounds/alarm.wav"), path));
+}
+
 } // namespace
 
 class TestAlarmSound : public QObject {
@@ -58,7 +64,7 @@ class TestAlarmSound : public QObject {
     QByteArray record(int ms);
 
     QTemporaryDir dir;
-    QProcess server;
+    testsupport::HelperProcess server;
     bool audio = false;
     QString noAudioReason;
     std::unique_ptr<platform::QtSound> sound;
@@ -75,36 +81,26 @@ bool TestAlarmSound::startServer() {
             QFile::encodeName(QStringLiteral("unix:") + runtime + QStringLiteral("/pulse/native")));
     qunsetenv("PULSE_SINK");
 
-    server.setProgram(QStringLiteral("pulseaudio"));
-    server.setArguments({QStringLiteral("--daemonize=no"), QStringLiteral("-n"), QStringLiteral("-F"),
-                         QStringLiteral("/dev/null"), QStringLiteral("--exit-idle-time=-1"),
-                         QStringLiteral("--use-pid-file=no"), QStringLiteral("--disable-shm=yes"),
-                         QStringLiteral("--load=module-null-sink sink_name=") + kSink,
-                         QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1")});
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start();
-    if (!server.waitForStarted(5000)) {
-        noAudioReason = QStringLiteral("pulseaudio cannot be started: ") + server.errorString();
-        return false;
-    }
     // Ready when the null sink answers.
-    for (int attempt = 0; attempt < 50; ++attempt) {
+    const auto sinkAnswers = [] {
         QProcess ctl;
         ctl.start(QStringLiteral("pactl"),
                   {QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sinks")});
-        if (ctl.waitForFinished(2000) && ctl.exitCode() == 0 &&
-            ctl.readAllStandardOutput().contains(kSink.toUtf8())) {
-            QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("set-default-sink"), kSink});
-            return true;
-        }
-        if (server.state() != QProcess::Running)
-            break;
-        QTest::qWait(100);
+        return ctl.waitForFinished(2000) && ctl.exitCode() == 0 &&
+               ctl.readAllStandardOutput().contains(kSink.toUtf8());
+    };
+    if (!server.start(QStringLiteral("pulseaudio"),
+                      {QStringLiteral("--daemonize=no"), QStringLiteral("-n"), QStringLiteral("-F"),
+                       QStringLiteral("/dev/null"), QStringLiteral("--exit-idle-time=-1"),
+                       QStringLiteral("--use-pid-file=no"), QStringLiteral("--disable-shm=yes"),
+                       QStringLiteral("--load=module-null-sink sink_name=") + kSink,
+                       QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1")},
+                      sinkAnswers)) {
+        noAudioReason = QStringLiteral("pulseaudio cannot be started with a null sink");
+        return false;
     }
-    noAudioReason = QStringLiteral("pulseaudio did not come up with a null sink");
-    server.kill();
-    server.waitForFinished(2000);
-    return false;
+    QProcess::execute(QStringLiteral("pactl"), {QStringLiteral("set-default-sink"), kSink});
+    return true;
 }
 
 void TestAlarmSound::initTestCase() {
@@ -122,13 +118,7 @@ void TestAlarmSound::initTestCase() {
 
 void TestAlarmSound::cleanupTestCase() {
     sound.reset();
-    if (server.state() == QProcess::Running) {
-        server.terminate();
-        if (!server.waitForFinished(5000)) {
-            server.kill();
-            server.waitForFinished(2000);
-        }
-    }
+    server.stop();
 }
 
 void TestAlarmSound::init() {
@@ -156,13 +146,11 @@ void TestAlarmSound::startReturnsAndLoopsUntilStop() {
     QFETCH(bool, builtIn);
     if (path == QLatin1String("<copy>")) {
         path = dir.filePath(QStringLiteral("copy.WAV"));
-        QFile::remove(path);
-        QVERIFY(QFile::copy(QStringLiteral(":/sounds/alarm.wav"), path));
+        copyWav(path);
     } else if (path == QLatin1String("<huge>")) {
         // A valid WAV header followed by a sparse hole: never read, never takes disk or memory.
         path = dir.filePath(QStringLiteral("huge.WAV"));
-        QFile::remove(path);
-        QVERIFY(QFile::copy(QStringLiteral(":/sounds/alarm.wav"), path));
+        copyWav(path);
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
         QFile huge(path);
         QVERIFY(huge.resize(platform::kMaxSoundFileBytes + 1));
@@ -253,8 +241,7 @@ void TestAlarmSound::playbackIsHeardAndStops() {
     QFETCH(QString, path);
     if (path == QLatin1String("<copy>")) {
         path = dir.filePath(QStringLiteral("heard.WAV"));
-        QFile::remove(path);
-        QVERIFY(QFile::copy(QStringLiteral(":/sounds/alarm.wav"), path));
+        copyWav(path);
     }
 
     const QByteArray before = record(300);

@@ -2,6 +2,7 @@
 // writes and removes.
 
 #include "app/CommandLine.h"
+#include "support/Files.h"
 
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -27,8 +28,7 @@ Run run(const QStringList& arguments, const QString& program = QStringLiteral("/
 }
 
 QString readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    return QString::fromUtf8(testsupport::fileBytes(path));
 }
 
 } // namespace

@@ -13,7 +13,8 @@
 #include "settings/ConfigFile.h"
 #include "store/DayRecords.h"
 #include "support/ProgramFixture.h"
-#include "support/TestEnv.h"
+#include "support/SettingsRecords.h"
+#include "support/WindowFixture.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -27,24 +28,15 @@
 
 using calendar::CalendarPanel;
 
+using testrows::putSlot;
+using testsupport::child;
+
 namespace {
 
-store::SlotItem storedSlot(const QString& file, int slot) {
-    store::DataControl data;
-    if (store::openDayTable(data, file))
-        return {};
-    return store::readSlot(data, QStringLiteral("2026/3/5"), slot);
-}
+const QDate kDay12(2026, 3, 12);
 
 QColor background(QPushButton* b) {
     return b->palette().color(QPalette::Button);
-}
-
-template <typename T> T* child(QWidget* w, const char* name) {
-    T* c = w->findChild<T*>(QString::fromLatin1(name));
-    if (!c)
-        qWarning("no child %s", name);
-    return c;
 }
 
 } // namespace
@@ -64,9 +56,7 @@ class TestProgram : public QObject {
 
     void init() { fx = std::make_unique<testsupport::ProgramFixture>(); }
     void cleanup() {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isWindow() && w->objectName() != QLatin1String("M_calendar2"))
-                w->hide();
+        testsupport::closeOtherWindows();
         fx.reset();
     }
 
@@ -101,7 +91,6 @@ class TestProgram : public QObject {
         w->menuAction(QStringLiteral("disp"))->trigger();
         QCOMPARE(fx->fake.messages.size(), 1);
         QCOMPARE(fx->fake.messages[0].text, QStringLiteral("予定はありません"));
-        QCOMPARE(fx->fake.messages[0].caption, QStringLiteral("只今 余裕です！"));
         QVERIFY(w->isEnabled());
     }
 
@@ -132,12 +121,7 @@ class TestProgram : public QObject {
     }
 
     void optionsRebuildTheGridAndSurviveARestart() {
-        store::DataControl data;
-        QVERIFY(!store::openDayTable(data, fx->schedule));
-        store::SlotItem item;
-        item.content = QStringLiteral("x");
-        QVERIFY(!store::saveSlot(data, QStringLiteral("2026/3/12"), 1, item));
-        data.close();
+        QVERIFY(putSlot(fx->schedule, kDay12, 1, {QStringLiteral("x"), {}, false, {}}));
         {
             auto w = start({QStringLiteral("KARE_ON=True")});
             CalendarPanel* p = w->calendarPanel();
@@ -154,12 +138,7 @@ class TestProgram : public QObject {
         }
         // The next start reads what the options stored.
         settings::Settings s;
-        struct Host : settings::ConfigHost {
-            void firstRunFlow() override {}
-            void missingFileFlow() override {}
-            void setMainTop(float) override {}
-            void setMainLeft(float) override {}
-        } host;
+        testsupport::RecordingHost host(s);
         settings::loadSettingsFile(s, fx->env.programFolder(), host);
         QVERIFY(!s.markDaysWithItems);
         QCOMPARE(s.slotLabel(2), QStringLiteral("仕事"));
@@ -169,12 +148,7 @@ class TestProgram : public QObject {
 
     void namedFileReplacesTheOneInUse() {
         const QString named = fx->env.makeScheduleFile(QStringLiteral("named.SDB"));
-        store::DataControl data;
-        QVERIFY(!store::openDayTable(data, named));
-        store::SlotItem item;
-        item.content = QStringLiteral("x");
-        QVERIFY(!store::saveSlot(data, QStringLiteral("2026/3/12"), 1, item));
-        data.close();
+        QVERIFY(putSlot(named, kDay12, 1, {QStringLiteral("x"), {}, false, {}}));
 
         // Named before start-up: the calendar starts on it, without the dialog.
         QStringList lines = {QStringLiteral("[Daduvov]"), QStringLiteral("START_FILE=") + fx->schedule,
@@ -235,23 +209,21 @@ class TestProgram : public QObject {
         QVERIFY(::raise(signalNumber) == 0);
         QTRY_VERIFY(QFileInfo::exists(settingsFile));
         QVERIFY(fx->fake.messages.isEmpty());
-        QCOMPARE(storedSlot(fx->schedule, 1).content, QString());
+        QCOMPARE(testrows::storedSlot(fx->schedule, QDate(2026, 3, 5), 1).content, QString());
     }
 
     void storedPositionOffEveryScreenIsCentred_data() {
         QTest::addColumn<QString>("top");
         QTest::addColumn<QString>("left");
         QTest::addColumn<bool>("kept");
-        QTest::newRow("far below") << "1e30"
-                                   << "0" << false;
-        QTest::newRow("far left") << "150"
-                                  << "-1e30" << false;
-        QTest::newRow("beyond the right edge") << "150"
-                                               << "1500000" << false;
-        QTest::newRow("title bar partly above the top") << "-150"
-                                                        << "300" << true;
-        QTest::newRow("on screen") << "1500"
-                                   << "3000" << true;
+        const auto row = [](const char* name, const char* top, const char* left, bool kept) {
+            QTest::newRow(name) << QString::fromLatin1(top) << QString::fromLatin1(left) << kept;
+        };
+        row("far below", "1e30", "0", false);
+        row("far left", "150", "-1e30", false);
+        row("beyond the right edge", "150", "1500000", false);
+        row("title bar partly above the top", "-150", "300", true);
+        row("on screen", "1500", "3000", true);
     }
     void storedPositionOffEveryScreenIsCentred() {
         QFETCH(QString, top);
@@ -261,28 +233,6 @@ class TestProgram : public QObject {
         if (kept)
             QCOMPARE(w->frameGeometry().topLeft(), QPoint(left.toInt() / 15, top.toInt() / 15));
         QVERIFY(QGuiApplication::primaryScreen()->geometry().intersects(w->frameGeometry()));
-    }
-
-    void alarmRingsOnTheClockTick() {
-        store::DataControl data;
-        QVERIFY(!store::openDayTable(data, fx->schedule));
-        store::SlotItem item;
-        item.content = QStringLiteral("電話する");
-        item.alarm = true;
-        item.timeText = QStringLiteral("0930");
-        QVERIFY(!store::saveSlot(data, QStringLiteral("2026/3/5"), 2, item));
-        data.close();
-        auto w = start();
-        fx->fake.clock = QDateTime(QDate(2026, 3, 5), QTime(9, 30, 10));
-        QTRY_COMPARE(fx->fake.messages.size(), 1);
-        QCOMPARE(fx->fake.messages[0].text, QStringLiteral("電話する\n2026/3/5 09:30"));
-        QCOMPARE(fx->fake.messages[0].caption, QStringLiteral("Daduvov"));
-        QVERIFY(fx->fake.soundCalls.size() >= 2);
-        QVERIFY(!fx->fake.soundPlaying);
-        // Disarmed: later ticks in the same minute stay silent.
-        QTest::qWait(350);
-        QCOMPARE(fx->fake.messages.size(), 1);
-        QCOMPARE(w->calendarPanel()->clockLabel()->text().right(5), QStringLiteral("30:10"));
     }
 };
 

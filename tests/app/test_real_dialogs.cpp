@@ -8,13 +8,14 @@
 #include "app/SplashWindow.h"
 #include "calendar/CalendarPanel.h"
 #include "platform/Paths.h"
-#include "platform/QtServices.h"
 #include "platform/TextFile.h"
 #include "settings/ConfigFile.h"
 #include "settings/ScheduleFileChoice.h"
 #include "settings/Settings.h"
 #include "store/DayRecords.h"
 #include "support/FakePlatform.h"
+#include "support/RealDialogs.h"
+#include "support/ScheduleRows.h"
 #include "support/TestEnv.h"
 
 #include <QApplication>
@@ -29,47 +30,22 @@
 #include <functional>
 #include <memory>
 
-namespace {
-
-// Runs `act` on the next modal dialog once it is on screen.
-void whenDialogShown(std::function<void(QWidget*)> act) {
-    auto* poll = new QTimer;
-    poll->setInterval(20);
-    QObject::connect(poll, &QTimer::timeout, [poll, act] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        if (!dialog || !dialog->isVisible())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        act(dialog);
-    });
-    poll->start();
-}
-
-QAbstractButton* buttonTitled(QWidget* dialog, const QString& prefix) {
-    for (QAbstractButton* b : dialog->findChildren<QAbstractButton*>())
-        if (b->text().startsWith(prefix))
-            return b;
-    return nullptr;
-}
-
-} // namespace
+using testsupport::buttonTitled;
+using testsupport::whenDialogShown;
 
 class TestRealDialogs : public QObject {
     Q_OBJECT
 
-    platform::QtPlatform qt;
     testsupport::FakePlatform fake;
+    std::unique_ptr<testsupport::RealDialogs> real;
 
   private Q_SLOTS:
     void init() {
         // Real message boxes and file dialogs; the rest stays scripted.
         fake.install();
-        platform::Services mixed = platform::services();
-        mixed.messages = &qt;
-        mixed.files = &qt;
-        platform::install(mixed);
+        real = std::make_unique<testsupport::RealDialogs>(true);
     }
+    void cleanup() { real.reset(); }
 
     void dialogOverTheActiveSplashOutlivesIt() {
         QWidget main;
@@ -100,14 +76,9 @@ class TestRealDialogs : public QObject {
     void clockRunsWhileTheAlarmBoxIsOpen() {
         testsupport::TestEnv env;
         const QString schedule = env.makeScheduleFile();
-        store::DataControl data;
-        QVERIFY(!store::openDayTable(data, schedule));
-        store::SlotItem item;
-        item.content = QStringLiteral("電話する");
-        item.alarm = true;
-        item.timeText = QStringLiteral("0930");
-        const QString date = QStringLiteral("2026/3/5");
-        QVERIFY(!store::saveSlot(data, date, 1, item));
+        const QDate date(2026, 3, 5);
+        QVERIFY(testrows::putSlot(schedule, date, 1,
+                                  {QStringLiteral("電話する"), {}, true, QStringLiteral("0930")}));
         QVERIFY(!platform::writeTextFile(platform::joinPath(env.programFolder(), settings::kSettingsFileName),
                                          {QStringLiteral("START_FILE=") + schedule}));
         fake.clock = QDateTime(QDate(2026, 3, 5), QTime(9, 29, 0));
@@ -132,7 +103,7 @@ class TestRealDialogs : public QObject {
         QCOMPARE(clockWhileOpen[0].right(5), QStringLiteral("30:10"));
         QCOMPARE(clockWhileOpen[1].right(5), QStringLiteral("30:17"));
         QTRY_VERIFY(!fake.soundPlaying);
-        QTRY_VERIFY(!store::readSlot(data, date, 1).alarm);
+        QTRY_VERIFY(!testrows::storedSlot(schedule, date, 1).alarm);
     }
 
     void messageTextIsShownAsTyped() {

@@ -23,16 +23,6 @@ class TestSingleInstance : public QObject {
     static QString uniqueKey() { return QStringLiteral("/tmp/folder-") + QUuid::createUuid().toString(); }
 
   private Q_SLOTS:
-    void secondStartHandsOver() {
-        const QString key = uniqueKey();
-        SingleInstance first(key);
-        QCOMPARE(first.start(), SingleInstance::Start::First);
-        QSignalSpy activated(&first, &SingleInstance::activationRequested);
-        SingleInstance second(key);
-        QCOMPARE(second.start(), SingleInstance::Start::AlreadyRunning);
-        QVERIFY(activated.wait(2000));
-    }
-
     void secondStartHandsOverItsFile() {
         const QString key = uniqueKey();
         SingleInstance first(key);

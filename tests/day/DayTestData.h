@@ -5,10 +5,10 @@
 #include "settings/Settings.h"
 #include "store/Connection.h"
 #include "store/DayRecords.h"
+#include "support/Files.h"
 #include "support/WindowFixture.h"
 
 #include <QDate>
-#include <QFile>
 #include <QString>
 
 namespace daytest {
@@ -31,17 +31,8 @@ struct Fixture : testsupport::WindowFixture {
     }
 };
 
-inline bool putItem(const QString& file, const QDate& date, int slot, const store::SlotItem& item) {
-    store::DataControl data;
-    return !store::openDayTable(data, file) && !store::saveSlot(data, store::dateString(date), slot, item);
-}
-
-inline store::SlotItem storedItem(const QString& file, const QDate& date, int slot) {
-    store::DataControl data;
-    if (store::openDayTable(data, file))
-        return {QStringLiteral("<unreadable>"), QString(), false, QString()};
-    return store::readSlot(data, store::dateString(date), slot);
-}
+using testrows::putSlot;
+using testrows::storedSlot;
 
 // Rows of the date, or -1 when the file cannot be read.
 inline int rowCount(const QString& file, const QDate& date) {
@@ -51,21 +42,11 @@ inline int rowCount(const QString& file, const QDate& date) {
     return data.refresh() ? -1 : data.recordCount();
 }
 
-inline QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 // Leaves at `path` a Schedule file that cannot be read: none ("missing"), bytes that are no
 // database ("garbage"), or a database without the day table ("other database").
 inline bool makeUnreadable(const QString& path, const QString& kind) {
     if (kind == QLatin1String("garbage"))
-        return writeFile(path, QByteArray(4096, 'x'));
+        return testsupport::writeBytes(path, QByteArray(4096, 'x'));
     if (kind != QLatin1String("other database"))
         return true;
     store::Error error;

@@ -1,5 +1,5 @@
-// The day display: the "no items" box, the four boxes with their level colours, closing, and a
-// Schedule file that cannot be read.
+// The day display: the "no items" box, the four boxes with their level colours, closing; and
+// both day windows over a Schedule file that cannot be read.
 
 #define QTEST_QPA_MOUSE_HANDLING
 #include <QtTest>
@@ -7,6 +7,7 @@
 #include "DayTestData.h"
 #include "day/DayWindows.h"
 #include "day/DisplayWindow.h"
+#include "day/EntryWindow.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -15,7 +16,7 @@
 #include <memory>
 
 using daytest::crl;
-using daytest::putItem;
+using daytest::putSlot;
 using store::SlotItem;
 
 namespace {
@@ -24,7 +25,7 @@ const QDate kDay(2026, 3, 5);
 
 // Stores slot `slot` with a raw レベル value (the entry window only writes 1..5 or nothing).
 bool putRawLevel(const QString& file, int slot, const QVariant& level) {
-    if (!putItem(file, kDay, slot, SlotItem{QStringLiteral("生"), QString(), false, QString()}))
+    if (!putSlot(file, kDay, slot, SlotItem{QStringLiteral("生"), QString(), false, QString()}))
         return false;
     store::DataControl data;
     data.setDatabaseName(file);
@@ -69,19 +70,16 @@ class TestDayDisplay : public QObject {
 
 void TestDayDisplay::noItemsShowsBox() {
     QVERIFY(
-        putItem(f_->file, kDay.addDays(1), 1, SlotItem{QStringLiteral("明日"), QString(), false, QString()}));
+        putSlot(f_->file, kDay.addDays(1), 1, SlotItem{QStringLiteral("明日"), QString(), false, QString()}));
     f_->host.setMainEnabled(false); // as the menu item does
     QVERIFY(!show());
     QCOMPARE(f_->platform.messages.size(), 1);
     QCOMPARE(f_->platform.messages.first().text, QStringLiteral("予定はありません"));
-    QCOMPARE(f_->platform.messages.first().caption, QStringLiteral("只今 余裕です！"));
-    QCOMPARE(f_->platform.messages.first().icon, platform::Icon::Information);
-    QCOMPARE(f_->platform.messages.first().buttons, platform::Buttons::Ok);
     QVERIFY(f_->host.window.isEnabled());
 }
 
 void TestDayDisplay::slotThreeOnly() {
-    QVERIFY(putItem(f_->file, kDay, 3,
+    QVERIFY(putSlot(f_->file, kDay, 3,
                     SlotItem{QStringLiteral("<b>歯医者</b>"), QStringLiteral("ﾚﾍﾞﾙ4"), true, "1500"}));
     QVERIFY(show());
     QVERIFY(f_->platform.messages.isEmpty());
@@ -134,7 +132,7 @@ void TestDayDisplay::closing_data() {
 
 void TestDayDisplay::closing() {
     QFETCH(int, key);
-    QVERIFY(putItem(f_->file, kDay, 1, SlotItem{QStringLiteral("予定"), QString(), false, QString()}));
+    QVERIFY(putSlot(f_->file, kDay, 1, SlotItem{QStringLiteral("予定"), QString(), false, QString()}));
     QVERIFY(show());
     QVERIFY(QTest::qWaitForWindowActive(window_));
     auto* ok = window_->findChild<QPushButton*>(QStringLiteral("Command1"));
@@ -151,21 +149,33 @@ void TestDayDisplay::closing() {
 
 void TestDayDisplay::nothingToRead_data() {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("no file set") << QStringLiteral("unset");
-    QTest::newRow("missing file") << QStringLiteral("missing");
-    QTest::newRow("not a database") << QStringLiteral("garbage");
-    QTest::newRow("no day table") << QStringLiteral("other database");
+    QTest::addColumn<bool>("entry"); // the entry window, else the day display
+    for (const bool entry : {false, true}) {
+        const char* window = entry ? "entry window" : "day display";
+        QTest::addRow("%s, no file set", window) << QStringLiteral("unset") << entry;
+        QTest::addRow("%s, missing file", window) << QStringLiteral("missing") << entry;
+        QTest::addRow("%s, not a database", window) << QStringLiteral("garbage") << entry;
+        QTest::addRow("%s, no day table", window) << QStringLiteral("other database") << entry;
+    }
 }
 
-// Without a readable file no window opens, the day is never claimed to be empty, and the
-// calendar stays usable; only a file that is set but unreadable is worth a message.
+// Without a readable file no window opens (the entry window's empty slots would overwrite the
+// stored items), the day is never claimed to be empty, and the calendar stays usable; only a file
+// that is set but unreadable is worth a message.
 void TestDayDisplay::nothingToRead() {
     QFETCH(QString, kind);
+    QFETCH(bool, entry);
     const QString path = f_->env.path(QStringLiteral("bad.sdb"));
     f_->host.settingsRecord.scheduleFile = kind == QLatin1String("unset") ? QString() : path;
     QVERIFY(daytest::makeUnreadable(path, kind));
     f_->host.setMainEnabled(false);
-    QVERIFY(!show());
+    if (entry)
+        day::showEntryWindow(f_->host);
+    else
+        day::showDayDisplay(f_->host);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!f_->host.window.findChild<day::EntryWindow*>());
+    QVERIFY(!f_->host.window.findChild<day::DisplayWindow*>());
     QVERIFY(f_->host.window.isEnabled());
     QCOMPARE(f_->platform.messages.size(), kind == QLatin1String("unset") ? 0 : 1);
     for (const auto& m : f_->platform.messages) {

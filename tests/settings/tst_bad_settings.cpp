@@ -25,17 +25,6 @@ using testsupport::settingsWith;
 
 namespace {
 
-class CountingHost : public settings::ConfigHost {
-  public:
-    int firstRuns = 0;
-    int missingFiles = 0;
-    int positions = 0;
-    void firstRunFlow() override { ++firstRuns; }
-    void missingFileFlow() override { ++missingFiles; }
-    void setMainTop(float) override { ++positions; }
-    void setMainLeft(float) override { ++positions; }
-};
-
 QByteArray cp932(const char* utf8) {
     // The few Japanese words used here, by their code page 932 bytes.
     const QString text = QString::fromUtf8(utf8);
@@ -181,16 +170,14 @@ void TestBadSettings::loadsWhatCanBeLoaded() {
     const QString folder = env.programFolder();
     QVERIFY(testsupport::writeBytes(platform::joinPath(folder, settings::kSettingsFileName), bytes));
     Settings s = defaultSettings();
-    CountingHost host;
+    testsupport::RecordingHost host(s);
     settings::loadSettingsFile(s, folder, host);
 
     expected.settingsFile = platform::joinPath(folder, settings::kSettingsFileName);
     expected.alarmSoundFile = platform::joinPath(folder, settings::kDefaultSoundName);
     QCOMPARE(readableOnly(s), expected);
     // The file was there and was read: no first-run questions, no window moved.
-    QCOMPARE(host.firstRuns, 0);
-    QCOMPARE(host.missingFiles, 0);
-    QCOMPARE(host.positions, 0);
+    QCOMPARE(host.calls, QStringList());
 }
 
 void TestBadSettings::notASmallRegularFile_data() {
@@ -237,7 +224,7 @@ void TestBadSettings::notASmallRegularFile() {
             ::close(fd);
     });
     Settings s = defaultSettings();
-    CountingHost host;
+    testsupport::RecordingHost host(s);
     const settings::ConfigFileState state = settings::loadSettingsFile(s, folder, host);
     loaded.release();
     guard.join();
@@ -253,8 +240,7 @@ void TestBadSettings::notASmallRegularFile() {
     QVERIFY2(fake.messages[0].text.contains(ini), qPrintable(fake.messages[0].text));
     QCOMPARE(fake.messages[0].icon, platform::Icon::Exclamation);
     // The default Schedule file is missing: the usual flow chooses or creates one.
-    QCOMPARE(host.missingFiles, 1);
-    QCOMPARE(host.firstRuns, 0);
+    QCOMPARE(host.calls, QStringList{QStringLiteral("missing:") + expected.scheduleFile});
     const QFileInfo after(ini);
     QCOMPARE(after.isSymLink(), before.isSymLink());
     QCOMPARE(after.size(), before.size());

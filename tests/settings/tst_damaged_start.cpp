@@ -6,44 +6,16 @@
 #include "app/Openers.h"
 #include "controls/Fonts.h"
 #include "platform/Paths.h"
-#include "platform/QtServices.h"
 #include "settings/ConfigFile.h"
 #include "settings/ScheduleFileChoice.h"
 #include "support/FakePlatform.h"
+#include "support/RealDialogs.h"
 #include "support/SettingsRecords.h"
 #include "support/TestEnv.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QFile>
-#include <QMessageBox>
-#include <QTimer>
 #include <QtTest>
 
 #include <memory>
-
-namespace {
-
-// Answers every real message box that opens, keeping its text.
-class BoxCloser : public QObject {
-  public:
-    BoxCloser() {
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible())
-                return;
-            texts << box->text();
-            box->buttons().value(0)->click();
-        });
-        timer_.start(20);
-    }
-    QStringList texts;
-
-  private:
-    QTimer timer_;
-};
-
-} // namespace
 
 class TestDamagedStart : public QObject {
     Q_OBJECT
@@ -55,8 +27,8 @@ class TestDamagedStart : public QObject {
 
 void TestDamagedStart::damagedFileKeptUnlessSettingsChange() {
     testsupport::TestEnv env;
-    platform::QtPlatform services;
-    services.install();
+    testsupport::FakePlatform fake;
+    fake.install();
     const QString folder = env.programFolder();
     const QString schedule =
         env.makeScheduleFile(QStringLiteral("xdg/daduvov/") + settings::kDefaultScheduleName);
@@ -66,7 +38,8 @@ void TestDamagedStart::damagedFileKeptUnlessSettingsChange() {
 
     {
         // The real message box, answered as the user would.
-        BoxCloser closer;
+        testsupport::RealDialogs real;
+        testsupport::BoxAnswerer closer;
         auto w = std::make_unique<app::MainWindow>(folder, app::programOpeners());
         w->startUp();
         QCOMPARE(closer.texts.size(), 1);
@@ -80,8 +53,7 @@ void TestDamagedStart::damagedFileKeptUnlessSettingsChange() {
     {
         // The shut-down above ended the application's event loops for good, so no real modal box
         // could open again: the second start answers through the fake platform.
-        testsupport::FakePlatform fake;
-        fake.install();
+        fake.messages.clear();
         auto w = std::make_unique<app::MainWindow>(folder, app::programOpeners());
         w->startUp();
         QCOMPARE(fake.messages.size(), 1);

@@ -11,58 +11,22 @@
 #include "support/SettingsRecords.h"
 #include "support/TestEnv.h"
 
+#include "support/FilePermissions.h"
+
 #include <QDir>
 #include <QtTest>
-#include <csignal>
-#include <functional>
 #include <limits>
-#include <sqlite3.h>
-#include <sys/resource.h>
 
 using settings::Settings;
 using testsupport::defaultSettings;
 using testsupport::fileBytes;
+using testsupport::RecordingHost;
 using testsupport::settingsWith;
 using testsupport::writeBytes;
 
 namespace {
 
 const QByteArray kBom("\xEF\xBB\xBF");
-
-// Stands in for the main window: records every call in order, and the record as it stood when
-// the missing-file flow was asked for.
-class RecordingHost : public settings::ConfigHost {
-  public:
-    explicit RecordingHost(Settings& s) : s_(s) {}
-
-    QStringList calls;
-    QList<Settings> atMissingFile;
-    std::optional<float> top, left;
-    std::function<void()> onFirstRun, onMissingFile;
-
-    void firstRunFlow() override {
-        calls << QStringLiteral("firstRun");
-        if (onFirstRun)
-            onFirstRun();
-    }
-    void missingFileFlow() override {
-        calls << QStringLiteral("missing:") + s_.scheduleFile;
-        atMissingFile << s_;
-        if (onMissingFile)
-            onMissingFile();
-    }
-    void setMainTop(float twips) override {
-        calls << QStringLiteral("top:") + QString::number(twips);
-        top = twips;
-    }
-    void setMainLeft(float twips) override {
-        calls << QStringLiteral("left:") + QString::number(twips);
-        left = twips;
-    }
-
-  private:
-    Settings& s_;
-};
 
 // "null", "text:..." or "number:..." for a fieldKey / fieldValue result.
 QString describe(const QVariant& v) {
@@ -75,25 +39,9 @@ QString describe(const QVariant& v) {
     return QStringLiteral("other:") + QString::fromLatin1(v.typeName());
 }
 
-// The tables of a Schedule file, read straight through SQLite.
-QStringList tablesOf(const QString& path) {
-    QStringList tables;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name", -1,
-                               &stmt, nullptr) == SQLITE_OK) {
-            while (sqlite3_step(stmt) == SQLITE_ROW)
-                tables << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-        }
-        sqlite3_finalize(stmt);
-    }
-    sqlite3_close(db);
-    return tables;
-}
-
 bool hasBothTables(const QString& path) {
-    const QStringList tables = tablesOf(path);
+    const QStringList tables =
+        testsupport::sqlColumn(path, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
     return tables.contains(store::kDayTable) && tables.contains(store::kTodoTable);
 }
 
@@ -182,10 +130,8 @@ class TestSettings : public QObject {
     void saveFailure();
 
     // choosing the Schedule file
-    void startUpFlows_data();
-    void startUpFlows();
-    void openScheduleCommand_data();
-    void openScheduleCommand();
+    void scheduleChoice_data();
+    void scheduleChoice();
     void scheduleExtension_data();
     void scheduleExtension();
 };
@@ -195,11 +141,6 @@ void TestSettings::itemLabel() {
     s.slotLabel(2) = QStringLiteral("仕事");
     QCOMPARE(settings::itemLabel(s, 1), QStringLiteral("項目1"));
     QCOMPARE(settings::itemLabel(s, 2), QStringLiteral("仕事"));
-    QCOMPARE(settings::itemLabel(s, 4), QStringLiteral("項目4"));
-    s.levelColor(5) = 42;
-    QCOMPARE(s.levelColor(5), 42);
-    QCOMPARE(defaultSettings().levelColor(0), qint32(0x80000012u));
-    QCOMPARE(defaultSettings().markedDayColor, 0x80FFFF);
 }
 
 void TestSettings::getKeyAndValue_data() {
@@ -579,7 +520,6 @@ void TestSettings::saveReplacesFileWhole() {
     const QByteArray bytes = fileBytes(s.settingsFile);
     QVERIFY(bytes.startsWith("[Daduvov]\r\n"));
     QVERIFY(bytes.endsWith("ToDo_Left=0\r\n"));
-    QCOMPARE(bytes.count("\r\n"), qsizetype(26));
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{settings::kSettingsFileName});
 }
 
@@ -615,15 +555,10 @@ void TestSettings::saveFailure() {
         // A file-size limit makes the write fail part way, as a full disk would.
         s.settingsFile = platform::joinPath(folder, settings::kSettingsFileName);
         QVERIFY(writeBytes(s.settingsFile, previous));
-        rlimit saved{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-        rlimit small = saved;
-        small.rlim_cur = 64;
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        failure = settings::saveSettingsFile(s, 0, 0);
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, oldHandler);
+        {
+            testsupport::FileSizeLimit full(64);
+            failure = settings::saveSettingsFile(s, 0, 0);
+        }
         QCOMPARE(fileBytes(s.settingsFile), previous);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
                  QStringList{settings::kSettingsFileName});
@@ -632,44 +567,51 @@ void TestSettings::saveFailure() {
     QVERIFY(!failure->isEmpty());
 }
 
-void TestSettings::startUpFlows_data() {
-    QTest::addColumn<bool>("missingFile");     // false: first run
+// The three ways the Schedule file is chosen: the first run, a START_FILE that is missing, and
+// the command that opens another file. Each row: the file dialog's answer, whether DEFAULT.SDB
+// stands there beforehand (as a Schedule file or a folder), the messages after the opening one
+// and the file chosen; {answer}, {default} and {previous} stand for their paths.
+void TestSettings::scheduleChoice_data() {
+    QTest::addColumn<QString>("flow");         // "first run", "missing file", "command"
     QTest::addColumn<QString>("answer");       // "", "existing", "new", "no folder"
     QTest::addColumn<QString>("defaultFile");  // "absent", "present", "directory"
-    QTest::addColumn<QStringList>("messages"); // after the opening one; {answer}, {default} stand for paths
-    QTest::addColumn<QString>("startFile");    // "{answer}", "{default}" or ""
+    QTest::addColumn<QStringList>("messages"); // after the opening one, which only the command lacks
+    QTest::addColumn<QString>("startFile");
 
     const QString reuse = QStringLiteral("none:既存のスケジュールファイルを再設定します");
     const QString instead = QStringLiteral("information:代わりに{default}を使用します");
-    for (const bool missing : {false, true}) {
-        const char* flow = missing ? "missing file: " : "first run: ";
-        auto row = [&](const char* name) -> QTestData& {
-            return QTest::newRow(qPrintable(flow + QString::fromLatin1(name)));
+    const QString failed = kCreateFailed + "{answer}", defaultFailed = kCreateFailed + "{default}";
+    for (const char* flow : {"first run", "missing file"}) {
+        const auto row = [&](const char* name, const char* answer, const char* defaultFile,
+                             const QStringList& messages, const char* startFile) {
+            QTest::addRow("%s: %s", flow, name) << flow << answer << defaultFile << messages << startFile;
         };
-        row("cancel creates the default") << missing << ""
-                                          << "absent" << QStringList() << "{default}";
-        row("cancel reuses the default") << missing << ""
-                                         << "present" << QStringList{reuse} << "{default}";
-        row("existing file used as it is") << missing << "existing"
-                                           << "absent" << QStringList{reuse} << "{answer}";
-        row("new name created") << missing << "new"
-                                << "absent" << QStringList() << "{answer}";
-        row("failed creation falls back to a new default")
-            << missing << "no folder"
-            << "absent" << QStringList{kCreateFailed + "{answer}", instead} << "{default}";
-        row("failed creation falls back to the existing default")
-            << missing << "no folder"
-            << "present" << QStringList{kCreateFailed + "{answer}", instead} << "{default}";
-        row("failed creation, default impossible too")
-            << missing << "no folder"
-            << "directory" << QStringList{kCreateFailed + "{answer}", kCreateFailed + "{default}"} << "";
-        row("cancel, default impossible") << missing << ""
-                                          << "directory" << QStringList{kCreateFailed + "{default}"} << "";
+        row("cancel creates the default", "", "absent", {}, "{default}");
+        row("cancel reuses the default", "", "present", {reuse}, "{default}");
+        row("existing file used as it is", "existing", "absent", {reuse}, "{answer}");
+        row("new name created", "new", "absent", {}, "{answer}");
+        row("failed creation falls back to a new default", "no folder", "absent", {failed, instead},
+            "{default}");
+        row("failed creation falls back to the existing default", "no folder", "present", {failed, instead},
+            "{default}");
+        row("failed creation, default impossible too", "no folder", "directory", {failed, defaultFailed}, "");
+        row("cancel, default impossible", "", "directory", {defaultFailed}, "");
     }
+    const auto command = [](const char* name, const char* answer, const char* defaultFile,
+                            const QStringList& messages, const char* startFile) {
+        QTest::addRow("command: %s", name) << "command" << answer << defaultFile << messages << startFile;
+    };
+    const QString create = QStringLiteral("none:新規に{answer}を作成します");
+    command("cancel creates the default", "", "absent", {QStringLiteral("none:新規に{default}を作成します")},
+            "{default}");
+    command("cancel switches to the existing default", "", "present", {}, "{default}");
+    command("existing file, no message", "existing", "absent", {}, "{answer}");
+    command("new name created", "new", "absent", {create}, "{answer}");
+    command("failed creation keeps the previous file", "no folder", "absent", {create, failed}, "{previous}");
 }
 
-void TestSettings::startUpFlows() {
-    QFETCH(bool, missingFile);
+void TestSettings::scheduleChoice() {
+    QFETCH(QString, flow);
     QFETCH(QString, answer);
     QFETCH(QString, defaultFile);
     QFETCH(QStringList, messages);
@@ -679,7 +621,7 @@ void TestSettings::startUpFlows() {
     testsupport::FakePlatform fake;
     fake.install();
     const QString folder = env.programFolder();
-    const ChoicePaths paths(env, answer);
+    ChoicePaths paths(env, answer);
     if (defaultFile == QLatin1String("present"))
         QVERIFY(!store::createScheduleFile(paths.defaultFile));
     else if (defaultFile == QLatin1String("directory"))
@@ -689,14 +631,19 @@ void TestSettings::startUpFlows() {
     fake.filePaths.enqueue(paths.answer);
 
     Settings s = defaultSettings();
-    s.scheduleFile = missingFile ? env.path(QStringLiteral("gone.sdb")) : QString();
-    if (missingFile)
-        settings::missingFileFlow(s, folder);
-    else
+    QStringList expected;
+    if (flow == QLatin1String("first run")) {
         settings::firstRunFlow(s, folder);
+        expected << QStringLiteral("none:最初にスケジュールファイルを作成してください");
+    } else if (flow == QLatin1String("missing file")) {
+        s.scheduleFile = env.path(QStringLiteral("gone.sdb"));
+        settings::missingFileFlow(s, folder);
+        expected << QStringLiteral("none:環境に変化があったので再構築します");
+    } else {
+        paths.previous = s.scheduleFile = env.makeScheduleFile(QStringLiteral("previous.sdb"));
+        settings::openScheduleCommand(s, folder);
+    }
 
-    QStringList expected{missingFile ? QStringLiteral("none:環境に変化があったので再構築します")
-                                     : QStringLiteral("none:最初にスケジュールファイルを作成してください")};
     QCOMPARE(shownMessages(fake), expected + paths.fill(messages));
     QCOMPARE(fake.fileFilters, QStringList{settings::kScheduleFilter});
     QCOMPARE(s.scheduleFile, paths.fill(startFile));
@@ -730,50 +677,6 @@ void TestSettings::scheduleExtension() {
     if (existing)
         QVERIFY(QFile(env.path(name)).open(QIODevice::WriteOnly));
     QCOMPARE(settings::withScheduleExtension(env.path(name)), env.path(expected));
-}
-
-void TestSettings::openScheduleCommand_data() {
-    QTest::addColumn<QString>("answer");      // "", "existing", "new", "no folder"
-    QTest::addColumn<bool>("defaultPresent"); // DEFAULT.SDB exists beforehand
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<QString>("startFile"); // "{answer}", "{default}" or "{previous}"
-
-    const QString create = QStringLiteral("none:新規に{answer}を作成します");
-    QTest::newRow("cancel creates the default")
-        << "" << false << QStringList{QStringLiteral("none:新規に{default}を作成します")} << "{default}";
-    QTest::newRow("cancel switches to the existing default") << "" << true << QStringList() << "{default}";
-    QTest::newRow("existing file, no message") << "existing" << false << QStringList() << "{answer}";
-    QTest::newRow("new name created") << "new" << false << QStringList{create} << "{answer}";
-    QTest::newRow("failed creation keeps the previous file")
-        << "no folder" << false << QStringList{create, kCreateFailed + "{answer}"} << "{previous}";
-}
-
-void TestSettings::openScheduleCommand() {
-    QFETCH(QString, answer);
-    QFETCH(bool, defaultPresent);
-    QFETCH(QStringList, messages);
-    QFETCH(QString, startFile);
-
-    testsupport::TestEnv env;
-    testsupport::FakePlatform fake;
-    fake.install();
-    ChoicePaths paths(env, answer);
-    if (defaultPresent)
-        QVERIFY(!store::createScheduleFile(paths.defaultFile));
-    paths.previous = env.makeScheduleFile(QStringLiteral("previous.sdb"));
-    const QByteArray answerBefore = fileBytes(paths.answer);
-    fake.filePaths.enqueue(paths.answer);
-
-    Settings s = defaultSettings();
-    s.scheduleFile = paths.previous;
-    settings::openScheduleCommand(s, env.programFolder());
-
-    QCOMPARE(shownMessages(fake), paths.fill(messages));
-    QCOMPARE(fake.fileFilters, QStringList{settings::kScheduleFilter});
-    QCOMPARE(s.scheduleFile, paths.fill(startFile));
-    QVERIFY(hasBothTables(s.scheduleFile));
-    if (answer == QLatin1String("existing"))
-        QCOMPARE(fileBytes(paths.answer), answerBefore);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

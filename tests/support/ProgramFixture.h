@@ -12,6 +12,7 @@
 #include "support/FakePlatform.h"
 #include "support/TestEnv.h"
 
+#include <QApplication>
 #include <QtTest>
 #include <memory>
 
@@ -48,5 +49,12 @@ struct ProgramFixture {
     FakePlatform fake;
     QString schedule = env.makeScheduleFile();
 };
+
+// Closes every window a test left open but the main window (dropped with its test).
+inline void closeOtherWindows() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isWindow() && w->objectName() != QLatin1String("M_calendar2"))
+            w->close();
+}
 
 } // namespace testsupport

@@ -3,6 +3,7 @@
 // that a test sees what really reached the file.
 
 #include "store/DataControl.h"
+#include "store/DayRecords.h"
 #include "store/ScheduleFile.h"
 
 #include <QStringList>
@@ -44,6 +45,19 @@ inline void addTodos(const QString& file, const QStringList& texts) {
     QVERIFY(!data.refresh());
     for (const QString& text : texts)
         QVERIFY(!data.appendRow({{QStringLiteral("やるべき事"), text}}));
+}
+
+// Stores one slot of a date through the store's own rules; false when the file refuses it.
+inline bool putSlot(const QString& file, const QDate& date, int slot, const store::SlotItem& item) {
+    store::DataControl data;
+    return !store::openDayTable(data, file) && !store::saveSlot(data, store::dateString(date), slot, item);
+}
+
+inline store::SlotItem storedSlot(const QString& file, const QDate& date, int slot) {
+    store::DataControl data;
+    if (store::openDayTable(data, file))
+        return {QStringLiteral("<unreadable>"), QString(), false, QString()};
+    return store::readSlot(data, store::dateString(date), slot);
 }
 
 // One column of a query over the file, rows in the order the query gives them.

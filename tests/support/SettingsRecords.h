@@ -1,14 +1,15 @@
 #pragma once
 // Settings records and the files around them, for the tests of reading and writing Settings:
-// the defaults the main window starts from, a changed copy, and a failed comparison printed as
-// the lines the record would be written as.
+// the defaults the main window starts from, a changed copy, a failed comparison printed as the
+// lines the record would be written as, and a host recording what reading asked of it.
 
 #include "settings/ConfigFile.h"
 #include "settings/Settings.h"
+#include "support/Files.h"
 
-#include <QFile>
 #include <QtTest>
 #include <functional>
+#include <optional>
 
 Q_DECLARE_METATYPE(settings::Settings)
 
@@ -35,14 +36,37 @@ inline settings::Settings settingsWith(const std::function<void(settings::Settin
     return s;
 }
 
-inline QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return !path.isEmpty() && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+// Stands in for the main window while Settings are read: records every call in order, and the
+// record as it stood when the missing-file flow was asked for.
+class RecordingHost : public settings::ConfigHost {
+  public:
+    explicit RecordingHost(settings::Settings& s) : s_(s) {}
 
-inline bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
+    QStringList calls;
+    QList<settings::Settings> atMissingFile;
+    std::optional<float> top, left;
+    std::function<void()> onFirstRun;
+
+    void firstRunFlow() override {
+        calls << QStringLiteral("firstRun");
+        if (onFirstRun)
+            onFirstRun();
+    }
+    void missingFileFlow() override {
+        calls << QStringLiteral("missing:") + s_.scheduleFile;
+        atMissingFile << s_;
+    }
+    void setMainTop(float twips) override {
+        calls << QStringLiteral("top:") + QString::number(twips);
+        top = twips;
+    }
+    void setMainLeft(float twips) override {
+        calls << QStringLiteral("left:") + QString::number(twips);
+        left = twips;
+    }
+
+  private:
+    settings::Settings& s_;
+};
 
 } // namespace testsupport
