@@ -27,6 +27,23 @@ std::vector<QVariant> readColumns(sqlite3_stmt* stmt, const std::vector<bool>& n
     return values;
 }
 
+// The names of a statement's result columns, and which of them are declared REAL.
+void resultColumns(sqlite3_stmt* stmt, QStringList* names, std::vector<bool>* numeric) {
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+        *names << QString::fromUtf8(sqlite3_column_name(stmt, i));
+        const char* declared = sqlite3_column_decltype(stmt, i);
+        numeric->push_back(declared && qstricmp(declared, "REAL") == 0);
+    }
+}
+
+// A record source's statement over its rows, with the source's parameters bound.
+Statement* prepareRows(Connection& connection, const QString& sql, const RecordSource& source, Error* error) {
+    Statement* rows = connection.prepare(sql, error);
+    for (size_t i = 0; rows && i < source.args.size(); ++i)
+        rows->bind(static_cast<int>(i) + 1, source.args[i]);
+    return rows;
+}
+
 Error noCurrentRecord() {
     return {SQLITE_ERROR, QStringLiteral("no current record")};
 }
@@ -134,12 +151,7 @@ Error DataControl::refresh() {
         return error;
     QStringList names;
     std::vector<bool> numeric;
-    const int columns = sqlite3_column_count(values->get());
-    for (int i = 0; i < columns; ++i) {
-        names << QString::fromUtf8(sqlite3_column_name(values->get(), i));
-        const char* declared = sqlite3_column_decltype(values->get(), i);
-        numeric.push_back(declared && qstricmp(declared, "REAL") == 0);
-    }
+    resultColumns(values->get(), &names, &numeric);
     std::vector<qint64> rowids;
     std::vector<QVariant> firstRow;
     if ((error = readRowids(source, values, numeric, &rowids, &firstRow)))
@@ -162,19 +174,13 @@ Error DataControl::refresh() {
 
 Error DataControl::readAllRows(const RecordSource& source) {
     Error error;
-    Statement* rows = connection_->prepare(source.allRowsQuery, &error);
+    Statement* rows = prepareRows(*connection_, source.allRowsQuery, source, &error);
     if (!rows)
         return error;
-    for (size_t i = 0; i < source.args.size(); ++i)
-        rows->bind(static_cast<int>(i) + 1, source.args[i]);
     sqlite3_stmt* stmt = rows->get();
     QStringList names;
     std::vector<bool> numeric;
-    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-        names << QString::fromUtf8(sqlite3_column_name(stmt, i));
-        const char* declared = sqlite3_column_decltype(stmt, i);
-        numeric.push_back(declared && qstricmp(declared, "REAL") == 0);
-    }
+    resultColumns(stmt, &names, &numeric);
     std::vector<std::vector<QVariant>> held;
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
@@ -198,11 +204,9 @@ Error DataControl::readAllRows(const RecordSource& source) {
 Error DataControl::readRowids(const RecordSource& source, Statement* values, const std::vector<bool>& numeric,
                               std::vector<qint64>* rowids, std::vector<QVariant>* firstRow) {
     Error error;
-    Statement* rows = connection_->prepare(source.rowidQuery, &error);
+    Statement* rows = prepareRows(*connection_, source.rowidQuery, source, &error);
     if (!rows)
         return error;
-    for (size_t i = 0; i < source.args.size(); ++i)
-        rows->bind(static_cast<int>(i) + 1, source.args[i]);
     int rc;
     while ((rc = sqlite3_step(rows->get())) == SQLITE_ROW) {
         rowids->push_back(sqlite3_column_int64(rows->get(), 0));
