@@ -73,6 +73,11 @@ void ensureDayIndex(Connection& connection) {
     if (sqlite3_db_readonly(db, "main") != 0)
         return;
     connection.setBusyTimeout(kIndexBusyTimeoutMs);
+    // A file opened read-only for what its schema holds is left as it is.
+    if (connection.checkSchema() || !connection.readOnlyReason().isEmpty()) {
+        connection.setBusyTimeout(Connection::kBusyTimeoutMs);
+        return;
+    }
     if (!hasDateIndex(db)) {
         const std::function<void(bool)> hook = longWorkHook();
         if (hook)
