@@ -9,7 +9,6 @@
 #include "settings/ConfigFile.h"
 #include "support/WindowFixture.h"
 
-#include <QCheckBox>
 #include <QTabWidget>
 #include <memory>
 
