@@ -135,7 +135,6 @@ void TestDataGrid::modelUnderTester() {
 void TestDataGrid::columnsAndValues() {
     GridOnFile on(file_, kDays);
     QVERIFY(on.opened);
-    store::DataControl& data = on.data;
     DataGrid& grid = on.grid;
     QCOMPARE(grid.model()->columnCount(), 6);
     QCOMPARE(grid.model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("内容"));
@@ -144,13 +143,6 @@ void TestDataGrid::columnsAndValues() {
     QCOMPARE(grid.model()->index(1, 2).data().toString(), QString()); // no level
     QCOMPARE(grid.model()->index(1, 5).data().toString(), QStringLiteral("0930"));
     QCOMPARE(grid.model()->rowCount(), 3); // no new row unless asked for
-
-    // A projection shows its one field.
-    data.setRecordSource(QStringLiteral("SELECT 内容 FROM 予定表;"));
-    QVERIFY(!data.refresh());
-    grid.rebind();
-    QCOMPARE(grid.model()->columnCount(), 1);
-    QCOMPARE(grid.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("内容"));
 }
 
 void TestDataGrid::recordSelector() {
@@ -276,6 +268,7 @@ void TestDataGrid::newRowAddsRecord() {
     GridOnFile on(file_, kTodoQuery);
     QVERIFY(on.opened && on.show(QSize(300, 200), true));
     DataGrid& grid = on.grid;
+    QCOMPARE(grid.model()->columnCount(), 1); // a projection shows its one field
     QCOMPARE(grid.model()->rowCount(), 1);
 
     // Typing into the empty last row and moving on adds the record.
