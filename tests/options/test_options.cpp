@@ -4,24 +4,13 @@
 #include <QtTest>
 
 #include "controls/Fonts.h"
-#include "controls/Geometry.h"
 #include "options/OptionsDialog.h"
 #include "options/OptionsWindows.h"
-#include "platform/Colors.h"
 #include "settings/ConfigFile.h"
-#include "support/FakeHost.h"
-#include "support/FakePlatform.h"
-#include "support/TestEnv.h"
+#include "support/WindowFixture.h"
 
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTabWidget>
 #include <memory>
-
-using testsupport::FakeHost;
-using testsupport::FakePlatform;
 
 namespace {
 
@@ -38,25 +27,20 @@ class TestOptions : public QObject {
     Q_OBJECT
 
   private slots:
+    void initTestCase() { controls::registerFontSubstitutions(); }
     void init();
-    void cleanup();
+    void cleanup() { fx.reset(); } // the host takes a dialog still open with it
 
     void formLoad_data();
     void formLoad();
     void okCopiesEveryControl();
     void defaultButtons();
-    void defaultColoursAreWrittenAsZero();
     void colourPicking_data();
     void colourPicking();
-    void cancelOfSecondColourDialogLeavesIt();
-    void uncheckingMarkingTurnsItOffAtClose();
+    void cancelledDialogsLeaveTheirControl();
     void closing_data();
     void closing();
-    void soundFile_data();
-    void soundFile();
     void secondCallBringsSameDialogForward();
-    void layout();
-    void levelLabelsAreWhiteBoxes();
 
   private:
     options::OptionsDialog* open();
@@ -78,26 +62,19 @@ class TestOptions : public QObject {
         QTest::mouseClick(w, Qt::LeftButton);
     }
 
-    std::unique_ptr<testsupport::TestEnv> env;
-    std::unique_ptr<FakePlatform> fake;
-    std::unique_ptr<FakeHost> host;
+    std::unique_ptr<testsupport::WindowFixture> fx;
+    testsupport::FakePlatform* fake = nullptr;
+    testsupport::FakeHost* host = nullptr;
     QPointer<options::OptionsDialog> dialog;
 };
 
 void TestOptions::init() {
-    env = std::make_unique<testsupport::TestEnv>();
-    fake = std::make_unique<FakePlatform>();
-    fake->install();
-    host = std::make_unique<FakeHost>();
+    fx = std::make_unique<testsupport::WindowFixture>();
+    fake = &fx->platform;
+    host = &fx->host;
     host->settingsRecord.setColorDefaults();
     host->settingsRecord.alarmSoundFile = QStringLiteral("/sounds/bell.wav");
     host->window.show();
-}
-
-void TestOptions::cleanup() {
-    host.reset(); // destroys a dialog still open with its parent
-    fake.reset();
-    env.reset();
 }
 
 options::OptionsDialog* TestOptions::open() {
@@ -135,24 +112,11 @@ void TestOptions::formLoad() {
     for (int n = 1; n <= 4; ++n)
         s.slotLabel(n) = koumoku[n - 1];
     s.alarmSoundFile = almFile;
-    s.startInTray = true;
-    s.openTodoAtStart = true;
 
     open();
     for (int n = 1; n <= 4; ++n)
         QCOMPARE(child<QLineEdit>(qPrintable(QStringLiteral("Text%1").arg(n)))->text(), shownLabels[n - 1]);
     QCOMPARE(child<QLineEdit>("Text5")->text(), shownFile);
-    QVERIFY(child<QCheckBox>("Check2")->isChecked());
-    QVERIFY(!child<QCheckBox>("Check1")->isChecked());
-    QVERIFY(!child<QCheckBox>("Check3")->isChecked());
-    QVERIFY(child<QCheckBox>("Check4")->isChecked());
-    // Centred on the (fake) screen. It is placed before it is shown, when the window frame is not
-    // known yet, so the frame's width is the tolerance.
-    const QRect frame = dialog->frameGeometry();
-    const QPoint off = frame.center() - QPoint(fake->screen.width() / 2, fake->screen.height() / 2);
-    QVERIFY2(qAbs(off.x()) <= frame.width() - dialog->width() + 1 &&
-                 qAbs(off.y()) <= frame.height() - dialog->height() + 1,
-             qPrintable(QStringLiteral("off centre by %1,%2").arg(off.x()).arg(off.y())));
     QVERIFY(host->window.isEnabled());
 
     click("cmdOK");
@@ -160,12 +124,12 @@ void TestOptions::formLoad() {
     for (int n = 1; n <= 4; ++n)
         QCOMPARE(s.slotLabel(n), shownLabels[n - 1]);
     QCOMPARE(s.alarmSoundFile, shownFile);
-    QVERIFY(s.startInTray);
-    QVERIFY(s.openTodoAtStart);
-    QCOMPARE(host->rebuilds, 1);
 }
 
+// Every box both ways: two start checked, two unchecked, and each is clicked once.
 void TestOptions::okCopiesEveryControl() {
+    host->settingsRecord.startInTray = true;
+    host->settingsRecord.markDaysWithItems = true;
     open();
     child<QLineEdit>("Text3")->setText(QStringLiteral("会議"));
     click("Check1");
@@ -186,8 +150,8 @@ void TestOptions::okCopiesEveryControl() {
     QCOMPARE(s.slotLabel(3), QStringLiteral("会議"));
     QCOMPARE(s.slotLabel(1), settings::itemLabel(settings::Settings(), 1));
     QVERIFY(s.showTodayAtStart);
-    QVERIFY(s.startInTray);
-    QVERIFY(s.markDaysWithItems);
+    QVERIFY(!s.startInTray);
+    QVERIFY(!s.markDaysWithItems);
     QVERIFY(s.openTodoAtStart);
     QCOMPARE(s.levelColor(3), kRed);
     QCOMPARE(s.levelColor(2), settings::kButtonTextColor); // untouched system colour survives
@@ -196,6 +160,7 @@ void TestOptions::okCopiesEveryControl() {
     QCOMPARE(host->rebuilds, 1);
 }
 
+// 初期値 buttons; after OK the Settings file holds colour 0, not the start-up default.
 void TestOptions::defaultButtons() {
     host->settingsRecord.slotLabel(2) = QStringLiteral("私用");
     open();
@@ -205,22 +170,14 @@ void TestOptions::defaultButtons() {
         QCOMPARE(child<QLineEdit>(qPrintable(QStringLiteral("Text%1").arg(n)))->text(),
                  settings::itemLabel(settings::Settings(), n));
     click("Command3");
-    for (const char* name : kLevelLabels) {
-        QCOMPARE(child<options::LevelLabel>(name)->colorValue(), 0);
+    for (const char* name : kLevelLabels)
         QCOMPARE(child<options::LevelLabel>(name)->palette().color(QPalette::WindowText), QColor(Qt::black));
-    }
-}
-
-// 初期値 then OK stores 0, and the Settings file then holds 0, not the start-up default.
-void TestOptions::defaultColoursAreWrittenAsZero() {
-    open();
-    click("Command3");
     click("cmdOK");
-    for (int level = 0; level <= 5; ++level)
-        QCOMPARE(host->settingsRecord.levelColor(level), 0);
     const QStringList lines = settings::configLines(host->settingsRecord, 0, 0);
-    for (int level = 0; level <= 5; ++level)
+    for (int level = 0; level <= 5; ++level) {
+        QCOMPARE(host->settingsRecord.levelColor(level), 0);
         QVERIFY2(lines.contains(QStringLiteral("CRL%1=0").arg(level)), qPrintable(lines.join(u'|')));
+    }
 }
 
 void TestOptions::colourPicking_data() {
@@ -262,24 +219,22 @@ void TestOptions::colourPicking() {
     QCOMPARE(host->settingsRecord, expected);
 }
 
-void TestOptions::cancelOfSecondColourDialogLeavesIt() {
+// A cancelled colour or sound dialog leaves its control as it was.
+void TestOptions::cancelledDialogsLeaveTheirControl() {
     open();
     fake->colors << kRed << std::nullopt;
     click("Label5");
     click("Label6");
+    fake->filePaths << QString();
+    click("Command1");
+    QCOMPARE(child<QLineEdit>("Text5")->text(), QStringLiteral("/sounds/bell.wav"));
     QCOMPARE(child<options::LevelLabel>("Label5")->colorValue(), kRed);
     QCOMPARE(child<options::LevelLabel>("Label5")->palette().color(QPalette::WindowText), QColor(Qt::red));
     QCOMPARE(child<options::LevelLabel>("Label6")->colorValue(), settings::kButtonTextColor);
-}
-
-void TestOptions::uncheckingMarkingTurnsItOffAtClose() {
-    host->settingsRecord.markDaysWithItems = true;
-    open();
-    QVERIFY(child<QCheckBox>("Check3")->isChecked());
-    click("Check3");
-    click("cmdOK");
-    QVERIFY(!host->settingsRecord.markDaysWithItems);
-    QCOMPARE(host->rebuilds, 1);
+    // The border stays black whatever the level colour is.
+    const QImage image = child<options::LevelLabel>("Label5")->grab().toImage();
+    for (const QPoint& p : {QPoint(0, 0), QPoint(image.width() - 1, image.height() - 1)})
+        QCOMPARE(image.pixelColor(p), QColor(Qt::black));
 }
 
 void TestOptions::closing_data() {
@@ -324,26 +279,6 @@ void TestOptions::closing() {
     }
 }
 
-void TestOptions::soundFile_data() {
-    QTest::addColumn<QString>("returned");
-    QTest::addColumn<QString>("shown");
-
-    QTest::newRow("chosen") << "/media/音/ALARM.wav"
-                            << "/media/音/ALARM.wav";
-    QTest::newRow("cancelled") << ""
-                               << "/sounds/bell.wav";
-}
-
-void TestOptions::soundFile() {
-    QFETCH(QString, returned);
-    QFETCH(QString, shown);
-    open();
-    fake->filePaths << returned;
-    click("Command1");
-    QCOMPARE(fake->fileFilters, QStringList{options::kSoundFileFilter});
-    QCOMPARE(child<QLineEdit>("Text5")->text(), shown);
-}
-
 void TestOptions::secondCallBringsSameDialogForward() {
     options::OptionsDialog* first = open();
     child<QLineEdit>("Text1")->setText(QStringLiteral("未保存"));
@@ -358,50 +293,5 @@ void TestOptions::secondCallBringsSameDialogForward() {
     QCOMPARE(host->rebuilds, 0);
 }
 
-// Every frame stands whole on its page, below the tab row, and clear of the other frames.
-void TestOptions::layout() {
-    open();
-    auto* tab = child<QTabWidget>("SSTab1");
-    QCOMPARE(tab->currentIndex(), 0);
-    int frames = 0;
-    for (int page = 0; page < tab->count(); ++page) {
-        tab->setCurrentIndex(page);
-        QWidget* pageWidget = tab->widget(page);
-        const QList<QGroupBox*> onPage = pageWidget->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly);
-        for (QGroupBox* frame : onPage) {
-            QVERIFY2(frame->isVisible(), qPrintable(frame->objectName()));
-            QVERIFY2(pageWidget->rect().contains(frame->geometry()), qPrintable(frame->objectName()));
-            for (QGroupBox* other : onPage)
-                QVERIFY(other == frame || !other->geometry().intersects(frame->geometry()));
-            ++frames;
-        }
-    }
-    QCOMPARE(frames, 5);
-}
-
-void TestOptions::levelLabelsAreWhiteBoxes() {
-    open();
-    for (const char* name : kLevelLabels) {
-        auto* label = child<options::LevelLabel>(name);
-        QCOMPARE(label->palette().color(QPalette::Window), QColor(Qt::white));
-        QVERIFY(label->autoFillBackground());
-        QCOMPARE(label->alignment(), Qt::AlignCenter);
-        QCOMPARE(label->palette().color(QPalette::WindowText),
-                 platform::toQColor(settings::kButtonTextColor));
-        // The single border stays black whatever the level colour is.
-        label->setColorValue(255);
-        const QImage image = label->grab().toImage();
-        const int right = image.width() - 1, bottom = image.height() - 1;
-        for (const QPoint& p : {QPoint(0, 0), QPoint(right, bottom / 2), QPoint(right / 2, bottom)})
-            QCOMPARE(image.pixelColor(p), QColor(Qt::black));
-    }
-}
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    controls::registerFontSubstitutions();
-    TestOptions test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestOptions)
 #include "test_options.moc"
