@@ -14,8 +14,6 @@ class TestRecordSource : public QObject {
   private Q_SLOTS:
     void translated_data();
     void translated();
-    void refused_data();
-    void refused();
 };
 
 void TestRecordSource::translated_data() {
@@ -68,32 +66,6 @@ void TestRecordSource::translated() {
     QCOMPARE(out.rowidQuery, rowidQuery);
     QCOMPARE(QVariantList(out.args.begin(), out.args.end()), args);
     QCOMPARE(out.valueQuery, valueQuery);
-}
-
-// Sources whose rows cannot be written back one by one are refused before anything runs.
-void TestRecordSource::refused_data() {
-    QTest::addColumn<QString>("source");
-    QTest::newRow("empty") << " ; ";
-    QTest::newRow("second statement") << "SELECT * FROM 予定表; DELETE FROM 予定表;";
-    QTest::newRow("two words") << "予定表 x";
-    QTest::newRow("distinct") << "SELECT DISTINCT 内容 FROM 予定表";
-    QTest::newRow("no table") << "SELECT 1";
-    QTest::newRow("alias missing") << "SELECT * FROM 予定表 AS";
-    QTest::newRow("two tables") << "SELECT * FROM 予定表 t, ToDoリスト";
-    QTest::newRow("compound") << "SELECT * FROM 予定表 UNION SELECT * FROM 予定表";
-}
-
-void TestRecordSource::refused() {
-    QFETCH(QString, source);
-    RecordSource out;
-    const Error error = translateRecordSource(
-        source,
-        [](const QString&, QString* name) {
-            *name = QStringLiteral("rowid");
-            return Error{};
-        },
-        &out);
-    QCOMPARE(error.code, SQLITE_ERROR);
 }
 
 QTEST_GUILESS_MAIN(TestRecordSource)

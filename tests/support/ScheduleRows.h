@@ -73,4 +73,23 @@ inline QStringList column(const QString& file, const QString& query, int column)
     return values;
 }
 
+// Every row of 予定表 in table order as "field|field|…", NULL for a field without value.
+inline QStringList dayRows(const QString& file) {
+    store::DataControl data;
+    data.setDatabaseName(file);
+    data.setRecordSource(store::kDayTable);
+    if (data.refresh())
+        return {QStringLiteral("<refresh failed>")};
+    QStringList rows;
+    for (int row = 0; row < data.recordCount(); ++row) {
+        QStringList values;
+        for (int column = 0; column < data.fieldNames().size(); ++column) {
+            const QVariant value = data.value(row, column);
+            values << (value.isNull() ? QStringLiteral("NULL") : value.toString());
+        }
+        rows << values.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
 } // namespace testrows
