@@ -258,6 +258,13 @@ Error Connection::checkSchema() {
     return {};
 }
 
+Error Connection::rowNotWritten(const Error& otherwise) {
+    schemaChecked_ = false;
+    if (Error error = checkSchema())
+        return error;
+    return readOnlyReason_.isEmpty() ? otherwise : Error{SQLITE_READONLY, readOnlyReason_};
+}
+
 bool Connection::workLimitReached() const {
     // The statement that started last is the one working now: a statement stepped inside the
     // loop of another ends before the outer one steps again.

@@ -79,6 +79,11 @@ class Connection {
     // trigger that writes fails to prepare (SQLITE_AUTH), and the schema is checked again, so the
     // file turns read-only with its reason.
     Error checkSchema();
+    // A write meant to change one row changed none: a trigger another program planted since the
+    // schema was read may have skipped it (RAISE(IGNORE) only reads, so it passes the authorizer).
+    // The schema is read again: the error is the file's read-only reason when it now has one,
+    // else `otherwise`.
+    Error rowNotWritten(const Error& otherwise);
     // Why the file is open read-only (a Japanese sentence for the user); empty when writable or
     // not checked yet.
     const QString& readOnlyReason() const { return readOnlyReason_; }

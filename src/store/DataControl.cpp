@@ -487,8 +487,10 @@ Error DataControl::writeRow(qint64 rowid, const QHash<QString, QVariant>& values
             sqlite3_bind_int64(statement->get(), index, rowid);
         if (sqlite3_step(statement->get()) != SQLITE_DONE)
             error = connection_->lastError();
-        else if (rowid >= 0 && sqlite3_changes(connection_->handle()) == 0)
-            error = recordGone();
+        else if (sqlite3_changes(connection_->handle()) == 0)
+            error = connection_->rowNotWritten(
+                rowid >= 0 ? recordGone()
+                           : Error{SQLITE_ERROR, QStringLiteral("the new record was not written")});
         else if (insertedRowid)
             *insertedRowid = sqlite3_last_insert_rowid(connection_->handle());
         statement->reset();
@@ -538,6 +540,8 @@ Error DataControl::remove() {
         sqlite3_bind_int64(statement->get(), 1, rowid);
         if (sqlite3_step(statement->get()) != SQLITE_DONE)
             failure = connection_->lastError();
+        else if (sqlite3_changes(connection_->handle()) == 0)
+            failure = connection_->rowNotWritten(recordGone());
         statement->reset();
         return failure;
     });

@@ -23,10 +23,12 @@ QString literal(const QString& text) {
     return escaped;
 }
 
-// Runs a statement that returns no rows.
+// Runs a statement that writes one row; a row it did not change is an error, not a success.
 Error run(Connection& connection, Statement* statement) {
     const int rc = sqlite3_step(statement->get());
-    const Error error = rc == SQLITE_DONE || rc == SQLITE_ROW ? Error{} : connection.lastError();
+    Error error = rc == SQLITE_DONE || rc == SQLITE_ROW ? Error{} : connection.lastError();
+    if (!error && sqlite3_changes(connection.handle()) == 0)
+        error = connection.rowNotWritten({SQLITE_ERROR, QStringLiteral("the record was not written")});
     statement->reset();
     return error;
 }

@@ -133,7 +133,8 @@ Error DayStore::disarm(const QDate& date, int slot) {
         if (sqlite3_step(statement->get()) != SQLITE_DONE)
             error = connection_->lastError();
         else if (sqlite3_changes(connection_->handle()) == 0)
-            error = {SQLITE_ERROR, QStringLiteral("the record is no longer in the file")};
+            error = connection_->rowNotWritten(
+                {SQLITE_ERROR, QStringLiteral("the record is no longer in the file")});
         statement->reset();
         return error;
     });

@@ -18,6 +18,9 @@ using namespace store;
 namespace {
 
 const QString kDate = QStringLiteral("2026/1/5");
+
+// How a test writes to the file.
+enum Write { Disarm, GridEdit, DaySave, GridAppend };
 const QDate kDay(2026, 1, 5);
 
 // Runs SQL on the file through a plain engine connection, as another tool would.
@@ -250,15 +253,27 @@ void TestHostileFiles::plantedSchemaOpensReadOnly() {
 }
 
 void TestHostileFiles::triggerPlantedWhileOpen_data() {
-    QTest::addColumn<bool>("grid");
-    QTest::newRow("alarm disarmed") << false;
-    QTest::newRow("grid row edited") << true;
+    QTest::addColumn<int>("write");
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<int>("firstCode");
+    const QString wipe =
+        QStringLiteral("AFTER UPDATE ON 予定表 BEGIN DELETE FROM 予定表 WHERE rowid <> new.rowid; END");
+    // Only reads, so it is let in; the row it skips must not be reported as written.
+    const QString skip = QStringLiteral("BEFORE %1 ON 予定表 BEGIN SELECT RAISE(IGNORE); END");
+    QTest::newRow("alarm disarmed") << int(Disarm) << wipe << SQLITE_AUTH;
+    QTest::newRow("grid row edited") << int(GridEdit) << wipe << SQLITE_AUTH;
+    QTest::newRow("day saved, row skipped")
+        << int(DaySave) << skip.arg(QStringLiteral("UPDATE")) << SQLITE_READONLY;
+    QTest::newRow("grid row appended, row skipped")
+        << int(GridAppend) << skip.arg(QStringLiteral("INSERT")) << SQLITE_READONLY;
 }
 
 // Another program plants a trigger after the file was opened and checked: the write that would
-// set it off is refused, nothing is lost, and the file turns read-only with its reason.
+// set it off is refused or reported, nothing is lost, and the file turns read-only with its reason.
 void TestHostileFiles::triggerPlantedWhileOpen() {
-    QFETCH(bool, grid);
+    QFETCH(int, write);
+    QFETCH(QString, trigger);
+    QFETCH(int, firstCode);
     testsupport::TestEnv env;
     const QString path = env.makeScheduleFile();
     QVERIFY(plant(path, QStringLiteral("INSERT INTO 予定表 (年月日, 項目番号, 内容, アラーム) VALUES "
@@ -269,17 +284,28 @@ void TestHostileFiles::triggerPlantedWhileOpen() {
     data.setRecordSource(kDayTable);
     QVERIFY(!data.refresh());
     QVERIFY(store.readOnlyReason().isEmpty());
-    QCOMPARE(loadDay(store)[0].content, QStringLiteral("一"));
+    std::array<SlotItem, 4> loaded = loadDay(store);
+    QCOMPARE(loaded[0].content, QStringLiteral("一"));
 
-    QVERIFY(plant(path, QStringLiteral("CREATE TRIGGER late AFTER UPDATE ON 予定表 BEGIN DELETE FROM 予定表 "
-                                       "WHERE rowid <> new.rowid; END")));
-    const auto write = [&] {
-        return grid ? data.updateRow(0, {{QStringLiteral("内容"), QStringLiteral("変更")}})
-                    : store.disarm(kDay, 1);
+    QVERIFY(plant(path, QStringLiteral("CREATE TRIGGER late ") + trigger));
+    const auto attempt = [&] {
+        std::array<SlotItem, 4> wanted = loaded;
+        wanted[0] = item(QStringLiteral("変更"));
+        switch (write) {
+        case GridEdit:
+            return data.updateRow(0, {{QStringLiteral("内容"), QStringLiteral("変更")}});
+        case DaySave:
+            return store.saveDay(kDay, loaded, wanted);
+        case GridAppend:
+            return data.appendRow({{QStringLiteral("内容"), QStringLiteral("変更")}});
+        default:
+            return store.disarm(kDay, 1);
+        }
     };
-    QCOMPARE(write().code, SQLITE_AUTH);
+    QCOMPARE(attempt().code, firstCode);
     QCOMPARE(contents(path), (QStringList{QStringLiteral("一"), QStringLiteral("二")}));
-    const Error again = write();
+    QCOMPARE(data.recordCount(), 2);
+    const Error again = attempt();
     QCOMPARE(again.code, SQLITE_READONLY);
     QVERIFY(describe(again).contains(QStringLiteral("late")));
 }
