@@ -189,6 +189,7 @@ void Connection::configure() {
     // triggers and constraints, and no statement may corrupt it on purpose.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
     likeStop_ = [this] { return workLimitReached(); };
     registerJetLike(db_, &likeStop_);
     registerCollations(db_);

@@ -65,6 +65,12 @@ class Connection {
     // read in the order they come.
     Error rowAddress(const QString& table, QString* name);
 
+    // The largest text, blob or row a statement may read or make. The program's fields hold at
+    // most 80 characters; without a limit a file a few kilobytes long can make every read build a
+    // value of a gigabyte (a view or a generated column of hex(zeroblob(...))). A larger value
+    // fails its statement with SQLITE_TOOBIG.
+    static constexpr int kMaxValueBytes = 1 << 20;
+
     // How long a statement waits for a file another program holds locked.
     static constexpr int kBusyTimeoutMs = 3000;
     void setBusyTimeout(int milliseconds);

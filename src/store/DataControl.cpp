@@ -182,10 +182,21 @@ Error DataControl::readAllRows(const RecordSource& source) {
     std::vector<bool> numeric;
     resultColumns(stmt, &names, &numeric);
     std::vector<std::vector<QVariant>> held;
+    // Rows without an address are held whole: a view can give far more than fits in memory in
+    // the time a statement may work.
+    qint64 heldBytes = 0;
     int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW && heldBytes <= kMaxHeldBytes) {
         held.push_back(readColumns(stmt, numeric));
-    if (rc != SQLITE_DONE)
+        for (const QVariant& value : held.back())
+            heldBytes += qint64(sizeof(QVariant)) +
+                         (value.typeId() == QMetaType::QString      ? value.toString().size() * 2
+                          : value.typeId() == QMetaType::QByteArray ? value.toByteArray().size()
+                                                                    : 0);
+    }
+    if (rc == SQLITE_ROW)
+        error = {SQLITE_TOOBIG, QStringLiteral("more rows than can be held: ") + source.table};
+    else if (rc != SQLITE_DONE)
         error = connection_->lastError();
     rows->reset();
     if (error)

@@ -74,8 +74,8 @@ class TestHostileFiles : public QObject {
     void plantedSchemaOpensReadOnly();
     void triggerPlantedWhileOpen_data();
     void triggerPlantedWhileOpen();
-    void endlessQueriesAreEnded_data();
-    void endlessQueriesAreEnded();
+    void costlyQueriesAreEnded_data();
+    void costlyQueriesAreEnded();
 };
 
 // Two programs with the entry window open on one date: each writes only what it changed, and a
@@ -310,15 +310,16 @@ void TestHostileFiles::triggerPlantedWhileOpen() {
     QVERIFY(describe(again).contains(QStringLiteral("late")));
 }
 
-void TestHostileFiles::endlessQueriesAreEnded_data() {
+void TestHostileFiles::costlyQueriesAreEnded_data() {
     QTest::addColumn<QString>("planted");
     QTest::addColumn<QString>("recordSource"); // empty: the calendar's query for dates with items
+    QTest::addColumn<int>("code");
     QTest::newRow("recursive view")
         << QStringLiteral(
                "DROP TABLE 予定表; CREATE VIEW 予定表 AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL "
                "SELECT n + 1 FROM r) SELECT '2026/1/5' AS 年月日, n AS 項目番号, NULL AS レベル, "
                "'x' || n AS 内容, NULL AS アラーム, NULL AS 時刻 FROM r WHERE n < 0")
-        << QString();
+        << QString() << SQLITE_INTERRUPT;
     // LIKE costs text length times pattern length: ten texts of 100,000 characters against a
     // pattern of 16,001 that fails only at its end.
     QTest::newRow("long search over long texts")
@@ -328,14 +329,29 @@ void TestHostileFiles::endlessQueriesAreEnded_data() {
                "WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM r WHERE n < 10) "
                "INSERT INTO 予定表 (年月日, 項目番号, 内容) SELECT '2026/1/5', n, "
                "replace(hex(zeroblob(50000)), '0', 'a') FROM r")
-        << QStringLiteral("SELECT * FROM 予定表 WHERE 内容 LIKE '*%1b*'").arg(QString(16000, u'a'));
+        << QStringLiteral("SELECT * FROM 予定表 WHERE 内容 LIKE '*%1b*'").arg(QString(16000, u'a'))
+        << SQLITE_INTERRUPT;
+    // A file of a few kilobytes whose every read builds a value of 100 MB.
+    QTest::newRow("generated column of 100 MB")
+        << QStringLiteral("DROP TABLE 予定表; CREATE TABLE 予定表 (年月日 TEXT, 項目番号 REAL, レベル REAL, "
+                          "内容 TEXT AS (hex(zeroblob(50000000))), アラーム TEXT, 時刻 TEXT); "
+                          "INSERT INTO 予定表 (年月日, 項目番号) VALUES ('2026/1/5', 1)")
+        << QString() << SQLITE_TOOBIG;
+    // Rows without an address are held whole: endless rows of a megabyte each.
+    QTest::newRow("view of rows too many to hold")
+        << QStringLiteral(
+               "DROP TABLE 予定表; CREATE VIEW 予定表 AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL "
+               "SELECT n + 1 FROM r) SELECT '2026/1/5' AS 年月日, n AS 項目番号, NULL AS レベル, "
+               "hex(zeroblob(500000)) AS 内容, NULL AS アラーム, NULL AS 時刻 FROM r")
+        << kDayTable << SQLITE_TOOBIG;
 }
 
-// A file built to make a query endless: the query is ended after the work limit with a message,
-// and the connection stays usable.
-void TestHostileFiles::endlessQueriesAreEnded() {
+// A file built to make a query endless or its values huge: the query is ended with a message, and
+// the connection stays usable.
+void TestHostileFiles::costlyQueriesAreEnded() {
     QFETCH(QString, planted);
     QFETCH(QString, recordSource);
+    QFETCH(int, code);
     testsupport::TestEnv env;
     const QString path = env.makeScheduleFile();
     QVERIFY(plant(path, planted));
@@ -343,7 +359,8 @@ void TestHostileFiles::endlessQueriesAreEnded() {
     DataControl data;
     data.setDatabaseName(path);
     QVERIFY(!data.openDatabase());
-    data.connection()->setWorkLimit(std::chrono::milliseconds(300));
+    if (code == SQLITE_INTERRUPT)
+        data.connection()->setWorkLimit(std::chrono::milliseconds(300));
     Error error;
     if (recordSource.isEmpty()) {
         QVERIFY(datesWithItems(*data.connection(), {kDate}, &error).isEmpty());
@@ -351,8 +368,8 @@ void TestHostileFiles::endlessQueriesAreEnded() {
         data.setRecordSource(recordSource);
         error = data.refresh();
     }
-    QCOMPARE(error.code, SQLITE_INTERRUPT);
-    QVERIFY(describe(error).startsWith(QStringLiteral("処理に時間がかかりすぎる")));
+    QCOMPARE(error.code, code);
+    QVERIFY(describe(error).startsWith(describe(Error{code, QString()})));
 
     data.setRecordSource(kTodoTable);
     QVERIFY(!data.refresh());
