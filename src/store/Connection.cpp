@@ -215,8 +215,8 @@ Error Connection::checkSchema() {
         "SELECT type, name, tbl_name FROM sqlite_master WHERE "
         "type = 'trigger' OR "
         "(type = 'view' AND (name = ?1 COLLATE NOCASE OR name = ?2 COLLATE NOCASE)) "
-        "UNION ALL SELECT 'without rowid', name, name FROM pragma_table_list WHERE schema = 'main' AND wr "
-        "AND (name = ?1 COLLATE NOCASE OR name = ?2 COLLATE NOCASE)";
+        "UNION ALL SELECT iif(wr, 'without rowid', type), name, name FROM pragma_table_list WHERE schema = "
+        "'main' AND (wr OR type = 'virtual') AND (name = ?1 COLLATE NOCASE OR name = ?2 COLLATE NOCASE)";
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr);
     if (rc != SQLITE_OK) {
@@ -236,11 +236,13 @@ Error Connection::checkSchema() {
     };
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         const QString type = column(0);
-        plantedCode = plantedCode || type != QLatin1String("without rowid");
+        plantedCode = plantedCode || type == QLatin1String("view") || type == QLatin1String("trigger");
         if (type == QLatin1String("view"))
             causes << QStringLiteral("「%1」が表ではなくビューです").arg(column(1));
         else if (type == QLatin1String("trigger"))
             causes << QStringLiteral("「%1」にトリガー「%2」があります").arg(column(2), column(1));
+        else if (type == QLatin1String("virtual"))
+            causes << QStringLiteral("「%1」が仮想表（VIRTUAL TABLE）です").arg(column(1));
         else
             causes << QStringLiteral("「%1」が行番号のない表（WITHOUT ROWID）です").arg(column(1));
     }

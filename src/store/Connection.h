@@ -78,8 +78,8 @@ class Connection {
     // Reads the schema once, before the first statement: a file whose 予定表 or ToDoリスト is a
     // view, or that carries a trigger on any table, becomes read-only, with the reason in readOnlyReason(),
     // since a write there would run code the file brought along; so does one whose rows there have no address
-    // (WITHOUT ROWID). A failure (a lock, not a database) is returned, and the check is made again before the
-    // next statement.
+    // (WITHOUT ROWID, a virtual table). A failure (a lock, not a database) is returned, and the check is made
+    // again before the next statement.
     //
     // A trigger another program adds later never runs either: a statement that would set off a
     // trigger that writes fails to prepare (SQLITE_AUTH), and the schema is checked again, so the

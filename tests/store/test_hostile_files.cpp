@@ -205,6 +205,11 @@ void TestHostileFiles::plantedSchemaOpensReadOnly_data() {
                "レベル REAL, 内容 TEXT, アラーム TEXT, 時刻 TEXT, PRIMARY KEY (年月日, 項目番号)) "
                "WITHOUT ROWID; INSERT INTO 予定表 SELECT * FROM items")
         << QStringLiteral("WITHOUT ROWID");
+    QTest::newRow("virtual table in place of 予定表")
+        << QStringLiteral(
+               "ALTER TABLE 予定表 RENAME TO items; CREATE VIRTUAL TABLE 予定表 USING fts4(年月日, "
+               "項目番号, レベル, 内容, アラーム, 時刻); INSERT INTO 予定表 SELECT * FROM items")
+        << QStringLiteral("VIRTUAL TABLE");
     QTest::newRow("trigger on another table")
         << QStringLiteral("CREATE TABLE other (x); CREATE TRIGGER wipe3 AFTER INSERT ON other BEGIN DELETE "
                           "FROM 予定表; END")
