@@ -205,6 +205,10 @@ void TestHostileFiles::plantedSchemaOpensReadOnly_data() {
                "レベル REAL, 内容 TEXT, アラーム TEXT, 時刻 TEXT, PRIMARY KEY (年月日, 項目番号)) "
                "WITHOUT ROWID; INSERT INTO 予定表 SELECT * FROM items")
         << QStringLiteral("WITHOUT ROWID");
+    // Built with the engine's own LIKE; the program's LIKE would put other entries in it.
+    QTest::newRow("index with LIKE") << QStringLiteral(
+                                            "CREATE INDEX meeting ON 予定表 (年月日) WHERE 内容 LIKE '%会%'")
+                                     << QStringLiteral("meeting");
     QTest::newRow("virtual table in place of 予定表")
         << QStringLiteral(
                "ALTER TABLE 予定表 RENAME TO items; CREATE VIRTUAL TABLE 予定表 USING fts4(年月日, "
