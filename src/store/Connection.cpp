@@ -275,7 +275,7 @@ Error Connection::checkSchema() {
     return {};
 }
 
-Error Connection::rowNotWritten(const Error& otherwise) {
+Error Connection::recheckSchema(const Error& otherwise) {
     schemaChecked_ = false;
     if (Error error = checkSchema())
         return error;

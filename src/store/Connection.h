@@ -85,11 +85,12 @@ class Connection {
     // trigger that writes fails to prepare (SQLITE_AUTH), and the schema is checked again, so the
     // file turns read-only with its reason.
     Error checkSchema();
-    // A write meant to change one row changed none: a trigger another program planted since the
-    // schema was read may have skipped it (RAISE(IGNORE) only reads, so it passes the authorizer).
-    // The schema is read again: the error is the file's read-only reason when it now has one,
-    // else `otherwise`.
-    Error rowNotWritten(const Error& otherwise);
+    // For a write that failed in a way another program's change to the schema explains: a row
+    // the write did not change (a trigger planted since the schema was read skipped it with
+    // RAISE(IGNORE), which only reads and so passes the authorizer), a table whose rows lost their
+    // address (it became a view). The schema is read again: the error is the file's read-only
+    // reason when it now has one, else `otherwise`.
+    Error recheckSchema(const Error& otherwise);
     // Why the file is open read-only (a Japanese sentence for the user); empty when writable or
     // not checked yet.
     const QString& readOnlyReason() const { return readOnlyReason_; }

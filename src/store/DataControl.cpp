@@ -424,7 +424,7 @@ Error DataControl::writeChecked(qint64 rowid, const std::function<Error()>& writ
     Error error;
     const std::optional<std::vector<QVariant>> stored = storedRow(rowid, &error);
     if (!error && !stored)
-        error = recordGone();
+        error = connection_->recheckSchema(recordGone());
     else if (!error && fingerprint(*stored) != known.value())
         error = {kChangedElsewhere, QStringLiteral("the record was changed by another program")};
     if (!error)
@@ -499,7 +499,7 @@ Error DataControl::writeRow(qint64 rowid, const QHash<QString, QVariant>& values
         if (sqlite3_step(statement->get()) != SQLITE_DONE)
             error = connection_->lastError();
         else if (sqlite3_changes(connection_->handle()) == 0)
-            error = connection_->rowNotWritten(
+            error = connection_->recheckSchema(
                 rowid >= 0 ? recordGone()
                            : Error{SQLITE_ERROR, QStringLiteral("the new record was not written")});
         else if (insertedRowid)
@@ -552,7 +552,7 @@ Error DataControl::remove() {
         if (sqlite3_step(statement->get()) != SQLITE_DONE)
             failure = connection_->lastError();
         else if (sqlite3_changes(connection_->handle()) == 0)
-            failure = connection_->rowNotWritten(recordGone());
+            failure = connection_->recheckSchema(recordGone());
         statement->reset();
         return failure;
     });

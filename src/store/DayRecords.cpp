@@ -28,7 +28,7 @@ Error run(Connection& connection, Statement* statement) {
     const int rc = sqlite3_step(statement->get());
     Error error = rc == SQLITE_DONE || rc == SQLITE_ROW ? Error{} : connection.lastError();
     if (!error && sqlite3_changes(connection.handle()) == 0)
-        error = connection.rowNotWritten({SQLITE_ERROR, QStringLiteral("the record was not written")});
+        error = connection.recheckSchema({SQLITE_ERROR, QStringLiteral("the record was not written")});
     statement->reset();
     return error;
 }
@@ -193,7 +193,8 @@ Error dayRowAddress(Connection& connection, QString* name) {
     if (Error error = connection.rowAddress(kDayTable, name))
         return error;
     if (name->isEmpty())
-        return {SQLITE_ERROR, QStringLiteral("no such table with addressable rows: ") + kDayTable};
+        return connection.recheckSchema(
+            {SQLITE_ERROR, QStringLiteral("no such table with addressable rows: ") + kDayTable});
     return {};
 }
 

@@ -133,7 +133,7 @@ Error DayStore::disarm(const QDate& date, int slot) {
         if (sqlite3_step(statement->get()) != SQLITE_DONE)
             error = connection_->lastError();
         else if (sqlite3_changes(connection_->handle()) == 0)
-            error = connection_->rowNotWritten(
+            error = connection_->recheckSchema(
                 {SQLITE_ERROR, QStringLiteral("the record is no longer in the file")});
         statement->reset();
         return error;

@@ -72,8 +72,8 @@ class TestHostileFiles : public QObject {
     void columnShadowsRowid();
     void plantedSchemaOpensReadOnly_data();
     void plantedSchemaOpensReadOnly();
-    void triggerPlantedWhileOpen_data();
-    void triggerPlantedWhileOpen();
+    void schemaChangedWhileOpen_data();
+    void schemaChangedWhileOpen();
     void costlyQueriesAreEnded_data();
     void costlyQueriesAreEnded();
 };
@@ -261,28 +261,37 @@ void TestHostileFiles::plantedSchemaOpensReadOnly() {
     QCOMPARE(counted.value(0, 1).toInt(), 1);
 }
 
-void TestHostileFiles::triggerPlantedWhileOpen_data() {
+void TestHostileFiles::schemaChangedWhileOpen_data() {
     QTest::addColumn<int>("write");
-    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<QString>("planted");
     QTest::addColumn<int>("firstCode");
-    const QString wipe =
-        QStringLiteral("AFTER UPDATE ON 予定表 BEGIN DELETE FROM 予定表 WHERE rowid <> new.rowid; END");
+    QTest::addColumn<QString>("cause");
+    const QString wipe = QStringLiteral("CREATE TRIGGER late AFTER UPDATE ON 予定表 BEGIN DELETE FROM 予定表 "
+                                        "WHERE rowid <> new.rowid; END");
     // Only reads, so it is let in; the row it skips must not be reported as written.
-    const QString skip = QStringLiteral("BEFORE %1 ON 予定表 BEGIN SELECT RAISE(IGNORE); END");
-    QTest::newRow("alarm disarmed") << int(Disarm) << wipe << SQLITE_AUTH;
-    QTest::newRow("grid row edited") << int(GridEdit) << wipe << SQLITE_AUTH;
+    const QString skip =
+        QStringLiteral("CREATE TRIGGER late BEFORE %1 ON 予定表 BEGIN SELECT RAISE(IGNORE); END");
+    const QString late = QStringLiteral("late");
+    QTest::newRow("alarm disarmed") << int(Disarm) << wipe << SQLITE_AUTH << late;
+    QTest::newRow("grid row edited") << int(GridEdit) << wipe << SQLITE_AUTH << late;
     QTest::newRow("day saved, row skipped")
-        << int(DaySave) << skip.arg(QStringLiteral("UPDATE")) << SQLITE_READONLY;
+        << int(DaySave) << skip.arg(QStringLiteral("UPDATE")) << SQLITE_READONLY << late;
     QTest::newRow("grid row appended, row skipped")
-        << int(GridAppend) << skip.arg(QStringLiteral("INSERT")) << SQLITE_READONLY;
+        << int(GridAppend) << skip.arg(QStringLiteral("INSERT")) << SQLITE_READONLY << late;
+    QTest::newRow("day saved, 予定表 became a view")
+        << int(DaySave)
+        << QStringLiteral("ALTER TABLE 予定表 RENAME TO items; CREATE VIEW 予定表 AS SELECT * FROM items")
+        << SQLITE_READONLY << QStringLiteral("ビュー");
 }
 
-// Another program plants a trigger after the file was opened and checked: the write that would
-// set it off is refused or reported, nothing is lost, and the file turns read-only with its reason.
-void TestHostileFiles::triggerPlantedWhileOpen() {
+// Another program plants a trigger or a view after the file was opened and checked: the write
+// that would set it off is refused or reported, nothing is lost, and the file turns read-only with
+// its reason.
+void TestHostileFiles::schemaChangedWhileOpen() {
     QFETCH(int, write);
-    QFETCH(QString, trigger);
+    QFETCH(QString, planted);
     QFETCH(int, firstCode);
+    QFETCH(QString, cause);
     testsupport::TestEnv env;
     const QString path = env.makeScheduleFile();
     QVERIFY(plant(path, QStringLiteral("INSERT INTO 予定表 (年月日, 項目番号, 内容, アラーム) VALUES "
@@ -296,7 +305,7 @@ void TestHostileFiles::triggerPlantedWhileOpen() {
     std::array<SlotItem, 4> loaded = loadDay(store);
     QCOMPARE(loaded[0].content, QStringLiteral("一"));
 
-    QVERIFY(plant(path, QStringLiteral("CREATE TRIGGER late ") + trigger));
+    QVERIFY(plant(path, planted));
     const auto attempt = [&] {
         std::array<SlotItem, 4> wanted = loaded;
         wanted[0] = item(QStringLiteral("変更"));
@@ -316,7 +325,7 @@ void TestHostileFiles::triggerPlantedWhileOpen() {
     QCOMPARE(data.recordCount(), 2);
     const Error again = attempt();
     QCOMPARE(again.code, SQLITE_READONLY);
-    QVERIFY(describe(again).contains(QStringLiteral("late")));
+    QVERIFY(describe(again).contains(cause));
 }
 
 void TestHostileFiles::costlyQueriesAreEnded_data() {
