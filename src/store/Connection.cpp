@@ -432,4 +432,9 @@ Error Connection::lastError() const {
     return errorOf(db_, sqlite3_errcode(db_));
 }
 
+Error Connection::writeError() {
+    const Error error = lastError();
+    return sqlite3_extended_errcode(db_) == SQLITE_CONSTRAINT_TRIGGER ? recheckSchema(error) : error;
+}
+
 } // namespace store

@@ -58,6 +58,10 @@ class Connection {
     // A cached prepared statement for the SQL text, reset and with its bindings cleared.
     Statement* prepare(const QString& sql, Error* error);
     Error lastError() const;
+    // The error of a write statement that failed. RAISE() in a trigger planted since the schema
+    // was read would blame the user's input with the file's own text: it gives the file's
+    // read-only reason instead (see recheckSchema()).
+    Error writeError();
 
     // The name that addresses the rows of `table`: rowid, _rowid_ or oid, whichever the table
     // has not taken as the name of a column of its own. Empty, with no error, when its rows have

@@ -497,7 +497,7 @@ Error DataControl::writeRow(qint64 rowid, const QHash<QString, QVariant>& values
         if (rowid >= 0)
             sqlite3_bind_int64(statement->get(), index, rowid);
         if (sqlite3_step(statement->get()) != SQLITE_DONE)
-            error = connection_->lastError();
+            error = connection_->writeError();
         else if (sqlite3_changes(connection_->handle()) == 0)
             error = connection_->recheckSchema(
                 rowid >= 0 ? recordGone()
@@ -550,7 +550,7 @@ Error DataControl::remove() {
             return failure;
         sqlite3_bind_int64(statement->get(), 1, rowid);
         if (sqlite3_step(statement->get()) != SQLITE_DONE)
-            failure = connection_->lastError();
+            failure = connection_->writeError();
         else if (sqlite3_changes(connection_->handle()) == 0)
             failure = connection_->recheckSchema(recordGone());
         statement->reset();

@@ -26,7 +26,7 @@ QString literal(const QString& text) {
 // Runs a statement that writes one row; a row it did not change is an error, not a success.
 Error run(Connection& connection, Statement* statement) {
     const int rc = sqlite3_step(statement->get());
-    Error error = rc == SQLITE_DONE || rc == SQLITE_ROW ? Error{} : connection.lastError();
+    Error error = rc == SQLITE_DONE || rc == SQLITE_ROW ? Error{} : connection.writeError();
     if (!error && sqlite3_changes(connection.handle()) == 0)
         error = connection.recheckSchema({SQLITE_ERROR, QStringLiteral("the record was not written")});
     statement->reset();

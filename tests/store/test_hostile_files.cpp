@@ -268,7 +268,8 @@ void TestHostileFiles::schemaChangedWhileOpen_data() {
     QTest::addColumn<QString>("cause");
     const QString wipe = QStringLiteral("CREATE TRIGGER late AFTER UPDATE ON 予定表 BEGIN DELETE FROM 予定表 "
                                         "WHERE rowid <> new.rowid; END");
-    // Only reads, so it is let in; the row it skips must not be reported as written.
+    // Only reads, so it is let in; the row it skips must not be reported as written, its error not
+    // as the user's input refused.
     const QString skip =
         QStringLiteral("CREATE TRIGGER late BEFORE %1 ON 予定表 BEGIN SELECT RAISE(IGNORE); END");
     const QString late = QStringLiteral("late");
@@ -278,6 +279,10 @@ void TestHostileFiles::schemaChangedWhileOpen_data() {
         << int(DaySave) << skip.arg(QStringLiteral("UPDATE")) << SQLITE_READONLY << late;
     QTest::newRow("grid row appended, row skipped")
         << int(GridAppend) << skip.arg(QStringLiteral("INSERT")) << SQLITE_READONLY << late;
+    QTest::newRow("day saved, trigger raises an error")
+        << int(DaySave)
+        << QStringLiteral("CREATE TRIGGER late BEFORE UPDATE ON 予定表 BEGIN SELECT RAISE(ABORT, 'x'); END")
+        << SQLITE_READONLY << late;
     QTest::newRow("day saved, 予定表 became a view")
         << int(DaySave)
         << QStringLiteral("ALTER TABLE 予定表 RENAME TO items; CREATE VIEW 予定表 AS SELECT * FROM items")
