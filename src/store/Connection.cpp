@@ -197,36 +197,16 @@ void Connection::configure() {
     // another journal mode. It runs before the busy timeout is set so that opening a file that is
     // in use does not wait twice: a failure here (a lock, a file that is not a database) shows
     // again, with its code, at the first real statement, and the caller reports it there.
+    sqlite3_exec(db_, "PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;", nullptr, nullptr, nullptr);
+    sqlite3_set_authorizer(db_, &Connection::authorize, this);
+    sqlite3_busy_handler(db_, &Connection::busyWait, this);
     sqlite3_trace_v2(db_, SQLITE_TRACE_STMT | SQLITE_TRACE_PROFILE, &Connection::traced, this);
     sqlite3_progress_handler(
         db_, kProgressSteps,
         [](void* self) { return static_cast<Connection*>(self)->workLimitReached() ? 1 : 0; }, this);
-    // The first statement reads the schema.
-    const int rc = readingSchema([&] {
-        return sqlite3_exec(db_, "PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;", nullptr, nullptr,
-                            nullptr);
-    });
-    schemaTooSlow_ = rc == SQLITE_INTERRUPT;
-    sqlite3_set_authorizer(db_, &Connection::authorize, this);
-    sqlite3_busy_handler(db_, &Connection::busyWait, this);
-}
-
-int Connection::readingSchema(const std::function<int()>& call) {
-    // The engine reads the schema inside no statement that the trace announces: the time it takes
-    // is counted from here. A schema of a few hundred thousand entries takes minutes.
-    running_.push_back({nullptr, Clock::now()});
-    const int rc = call();
-    const auto self =
-        std::find_if(running_.rbegin(), running_.rend(), [](const Running& r) { return !r.statement; });
-    if (self != running_.rend())
-        running_.erase(std::next(self).base());
-    return rc;
 }
 
 Error Connection::checkSchema() {
-    // Reading the schema was given up once; trying again would only take as long again.
-    if (schemaTooSlow_)
-        return {SQLITE_INTERRUPT, QStringLiteral("reading the list of tables in the file took too long")};
     if (schemaChecked_)
         return {};
     // Names compare as the engine compares them: without case for Latin letters. The program
@@ -243,8 +223,7 @@ Error Connection::checkSchema() {
         "UNION ALL SELECT iif(wr, 'without rowid', type), name, name FROM pragma_table_list WHERE schema = "
         "'main' AND (wr OR type = 'virtual') AND (name = ?1 COLLATE NOCASE OR name = ?2 COLLATE NOCASE)";
     sqlite3_stmt* stmt = nullptr;
-    int rc = readingSchema([&] { return sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr); });
-    schemaTooSlow_ = rc == SQLITE_INTERRUPT;
+    int rc = sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr);
     if (rc != SQLITE_OK) {
         const Error error = errorOf(db_, rc);
         sqlite3_finalize(stmt);
@@ -364,8 +343,7 @@ Error Connection::exec(const QString& sql) {
     if (Error error = checkSchema())
         return error;
     char* message = nullptr;
-    const int rc = readingSchema(
-        [&] { return sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &message); });
+    const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &message);
     Error error;
     if (rc != SQLITE_OK) {
         error.code = rc & 0xFF;
@@ -395,11 +373,8 @@ Statement* Connection::prepare(const QString& sql, Error* error) {
     const QByteArray text = sql.toUtf8();
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
-    const int rc = readingSchema([&] {
-        return sqlite3_prepare_v3(db_, text.constData(), static_cast<int>(text.size()),
-                                  SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
-    });
-    schemaTooSlow_ = rc == SQLITE_INTERRUPT;
+    const int rc = sqlite3_prepare_v3(db_, text.constData(), static_cast<int>(text.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
     if (rc != SQLITE_OK || !stmt) {
         sqlite3_finalize(stmt);
         if (error)

@@ -119,8 +119,6 @@ class Connection {
     static int traced(unsigned type, void* self, void* statement, void* detail);
     static int busyWait(void* self, int count);
     static int authorize(void* self, int action, const char*, const char*, const char*, const char* inside);
-    // Runs a call that may read the schema (a prepare, an exec) under the work limit.
-    int readingSchema(const std::function<int()>& call);
 
     using Clock = std::chrono::steady_clock;
     struct Running {
@@ -139,7 +137,6 @@ class Connection {
     std::vector<CacheEntry> cache_;                   // most recently used last
     std::vector<std::unique_ptr<Statement>> retired_; // pushed out of the cache, freed at close
     bool schemaChecked_ = false;
-    bool schemaTooSlow_ = false; // reading the schema was ended by the work limit
     QString readOnlyReason_;
     std::vector<Running> running_; // statements started and not yet ended, oldest first
     std::chrono::milliseconds workLimit_ = kWorkLimit;

@@ -76,7 +76,6 @@ class TestHostileFiles : public QObject {
     void schemaChangedWhileOpen();
     void costlyQueriesAreEnded_data();
     void costlyQueriesAreEnded();
-    void endlessSchemaIsGivenUp();
 };
 
 // Two programs with the entry window open on one date: each writes only what it changed, and a
@@ -397,27 +396,6 @@ void TestHostileFiles::costlyQueriesAreEnded() {
 
     data.setRecordSource(kTodoTable);
     QVERIFY(!data.refresh());
-}
-
-// Reading a schema takes time that grows with the square of its entries: a file of 20 MB that
-// lists 300,000 views would keep the first statement busy for minutes. It is given up after the
-// work limit, once per connection.
-void TestHostileFiles::endlessSchemaIsGivenUp() {
-    testsupport::TestEnv env;
-    const QString path = env.makeScheduleFile();
-    QVERIFY(
-        plant(path, QStringLiteral("PRAGMA writable_schema=ON; WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL "
-                                   "SELECT n + 1 FROM r WHERE n < 300000) INSERT INTO sqlite_master "
-                                   "SELECT 'view', 'v' || n, 'v' || n, 0, 'CREATE VIEW v' || n || "
-                                   "' AS SELECT 1' FROM r")));
-    DataControl data;
-    data.setDatabaseName(path);
-    data.setRecordSource(kTodoTable);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const Error error = data.refresh();
-        QCOMPARE(error.code, SQLITE_INTERRUPT);
-        QVERIFY(describe(error).startsWith(describe(Error{SQLITE_INTERRUPT, QString()})));
-    }
 }
 
 QTEST_GUILESS_MAIN(TestHostileFiles)
