@@ -189,6 +189,7 @@ void Connection::configure() {
     // triggers and constraints, and no statement may corrupt it on purpose.
     sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
     likeStop_ = [this] { return workLimitReached(); };
     registerJetLike(db_, &likeStop_);
     registerCollations(db_);
@@ -209,13 +210,18 @@ Error Connection::checkSchema() {
     if (schemaChecked_)
         return {};
     // Names compare as the engine compares them: without case for Latin letters. The program
-    // makes no triggers, so any trigger in the file, on whatever table, came with it.
+    // makes no triggers, so any trigger in the file, on whatever table, came with it. LIKE means
+    // here what the Schedule file's queries mean (* ? #), not what it meant to the program that
+    // made an index (or a stored generated column) with it: entries this program writes there
+    // would disagree with the rest, and another program's queries through the index lose rows.
     static const char* const sql =
         "SELECT type, name, tbl_name FROM sqlite_master WHERE "
         "type = 'trigger' OR "
         "(type = 'view' AND (name = ?1 COLLATE NOCASE OR name = ?2 COLLATE NOCASE)) "
-        "UNION ALL SELECT 'without rowid', name, name FROM pragma_table_list WHERE schema = 'main' AND wr "
-        "AND (name = ?1 COLLATE NOCASE OR name = ?2 COLLATE NOCASE)";
+        "UNION ALL SELECT 'like', name, tbl_name FROM sqlite_master WHERE (type = 'index' OR (type = "
+        "'table' AND (name = ?1 COLLATE NOCASE OR name = ?2 COLLATE NOCASE))) AND instr(lower(sql), 'like') "
+        "UNION ALL SELECT iif(wr, 'without rowid', type), name, name FROM pragma_table_list WHERE schema = "
+        "'main' AND (wr OR type = 'virtual') AND (name = ?1 COLLATE NOCASE OR name = ?2 COLLATE NOCASE)";
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr);
     if (rc != SQLITE_OK) {
@@ -229,17 +235,25 @@ Error Connection::checkSchema() {
     sqlite3_bind_text(stmt, 2, todo.constData(), static_cast<int>(todo.size()), SQLITE_STATIC);
     QStringList causes;
     bool plantedCode = false;
+    bool otherLike = false;
     auto column = [&](int i) {
         return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
                                  sqlite3_column_bytes(stmt, i));
     };
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         const QString type = column(0);
-        plantedCode = plantedCode || type != QLatin1String("without rowid");
+        plantedCode = plantedCode || type == QLatin1String("view") || type == QLatin1String("trigger");
+        otherLike = otherLike || type == QLatin1String("like");
         if (type == QLatin1String("view"))
             causes << QStringLiteral("「%1」が表ではなくビューです").arg(column(1));
         else if (type == QLatin1String("trigger"))
             causes << QStringLiteral("「%1」にトリガー「%2」があります").arg(column(2), column(1));
+        else if (type == QLatin1String("like") && column(1) == column(2))
+            causes << QStringLiteral("「%1」の定義に LIKE があります").arg(column(1));
+        else if (type == QLatin1String("like"))
+            causes << QStringLiteral("「%1」の索引「%2」に LIKE があります").arg(column(2), column(1));
+        else if (type == QLatin1String("virtual"))
+            causes << QStringLiteral("「%1」が仮想表（VIRTUAL TABLE）です").arg(column(1));
         else
             causes << QStringLiteral("「%1」が行番号のない表（WITHOUT ROWID）です").arg(column(1));
     }
@@ -250,12 +264,22 @@ Error Connection::checkSchema() {
         return error;
     // Reading stays possible, so the user can still see and export the items.
     sqlite3_exec(db_, "PRAGMA query_only=ON;", nullptr, nullptr, nullptr);
-    readOnlyReason_ = QStringLiteral("このスケジュールファイルでは") + causes.join(QStringLiteral("、")) +
-                      QStringLiteral("。") +
-                      (plantedCode ? QStringLiteral("書き込むとファイルに仕込まれた処理が動くため、")
-                                   : QStringLiteral("項目を一つずつ区別して書き込めないため、")) +
-                      QStringLiteral("読み取り専用で開きました（表示と書き出しはできます）。");
+    readOnlyReason_ =
+        QStringLiteral("このスケジュールファイルでは") + causes.join(QStringLiteral("、")) +
+        QStringLiteral("。") +
+        (plantedCode ? QStringLiteral("書き込むとファイルに仕込まれた処理が動くため、")
+         : otherLike ? QStringLiteral("このプログラムの LIKE（* ? #）は作成したプログラムのものと"
+                                      "意味が違い、書き込むと索引が食い違うため、")
+                     : QStringLiteral("項目を一つずつ区別して書き込めないため、")) +
+        QStringLiteral("読み取り専用で開きました（表示と書き出しはできます）。");
     return {};
+}
+
+Error Connection::recheckSchema(const Error& otherwise) {
+    schemaChecked_ = false;
+    if (Error error = checkSchema())
+        return error;
+    return readOnlyReason_.isEmpty() ? otherwise : Error{SQLITE_READONLY, readOnlyReason_};
 }
 
 bool Connection::workLimitReached() const {
@@ -406,6 +430,11 @@ Error Connection::rowAddress(const QString& table, QString* name) {
 
 Error Connection::lastError() const {
     return errorOf(db_, sqlite3_errcode(db_));
+}
+
+Error Connection::writeError() {
+    const Error error = lastError();
+    return sqlite3_extended_errcode(db_) == SQLITE_CONSTRAINT_TRIGGER ? recheckSchema(error) : error;
 }
 
 } // namespace store

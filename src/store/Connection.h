@@ -58,12 +58,22 @@ class Connection {
     // A cached prepared statement for the SQL text, reset and with its bindings cleared.
     Statement* prepare(const QString& sql, Error* error);
     Error lastError() const;
+    // The error of a write statement that failed. RAISE() in a trigger planted since the schema
+    // was read would blame the user's input with the file's own text: it gives the file's
+    // read-only reason instead (see recheckSchema()).
+    Error writeError();
 
     // The name that addresses the rows of `table`: rowid, _rowid_ or oid, whichever the table
     // has not taken as the name of a column of its own. Empty, with no error, when its rows have
     // no address (a view, a table WITHOUT ROWID, a table that does not exist): they can only be
     // read in the order they come.
     Error rowAddress(const QString& table, QString* name);
+
+    // The largest text, blob or row a statement may read or make. The program's fields hold at
+    // most 80 characters; without a limit a file a few kilobytes long can make every read build a
+    // value of a gigabyte (a view or a generated column of hex(zeroblob(...))). A larger value
+    // fails its statement with SQLITE_TOOBIG.
+    static constexpr int kMaxValueBytes = 1 << 20;
 
     // How long a statement waits for a file another program holds locked.
     static constexpr int kBusyTimeoutMs = 3000;
@@ -72,13 +82,19 @@ class Connection {
     // Reads the schema once, before the first statement: a file whose 予定表 or ToDoリスト is a
     // view, or that carries a trigger on any table, becomes read-only, with the reason in readOnlyReason(),
     // since a write there would run code the file brought along; so does one whose rows there have no address
-    // (WITHOUT ROWID). A failure (a lock, not a database) is returned, and the check is made again before the
-    // next statement.
+    // (WITHOUT ROWID, a virtual table). A failure (a lock, not a database) is returned, and the check is made
+    // again before the next statement.
     //
     // A trigger another program adds later never runs either: a statement that would set off a
     // trigger that writes fails to prepare (SQLITE_AUTH), and the schema is checked again, so the
     // file turns read-only with its reason.
     Error checkSchema();
+    // For a write that failed in a way another program's change to the schema explains: a row
+    // the write did not change (a trigger planted since the schema was read skipped it with
+    // RAISE(IGNORE), which only reads and so passes the authorizer), a table whose rows lost their
+    // address (it became a view). The schema is read again: the error is the file's read-only
+    // reason when it now has one, else `otherwise`.
+    Error recheckSchema(const Error& otherwise);
     // Why the file is open read-only (a Japanese sentence for the user); empty when writable or
     // not checked yet.
     const QString& readOnlyReason() const { return readOnlyReason_; }

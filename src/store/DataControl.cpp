@@ -182,10 +182,21 @@ Error DataControl::readAllRows(const RecordSource& source) {
     std::vector<bool> numeric;
     resultColumns(stmt, &names, &numeric);
     std::vector<std::vector<QVariant>> held;
+    // Rows without an address are held whole: a view can give far more than fits in memory in
+    // the time a statement may work.
+    qint64 heldBytes = 0;
     int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW && heldBytes <= kMaxHeldBytes) {
         held.push_back(readColumns(stmt, numeric));
-    if (rc != SQLITE_DONE)
+        for (const QVariant& value : held.back())
+            heldBytes += qint64(sizeof(QVariant)) +
+                         (value.typeId() == QMetaType::QString      ? value.toString().size() * 2
+                          : value.typeId() == QMetaType::QByteArray ? value.toByteArray().size()
+                                                                    : 0);
+    }
+    if (rc == SQLITE_ROW)
+        error = {SQLITE_TOOBIG, QStringLiteral("more rows than can be held: ") + source.table};
+    else if (rc != SQLITE_DONE)
         error = connection_->lastError();
     rows->reset();
     if (error)
@@ -413,7 +424,7 @@ Error DataControl::writeChecked(qint64 rowid, const std::function<Error()>& writ
     Error error;
     const std::optional<std::vector<QVariant>> stored = storedRow(rowid, &error);
     if (!error && !stored)
-        error = recordGone();
+        error = connection_->recheckSchema(recordGone());
     else if (!error && fingerprint(*stored) != known.value())
         error = {kChangedElsewhere, QStringLiteral("the record was changed by another program")};
     if (!error)
@@ -486,9 +497,11 @@ Error DataControl::writeRow(qint64 rowid, const QHash<QString, QVariant>& values
         if (rowid >= 0)
             sqlite3_bind_int64(statement->get(), index, rowid);
         if (sqlite3_step(statement->get()) != SQLITE_DONE)
-            error = connection_->lastError();
-        else if (rowid >= 0 && sqlite3_changes(connection_->handle()) == 0)
-            error = recordGone();
+            error = connection_->writeError();
+        else if (sqlite3_changes(connection_->handle()) == 0)
+            error = connection_->recheckSchema(
+                rowid >= 0 ? recordGone()
+                           : Error{SQLITE_ERROR, QStringLiteral("the new record was not written")});
         else if (insertedRowid)
             *insertedRowid = sqlite3_last_insert_rowid(connection_->handle());
         statement->reset();
@@ -537,7 +550,9 @@ Error DataControl::remove() {
             return failure;
         sqlite3_bind_int64(statement->get(), 1, rowid);
         if (sqlite3_step(statement->get()) != SQLITE_DONE)
-            failure = connection_->lastError();
+            failure = connection_->writeError();
+        else if (sqlite3_changes(connection_->handle()) == 0)
+            failure = connection_->recheckSchema(recordGone());
         statement->reset();
         return failure;
     });

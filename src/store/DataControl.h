@@ -102,7 +102,8 @@ class DataControl {
     int fieldIndex(const QString& name) const;
     Error fieldError(const QString& name) const;
     Error checkIsDatabase();
-    // Reads every row of a record source whose rows have no address.
+    // Reads every row of a record source whose rows have no address, up to about this many bytes.
+    static constexpr qint64 kMaxHeldBytes = qint64(128) << 20;
     Error readAllRows(const RecordSource& source);
     // Runs the rowid query of the record source; the first row's values are read with it.
     Error readRowids(const RecordSource& source, Statement* values, const std::vector<bool>& numeric,

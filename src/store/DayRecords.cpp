@@ -23,10 +23,12 @@ QString literal(const QString& text) {
     return escaped;
 }
 
-// Runs a statement that returns no rows.
+// Runs a statement that writes one row; a row it did not change is an error, not a success.
 Error run(Connection& connection, Statement* statement) {
     const int rc = sqlite3_step(statement->get());
-    const Error error = rc == SQLITE_DONE || rc == SQLITE_ROW ? Error{} : connection.lastError();
+    Error error = rc == SQLITE_DONE || rc == SQLITE_ROW ? Error{} : connection.writeError();
+    if (!error && sqlite3_changes(connection.handle()) == 0)
+        error = connection.recheckSchema({SQLITE_ERROR, QStringLiteral("the record was not written")});
     statement->reset();
     return error;
 }
@@ -191,7 +193,8 @@ Error dayRowAddress(Connection& connection, QString* name) {
     if (Error error = connection.rowAddress(kDayTable, name))
         return error;
     if (name->isEmpty())
-        return {SQLITE_ERROR, QStringLiteral("no such table with addressable rows: ") + kDayTable};
+        return connection.recheckSchema(
+            {SQLITE_ERROR, QStringLiteral("no such table with addressable rows: ") + kDayTable});
     return {};
 }
 

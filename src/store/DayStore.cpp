@@ -131,9 +131,10 @@ Error DayStore::disarm(const QDate& date, int slot) {
         statement->bind(2, dateString(date));
         statement->bind(3, slot);
         if (sqlite3_step(statement->get()) != SQLITE_DONE)
-            error = connection_->lastError();
+            error = connection_->writeError();
         else if (sqlite3_changes(connection_->handle()) == 0)
-            error = {SQLITE_ERROR, QStringLiteral("the record is no longer in the file")};
+            error = connection_->recheckSchema(
+                {SQLITE_ERROR, QStringLiteral("the record is no longer in the file")});
         statement->reset();
         return error;
     });

@@ -51,6 +51,9 @@ QString sentence(const Error& error) {
     case SQLITE_INTERRUPT:
         return QStringLiteral(
             "処理に時間がかかりすぎるため中止しました（スケジュールファイルの内容を確認してください）");
+    case SQLITE_TOOBIG:
+        return QStringLiteral("スケジュールファイルの値が大きすぎるか行が多すぎるため、読み込みを中止しました"
+                              "（スケジュールファイルの内容を確認してください）");
     case kChangedElsewhere:
         return QStringLiteral("他のプログラムがこのデータを変更したため、書き込みませんでした。"
                               "表示し直してから入力してください");

@@ -394,8 +394,9 @@ void TestEntryWindow::failedWriteKeepsWindowAndRows() {
 
     QCOMPARE(f_->platform.messages.size(), 1);
     QCOMPARE(f_->platform.messages.first().icon, platform::Icon::Exclamation);
+    // A trigger planted meanwhile is named as the reason the file turned read-only.
     QVERIFY(f_->platform.messages.first().text.contains(fault == QLatin1String("refused")
-                                                            ? QStringLiteral("refused")
+                                                            ? QStringLiteral("「refuse」")
                                                             : QStringLiteral("スケジュールファイル")));
     QVERIFY(window_->isVisible());
     QVERIFY(window_->isChanged());
