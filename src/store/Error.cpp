@@ -1,5 +1,7 @@
 #include "store/Error.h"
 
+#include "store/ScheduleLayout.h"
+
 #include <QRegularExpression>
 
 #include <sqlite3.h>
@@ -21,11 +23,26 @@ QString refusedValue(const QString& engineText) {
     if (const QRegularExpressionMatch m = number.match(engineText); m.hasMatch())
         return QStringLiteral("入力された値は数値ではありません。「%1」には数値を入力してください。")
             .arg(m.captured(1));
+    // "NOT NULL constraint failed: 予定表.備考": a field of the file's own that this program never
+    // fills, or one of its fields left empty.
+    static const QRegularExpression notNull(QStringLiteral("NOT NULL constraint failed: [^.]+\\.(\\S+)"));
+    if (const QRegularExpressionMatch m = notNull.match(engineText); m.hasMatch()) {
+        const QString field = m.captured(1);
+        if (dayFields().contains(field) || todoFields().contains(field))
+            return QStringLiteral("入力された値が空です。「%1」に入力してください。").arg(field);
+        return QStringLiteral("スケジュールファイルの「%"
+                              "1」欄は空にできませんが、このプログラムはこの欄に書き込みません。"
+                              "スケジュールファイルの形式が正しくありません。")
+            .arg(field);
+    }
     return opening + QStringLiteral("内容を短くするか、空の欄に入力してからもう一度書き込んでください。");
 }
 
 QString sentence(const Error& error) {
     switch (error.code) {
+    case SQLITE_CORRUPT:
+        return QStringLiteral(
+            "スケジュールファイルが壊れています（バックアップがあれば、そこから戻してください）");
     case SQLITE_NOTADB:
         return QStringLiteral("スケジュールファイルがデータベースではありません");
     case SQLITE_ERROR:

@@ -181,6 +181,31 @@ class TestStore : public QObject {
         QCOMPARE(readSlot(data, "2026/1/5", 1), SlotItem());
     }
 
+    // A column of the file's own that may not be empty, and a damaged page: each is named.
+    void fileFaultsAreNamed() {
+        QVERIFY(testsupport::execSql(
+            path_,
+            QStringLiteral("ALTER TABLE 予定表 RENAME TO items; CREATE TABLE 予定表 (年月日 TEXT, 項目番号 "
+                           "REAL, レベル REAL, 内容 TEXT, アラーム TEXT, 時刻 TEXT, 備考 TEXT NOT NULL)")));
+        DataControl data;
+        QVERIFY(!openDayTable(data, path_));
+        const Error refused = saveSlot(data, "2026/1/5", 1, {"x", {}, false, {}});
+        QCOMPARE(refused.code, SQLITE_CONSTRAINT);
+        QVERIFY(describe(refused).contains(QStringLiteral("「備考」欄は空にできません")));
+        data.close();
+
+        // The first table's root page (the items) overwritten.
+        const QString other = env_->makeScheduleFile(QStringLiteral("damaged.sdb"));
+        testrows::addDays(other, {{"2026/1/5", 1, {}, "x"}});
+        QByteArray bytes = testsupport::fileBytes(other);
+        bytes.replace(4096, 4096, QByteArray(4096, '\xFF'));
+        QVERIFY(testsupport::writeBytes(other, bytes));
+        DayRecords records;
+        const Error damaged = DayStore(other).readDay(QDate(2026, 1, 5), records);
+        QCOMPARE(damaged.code, SQLITE_CORRUPT);
+        QVERIFY(describe(damaged).startsWith(QStringLiteral("スケジュールファイルが壊れています")));
+    }
+
     void lockedFile() {
         testsupport::HeldConnection other(path_);
         QCOMPARE(other.exec("BEGIN EXCLUSIVE"), SQLITE_OK);
