@@ -141,19 +141,14 @@ Answer QtPlatform::show(const QString& text, const QString& caption, Icon icon, 
         delete box.data();
         return seen ? Answer::Ok : Answer::No;
     }
-    if (buttons == Buttons::OverwriteCancel) {
-        QPushButton* overwrite = box->addButton(QStringLiteral("上書き"), QMessageBox::YesRole);
-        QPushButton* cancel = box->addButton(QStringLiteral("取消"), QMessageBox::NoRole);
-        box->setDefaultButton(cancel);
-        box->setEscapeButton(cancel);
-        box->exec();
-        const bool overwritten = box && box->clickedButton() == overwrite;
-        delete box.data();
-        return overwritten ? Answer::Yes : Answer::No;
-    }
-    QPushButton* yes = box->addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
-    QPushButton* no = box->addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
-    box->setDefaultButton(yes);
+    // Two answers; Escape and the close box give the second.
+    const bool overwrite = buttons == Buttons::OverwriteCancel;
+    QPushButton* yes = box->addButton(overwrite ? QStringLiteral("上書き") : QStringLiteral("はい(&Y)"),
+                                      QMessageBox::YesRole);
+    QPushButton* no = box->addButton(overwrite ? QStringLiteral("取消") : QStringLiteral("いいえ(&N)"),
+                                     QMessageBox::NoRole);
+    // Overwriting another program's item is never the default.
+    box->setDefaultButton(overwrite ? no : yes);
     box->setEscapeButton(no);
     box->exec();
     const bool answeredYes = box && box->clickedButton() == yes;
