@@ -692,8 +692,8 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
     store::Error error = store::openDayTable(data, schedulePath);
     store::Connection* connection = data.connection();
     // A file opened read-only says why before anything is read from the calendar.
-    if (!error && !connection->readOnlyReason().isEmpty())
-        error = {SQLITE_READONLY, connection->readOnlyReason()};
+    if (!error)
+        error = connection->writable();
     // The write lock first: another program writing the file makes this wait or fail before
     // anything changed.
     if (!error)

@@ -282,6 +282,16 @@ Error Connection::recheckSchema(const Error& otherwise) {
     return readOnlyReason_.isEmpty() ? otherwise : Error{SQLITE_READONLY, readOnlyReason_};
 }
 
+Error Connection::writable() {
+    if (Error error = checkSchema())
+        return error;
+    if (!readOnlyReason_.isEmpty())
+        return {SQLITE_READONLY, readOnlyReason_};
+    if (!fileStillAtPath())
+        return {SQLITE_CANTOPEN, QStringLiteral("the Schedule file was deleted or replaced: ") + path_};
+    return {};
+}
+
 bool Connection::workLimitReached() const {
     // The statement that started last is the one working now: a statement stepped inside the
     // loop of another ends before the outer one steps again.

@@ -95,6 +95,10 @@ class Connection {
     // address (it became a view). The schema is read again: the error is the file's read-only
     // reason when it now has one, else `otherwise`.
     Error recheckSchema(const Error& otherwise);
+    // Whether a write may go ahead: the schema is checked, the file is not open read-only, and it
+    // is still the file at its path (a file deleted or replaced would take the write where
+    // nobody sees it). Fails with the reason otherwise.
+    Error writable();
     // Why the file is open read-only (a Japanese sentence for the user); empty when writable or
     // not checked yet.
     const QString& readOnlyReason() const { return readOnlyReason_; }

@@ -68,10 +68,6 @@ size_t fingerprint(const std::vector<QVariant>& values) {
 
 } // namespace
 
-Error DataControl::fileGone() const {
-    return {SQLITE_CANTOPEN, QStringLiteral("the Schedule file was deleted or replaced: ") + databaseName_};
-}
-
 DataControl::~DataControl() = default;
 
 void DataControl::setDatabaseName(const QString& path) {
@@ -378,15 +374,11 @@ Error DataControl::setField(const QString& name, const QVariant& value) {
 Error DataControl::writable() {
     if (!connection_ || table_.isEmpty())
         return {SQLITE_ERROR, QStringLiteral("no recordset is open")};
-    if (Error error = connection_->checkSchema())
+    if (Error error = connection_->writable())
         return error;
-    if (!connection_->readOnlyReason().isEmpty())
-        return {SQLITE_READONLY, connection_->readOnlyReason()};
     if (rowidName_.isEmpty())
         return {SQLITE_READONLY,
                 QStringLiteral("the rows of %1 have no address to write them by").arg(table_)};
-    if (!connection_->fileStillAtPath())
-        return fileGone();
     return {};
 }
 

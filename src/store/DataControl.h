@@ -95,7 +95,6 @@ class DataControl {
   private:
     enum class EditMode { None, AddNew, Edit };
     Error ensureOpen();
-    Error fileGone() const;
     QString tableName() const;
     const std::vector<QVariant>& rowValues(int row) const;
     void clearRecordset();

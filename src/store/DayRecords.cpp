@@ -33,17 +33,6 @@ Error run(Connection& connection, Statement* statement) {
     return error;
 }
 
-Error writable(Connection& connection) {
-    if (Error error = connection.checkSchema())
-        return error;
-    if (!connection.readOnlyReason().isEmpty())
-        return {SQLITE_READONLY, connection.readOnlyReason()};
-    if (!connection.fileStillAtPath())
-        return {SQLITE_CANTOPEN,
-                QStringLiteral("the Schedule file was deleted or replaced: ") + connection.path()};
-    return {};
-}
-
 // The address of the first row of a slot in table order; 0 with no error when it has none.
 Error firstRowOfSlot(Connection& connection, const QString& rowid, const QString& dateString, int slot,
                      qint64* found) {
@@ -203,7 +192,7 @@ Error readDayRecords(Connection& connection, const QString& dateString, DayRecor
 }
 
 Error saveSlot(Connection& connection, const QString& dateString, int slot, const SlotItem& item) {
-    if (Error error = writable(connection))
+    if (Error error = connection.writable())
         return error;
     QString rowidName;
     if (Error error = dayRowAddress(connection, &rowidName))

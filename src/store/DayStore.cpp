@@ -99,10 +99,8 @@ QString DayStore::readOnlyReason() {
 Error DayStore::write(const std::function<Error()>& work) {
     if (Error error = open())
         return error;
-    if (Error error = connection_->checkSchema())
+    if (Error error = connection_->writable())
         return error;
-    if (!connection_->readOnlyReason().isEmpty())
-        return {SQLITE_READONLY, connection_->readOnlyReason()};
     if (Error error = connection_->exec(QStringLiteral("BEGIN IMMEDIATE")))
         return error;
     Error error = work();
