@@ -18,8 +18,12 @@ namespace {
 
 constexpr int kConnectTimeoutMs = 500;
 const QByteArray kActivate("activate\n");
-// "open:" and the percent-encoded UTF-8 path, one line, sent before kActivate.
+// "open:" and the percent-encoded bytes of the path, one line, sent before kActivate.
 const QByteArray kOpenPrefix("open:");
+// A request is an "open:" line and the activation line; a path percent-encoded fits well within.
+constexpr qint64 kMaxRequestBytes = 64 * 1024;
+constexpr int kMaxRequestLines = 2;
+const char* const kLinesRead = "daduvovLinesRead";
 
 // A folder that is no link, belongs to this user and is closed to everyone else.
 bool isPrivateFolder(const QString& path) {
@@ -91,7 +95,7 @@ SingleInstance::Start SingleInstance::start(const QString& file) {
     if (name_.isEmpty())
         return Start::First;
     if (!file.isEmpty())
-        request_ = kOpenPrefix + file.toUtf8().toPercentEncoding() + '\n';
+        request_ = kOpenPrefix + QFile::encodeName(file).toPercentEncoding() + '\n';
     if (askRunningInstance())
         return Start::AlreadyRunning;
     if (listen())
@@ -115,14 +119,39 @@ bool SingleInstance::listen() {
         return false;
     connect(server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                while (socket->canReadLine())
-                    handleMessage(socket->readLine().trimmed());
-            });
+            socket->setReadBufferSize(kMaxRequestBytes);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         }
     });
     return true;
+}
+
+void SingleInstance::readRequest(QLocalSocket* socket) {
+    // The request is taken off the socket, and the socket is done with, before anything acts on
+    // it: acting may open a dialog, whose event loop sees the other end hang up and deletes the
+    // socket.
+    QList<QByteArray> lines;
+    int count = socket->property(kLinesRead).toInt();
+    bool finished = false;
+    while (!finished && socket->canReadLine()) {
+        lines << socket->readLine().trimmed();
+        finished = lines.back() == kActivate.trimmed() || ++count >= kMaxRequestLines;
+    }
+    socket->setProperty(kLinesRead, count);
+    // A full buffer without a line's end is no request of this program: the client is cut off.
+    if (!finished && socket->bytesAvailable() >= kMaxRequestBytes) {
+        lines.clear();
+        finished = true;
+    }
+    if (finished) {
+        socket->disconnect(this);
+        socket->abort();
+        socket->deleteLater();
+    }
+    for (const QByteArray& line : std::as_const(lines))
+        QMetaObject::invokeMethod(
+            this, [this, line] { handleMessage(line); }, Qt::QueuedConnection);
 }
 
 void SingleInstance::handleMessage(const QByteArray& line) {
@@ -130,7 +159,7 @@ void SingleInstance::handleMessage(const QByteArray& line) {
         Q_EMIT activationRequested();
     else if (line.startsWith(kOpenPrefix))
         Q_EMIT fileOpenRequested(
-            QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(kOpenPrefix.size()))));
+            QFile::decodeName(QByteArray::fromPercentEncoding(line.mid(kOpenPrefix.size()))));
 }
 
 } // namespace app

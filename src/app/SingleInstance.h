@@ -6,6 +6,7 @@
 #include <QString>
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace app {
 
@@ -36,6 +37,7 @@ class SingleInstance : public QObject {
   private:
     bool askRunningInstance();
     bool listen();
+    void readRequest(QLocalSocket* socket);
     void handleMessage(const QByteArray& line);
 
     QString name_;

@@ -3,9 +3,11 @@
 // are independent.
 
 #include "app/SingleInstance.h"
+#include "support/RealDialogs.h"
 
 #include <QDir>
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUuid>
@@ -36,6 +38,37 @@ class TestSingleInstance : public QObject {
         QVERIFY(activated.wait(2000));
         QCOMPARE(opened.size(), 1);
         QCOMPARE(opened.first().first().toString(), file);
+    }
+
+    // The running program asks about the handed-over file in a real message box; the later start
+    // hangs up while the box is open, and its event loop must not free the connection under the
+    // reader. A client sending no line's end is cut off.
+    void handOverAnsweredInARealBox() {
+        const QString key = uniqueKey();
+        SingleInstance first(key);
+        QCOMPARE(first.start(), SingleInstance::Start::First);
+        testsupport::RealDialogs real;
+        QStringList asked;
+        connect(&first, &SingleInstance::fileOpenRequested, this, [&](const QString& file) {
+            testsupport::whenDialogShown([](QWidget* box) {
+                QTimer::singleShot(300, box,
+                                   [box] { testsupport::buttonTitled(box, QStringLiteral("OK"))->click(); });
+            });
+            platform::message(QStringLiteral("新規に%1を作成します").arg(file));
+            asked << file;
+        });
+        QSignalSpy activated(&first, &SingleInstance::activationRequested);
+        SingleInstance second(key);
+        QCOMPARE(second.start(QStringLiteral("/tmp/新しい.SDB")), SingleInstance::Start::AlreadyRunning);
+        QTRY_COMPARE(activated.size(), 1);
+        QCOMPARE(asked, QStringList{QStringLiteral("/tmp/新しい.SDB")});
+
+        QLocalSocket flood;
+        flood.connectToServer(SingleInstance::serverName(key));
+        QVERIFY(flood.waitForConnected(2000));
+        flood.write(QByteArray(1 << 20, 'x'));
+        QTRY_COMPARE(flood.state(), QLocalSocket::UnconnectedState);
+        QCOMPARE(activated.size(), 1);
     }
 
     void otherFoldersAreIndependent() {
