@@ -76,11 +76,10 @@ bool AlarmCheck::collect(const QString& file, const QDateTime& from, const QDate
     }
     // The check was away past midnight: the armed items of every date since.
     for (QDate date = from.date(); date <= minute.date(); date = date.addDays(1)) {
-        store::Error error;
-        const std::vector<store::ArmedItem> armed = days_.armedItems(date, &error);
-        if (error)
+        const store::Result<std::vector<store::ArmedItem>> armed = days_.armedItems(date);
+        if (!armed.ok())
             return false;
-        for (const store::ArmedItem& item : armed) {
+        for (const store::ArmedItem& item : armed.value()) {
             const QDateTime moment = alarmMoment(item.date, item.timeText);
             if (moment.isValid() && moment >= from && moment <= minute)
                 due->push_back({file, item.date, item.slot, item.timeText, item.content, item.level});
@@ -165,7 +164,7 @@ void AlarmCheck::ring(const DueAlarm& item) {
 
     // A failure leaves the item armed in the file; it does not ring again in this session.
     days_.setPath(item.file);
-    days_.disarm(dateOf(item.date), item.slot);
+    static_cast<void>(days_.disarm(dateOf(item.date), item.slot));
 }
 
 } // namespace alarms

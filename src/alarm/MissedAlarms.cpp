@@ -6,23 +6,18 @@
 
 namespace alarms {
 
-std::vector<store::ArmedItem> missedAlarms(store::DayStore& days, const QDateTime& now, store::Error* error) {
-    if (error)
-        *error = {};
+store::Result<std::vector<store::ArmedItem>> missedAlarms(store::DayStore& days, const QDateTime& now) {
     const QDateTime minute = minuteOf(now);
     const QDateTime since = minute.addDays(-kMissedAlarmDays);
     std::vector<std::pair<QDateTime, store::ArmedItem>> missed;
     for (QDate date = since.date(); date <= minute.date(); date = date.addDays(1)) {
-        store::Error failure;
-        for (store::ArmedItem& item : days.armedItems(date, &failure)) {
+        store::Result<std::vector<store::ArmedItem>> armed = days.armedItems(date);
+        if (!armed.ok())
+            return armed.error();
+        for (store::ArmedItem& item : armed.value()) {
             const QDateTime moment = alarmMoment(item.date, item.timeText);
             if (moment.isValid() && moment >= since && moment < minute)
                 missed.emplace_back(moment, std::move(item));
-        }
-        if (failure) {
-            if (error)
-                *error = failure;
-            return {};
         }
     }
     std::stable_sort(missed.begin(), missed.end(), [](const auto& a, const auto& b) {

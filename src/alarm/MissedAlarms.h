@@ -18,7 +18,6 @@ constexpr int kMissedAlarmLines = 50;
 // The armed items of the Schedule file of `days` whose alarm time is before the minute of
 // `now` and not more than kMissedAlarmDays days before it, newest first (within a minute, slot order).
 // Items without a well-formed time never count.
-std::vector<store::ArmedItem> missedAlarms(store::DayStore& days, const QDateTime& now,
-                                           store::Error* error = nullptr);
+store::Result<std::vector<store::ArmedItem>> missedAlarms(store::DayStore& days, const QDateTime& now);
 
 } // namespace alarms

@@ -49,9 +49,18 @@ void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute) {
     if (file.isEmpty())
         return;
     store::DayStore days(file);
-    store::Error error;
-    std::vector<store::ArmedItem> missed = missedAlarms(days, minute, &error);
-    if (error || missed.empty())
+    store::Result<std::vector<store::ArmedItem>> found = missedAlarms(days, minute);
+    // A file that cannot be opened is reported by the calendar; any other failure to read would
+    // pass for "no alarm was missed".
+    if (!found.ok()) {
+        if (!found.error().fileUnusable())
+            platform::message(QStringLiteral("見逃したアラームを確認できませんでした。\r\n") +
+                                  store::describe(found.error()),
+                              platform::kAppTitle, platform::Icon::Exclamation, platform::Buttons::Ok);
+        return;
+    }
+    std::vector<store::ArmedItem>& missed = found.value();
+    if (missed.empty())
         return;
     const int more = std::max(0, static_cast<int>(missed.size()) - kMissedAlarmLines);
     missed.resize(std::min<size_t>(missed.size(), kMissedAlarmLines));

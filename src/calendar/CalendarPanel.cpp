@@ -186,6 +186,9 @@ void CalendarPanel::buildClock() {
         makeDisplay(this, QStringLiteral("Label11"), QRect(88, 176, 105, 25), QStringLiteral("今日の日付"));
 
     clockFormat_ = clockFormat(QLocale::system().timeFormat(QLocale::ShortFormat));
+    markRetry_.setSingleShot(true);
+    markRetry_.setInterval(kMarkRetryMs);
+    connect(&markRetry_, &QTimer::timeout, this, &CalendarPanel::rebuildMonthGrid);
     clockTimer_ = new QTimer(this);
     clockTimer_->setObjectName(QStringLiteral("Timer1"));
     clockTimer_->setInterval(100);
@@ -266,9 +269,14 @@ void CalendarPanel::rebuildMonthGrid() {
         QStringList keys;
         for (int d = 1; d <= 31; ++d)
             keys << store::dateString(shown_.year, shown_.month, d);
-        // A file held locked by another program leaves the month uncoloured for now rather than
-        // freezing the calendar for the connection's lock wait on every step.
-        marked = dayStore_.datesWithItems(keys);
+        // A file held locked by another program leaves the month uncoloured for a moment rather
+        // than freezing the calendar for the connection's lock wait on every step; the month is
+        // coloured again once the lock may be gone.
+        const store::Result<QStringList> found = dayStore_.datesWithItems(keys);
+        if (found.ok())
+            marked = found.value();
+        else if (found.error().locked() && !markRetry_.isActive())
+            markRetry_.start();
         reportReadOnlyFile();
     }
 

@@ -137,6 +137,9 @@ class CalendarPanel : public QWidget {
     QLabel* clockLabel_ = nullptr;
     QLabel* dateLabel_ = nullptr;
     QTimer* clockTimer_ = nullptr;
+    // Colours the month again after a read found the file locked.
+    static constexpr int kMarkRetryMs = 1500;
+    QTimer markRetry_;
     QString clockFormat_;
     QString readOnlyReported_; // the file last reported as read-only
 };

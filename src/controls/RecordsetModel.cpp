@@ -8,6 +8,15 @@ RecordsetModel::RecordsetModel(store::DataControl& data, QObject* parent)
     : QAbstractTableModel(parent), data_(data) {
     records_ = data_.recordCount();
     fields_ = data_.fieldNames();
+    // Rows that found the file locked are read again once the lock may be gone, without waiting
+    // for the user to click them.
+    retry_.setSingleShot(true);
+    retry_.setInterval(kRetryAfterLockMs);
+    connect(&retry_, &QTimer::timeout, this, [this] {
+        if (rowCount() > 0 && columnCount() > 0)
+            Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                               {Qt::DisplayRole, Qt::EditRole, Qt::ToolTipRole});
+    });
 }
 
 void RecordsetModel::setNewRowEnabled(bool enabled) {
@@ -49,9 +58,9 @@ QString RecordsetModel::displayText(const QVariant& value) {
     return value.toString();
 }
 
-QVariant RecordsetModel::storedText(int row, int column) const {
+QVariant RecordsetModel::storedText(int row, int column, int role) const {
     if (row >= records_)
-        return QString(); // the new row
+        return role == Qt::ToolTipRole ? QVariant() : QVariant(QString()); // the new row
     if (removedRow_ >= 0) {
         // Between the removal from the file and the views' update the views still count the
         // removed row: show it empty and shift the rows after it.
@@ -60,20 +69,26 @@ QVariant RecordsetModel::storedText(int row, int column) const {
         if (row > removedRow_)
             --row;
     }
-    return displayText(data_.value(row, column));
+    const store::Result<QVariant> value = data_.value(row, column);
+    if (value.ok())
+        return role == Qt::ToolTipRole ? QVariant() : QVariant(displayText(value.value()));
+    // A row that cannot be read says so, and why on the tooltip; it is never shown empty.
+    if (value.error().locked())
+        retry_.start();
+    return role == Qt::ToolTipRole ? store::describe(value.error()) : kUnreadable;
 }
 
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
         return QVariant();
-    if (role != Qt::DisplayRole && role != Qt::EditRole)
+    if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole)
         return QVariant();
-    if (index.row() == pendingRow_) {
+    if (index.row() == pendingRow_ && role != Qt::ToolTipRole) {
         const auto it = pending_.constFind(index.column());
         if (it != pending_.constEnd())
             return *it;
     }
-    return storedText(index.row(), index.column());
+    return storedText(index.row(), index.column(), role);
 }
 
 bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
@@ -98,8 +113,9 @@ bool RecordsetModel::setData(const QModelIndex& index, const QVariant& value, in
 Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    // A file open read-only shows its rows without offering an editor that could only fail.
-    if (data_.readOnly())
+    // A file open read-only shows its rows without offering an editor that could only fail; so
+    // does a row that cannot be read, whose stored values an edit would replace unseen.
+    if (data_.readOnly() || (index.row() < records_ && removedRow_ < 0 && data_.rowError(index.row())))
         return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
 }
@@ -121,12 +137,7 @@ QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, in
 }
 
 bool RecordsetModel::numericColumn(int column) const {
-    // The data control reads a number field as a double, also without value.
-    for (int row : {pendingRow_, 0}) {
-        if (row >= 0 && row < records_)
-            return data_.value(row, column).typeId() == QMetaType::Double;
-    }
-    return false;
+    return data_.numericField(column);
 }
 
 void RecordsetModel::rowChanged(int row) {

@@ -11,6 +11,7 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QTimer>
 
 namespace controls {
 
@@ -66,11 +67,16 @@ class RecordsetModel : public QAbstractTableModel {
     static inline const QString kCurrentMark = QStringLiteral("▶");
     static inline const QString kEditingMark = QStringLiteral("✎");
     static inline const QString kNewRowMark = QStringLiteral("*");
+    // What a cell of a row that cannot be read shows.
+    static inline const QString kUnreadable = QStringLiteral("（読み込めません）");
+    // How soon rows that found the file locked are read again.
+    static constexpr int kRetryAfterLockMs = 1500;
 
   private:
     // The text a stored value shows: numbers without a trailing ".0", null as empty.
     static QString displayText(const QVariant& value);
-    QVariant storedText(int row, int column) const;
+    // The stored value's text for `role` (display, edit or tooltip).
+    QVariant storedText(int row, int column, int role) const;
     bool numericColumn(int column) const;
     void rowChanged(int row);
 
@@ -82,6 +88,7 @@ class RecordsetModel : public QAbstractTableModel {
     QHash<int, QString> pending_; // column → edited text
     int lastEditedColumn_ = -1;
     int removedRow_ = -1; // while rows are being removed: the row already gone from the file
+    mutable QTimer retry_;
 };
 
 } // namespace controls

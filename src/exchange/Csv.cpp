@@ -52,12 +52,26 @@ CsvExport exportCsv(const store::DataControl& data, const QString& path, const P
             result.cancelled = true;
             return result;
         }
+        // A row that cannot be read stops the export: a blank line in its place would pass for
+        // a record without values.
+        if (const store::Error error = data.rowError(row)) {
+            file.cancelWriting();
+            result.failure = messages::unreadableRecord(row + 1, store::describe(error));
+            return result;
+        }
         line.clear();
         for (size_t i = 0; i < columns.size(); ++i) {
             if (i > 0)
                 line += ',';
-            if (columns[i] >= 0)
-                line += csvField(valueText(data.value(row, columns[i])));
+            if (columns[i] < 0)
+                continue;
+            const store::Result<QVariant> value = data.value(row, columns[i]);
+            if (!value.ok()) {
+                file.cancelWriting();
+                result.failure = messages::unreadableRecord(row + 1, store::describe(value.error()));
+                return result;
+            }
+            line += csvField(valueText(value.value()));
         }
         line += "\r\n";
         if (file.write(line) < 0)

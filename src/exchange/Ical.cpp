@@ -3,6 +3,7 @@
 #include "exchange/Messages.h"
 #include "store/DataControl.h"
 #include "store/DayRecords.h"
+#include "store/ItemImport.h"
 #include "store/ScheduleFile.h"
 #include "store/ScheduleLayout.h"
 
@@ -17,6 +18,7 @@
 #include <QSet>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -47,10 +49,6 @@ constexpr int kMaxTimeText = store::kTimeWidth;
 // for a century cannot hold the import.
 constexpr int kMaxRecurrenceSteps = 200000;
 constexpr qint64 kProgressEvery = 1024;
-
-// The table of imported events: one key (UID and occurrence) per event already added, so that an
-// event whose item was edited since is still not added a second time.
-const QString kImportedTable = QStringLiteral("取込記録");
 
 QString oneLine(const store::Error& error) {
     return store::describe(error).replace(QLatin1Char('\n'), QLatin1String(": "));
@@ -131,18 +129,19 @@ bool writeComponent(QSaveFile& file, icalcomponent* component) {
     return text && file.write(text.get()) >= 0;
 }
 
-struct Counter {
-    store::Connection* connection;
-    qint64 operator()(const QString& sql) const {
-        store::Error error;
-        store::Statement* statement = connection->prepare(sql, &error);
-        if (!statement || sqlite3_step(statement->get()) != SQLITE_ROW)
-            return 0;
-        const qint64 count = sqlite3_column_int64(statement->get(), 0);
-        statement->reset();
-        return count;
-    }
-};
+// The number of rows a count query gives, or why it could not be read.
+store::Result<qint64> countRows(store::Connection& connection, const QString& sql) {
+    store::Error error;
+    store::Statement* statement = connection.prepare(sql, &error);
+    if (!statement)
+        return error;
+    const int rc = sqlite3_step(statement->get());
+    const store::Result<qint64> count = rc == SQLITE_ROW
+                                            ? store::Result<qint64>(sqlite3_column_int64(statement->get(), 0))
+                                            : store::Result<qint64>(connection.lastError());
+    statement->reset();
+    return count;
+}
 
 // 20260105-1@daduvov for slot 1 of 5 January 2026; 20260105-1-2@daduvov for the third row of that
 // date and slot.
@@ -236,10 +235,11 @@ ComponentPtr todoOfRow(sqlite3_stmt* stmt, const icaltimetype& stamp, QHash<QByt
 }
 
 // Rows in the order the table holds them: by their address, or as they come when they have none
-// (a view). A failure shows when the rows are read.
-QString inTableOrder(store::Connection& connection, const QString& table) {
+// (a view).
+store::Result<QString> inTableOrder(store::Connection& connection, const QString& table) {
     QString address;
-    connection.rowAddress(table, &address);
+    if (store::Error error = connection.rowAddress(table, &address))
+        return error;
     return address.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + address;
 }
 
@@ -304,9 +304,16 @@ IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const P
     // The rows are read by one statement that lives as long as the export; the progress dialog
     // keeps the window going and can cancel, so the limit for a single query does not apply.
     connection->setWorkLimit(store::Connection::kWorkWithProgress);
-    const Counter count{connection};
-    const qint64 total = count(QStringLiteral("SELECT count(*) FROM 予定表")) +
-                         count(QStringLiteral("SELECT count(*) FROM ToDoリスト"));
+    qint64 total = 0;
+    for (const QString& table : {store::kDayTable, store::kTodoTable}) {
+        const store::Result<qint64> count =
+            countRows(*connection, QStringLiteral("SELECT count(*) FROM %1").arg(table));
+        if (!count.ok()) {
+            result.failure = oneLine(count.error());
+            return result;
+        }
+        total += count.value();
+    }
 
     QSaveFile file(icsPath);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -316,19 +323,26 @@ IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const P
     file.write(calendarHead());
     const icaltimetype stamp =
         icaltime_from_timet_with_zone(QDateTime::currentSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone());
+    const store::Result<QString> dayOrder = inTableOrder(*connection, store::kDayTable);
+    const store::Result<QString> todoOrder = inTableOrder(*connection, store::kTodoTable);
+    for (const store::Result<QString>* order : {&dayOrder, &todoOrder}) {
+        if (!order->ok()) {
+            file.cancelWriting();
+            result.failure = oneLine(order->error());
+            return result;
+        }
+    }
     QHash<qint64, int> seen;
     QHash<QByteArray, int> todoRepeats;
     qint64 done = 0;
     const bool written =
         writeRows(*connection,
                   QStringLiteral("SELECT 年月日, 項目番号, レベル, 内容, アラーム, 時刻 FROM 予定表") +
-                      inTableOrder(*connection, store::kDayTable),
+                      dayOrder.value(),
                   file, done, total, progress, result, result.events,
                   [&](sqlite3_stmt* stmt) { return eventOfRow(stmt, stamp, seen); }) &&
-        writeRows(*connection,
-                  QStringLiteral("SELECT やるべき事 FROM ToDoリスト") +
-                      inTableOrder(*connection, store::kTodoTable),
-                  file, done, total, progress, result, result.todos,
+        writeRows(*connection, QStringLiteral("SELECT やるべき事 FROM ToDoリスト") + todoOrder.value(), file,
+                  done, total, progress, result, result.todos,
                   [&](sqlite3_stmt* stmt) { return todoOfRow(stmt, stamp, todoRepeats); });
     if (!written) {
         file.cancelWriting();
@@ -670,11 +684,6 @@ QStringList todosOf(const std::vector<icalcomponent*>& calendars) {
     return todos;
 }
 
-QString textColumn(sqlite3_stmt* stmt, int column) {
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)),
-                             sqlite3_column_bytes(stmt, column));
-}
-
 } // namespace
 
 ImportReport importCalendar(const Calendar& calendar, const QString& schedulePath, const DateRange& range,
@@ -688,108 +697,64 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
     const QStringList todos = todosOf(CalendarAccess::calendars(calendar));
     const qint64 total = static_cast<qint64>(items.size()) + todos.size();
 
-    store::DataControl data;
-    store::Error error = store::openDayTable(data, schedulePath);
-    store::Connection* connection = data.connection();
-    // A file opened read-only says why before anything is read from the calendar.
-    if (!error)
-        error = connection->writable();
-    // The write lock first: another program writing the file makes this wait or fail before
-    // anything changed.
-    if (!error)
-        error = connection->exec(QStringLiteral("BEGIN IMMEDIATE"));
-    if (error) {
-        report.failure = oneLine(error);
-        return report;
-    }
+    store::ItemImport file;
     const auto fail = [&](const store::Error& failure) {
-        if (data.editing())
-            data.cancelUpdate();
-        if (!sqlite3_get_autocommit(connection->handle()))
-            connection->exec(QStringLiteral("ROLLBACK"));
+        file.rollback();
         if (!report.cancelled)
             report.failure = oneLine(failure);
         report.added = report.todosAdded = report.duplicates = report.shortened = 0;
         report.fullDates.clear();
         return report;
     };
-
-    error = connection->exec(
-        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (キー TEXT PRIMARY KEY)").arg(kImportedTable));
-    store::Statement* dateRows = nullptr;
-    store::Statement* known = nullptr;
-    store::Statement* remember = nullptr;
-    if (!error)
-        dateRows = connection->prepare(
-            QStringLiteral("SELECT 項目番号, 内容, 時刻 FROM 予定表 WHERE 年月日=?"), &error);
-    if (!error)
-        known =
-            connection->prepare(QStringLiteral("SELECT 1 FROM %1 WHERE キー=?").arg(kImportedTable), &error);
-    if (!error)
-        remember = connection->prepare(
-            QStringLiteral("INSERT OR IGNORE INTO %1 (キー) VALUES (?)").arg(kImportedTable), &error);
-    if (error)
-        return fail(error);
-
-    const auto rememberKey = [&](const QString& key) {
-        if (key.isEmpty())
-            return store::Error{};
-        remember->reset();
-        remember->bind(1, key);
-        const int rc = sqlite3_step(remember->get());
-        remember->reset();
-        return rc == SQLITE_DONE ? store::Error{} : connection->lastError();
+    const auto cancelled = [&](qint64 done) {
+        if (done % 64 != 0 || !progress || progress(done, total))
+            return false;
+        report.cancelled = true;
+        return true;
     };
+    if (store::Error error = file.begin(schedulePath))
+        return fail(error);
 
     qint64 done = 0;
     for (const Incoming& item : items) {
-        if (++done % 64 == 0 && progress && !progress(done, total)) {
-            report.cancelled = true;
+        if (cancelled(++done))
             return fail({});
-        }
         if (!item.key.isEmpty()) {
-            known->reset();
-            known->bind(1, item.key);
-            const bool seen = sqlite3_step(known->get()) == SQLITE_ROW;
-            known->reset();
-            if (seen) {
+            const store::Result<bool> known = file.knownKey(item.key);
+            if (!known.ok())
+                return fail(known.error());
+            if (known.value()) {
                 ++report.duplicates;
                 continue;
             }
         }
-        const QString dateString = store::dateString(item.date);
+        const store::Result<store::ItemImport::DateItems> stored = file.dateItems(item.date);
+        if (!stored.ok())
+            return fail(stored.error());
         const QString timeText = item.time.isEmpty() ? store::kEmptyTime : item.time;
-        bool used[5] = {false, false, false, false, false};
-        bool duplicate = false;
-        dateRows->reset();
-        dateRows->bind(1, dateString);
-        while (sqlite3_step(dateRows->get()) == SQLITE_ROW) {
-            const double slot = sqlite3_column_double(dateRows->get(), 0);
-            if (slot >= 1 && slot <= 4 && slot == static_cast<int>(slot))
-                used[static_cast<int>(slot)] = true;
-            duplicate = duplicate || (textColumn(dateRows->get(), 1) == item.content &&
-                                      textColumn(dateRows->get(), 2) == timeText);
-        }
-        dateRows->reset();
-        if (duplicate) {
+        const auto& present = stored.value().contentAndTime;
+        if (std::find(present.begin(), present.end(), std::pair{item.content, timeText}) != present.end()) {
             ++report.duplicates;
-            if ((error = rememberKey(item.key)))
+            if (store::Error error = file.rememberKey(item.key))
                 return fail(error);
             continue;
         }
-        int slot = item.preferredSlot > 0 && !used[item.preferredSlot] ? item.preferredSlot : 0;
-        for (int s = 1; s <= 4 && slot == 0; ++s) {
-            if (!used[s])
+        const auto& used = stored.value().used;
+        int slot = item.preferredSlot > 0 && !used[static_cast<size_t>(item.preferredSlot) - 1]
+                       ? item.preferredSlot
+                       : 0;
+        for (int s = 1; s <= store::kSlotCount && slot == 0; ++s) {
+            if (!used[static_cast<size_t>(s) - 1])
                 slot = s;
         }
         if (slot == 0) {
-            report.fullDates << dateString;
+            report.fullDates << store::dateString(item.date);
             continue;
         }
-        error = store::saveSlot(data, dateString, slot,
-                                {item.content, store::levelText(item.level), item.alarm, item.time});
+        store::Error error = file.addItem(
+            item.date, slot, {item.content, store::levelText(item.level), item.alarm, item.time});
         if (!error)
-            error = rememberKey(item.key);
+            error = file.rememberKey(item.key);
         if (error)
             return fail(error);
         ++report.added;
@@ -797,36 +762,21 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
     }
 
     if (!todos.isEmpty()) {
-        QSet<QString> present;
-        store::Statement* existing =
-            connection->prepare(QStringLiteral("SELECT やるべき事 FROM ToDoリスト"), &error);
-        store::Statement* insert =
-            existing ? connection->prepare(QStringLiteral("INSERT INTO ToDoリスト (やるべき事) VALUES (?)"),
-                                           &error)
-                     : nullptr;
-        if (!insert)
-            return fail(error);
-        while (sqlite3_step(existing->get()) == SQLITE_ROW)
-            present.insert(textColumn(existing->get(), 0));
-        existing->reset();
+        store::Result<QSet<QString>> present = file.todoTexts();
+        if (!present.ok())
+            return fail(present.error());
         for (const QString& todo : todos) {
-            if (++done % 64 == 0 && progress && !progress(done, total)) {
-                report.cancelled = true;
+            if (cancelled(++done))
                 return fail({});
-            }
             bool shortened = false;
             const QString text = storedContent(todo, &shortened);
-            if (present.contains(text)) {
+            if (present.value().contains(text)) {
                 ++report.duplicates;
                 continue;
             }
-            insert->reset();
-            insert->bind(1, text);
-            const int rc = sqlite3_step(insert->get());
-            insert->reset();
-            if (rc != SQLITE_DONE)
-                return fail(connection->lastError());
-            present.insert(text);
+            if (store::Error error = file.addTodo(text))
+                return fail(error);
+            present.value().insert(text);
             ++report.todosAdded;
             report.shortened += shortened ? 1 : 0;
         }
@@ -835,7 +785,7 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
         report.cancelled = true;
         return fail({});
     }
-    if ((error = connection->exec(QStringLiteral("COMMIT"))))
+    if (store::Error error = file.commit())
         return fail(error);
     return report;
 }

@@ -16,6 +16,15 @@ QString tooLarge(const QString& path) {
     return QStringLiteral("ファイルが大きすぎます: %1").arg(path);
 }
 
+QString unreadableRecord(qint64 record, const QString& reason) {
+    QString detail = reason;
+    detail.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return QStringLiteral("スケジュールファイルの%1件目のデータを読み込めないため、書き出しを中止しました。"
+                          "ファイルは書き出していません。(%2)")
+        .arg(record)
+        .arg(detail);
+}
+
 QString notUtf8() {
     return QStringLiteral("iCalendarファイルの文字コードがUTF-8ではありません。何も追加しませんでした。");
 }

@@ -9,6 +9,9 @@ namespace exchange::messages {
 QString cannotWrite(const QString& path, const QString& reason);
 QString cannotRead(const QString& path, const QString& reason);
 QString tooLarge(const QString& path);
+// A record the export could not read (its number counts from 1), with the reason: nothing was
+// written.
+QString unreadableRecord(qint64 record, const QString& reason);
 QString notUtf8();
 QString notICalendar();
 QString brokenICalendar(const QString& detail);

@@ -438,6 +438,11 @@ Error Connection::rowAddress(const QString& table, QString* name) {
                               .arg(table)};
 }
 
+void Connection::rollback() {
+    if (!sqlite3_get_autocommit(db_))
+        static_cast<void>(exec(QStringLiteral("ROLLBACK")));
+}
+
 Error Connection::lastError() const {
     return errorOf(db_, sqlite3_errcode(db_));
 }

@@ -55,6 +55,10 @@ class Connection {
     const QString& path() const { return path_; }
 
     Error exec(const QString& sql);
+    // Ends the transaction that is open without its changes. Should the ROLLBACK itself fail, the
+    // engine undoes the transaction from its journal when the file is next opened, so there is
+    // nothing more a caller could do.
+    void rollback();
     // A cached prepared statement for the SQL text, reset and with its bindings cleared.
     Statement* prepare(const QString& sql, Error* error);
     Error lastError() const;

@@ -273,76 +273,85 @@ Error DataControl::fieldError(const QString& name) const {
     return {SQLITE_ERROR, QStringLiteral("no such column: ") + name};
 }
 
-const std::vector<QVariant>& DataControl::rowValues(int row) const {
+const std::vector<QVariant>* DataControl::rowValues(int row, Error* error) const {
+    *error = {};
     if (row == cachedRow_)
-        return cachedValues_;
+        return &cachedValues_;
     cachedRow_ = -1;
     cachedValues_.clear();
-    if (!connection_ || row < 0 || row >= recordCount())
-        return cachedValues_;
+    if (!connection_ || row < 0 || row >= recordCount()) {
+        *error = noCurrentRecord();
+        return nullptr;
+    }
     if (!heldRows_.empty())
-        return heldRows_[static_cast<size_t>(row)];
+        return &heldRows_[static_cast<size_t>(row)];
     // A read that found the file locked by another program has already waited the busy timeout;
-    // the rows read right after it (a grid paints many at once) are given up at once, so that one
-    // repaint waits once instead of once per row. They read as empty, as the locked row does.
-    const auto now = std::chrono::steady_clock::now();
-    if (now < lockedUntil_)
-        return cachedValues_;
-    Error error;
-    Statement* statement = connection_->prepare(valueQuery_, &error);
+    // the rows read right after it (a grid paints many at once) fail at once with the same error,
+    // so that one repaint waits once instead of once per row.
+    if (std::chrono::steady_clock::now() < lockedUntil_) {
+        *error = lockedError_;
+        return nullptr;
+    }
+    Statement* statement = connection_->prepare(valueQuery_, error);
     if (!statement)
-        return cachedValues_;
+        return nullptr;
     sqlite3_stmt* stmt = statement->get();
-    sqlite3_bind_int64(stmt, 1, rowids_[static_cast<size_t>(row)]);
+    const qint64 rowid = rowids_[static_cast<size_t>(row)];
+    sqlite3_bind_int64(stmt, 1, rowid);
     const int rc = sqlite3_step(stmt);
     if (rc == SQLITE_ROW) {
         cachedValues_ = readColumns(stmt, numericField_);
         cachedRow_ = row;
         // The first reading counts: an edit is based on what was shown before the row changed.
-        const qint64 rowid = rowids_[static_cast<size_t>(row)];
         if (!readFingerprints_.contains(rowid))
             readFingerprints_.insert(rowid, fingerprint(cachedValues_));
-    } else if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
-        lockedUntil_ = std::chrono::steady_clock::now() + kLockedReadPause;
+    } else if (rc == SQLITE_DONE) {
+        *error = recordGone();
+    } else {
+        *error = connection_->lastError();
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+            lockedUntil_ = std::chrono::steady_clock::now() + kLockedReadPause;
+            lockedError_ = *error;
+        }
     }
     statement->reset();
-    return cachedValues_;
+    return error->failed() ? nullptr : &cachedValues_;
 }
 
-QVariant DataControl::field(const QString& name, Error* error) const {
-    if (error)
-        *error = {};
+Error DataControl::rowError(int row) const {
+    Error error;
+    rowValues(row, &error);
+    return error;
+}
+
+bool DataControl::numericField(int column) const {
+    return column >= 0 && static_cast<size_t>(column) < numericField_.size() &&
+           numericField_[static_cast<size_t>(column)];
+}
+
+Result<QVariant> DataControl::field(const QString& name) const {
     const int index = fieldIndex(name);
-    if (index < 0) {
-        if (error)
-            *error = fieldError(name);
-        return QVariant();
-    }
+    if (index < 0)
+        return fieldError(name);
     const QString& canonical = fieldNames_[index];
     if (editMode_ != EditMode::None && pending_.contains(canonical))
         return pending_.value(canonical);
     if (editMode_ == EditMode::AddNew)
         return numericField_[static_cast<size_t>(index)] ? QVariant(QMetaType::fromType<double>())
                                                          : QVariant(QMetaType::fromType<QString>());
-    if (!hasCurrentRow()) {
-        if (error)
-            *error = noCurrentRecord();
-        return QVariant();
-    }
-    const std::vector<QVariant>& values = rowValues(position_);
-    if (static_cast<size_t>(index) >= values.size()) {
-        if (error)
-            *error = {SQLITE_ERROR, QStringLiteral("the record is no longer in the file")};
-        return QVariant();
-    }
-    return values[static_cast<size_t>(index)];
+    if (!hasCurrentRow())
+        return noCurrentRecord();
+    return value(position_, index);
 }
 
-QVariant DataControl::value(int row, int column) const {
-    const std::vector<QVariant>& values = rowValues(row);
-    if (column < 0 || static_cast<size_t>(column) >= values.size())
-        return QVariant();
-    return values[static_cast<size_t>(column)];
+Result<QVariant> DataControl::value(int row, int column) const {
+    Error error;
+    const std::vector<QVariant>* values = rowValues(row, &error);
+    if (!values)
+        return error;
+    if (column < 0 || static_cast<size_t>(column) >= values->size())
+        return Error{SQLITE_RANGE, QStringLiteral("no such column: %1").arg(column)};
+    return (*values)[static_cast<size_t>(column)];
 }
 
 Error DataControl::addNew() {
@@ -405,19 +414,19 @@ std::optional<std::vector<QVariant>> DataControl::storedRow(qint64 rowid, Error*
 
 Error DataControl::writeChecked(qint64 rowid, const std::function<Error()>& write) {
     const auto known = readFingerprints_.constFind(rowid);
-    if (known == readFingerprints_.constEnd())
-        return write();
     // The check and the write are one transaction, the caller's when it holds one.
     const bool ownTransaction = sqlite3_get_autocommit(connection_->handle()) != 0;
     if (ownTransaction) {
         if (Error error = connection_->exec(QStringLiteral("BEGIN IMMEDIATE")))
             return error;
     }
+    // A row that cannot be read (a value larger than a read may make) is never written blind:
+    // the write would replace what nobody was shown.
     Error error;
     const std::optional<std::vector<QVariant>> stored = storedRow(rowid, &error);
     if (!error && !stored)
         error = connection_->recheckSchema(recordGone());
-    else if (!error && fingerprint(*stored) != known.value())
+    else if (!error && known != readFingerprints_.constEnd() && fingerprint(*stored) != known.value())
         error = {kChangedElsewhere, QStringLiteral("the record was changed by another program")};
     if (!error)
         error = write();
@@ -433,8 +442,8 @@ Error DataControl::writeChecked(qint64 rowid, const std::function<Error()>& writ
     if (ownTransaction) {
         if (!error)
             error = connection_->exec(QStringLiteral("COMMIT"));
-        if (error && !sqlite3_get_autocommit(connection_->handle()))
-            connection_->exec(QStringLiteral("ROLLBACK"));
+        if (error)
+            connection_->rollback();
     }
     return error;
 }

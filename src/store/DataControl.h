@@ -60,12 +60,17 @@ class DataControl {
     void moveNext();
     void moveTo(int position);
 
-    // The value of a field of the current row: a null QVariant for a field without value.
-    // Fails (returns an invalid QVariant and sets *error) when there is no current row or no
-    // such field.
-    QVariant field(const QString& name, Error* error = nullptr) const;
-    // A value of any row, for grids. Numbers come back as double, texts as QString.
-    QVariant value(int row, int column) const;
+    // The value of a field of the current row: a null QVariant for a field without value. Fails
+    // when there is no current row, no such field, or the row cannot be read.
+    Result<QVariant> field(const QString& name) const;
+    // A value of any row, for grids. Numbers come back as double, texts as QString. Fails when the
+    // row cannot be read (the file is locked, a value is larger than a read may make, the row is
+    // no longer in the file): never an empty value in place of one that could not be read.
+    Result<QVariant> value(int row, int column) const;
+    // Why a row cannot be read; no error when it can.
+    Error rowError(int row) const;
+    // Whether a field holds numbers (declared REAL): its null reads as a null double.
+    bool numericField(int column) const;
 
     // Editing the current row or a new row: addNew()/edit(), setField() for each field, update().
     Error addNew();
@@ -96,7 +101,8 @@ class DataControl {
     enum class EditMode { None, AddNew, Edit };
     Error ensureOpen();
     QString tableName() const;
-    const std::vector<QVariant>& rowValues(int row) const;
+    // The values of a row, or null with *error set.
+    const std::vector<QVariant>* rowValues(int row, Error* error) const;
     void clearRecordset();
     int fieldIndex(const QString& name) const;
     Error fieldError(const QString& name) const;
@@ -114,7 +120,7 @@ class DataControl {
     Error writable();
     // The record source's values of a stored row; nothing when the row is gone.
     std::optional<std::vector<QVariant>> storedRow(qint64 rowid, Error* error) const;
-    // Runs `write` on a row only while the stored row is still the one read.
+    // Runs `write` on a row only while the stored row can be read and is still the one read.
     Error writeChecked(qint64 rowid, const std::function<Error()>& write);
 
     QString databaseName_;
@@ -140,6 +146,7 @@ class DataControl {
     // Row reads are given up without waiting until then, after one found the file locked.
     static constexpr std::chrono::milliseconds kLockedReadPause{1000};
     mutable std::chrono::steady_clock::time_point lockedUntil_{};
+    mutable Error lockedError_;
 };
 
 } // namespace store

@@ -213,12 +213,9 @@ Error saveSlot(Connection& connection, const QString& dateString, int slot, cons
     return run(connection, remove);
 }
 
-QStringList datesWithItems(Connection& connection, const QStringList& dateStrings, Error* error) {
-    if (error)
-        *error = {};
-    Error failure;
+Result<QStringList> datesWithItems(Connection& connection, const QStringList& dateStrings) {
     QSet<QString> withItems;
-    for (qsizetype first = 0; !failure && first < dateStrings.size(); first += kDatesPerQuery) {
+    for (qsizetype first = 0; first < dateStrings.size(); first += kDatesPerQuery) {
         const qsizetype count = std::min<qsizetype>(kDatesPerQuery, dateStrings.size() - first);
         // Per date, the search stops at its first row with a content.
         const QString sql =
@@ -226,23 +223,24 @@ QStringList datesWithItems(Connection& connection, const QStringList& dateString
                            "%2 WHERE %3 = d.column1 AND %4 IS NOT NULL AND %4 <> '')")
                 .arg(QStringList(count, QStringLiteral("(?)")).join(QLatin1Char(',')), kDayTable, kDateField,
                      kContentField);
-        Statement* statement = connection.prepare(sql, &failure);
+        Error error;
+        Statement* statement = connection.prepare(sql, &error);
         if (!statement)
-            break;
+            return error;
         for (qsizetype i = 0; i < count; ++i)
             statement->bind(static_cast<int>(i) + 1, dateStrings[first + i]);
         int rc;
         while ((rc = sqlite3_step(statement->get())) == SQLITE_ROW)
             withItems.insert(columnValue(statement->get(), 0).toString());
         if (rc != SQLITE_DONE)
-            failure = connection.lastError();
+            error = connection.lastError();
         statement->reset();
+        if (error)
+            return error;
     }
-    if (error)
-        *error = failure;
     QStringList found;
     for (const QString& date : dateStrings) {
-        if (!failure && withItems.contains(date))
+        if (withItems.contains(date))
             found << date;
     }
     return found;
@@ -271,14 +269,15 @@ Error saveSlot(DataControl& data, const QString& dateString, int slot, const Slo
     return saveSlot(*data.connection(), dateString, slot, item);
 }
 
-SlotItem readSlot(DataControl& data, const QString& dateString, int slot, Error* error) {
-    Error failure = data.openDatabase();
+Result<SlotItem> readSlot(DataControl& data, const QString& dateString, int slot) {
+    if (Error error = data.openDatabase())
+        return error;
+    if (slot < 1 || slot > kSlotCount)
+        return Error{SQLITE_RANGE, QStringLiteral("no such item number: %1").arg(slot)};
     DayRecords records;
-    if (!failure && slot >= 1 && slot <= kSlotCount)
-        failure = readSlotRecords(*data.connection(), dateString, slot, slot, records);
-    if (error)
-        *error = failure;
-    return failure ? SlotItem() : slotItem(records[static_cast<size_t>(slot - 1)]);
+    if (Error error = readSlotRecords(*data.connection(), dateString, slot, slot, records))
+        return error;
+    return slotItem(records[static_cast<size_t>(slot - 1)]);
 }
 
 } // namespace store

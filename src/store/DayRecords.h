@@ -60,7 +60,7 @@ Error saveSlot(Connection& connection, const QString& dateString, int slot, cons
 
 // The subset of the given Date strings that have a row with a non-empty content, found with one
 // query for many of them.
-QStringList datesWithItems(Connection& connection, const QStringList& dateStrings, Error* error = nullptr);
+Result<QStringList> datesWithItems(Connection& connection, const QStringList& dateStrings);
 
 // SELECT * FROM 予定表 WHERE 年月日='2026/1/5' AND 項目番号=1 ; as a data control's record source.
 QString slotQuery(const QString& dateString, int slot);
@@ -72,6 +72,6 @@ QString dateQuery(const QString& dateString);
 Error openDayTable(DataControl& data, const QString& path);
 // The save and read rules on the file of a data control.
 Error saveSlot(DataControl& data, const QString& dateString, int slot, const SlotItem& item);
-SlotItem readSlot(DataControl& data, const QString& dateString, int slot, Error* error = nullptr);
+Result<SlotItem> readSlot(DataControl& data, const QString& dateString, int slot);
 
 } // namespace store

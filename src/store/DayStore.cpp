@@ -54,27 +54,21 @@ Error DayStore::readDay(const QDate& date, std::array<SlotItem, kSlotCount>& ite
     return error;
 }
 
-QStringList DayStore::datesWithItems(const QStringList& dateStrings, Error* error) {
-    if (error)
-        *error = {};
+Result<QStringList> DayStore::datesWithItems(const QStringList& dateStrings) {
     if (dateStrings.isEmpty())
-        return {};
-    if (Error failure = open()) {
-        if (error)
-            *error = failure;
-        return {};
-    }
+        return QStringList();
+    if (Error error = open())
+        return error;
     const ReadWait wait(*connection_, readLockWaitMs_);
-    return store::datesWithItems(*connection_, dateStrings, error);
+    return store::datesWithItems(*connection_, dateStrings);
 }
 
-std::vector<ArmedItem> DayStore::armedItems(const QDate& date, Error* error) {
+Result<std::vector<ArmedItem>> DayStore::armedItems(const QDate& date) {
     DayRecords records;
-    const Error failure = readDay(date, records);
-    if (error)
-        *error = failure;
+    if (Error error = readDay(date, records))
+        return error;
     std::vector<ArmedItem> armed;
-    for (size_t i = 0; i < records.size() && !failure; ++i) {
+    for (size_t i = 0; i < records.size(); ++i) {
         if (!records[i].found || records[i].alarmText != kAlarmOn)
             continue;
         ArmedItem item;
@@ -92,7 +86,9 @@ QString DayStore::readOnlyReason() {
     if (open())
         return QString();
     const ReadWait wait(*connection_, 0);
-    connection_->checkSchema();
+    // A schema that cannot be read now (a lock) gives no reason yet; the caller asks again.
+    if (connection_->checkSchema())
+        return QString();
     return connection_->readOnlyReason();
 }
 
@@ -107,8 +103,8 @@ Error DayStore::write(const std::function<Error()>& work) {
     if (!error)
         error = connection_->exec(QStringLiteral("COMMIT"));
     // The engine may have ended the transaction itself (a full disk, an I/O error).
-    if (error && !sqlite3_get_autocommit(connection_->handle()))
-        connection_->exec(QStringLiteral("ROLLBACK"));
+    if (error)
+        connection_->rollback();
     return error;
 }
 

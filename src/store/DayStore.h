@@ -55,10 +55,10 @@ class DayStore {
                   std::vector<SlotConflict>* conflicts = nullptr);
 
     // The subset of the given Date strings that carry an item (a row with a non-empty content).
-    QStringList datesWithItems(const QStringList& dateStrings, Error* error = nullptr);
+    Result<QStringList> datesWithItems(const QStringList& dateStrings);
 
     // The armed items of a date, slot 1 first, each from its slot's first row.
-    std::vector<ArmedItem> armedItems(const QDate& date, Error* error = nullptr);
+    Result<std::vector<ArmedItem>> armedItems(const QDate& date);
     // Writes "False" into the alarm switch of the slot's first row; fails when the slot has no row.
     Error disarm(const QDate& date, int slot);
 

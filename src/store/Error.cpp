@@ -8,6 +8,8 @@
 
 namespace store {
 
+static_assert(SQLITE_BUSY == 5 && SQLITE_LOCKED == 6, "Error::locked() names the engine's lock codes");
+
 namespace {
 
 // A value the Schedule file refused, named by field and limit from the engine's text
@@ -81,6 +83,20 @@ QString sentence(const Error& error) {
 }
 
 } // namespace
+
+bool Error::fileUnusable() const {
+    switch (code) {
+    case SQLITE_CANTOPEN:
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+        return true;
+    case SQLITE_ERROR:
+        return message.contains(QLatin1String("no such table")) ||
+               message.contains(QLatin1String("no such column"));
+    default:
+        return false;
+    }
+}
 
 QString describe(const Error& error) {
     if (!error.failed())

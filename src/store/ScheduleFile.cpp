@@ -87,7 +87,7 @@ void ensureDayIndex(Connection& connection) {
         connection.setWorkLimit(kIndexWorkLimit);
         if (connection.exec(QStringLiteral("BEGIN IMMEDIATE; ") + createDayIndex("IF NOT EXISTS ") +
                             QStringLiteral("COMMIT;")))
-            connection.exec(QStringLiteral("ROLLBACK;"));
+            connection.rollback();
         connection.setWorkLimit(Connection::kWorkLimit);
         if (hook)
             hook(false);
@@ -120,7 +120,7 @@ Error createScheduleFile(const QString& path) {
                         QStringLiteral("COMMIT;\n");
     error = connection->exec(sql);
     if (error) {
-        connection->exec(QStringLiteral("ROLLBACK;"));
+        connection->rollback();
         connection.reset();
         // A half-made file is worse than none: the caller may offer to create it again.
         QFile::remove(path);

@@ -39,7 +39,7 @@ inline QString alarmOf(const QString& file, const QDate& date, int slot) {
     data.setRecordSource(store::slotQuery(store::dateString(date), slot));
     if (data.refresh() || !data.hasCurrentRow())
         return QStringLiteral("<no row>");
-    return data.field(QStringLiteral("アラーム")).toString();
+    return data.field(QStringLiteral("アラーム")).value().toString();
 }
 
 // Items as "days from today|slot|time|alarm|content[|level]", stored in order.

@@ -461,11 +461,11 @@ void TestAlarm::missedAtStartUp() {
     QFETCH(QStringList, missed);
     putItems(file, items);
     store::DayStore days(file);
-    store::Error error;
+    const store::Result<std::vector<store::ArmedItem>> found = alarms::missedAlarms(days, at(9, 30, 40));
+    QVERIFY(found.ok());
     QStringList contents;
-    for (const store::ArmedItem& item : alarms::missedAlarms(days, at(9, 30, 40), &error))
+    for (const store::ArmedItem& item : found.value())
         contents << item.content;
-    QVERIFY(!error);
     QCOMPARE(contents, missed);
 }
 

@@ -77,7 +77,7 @@ void TestCollation::rules() {
     QStringList shown;
     const int column = static_cast<int>(data.fieldNames().indexOf(field));
     for (int row = 0; row < data.recordCount(); ++row) {
-        const QVariant value = data.value(row, column);
+        const QVariant value = data.value(row, column).value();
         shown << (value.isNull() ? kNull : value.toString());
     }
     QCOMPARE(shown, expected);

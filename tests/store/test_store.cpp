@@ -38,7 +38,7 @@ QStringList shown(const DataControl& data, int onlyColumn = -1) {
     for (int row = 0; row < data.recordCount(); ++row) {
         QStringList values;
         for (int column = 0; column < data.fieldNames().size(); ++column) {
-            const QVariant value = data.value(row, column);
+            const QVariant value = data.value(row, column).value();
             if (onlyColumn < 0 || column == onlyColumn)
                 values << (value.isNull() ? QStringLiteral("NULL") : value.toString());
         }
@@ -87,9 +87,7 @@ class TestStore : public QObject {
         QCOMPARE(data.recordCount(), 0);
         QCOMPARE(data.absolutePosition(), -1);
         QVERIFY(!data.hasCurrentRow());
-        Error fieldError;
-        QVERIFY(!data.field(columns.first(), &fieldError).isValid());
-        QVERIFY(fieldError);
+        QVERIFY(!data.field(columns.first()).ok());
     }
 
     void createRefusesExistingOrMissingFolder() {
@@ -152,12 +150,10 @@ class TestStore : public QObject {
         QCOMPARE(opened.code, SQLITE_NOTADB);
         QVERIFY(describe(opened).startsWith(
             QStringLiteral("スケジュールファイルがデータベースではありません\n")));
-        QCOMPARE(readSlot(data, "2026/1/5", 1), SlotItem());
+        QCOMPARE(readSlot(data, "2026/1/5", 1).error().code, SQLITE_NOTADB);
         QCOMPARE(saveSlot(data, "2026/1/5", 1, {"x", {}, false, {}}).code, SQLITE_NOTADB);
         DayStore days(path_);
-        Error datesError;
-        QVERIFY(days.datesWithItems({"2026/1/5"}, &datesError).isEmpty());
-        QCOMPARE(datesError.code, SQLITE_NOTADB);
+        QCOMPARE(days.datesWithItems({"2026/1/5"}).error().code, SQLITE_NOTADB);
         DayRecords records;
         QCOMPARE(days.readDay(QDate(2026, 1, 5), records).code, SQLITE_NOTADB);
         QCOMPARE(testsupport::fileBytes(path_), bytes);
@@ -178,7 +174,7 @@ class TestStore : public QObject {
 
         // The table is there but lacks a field.
         QCOMPARE(saveSlot(data, "2026/1/5", 1, {"x", {}, false, {}}).code, SQLITE_ERROR);
-        QCOMPARE(readSlot(data, "2026/1/5", 1), SlotItem());
+        QCOMPARE(readSlot(data, "2026/1/5", 1).value(), SlotItem());
     }
 
     // A column of the file's own that may not be empty, and a damaged page: each is named.
@@ -360,15 +356,13 @@ class TestStore : public QObject {
         data.setRecordSource(QStringLiteral("SELECT * FROM 予定表 ;"));
         QVERIFY(!data.refresh());
         QCOMPARE(data.absolutePosition(), 0);
-        const QVariant slot = data.field(QStringLiteral("項目番号"));
+        const QVariant slot = data.field(QStringLiteral("項目番号")).value();
         QCOMPARE(slot.typeId(), QMetaType::Double);
         QCOMPARE(slot.toDouble(), 3.0);
-        const QVariant level = data.field(QStringLiteral("レベル"));
+        const QVariant level = data.field(QStringLiteral("レベル")).value();
         QVERIFY(level.isValid() && level.isNull());
-        QCOMPARE(data.field(kContent), QVariant(QStringLiteral("会議")));
-        Error error;
-        QVERIFY(!data.field(QStringLiteral("やるべき事"), &error).isValid());
-        QCOMPARE(error.code, SQLITE_ERROR);
+        QCOMPARE(data.field(kContent).value(), QVariant(QStringLiteral("会議")));
+        QCOMPARE(data.field(QStringLiteral("やるべき事")).error().code, SQLITE_ERROR);
     }
 
     void engineRefuses_data() {
@@ -430,14 +424,14 @@ class TestStore : public QObject {
         QCOMPARE(data.absolutePosition(), -1); // refreshed while empty
 
         data.moveTo(1);
-        QCOMPARE(data.field(QStringLiteral("やるべき事")).toString(), QStringLiteral("b"));
+        QCOMPARE(data.field(QStringLiteral("やるべき事")).value().toString(), QStringLiteral("b"));
         QVERIFY(!data.remove());
         QCOMPARE(data.recordCount(), 2);
         QVERIFY(!data.hasCurrentRow());
         QVERIFY(data.remove()); // nothing current to delete
         data.moveNext();
         QCOMPARE(data.absolutePosition(), 1);
-        QCOMPARE(data.field(QStringLiteral("やるべき事")).toString(), QStringLiteral("c"));
+        QCOMPARE(data.field(QStringLiteral("やるべき事")).value().toString(), QStringLiteral("c"));
 
         // Deleting the last row and moving on leaves no current row.
         QVERIFY(!data.remove());
@@ -448,7 +442,7 @@ class TestStore : public QObject {
         QVERIFY(!data.refresh());
         QCOMPARE(shown(data), QStringList{"a"});
         QVERIFY(!data.updateRow(0, {{QStringLiteral("やるべき事"), QStringLiteral("A")}}));
-        QCOMPARE(data.field(QStringLiteral("やるべき事")).toString(), QStringLiteral("A"));
+        QCOMPARE(data.field(QStringLiteral("やるべき事")).value().toString(), QStringLiteral("A"));
     }
 
     void addNewAppends() {
@@ -460,11 +454,11 @@ class TestStore : public QObject {
         data.moveTo(1);
         QVERIFY(!data.addNew());
         QVERIFY(!data.setField(kContent, QStringLiteral("三")));
-        QCOMPARE(data.field(kContent).toString(), QStringLiteral("三"));
+        QCOMPARE(data.field(kContent).value().toString(), QStringLiteral("三"));
         QVERIFY(!data.update());
         QCOMPARE(data.recordCount(), 3);
         QCOMPARE(data.absolutePosition(), 1); // still the row that was current
-        QCOMPARE(data.value(2, 3).toString(), QStringLiteral("三"));
+        QCOMPARE(data.value(2, 3).value().toString(), QStringLiteral("三"));
         QCOMPARE(dayRows(path_).last(), QStringLiteral("NULL|NULL|NULL|三|NULL|NULL"));
     }
 
@@ -559,7 +553,7 @@ class TestStore : public QObject {
             QVERIFY2(!error, qPrintable(error.message));
         }
         QCOMPARE(dayRows(path_), after);
-        QCOMPARE(readSlot(data, read.date, read.slot), read.item);
+        QCOMPARE(readSlot(data, read.date, read.slot).value(), read.item);
     }
 
     void saveRefusedContent() {
@@ -609,7 +603,7 @@ class TestStore : public QObject {
                                  {kContent, QStringLiteral("c")},
                                  {QStringLiteral("アラーム"), alarm},
                                  {QStringLiteral("時刻"), time}}));
-        QCOMPARE(readSlot(data, "2026/1/5", 4), item);
+        QCOMPARE(readSlot(data, "2026/1/5", 4).value(), item);
     }
 
     void datesWithItems() {
@@ -629,17 +623,15 @@ class TestStore : public QObject {
         QStringList march;
         for (int day = 1; day <= 31; ++day)
             march << store::dateString(2026, 3, day);
-        Error error;
-        QCOMPARE(days.datesWithItems(march, &error), (QStringList{"2026/3/1", "2026/3/5", "2026/3/12"}));
-        QVERIFY(!error);
+        QCOMPARE(days.datesWithItems(march).value(), (QStringList{"2026/3/1", "2026/3/5", "2026/3/12"}));
 
         // The same answer as the Date query of each day; many dates at once.
         QStringList years;
         for (QDate date(2020, 1, 1); date.year() < 2030; date = date.addDays(1))
             years << store::dateString(date);
-        QCOMPARE(days.datesWithItems(years, &error),
+        QCOMPARE(days.datesWithItems(years).value(),
                  (QStringList{"2026/3/1", "2026/3/5", "2026/3/12", "2026/4/1"}));
-        QVERIFY(days.datesWithItems({}, &error).isEmpty());
+        QVERIFY(days.datesWithItems({}).ok());
     }
 
     // The alarm check's reads: the armed items of a date from each slot's first row, and disarming
@@ -653,9 +645,9 @@ class TestStore : public QObject {
                                                 SlotItem{"夜", {}, true, QString()}};
         QVERIFY(!days.saveDay(day, loaded, wanted));
         testrows::addDays(path_, {{"2026/3/5", 3, {}, "later row of slot 3"}});
-        Error error;
-        std::vector<ArmedItem> armed = days.armedItems(day, &error);
-        QVERIFY(!error);
+        const Result<std::vector<ArmedItem>> found = days.armedItems(day);
+        QVERIFY(found.ok());
+        const std::vector<ArmedItem>& armed = found.value();
         QCOMPARE(armed.size(), size_t(2));
         QCOMPARE((std::tuple{armed[0].slot, armed[0].timeText, armed[0].content}),
                  (std::tuple{1, QStringLiteral("0700"), QStringLiteral("朝")}));
@@ -663,7 +655,7 @@ class TestStore : public QObject {
                  (std::tuple{4, kEmptyTime, QStringLiteral("夜")}));
 
         QVERIFY(!days.disarm(day, 1));
-        QCOMPARE(days.armedItems(day).size(), size_t(1));
+        QCOMPARE(days.armedItems(day).value().size(), size_t(1));
         QCOMPARE(days.disarm(day, 3).code, 0); // a row, even one without an alarm
         QCOMPARE(days.disarm(QDate(2026, 3, 6), 1).code, SQLITE_ERROR);
         QCOMPARE(dayRows(path_), (QStringList{"2026/3/5|1|NULL|朝|False|0700",
@@ -692,7 +684,7 @@ class TestStore : public QObject {
         testrows::addDays(other, {{"2026/3/5", 1, {}, "after"}});
         QVERIFY(QFile::rename(other, path_));
         QVERIFY(!data.refresh());
-        QCOMPARE(data.field(kContent).toString(), QStringLiteral("after"));
+        QCOMPARE(data.field(kContent).value().toString(), QStringLiteral("after"));
     }
 
     void dateIndexOnOpen_data() {
@@ -736,7 +728,7 @@ class TestStore : public QObject {
         const Error error = data.refresh();
         setLongWorkHook({});
         QVERIFY2(!error, qPrintable(error.message));
-        QCOMPARE(data.field(kContent).toString(), QStringLiteral("a"));
+        QCOMPARE(data.field(kContent).value().toString(), QStringLiteral("a"));
         other.exec("COMMIT");
         const bool tried = file == QLatin1String("plain") || file == QLatin1String("writing");
         QCOMPARE(hookCalls, tried ? QStringList({"start", "end"}) : QStringList());

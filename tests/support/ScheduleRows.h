@@ -57,7 +57,9 @@ inline store::SlotItem storedSlot(const QString& file, const QDate& date, int sl
     store::DataControl data;
     if (store::openDayTable(data, file))
         return {QStringLiteral("<unreadable>"), QString(), false, QString()};
-    return store::readSlot(data, store::dateString(date), slot);
+    const store::Result<store::SlotItem> item = store::readSlot(data, store::dateString(date), slot);
+    return item.ok() ? item.value()
+                     : store::SlotItem{QStringLiteral("<unreadable>"), QString(), false, QString()};
 }
 
 // One column of a query over the file, rows in the order the query gives them.
@@ -69,7 +71,7 @@ inline QStringList column(const QString& file, const QString& query, int column)
         return {QStringLiteral("<refresh failed>")};
     QStringList values;
     for (int row = 0; row < data.recordCount(); ++row)
-        values << data.value(row, column).toString();
+        values << data.value(row, column).value().toString();
     return values;
 }
 
@@ -84,7 +86,7 @@ inline QStringList dayRows(const QString& file) {
     for (int row = 0; row < data.recordCount(); ++row) {
         QStringList values;
         for (int column = 0; column < data.fieldNames().size(); ++column) {
-            const QVariant value = data.value(row, column);
+            const QVariant value = data.value(row, column).value();
             values << (value.isNull() ? QStringLiteral("NULL") : value.toString());
         }
         rows << values.join(QLatin1Char('|'));
