@@ -1,6 +1,7 @@
 #include "exchange/Ical.h"
 
 #include "exchange/Messages.h"
+#include "platform/ExportTarget.h"
 #include "store/DataControl.h"
 #include "store/DayRecords.h"
 #include "store/ScheduleFile.h"
@@ -294,6 +295,11 @@ QByteArray calendarHead() {
 
 IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const Progress& progress) {
     IcsExport result;
+    const platform::ExportTarget target = platform::checkExportTarget(icsPath);
+    if (!target.refusal.isEmpty()) {
+        result.failure = messages::cannotWrite(icsPath, target.refusal);
+        return result;
+    }
     store::DataControl data;
     data.setDatabaseName(schedulePath);
     if (const store::Error error = data.openDatabase()) {
@@ -308,7 +314,7 @@ IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const P
     const qint64 total = count(QStringLiteral("SELECT count(*) FROM 予定表")) +
                          count(QStringLiteral("SELECT count(*) FROM ToDoリスト"));
 
-    QSaveFile file(icsPath);
+    QSaveFile file(target.path);
     if (!file.open(QIODevice::WriteOnly)) {
         result.failure = messages::cannotWrite(icsPath, file.errorString());
         return result;
