@@ -1,6 +1,7 @@
 #include "exchange/Csv.h"
 
 #include "exchange/Messages.h"
+#include "platform/ExportTarget.h"
 #include "store/DataControl.h"
 #include "store/ScheduleFile.h"
 
@@ -32,7 +33,12 @@ QByteArray csvField(const QString& text) {
 
 CsvExport exportCsv(const store::DataControl& data, const QString& path, const Progress& progress) {
     CsvExport result;
-    QSaveFile file(path);
+    const platform::ExportTarget target = platform::checkExportTarget(path);
+    if (!target.refusal.isEmpty()) {
+        result.failure = messages::cannotWrite(path, target.refusal);
+        return result;
+    }
+    QSaveFile file(target.path);
     if (!file.open(QIODevice::WriteOnly)) {
         result.failure = messages::cannotWrite(path, file.errorString());
         return result;

@@ -1,6 +1,7 @@
 #include "exchange/Ical.h"
 
 #include "exchange/Messages.h"
+#include "platform/ExportTarget.h"
 #include "store/DataControl.h"
 #include "store/DayRecords.h"
 #include "store/ItemImport.h"
@@ -294,6 +295,11 @@ QByteArray calendarHead() {
 
 IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const Progress& progress) {
     IcsExport result;
+    const platform::ExportTarget target = platform::checkExportTarget(icsPath);
+    if (!target.refusal.isEmpty()) {
+        result.failure = messages::cannotWrite(icsPath, target.refusal);
+        return result;
+    }
     store::DataControl data;
     data.setDatabaseName(schedulePath);
     if (const store::Error error = data.openDatabase()) {
@@ -315,7 +321,7 @@ IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const P
         total += count.value();
     }
 
-    QSaveFile file(icsPath);
+    QSaveFile file(target.path);
     if (!file.open(QIODevice::WriteOnly)) {
         result.failure = messages::cannotWrite(icsPath, file.errorString());
         return result;

@@ -13,11 +13,16 @@
 
 #include <libical/ical.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStringDecoder>
 #include <QThread>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using testrows::dayRows;
 using testsupport::fileBytes;
@@ -42,6 +47,41 @@ QByteArray calendarOf(const QList<std::tuple<QString, QString, QString>>& events
                 start.toUtf8() + "\r\nSUMMARY:" + summary.toUtf8() + "\r\nEND:VEVENT\r\n";
     return text + "END:VCALENDAR\r\n";
 }
+
+// What is at a path and what it leads to, without opening anything that could block: type,
+// inode, owner and device number of both, the text of a link and the bytes of a regular file.
+QString snapshot(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    QString text;
+    struct stat info {};
+    for (const bool follow : {false, true}) {
+        if ((follow ? ::stat(name.constData(), &info) : ::lstat(name.constData(), &info)) != 0) {
+            text += QStringLiteral("none|");
+            continue;
+        }
+        text += QStringLiteral("%1 %2 %3 %4|")
+                    .arg(info.st_mode)
+                    .arg(info.st_ino)
+                    .arg(info.st_uid)
+                    .arg(info.st_rdev);
+        if (!follow && S_ISLNK(info.st_mode))
+            text += QFile::symLinkTarget(path) + QLatin1Char('|');
+        if (follow && S_ISREG(info.st_mode))
+            text += QString::fromUtf8(fileBytes(path).toHex());
+    }
+    return text;
+}
+
+enum class Target {
+    OwnLink,
+    DeviceLink,
+    Fifo,
+    Folder,
+    Dangling,
+    LinkInSharedFolder,
+    PlantedLink,
+    OthersFile
+};
 
 } // namespace
 
@@ -254,6 +294,90 @@ class TestExchange : public QObject {
                                      "2026/1/6,3,,予定,False,####\r\n");
     }
 
+    // What an export replaces: only a regular file of this user, or one that this user's own links
+    // lead to from folders no one else can write; everything else is refused and left as it was.
+    void exportTarget_data() {
+        QTest::addColumn<int>("target");
+        QTest::addColumn<bool>("allowed");
+        QTest::newRow("own link in a private folder") << int(Target::OwnLink) << true;
+        QTest::newRow("link to a device") << int(Target::DeviceLink) << false;
+        QTest::newRow("FIFO") << int(Target::Fifo) << false;
+        QTest::newRow("folder") << int(Target::Folder) << false;
+        QTest::newRow("dangling link") << int(Target::Dangling) << false;
+        QTest::newRow("link in a shared sticky folder") << int(Target::LinkInSharedFolder) << false;
+        QTest::newRow("link of another user") << int(Target::PlantedLink) << false;
+        QTest::newRow("file of another user") << int(Target::OthersFile) << false;
+    }
+    void exportTarget() {
+        QFETCH(int, target);
+        QFETCH(bool, allowed);
+        const bool root = ::geteuid() == 0;
+        if ((target == int(Target::PlantedLink) || target == int(Target::OthersFile)) && !root)
+            QSKIP("making a file of another user needs root");
+        const QString mine = env_->path(QStringLiteral("mine.txt"));
+        QVERIFY(testsupport::writeBytes(mine, "mine"));
+        const QString shared = env_->path(QStringLiteral("shared"));
+        QVERIFY(QDir().mkpath(shared));
+        QVERIFY(::chmod(QFile::encodeName(shared).constData(), 01777) == 0);
+        const QString device = env_->path(QStringLiteral("null"));
+        // A null device of the test's own as root, so that a fault replaces nothing of the system's.
+        const bool ownDevice =
+            root && ::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+
+        QString path = env_->path(QStringLiteral("target"));
+        const QByteArray name = QFile::encodeName(path);
+        switch (Target(target)) {
+        case Target::OwnLink:
+        case Target::PlantedLink:
+            QVERIFY(QFile::link(mine, path));
+            if (Target(target) == Target::PlantedLink)
+                QVERIFY(::lchown(name.constData(), 65534, 65534) == 0);
+            break;
+        case Target::DeviceLink:
+            QVERIFY(QFile::link(ownDevice ? device : QStringLiteral("/dev/null"), path));
+            break;
+        case Target::Fifo:
+            QVERIFY(::mkfifo(name.constData(), 0600) == 0);
+            break;
+        case Target::Folder:
+            QVERIFY(QDir().mkpath(path));
+            break;
+        case Target::Dangling:
+            QVERIFY(QFile::link(env_->path(QStringLiteral("none.txt")), path));
+            break;
+        case Target::LinkInSharedFolder:
+            path = shared + QStringLiteral("/target");
+            QVERIFY(QFile::link(mine, path));
+            break;
+        case Target::OthersFile:
+            QVERIFY(testsupport::writeBytes(path, "theirs"));
+            QVERIFY(::chown(name.constData(), 65534, 65534) == 0);
+            break;
+        }
+        testrows::addDays(file_, {{"2026/1/5", 1, 2.0, "予定"}});
+        store::DataControl data;
+        QVERIFY(!store::openDayTable(data, file_) && !data.refresh());
+
+        const QString before = snapshot(path);
+        const QString ics = exchange::exportIcs(file_, path).failure;
+        QCOMPARE(ics.isEmpty(), allowed);
+        if (allowed) {
+            QVERIFY(QFileInfo(path).isSymLink());
+            QVERIFY(fileBytes(mine).startsWith("BEGIN:VCALENDAR\r\n"));
+        } else {
+            QCOMPARE(snapshot(path), before);
+        }
+        const QString csv = exchange::exportCsv(data, path).failure;
+        QCOMPARE(csv.isEmpty(), allowed);
+        if (allowed) {
+            QCOMPARE(QFile::symLinkTarget(path), mine);
+            QVERIFY(fileBytes(mine).startsWith("\xEF\xBB\xBF"));
+        } else {
+            QCOMPARE(snapshot(path), before);
+            QCOMPARE(csv, ics);
+        }
+    }
+
     // The real program, without a display: exit status 0 with its result, 1 with one line.
     void commandLine_data() {
         QTest::addColumn<QStringList>("arguments"); // @ is the test's folder
@@ -263,6 +387,8 @@ class TestExchange : public QObject {
         QTest::newRow("import") << QStringList{"--import-ics", QFINDTESTDATA("data/other_organizer.ics")}
                                 << 0;
         QTest::newRow("import broken") << QStringList{"--import-ics", "@/none.ics"} << 1;
+        // Refused before anything is written: the FIFO stays, and no reader of it is needed.
+        QTest::newRow("export to a FIFO") << QStringList{"--export-ics", "@/fifo"} << 1;
         QTest::newRow("two commands")
             << QStringList{"--export-ics", "@/a.ics", "--export-csv", "@/a.csv"} << 1;
     }
@@ -271,6 +397,8 @@ class TestExchange : public QObject {
         QFETCH(int, status);
         testrows::addDays(file_, {{"2026/1/5", 1, 2.0, "予定"}});
         arguments.replaceInStrings(QStringLiteral("@"), env_->path(QString()));
+        const QByteArray fifo = QFile::encodeName(env_->path(QStringLiteral("fifo")));
+        QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
         QProcess program;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("DISPLAY"));
@@ -285,6 +413,8 @@ class TestExchange : public QObject {
         QVERIFY(status == 0 ? said.count('\n') >= 1 : said.count('\n') == 1);
         if (status == 0 && arguments[0].startsWith(QLatin1String("--export")))
             QVERIFY(QFile::exists(arguments[1]));
+        struct stat info {};
+        QVERIFY(::lstat(fifo.constData(), &info) == 0 && S_ISFIFO(info.st_mode));
     }
 
   private:

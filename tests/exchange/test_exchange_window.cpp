@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 template <typename T> T* topLevel(const QString& objectName) {
@@ -65,6 +67,15 @@ class TestExchangeWindow : public QObject {
         window.menuAction(QStringLiteral("exportIcs"))->trigger();
         QCOMPARE(exchange::Calendar::read(out).failure(), QString());
         QCOMPARE(fx_->platform.messages.last().icon, platform::Icon::Information);
+
+        // A target that is refused is told as a failure, and left as it is.
+        const QByteArray fifo = QFile::encodeName(fx_->env.path(QStringLiteral("fifo")));
+        QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+        fx_->platform.filePaths << QFile::decodeName(fifo);
+        window.menuAction(QStringLiteral("exportIcs"))->trigger();
+        QCOMPARE(fx_->platform.messages.last().icon, platform::Icon::Exclamation);
+        struct stat info {};
+        QVERIFY(::lstat(fifo.constData(), &info) == 0 && S_ISFIFO(info.st_mode));
     }
 
     // A cancel in the real progress dialog stops the import, and nothing is added.
