@@ -57,6 +57,10 @@ enum class ConfigFileState {
 // and the file itself is left alone; the caller then saves at shut-down only what changed.
 ConfigFileState loadSettingsFile(Settings& s, const QString& programFolder, ConfigHost& host);
 
+// Whether the file gives back a text value (a path, a label) exactly as written: a value is one
+// line, so it holds no line end (CR or LF), and it is text that UTF-8 can hold.
+bool settingsFileKeeps(const QString& text);
+
 // The 26 lines that saveSettingsFile writes, in order.
 QStringList configLines(const Settings& s, float top, float left);
 
