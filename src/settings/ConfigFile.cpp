@@ -345,6 +345,7 @@ ConfigFileState loadSettingsFile(Settings& s, const QString& programFolder, Conf
     }
     // Not a small regular file (a FIFO, a link to a device, a huge file) or unreadable: the
     // defaults, with the default Schedule file, and the user is told once.
+    host.keepDamagedSettingsFile();
     platform::message(damagedFileMessage(s.settingsFile, read), platform::kAppTitle,
                       platform::Icon::Exclamation);
     s.scheduleFile = platform::joinPath(programFolder, kDefaultScheduleName);

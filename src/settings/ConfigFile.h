@@ -26,6 +26,10 @@ class ConfigHost {
     // TOP and LEFT, in twips, applied straight to the main window.
     virtual void setMainTop(float twips) = 0;
     virtual void setMainLeft(float twips) = 0;
+    // The Settings file is damaged and will not be read; called before the user is told so. From
+    // here on the file is left alone, by a shut-down while that message is up as well, until a
+    // setting changes.
+    virtual void keepDamagedSettingsFile() {}
 };
 
 // The part of a field before / after the first "=". Null when the field holds no "=". A part
