@@ -172,14 +172,30 @@ CommandLine readCommandLine(const QStringList& arguments, const QString& program
     return result;
 }
 
+CommandLine readCommandLine(const QByteArrayList& arguments, const QString& program, QTextStream& out,
+                            QTextStream& err) {
+    QStringList decoded;
+    for (const QByteArray& argument : arguments) {
+        decoded << QFile::decodeName(argument);
+        // Qt holds file names as text: bytes that are not UTF-8 become U+FFFD and do not come
+        // back. The program's own path (the first) is never opened by name.
+        if (decoded.size() > 1 && QFile::encodeName(decoded.last()) != argument)
+            return failed(err, QFileInfo(decoded.first()).fileName(),
+                          QStringLiteral("文字として読めないバイトを含む引数は使えません: ") +
+                              decoded.last() +
+                              QStringLiteral("\nファイル名なら、名前を変えてから指定してください。"));
+    }
+    return readCommandLine(decoded, program, out, err);
+}
+
 CommandLine readCommandLine(int argc, char** argv) {
-    QStringList arguments;
+    QByteArrayList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << QByteArray(argv[i]);
     // The running program itself, so that the autostart entry works from wherever it was started.
     QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     if (program.isEmpty())
-        program = QFileInfo(arguments.value(0)).absoluteFilePath();
+        program = QFileInfo(QFile::decodeName(arguments.value(0))).absoluteFilePath();
     QTextStream out(stdout);
     QTextStream err(stderr);
     return readCommandLine(arguments, program, out, err);

@@ -2,6 +2,7 @@
 // The program's command line. It is read before any window or display exists, so that --help,
 // --version and --autostart work on a machine without a screen.
 
+#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -21,6 +22,11 @@ struct CommandLine {
 // Reads `arguments` (the program's name first). Help, version and confirmations go to `out`,
 // mistakes to `err`. `program` is the path the autostart entry starts.
 CommandLine readCommandLine(const QStringList& arguments, const QString& program, QTextStream& out,
+                            QTextStream& err);
+// The same over the arguments as the system gives them. An argument that is not UTF-8 is refused
+// (exit code 1): decoded, its bytes would be lost, and a file named by it would be a different
+// file.
+CommandLine readCommandLine(const QByteArrayList& arguments, const QString& program, QTextStream& out,
                             QTextStream& err);
 // The same over main()'s arguments, printing to the standard output and error.
 CommandLine readCommandLine(int argc, char** argv);

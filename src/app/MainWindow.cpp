@@ -238,6 +238,10 @@ void MainWindow::openScheduleFile(const QString& path) {
         panel_->rebuildMonthGrid();
 }
 
+void MainWindow::keepDamagedSettingsFile() {
+    settingsFileDamaged_ = true;
+}
+
 void MainWindow::setMainTop(float twips) {
     move(x(), pixelsFromTwips(twips));
 }
@@ -372,8 +376,10 @@ void MainWindow::shutDown() {
 
 void MainWindow::saveSettings() {
     const QRect frame = frameGeometry();
-    // A Settings file that could not be read is replaced only when a setting changed.
-    const bool keepDamagedFile = settingsOfDamagedFile_ && *settingsOfDamagedFile_ == settings_;
+    // A Settings file that could not be read is replaced only when a setting changed; a shut-down
+    // still inside the start-up (its message up, a file dialog open) has changed nothing.
+    const bool keepDamagedFile =
+        settingsFileDamaged_ && (!settingsOfDamagedFile_ || *settingsOfDamagedFile_ == settings_);
     if (const std::optional<QString> failure =
             keepDamagedFile ? std::nullopt
                             : settings::saveSettingsFile(

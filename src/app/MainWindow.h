@@ -60,6 +60,7 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
     void missingFileFlow() override;
     void setMainTop(float twips) override;
     void setMainLeft(float twips) override;
+    void keepDamagedSettingsFile() override;
 
     // Menu commands.
     void chooseScheduleFile();
@@ -106,7 +107,10 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
     QString programFolder_;
     WindowOpeners openers_;
     settings::Settings settings_;
-    // The record as it stood after start-up when the Settings file could not be read.
+    // Set once the Settings file turned out damaged: it is not rewritten unless a setting changes.
+    bool settingsFileDamaged_ = false;
+    // The record as it stood after start-up when the Settings file could not be read; unset while
+    // the start-up is still reading it.
     std::optional<settings::Settings> settingsOfDamagedFile_;
     calendar::CalendarPanel* panel_;
     QPointer<SplashWindow> splash_;

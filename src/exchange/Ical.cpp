@@ -508,19 +508,25 @@ struct Incoming {
     int level = 0;
     bool alarm = false;
     int preferredSlot = 0;
-    QString key; // UID and occurrence; empty without a UID
+    QString key;              // UID and occurrence; empty without a UID
+    bool timeDropped = false; // the start's clock time was unusable: the item has no time
 };
 
 struct LocalStart {
     QDate date;
-    QTime time; // invalid for an all-day event
+    QTime time;                // invalid for an all-day event
+    bool timeUnusable = false; // a time of day that does not exist (T250000): the date alone is kept
 };
 
 // The start in the local time zone: a date stays a date, a floating time stays as written, a time
-// in UTC or in a named zone is converted.
+// in UTC or in a named zone is converted. A time no clock shows is not converted (libical would
+// carry T250000 into the next day): the date as written is kept without it.
 LocalStart localStart(icaltimetype t) {
     if (t.is_date)
         return {QDate(t.year, t.month, t.day), QTime()};
+    t.second = qMin(t.second, 59); // a leap second counts as the last second of its minute
+    if (!QTime::isValid(t.hour, t.minute, t.second))
+        return {QDate(t.year, t.month, t.day), QTime(), true};
     if (t.zone) {
         const QDateTime local = QDateTime::fromSecsSinceEpoch(icaltime_as_timet_with_zone(t, t.zone));
         return {local.date(), local.time()};
@@ -564,6 +570,8 @@ Incoming itemOf(icalcomponent* event, const LocalStart& start) {
     item.date = start.date;
     if (start.time.isValid()) {
         item.time = start.time.toString(QStringLiteral("HHmm"));
+    } else if (start.timeUnusable) {
+        item.timeDropped = true;
     } else {
         const QString raw = xValue(event, kTimeProperty);
         if (raw.size() <= kMaxTimeText)
@@ -708,7 +716,7 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
         file.rollback();
         if (!report.cancelled)
             report.failure = oneLine(failure);
-        report.added = report.todosAdded = report.duplicates = report.shortened = 0;
+        report.added = report.todosAdded = report.duplicates = report.shortened = report.timesDropped = 0;
         report.fullDates.clear();
         return report;
     };
@@ -765,6 +773,7 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
             return fail(error);
         ++report.added;
         report.shortened += item.shortened ? 1 : 0;
+        report.timesDropped += item.timeDropped ? 1 : 0;
     }
 
     if (!todos.isEmpty()) {
@@ -798,7 +807,7 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
 
 QString importSummary(const ImportReport& report) {
     return messages::importSummary(report.added, report.todosAdded, report.duplicates, report.fullDates,
-                                   report.shortened);
+                                   report.shortened, report.timesDropped);
 }
 
 } // namespace exchange

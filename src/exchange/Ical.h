@@ -65,6 +65,7 @@ struct ImportReport {
     int duplicates = 0;    // events and ToDos already in the file (or twice in the file)
     QStringList fullDates; // the Date string of every event that found no free slot
     int shortened = 0;     // contents cut to 80 characters
+    int timesDropped = 0;  // events added without a time, their start's time of day not existing
     bool cancelled = false;
     QString failure; // empty on success; then nothing was added
 };

@@ -41,8 +41,8 @@ QString untitled() {
     return QStringLiteral("(件名なし)");
 }
 
-QString importSummary(int added, int todosAdded, int duplicates, const QStringList& fullDates,
-                      int shortened) {
+QString importSummary(int added, int todosAdded, int duplicates, const QStringList& fullDates, int shortened,
+                      int timesDropped) {
     QStringList lines;
     lines << QStringLiteral("予定を%1件、ToDoを%2件追加しました。").arg(added).arg(todosAdded);
     lines << QStringLiteral("登録済みのため追加しなかったもの: %1件").arg(duplicates);
@@ -59,6 +59,8 @@ QString importSummary(int added, int todosAdded, int duplicates, const QStringLi
     }
     if (shortened > 0)
         lines << QStringLiteral("80文字を超えるため末尾を「…」にしたもの: %1件").arg(shortened);
+    if (timesDropped > 0)
+        lines << QStringLiteral("時刻が正しくないため時刻なしで追加したもの: %1件").arg(timesDropped);
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -135,8 +135,9 @@ template <typename T> bool assign(T& field, const std::optional<T>& value) {
     return value.has_value();
 }
 
-// A value is one line of the file: a line end inside it (a file name may hold one) would end
-// the value early and start a line of its own, so it is written as a blank.
+// A value is one line of the file: a line end inside it would end the value early and start a
+// line of its own, so it is written as a blank. The Schedule file's name is refused before it
+// gets here (settingsFileKeeps); a label or sound file holding one loses only that line end.
 QString oneLine(QString value) {
     value.replace(QLatin1Char('\r'), QLatin1Char(' '));
     value.replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -344,12 +345,18 @@ ConfigFileState loadSettingsFile(Settings& s, const QString& programFolder, Conf
     }
     // Not a small regular file (a FIFO, a link to a device, a huge file) or unreadable: the
     // defaults, with the default Schedule file, and the user is told once.
+    host.keepDamagedSettingsFile();
     platform::message(damagedFileMessage(s.settingsFile, read), platform::kAppTitle,
                       platform::Icon::Exclamation);
     s.scheduleFile = platform::joinPath(programFolder, kDefaultScheduleName);
     if (!platform::fileExists(s.scheduleFile))
         host.missingFileFlow();
     return ConfigFileState::Damaged;
+}
+
+bool settingsFileKeeps(const QString& text) {
+    return !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')) &&
+           QString::fromUtf8(text.toUtf8()) == text;
 }
 
 QStringList configLines(const Settings& s, float top, float left) {

@@ -26,6 +26,10 @@ class ConfigHost {
     // TOP and LEFT, in twips, applied straight to the main window.
     virtual void setMainTop(float twips) = 0;
     virtual void setMainLeft(float twips) = 0;
+    // The Settings file is damaged and will not be read; called before the user is told so. From
+    // here on the file is left alone, by a shut-down while that message is up as well, until a
+    // setting changes.
+    virtual void keepDamagedSettingsFile() {}
 };
 
 // The part of a field before / after the first "=". Null when the field holds no "=". A part
@@ -56,6 +60,10 @@ enum class ConfigFileState {
 // START_FILE names the default Schedule file (the missing-file flow runs when that is missing),
 // and the file itself is left alone; the caller then saves at shut-down only what changed.
 ConfigFileState loadSettingsFile(Settings& s, const QString& programFolder, ConfigHost& host);
+
+// Whether the file gives back a text value (a path, a label) exactly as written: a value is one
+// line, so it holds no line end (CR or LF), and it is text that UTF-8 can hold.
+bool settingsFileKeeps(const QString& text);
 
 // The 26 lines that saveSettingsFile writes, in order.
 QStringList configLines(const Settings& s, float top, float left);

@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 #include "platform/Services.h"
+#include "settings/ConfigFile.h"
 #include "store/ScheduleFile.h"
 
 #include <QDir>
@@ -33,6 +34,31 @@ bool createScheduleFile(const QString& path) {
     return false;
 }
 
+// Whether the file at `path` may become the Schedule file in use; when not, the user is told why
+// and nothing is created. START_FILE has to name the file again at the next start, so a name the
+// Settings file cannot keep as it is (one with a line end) is refused. So is a new name holding
+// U+FFFD: that is how a name whose bytes are not UTF-8 reads once decoded, and creating it would
+// make a second, empty file beside the one the user meant.
+bool usableScheduleName(const QString& path) {
+    QString reason;
+    if (!settingsFileKeeps(path))
+        reason = QStringLiteral("改行などを含む名前は設定ファイルに記録できません。");
+    else if (path.contains(QChar::ReplacementCharacter) && !platform::fileExists(path))
+        reason =
+            QStringLiteral("名前に文字として読めない部分（%1）があります。").arg(QChar::ReplacementCharacter);
+    if (reason.isEmpty())
+        return true;
+    QString shown = path;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("↵"))
+        .replace(QLatin1Char('\r'), QStringLiteral("↵"))
+        .replace(QLatin1Char('\n'), QStringLiteral("↵"));
+    platform::message(QStringLiteral("このファイル名はスケジュールファイルに使えません\n") + shown +
+                          QLatin1Char('\n') + reason +
+                          QStringLiteral("ファイル名を変えてから選んでください。"),
+                      platform::kAppTitle, platform::Icon::Exclamation);
+    return false;
+}
+
 bool samePath(const QString& a, const QString& b) {
     return QDir::cleanPath(a) == QDir::cleanPath(b);
 }
@@ -40,14 +66,16 @@ bool samePath(const QString& a, const QString& b) {
 // The common part of the first-run and missing-file flows, after their opening message.
 void chooseAtStartUp(Settings& s, const QString& programFolder) {
     s.scheduleFile = askForScheduleFile(programFolder);
-    if (platform::fileExists(s.scheduleFile)) {
-        platform::message(QStringLiteral("既存のスケジュールファイルを再設定します"));
-        return;
+    if (usableScheduleName(s.scheduleFile)) {
+        if (platform::fileExists(s.scheduleFile)) {
+            platform::message(QStringLiteral("既存のスケジュールファイルを再設定します"));
+            return;
+        }
+        if (createScheduleFile(s.scheduleFile))
+            return;
     }
-    if (createScheduleFile(s.scheduleFile))
-        return;
 
-    // The chosen file could not be created. The program cannot run without a Schedule file, so
+    // The chosen file cannot be used or created. The program cannot run without a Schedule file, so
     // it falls back to the default one in the program folder, creating it when missing. When
     // even that fails START_FILE stays empty: nothing names a file that is not there, and the
     // next start asks again.
@@ -86,6 +114,8 @@ void openScheduleCommand(Settings& s, const QString& programFolder) {
 }
 
 bool openScheduleFile(Settings& s, const QString& path) {
+    if (!usableScheduleName(path))
+        return false;
     if (platform::fileExists(path)) {
         s.scheduleFile = path;
         return true;

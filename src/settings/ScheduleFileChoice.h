@@ -23,7 +23,8 @@ void firstRunFlow(Settings& s, const QString& programFolder);
 // The Settings file names a Schedule file that does not exist.
 void missingFileFlow(Settings& s, const QString& programFolder);
 // Menu 読込み: switch to another file, creating it when it does not exist. When the creation
-// fails the user is told and the previous file stays in use.
+// fails, or the name is one START_FILE cannot keep (a line end in it), the user is told and the
+// previous file stays in use; the start-up flows fall back to the default file instead.
 void openScheduleCommand(Settings& s, const QString& programFolder);
 // The same switch to the file at `path`, named without the dialog (on the command line). Returns
 // whether START_FILE now names that file.

@@ -18,13 +18,19 @@ struct Run {
     QString err;
 };
 
-Run run(const QStringList& arguments, const QString& program = QStringLiteral("/usr/bin/daduvov")) {
+// The arguments as the system hands them over, as bytes.
+Run run(const QByteArrayList& arguments, const QString& program = QStringLiteral("/usr/bin/daduvov")) {
     Run r;
     QTextStream out(&r.out);
     QTextStream err(&r.err);
-    r.result =
-        app::readCommandLine(QStringList{QStringLiteral("/usr/bin/daduvov")} + arguments, program, out, err);
+    r.result = app::readCommandLine(QByteArrayList{"/usr/bin/daduvov"} + arguments, program, out, err);
     return r;
+}
+Run run(const QStringList& arguments, const QString& program = QStringLiteral("/usr/bin/daduvov")) {
+    QByteArrayList bytes;
+    for (const QString& argument : arguments)
+        bytes << QFile::encodeName(argument);
+    return run(bytes, program);
 }
 
 QString readAll(const QString& path) {
@@ -45,29 +51,34 @@ class TestCommandLine : public QObject {
     }
 
     void forms_data() {
-        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArrayList>("arguments");
         QTest::addColumn<int>("exitCode"); // -1: the program goes on to open its window
         QTest::addColumn<QString>("printed");
         QTest::addColumn<QString>("complaint");
 
         const QString none;
-        QTest::newRow("nothing") << QStringList{} << -1 << none << none;
-        QTest::newRow("--help") << QStringList{"--help"} << 0 << "--autostart <on|off>" << none;
-        QTest::newRow("-h") << QStringList{"-h"} << 0 << "--version" << none;
-        QTest::newRow("--version") << QStringList{"--version"} << 0 << "Daduvov 1." << none;
-        QTest::newRow("-v with a file") << QStringList{"-v", "x.SDB"} << 0 << "Daduvov 1." << none;
-        QTest::newRow("file") << QStringList{"x.SDB"} << -1 << none << none;
+        QTest::newRow("nothing") << QByteArrayList{} << -1 << none << none;
+        QTest::newRow("--help") << QByteArrayList{"--help"} << 0 << "--autostart <on|off>" << none;
+        QTest::newRow("-h") << QByteArrayList{"-h"} << 0 << "--version" << none;
+        QTest::newRow("--version") << QByteArrayList{"--version"} << 0 << "Daduvov 1." << none;
+        QTest::newRow("-v with a file") << QByteArrayList{"-v", "x.SDB"} << 0 << "Daduvov 1." << none;
+        QTest::newRow("file") << QByteArrayList{"x.SDB"} << -1 << none << none;
         // Qt's own options (a session manager restarts the program with -session).
-        QTest::newRow("Qt options") << QStringList{"-platform", "offscreen", "-session", "1a2b", "-reverse"}
+        QTest::newRow("Qt options") << QByteArrayList{"-platform", "offscreen", "-session", "1a2b",
+                                                      "-reverse"}
                                     << -1 << none << none;
-        QTest::newRow("unknown option") << QStringList{"--bogus"} << 1 << none << "bogus";
-        QTest::newRow("two files") << QStringList{"a.SDB", "b.SDB"} << 1 << none << "一つだけ";
-        QTest::newRow("a folder") << QStringList{"/tmp"} << 1 << none << "/tmp";
-        QTest::newRow("autostart value") << QStringList{"--autostart", "yes"} << 1 << none << "yes";
-        QTest::newRow("autostart without value") << QStringList{"--autostart"} << 1 << none << "autostart";
+        QTest::newRow("unknown option") << QByteArrayList{"--bogus"} << 1 << none << "bogus";
+        QTest::newRow("two files") << QByteArrayList{"a.SDB", "b.SDB"} << 1 << none << "一つだけ";
+        QTest::newRow("a folder") << QByteArrayList{"/tmp"} << 1 << none << "/tmp";
+        QTest::newRow("autostart value") << QByteArrayList{"--autostart", "yes"} << 1 << none << "yes";
+        QTest::newRow("autostart without value") << QByteArrayList{"--autostart"} << 1 << none << "autostart";
+        // Bytes that are not UTF-8 would come back as another name.
+        QTest::newRow("file name not UTF-8") << QByteArrayList{"bad\xFF.SDB"} << 1 << none << "バイト";
+        QTest::newRow("option value not UTF-8")
+            << QByteArrayList{"--export-ics", "out\xC3.ics"} << 1 << none << "out\uFFFD.ics";
     }
     void forms() {
-        QFETCH(QStringList, arguments);
+        QFETCH(QByteArrayList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, printed);
         QFETCH(QString, complaint);
@@ -84,7 +95,7 @@ class TestCommandLine : public QObject {
     void fileBecomesAbsolute() {
         const Run r = run({QStringLiteral("予定.SDB")});
         QCOMPARE(r.result.scheduleFile, QDir::current().absoluteFilePath(QStringLiteral("予定.SDB")));
-        QCOMPARE(run({}).result.scheduleFile, QString());
+        QCOMPARE(run(QStringList{}).result.scheduleFile, QString());
     }
 
     void autostartOnAndOff() {

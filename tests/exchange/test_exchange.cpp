@@ -239,6 +239,37 @@ class TestExchange : public QObject {
                  QStringList{QStringLiteral("三")});
     }
 
+    // A start time no clock shows keeps its date as written and loses only the time, and the
+    // summary counts it.
+    void startTimes_data() {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("stored"); // 年月日|時刻
+        QTest::addColumn<int>("timesDropped");
+        QTest::newRow("floating") << ":20260105T093000"
+                                  << "2026/1/5|0930" << 0;
+        QTest::newRow("UTC") << ":20260105T153000Z"
+                             << "2026/1/6|0030" << 0;
+        QTest::newRow("leap second") << ":20260105T235960"
+                                     << "2026/1/5|2359" << 0;
+        QTest::newRow("hour 25") << ":20260105T250000"
+                                 << "2026/1/5|####" << 1;
+        QTest::newRow("hour 25 in UTC") << ":20260105T250000Z"
+                                        << "2026/1/5|####" << 1;
+        QTest::newRow("minute 61") << ";TZID=Asia/Tokyo:20260105T096100"
+                                   << "2026/1/5|####" << 1;
+    }
+    void startTimes() {
+        QFETCH(QString, start);
+        QFETCH(QString, stored);
+        QFETCH(int, timesDropped);
+        const exchange::ImportReport report = importText(calendarOf({{"t@x", start, "予定"}}), file_);
+        QCOMPARE(report.added, 1);
+        QCOMPARE(report.timesDropped, timesDropped);
+        const QStringList date = stored.split(QLatin1Char('|'));
+        QCOMPARE(dayRows(file_), QStringList{date[0] + QStringLiteral("|1|NULL|予定|False|") + date[1]});
+        QCOMPARE(exchange::importSummary(report).contains(QStringLiteral("時刻なし")), timesDropped > 0);
+    }
+
     void brokenFile_data() {
         QTest::addColumn<QByteArray>("text");
         const QByteArray good = calendarOf({{"a@x", ";VALUE=DATE:20260301", "予定"}});

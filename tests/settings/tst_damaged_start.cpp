@@ -4,6 +4,7 @@
 
 #include "app/MainWindow.h"
 #include "app/Openers.h"
+#include "app/ShutdownSignals.h"
 #include "controls/Fonts.h"
 #include "platform/Paths.h"
 #include "settings/ConfigFile.h"
@@ -15,6 +16,7 @@
 
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 
 class TestDamagedStart : public QObject {
@@ -50,9 +52,23 @@ void TestDamagedStart::damagedFileKeptUnlessSettingsChange() {
         QCOMPARE(closer.texts.size(), 1);
         QCOMPARE(testsupport::fileBytes(ini), oversized);
     }
+    // The shut-down above ended the application's event loops for good, so no real modal box
+    // could open again: the later starts answer through the fake platform.
     {
-        // The shut-down above ended the application's event loops for good, so no real modal box
-        // could open again: the second start answers through the fake platform.
+        // SIGTERM while the message is still up: the file stays as the message promises.
+        fake.messages.clear();
+        auto w = std::make_unique<app::MainWindow>(folder, app::programOpeners());
+        fake.onMessage = [&w](const testsupport::ShownMessage&) {
+            QSignalSpy received(w->findChild<app::ShutdownSignals*>(), &app::ShutdownSignals::received);
+            QVERIFY(::raise(SIGTERM) == 0);
+            QTRY_COMPARE(received.size(), 1);
+        };
+        w->startUp();
+        fake.onMessage = nullptr;
+        QCOMPARE(fake.messages.size(), 1);
+        QCOMPARE(testsupport::fileBytes(ini), oversized);
+    }
+    {
         fake.messages.clear();
         auto w = std::make_unique<app::MainWindow>(folder, app::programOpeners());
         w->startUp();

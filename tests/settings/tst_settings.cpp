@@ -74,7 +74,8 @@ struct ChoicePaths {
     QString answer, defaultFile, previous;
 
     // The dialog's answer: "" (cancel), "existing" (a Schedule file made here), "new" (a name not
-    // yet taken) or "no folder" (a file whose folder is missing).
+    // yet taken), "no folder" (a file whose folder is missing), "line end" (a Schedule file with a
+    // line end in its name) or "undecodable" (a new name as one that is not UTF-8 decodes).
     ChoicePaths(const testsupport::TestEnv& env, const QString& kind)
         : defaultFile(platform::joinPath(env.programFolder(), settings::kDefaultScheduleName)) {
         if (kind == QLatin1String("existing"))
@@ -83,9 +84,14 @@ struct ChoicePaths {
             answer = env.path(QStringLiteral("新しい.sdb"));
         else if (kind == QLatin1String("no folder"))
             answer = env.path(QStringLiteral("no folder/new.sdb"));
+        else if (kind == QLatin1String("line end"))
+            answer = env.makeScheduleFile(QStringLiteral("two\nlines.sdb"));
+        else if (kind == QLatin1String("undecodable"))
+            answer = env.path(QStringLiteral("bad\uFFFD.sdb"));
     }
     QString fill(QString text) const {
         return text.replace(QStringLiteral("{answer}"), answer)
+            .replace(QStringLiteral("{shown answer}"), QString(answer).replace(QLatin1Char('\n'), u'↵'))
             .replace(QStringLiteral("{default}"), defaultFile)
             .replace(QStringLiteral("{previous}"), previous);
     }
@@ -573,7 +579,7 @@ void TestSettings::saveFailure() {
 // and the file chosen; {answer}, {default} and {previous} stand for their paths.
 void TestSettings::scheduleChoice_data() {
     QTest::addColumn<QString>("flow");         // "first run", "missing file", "command"
-    QTest::addColumn<QString>("answer");       // "", "existing", "new", "no folder"
+    QTest::addColumn<QString>("answer");       // a kind of ChoicePaths
     QTest::addColumn<QString>("defaultFile");  // "absent", "present", "directory"
     QTest::addColumn<QStringList>("messages"); // after the opening one, which only the command lacks
     QTest::addColumn<QString>("startFile");
@@ -581,6 +587,8 @@ void TestSettings::scheduleChoice_data() {
     const QString reuse = QStringLiteral("none:既存のスケジュールファイルを再設定します");
     const QString instead = QStringLiteral("information:代わりに{default}を使用します");
     const QString failed = kCreateFailed + "{answer}", defaultFailed = kCreateFailed + "{default}";
+    const QString refused = QStringLiteral("exclamation:このファイル名はスケジュールファイルに使えません\n"
+                                           "{shown answer}");
     for (const char* flow : {"first run", "missing file"}) {
         const auto row = [&](const char* name, const char* answer, const char* defaultFile,
                              const QStringList& messages, const char* startFile) {
@@ -596,6 +604,8 @@ void TestSettings::scheduleChoice_data() {
             "{default}");
         row("failed creation, default impossible too", "no folder", "directory", {failed, defaultFailed}, "");
         row("cancel, default impossible", "", "directory", {defaultFailed}, "");
+        row("name with a line end falls back to the default", "line end", "absent", {refused, instead},
+            "{default}");
     }
     const auto command = [](const char* name, const char* answer, const char* defaultFile,
                             const QStringList& messages, const char* startFile) {
@@ -608,6 +618,8 @@ void TestSettings::scheduleChoice_data() {
     command("existing file, no message", "existing", "absent", {}, "{answer}");
     command("new name created", "new", "absent", {create}, "{answer}");
     command("failed creation keeps the previous file", "no folder", "absent", {create, failed}, "{previous}");
+    command("name with a line end keeps the previous file", "line end", "absent", {refused}, "{previous}");
+    command("undecodable new name keeps the previous file", "undecodable", "absent", {refused}, "{previous}");
 }
 
 void TestSettings::scheduleChoice() {
