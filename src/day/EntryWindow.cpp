@@ -237,19 +237,19 @@ store::Error EntryWindow::loadDay() {
     if (const store::Error error = dayStore_.readDay(date_, stored))
         return error;
 
-    clearSlots();
-    for (std::size_t i = 0; i < slotControls_.size(); ++i) {
-        const store::SlotItem& item = stored[i];
-        const SlotControls& slot = slotControls_[i];
-        loaded_[i] = item;
-        slot.content->setText(item.content);
-        const int level = store::levelNumber(item.levelText);
-        if (level >= 1 && level <= 5)
-            setComboText(slot.level, store::levelText(level));
-        slot.alarm->setChecked(item.alarm);
-        slot.time->setText(item.timeText);
-    }
+    for (std::size_t i = 0; i < slotControls_.size(); ++i)
+        showSlot(i, stored[i]);
     return {};
+}
+
+void EntryWindow::showSlot(std::size_t index, const store::SlotItem& item) {
+    const SlotControls& slot = slotControls_[index];
+    loaded_[index] = item;
+    slot.content->setText(item.content);
+    const int level = store::levelNumber(item.levelText);
+    setComboText(slot.level, level >= 1 && level <= 5 ? store::levelText(level) : QString());
+    slot.alarm->setChecked(item.alarm);
+    slot.time->setText(item.timeText);
 }
 
 void EntryWindow::clearSlots() {
@@ -274,8 +274,10 @@ bool EntryWindow::saveDay() {
     std::vector<store::SlotConflict> conflicts;
     store::Error error;
     while ((error = dayStore_.saveDay(date_, loaded_, items, &conflicts)).code == store::kChangedElsewhere) {
-        if (!confirmOverwrite(conflicts))
+        if (!confirmOverwrite(conflicts)) {
+            offerStoredItems(conflicts);
             return false;
+        }
         // Overwrite what the user has now seen; anything newer is asked about again.
         for (const store::SlotConflict& conflict : conflicts)
             loaded_[static_cast<std::size_t>(conflict.slot - 1)] = conflict.stored;
@@ -307,6 +309,17 @@ bool EntryWindow::confirmOverwrite(const std::vector<store::SlotConflict>& confl
     text += QStringLiteral("\nこの画面の内容で上書きしますか？");
     return platform::message(text, QStringLiteral("データ保存確認"), platform::Icon::Exclamation,
                              platform::Buttons::OverwriteCancel) == platform::Answer::Yes;
+}
+
+void EntryWindow::offerStoredItems(const std::vector<store::SlotConflict>& conflicts) {
+    if (platform::message(QStringLiteral("他のプログラムが保存した内容をこの画面に読み込みますか？\n"
+                                         "（読み込んだ項目について、この画面で入力した内容は失われます）"),
+                          QStringLiteral("データ保存確認"), platform::Icon::Question,
+                          platform::Buttons::YesNo) != platform::Answer::Yes)
+        return;
+    for (const store::SlotConflict& conflict : conflicts)
+        showSlot(static_cast<std::size_t>(conflict.slot - 1), conflict.stored);
+    showLevelColours();
 }
 
 void EntryWindow::showLevelColours() {

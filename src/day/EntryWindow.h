@@ -71,6 +71,10 @@ class EntryWindow : public QWidget {
     void reportError(const QString& what, const store::Error& error);
     // Shows the stored and the typed version of each conflicting slot; true for 上書き.
     bool confirmOverwrite(const std::vector<store::SlotConflict>& conflicts);
+    // After the user kept the file's version of conflicting slots: offers to show it in the window.
+    void offerStoredItems(const std::vector<store::SlotConflict>& conflicts);
+    // Shows a slot's item in its controls and takes it as the slot's loaded item.
+    void showSlot(std::size_t index, const store::SlotItem& item);
     bool fileIsSet();
     // Shows the shown date in the heading, in a font that fits in front of the text after it.
     void showDateHeading();

@@ -49,7 +49,7 @@ Error noCurrentRecord() {
 }
 
 Error recordGone() {
-    return {SQLITE_ERROR, QStringLiteral("the record is no longer in the file")};
+    return {SQLITE_ERROR, kRecordGoneText};
 }
 
 // What a row held when it was read, to tell later whether the stored row is still that one.
@@ -427,7 +427,7 @@ Error DataControl::writeChecked(qint64 rowid, const std::function<Error()>& writ
     if (!error && !stored)
         error = connection_->recheckSchema(recordGone());
     else if (!error && known != readFingerprints_.constEnd() && fingerprint(*stored) != known.value())
-        error = {kChangedElsewhere, QStringLiteral("the record was changed by another program")};
+        error = {kChangedElsewhere, QString()};
     if (!error)
         error = write();
     if (!error) {

@@ -131,6 +131,17 @@ SlotItem slotItem(const DayRecord& record) {
     return item;
 }
 
+SlotItem storedForm(const SlotItem& item) {
+    if (item.content.isEmpty())
+        return {};
+    SlotItem stored = item;
+    if (levelNumber(stored.levelText) == 0)
+        stored.levelText.clear();
+    if (stored.timeText.isEmpty())
+        stored.timeText = kEmptyTime;
+    return stored;
+}
+
 namespace {
 
 // The first row of each slot in table order is found in the index on (年月日, 項目番号) alone; only

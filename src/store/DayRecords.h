@@ -39,6 +39,10 @@ using DayRecords = std::array<DayRecord, kSlotCount>;
 // the alarm only for the switch "True".
 SlotItem slotItem(const DayRecord& record);
 
+// The item as saving it would leave the slot: no item at all for an empty content, "####" for an
+// empty time. Two items with the same stored form need no write between them.
+SlotItem storedForm(const SlotItem& item);
+
 // A slot changed in a window whose stored item is no longer the one the window loaded.
 struct SlotConflict {
     int slot = 0;    // 1..4

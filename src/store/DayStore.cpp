@@ -20,6 +20,16 @@ class DayStore::ReadWait {
     Connection& connection_;
 };
 
+namespace {
+
+// Whether a slot's item differs in what the file would hold: an empty time box and the stored
+// "####" are the same item, so a slot nobody touched never counts as changed.
+bool changed(const SlotItem& before, const SlotItem& after) {
+    return storedForm(before) != storedForm(after);
+}
+
+} // namespace
+
 DayStore::DayStore(const QString& path, int readLockWaitMs) : path_(path), readLockWaitMs_(readLockWaitMs) {}
 
 DayStore::~DayStore() = default;
@@ -128,7 +138,7 @@ Error DayStore::disarm(const QDate& date, int slot) {
             error = connection_->writeError();
         else if (sqlite3_changes(connection_->handle()) == 0)
             error = connection_->recheckSchema(
-                {SQLITE_ERROR, QStringLiteral("the record is no longer in the file")});
+                {SQLITE_ERROR, kRecordGoneText});
         statement->reset();
         return error;
     });
@@ -143,13 +153,13 @@ Error DayStore::saveChangedSlots(const QString& key, std::array<SlotItem, kSlotC
         return error;
     for (size_t i = 0; i < stored.size(); ++i) {
         stored[i] = slotItem(records[i]);
-        if (wanted[i] != loaded[i] && stored[i] != loaded[i])
+        if (changed(loaded[i], wanted[i]) && changed(loaded[i], stored[i]))
             found->push_back({static_cast<int>(i) + 1, stored[i], wanted[i]});
     }
     if (!found->empty())
-        return {kChangedElsewhere, QStringLiteral("another program saved this date meanwhile")};
+        return {kChangedElsewhere, QString()};
     for (size_t i = 0; i < stored.size(); ++i) {
-        if (wanted[i] == loaded[i])
+        if (!changed(loaded[i], wanted[i]))
             continue;
         if (Error error = saveSlot(*connection_, key, static_cast<int>(i) + 1, wanted[i]))
             return error;
@@ -177,7 +187,7 @@ Error DayStore::saveDay(const QDate& date, std::array<SlotItem, kSlotCount>& loa
     }
     // Slots not written keep what the window shows, also when the file holds something newer.
     for (size_t i = 0; i < stored.size(); ++i) {
-        if (wanted[i] != loaded[i])
+        if (changed(loaded[i], wanted[i]))
             loaded[i] = stored[i];
     }
     return {};

@@ -10,7 +10,11 @@
 namespace store {
 
 // Not an engine code: the stored record is no longer the one that was read, so it was not written.
+// Its sentence says it all: such an error carries no text of its own.
 constexpr int kChangedElsewhere = 0x1000;
+// The text of an error for a record another program deleted meanwhile.
+inline const QString kRecordGoneText =
+    QStringLiteral("他のプログラムがこのデータを削除しました。表示し直してください。");
 
 struct [[nodiscard]] Error {
     int code = 0;    // SQLite primary result code; 0 means success

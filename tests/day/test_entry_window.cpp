@@ -74,6 +74,8 @@ class TestEntryWindow : public QObject {
     void failedWriteKeepsWindowAndRows();
     void otherProgramSavedMeanwhile_data();
     void otherProgramSavedMeanwhile();
+    void untouchedSlotNeverConflicts_data();
+    void untouchedSlotNeverConflicts();
 
   private:
     bool open();
@@ -421,33 +423,68 @@ void TestEntryWindow::failedWriteKeepsWindowAndRows() {
 }
 
 void TestEntryWindow::otherProgramSavedMeanwhile_data() {
-    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("buttons");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("取消") << QStringLiteral("取消") << QStringLiteral("他のプログラム");
-    QTest::newRow("上書き") << QStringLiteral("上書き") << QStringLiteral("この画面");
+    QTest::addColumn<QString>("inWindow");
+    QTest::newRow("取消, keep mine") << QStringList{"取消", "いいえ"} << "他のプログラム"
+                                     << "この画面";
+    QTest::newRow("取消, take the file's") << QStringList{"取消", "はい"} << "他のプログラム"
+                                           << "他のプログラム";
+    QTest::newRow("上書き") << QStringList{"上書き"} << "この画面"
+                            << "この画面";
 }
 
 // Another program saved slot 1 while the window was open: a real message box shows both versions
-// and the stored item is replaced only on 上書き.
+// and the stored item is replaced only on 上書き; after 取消 the file's version can be taken into
+// the window.
 void TestEntryWindow::otherProgramSavedMeanwhile() {
-    QFETCH(QString, button);
+    QFETCH(QStringList, buttons);
     QFETCH(QString, stored);
+    QFETCH(QString, inWindow);
     QVERIFY(open());
     QVERIFY(
         putSlot(f_->file, kDay, 1, SlotItem{QStringLiteral("他のプログラム"), QString(), false, QString()}));
     typeText(text(1), QStringLiteral("この画面"));
 
-    QString shown;
+    QStringList shown;
     {
         testsupport::RealDialogs real;
-        testsupport::BoxAnswerer answerer(button);
+        testsupport::BoxAnswerer answerer(buttons);
         click("Command4");
-        shown = answerer.texts.value(0);
+        shown = answerer.texts;
     }
 
-    QVERIFY(shown.contains(QStringLiteral("他のプログラム")) && shown.contains(QStringLiteral("この画面")));
+    QCOMPARE(shown.size(), buttons.size());
+    QVERIFY(shown[0].contains(QStringLiteral("他のプログラム")) &&
+            shown[0].contains(QStringLiteral("この画面")));
     QCOMPARE(storedSlot(f_->file, kDay, 1).content, stored);
-    QCOMPARE(window_->isChanged(), button == QStringLiteral("取消"));
+    QCOMPARE(text(1)->text(), inWindow);
+    QCOMPARE(window_->isChanged(), buttons[0] == QStringLiteral("取消"));
+}
+
+void TestEntryWindow::untouchedSlotNeverConflicts_data() {
+    QTest::addColumn<QString>("time");
+    QTest::newRow("time box left empty") << QString();
+    QTest::newRow("time typed") << QStringLiteral("0900");
+}
+
+// After a save, another program changes a slot this window saved but did not touch since: saving
+// another slot writes that one only, without a conflict box and without writing the stale item back.
+void TestEntryWindow::untouchedSlotNeverConflicts() {
+    QFETCH(QString, time);
+    QVERIFY(open());
+    typeText(text(1), QStringLiteral("朝"));
+    typeText(text(5), time);
+    click("Command4");
+    QVERIFY(f_->platform.messages.isEmpty());
+    QVERIFY(
+        putSlot(f_->file, kDay, 1, SlotItem{QStringLiteral("他のプログラム"), QString(), false, QString()}));
+
+    typeText(text(2), QStringLiteral("昼"));
+    click("Command4");
+    QVERIFY(f_->platform.messages.isEmpty());
+    QCOMPARE(storedSlot(f_->file, kDay, 1).content, QStringLiteral("他のプログラム"));
+    QCOMPARE(storedSlot(f_->file, kDay, 2).content, QStringLiteral("昼"));
 }
 
 QTEST_MAIN(TestEntryWindow)

@@ -11,6 +11,7 @@
 
 #include <sqlite3.h>
 
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace store;
@@ -139,6 +140,8 @@ void TestHostileFiles::gridRowChangedElsewhere() {
     const Error error =
         remove ? grid.remove() : grid.updateRow(0, {{QStringLiteral("内容"), QStringLiteral("Aの編集")}});
     QCOMPARE(error.code, kChangedElsewhere);
+    // The user reads Japanese only.
+    QVERIFY(!describe(error).contains(QRegularExpression(QStringLiteral("[A-Za-z]"))));
     QCOMPARE(contents(path), QStringList{QStringLiteral("Bの新しい行")});
 
     // Read again, the same edit goes through.

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 
 namespace testsupport {
@@ -55,14 +56,17 @@ inline QAbstractButton* buttonTitled(QWidget* dialog, const QString& prefix) {
 }
 
 // While it lives, answers every real message box that opens with the button titled `answer`
-// (the first button when empty), keeping the box's text.
+// (the first button when empty), keeping the box's text. With several answers, the n-th box gets
+// the n-th answer, and the boxes after the last get the last.
 class BoxAnswerer : public QObject {
   public:
-    explicit BoxAnswerer(const QString& answer = QString()) {
-        connect(&timer_, &QTimer::timeout, this, [this, answer] {
+    explicit BoxAnswerer(const QString& answer = QString()) : BoxAnswerer(QStringList{answer}) {}
+    explicit BoxAnswerer(const QStringList& answers) {
+        connect(&timer_, &QTimer::timeout, this, [this, answers] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box || !box->isVisible())
                 return;
+            const QString answer = answers.value(std::min(texts.size(), answers.size() - 1));
             texts << box->text();
             QAbstractButton* button = answer.isEmpty() ? box->buttons().value(0) : buttonTitled(box, answer);
             if (button)
