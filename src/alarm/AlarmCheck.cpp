@@ -157,6 +157,8 @@ void AlarmCheck::ring(const DueAlarm& item) {
                           platform::kAppTitle, platform::Icon::None, platform::Buttons::Ok);
     if (sound)
         sound->stop();
+    if (onBoxClosed)
+        onBoxClosed(item);
     // A box ended by the program's shut-down (logout, a signal) was never seen: the item stays
     // armed and is listed among the missed alarms at the next start.
     if (answer != platform::Answer::Ok)

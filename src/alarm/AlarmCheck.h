@@ -59,6 +59,8 @@ class AlarmCheck {
 
     // Called when an item rings, before its box is shown (the desktop notification).
     std::function<void(const DueAlarm&)> onRing;
+    // Called when the item's box has ended, answered or not (the notification goes away).
+    std::function<void(const DueAlarm&)> onBoxClosed;
 
   private:
     enum class Recheck { Ring, Drop, Retry };

@@ -47,6 +47,9 @@ AlarmHooks alarmHooks() {
             state->check->onRing = [notifier = state->notifier.get()](const DueAlarm& item) {
                 notifier->notify(item);
             };
+            state->check->onBoxClosed = [notifier = state->notifier.get()](const DueAlarm& item) {
+                notifier->withdraw(item);
+            };
             if (state->startMinute.isValid())
                 state->check->setCheckedFrom(state->startMinute);
             state->host = &host;

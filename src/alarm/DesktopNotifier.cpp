@@ -22,10 +22,62 @@ const QString kDefaultAction = QStringLiteral("default");
 constexpr uchar kNormalUrgency = 1;
 constexpr uchar kCriticalUrgency = 2;
 
+// How long closing a notification at the end may wait for the service.
+constexpr int kCloseAtEndMs = 300;
+
+QString itemKey(const DueAlarm& item) {
+    return item.file + QLatin1Char('\n') + item.date + QLatin1Char('\n') + QString::number(item.slot) +
+           QLatin1Char('\n') + item.timeText;
+}
+
 } // namespace
 
 DesktopNotifier::DesktopNotifier(std::function<void()> bringForward, QObject* parent)
     : QObject(parent), bringForward_(std::move(bringForward)) {}
+
+DesktopNotifier::~DesktopNotifier() {
+    for (auto it = ids_.cbegin(); it != ids_.cend(); ++it)
+        close(it.key(), true);
+}
+
+void DesktopNotifier::withdraw(const DueAlarm& item) {
+    const QString key = itemKey(item);
+    for (qsizetype i = 0; i < pending_.size(); ++i) {
+        if (itemKey(pending_[i]) == key) {
+            pending_.removeAt(i); // never sent
+            return;
+        }
+    }
+    for (auto it = ids_.cbegin(); it != ids_.cend(); ++it) {
+        if (it.value() == key) {
+            const uint id = it.key();
+            ids_.erase(it);
+            close(id, false);
+            return;
+        }
+    }
+    if (capabilities_)
+        withdrawn_.insert(key); // its Notify is on its way: closed as soon as its id comes
+}
+
+void DesktopNotifier::close(uint id, bool wait) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("CloseNotification"));
+    call << id;
+    // At the end the call must leave before the program does; otherwise nothing waits for it.
+    if (wait)
+        bus.call(call, QDBus::Block, kCloseAtEndMs);
+    else
+        bus.asyncCall(call);
+}
+
+void DesktopNotifier::notificationClosed(uint id, uint reason) {
+    Q_UNUSED(reason);
+    ids_.remove(id);
+}
 
 QVariantList DesktopNotifier::notifyArguments(const DueAlarm& item, bool markup) {
     QVariantMap hints;
@@ -51,7 +103,9 @@ bool DesktopNotifier::notify(const DueAlarm& item) {
         return false;
     if (!listening_) {
         listening_ = bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
-                                 SLOT(actionInvoked(uint, QString)));
+                                 SLOT(actionInvoked(uint, QString))) &&
+                     bus.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this,
+                                 SLOT(notificationClosed(uint, uint)));
     }
     if (capabilities_) {
         send(item);
@@ -82,16 +136,20 @@ void DesktopNotifier::send(const DueAlarm& item) {
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     call.setArguments(notifyArguments(item, capabilities_->contains(QStringLiteral("body-markup"))));
     auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        const QDBusPendingReply<uint> id = *w;
-        if (!id.isError()) {
-            ids_.insert(id.value());
-            Q_EMIT shown(id.value());
-        } else {
-            capabilities_.reset(); // the service went away: ask again next time
-        }
-    });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, key = itemKey(item)](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                const QDBusPendingReply<uint> id = *w;
+                if (!id.isError()) {
+                    if (withdrawn_.remove(key))
+                        close(id.value(), false);
+                    else
+                        ids_.insert(id.value(), key);
+                    Q_EMIT shown(id.value());
+                } else {
+                    capabilities_.reset(); // the service went away: ask again next time
+                }
+            });
 }
 
 void DesktopNotifier::actionInvoked(uint id, const QString& actionKey) {

@@ -38,6 +38,7 @@ class FakeNotifications : public QObject {
         QVariantMap hints;
     };
     QList<Shown> shown;
+    QList<uint> closed;
     QStringList capabilities;
 
   public slots:
@@ -47,6 +48,7 @@ class FakeNotifications : public QObject {
         shown.append({summary, body, actions, hints});
         return static_cast<uint>(shown.size()) + 40;
     }
+    void CloseNotification(uint id) { closed << id; }
 };
 
 class TestAlarmNotify : public QObject {
@@ -60,11 +62,13 @@ class TestAlarmNotify : public QObject {
     void notification_data();
     void notification();
     void actionBringsCalendarForward();
+    void notificationWithdrawn_data();
+    void notificationWithdrawn();
     void noBusAtAll();
 
   private:
     // One alarm rung through the main window's tick hook with the fake clock and message boxes.
-    void ringOne(const QString& item);
+    void ringOne(const QString& item, const std::function<void()>& whileOpen = {});
 
     testsupport::HelperProcess bus;
     std::unique_ptr<QDBusConnection> serviceBus;
@@ -100,6 +104,7 @@ void TestAlarmNotify::init() {
     f = std::make_unique<testsupport::WindowFixture>();
     if (service) {
         service->shown.clear();
+        service->closed.clear();
         service->capabilities = QStringList{"body", "actions"};
     }
 }
@@ -107,10 +112,19 @@ void TestAlarmNotify::init() {
 void TestAlarmNotify::cleanup() {
     hooks = {};
     f.reset();
+    // The calls of this case reach the service before the next case clears what it recorded.
+    if (service)
+        QTest::qWait(200);
 }
 
-void TestAlarmNotify::ringOne(const QString& item) {
+void TestAlarmNotify::ringOne(const QString& item, const std::function<void()>& whileOpen) {
     putItems(f->file, {item});
+    // The box stays open until the notification is on the desktop.
+    f->platform.onMessage = [this, whileOpen](const auto&) {
+        QVERIFY(!service || QTest::qWaitFor([this] { return !service->shown.isEmpty(); }));
+        if (whileOpen)
+            whileOpen();
+    };
     hooks = alarms::alarmHooks();
     hooks.tick(f->host);
     QTRY_COMPARE(f->platform.messages.size(), 1);
@@ -154,18 +168,53 @@ void TestAlarmNotify::notification() {
 void TestAlarmNotify::actionBringsCalendarForward() {
     if (noBus())
         QSKIP("runs with the private session bus");
-    ringOne(QStringLiteral("0|1|0930|True|会議"));
-    QTRY_COMPARE(service->shown.size(), 1);
     const auto invoke = [this](uint id) {
         QDBusMessage signal = QDBusMessage::createSignal(kPath, kInterface, QStringLiteral("ActionInvoked"));
         signal << id << QStringLiteral("default");
         QVERIFY(serviceBus->send(signal));
     };
-    invoke(7);
+    ringOne(QStringLiteral("0|1|0930|True|会議"), [&] {
+        invoke(7);
+        QTest::qWait(200);
+        QVERIFY(!f->host.window.isVisible());
+        invoke(41);
+        QTRY_VERIFY(f->host.window.isVisible());
+    });
+}
+
+void TestAlarmNotify::notificationWithdrawn_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QList<uint>>("closed");
+    QTest::newRow("its box was answered") << "box" << QList<uint>{41};
+    QTest::newRow("the program ends") << "end" << QList<uint>{41};
+    QTest::newRow("the user dismissed it first") << "dismissed" << QList<uint>{};
+}
+
+// An alarm's notification goes away with its box, or when the program ends; one the user dismissed
+// is not closed again (nor taken for an answer).
+void TestAlarmNotify::notificationWithdrawn() {
+    if (noBus())
+        QSKIP("runs with the private session bus");
+    QFETCH(QString, how);
+    QFETCH(QList<uint>, closed);
+    if (how == QLatin1String("box")) {
+        ringOne(QStringLiteral("0|1|0930|True|会議|1"));
+    } else {
+        auto notifier = std::make_unique<alarms::DesktopNotifier>(std::function<void()>{});
+        QVERIFY(notifier->notify({f->file, QStringLiteral("2026/3/5"), 1, "0930", "会議", 1}));
+        QSignalSpy shown(notifier.get(), &alarms::DesktopNotifier::shown);
+        QVERIFY(shown.wait(5000));
+        if (how == QLatin1String("dismissed")) {
+            QDBusMessage signal =
+                QDBusMessage::createSignal(kPath, kInterface, QStringLiteral("NotificationClosed"));
+            signal << 41u << 2u;
+            QVERIFY(serviceBus->send(signal));
+            QTest::qWait(200);
+        }
+        notifier.reset();
+    }
     QTest::qWait(200);
-    QVERIFY(!f->host.window.isVisible());
-    invoke(41);
-    QTRY_VERIFY(f->host.window.isVisible());
+    QCOMPARE(service->closed, closed);
 }
 
 // Without a session bus the box still shows at once, and nothing is sent.
