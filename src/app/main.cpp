@@ -8,24 +8,77 @@
 #include "store/ScheduleFile.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QStyleFactory>
 #include <QTranslator>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
-// Qt aborts when it finds no display to open. Without one (and no platform chosen through
-// QT_QPA_PLATFORM or -platform) the program says so in one line and ends with status 1.
+// Whether something listens on a local socket; `abstract` names one in the abstract namespace.
+bool socketAnswers(const QByteArray& path, bool abstract) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const size_t offset = abstract ? 1 : 0;
+    if (path.size() + offset >= sizeof(address.sun_path))
+        return false;
+    std::memcpy(address.sun_path + offset, path.constData(), static_cast<size_t>(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset +
+                                               static_cast<size_t>(path.size()) + (abstract ? 0 : 1));
+    const bool answers = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0;
+    ::close(fd);
+    return answers;
+}
+
+// Whether a local X display answers: ":N" or ":N.S" listens at /tmp/.X11-unix/XN, in the file
+// system or the abstract namespace (a display on another host is taken as reachable).
+bool xDisplayReachable() {
+    const QByteArray display = qgetenv("DISPLAY");
+    if (display.isEmpty())
+        return false;
+    if (!display.startsWith(':'))
+        return true;
+    const QByteArray socket = "/tmp/.X11-unix/X" + display.mid(1).split('.').value(0);
+    return socketAnswers(socket, true) || socketAnswers(socket, false);
+}
+
+// Whether a Wayland compositor's socket is there.
+bool waylandReachable() {
+    const QString name = qEnvironmentVariable("WAYLAND_DISPLAY", QStringLiteral("wayland-0"));
+    if (name.startsWith(QLatin1Char('/')))
+        return socketAnswers(QFile::encodeName(name), false);
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && socketAnswers(QFile::encodeName(runtime + QLatin1Char('/') + name), false);
+}
+
+// Qt aborts when the platform it is to use cannot be opened. Without one that can (the platform
+// chosen through QT_QPA_PLATFORM or -platform, else X11 or Wayland) the program says so in one
+// line and ends with status 1.
 bool requireDisplay(int argc, char** argv) {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        if (const char* value = std::getenv(name); value && *value)
-            return true;
-    for (int i = 1; i < argc; ++i)
+    QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
+    for (int i = 1; i + 1 < argc; ++i)
         if (qstrcmp(argv[i], "-platform") == 0 || qstrcmp(argv[i], "--platform") == 0)
+            chosen = argv[i + 1];
+    const QList<QByteArray> candidates =
+        chosen.isEmpty() ? QList<QByteArray>{"xcb", "wayland"} : chosen.split(';');
+    for (const QByteArray& candidate : candidates) {
+        const QByteArray name = candidate.split(':').value(0).trimmed();
+        if (name == "xcb"                ? xDisplayReachable()
+            : name.startsWith("wayland") ? waylandReachable()
+                                         : !name.isEmpty())
             return true;
+    }
     std::fputs("daduvov: 画面がありません。DISPLAY を設定するか xvfb-run daduvov で起動してください / "
                "no display: set DISPLAY or start it inside a virtual screen with xvfb-run daduvov\n",
                stderr);
