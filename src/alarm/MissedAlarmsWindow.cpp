@@ -10,13 +10,17 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace alarms {
 
 MissedAlarmsWindow::MissedAlarmsWindow(const std::vector<store::ArmedItem>& shown, int more,
-                                       const settings::Settings& settings, QWidget* parent)
-    : QDialog(parent), lines_(new QListWidget(this)) {
+                                       const settings::Settings& settings, const QString& readOnlyReason,
+                                       QWidget* parent)
+    : QDialog(parent), lines_(new QListWidget(this)), hint_(new QLabel(this)) {
     setObjectName(QStringLiteral("MissedAlarms"));
     setWindowTitle(QStringLiteral("見逃したアラーム"));
     lines_->setObjectName(QStringLiteral("missedLines"));
@@ -31,17 +35,51 @@ MissedAlarmsWindow::MissedAlarmsWindow(const std::vector<store::ArmedItem>& show
     if (more > 0)
         new QListWidgetItem(QStringLiteral("他 %1 件").arg(more), lines_);
 
+    hint_->setObjectName(QStringLiteral("missedHint"));
+    hint_->setTextFormat(Qt::PlainText);
+    hint_->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(this);
-    okButton_ = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    laterButton_ = buttons->addButton(QStringLiteral("後で"), QDialogButtonBox::RejectRole);
-    okButton_->setDefault(true);
+    if (readOnlyReason.isEmpty()) {
+        hint_->setText(
+            QStringLiteral("OK: アラームを解除します　後で: 次に起動したときにもう一度お知らせします"));
+        okButton_ = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+        laterButton_ = buttons->addButton(QStringLiteral("後で"), QDialogButtonBox::RejectRole);
+        okButton_->setDefault(true);
+    } else {
+        hint_->setText(
+            QStringLiteral(
+                "このスケジュールファイルは読み取り専用のため、ここではアラームを解除できません。\n") +
+            readOnlyReason);
+        laterButton_ = buttons->addButton(QStringLiteral("閉じる"), QDialogButtonBox::RejectRole);
+        laterButton_->setDefault(true);
+    }
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lines_);
+    layout->addWidget(hint_);
     layout->addWidget(buttons);
     resize(480, 320);
+}
+
+void MissedAlarmsWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    const QWidget* calendar = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!calendar || !calendar->isVisible())
+        return;
+    const QRect beside = calendar->frameGeometry();
+    const QScreen* screen = calendar->screen();
+    const QRect room = screen ? screen->availableGeometry() : QRect();
+    const QSize size = frameGeometry().size();
+    QPoint at(beside.right() + 1, beside.top());
+    if (room.isValid() && at.x() + size.width() > room.right() + 1)
+        at.setX(beside.left() - size.width()); // no room on the right: on the left
+    if (room.isValid()) {
+        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() + 1 - size.width())));
+        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height())));
+    }
+    move(at);
 }
 
 void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute) {
@@ -65,7 +103,7 @@ void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute) {
     const int more = std::max(0, static_cast<int>(missed.size()) - kMissedAlarmLines);
     missed.resize(std::min<size_t>(missed.size(), kMissedAlarmLines));
 
-    MissedAlarmsWindow window(missed, more, host.settings(), host.mainWindow());
+    MissedAlarmsWindow window(missed, more, host.settings(), days.readOnlyReason(), host.mainWindow());
     if (window.exec() != QDialog::Accepted)
         return;
     for (const store::ArmedItem& item : missed) {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+class QLabel;
 class QListWidget;
 class QPushButton;
 
@@ -23,18 +24,29 @@ namespace alarms {
 class MissedAlarmsWindow : public QDialog {
     Q_OBJECT
   public:
-    // `shown` are the items listed, `more` the number of further missed items left out.
+    // `shown` are the items listed, `more` the number of further missed items left out. In a file
+    // open read-only (`readOnlyReason` not empty) the items cannot be disarmed: the window says so
+    // and offers only 閉じる.
     MissedAlarmsWindow(const std::vector<store::ArmedItem>& shown, int more,
-                       const settings::Settings& settings, QWidget* parent = nullptr);
+                       const settings::Settings& settings, const QString& readOnlyReason = QString(),
+                       QWidget* parent = nullptr);
 
     QListWidget* lines() const { return lines_; }
+    // Null in a read-only file.
     QPushButton* okButton() const { return okButton_; }
+    // 後で, or 閉じる in a read-only file.
     QPushButton* laterButton() const { return laterButton_; }
+    QLabel* hint() const { return hint_; }
+
+  protected:
+    // Beside the calendar, on the side with room for it.
+    void showEvent(QShowEvent* event) override;
 
   private:
     QListWidget* lines_;
-    QPushButton* okButton_;
-    QPushButton* laterButton_;
+    QPushButton* okButton_ = nullptr;
+    QPushButton* laterButton_ = nullptr;
+    QLabel* hint_ = nullptr;
 };
 
 // Shows the missed alarms of the host's Schedule file before `minute` and, after OK, disarms the

@@ -6,9 +6,11 @@
 #include "alarm/AlarmHooks.h"
 #include "alarm/AlarmItems.h"
 #include "alarm/MissedAlarmsWindow.h"
+#include "support/Files.h"
 #include "support/RealDialogs.h"
 #include "support/WindowFixture.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -48,20 +50,28 @@ void TestAlarmWindows::cleanup() {
 
 void TestAlarmWindows::startUpList_data() {
     QTest::addColumn<bool>("ok");
+    QTest::addColumn<bool>("readOnly");
     QTest::addColumn<QStringList>("alarmsAfter");
-    QTest::newRow("OK disarms the items shown") << true << QStringList{"False", "False", "True", "True"};
-    QTest::newRow("later keeps them armed") << false << QStringList{"True", "True", "True", "True"};
+    QTest::newRow("OK disarms the items shown")
+        << true << false << QStringList{"False", "False", "True", "True"};
+    QTest::newRow("later keeps them armed") << false << false << QStringList{"True", "True", "True", "True"};
+    // A file open read-only offers only 閉じる and says why.
+    QTest::newRow("read-only file") << false << true << QStringList{"True", "True", "True", "True"};
 }
 
 // Two missed items inside the 7 days, one older and one still to come: the list shows the two,
 // newest first, each in its level's colour.
 void TestAlarmWindows::startUpList() {
     QFETCH(bool, ok);
+    QFETCH(bool, readOnly);
     QFETCH(QStringList, alarmsAfter);
     host->settingsRecord.levelColor(2) = 0x0000FF; // red
     const QStringList items{"-2|1|0800|True|二日前|2", "0|2|0900|True|今朝", "-8|3|1000|True|八日前",
                             "0|4|1000|True|これから"};
     putItems(file, items);
+    if (readOnly)
+        QVERIFY(testsupport::execSql(
+            file, "CREATE TRIGGER planted AFTER INSERT ON ToDoリスト BEGIN SELECT 1; END"));
 
     QStringList lines;
     QColor firstColour, secondColour;
@@ -72,6 +82,8 @@ void TestAlarmWindows::startUpList() {
             lines << window->lines()->item(i)->text();
         firstColour = window->lines()->item(0)->foreground().color();
         secondColour = window->lines()->item(1)->foreground().color();
+        QCOMPARE(!window->okButton(), readOnly);
+        QCOMPARE(window->hint()->text().contains(QStringLiteral("読み取り専用")), readOnly);
         QTest::mouseClick(ok ? window->okButton() : window->laterButton(), Qt::LeftButton);
     });
     alarms::alarmHooks().startUp(*host);
