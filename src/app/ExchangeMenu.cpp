@@ -11,6 +11,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace app {
@@ -43,11 +44,13 @@ void exportICalendar(calendar::MainHost& host) {
         controls::WorkProgress progress(host.mainWindow(), QStringLiteral("iCalendarに書き出しています..."));
         result = exchange::exportIcs(schedule, path, progress.callback());
     }
-    exchange::messages::showExportOutcome(result.cancelled, result.failure,
-                                          QStringLiteral("予定%1件、ToDo%2件を書き出しました。\n%3")
-                                              .arg(result.events)
-                                              .arg(result.todos)
-                                              .arg(path));
+    QString done = QStringLiteral("予定%1件、ToDo%2件を書き出しました。\n%3")
+                       .arg(result.events)
+                       .arg(result.todos)
+                       .arg(path);
+    if (result.undated > 0)
+        done += QLatin1Char('\n') + exchange::messages::undatedNotExported(result.undated);
+    exchange::messages::showExportOutcome(result.cancelled, result.failure, done);
 }
 
 void importICalendar(calendar::MainHost& host) {
@@ -109,16 +112,26 @@ std::optional<exchange::DateRange> askRecurrenceRange(QWidget* parent, const exc
     form->addRow(QStringLiteral("開始日"), first);
     form->addRow(QStringLiteral("終了日"), last);
     layout->addLayout(form);
+    // A reversed range would import no occurrence: it is not accepted, as on the command line.
+    auto* reversed = new QLabel(QStringLiteral("終了日が開始日より前です。"), &dialog);
+    reversed->setObjectName(QStringLiteral("reversedRange"));
+    reversed->setTextFormat(Qt::PlainText);
+    layout->addWidget(reversed);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
+    const auto checkRange = [=] {
+        const bool ok = first->date() <= last->date();
+        reversed->setVisible(!ok);
+        buttons->button(QDialogButtonBox::Ok)->setEnabled(ok);
+    };
+    QObject::connect(first, &QDateEdit::dateChanged, &dialog, checkRange);
+    QObject::connect(last, &QDateEdit::dateChanged, &dialog, checkRange);
+    checkRange();
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    exchange::DateRange range{first->date(), last->date()};
-    if (range.last < range.first)
-        std::swap(range.first, range.last);
-    return range;
+    return exchange::DateRange{first->date(), last->date()};
 }
 
 } // namespace app

@@ -2,6 +2,7 @@
 
 #include "exchange/Csv.h"
 #include "exchange/Ical.h"
+#include "exchange/Messages.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 #include "settings/ConfigFile.h"
@@ -69,7 +70,7 @@ void addExchangeOptions(QCommandLineParser& parser) {
          QStringLiteral("SDB")},
         {kFrom, QStringLiteral("繰り返す予定を取り込む最初の日 (既定: 今日)。"),
          QStringLiteral("YYYY-MM-DD")},
-        {kTo, QStringLiteral("繰り返す予定を取り込む最後の日 (既定: 12か月後)。"),
+        {kTo, QStringLiteral("繰り返す予定を取り込む最後の日 (既定: 最初の日から12か月)。"),
          QStringLiteral("YYYY-MM-DD")},
     });
 }
@@ -100,10 +101,13 @@ std::optional<int> runExchangeCommand(const QCommandLineParser& parser, const QS
         const IcsExport result = exportIcs(schedule, parser.value(kExportIcs));
         if (!result.failure.isEmpty())
             return fail(result.failure);
-        return succeed(QStringLiteral("予定%1件、ToDo%2件を書き出しました: %3")
+        QString said = QStringLiteral("予定%1件、ToDo%2件を書き出しました: %3")
                            .arg(result.events)
                            .arg(result.todos)
-                           .arg(parser.value(kExportIcs)));
+                           .arg(parser.value(kExportIcs));
+        if (result.undated > 0)
+            said += QLatin1Char('\n') + messages::undatedNotExported(result.undated);
+        return succeed(said);
     }
     if (names.contains(kExportCsv)) {
         store::DataControl data;
@@ -119,14 +123,24 @@ std::optional<int> runExchangeCommand(const QCommandLineParser& parser, const QS
             QStringLiteral("%1行を書き出しました: %2").arg(result.rows).arg(parser.value(kExportCsv)));
     }
 
-    DateRange range = defaultRecurrenceRange(QDate::currentDate());
-    for (const auto& [name, date] : {std::pair{kFrom, &range.first}, std::pair{kTo, &range.last}}) {
+    QDate first = QDate::currentDate();
+    QDate last;
+    for (const auto& [name, date] : {std::pair{kFrom, &first}, std::pair{kTo, &last}}) {
         if (!names.contains(name))
             continue;
         *date = QDate::fromString(parser.value(name), Qt::ISODate);
         if (!date->isValid())
             return fail(QStringLiteral("--%1 の日付が正しくありません: %2").arg(name, parser.value(name)));
     }
+    // Without --recurrences-to the range runs 12 months from its first day.
+    DateRange range = defaultRecurrenceRange(first);
+    if (last.isValid())
+        range.last = last;
+    // A reversed range would import no occurrence at all; the window does not accept one either.
+    if (range.last < range.first)
+        return fail(
+            QStringLiteral("--%1 (%2) が --%3 (%4) より前です。何も追加しませんでした。")
+                .arg(kTo, range.last.toString(Qt::ISODate), kFrom, range.first.toString(Qt::ISODate)));
     const Calendar calendar = Calendar::read(parser.value(kImportIcs));
     const ImportReport report = importCalendar(calendar, schedule, range);
     if (!report.failure.isEmpty())

@@ -4,6 +4,7 @@
 #include "platform/ExportTarget.h"
 #include "store/DataControl.h"
 #include "store/ScheduleFile.h"
+#include "store/ScheduleLayout.h"
 
 #include <QSaveFile>
 #include <vector>
@@ -23,8 +24,13 @@ QString valueText(const QVariant& value) {
 
 } // namespace
 
-QByteArray csvField(const QString& text) {
+QByteArray csvField(const QString& text, bool keepDigits) {
     QByteArray bytes = text.toUtf8();
+    const char first = bytes.isEmpty() ? '\0' : bytes.front();
+    const bool formula =
+        first == '=' || first == '+' || first == '-' || first == '@' || first == '\t' || first == '\r';
+    if (formula || (keepDigits && first >= '0' && first <= '9'))
+        bytes.prepend('\'');
     if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\r') && !bytes.contains('\n'))
         return bytes;
     bytes.replace("\"", "\"\"");
@@ -33,7 +39,7 @@ QByteArray csvField(const QString& text) {
 
 CsvExport exportCsv(const store::DataControl& data, const QString& path, const Progress& progress) {
     CsvExport result;
-    const platform::ExportTarget target = platform::checkExportTarget(path);
+    const platform::ExportTarget target = platform::checkExportTarget(path, data.databaseName());
     if (!target.refusal.isEmpty()) {
         result.failure = messages::cannotWrite(path, target.refusal);
         return result;
@@ -45,6 +51,7 @@ CsvExport exportCsv(const store::DataControl& data, const QString& path, const P
     }
     const QStringList fields = store::dayFields();
     std::vector<int> columns; // the recordset's column of each field, -1 when it has none
+    const qsizetype timeColumn = fields.indexOf(store::kTimeField);
     QByteArray line = QByteArrayLiteral("\xEF\xBB\xBF");
     for (const QString& field : fields) {
         columns.push_back(static_cast<int>(data.fieldNames().indexOf(field)));
@@ -77,7 +84,7 @@ CsvExport exportCsv(const store::DataControl& data, const QString& path, const P
                 result.failure = messages::unreadableRecord(row + 1, store::describe(value.error()));
                 return result;
             }
-            line += csvField(valueText(value.value()));
+            line += csvField(valueText(value.value()), static_cast<qsizetype>(i) == timeColumn);
         }
         line += "\r\n";
         if (file.write(line) < 0)

@@ -1,5 +1,6 @@
 #include "exchange/Ical.h"
 
+#include "exchange/IcalDiagnostics.h"
 #include "exchange/Messages.h"
 #include "platform/ExportTarget.h"
 #include "store/DataControl.h"
@@ -171,14 +172,19 @@ int wholeInRange(sqlite3_stmt* stmt, int column, int low, int high) {
 }
 
 // The VEVENT of one Day record row (年月日, 項目番号, レベル, 内容, アラーム, 時刻), or nothing for a
-// row without a readable date or without content. `seen` counts the rows per date and slot so far,
-// so that a repeated pair gets a UID of its own.
-ComponentPtr eventOfRow(sqlite3_stmt* stmt, const icaltimetype& stamp, QHash<qint64, int>& seen) {
+// row without content or without a readable date (counted in `undated`). `seen` counts the rows
+// per date and slot so far, so that a repeated pair gets a UID of its own.
+ComponentPtr eventOfRow(sqlite3_stmt* stmt, const icaltimetype& stamp, QHash<qint64, int>& seen,
+                        qint64& undated) {
+    const auto* content = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
+    if (!content || !*content)
+        return nullptr;
     const auto* dateText = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
     const QDate date = dateText ? parseDateString(dateText, sqlite3_column_bytes(stmt, 0)) : QDate();
-    const auto* content = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
-    if (!date.isValid() || !content || !*content)
+    if (!date.isValid()) {
+        ++undated;
         return nullptr;
+    }
     const int slot = wholeInRange(stmt, 1, 1, 4);
     const int level = wholeInRange(stmt, 2, 1, 5);
     const auto* alarm = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 4));
@@ -263,10 +269,8 @@ bool writeRows(store::Connection& connection, const QString& sql, QSaveFile& fil
             return false;
         }
         const ComponentPtr component = componentOf(rows->get());
-        if (!component) {
-            ++result.skipped;
+        if (!component)
             continue;
-        }
         if (!writeComponent(file, component.get()))
             break;
         ++written;
@@ -295,7 +299,7 @@ QByteArray calendarHead() {
 
 IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const Progress& progress) {
     IcsExport result;
-    const platform::ExportTarget target = platform::checkExportTarget(icsPath);
+    const platform::ExportTarget target = platform::checkExportTarget(icsPath, schedulePath);
     if (!target.refusal.isEmpty()) {
         result.failure = messages::cannotWrite(icsPath, target.refusal);
         return result;
@@ -346,7 +350,7 @@ IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const P
                   QStringLiteral("SELECT 年月日, 項目番号, レベル, 内容, アラーム, 時刻 FROM 予定表") +
                       dayOrder.value(),
                   file, done, total, progress, result, result.events,
-                  [&](sqlite3_stmt* stmt) { return eventOfRow(stmt, stamp, seen); }) &&
+                  [&](sqlite3_stmt* stmt) { return eventOfRow(stmt, stamp, seen, result.undated); }) &&
         writeRows(*connection, QStringLiteral("SELECT やるべき事 FROM ToDoリスト") + todoOrder.value(), file,
                   done, total, progress, result, result.todos,
                   [&](sqlite3_stmt* stmt) { return todoOfRow(stmt, stamp, todoRepeats); });
@@ -456,7 +460,12 @@ Calendar Calendar::parse(const QByteArray& input) {
     // An error in the file must never end the program.
     icalerror_set_errors_are_fatal(0);
     icalerror_clear_errno();
+    IcalDiagnostics diagnostics;
     ComponentPtr root(text.isEmpty() ? nullptr : icalparser_parse_string(text.constData()));
+    if (const QString complaint = diagnostics.finish(); !complaint.isEmpty()) {
+        calendar.failure_ = messages::brokenICalendar(complaint);
+        return calendar;
+    }
     std::vector<icalcomponent*> calendars;
     if (root && icalcomponent_isa(root.get()) == ICAL_VCALENDAR_COMPONENT)
         calendars.push_back(root.get());

@@ -19,12 +19,13 @@ namespace exchange {
 struct IcsExport {
     qint64 events = 0;
     qint64 todos = 0;
-    qint64 skipped = 0; // rows without content or without a readable Date string
+    qint64 undated = 0; // Day records with content whose Date string cannot be read: not written
     bool cancelled = false;
     QString failure; // empty on success
 };
 
-// Writes the file at `icsPath` (replaced whole, or left as it was on failure or cancel).
+// Writes the file at `icsPath` (replaced whole, or left as it was on failure or cancel). A target
+// that is the Schedule file itself is refused.
 IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const Progress& progress = {});
 
 // The first and last local date (both included) whose occurrences of recurring events are

@@ -25,6 +25,10 @@ QString unreadableRecord(qint64 record, const QString& reason) {
         .arg(detail);
 }
 
+QString undatedNotExported(qint64 count) {
+    return QStringLiteral("日付が読めない予定%1件は書き出しませんでした。").arg(count);
+}
+
 QString notUtf8() {
     return QStringLiteral("iCalendarファイルの文字コードがUTF-8ではありません。何も追加しませんでした。");
 }

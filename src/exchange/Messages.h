@@ -12,6 +12,8 @@ QString tooLarge(const QString& path);
 // A record the export could not read (its number counts from 1), with the reason: nothing was
 // written.
 QString unreadableRecord(qint64 record, const QString& reason);
+// The Day records an iCalendar export left out because their date cannot be read.
+QString undatedNotExported(qint64 count);
 QString notUtf8();
 QString notICalendar();
 QString brokenICalendar(const QString& detail);

@@ -30,9 +30,16 @@ ExportTarget refuse(const QString& reason) {
     return {QString(), reason};
 }
 
+// Whether `file` is the file that `name` leads to (a name that cannot be looked up leads to none).
+bool isSameFile(const struct stat& file, const QString& name) {
+    struct stat other {};
+    return !name.isEmpty() && ::stat(QFile::encodeName(name).constData(), &other) == 0 &&
+           other.st_dev == file.st_dev && other.st_ino == file.st_ino;
+}
+
 } // namespace
 
-ExportTarget checkExportTarget(const QString& path) {
+ExportTarget checkExportTarget(const QString& path, const QString& scheduleFile) {
     const uid_t self = ::geteuid();
     QString current = path;
     for (int links = 0;; ++links) {
@@ -50,6 +57,8 @@ ExportTarget checkExportTarget(const QString& path) {
             return {current, QString()};
         }
         if (S_ISREG(info.st_mode)) {
+            if (isSameFile(info, scheduleFile))
+                return refuse(QStringLiteral("使用中のスケジュールファイルには書き出しません"));
             // The file is replaced by renaming the new one over it: another user's file keeps its
             // name and contents, even for root (it may be a hard link to a file of theirs).
             if (info.st_uid != self)

@@ -15,7 +15,9 @@ struct ExportTarget {
 // replaced, nor another user's file). A symbolic link is followed only when every link on the
 // way and the file at its end belong to this user and no link sits in a folder another user can
 // write; a dangling link is refused. On success `path` names the file to replace, so that the
-// write lands there and the links stay as they are.
-ExportTarget checkExportTarget(const QString& path);
+// write lands there and the links stay as they are. The Schedule file in use (`scheduleFile`) is
+// never replaced, whatever name, link or hard link leads to it: it is the same file when device
+// and inode are.
+ExportTarget checkExportTarget(const QString& path, const QString& scheduleFile);
 
 } // namespace platform

@@ -80,7 +80,11 @@ enum class Target {
     Dangling,
     LinkInSharedFolder,
     PlantedLink,
-    OthersFile
+    OthersFile,
+    Schedule,
+    ScheduleLink,
+    ScheduleHardLink,
+    ScheduleSpelling
 };
 
 } // namespace
@@ -301,14 +305,17 @@ class TestExchange : public QObject {
     }
     void csvBytes() {
         QFETCH(QString, planted);
-        testrows::addDays(
-            file_, {{"2026/1/5", 1, 2.0, "a,b \"c\"\nd", "True", "0930"}, {"2026/1/6", 3, {}, "予定"}});
+        testrows::addDays(file_, {{"2026/1/5", 1, 2.0, "a,b \"c\"\nd", "True", "0930"},
+                                  {"2026/1/6", 3, {}, "予定"},
+                                  {"2026/2/30", 1, {}, "=1+1", "False", "12:00"}});
         if (!planted.isEmpty()) {
             store::Error error;
             QVERIFY(!store::Connection::open(file_, &error)->exec(planted));
         }
         const QString ics = env_->path(QStringLiteral("out.ics"));
-        QCOMPARE(exchange::exportIcs(file_, ics).events, qint64(2));
+        const exchange::IcsExport exported = exchange::exportIcs(file_, ics);
+        QCOMPARE(exported.events, qint64(2));
+        QCOMPARE(exported.undated, qint64(1));
         if (!planted.isEmpty())
             QVERIFY(importText(fileBytes(ics), file_).failure.contains(QStringLiteral("ビュー")));
         store::DataControl data;
@@ -318,11 +325,38 @@ class TestExchange : public QObject {
         const QString csv = env_->path(QStringLiteral("out.csv"));
         const exchange::CsvExport result = exchange::exportCsv(data, csv);
         QVERIFY(result.failure.isEmpty());
-        QCOMPARE(result.rows, 2);
+        QCOMPARE(result.rows, 3);
         QCOMPARE(fileBytes(csv), "\xEF\xBB\xBF" + store::dayFields().join(QLatin1Char(',')).toUtf8() +
                                      "\r\n"
-                                     "2026/1/5,1,2,\"a,b \"\"c\"\"\nd\",True,0930\r\n"
-                                     "2026/1/6,3,,予定,False,####\r\n");
+                                     "2026/1/5,1,2,\"a,b \"\"c\"\"\nd\",True,'0930\r\n"
+                                     "2026/1/6,3,,予定,False,####\r\n"
+                                     "2026/2/30,1,,'=1+1,False,'12:00\r\n");
+    }
+
+    // A field a spreadsheet would run as a formula, or a time it would turn into a number, gets an
+    // apostrophe in front.
+    void csvField_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("keepDigits");
+        QTest::addColumn<QByteArray>("field");
+        QTest::newRow("plain") << "a=b" << false << QByteArray("a=b");
+        QTest::newRow("=") << "=cmd|' /C calc'!A0" << false << QByteArray("'=cmd|' /C calc'!A0");
+        QTest::newRow("+") << "+81 3" << false << QByteArray("'+81 3");
+        QTest::newRow("-") << "-2" << false << QByteArray("'-2");
+        QTest::newRow("@") << "@SUM(A1)" << false << QByteArray("'@SUM(A1)");
+        QTest::newRow("tab") << "\t=1" << false << QByteArray("'\t=1");
+        QTest::newRow("CR, quoted") << "\r=1" << false << QByteArray("\"'\r=1\"");
+        QTest::newRow("formula with a quote") << "=\"x\"" << false << QByteArray("\"'=\"\"x\"\"\"");
+        QTest::newRow("digits") << "0930" << false << QByteArray("0930");
+        QTest::newRow("time") << "0930" << true << QByteArray("'0930");
+        QTest::newRow("no time") << "####" << true << QByteArray("####");
+        QTest::newRow("empty") << "" << true << QByteArray();
+    }
+    void csvField() {
+        QFETCH(QString, text);
+        QFETCH(bool, keepDigits);
+        QFETCH(QByteArray, field);
+        QCOMPARE(exchange::csvField(text, keepDigits), field);
     }
 
     // What an export replaces: only a regular file of this user, or one that this user's own links
@@ -338,6 +372,10 @@ class TestExchange : public QObject {
         QTest::newRow("link in a shared sticky folder") << int(Target::LinkInSharedFolder) << false;
         QTest::newRow("link of another user") << int(Target::PlantedLink) << false;
         QTest::newRow("file of another user") << int(Target::OthersFile) << false;
+        QTest::newRow("Schedule file") << int(Target::Schedule) << false;
+        QTest::newRow("link to the Schedule file") << int(Target::ScheduleLink) << false;
+        QTest::newRow("hard link to the Schedule file") << int(Target::ScheduleHardLink) << false;
+        QTest::newRow("Schedule file spelled otherwise") << int(Target::ScheduleSpelling) << false;
     }
     void exportTarget() {
         QFETCH(int, target);
@@ -384,6 +422,18 @@ class TestExchange : public QObject {
             QVERIFY(testsupport::writeBytes(path, "theirs"));
             QVERIFY(::chown(name.constData(), 65534, 65534) == 0);
             break;
+        case Target::Schedule:
+            path = file_;
+            break;
+        case Target::ScheduleLink:
+            QVERIFY(QFile::link(file_, path));
+            break;
+        case Target::ScheduleHardLink:
+            QVERIFY(::link(QFile::encodeName(file_).constData(), name.constData()) == 0);
+            break;
+        case Target::ScheduleSpelling:
+            path = shared + QStringLiteral("/../") + QFileInfo(file_).fileName();
+            break;
         }
         testrows::addDays(file_, {{"2026/1/5", 1, 2.0, "予定"}});
         store::DataControl data;
@@ -410,23 +460,45 @@ class TestExchange : public QObject {
     }
 
     // The real program, without a display: exit status 0 with its result, 1 with one line.
+    // A failure leaves the Schedule file as it was.
     void commandLine_data() {
-        QTest::addColumn<QStringList>("arguments"); // @ is the test's folder
+        QTest::addColumn<QStringList>("arguments"); // @ is the test's folder, with test.sdb in it
         QTest::addColumn<int>("status");
-        QTest::newRow("export ics") << QStringList{"--export-ics", "@/out.ics"} << 0;
-        QTest::newRow("export csv") << QStringList{"--export-csv", "@/out.csv"} << 0;
-        QTest::newRow("import") << QStringList{"--import-ics", QFINDTESTDATA("data/other_organizer.ics")}
-                                << 0;
-        QTest::newRow("import broken") << QStringList{"--import-ics", "@/none.ics"} << 1;
+        QTest::addColumn<QString>("said"); // a part of what the program says
+        const QString ics = QFINDTESTDATA("data/other_organizer.ics");
+        QTest::newRow("export ics") << QStringList{"--export-ics", "@/out.ics"} << 0
+                                    << "日付が読めない予定1件は書き出しませんでした";
+        QTest::newRow("export csv") << QStringList{"--export-csv", "@/out.csv"} << 0 << "2行";
+        QTest::newRow("import") << QStringList{"--import-ics", ics} << 0 << "追加しました";
+        QTest::newRow("import broken") << QStringList{"--import-ics", "@/none.ics"} << 1 << "none.ics";
+        // libical prints this fault itself; only the program's line is shown.
+        QTest::newRow("import END before BEGIN")
+            << QStringList{"--import-ics", "@/end.ics"} << 1 << "Encountered END before BEGIN";
+        QTest::newRow("import reversed range")
+            << QStringList{"--import-ics",     ics,         "--recurrences-from", "2026-12-31",
+                           "--recurrences-to", "2026-01-01"}
+            << 1 << "--recurrences-to (2026-01-01)";
         // Refused before anything is written: the FIFO stays, and no reader of it is needed.
-        QTest::newRow("export to a FIFO") << QStringList{"--export-ics", "@/fifo"} << 1;
+        QTest::newRow("export to a FIFO") << QStringList{"--export-ics", "@/fifo"} << 1 << "fifo";
         QTest::newRow("two commands")
-            << QStringList{"--export-ics", "@/a.ics", "--export-csv", "@/a.csv"} << 1;
+            << QStringList{"--export-ics", "@/a.ics", "--export-csv", "@/a.csv"} << 1 << "一つだけ";
+        const QString schedule = QStringLiteral("使用中のスケジュールファイル");
+        QTest::newRow("export ics onto the Schedule file")
+            << QStringList{"--export-ics", "@/test.sdb"} << 1 << schedule;
+        QTest::newRow("export csv onto a link to it")
+            << QStringList{"--export-csv", "@/link.sdb"} << 1 << schedule;
+        QTest::newRow("export csv onto it spelled otherwise")
+            << QStringList{"--export-csv", "@/./test.sdb"} << 1 << schedule;
     }
     void commandLine() {
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
-        testrows::addDays(file_, {{"2026/1/5", 1, 2.0, "予定"}});
+        QFETCH(QString, said);
+        testrows::addDays(file_, {{"2026/1/5", 1, 2.0, "予定"}, {"2026/2/30", 1, {}, "読めない日付"}});
+        QVERIFY(QFile::link(file_, env_->path(QStringLiteral("link.sdb"))));
+        QVERIFY(testsupport::writeBytes(env_->path(QStringLiteral("end.ics")),
+                                        "BEGIN:VCALENDAR\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n"));
+        const QByteArray before = fileBytes(file_);
         arguments.replaceInStrings(QStringLiteral("@"), env_->path(QString()));
         const QByteArray fifo = QFile::encodeName(env_->path(QStringLiteral("fifo")));
         QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
@@ -439,11 +511,16 @@ class TestExchange : public QObject {
         program.start(QStringLiteral(DADUVOV_PROGRAM), arguments << QStringLiteral("--schedule") << file_);
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitCode(), status);
-        const QByteArray said =
+        const QByteArray output =
             status == 0 ? program.readAllStandardOutput() : program.readAllStandardError();
-        QVERIFY(status == 0 ? said.count('\n') >= 1 : said.count('\n') == 1);
+        QVERIFY2(status == 0 ? output.count('\n') >= 1
+                             : output.count('\n') == 1 && output.startsWith("daduvov: "),
+                 output.constData());
+        QVERIFY2(QString::fromUtf8(output).contains(said), output.constData());
         if (status == 0 && arguments[0].startsWith(QLatin1String("--export")))
             QVERIFY(QFile::exists(arguments[1]));
+        if (status != 0)
+            QCOMPARE(fileBytes(file_), before);
         struct stat info {};
         QVERIFY(::lstat(fifo.constData(), &info) == 0 && S_ISFIFO(info.st_mode));
     }

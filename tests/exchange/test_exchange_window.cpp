@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "controls/WorkProgress.h"
 #include "list/ListWindow.h"
+#include "support/Files.h"
 #include "support/WindowFixture.h"
 
 #include <QComboBox>
@@ -76,6 +77,16 @@ class TestExchangeWindow : public QObject {
         QCOMPARE(fx_->platform.messages.last().icon, platform::Icon::Exclamation);
         struct stat info {};
         QVERIFY(::lstat(fifo.constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+
+        // So is the open Schedule file, reached through a link.
+        const QString link = fx_->env.path(QStringLiteral("link.sdb"));
+        QVERIFY(QFile::link(fx_->file, link));
+        const QByteArray schedule = testsupport::fileBytes(fx_->file);
+        fx_->platform.filePaths << link;
+        window.menuAction(QStringLiteral("exportIcs"))->trigger();
+        QCOMPARE(fx_->platform.messages.last().icon, platform::Icon::Exclamation);
+        QVERIFY(fx_->platform.messages.last().text.contains(QStringLiteral("スケジュールファイル")));
+        QCOMPARE(testsupport::fileBytes(fx_->file), schedule);
     }
 
     // A cancel in the real progress dialog stops the import, and nothing is added.
@@ -111,6 +122,21 @@ class TestExchangeWindow : public QObject {
         QVERIFY(range);
         QCOMPARE(range->first, QDate(2026, 3, 5));
         QCOMPARE(range->last, QDate(2026, 6, 30));
+
+        // A last date before the first is not accepted.
+        bool okEnabled = true;
+        bool stayed = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = topLevel<QDialog>(QStringLiteral("recurrenceRange"));
+            dialog->findChild<QDateEdit*>(QStringLiteral("lastDate"))->setDate(QDate(2026, 3, 4));
+            okEnabled = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled();
+            QTest::keyClick(dialog, Qt::Key_Return);
+            stayed = dialog->isVisible();
+            dialog->reject();
+        });
+        QVERIFY(!app::askRecurrenceRange(nullptr, suggested));
+        QVERIFY(!okEnabled);
+        QVERIFY(stayed);
     }
 
     // The button writes the rows the filters leave.
