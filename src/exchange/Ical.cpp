@@ -390,6 +390,16 @@ QString storedContent(const QString& summary, bool* shortened) {
 
 // ---- import -------------------------------------------------------------------------------------
 
+namespace {
+
+// A stored content as an import would store it, so that an item exported and imported again is
+// found as the one already there, whatever line breaks, tabs or outer blanks it holds.
+QString comparableContent(const QString& stored) {
+    return storedContent(stored.trimmed(), nullptr);
+}
+
+} // namespace
+
 struct Calendar::Data {
     ComponentPtr root;
     std::vector<icalcomponent*> calendars;
@@ -756,7 +766,10 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
             return fail(stored.error());
         const QString timeText = item.time.isEmpty() ? store::kEmptyTime : item.time;
         const auto& present = stored.value().contentAndTime;
-        if (std::find(present.begin(), present.end(), std::pair{item.content, timeText}) != present.end()) {
+        if (std::any_of(present.begin(), present.end(), [&](const std::pair<QString, QString>& row) {
+                return comparableContent(row.first) == item.content &&
+                       (row.second.isEmpty() ? store::kEmptyTime : row.second) == timeText;
+            })) {
             ++report.duplicates;
             if (store::Error error = file.rememberKey(item.key))
                 return fail(error);
@@ -786,21 +799,24 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
     }
 
     if (!todos.isEmpty()) {
-        store::Result<QSet<QString>> present = file.todoTexts();
-        if (!present.ok())
-            return fail(present.error());
+        const store::Result<QSet<QString>> stored = file.todoTexts();
+        if (!stored.ok())
+            return fail(stored.error());
+        QSet<QString> present;
+        for (const QString& text : stored.value())
+            present.insert(comparableContent(text));
         for (const QString& todo : todos) {
             if (cancelled(++done))
                 return fail({});
             bool shortened = false;
             const QString text = storedContent(todo, &shortened);
-            if (present.value().contains(text)) {
+            if (present.contains(text)) {
                 ++report.duplicates;
                 continue;
             }
             if (store::Error error = file.addTodo(text))
                 return fail(error);
-            present.value().insert(text);
+            present.insert(text);
             ++report.todosAdded;
             report.shortened += shortened ? 1 : 0;
         }

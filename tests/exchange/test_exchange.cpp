@@ -227,6 +227,23 @@ class TestExchange : public QObject {
         QCOMPARE(dayRows(file_).size(), 3);
     }
 
+    // The file's own export, imported back, adds nothing: contents with line breaks, tabs and
+    // outer blanks are found as the items already there.
+    void reimportOwnExportAddsNothing() {
+        testrows::addDays(file_, {{"2026/1/5", 1, {}, " 会議\t室 ", "True", "0930"},
+                                  {"2026/1/5", 2, {}, "一行目\n二行目"},
+                                  {"2026/1/6", 1, 2.0, "終日"}});
+        testrows::addTodos(file_, {QStringLiteral(" 買い物 "), QStringLiteral("電話\t折り返し")});
+        const QString ics = env_->path(QStringLiteral("own.ics"));
+        QVERIFY(exchange::exportIcs(file_, ics).failure.isEmpty());
+        const QStringList before = dayRows(file_);
+        const exchange::ImportReport report = importText(fileBytes(ics), file_);
+        QVERIFY2(report.failure.isEmpty(), qPrintable(report.failure));
+        QCOMPARE(std::tuple(report.added, report.todosAdded, report.duplicates, report.fullDates.size()),
+                 std::tuple(0, 0, 5, qsizetype(0)));
+        QCOMPARE(dayRows(file_), before);
+    }
+
     void fullSlots() {
         testrows::addDays(file_,
                           {{"2026/4/1", 1, {}, "一"}, {"2026/4/1", 2, {}, "二"}, {"2026/4/1", 4, {}, "四"}});
