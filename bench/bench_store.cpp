@@ -1,14 +1,17 @@
 // The Schedule store over a large file: 1,000,000 Day records spread over 30 years, made once per
 // run in a temporary folder. Measures what the windows do most: one Slot query with its read, the
 // Date queries that colour a month, the one-query month colouring, a list filter over the whole
-// table, and writing a new row.
+// table, and writing a new row. Besides, an entry window's opening of a small file that lists many
+// views.
 
 #include "ScheduleGenerator.h"
 #include "store/DataControl.h"
 #include "store/DayStore.h"
 
 #include <benchmark/benchmark.h>
+#include <sqlite3.h>
 
+#include <QTemporaryDir>
 #include <cstdlib>
 
 namespace {
@@ -109,6 +112,33 @@ void BM_AddNewUpdate(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_AddNewUpdate)->Unit(benchmark::kMicrosecond);
+
+// An entry window opening: the file opened anew, its schema checked and one date read, on a
+// Schedule file of one item that also lists the given number of views.
+void BM_EntryWindowOpen(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("views.sdb"));
+    const QByteArray sql =
+        QStringLiteral("INSERT INTO 予定表 (年月日, 項目番号, 内容) VALUES ('2026/1/5', 1, '一'); "
+                       "PRAGMA writable_schema=ON; WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n + 1 "
+                       "FROM r WHERE n < %1) INSERT INTO sqlite_master SELECT 'view', 'v' || n, 'v' || n, 0, "
+                       "'CREATE VIEW v' || n || ' AS SELECT 1' FROM r")
+            .arg(state.range(0))
+            .toUtf8();
+    sqlite3* db = nullptr;
+    if (store::createScheduleFile(path) || sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK ||
+        sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        std::abort();
+    sqlite3_close(db);
+    for (auto _ : state) {
+        store::DayStore days(path);
+        std::array<store::SlotItem, store::kSlotCount> items;
+        if (days.readDay(QDate(2026, 1, 5), items))
+            state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(items);
+    }
+}
+BENCHMARK(BM_EntryWindowOpen)->Arg(0)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

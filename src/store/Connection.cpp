@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace store {
@@ -28,6 +29,42 @@ constexpr int kProgressSteps = 1000;
 QByteArray fileUri(const QString& path, const char* mode) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     return QByteArray("file://") + QUrl::toPercentEncoding(absolute, "/") + "?mode=" + mode;
+}
+
+// Whether a table's CREATE statement, as the schema holds it, makes a virtual table: the engine
+// reads VIRTUAL only as the word right after CREATE, with blanks and comments between.
+bool createsVirtualTable(std::string_view sql) {
+    const auto startsWith = [&](size_t at, std::string_view word) {
+        if (sql.size() - at < word.size())
+            return false;
+        for (size_t i = 0; i < word.size(); ++i) {
+            const char c = sql[at + i];
+            if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != word[i])
+                return false;
+        }
+        return true;
+    };
+    if (!startsWith(0, "create"))
+        return false;
+    size_t at = 6;
+    while (at < sql.size()) {
+        if (std::string_view(" \t\n\f\r").find(sql[at]) != std::string_view::npos) {
+            ++at;
+        } else if (startsWith(at, "--")) {
+            at = sql.find('\n', at);
+        } else if (startsWith(at, "/*")) {
+            at = sql.find("*/", at + 2);
+            at = at == std::string_view::npos ? at : at + 2;
+        } else {
+            break;
+        }
+    }
+    return at < sql.size() && startsWith(at, "virtual");
+}
+
+Error schemaTooSlow() {
+    return {SQLITE_INTERRUPT,
+            QStringLiteral("reading the list of tables, views and triggers in the file took too long")};
 }
 
 Error errorOf(sqlite3* db, int rc) {
@@ -110,6 +147,35 @@ bool fileIdentity(const QString& path, unsigned long long* device, unsigned long
     return true;
 }
 
+// A file as it is now: any write changes its stamp.
+struct FileStamp {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    long long size = 0;
+    long long modifiedSeconds = 0;
+    long long modifiedNanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+bool fileStamp(const QString& path, FileStamp* stamp) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    *stamp = {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
+              static_cast<long long>(st.st_size), static_cast<long long>(st.st_mtim.tv_sec),
+              static_cast<long long>(st.st_mtim.tv_nsec)};
+    return true;
+}
+
+// Files whose schema took longer than kSchemaReadLimit to read, as they were then. Every
+// connection of the program (each window opens its own) gives up on them at once instead of
+// spending the time again; a file changed since is read again.
+std::vector<FileStamp>& slowSchemas() {
+    static std::vector<FileStamp> files;
+    return files;
+}
+constexpr size_t kSlowSchemasKept = 16;
+
 } // namespace
 
 Connection::Connection(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {
@@ -129,6 +195,7 @@ bool Connection::fileStillAtPath() const {
 Connection::~Connection() {
     cache_.clear(); // finalize every statement before closing
     retired_.clear();
+    sqlite3_finalize(versionStatement_);
     sqlite3_close(db_);
 }
 
@@ -193,39 +260,119 @@ void Connection::configure() {
     likeStop_ = [this] { return workLimitReached(); };
     registerJetLike(db_, &likeStop_);
     registerCollations(db_);
-    // DELETE is SQLite's own default; the pragma only matters for a file some other tool left in
-    // another journal mode. It runs before the busy timeout is set so that opening a file that is
-    // in use does not wait twice: a failure here (a lock, a file that is not a database) shows
-    // again, with its code, at the first real statement, and the caller reports it there.
-    sqlite3_exec(db_, "PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;", nullptr, nullptr, nullptr);
-    sqlite3_set_authorizer(db_, &Connection::authorize, this);
-    sqlite3_busy_handler(db_, &Connection::busyWait, this);
     sqlite3_trace_v2(db_, SQLITE_TRACE_STMT | SQLITE_TRACE_PROFILE, &Connection::traced, this);
     sqlite3_progress_handler(
-        db_, kProgressSteps,
-        [](void* self) { return static_cast<Connection*>(self)->workLimitReached() ? 1 : 0; }, this);
+        db_, kProgressSteps, [](void* self) { return static_cast<Connection*>(self)->progress(); }, this);
+    // DELETE is SQLite's own default; the pragma only matters for a file some other tool left in
+    // another journal mode. It runs before the busy timeout is set so that opening a file that is
+    // in use does not wait twice: a failure here (a lock, a file that is not a database, a schema
+    // too slow to read) shows again, with its code, at the first real statement, and the caller
+    // reports it there. The first statement reads the schema, which a file given up before would
+    // only take as long again.
+    if (!schemaKnownTooSlow())
+        readingSchema([&] {
+            return sqlite3_exec(db_, "PRAGMA synchronous=FULL; PRAGMA journal_mode=DELETE;", nullptr, nullptr,
+                                nullptr);
+        });
+    sqlite3_set_authorizer(db_, &Connection::authorize, this);
+    sqlite3_busy_handler(db_, &Connection::busyWait, this);
+}
+
+int Connection::progress() {
+    if (!workLimitReached())
+        return 0;
+    // No statement is running: the engine is reading the schema for a prepare.
+    if (running_.back().statement == nullptr) {
+        schemaGivenUp_ = true;
+        rememberSchemaTooSlow();
+    }
+    return 1;
+}
+
+int Connection::readingSchema(const std::function<int()>& call) {
+    // The engine reads the schema inside no statement that the trace announces: the time it takes
+    // is counted from here.
+    schemaGivenUp_ = false;
+    running_.push_back({nullptr, Clock::now()});
+    const int rc = call();
+    const auto self =
+        std::find_if(running_.rbegin(), running_.rend(), [](const Running& r) { return !r.statement; });
+    if (self != running_.rend())
+        running_.erase(std::next(self).base());
+    return rc;
+}
+
+bool Connection::schemaKnownTooSlow() const {
+    const std::vector<FileStamp>& slow = slowSchemas();
+    FileStamp stamp;
+    return !slow.empty() && fileStamp(path_, &stamp) && stamp.device == device_ && stamp.inode == inode_ &&
+           std::find(slow.begin(), slow.end(), stamp) != slow.end();
+}
+
+void Connection::rememberSchemaTooSlow() {
+    std::vector<FileStamp>& slow = slowSchemas();
+    FileStamp stamp;
+    if (!fileStamp(path_, &stamp) || stamp.device != device_ || stamp.inode != inode_ ||
+        std::find(slow.begin(), slow.end(), stamp) != slow.end())
+        return;
+    if (slow.size() >= kSlowSchemasKept)
+        slow.erase(slow.begin());
+    slow.push_back(stamp);
+}
+
+Error Connection::readSchemaVersion(int* version) {
+    // Reading the version reads no more than the file's header, not the schema itself.
+    if (!versionStatement_) {
+        const int rc = sqlite3_prepare_v3(db_, "PRAGMA schema_version", -1, SQLITE_PREPARE_PERSISTENT,
+                                          &versionStatement_, nullptr);
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(versionStatement_);
+            versionStatement_ = nullptr;
+            return errorOf(db_, rc);
+        }
+    }
+    const int rc = sqlite3_step(versionStatement_);
+    *version = rc == SQLITE_ROW ? sqlite3_column_int(versionStatement_, 0) : 0;
+    const Error error = rc == SQLITE_ROW ? Error{} : errorOf(db_, rc);
+    sqlite3_reset(versionStatement_);
+    return error;
 }
 
 Error Connection::checkSchema() {
-    if (schemaChecked_)
+    if (schemaKnownTooSlow())
+        return schemaTooSlow();
+    // The engine counts every change to the file, its own and other programs', as of the last
+    // statement: while the count stands, so does the schema, and nothing is read.
+    unsigned dataVersion = 0;
+    sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &dataVersion);
+    if (schemaChecked_ && dataVersion == dataVersion_)
         return {};
+    int version = 0;
+    if (Error error = readSchemaVersion(&version))
+        return error;
+    sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &dataVersion_);
+    if (schemaChecked_ && version == schemaVersion_)
+        return {};
+    ++schemaChecks_;
+    addresses_.clear();
     // Names compare as the engine compares them: without case for Latin letters. The program
     // makes no triggers, so any trigger in the file, on whatever table, came with it. LIKE means
     // here what the Schedule file's queries mean (* ? #), not what it meant to the program that
     // made an index (or a stored generated column) with it: entries this program writes there
     // would disagree with the rest, and another program's queries through the index lose rows.
+    // The engine keeps each entry's type, name and table in step with its statement, and shows
+    // the key of a table WITHOUT ROWID as the index_info of the table's name. The other tables and
+    // views are not looked at: listing them all would make the engine work out the columns of
+    // every view, in time that grows with the square of their number.
     static const char* const sql =
-        "SELECT type, name, tbl_name FROM sqlite_master WHERE "
-        "type = 'trigger' OR "
-        "(type = 'view' AND (name = ?1 COLLATE NOCASE OR name = ?2 COLLATE NOCASE)) "
-        "UNION ALL SELECT 'like', name, tbl_name FROM sqlite_master WHERE (type = 'index' OR (type = "
-        "'table' AND (name = ?1 COLLATE NOCASE OR name = ?2 COLLATE NOCASE))) AND instr(lower(sql), 'like') "
-        "UNION ALL SELECT iif(wr, 'without rowid', type), name, name FROM pragma_table_list WHERE schema = "
-        "'main' AND (wr OR type = 'virtual') AND (name = ?1 COLLATE NOCASE OR name = ?2 COLLATE NOCASE)";
+        "SELECT s.type, s.name, s.tbl_name, instr(lower(s.sql), 'like') > 0, s.sql, s.type = 'table' AND "
+        "EXISTS (SELECT 1 FROM pragma_index_info(s.name)) FROM sqlite_master AS s WHERE s.type = 'trigger' "
+        "OR (s.type = 'index' AND instr(lower(s.sql), 'like')) OR (s.type IN ('table', 'view') AND "
+        "(s.name = ?1 COLLATE NOCASE OR s.name = ?2 COLLATE NOCASE))";
     sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr);
+    int rc = readingSchema([&] { return sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr); });
     if (rc != SQLITE_OK) {
-        const Error error = errorOf(db_, rc);
+        const Error error = schemaGivenUp_ ? schemaTooSlow() : errorOf(db_, rc);
         sqlite3_finalize(stmt);
         return error;
     }
@@ -242,24 +389,33 @@ Error Connection::checkSchema() {
     };
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         const QString type = column(0);
-        plantedCode = plantedCode || type == QLatin1String("view") || type == QLatin1String("trigger");
-        otherLike = otherLike || type == QLatin1String("like");
-        if (type == QLatin1String("view"))
-            causes << QStringLiteral("「%1」が表ではなくビューです").arg(column(1));
-        else if (type == QLatin1String("trigger"))
-            causes << QStringLiteral("「%1」にトリガー「%2」があります").arg(column(2), column(1));
-        else if (type == QLatin1String("like") && column(1) == column(2))
-            causes << QStringLiteral("「%1」の定義に LIKE があります").arg(column(1));
-        else if (type == QLatin1String("like"))
+        const bool like = sqlite3_column_int(stmt, 3) != 0;
+        if (type == QLatin1String("view") || type == QLatin1String("trigger")) {
+            plantedCode = true;
+            if (type == QLatin1String("view"))
+                causes << QStringLiteral("「%1」が表ではなくビューです").arg(column(1));
+            else
+                causes << QStringLiteral("「%1」にトリガー「%2」があります").arg(column(2), column(1));
+            continue;
+        }
+        otherLike = otherLike || like;
+        if (type == QLatin1String("index")) {
             causes << QStringLiteral("「%1」の索引「%2」に LIKE があります").arg(column(2), column(1));
-        else if (type == QLatin1String("virtual"))
+            continue;
+        }
+        if (like)
+            causes << QStringLiteral("「%1」の定義に LIKE があります").arg(column(1));
+        const std::string_view create(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 4)),
+                                      static_cast<size_t>(sqlite3_column_bytes(stmt, 4)));
+        if (createsVirtualTable(create))
             causes << QStringLiteral("「%1」が仮想表（VIRTUAL TABLE）です").arg(column(1));
-        else
+        else if (sqlite3_column_int(stmt, 5) != 0)
             causes << QStringLiteral("「%1」が行番号のない表（WITHOUT ROWID）です").arg(column(1));
     }
     const Error error = rc == SQLITE_DONE ? Error{} : errorOf(db_, rc);
     sqlite3_finalize(stmt);
     schemaChecked_ = !error;
+    schemaVersion_ = version;
     if (error || causes.isEmpty())
         return error;
     // Reading stays possible, so the user can still see and export the items.
@@ -295,7 +451,11 @@ Error Connection::writable() {
 bool Connection::workLimitReached() const {
     // The statement that started last is the one working now: a statement stepped inside the
     // loop of another ends before the outer one steps again.
-    return !running_.empty() && Clock::now() - running_.back().start > workLimit_;
+    if (running_.empty())
+        return false;
+    const Running& current = running_.back();
+    return Clock::now() - current.start >
+           (current.statement ? workLimit_ : std::min(workLimit_, kSchemaReadLimit));
 }
 
 int Connection::traced(unsigned type, void* self, void* statement, void* detail) {
@@ -314,6 +474,9 @@ int Connection::traced(unsigned type, void* self, void* statement, void* detail)
         running.push_back({stmt, Clock::now()});
     } else if (type == SQLITE_TRACE_PROFILE && found != running.end()) {
         running.erase(found);
+        // Between the statements of one exec, a schema read is timed from the last one's end.
+        if (!running.empty() && !running.back().statement)
+            running.back().start = Clock::now();
     }
     return 0;
 }
@@ -353,9 +516,12 @@ Error Connection::exec(const QString& sql) {
     if (Error error = checkSchema())
         return error;
     char* message = nullptr;
-    const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &message);
+    const int rc = readingSchema(
+        [&] { return sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &message); });
     Error error;
-    if (rc != SQLITE_OK) {
+    if (schemaGivenUp_) {
+        error = schemaTooSlow();
+    } else if (rc != SQLITE_OK) {
         error.code = rc & 0xFF;
         error.message = message ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errstr(rc));
     }
@@ -383,13 +549,16 @@ Statement* Connection::prepare(const QString& sql, Error* error) {
     const QByteArray text = sql.toUtf8();
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
-    const int rc = sqlite3_prepare_v3(db_, text.constData(), static_cast<int>(text.size()),
-                                      SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+    const int rc = readingSchema([&] {
+        return sqlite3_prepare_v3(db_, text.constData(), static_cast<int>(text.size()),
+                                  SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+    });
     if (rc != SQLITE_OK || !stmt) {
         sqlite3_finalize(stmt);
         if (error)
-            *error =
-                rc != SQLITE_OK ? errorOf(db_, rc) : Error{SQLITE_MISUSE, QStringLiteral("empty statement")};
+            *error = schemaGivenUp_    ? schemaTooSlow()
+                     : rc != SQLITE_OK ? errorOf(db_, rc)
+                                       : Error{SQLITE_MISUSE, QStringLiteral("empty statement")};
         return nullptr;
     }
     if (cache_.size() >= kStatementCacheSize) {
@@ -405,27 +574,57 @@ Statement* Connection::prepare(const QString& sql, Error* error) {
 
 Error Connection::rowAddress(const QString& table, QString* name) {
     name->clear();
+    if (Error error = checkSchema())
+        return error;
+    const auto known = std::find_if(addresses_.begin(), addresses_.end(),
+                                    [&](const Address& address) { return address.table == table; });
+    if (known != addresses_.end()) {
+        *name = known->name;
+        return known->fault;
+    }
+    Address address{table, QString(), Error()};
+    if (Error error = findRowAddress(table, &address.name, &address.fault))
+        return error;
+    addresses_.push_back(address);
+    *name = address.name;
+    return address.fault;
+}
+
+Error Connection::findRowAddress(const QString& table, QString* name, Error* fault) {
+    // Only a table of the file's own has rows with an address: not a view, not a virtual table,
+    // not one WITHOUT ROWID (its key shows as the index_info of its name), not a missing one.
     Error error;
-    // The kind of table comes with its columns: a view or a table WITHOUT ROWID gives no column.
-    Statement* statement = prepare(QStringLiteral("SELECT c.name FROM pragma_table_list(?1) AS t LEFT JOIN "
-                                                  "pragma_table_xinfo(?1) AS c WHERE t.schema = 'main' AND "
-                                                  "t.type = 'table' AND NOT t.wr"),
-                                   &error);
+    Statement* statement =
+        prepare(QStringLiteral("SELECT sql, EXISTS (SELECT 1 FROM pragma_index_info(?1)) FROM sqlite_master "
+                               "WHERE type = 'table' AND name = ?1 COLLATE NOCASE"),
+                &error);
+    if (!statement)
+        return error;
+    statement->bind(1, table);
+    int rc = sqlite3_step(statement->get());
+    const bool addressable = rc == SQLITE_ROW &&
+                             !createsVirtualTable(std::string_view(
+                                 reinterpret_cast<const char*>(sqlite3_column_text(statement->get(), 0)),
+                                 static_cast<size_t>(sqlite3_column_bytes(statement->get(), 0)))) &&
+                             sqlite3_column_int(statement->get(), 1) == 0;
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        error = lastError();
+    statement->reset();
+    if (error || !addressable)
+        return error;
+
+    statement = prepare(QStringLiteral("SELECT name FROM pragma_table_xinfo(?1)"), &error);
     if (!statement)
         return error;
     statement->bind(1, table);
     QStringList columns;
-    bool addressable = false;
-    int rc;
-    while ((rc = sqlite3_step(statement->get())) == SQLITE_ROW) {
-        addressable = true;
+    while ((rc = sqlite3_step(statement->get())) == SQLITE_ROW)
         columns << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement->get(), 0)),
                                      sqlite3_column_bytes(statement->get(), 0));
-    }
     if (rc != SQLITE_DONE)
         error = lastError();
     statement->reset();
-    if (error || !addressable)
+    if (error)
         return error;
     for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
         if (!columns.contains(QLatin1String(candidate), Qt::CaseInsensitive)) {
@@ -433,9 +632,10 @@ Error Connection::rowAddress(const QString& table, QString* name) {
             return {};
         }
     }
-    return {SQLITE_ERROR, QStringLiteral("表「%1」には rowid、_rowid_、oid という名前の列がすべてあり、"
-                                         "行を区別できないため、このファイルは使えません")
-                              .arg(table)};
+    *fault = {SQLITE_ERROR, QStringLiteral("表「%1」には rowid、_rowid_、oid という名前の列がすべてあり、"
+                                           "行を区別できないため、このファイルは使えません")
+                                .arg(table)};
+    return {};
 }
 
 void Connection::rollback() {

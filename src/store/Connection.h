@@ -83,11 +83,13 @@ class Connection {
     static constexpr int kBusyTimeoutMs = 3000;
     void setBusyTimeout(int milliseconds);
 
-    // Reads the schema once, before the first statement: a file whose 予定表 or ToDoリスト is a
-    // view, or that carries a trigger on any table, becomes read-only, with the reason in readOnlyReason(),
-    // since a write there would run code the file brought along; so does one whose rows there have no address
-    // (WITHOUT ROWID, a virtual table). A failure (a lock, not a database) is returned, and the check is made
-    // again before the next statement.
+    // Reads the schema before the first statement, and again once another program (or this one)
+    // changed it: a file whose 予定表 or ToDoリスト is a view, or that carries a trigger on any
+    // table, becomes read-only, with the reason in readOnlyReason(), since a write there would run
+    // code the file brought along; so does one whose rows there have no address (WITHOUT ROWID, a
+    // virtual table). Only those two tables, the triggers and the indexes are looked at: a file of
+    // many other tables or views costs no more after it has been read. A failure (a lock, not a
+    // database) is returned, and the check is made again before the next statement.
     //
     // A trigger another program adds later never runs either: a statement that would set off a
     // trigger that writes fails to prepare (SQLITE_AUTH), and the schema is checked again, so the
@@ -106,6 +108,8 @@ class Connection {
     // Why the file is open read-only (a Japanese sentence for the user); empty when writable or
     // not checked yet.
     const QString& readOnlyReason() const { return readOnlyReason_; }
+    // How many times the schema was checked in full since the file was opened.
+    int schemaChecks() const { return schemaChecks_; }
 
     // How long one statement may work (time spent waiting for another program's lock does not
     // count) before it is ended with SQLITE_INTERRUPT.
@@ -114,6 +118,12 @@ class Connection {
     // a cancel button (an export): the window stays responsive, so no limit applies.
     static constexpr std::chrono::milliseconds kWorkWithProgress{std::chrono::hours(24)};
     void setWorkLimit(std::chrono::milliseconds limit) { workLimit_ = limit; }
+    // How long the engine may read the file's schema (the list of tables, views, indexes and
+    // triggers) for a statement, at most the work limit. Its time grows with the square of the
+    // entries: a file of a few hundred thousand views would take minutes, while one of a few
+    // entries, as every Schedule file has, takes well under a millisecond. Reading it is given up
+    // with SQLITE_INTERRUPT, and not tried again on that file, by any connection, until it changes.
+    static constexpr std::chrono::milliseconds kSchemaReadLimit{500};
     // Whether the statement running now has used up its work limit.
     bool workLimitReached() const;
 
@@ -127,6 +137,15 @@ class Connection {
     static int traced(unsigned type, void* self, void* statement, void* detail);
     static int busyWait(void* self, int count);
     static int authorize(void* self, int action, const char*, const char*, const char*, const char* inside);
+    // The progress handler: whether to end the statement or schema read working now.
+    int progress();
+    // Runs a call that may read the schema (a prepare, an exec) under kSchemaReadLimit; whether
+    // the schema read was given up is left in schemaGivenUp_.
+    int readingSchema(const std::function<int()>& call);
+    bool schemaKnownTooSlow() const;
+    void rememberSchemaTooSlow();
+    Error readSchemaVersion(int* version);
+    Error findRowAddress(const QString& table, QString* name, Error* fault);
 
     using Clock = std::chrono::steady_clock;
     struct Running {
@@ -145,6 +164,17 @@ class Connection {
     std::vector<CacheEntry> cache_;                   // most recently used last
     std::vector<std::unique_ptr<Statement>> retired_; // pushed out of the cache, freed at close
     bool schemaChecked_ = false;
+    int schemaChecks_ = 0;
+    int schemaVersion_ = 0;    // PRAGMA schema_version at the last check
+    unsigned dataVersion_ = 0; // the engine's count of changes to the file, when last seen
+    sqlite3_stmt* versionStatement_ = nullptr;
+    bool schemaGivenUp_ = false;
+    struct Address {
+        QString table;
+        QString name; // empty: the rows have no address
+        Error fault;  // the table's columns leave no name for the rowid
+    };
+    std::vector<Address> addresses_; // found since the last schema check
     QString readOnlyReason_;
     std::vector<Running> running_; // statements started and not yet ended, oldest first
     std::chrono::milliseconds workLimit_ = kWorkLimit;

@@ -78,6 +78,8 @@ class TestHostileFiles : public QObject {
     void schemaChangedWhileOpen();
     void costlyQueriesAreEnded_data();
     void costlyQueriesAreEnded();
+    void manyViewsCostOnce_data();
+    void manyViewsCostOnce();
 };
 
 // Two programs with the entry window open on one date: each writes only what it changed, and a
@@ -402,6 +404,67 @@ void TestHostileFiles::costlyQueriesAreEnded() {
 
     data.setRecordSource(kTodoTable);
     QVERIFY(!data.refresh());
+}
+
+void TestHostileFiles::manyViewsCostOnce_data() {
+    QTest::addColumn<int>("views");
+    QTest::addColumn<int>("code"); // of every read
+    QTest::newRow("10,000 views") << 10000 << SQLITE_OK;
+    // The engine's time for reading a schema grows with the square of its entries: minutes here.
+    QTest::newRow("300,000 views") << 300000 << SQLITE_INTERRUPT;
+}
+
+// Views besides 予定表 and ToDoリスト are no cause for read-only, and cost nothing beyond the
+// engine's own reading of the schema: each entry window opens the file anew, and one connection
+// checks the schema once however much it reads and writes. A schema too large to read is given up
+// with a message, once for all windows.
+void TestHostileFiles::manyViewsCostOnce() {
+    QFETCH(int, views);
+    QFETCH(int, code);
+    testsupport::TestEnv env;
+    const QString path = env.makeScheduleFile();
+    QVERIFY(plant(path,
+                  QStringLiteral("INSERT INTO 予定表 (年月日, 項目番号, 内容) VALUES ('2026/1/5', 1, '一'); "
+                                 "PRAGMA writable_schema=ON; WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL "
+                                 "SELECT n + 1 FROM r WHERE n < %1) INSERT INTO sqlite_master SELECT "
+                                 "'view', 'v' || n, 'v' || n, 0, 'CREATE VIEW v' || n || ' AS SELECT 1' "
+                                 "FROM r")
+                      .arg(views)));
+    // What every connection pays anyway: the engine reading the schema.
+    QElapsedTimer clock;
+    clock.start();
+    if (!code)
+        QVERIFY(plant(path, QStringLiteral("SELECT 1 FROM sqlite_master LIMIT 1")));
+    constexpr int windows = 10;
+    const qint64 bound = windows * 3 * clock.restart() + 2000;
+    for (int window = 0; window < windows; ++window) {
+        DayStore store(path);
+        std::array<SlotItem, 4> loaded;
+        const Error error = store.readDay(kDay, loaded);
+        QCOMPARE(error.code, code);
+        QVERIFY(describe(error).startsWith(describe(Error{code, QString()})));
+        QCOMPARE(loaded[0].content, code ? QString() : QStringLiteral("一"));
+        QVERIFY(store.readOnlyReason().isEmpty());
+    }
+    DataControl data;
+    QCOMPARE(openDayTable(data, path).code, code);
+    if (!code) {
+        DayRecords records;
+        for (int read = 0; read < 20; ++read)
+            QVERIFY(!readDayRecords(*data.connection(), kDate, records));
+        QVERIFY(!saveSlot(data, kDate, 2, item(QStringLiteral("二"))));
+        QVERIFY(!data.refresh());
+        QCOMPARE(data.recordCount(), 2);
+        QCOMPARE(data.connection()->schemaChecks(), 1);
+        // Changed by another program: checked again once the engine saw the change.
+        QVERIFY(
+            plant(path, QStringLiteral("CREATE TRIGGER late AFTER UPDATE ON 予定表 BEGIN SELECT 1; END")));
+        QVERIFY(!readDayRecords(*data.connection(), kDate, records));
+        QVERIFY(!data.connection()->checkSchema());
+        QVERIFY(data.connection()->readOnlyReason().contains(QStringLiteral("late")));
+        QCOMPARE(data.connection()->schemaChecks(), 2);
+    }
+    QVERIFY2(clock.elapsed() < bound, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(TestHostileFiles)
