@@ -149,14 +149,13 @@ void BM_MissedAlarmsAtStartUp(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        store::Error error;
-        const std::vector<store::ArmedItem> missed =
-            alarms::missedAlarms(days, QDateTime(kToday, QTime(10, 0)), &error);
-        if (error || missed.empty()) {
+        const store::Result<std::vector<store::ArmedItem>> missed =
+            alarms::missedAlarms(days, QDateTime(kToday, QTime(10, 0)));
+        if (!missed.ok() || missed.value().empty()) {
             state.SkipWithError("no missed alarms found");
             break;
         }
-        benchmark::DoNotOptimize(missed.data());
+        benchmark::DoNotOptimize(missed.value().data());
     }
 }
 BENCHMARK(BM_MissedAlarmsAtStartUp)->Unit(benchmark::kMicrosecond);

@@ -36,7 +36,7 @@ void BM_SlotQueryRead(benchmark::State& state) {
     const auto& dates = file().dates;
     size_t i = 0;
     for (auto _ : state) {
-        const store::SlotItem item =
+        const store::Result<store::SlotItem> item =
             store::readSlot(data, dates[(i * 7919) % dates.size()], static_cast<int>(i % 4) + 1);
         benchmark::DoNotOptimize(item);
         ++i;
@@ -55,7 +55,7 @@ void BM_MonthDateQueries(benchmark::State& state) {
         for (int day = 1; day <= first.daysInMonth(); ++day) {
             data.setRecordSource(store::dateQuery(store::dateString(first.year(), first.month(), day)));
             if (!data.refresh() && data.hasCurrentRow() &&
-                !data.field(QStringLiteral("内容")).toString().isEmpty())
+                !data.field(QStringLiteral("内容")).value().toString().isEmpty())
                 ++marked;
         }
         benchmark::DoNotOptimize(marked);
@@ -100,14 +100,16 @@ void BM_AddNewUpdate(benchmark::State& state) {
     if (data.refresh())
         std::abort();
     for (auto _ : state) {
-        data.addNew();
-        data.setField(QStringLiteral("年月日"), QStringLiteral("2100/1/1"));
-        data.setField(QStringLiteral("項目番号"), 1.0);
-        data.setField(QStringLiteral("レベル"), 3.0);
-        data.setField(QStringLiteral("内容"), QStringLiteral("追加"));
-        data.setField(QStringLiteral("アラーム"), QStringLiteral("False"));
-        data.setField(QStringLiteral("時刻"), store::kEmptyTime);
-        if (data.update())
+        bool staged = !data.addNew();
+        for (const auto& [name, value] :
+             {std::pair<QString, QVariant>{QStringLiteral("年月日"), QStringLiteral("2100/1/1")},
+              {QStringLiteral("項目番号"), 1.0},
+              {QStringLiteral("レベル"), 3.0},
+              {QStringLiteral("内容"), QStringLiteral("追加")},
+              {QStringLiteral("アラーム"), QStringLiteral("False")},
+              {QStringLiteral("時刻"), store::kEmptyTime}})
+            staged = staged && !data.setField(name, value);
+        if (!staged || data.update())
             state.SkipWithError("update failed");
     }
 }
