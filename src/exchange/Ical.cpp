@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace exchange {
@@ -527,8 +528,9 @@ struct Incoming {
     int level = 0;
     bool alarm = false;
     int preferredSlot = 0;
-    QString key;              // UID and occurrence; empty without a UID
-    bool timeDropped = false; // the start's clock time was unusable: the item has no time
+    QString key;               // UID and occurrence; empty without a UID
+    bool timeDropped = false;  // the start's clock time was unusable: the item has no time
+    bool alarmAtStart = false; // the alarm's trigger gives no time on the start's date
 };
 
 struct LocalStart {
@@ -584,6 +586,31 @@ QString xValue(icalcomponent* component, const char* name) {
     return QString();
 }
 
+// The time an alarm rings on the start's date: the start moved by a trigger relative to it, or
+// an absolute trigger's local time. Nothing when the trigger is relative to the end or lands on
+// another date: the item keeps the start.
+std::optional<QTime> alarmTime(icalcomponent* alarm, const LocalStart& start) {
+    icalproperty* p = icalcomponent_get_first_property(alarm, ICAL_TRIGGER_PROPERTY);
+    if (!p)
+        return start.time;
+    const icaltriggertype trigger = icalproperty_get_trigger(p);
+    QDateTime at;
+    if (!icaltime_is_null_time(trigger.time)) {
+        const icaltimetype t = trigger.time;
+        at = t.zone || icaltime_is_utc(t) ? QDateTime::fromSecsSinceEpoch(icaltime_as_timet_with_zone(
+                                                t, t.zone ? t.zone : icaltimezone_get_utc_timezone()))
+                                          : QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute));
+    } else {
+        icalparameter* related = icalproperty_get_first_parameter(p, ICAL_RELATED_PARAMETER);
+        if (related && icalparameter_get_related(related) == ICAL_RELATED_END)
+            return std::nullopt;
+        at = QDateTime(start.date, start.time).addSecs(icaldurationtype_as_int(trigger.duration));
+    }
+    if (!at.isValid() || at.date() != start.date)
+        return std::nullopt;
+    return QTime(at.time().hour(), at.time().minute());
+}
+
 Incoming itemOf(icalcomponent* event, const LocalStart& start) {
     Incoming item;
     item.date = start.date;
@@ -601,7 +628,15 @@ Incoming itemOf(icalcomponent* event, const LocalStart& start) {
     item.content = storedContent(text.isEmpty() ? messages::untitled() : text, &item.shortened);
     if (icalproperty* p = icalcomponent_get_first_property(event, ICAL_PRIORITY_PROPERTY))
         item.level = levelOfPriority(icalproperty_get_priority(p));
-    item.alarm = icalcomponent_get_first_component(event, ICAL_VALARM_COMPONENT) != nullptr;
+    if (icalcomponent* alarm = icalcomponent_get_first_component(event, ICAL_VALARM_COMPONENT)) {
+        item.alarm = true;
+        if (start.time.isValid()) {
+            const std::optional<QTime> at = alarmTime(alarm, start);
+            if (at)
+                item.time = at->toString(QStringLiteral("HHmm"));
+            item.alarmAtStart = !at;
+        }
+    }
     bool ok = false;
     const int slot = xValue(event, kSlotProperty).toInt(&ok);
     item.preferredSlot = ok && slot >= 1 && slot <= 4 ? slot : 0;
@@ -735,7 +770,8 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
         file.rollback();
         if (!report.cancelled)
             report.failure = oneLine(failure);
-        report.added = report.todosAdded = report.duplicates = report.shortened = report.timesDropped = 0;
+        report.added = report.todosAdded = report.duplicates = report.shortened = report.timesDropped =
+            report.alarmsAtStart = 0;
         report.fullDates.clear();
         return report;
     };
@@ -796,6 +832,7 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
         ++report.added;
         report.shortened += item.shortened ? 1 : 0;
         report.timesDropped += item.timeDropped ? 1 : 0;
+        report.alarmsAtStart += item.alarmAtStart ? 1 : 0;
     }
 
     if (!todos.isEmpty()) {
@@ -832,7 +869,7 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
 
 QString importSummary(const ImportReport& report) {
     return messages::importSummary(report.added, report.todosAdded, report.duplicates, report.fullDates,
-                                   report.shortened, report.timesDropped);
+                                   report.shortened, report.timesDropped, report.alarmsAtStart);
 }
 
 } // namespace exchange

@@ -67,6 +67,7 @@ struct ImportReport {
     QStringList fullDates; // the Date string of every event that found no free slot
     int shortened = 0;     // contents cut to 80 characters
     int timesDropped = 0;  // events added without a time, their start's time of day not existing
+    int alarmsAtStart = 0; // alarms whose trigger gives no time on the start's date: set to the start
     bool cancelled = false;
     QString failure; // empty on success; then nothing was added
 };

@@ -46,7 +46,7 @@ QString untitled() {
 }
 
 QString importSummary(int added, int todosAdded, int duplicates, const QStringList& fullDates, int shortened,
-                      int timesDropped) {
+                      int timesDropped, int alarmsAtStart) {
     QStringList lines;
     lines << QStringLiteral("予定を%1件、ToDoを%2件追加しました。").arg(added).arg(todosAdded);
     lines << QStringLiteral("登録済みのため追加しなかったもの: %1件").arg(duplicates);
@@ -65,6 +65,9 @@ QString importSummary(int added, int todosAdded, int duplicates, const QStringLi
         lines << QStringLiteral("80文字を超えるため末尾を「…」にしたもの: %1件").arg(shortened);
     if (timesDropped > 0)
         lines << QStringLiteral("時刻が正しくないため時刻なしで追加したもの: %1件").arg(timesDropped);
+    if (alarmsAtStart > 0)
+        lines << QStringLiteral("アラームの時刻を決められないため開始時刻で鳴らすもの: %1件")
+                     .arg(alarmsAtStart);
     return lines.join(QLatin1Char('\n'));
 }
 

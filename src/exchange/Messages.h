@@ -20,7 +20,7 @@ QString brokenICalendar(const QString& detail);
 // The content of an event without SUMMARY.
 QString untitled();
 QString importSummary(int added, int todosAdded, int duplicates, const QStringList& fullDates, int shortened,
-                      int timesDropped);
+                      int timesDropped, int alarmsAtStart = 0);
 
 // Tells the user how an export ended: cancelled, failed with `failure`, or done (`doneText`).
 void showExportOutcome(bool cancelled, const QString& failure, const QString& doneText);

@@ -195,8 +195,9 @@ class TestExchange : public QObject {
         const QStringList expected = {
             // All-day, yearly: once within the range.
             QStringLiteral("2026/11/2|1|NULL|Our Blissful Anniversary|False|####"),
-            // 19:00 in New York on 10 March 2026 (daylight time) is 08:00 on 11 March in Tokyo.
-            QStringLiteral("2026/3/11|1|1|Conference call|True|0800"),
+            // 19:00 in New York on 10 March 2026 (daylight time) is 08:00 on 11 March in Tokyo;
+            // its alarm rings 15 minutes before.
+            QStringLiteral("2026/3/11|1|1|Conference call|True|0745"),
             // Weekly on Mondays at 01:00 UTC: every Monday of the range but the excluded one.
             QStringLiteral("2026/1/5|1|NULL|週次ミーティング|False|1000"),
             QStringLiteral("2026/1/12|1|NULL|週次ミーティング|False|1000"),
@@ -289,6 +290,32 @@ class TestExchange : public QObject {
         const QStringList date = stored.split(QLatin1Char('|'));
         QCOMPARE(dayRows(file_), QStringList{date[0] + QStringLiteral("|1|NULL|予定|False|") + date[1]});
         QCOMPARE(exchange::importSummary(report).contains(QStringLiteral("時刻なし")), timesDropped > 0);
+    }
+
+    // An alarm rings when its trigger says, on the start's date; otherwise at the start, counted.
+    void alarmTriggers_data() {
+        QTest::addColumn<QByteArray>("trigger");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<int>("atStart");
+        QTest::newRow("ten minutes before") << QByteArray("TRIGGER:-PT10M") << "0920" << 0;
+        QTest::newRow("at a moment in UTC")
+            << QByteArray("TRIGGER;VALUE=DATE-TIME:20260105T001500Z") << "0915" << 0;
+        QTest::newRow("before the end") << QByteArray("TRIGGER;RELATED=END:-PT5M") << "0930" << 1;
+        QTest::newRow("the day before") << QByteArray("TRIGGER:-PT10H") << "0930" << 1;
+    }
+
+    void alarmTriggers() {
+        QFETCH(QByteArray, trigger);
+        QFETCH(QString, time);
+        QFETCH(int, atStart);
+        QByteArray text = calendarOf({{"t@x", ":20260105T093000", "会議"}});
+        text.replace("END:VEVENT", "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:会議\r\n" + trigger +
+                                       "\r\nEND:VALARM\r\nEND:VEVENT");
+        const exchange::ImportReport report = importText(text, file_);
+        QCOMPARE(report.added, 1);
+        QCOMPARE(report.alarmsAtStart, atStart);
+        QCOMPARE(dayRows(file_), QStringList{QStringLiteral("2026/1/5|1|NULL|会議|True|") + time});
+        QCOMPARE(exchange::importSummary(report).contains(QStringLiteral("開始時刻で鳴らす")), atStart > 0);
     }
 
     void brokenFile_data() {
