@@ -137,8 +137,7 @@ Error DayStore::disarm(const QDate& date, int slot) {
         if (sqlite3_step(statement->get()) != SQLITE_DONE)
             error = connection_->writeError();
         else if (sqlite3_changes(connection_->handle()) == 0)
-            error = connection_->recheckSchema(
-                {SQLITE_ERROR, kRecordGoneText});
+            error = connection_->recheckSchema({SQLITE_ERROR, kRecordGoneText});
         statement->reset();
         return error;
     });
