@@ -17,6 +17,8 @@ PROGRAM_PACKAGES=(
 TEST_PACKAGES=(
     clang clang-format libclang-rt-14-dev ccache libbenchmark-dev sqlite3
     xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils dbus
+    # a Wayland compositor and Qt's Wayland platform, for the program as a native Wayland client
+    weston qt6-wayland
     # the Debian package and its checks (scripts/package.sh); librsvg2-bin renders the icon sizes
     desktop-file-utils appstream lintian shared-mime-info libglib2.0-bin librsvg2-bin
 )

@@ -243,14 +243,20 @@ void MainWindow::keepDamagedSettingsFile() {
 }
 
 void MainWindow::setMainTop(float twips) {
-    move(x(), pixelsFromTwips(twips));
+    storedTop_ = twips;
+    if (controls::windowPositionsKnown())
+        move(x(), pixelsFromTwips(twips));
 }
 
 void MainWindow::setMainLeft(float twips) {
-    move(pixelsFromTwips(twips), y());
+    storedLeft_ = twips;
+    if (controls::windowPositionsKnown())
+        move(pixelsFromTwips(twips), y());
 }
 
 void MainWindow::keepTitleBarOnScreen() {
+    if (!controls::windowPositionsKnown())
+        return;
     const QRect frame = frameGeometry();
     // Before the window manager has framed the window its title bar height is not known yet;
     // the style's figure stands in for it.
@@ -376,15 +382,20 @@ void MainWindow::shutDown() {
 
 void MainWindow::saveSettings() {
     const QRect frame = frameGeometry();
+    float top = static_cast<float>(frame.top() * controls::kTwipsPerPixel);
+    float left = static_cast<float>(frame.left() * controls::kTwipsPerPixel);
+    // Where the window's position cannot be known, the one the file held stays; a file without
+    // one gets the position Qt assumes for the window, and keeps that from then on.
+    if (!controls::windowPositionsKnown()) {
+        top = storedTop_.value_or(top);
+        left = storedLeft_.value_or(left);
+    }
     // A Settings file that could not be read is replaced only when a setting changed; a shut-down
     // still inside the start-up (its message up, a file dialog open) has changed nothing.
     const bool keepDamagedFile =
         settingsFileDamaged_ && (!settingsOfDamagedFile_ || *settingsOfDamagedFile_ == settings_);
     if (const std::optional<QString> failure =
-            keepDamagedFile ? std::nullopt
-                            : settings::saveSettingsFile(
-                                  settings_, static_cast<float>(frame.top() * controls::kTwipsPerPixel),
-                                  static_cast<float>(frame.left() * controls::kTwipsPerPixel))) {
+            keepDamagedFile ? std::nullopt : settings::saveSettingsFile(settings_, top, left)) {
         platform::message(QStringLiteral("設定ファイルを保存できませんでした。\r\n") +
                               settings_.settingsFile + QStringLiteral("\r\n") + *failure,
                           platform::kAppTitle, platform::Icon::Critical, platform::Buttons::Ok);

@@ -97,11 +97,13 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
     void buildMenus();
     void shutDown();
     bool openPendingFile();
-    // Writes the Settings file with the window's position; tells the user when that fails.
+    // Writes the Settings file with the window's position (the stored one where the platform
+    // cannot tell it); tells the user when that fails.
     void saveSettings();
     // Ends the session the way 終了 does: on SIGTERM, SIGHUP, SIGINT or the session's end.
     void endSession();
     // Moves the window to the centre of the screen when its title bar would be on no screen.
+    // Nothing where the platform does not let the program place its windows.
     void keepTitleBarOnScreen();
 
     QString programFolder_;
@@ -112,6 +114,10 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
     // The record as it stood after start-up when the Settings file could not be read; unset while
     // the start-up is still reading it.
     std::optional<settings::Settings> settingsOfDamagedFile_;
+    // TOP and LEFT as the Settings file gave them, written back unchanged where the platform
+    // cannot tell the window's position.
+    std::optional<float> storedTop_;
+    std::optional<float> storedLeft_;
     calendar::CalendarPanel* panel_;
     QPointer<SplashWindow> splash_;
     QAction* todoAction_ = nullptr;

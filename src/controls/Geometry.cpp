@@ -2,6 +2,7 @@
 
 #include "platform/Services.h"
 
+#include <QGuiApplication>
 #include <QWidget>
 
 namespace controls {
@@ -35,6 +36,12 @@ bool GridWindowRules::apply(QWidget* window, QWidget* grid) {
     applying_ = false;
     grid->resize(grid->width(), qMax(0, px(twips(outerHeight) - gridAllowance_)));
     return true;
+}
+
+bool windowPositionsKnown() {
+    // Qt offers no public capability query for this; its Wayland plugins are named "wayland",
+    // "wayland-egl" and so on.
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 void centreOnScreen(QWidget* window) {

@@ -48,6 +48,12 @@ class GridWindowRules {
     bool applying_ = false;
 };
 
+// Whether the windowing system lets the program place its top-level windows and tells it where
+// they are. A Wayland client can do neither: the compositor alone places windows, and the position
+// Qt reports is its own guess, off by the window frame, so storing it would move the window a
+// little on every start.
+bool windowPositionsKnown();
+
 // Moves a top-level window so that it is centred on the screen: left = (screen width − window
 // width) / 2, top = (screen height − window height) / 2, with the frame counted in.
 void centreOnScreen(QWidget* window);

@@ -108,7 +108,8 @@ void TodoWindow::load() {
 
 void TodoWindow::place() {
     const settings::Settings& s = host_.settings();
-    move(controls::px(s.todoLeft), controls::px(s.todoTop));
+    if (controls::windowPositionsKnown())
+        move(controls::px(s.todoLeft), controls::px(s.todoTop));
     const QSize frame = frameGeometry().size() - size();
     // The limits of the size rules are set again for this frame.
     setMinimumSize(0, 0);
@@ -140,8 +141,16 @@ void TodoWindow::applySizeRules() {
     settings::Settings& s = host_.settings();
     s.todoWidth = toInt16(controls::twips(placed.width()));
     s.todoHeight = toInt16(controls::twips(placed.height()));
-    s.todoTop = controls::twips(placed.top());
-    s.todoLeft = controls::twips(placed.left());
+    storePosition();
+}
+
+void TodoWindow::storePosition() {
+    // Where the platform cannot tell the window's position, the stored one stays as it was.
+    if (!controls::windowPositionsKnown())
+        return;
+    const QRect outer = frameGeometry();
+    host_.settings().todoTop = controls::twips(outer.top());
+    host_.settings().todoLeft = controls::twips(outer.left());
 }
 
 void TodoWindow::closeEvent(QCloseEvent* event) {
@@ -152,9 +161,7 @@ void TodoWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    const QRect outer = frameGeometry();
-    host_.settings().todoTop = controls::twips(outer.top());
-    host_.settings().todoLeft = controls::twips(outer.left());
+    storePosition();
     host_.setTodoChecked(false);
     data_.close();
     event->accept();

@@ -25,7 +25,8 @@ class TodoWindow : public QWidget {
 
     // Opens the ToDo list and places the window from the Settings.
     void load();
-    // Moves and sizes the window from the Settings (outer geometry, frame included).
+    // Moves and sizes the window from the Settings (outer geometry, frame included); only sizes it
+    // where the platform does not let the program place its windows.
     void place();
     // Shows the window where load() placed it.
     void showPlaced();
@@ -42,6 +43,8 @@ class TodoWindow : public QWidget {
     bool refreshData(const QString& source);
     // Keeps the window to its size rules and stores its geometry in the Settings.
     void applySizeRules();
+    // Stores the window's outer position in the Settings, where the platform can tell it.
+    void storePosition();
 
     calendar::MainHost& host_;
     store::DataControl data_;
