@@ -19,6 +19,7 @@ namespace app {
 namespace {
 
 const QString kIcsFilter = QStringLiteral("iCalendar (*.ics)|*.ics|すべてのファイル (*.*)|*.*");
+const QString kImportCancelled = QStringLiteral("読み込みを中止しました。何も追加しませんでした。");
 
 // The Schedule file in use, or empty after telling the user there is none.
 QString scheduleFile(calendar::MainHost& host) {
@@ -60,7 +61,15 @@ void importICalendar(calendar::MainHost& host) {
     const QString path = platform::services().files->openFile(kIcsFilter);
     if (path.isEmpty())
         return;
-    const exchange::Calendar calendar = exchange::Calendar::read(path);
+    const exchange::Calendar calendar = [&] {
+        controls::WorkProgress progress(host.mainWindow(),
+                                        QStringLiteral("iCalendarファイルを読んでいます..."));
+        return exchange::Calendar::read(path, progress.callback());
+    }();
+    if (calendar.cancelled()) {
+        platform::message(kImportCancelled, platform::kAppTitle, platform::Icon::Information);
+        return;
+    }
     if (!calendar.failure().isEmpty()) {
         platform::message(calendar.failure(), platform::kAppTitle, platform::Icon::Exclamation);
         return;
@@ -79,8 +88,7 @@ void importICalendar(calendar::MainHost& host) {
         report = exchange::importCalendar(calendar, schedule, range, progress.callback());
     }
     if (report.cancelled) {
-        platform::message(QStringLiteral("読み込みを中止しました。何も追加しませんでした。"),
-                          platform::kAppTitle, platform::Icon::Information);
+        platform::message(kImportCancelled, platform::kAppTitle, platform::Icon::Information);
         return;
     }
     if (!report.failure.isEmpty()) {

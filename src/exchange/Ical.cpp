@@ -1,6 +1,7 @@
 #include "exchange/Ical.h"
 
 #include "exchange/IcalDiagnostics.h"
+#include "exchange/IcalLimits.h"
 #include "exchange/Messages.h"
 #include "platform/ExportTarget.h"
 #include "store/DataControl.h"
@@ -21,6 +22,8 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -48,9 +51,6 @@ const char* const kUidDomain = "@daduvov";
 
 constexpr int kMaxContent = store::kContentWidth;
 constexpr int kMaxTimeText = store::kTimeWidth;
-// A recurrence rule is followed at most this many steps, so that a rule that runs every second
-// for a century cannot hold the import.
-constexpr int kMaxRecurrenceSteps = 200000;
 constexpr qint64 kProgressEvery = 1024;
 
 QString oneLine(const store::Error& error) {
@@ -442,7 +442,7 @@ template <typename F> void forEachComponent(icalcomponent* parent, icalcomponent
 
 } // namespace
 
-Calendar Calendar::read(const QString& path) {
+Calendar Calendar::read(const QString& path, const Progress& progress) {
     QFile file(path);
     Calendar calendar;
     if (!file.open(QIODevice::ReadOnly)) {
@@ -454,16 +454,26 @@ Calendar Calendar::read(const QString& path) {
         calendar.failure_ = messages::tooLarge(path);
         return calendar;
     }
-    return parse(file.readAll());
+    return parse(file.readAll(), progress);
 }
 
-Calendar Calendar::parse(const QByteArray& input) {
+Calendar Calendar::parse(const QByteArray& input, const Progress& progress) {
     Calendar calendar;
-    QByteArray text = input;
+    QByteArrayView text(input);
     if (text.startsWith("\xEF\xBB\xBF"))
-        text.remove(0, 3);
+        text = text.sliced(3);
+    // Checked a piece at a time, so that the check needs no copy of the whole text and can be
+    // cancelled; the parse is the second half of the work.
+    const qint64 total = 2 * static_cast<qint64>(text.size());
     QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString decoded = utf8.decode(text);
+    for (qsizetype at = 0; at < text.size() && !utf8.hasError(); at += limits::kReportBytes) {
+        if (progress && !progress(at, total)) {
+            calendar.cancelled_ = true;
+            return calendar;
+        }
+        // Decoding is the check; the text is not kept.
+        const QString piece = utf8.decode(text.sliced(at, std::min(limits::kReportBytes, text.size() - at)));
+    }
     if (utf8.hasError()) {
         calendar.failure_ = messages::notUtf8();
         return calendar;
@@ -472,8 +482,18 @@ Calendar Calendar::parse(const QByteArray& input) {
     icalerror_set_errors_are_fatal(0);
     icalerror_clear_errno();
     IcalDiagnostics diagnostics;
-    ComponentPtr root(text.isEmpty() ? nullptr : icalparser_parse_string(text.constData()));
-    if (const QString complaint = diagnostics.finish(); !complaint.isEmpty()) {
+    const limits::Parsed parsed = limits::parse(text, progress, text.size(), total);
+    ComponentPtr root(parsed.root);
+    const QString complaint = diagnostics.finish();
+    if (parsed.cancelled) {
+        calendar.cancelled_ = true;
+        return calendar;
+    }
+    if (parsed.tooDeep) {
+        calendar.failure_ = messages::brokenICalendar(QStringLiteral("BEGIN と END の入れ子が深すぎます"));
+        return calendar;
+    }
+    if (!complaint.isEmpty()) {
         calendar.failure_ = messages::brokenICalendar(complaint);
         return calendar;
     }
@@ -491,6 +511,9 @@ Calendar Calendar::parse(const QByteArray& input) {
         calendar.failure_ = messages::brokenICalendar(firstError(root.get()));
         return calendar;
     }
+    // Before any time is read with its zone.
+    limits::dropUnsafeZoneNames(root.get());
+    limits::keepBoundedZones(root.get());
     for (icalcomponent* cal : calendars) {
         bool missingStart = false;
         forEachComponent(cal, ICAL_VEVENT_COMPONENT, [&](icalcomponent* ev) {
@@ -653,10 +676,207 @@ QString itemKey(const QString& uid, const QString& rawStart) {
     return uid.isEmpty() ? QString() : uid + QLatin1Char('/') + rawStart;
 }
 
-// The instances of one recurring event within the range: its rules and RDATEs, less its EXDATEs
-// and the instances that a RECURRENCE-ID component replaces.
-void addOccurrences(icalcomponent* ev, const QString& uid, const icaltimetype& start,
-                    const QSet<QString>& replaced, const DateRange& range, std::vector<Incoming>& items) {
+// The recurring events of one file may take this many steps of libical's recurrence iterator,
+// about two seconds of work: each call counts, and so does every kStepTime spent inside one, as a
+// rule that no date satisfies keeps the iterator searching, up to the year 20000, inside one call.
+constexpr qint64 kMaxRecurrenceSteps = 1000000;
+constexpr std::chrono::nanoseconds kStepTime{2000};
+// ... and give this many occurrences within the range (which holds four items a day).
+constexpr qint64 kMaxOccurrences = 20000;
+constexpr qint64 kReportEvery = 256;
+
+// The work of one import, bounded per file, and the progress shown for it.
+struct ImportWork {
+    ImportWork(const DateRange& range, const Progress& progress)
+        : range(range), windowFirst(range.first.addDays(-2)), windowLast(range.last.addDays(2)),
+          progress(progress) {}
+
+    // Moves the work on by `units`; false once the user has cancelled.
+    bool advance(qint64 units) {
+        done += units;
+        if (done >= nextReport && progress) {
+            nextReport = done + kReportEvery;
+            cancelled = cancelled || !progress(std::min(done, total), total);
+        }
+        return !cancelled;
+    }
+
+    const DateRange range;
+    // The range and two days either side: the local date of a time in any zone is within two days
+    // of its date as written, so instances outside are passed over without converting them.
+    const QDate windowFirst;
+    const QDate windowLast;
+    const Progress& progress;
+    qint64 stepsLeft = kMaxRecurrenceSteps;
+    qint64 occurrencesLeft = kMaxOccurrences;
+    qint64 done = 0;
+    qint64 total = 0;
+    qint64 nextReport = 0;
+    bool overBudget = false;
+    bool cancelled = false;
+};
+
+QDate dateOf(const icaltimetype& t) {
+    return QDate(t.year, t.month, t.day);
+}
+
+// A number of seconds that grows with the time as written at least as fast as the real one, for
+// estimates from differences: months count 31 days, years 372.
+qint64 secondsOf(const icaltimetype& t) {
+    const qint64 days = t.year * 372LL + t.month * 31LL + t.day;
+    return days * 86400 + (t.is_date ? 0 : t.hour * 3600LL + t.minute * 60LL + t.second);
+}
+
+// How many times libical's iterator looks at to follow `rule` from `from` to `to`: the periods of
+// its frequency between them, each with the finer times it expands into (BYSECOND, BYMINUTE,
+// BYHOUR, and the BYDAY days of a week). At most one more than a file's budget.
+qint64 candidatesOf(const icalrecurrencetype& rule, const icaltimetype& from, const icaltimetype& to) {
+    static constexpr qint64 kPeriod[] = {1, 60, 3600, 86400, 7 * 86400, 28 * 86400, 365 * 86400};
+    const qint64 span = std::max<qint64>(0, secondsOf(to) - secondsOf(from));
+    qint64 n = std::min(span / (kPeriod[rule.freq] * std::max<qint64>(1, rule.interval)) + 1,
+                        kMaxRecurrenceSteps + 1);
+    const auto times = [&n](int values) { n = std::min(n * std::max(1, values), kMaxRecurrenceSteps + 1); };
+    if (rule.freq > ICAL_SECONDLY_RECURRENCE)
+        times(limits::countOf(rule.by_second));
+    if (rule.freq > ICAL_MINUTELY_RECURRENCE)
+        times(limits::countOf(rule.by_minute));
+    if (rule.freq > ICAL_HOURLY_RECURRENCE)
+        times(limits::countOf(rule.by_hour));
+    if (rule.freq == ICAL_WEEKLY_RECURRENCE)
+        times(limits::countOf(rule.by_day));
+    return n;
+}
+
+// A rule as the import follows it: from DTSTART as written, without its zone (libical follows
+// rules in the event's own time), with an UNTIL in UTC turned into that time, and ending at the
+// end of the window at the latest, so that a rule no date satisfies stops searching there.
+struct RulePlan {
+    icalrecurrencetype rule;
+    icaltimetype start;
+    qint64 steps = 0; // what following it is expected to take; 0 when no instance can be in the range
+};
+
+RulePlan planRule(icalproperty* property, const icaltimetype& start, const ImportWork& work) {
+    RulePlan plan{icalproperty_get_rrule(property), start, 0};
+    plan.start.zone = nullptr;
+    icalrecurrencetype& rule = plan.rule;
+    if (rule.freq == ICAL_NO_RECURRENCE || !limits::hasSuchDay(rule) || dateOf(start) > work.windowLast)
+        return plan;
+    if (!icaltime_is_null_time(rule.until)) {
+        if (icaltime_is_utc(rule.until) && start.zone && !start.is_date)
+            rule.until = icaltime_convert_to_zone(rule.until, const_cast<icaltimezone*>(start.zone));
+        rule.until.zone = nullptr;
+        if (dateOf(rule.until) < work.windowFirst)
+            return plan;
+    }
+    if (icaltime_is_null_time(rule.until) || dateOf(rule.until) > work.windowLast) {
+        rule.until = start.is_date ? icaltime_null_date() : icaltime_null_time();
+        rule.until.year = work.windowLast.year();
+        rule.until.month = work.windowLast.month();
+        rule.until.day = work.windowLast.day();
+        if (!start.is_date) {
+            rule.until.hour = 23;
+            rule.until.minute = 59;
+            rule.until.second = 59;
+        }
+    }
+    plan.steps = candidatesOf(rule, plan.start, rule.until);
+    return plan;
+}
+
+struct IteratorDeleter {
+    void operator()(icalrecur_iterator* it) const { icalrecur_iterator_free(it); }
+};
+
+// Follows a planned rule and hands `occurrence` every instance from the window's first day on, in
+// `zone`. Steps beyond the planned ones come out of the file's budget. False when the budget runs
+// out, the user cancels or `occurrence` stops.
+template <typename Occurrence>
+bool followRule(const RulePlan& plan, const icaltimezone* zone, ImportWork& work, Occurrence& occurrence) {
+    if (plan.steps == 0)
+        return true;
+    using Clock = std::chrono::steady_clock;
+    qint64 planned = plan.steps;
+    // A call costs a step, or one for every kStepTime it took.
+    const auto charge = [&](Clock::time_point began) {
+        const qint64 cost = std::max<qint64>(1, (Clock::now() - began) / kStepTime);
+        const qint64 unplanned = std::max<qint64>(0, cost - planned);
+        planned -= cost - unplanned;
+        work.stepsLeft -= unplanned;
+        work.overBudget = work.overBudget || work.stepsLeft < 0;
+        return !work.overBudget && work.advance(cost);
+    };
+    Clock::time_point began = Clock::now();
+    const std::unique_ptr<icalrecur_iterator, IteratorDeleter> it(
+        icalrecur_iterator_new(plan.rule, plan.start));
+    if (!charge(began))
+        return false;
+    while (it) {
+        began = Clock::now();
+        icaltimetype t = icalrecur_iterator_next(it.get());
+        if (!charge(began))
+            return false;
+        if (icaltime_is_null_time(t) || dateOf(t) > work.windowLast)
+            break;
+        if (dateOf(t) < work.windowFirst)
+            continue;
+        t.zone = zone;
+        if (!occurrence(t))
+            return false;
+    }
+    return work.advance(planned);
+}
+
+// Whether an event is expanded by its rules and RDATEs: a recurring one, not cancelled, that does
+// not replace an instance of another.
+bool expands(icalcomponent* ev) {
+    return icalcomponent_get_status(ev) != ICAL_STATUS_CANCELLED &&
+           !icalcomponent_get_first_property(ev, ICAL_RECURRENCEID_PROPERTY) &&
+           (icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY) ||
+            icalcomponent_get_first_property(ev, ICAL_RDATE_PROPERTY));
+}
+
+// Counts the work ahead (a unit for every event, RDATE and ToDo, and the steps every rule is
+// expected to take) and takes the rules' steps from the file's budget. False when they are more
+// than a file may take (work.overBudget) or the user cancels.
+bool planImport(const std::vector<icalcomponent*>& calendars, qint64 todos, ImportWork& work) {
+    qint64 events = 0;
+    for (icalcomponent* cal : calendars)
+        events += icalcomponent_count_components(cal, ICAL_VEVENT_COMPONENT);
+    // The events are gone through twice: here, then to import them.
+    work.total = 2 * events + todos;
+    for (icalcomponent* cal : calendars) {
+        for (icalcomponent* ev = icalcomponent_get_first_component(cal, ICAL_VEVENT_COMPONENT); ev;
+             ev = icalcomponent_get_next_component(cal, ICAL_VEVENT_COMPONENT)) {
+            if (!work.advance(1))
+                return false;
+            if (!expands(ev))
+                continue;
+            const icaltimetype start = startOf(ev);
+            for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_ANY_PROPERTY); p;
+                 p = icalcomponent_get_next_property(ev, ICAL_ANY_PROPERTY)) {
+                const qint64 steps = icalproperty_isa(p) == ICAL_RRULE_PROPERTY
+                                         ? planRule(p, start, work).steps
+                                     : icalproperty_isa(p) == ICAL_RDATE_PROPERTY ? 1
+                                                                                  : 0;
+                work.stepsLeft -= steps;
+                work.total += steps;
+            }
+            if (work.stepsLeft < 0) {
+                work.overBudget = true;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The instances of one recurring event within the range, handed to `add`: its rules and RDATEs,
+// less its EXDATEs and the instances that a RECURRENCE-ID component replaces. False when the work
+// stops.
+template <typename Add>
+bool addOccurrences(icalcomponent* ev, const QString& uid, const icaltimetype& start,
+                    const QSet<QString>& replaced, ImportWork& work, Add& add) {
     QSet<QString> excluded;
     for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_EXDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(ev, ICAL_EXDATE_PROPERTY)) {
@@ -666,51 +886,74 @@ void addOccurrences(icalcomponent* ev, const QString& uid, const icaltimetype& s
             excluded.insert(rawTime(t).left(8) + QStringLiteral("*"));
     }
     QSet<QString> taken; // an RDATE that repeats a rule's occurrence adds nothing
+    // itemOf reads the event's properties, which may be very many: it runs once for each kind of
+    // start (a clock time, a date, a time no clock shows), and every instance takes that item with
+    // its own date and clock time.
+    std::array<std::optional<Incoming>, 3> kinds;
+    const auto instanceOf = [&](const LocalStart& local) {
+        std::optional<Incoming>& kind = kinds[local.time.isValid() ? 0 : local.timeUnusable ? 1 : 2];
+        if (!kind)
+            kind = itemOf(ev, local);
+        Incoming item = *kind;
+        item.date = local.date;
+        if (local.time.isValid())
+            item.time = local.time.toString(QStringLiteral("HHmm"));
+        return item;
+    };
     const auto occurrence = [&](icaltimetype t) {
         t.zone = start.zone;
+        const QDate written = dateOf(t);
+        if (written < work.windowFirst || written > work.windowLast)
+            return true;
         const QString raw = rawTime(t);
         if (excluded.contains(raw) || excluded.contains(raw.left(8) + QStringLiteral("*")) ||
             replaced.contains(uid + QLatin1Char('/') + raw) || taken.contains(raw))
-            return;
+            return true;
         const LocalStart local = localStart(t);
-        if (local.date < range.first || local.date > range.last)
-            return;
+        if (local.date < work.range.first || local.date > work.range.last)
+            return true;
         taken.insert(raw);
-        Incoming item = itemOf(ev, local);
-        item.key = itemKey(uid, raw);
-        items.push_back(std::move(item));
-    };
-    if (!icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY))
-        occurrence(start); // DTSTART is an instance of its own beside the RDATEs
-    for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY); p;
-         p = icalcomponent_get_next_property(ev, ICAL_RRULE_PROPERTY)) {
-        icalrecur_iterator* it = icalrecur_iterator_new(icalproperty_get_rrule(p), start);
-        if (!it)
-            continue;
-        int steps = 0;
-        for (icaltimetype t = icalrecur_iterator_next(it);
-             !icaltime_is_null_time(t) && steps < kMaxRecurrenceSteps;
-             t = icalrecur_iterator_next(it), ++steps) {
-            t.zone = start.zone;
-            if (localStart(t).date > range.last)
-                break;
-            occurrence(t);
+        if (--work.occurrencesLeft < 0) {
+            work.overBudget = true;
+            return false;
         }
-        icalrecur_iterator_free(it);
+        Incoming item = instanceOf(local);
+        item.key = itemKey(uid, raw);
+        return add(std::move(item));
+    };
+    // Taken first: reading an instance's properties moves the event's property iterator.
+    std::vector<icalproperty*> rules;
+    std::vector<icalproperty*> dates;
+    for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_ANY_PROPERTY); p;
+         p = icalcomponent_get_next_property(ev, ICAL_ANY_PROPERTY)) {
+        if (icalproperty_isa(p) == ICAL_RRULE_PROPERTY)
+            rules.push_back(p);
+        else if (icalproperty_isa(p) == ICAL_RDATE_PROPERTY)
+            dates.push_back(p);
     }
-    for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RDATE_PROPERTY); p;
-         p = icalcomponent_get_next_property(ev, ICAL_RDATE_PROPERTY)) {
+    if (rules.empty() && !occurrence(start))
+        return false; // DTSTART is an instance of its own beside the RDATEs
+    for (icalproperty* p : rules) {
+        if (!followRule(planRule(p, start, work), start.zone, work, occurrence))
+            return false;
+    }
+    for (icalproperty* p : dates) {
+        if (!work.advance(1))
+            return false;
         const icaldatetimeperiodtype rdate = icalproperty_get_rdate(p);
         const icaltimetype t = icaltime_is_null_time(rdate.time) ? rdate.period.start : rdate.time;
-        if (!icaltime_is_null_time(t))
-            occurrence(t);
+        if (!icaltime_is_null_time(t) && !occurrence(t))
+            return false;
     }
+    return true;
 }
 
-// Every item of the calendars: single events as they are, recurring ones expanded within the
-// range, instances that a RECURRENCE-ID component replaces or an EXDATE removes left out.
-std::vector<Incoming> itemsOf(const std::vector<icalcomponent*>& calendars, const DateRange& range) {
-    std::vector<Incoming> items;
+// Hands `add` every item of the calendars in the order of the file: single events as they are,
+// recurring ones expanded within the range, instances that a RECURRENCE-ID component replaces or
+// an EXDATE removes left out. False when `add` stops, the user cancels or the file takes more work
+// than it may (work.overBudget).
+template <typename Add>
+bool forEachItem(const std::vector<icalcomponent*>& calendars, ImportWork& work, Add&& add) {
     QSet<QString> replaced;
     for (icalcomponent* cal : calendars)
         forEachComponent(cal, ICAL_VEVENT_COMPONENT, [&](icalcomponent* ev) {
@@ -718,26 +961,29 @@ std::vector<Incoming> itemsOf(const std::vector<icalcomponent*>& calendars, cons
                 replaced.insert(uidOf(ev) + QLatin1Char('/') + rawTime(icalproperty_get_recurrenceid(p)));
         });
 
-    for (icalcomponent* cal : calendars)
-        forEachComponent(cal, ICAL_VEVENT_COMPONENT, [&](icalcomponent* ev) {
+    for (icalcomponent* cal : calendars) {
+        for (icalcomponent* ev = icalcomponent_get_first_component(cal, ICAL_VEVENT_COMPONENT); ev;
+             ev = icalcomponent_get_next_component(cal, ICAL_VEVENT_COMPONENT)) {
+            if (!work.advance(1))
+                return false;
             if (icalcomponent_get_status(ev) == ICAL_STATUS_CANCELLED)
-                return;
+                continue;
             const QString uid = uidOf(ev);
             const icaltimetype start = startOf(ev);
-            icalproperty* recurrenceId = icalcomponent_get_first_property(ev, ICAL_RECURRENCEID_PROPERTY);
-            const bool recurring =
-                !recurrenceId && (icalcomponent_get_first_property(ev, ICAL_RRULE_PROPERTY) ||
-                                  icalcomponent_get_first_property(ev, ICAL_RDATE_PROPERTY));
-            if (recurring) {
-                addOccurrences(ev, uid, start, replaced, range, items);
-                return;
+            if (expands(ev)) {
+                if (!addOccurrences(ev, uid, start, replaced, work, add))
+                    return false;
+                continue;
             }
+            icalproperty* recurrenceId = icalcomponent_get_first_property(ev, ICAL_RECURRENCEID_PROPERTY);
             Incoming item = itemOf(ev, localStart(start));
             item.key =
                 itemKey(uid, rawTime(recurrenceId ? icalproperty_get_recurrenceid(recurrenceId) : start));
-            items.push_back(std::move(item));
-        });
-    return items;
+            if (!add(std::move(item)))
+                return false;
+        }
+    }
+    return true;
 }
 
 QStringList todosOf(const std::vector<icalcomponent*>& calendars) {
@@ -757,49 +1003,55 @@ QStringList todosOf(const std::vector<icalcomponent*>& calendars) {
 ImportReport importCalendar(const Calendar& calendar, const QString& schedulePath, const DateRange& range,
                             const Progress& progress) {
     ImportReport report;
+    if (calendar.cancelled()) {
+        report.cancelled = true;
+        return report;
+    }
     if (!calendar.failure().isEmpty()) {
         report.failure = calendar.failure();
         return report;
     }
-    const std::vector<Incoming> items = itemsOf(CalendarAccess::calendars(calendar), range);
-    const QStringList todos = todosOf(CalendarAccess::calendars(calendar));
-    const qint64 total = static_cast<qint64>(items.size()) + todos.size();
+    const std::vector<icalcomponent*>& calendars = CalendarAccess::calendars(calendar);
+    const QStringList todos = todosOf(calendars);
+    ImportWork work(range, progress);
+    if (!planImport(calendars, todos.size(), work)) {
+        report.cancelled = work.cancelled;
+        if (!work.cancelled)
+            report.failure = messages::tooManyOccurrences();
+        return report;
+    }
 
     store::ItemImport file;
-    const auto fail = [&](const store::Error& failure) {
+    const auto fail = [&](const QString& failure) {
         file.rollback();
         if (!report.cancelled)
-            report.failure = oneLine(failure);
+            report.failure = failure;
         report.added = report.todosAdded = report.duplicates = report.shortened = report.timesDropped =
             report.alarmsAtStart = 0;
         report.fullDates.clear();
         return report;
     };
-    const auto cancelled = [&](qint64 done) {
-        if (done % 64 != 0 || !progress || progress(done, total))
-            return false;
-        report.cancelled = true;
-        return true;
-    };
     if (store::Error error = file.begin(schedulePath))
-        return fail(error);
+        return fail(oneLine(error));
 
-    qint64 done = 0;
-    for (const Incoming& item : items) {
-        if (cancelled(++done))
-            return fail({});
+    store::Error failure;
+    const auto add = [&](Incoming&& item) {
         if (!item.key.isEmpty()) {
             const store::Result<bool> known = file.knownKey(item.key);
-            if (!known.ok())
-                return fail(known.error());
+            if (!known.ok()) {
+                failure = known.error();
+                return false;
+            }
             if (known.value()) {
                 ++report.duplicates;
-                continue;
+                return true;
             }
         }
         const store::Result<store::ItemImport::DateItems> stored = file.dateItems(item.date);
-        if (!stored.ok())
-            return fail(stored.error());
+        if (!stored.ok()) {
+            failure = stored.error();
+            return false;
+        }
         const QString timeText = item.time.isEmpty() ? store::kEmptyTime : item.time;
         const auto& present = stored.value().contentAndTime;
         if (std::any_of(present.begin(), present.end(), [&](const std::pair<QString, QString>& row) {
@@ -807,9 +1059,8 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
                        (row.second.isEmpty() ? store::kEmptyTime : row.second) == timeText;
             })) {
             ++report.duplicates;
-            if (store::Error error = file.rememberKey(item.key))
-                return fail(error);
-            continue;
+            failure = file.rememberKey(item.key);
+            return !failure;
         }
         const auto& used = stored.value().used;
         int slot = item.preferredSlot > 0 && !used[static_cast<size_t>(item.preferredSlot) - 1]
@@ -821,30 +1072,37 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
         }
         if (slot == 0) {
             report.fullDates << store::dateString(item.date);
-            continue;
+            return true;
         }
-        store::Error error = file.addItem(
-            item.date, slot, {item.content, store::levelText(item.level), item.alarm, item.time});
-        if (!error)
-            error = file.rememberKey(item.key);
-        if (error)
-            return fail(error);
+        failure = file.addItem(item.date, slot,
+                               {item.content, store::levelText(item.level), item.alarm, item.time});
+        if (!failure)
+            failure = file.rememberKey(item.key);
+        if (failure)
+            return false;
         ++report.added;
         report.shortened += item.shortened ? 1 : 0;
         report.timesDropped += item.timeDropped ? 1 : 0;
         report.alarmsAtStart += item.alarmAtStart ? 1 : 0;
+        return true;
+    };
+    if (!forEachItem(calendars, work, add)) {
+        report.cancelled = work.cancelled && !failure;
+        return fail(failure ? oneLine(failure) : messages::tooManyOccurrences());
     }
 
     if (!todos.isEmpty()) {
         const store::Result<QSet<QString>> stored = file.todoTexts();
         if (!stored.ok())
-            return fail(stored.error());
+            return fail(oneLine(stored.error()));
         QSet<QString> present;
         for (const QString& text : stored.value())
             present.insert(comparableContent(text));
         for (const QString& todo : todos) {
-            if (cancelled(++done))
-                return fail({});
+            if (!work.advance(1)) {
+                report.cancelled = true;
+                return fail(QString());
+            }
             bool shortened = false;
             const QString text = storedContent(todo, &shortened);
             if (present.contains(text)) {
@@ -852,18 +1110,18 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
                 continue;
             }
             if (store::Error error = file.addTodo(text))
-                return fail(error);
+                return fail(oneLine(error));
             present.insert(text);
             ++report.todosAdded;
             report.shortened += shortened ? 1 : 0;
         }
     }
-    if (progress && !progress(total, total)) {
+    if (progress && !progress(work.total, work.total)) {
         report.cancelled = true;
-        return fail({});
+        return fail(QString());
     }
     if (store::Error error = file.commit())
-        return fail(error);
+        return fail(oneLine(error));
     return report;
 }
 

@@ -40,16 +40,20 @@ DateRange defaultRecurrenceRange(const QDate& today);
 // A parsed iCalendar file, ready to import.
 class Calendar {
   public:
-    // Reads and parses the file. A file that cannot be read, is not UTF-8, or that libical
-    // reports errors in comes back with failure() set and nothing to import.
-    static Calendar read(const QString& path);
-    static Calendar parse(const QByteArray& text);
+    // Reads and parses the file, telling `progress` how far it got; returning false there stops
+    // the reading (cancelled()). A file that cannot be read, is not UTF-8, or that libical
+    // reports errors in comes back with failure() set and nothing to import. A VTIMEZONE that
+    // libical could not expand in bounded time is left out: its times follow the system's zone
+    // of the same name, or stay as written when there is none.
+    static Calendar read(const QString& path, const Progress& progress = {});
+    static Calendar parse(const QByteArray& text, const Progress& progress = {});
 
     Calendar(Calendar&&) noexcept;
     Calendar& operator=(Calendar&&) noexcept;
     ~Calendar();
 
     const QString& failure() const { return failure_; }
+    bool cancelled() const { return cancelled_; }
     bool hasRecurrences() const;
 
   private:
@@ -58,6 +62,7 @@ class Calendar {
     struct Data;
     std::unique_ptr<Data> data_;
     QString failure_;
+    bool cancelled_ = false;
 };
 
 struct ImportReport {
@@ -73,7 +78,9 @@ struct ImportReport {
 };
 
 // Adds the calendar's items to the Schedule file in one transaction: a failure or a cancel
-// leaves the file as it was.
+// leaves the file as it was. The recurring events of one file may take a bounded number of steps
+// and give a bounded number of occurrences within the range; a file that needs more is refused
+// as a whole, with a message, and nothing is added.
 ImportReport importCalendar(const Calendar& calendar, const QString& schedulePath, const DateRange& range,
                             const Progress& progress = {});
 

@@ -41,6 +41,12 @@ QString brokenICalendar(const QString& detail) {
     return QStringLiteral("iCalendarファイルに誤りがあります。何も追加しませんでした。(%1)").arg(detail);
 }
 
+QString tooManyOccurrences() {
+    return QStringLiteral(
+        "繰り返す予定の回数が多すぎるか、繰り返しの規則が複雑すぎるため、読み込みを中止しました。"
+        "何も追加しませんでした。繰り返す予定の期間を短くすると読み込めることがあります。");
+}
+
 QString untitled() {
     return QStringLiteral("(件名なし)");
 }

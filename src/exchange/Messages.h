@@ -17,6 +17,8 @@ QString undatedNotExported(qint64 count);
 QString notUtf8();
 QString notICalendar();
 QString brokenICalendar(const QString& detail);
+// The recurring events of a file would take more work than an import may.
+QString tooManyOccurrences();
 // The content of an event without SUMMARY.
 QString untitled();
 QString importSummary(int added, int todosAdded, int duplicates, const QStringList& fullDates, int shortened,

@@ -14,12 +14,14 @@
 #include <libical/ical.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStringDecoder>
 #include <QThread>
 #include <QtTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -316,6 +318,153 @@ class TestExchange : public QObject {
         QCOMPARE(report.alarmsAtStart, atStart);
         QCOMPARE(dayRows(file_), QStringList{QStringLiteral("2026/1/5|1|NULL|会議|True|") + time});
         QCOMPARE(exchange::importSummary(report).contains(QStringLiteral("開始時刻で鳴らす")), atStart > 0);
+    }
+
+    // Recurring events and time zones as other programs write them, and as a hostile file may.
+    void recurrences_data() {
+        QTest::addColumn<QByteArray>("components");
+        QTest::addColumn<QStringList>("stored"); // 年月日|時刻 of every row
+        const auto event = [](const QByteArray& lines) {
+            return "BEGIN:VEVENT\r\nUID:r@x\r\nDTSTAMP:20260101T000000Z\r\nSUMMARY:予定\r\n" + lines +
+                   "END:VEVENT\r\n";
+        };
+        const auto zone = [](const QByteArray& tzid, const QByteArray& parts) {
+            return "BEGIN:VTIMEZONE\r\nTZID:" + tzid + "\r\n" + parts + "END:VTIMEZONE\r\n";
+        };
+        const QByteArray everyMinute = "BEGIN:STANDARD\r\nDTSTART:19700101T000000\r\nRRULE:FREQ=MINUTELY\r\n"
+                                       "TZOFFSETFROM:+0000\r\nTZOFFSETTO:+0000\r\nEND:STANDARD\r\n";
+        QTest::newRow("RDATEs") << event("DTSTART;VALUE=DATE:20260301\r\nRDATE;VALUE=DATE:20260302\r\n"
+                                         "RDATE;VALUE=DATE:20260303,20260304\r\n")
+                                << QStringList{"2026/3/1|####", "2026/3/2|####", "2026/3/3|####",
+                                               "2026/3/4|####"};
+        QTest::newRow("two rules with COUNT")
+            << event("DTSTART;VALUE=DATE:20260105\r\nRRULE:FREQ=WEEKLY;COUNT=2\r\n"
+                     "RRULE:FREQ=YEARLY;BYMONTH=7;BYMONTHDAY=1;COUNT=1\r\n")
+            << QStringList{"2026/1/5|####", "2026/1/12|####", "2026/7/1|####"};
+        // The count runs from DTSTART, long before the range.
+        QTest::newRow("weekly since 2005")
+            << event("DTSTART:20050103T090000\r\nRRULE:FREQ=WEEKLY;COUNT=1100\r\n")
+            << QStringList{"2026/1/5|0900", "2026/1/12|0900", "2026/1/19|0900", "2026/1/26|0900"};
+        // 19:00 in New York is 09:00 the next day in Tokyo; UNTIL is the third instance.
+        QTest::newRow("UNTIL in UTC") << event("DTSTART;TZID=America/New_York:20260105T190000\r\n"
+                                               "RRULE:FREQ=DAILY;UNTIL=20260108T000000Z\r\n")
+                                      << QStringList{"2026/1/6|0900", "2026/1/7|0900", "2026/1/8|0900"};
+        QTest::newRow("no such day") << event("DTSTART;VALUE=DATE:20260101\r\n"
+                                              "RRULE:FREQ=YEARLY;BYMONTH=4;BYMONTHDAY=31\r\n"
+                                              "RRULE:FREQ=MONTHLY;BYDAY=6MO\r\n")
+                                     << QStringList{};
+        // A zone libical would expand without end is left out: the system's zone of the same name
+        // takes its place, or the time stays as written.
+        QTest::newRow("zone every minute, system name")
+            << zone("America/New_York", everyMinute) +
+                   event("DTSTART;TZID=America/New_York:20260105T090000\r\n")
+            << QStringList{"2026/1/5|2300"};
+        QTest::newRow("zone every minute, own name")
+            << zone("Own", everyMinute) + event("DTSTART;TZID=Own:20260105T090000\r\n")
+            << QStringList{"2026/1/5|0900"};
+        QTest::newRow("zone as zones are written")
+            << zone("Own",
+                    "BEGIN:STANDARD\r\nDTSTART:16011028T030000\r\nRRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU\r\n"
+                    "TZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\nEND:STANDARD\r\n"
+                    "BEGIN:DAYLIGHT\r\nDTSTART:16010325T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU\r\n"
+                    "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nEND:DAYLIGHT\r\n") +
+                   event("DTSTART;TZID=Own:20260715T120000\r\n")
+            << QStringList{"2026/7/15|1900"};
+        QTest::newRow("TZID outside the zone folder")
+            << event(
+                   "DTSTART;TZID=" + QByteArray("../../../../../../../usr/share/zoneinfo/America/New_York") +
+                   ":20260105T090000\r\n")
+            << QStringList{"2026/1/5|0900"};
+    }
+    void recurrences() {
+        QFETCH(QByteArray, components);
+        QFETCH(QStringList, stored);
+        const exchange::ImportReport report =
+            importText("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//test//EN\r\n" + components +
+                           "END:VCALENDAR\r\n",
+                       file_);
+        QVERIFY2(report.failure.isEmpty(), qPrintable(report.failure));
+        QStringList rows;
+        for (const QString& row : dayRows(file_))
+            rows << row.section(QLatin1Char('|'), 0, 0) + QLatin1Char('|') + row.section(QLatin1Char('|'), 5);
+        rows.sort();
+        stored.sort();
+        QCOMPARE(rows, stored);
+    }
+
+    // The progress is told while the many instances of one event are worked out, and a cancel
+    // there stops the import with nothing added.
+    void progressDuringExpansion() {
+        const exchange::Calendar calendar = exchange::Calendar::parse(
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//test//test//EN\r\n"
+            "BEGIN:VEVENT\r\nUID:m@x\r\nDTSTAMP:20260101T000000Z\r\nDTSTART:20250101T000000\r\n"
+            "RRULE:FREQ=MINUTELY;UNTIL=20260101T010000\r\nSUMMARY:毎分\r\nEND:VEVENT\r\n"
+            "END:VCALENDAR\r\n");
+        int calls = 0;
+        const exchange::ImportReport report =
+            exchange::importCalendar(calendar, file_, {QDate(2026, 1, 1), QDate(2026, 12, 31)},
+                                     [&](qint64, qint64) { return ++calls < 50; });
+        QVERIFY(report.cancelled);
+        QCOMPARE(calls, 50);
+        QVERIFY(dayRows(file_).isEmpty());
+    }
+
+    // Files made to hold the import, through the real program: each ends well within the bounds,
+    // imported or refused with a message. The bounds are generous; the faults they catch took
+    // minutes and gigabytes.
+    void hostileFiles_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("refused"); // 1: refused, 0: imported, -1: either
+        QTest::addColumn<int>("rows");
+        // Zones that repeat every minute, every second, or 336 times a year since the year 1, and
+        // a TZID that leads to a FIFO.
+        QTest::newRow("zones") << "hostile_zones.ics" << 0 << 4;
+        QTest::newRow("50 events every minute") << "hostile_every_minute.ics" << 1 << 0;
+        QTest::newRow("every second of a day a year") << "hostile_all_seconds.ics" << 1 << 0;
+        QTest::newRow("more instances than a file may give") << "hostile_many_instances.ics" << 1 << 0;
+        QTest::newRow("31 April, sixth Monday") << "hostile_no_such_day.ics" << 0 << 0;
+        // libical searches to the year 20000 inside one call for a tenth Monday of a month.
+        QTest::newRow("long searches") << "hostile_long_search.ics" << -1 << 0;
+        QTest::newRow("nested 100 deep") << "hostile_deep.ics" << 1 << 0;
+    }
+    void hostileFiles() {
+        QFETCH(QString, file);
+        QFETCH(int, refused);
+        QFETCH(int, rows);
+        const QString fifo = env_->path(QStringLiteral("fifo"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        const QString ics = env_->path(file);
+        QVERIFY(testsupport::writeBytes(
+            ics, fileBytes(QFINDTESTDATA("data/" + file))
+                     .replace("@FIFO@", "../../../../../../.." + QFile::encodeName(fifo))));
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        // What the sanitizer keeps of freed memory would hide what the program holds.
+        environment.insert(QStringLiteral("ASAN_OPTIONS"), environment.value(QStringLiteral("ASAN_OPTIONS")) +
+                                                               QStringLiteral(":quarantine_size_mb=16"));
+        program.setProcessEnvironment(environment);
+        QElapsedTimer clock;
+        clock.start();
+        program.start(QStringLiteral(DADUVOV_PROGRAM),
+                      {QStringLiteral("--import-ics"), ics, QStringLiteral("--schedule"), file_,
+                       QStringLiteral("--recurrences-from"), QStringLiteral("2026-01-01"),
+                       QStringLiteral("--recurrences-to"), QStringLiteral("2026-12-31")});
+        const bool ended = program.waitForFinished(20000);
+        if (!ended)
+            program.kill();
+        QVERIFY2(ended, qPrintable(QStringLiteral("still running after %1 ms").arg(clock.elapsed())));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        if (refused >= 0)
+            QCOMPARE(program.exitCode(), refused);
+        if (program.exitCode() == 1)
+            QVERIFY(program.readAllStandardError().contains("何も追加しませんでした"));
+        QCOMPARE(dayRows(file_).size(), rows);
+        // The largest of the children so far, this one among them.
+        struct rusage usage {};
+        QVERIFY(::getrusage(RUSAGE_CHILDREN, &usage) == 0);
+        QVERIFY2(usage.ru_maxrss < 200 * 1024, qPrintable(QStringLiteral("peak %1 kB").arg(usage.ru_maxrss)));
     }
 
     void brokenFile_data() {

@@ -89,10 +89,17 @@ class TestExchangeWindow : public QObject {
         QCOMPARE(testsupport::fileBytes(fx_->file), schedule);
     }
 
-    // A cancel in the real progress dialog stops the import, and nothing is added.
+    // A cancel in the real progress dialog stops the reading of the file or the import, and
+    // nothing is added.
+    void cancelledImport_data() {
+        QTest::addColumn<bool>("whileReading");
+        QTest::newRow("reading") << true;
+        QTest::newRow("adding") << false;
+    }
     void cancelledImport() {
+        QFETCH(bool, whileReading);
         testrows::addDays(fx_->file, {{QStringLiteral("2026/1/1"), 1, {}, QStringLiteral("元日")}});
-        const exchange::Calendar calendar = exchange::Calendar::parse(eventsFile(4000));
+        const QByteArray text = eventsFile(whileReading ? 8000 : 4000);
         controls::WorkProgress progress(nullptr, QStringLiteral("..."));
         progress.dialog()->setMinimumDuration(0);
         bool pressed = false;
@@ -102,6 +109,9 @@ class TestExchangeWindow : public QObject {
             QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
             pressed = true;
         });
+        const exchange::Calendar calendar =
+            exchange::Calendar::parse(text, whileReading ? progress.callback() : exchange::Progress());
+        QCOMPARE(calendar.cancelled(), whileReading);
         const exchange::ImportReport report = exchange::importCalendar(
             calendar, fx_->file, {QDate(2026, 1, 1), QDate(2026, 12, 31)}, progress.callback());
         QVERIFY(pressed);
