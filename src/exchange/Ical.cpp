@@ -434,6 +434,34 @@ QString firstError(icalcomponent* component) {
     return QString();
 }
 
+// Whether libical found the file's structure broken: a component without its END (a file cut
+// off) or one it could not name.
+bool hasStructureError(icalcomponent* component) {
+    for (icalproperty* p = icalcomponent_get_first_property(component, ICAL_XLICERROR_PROPERTY); p;
+         p = icalcomponent_get_next_property(component, ICAL_XLICERROR_PROPERTY)) {
+        icalparameter* type = icalproperty_get_first_parameter(p, ICAL_XLICERRORTYPE_PARAMETER);
+        if (type && icalparameter_get_xlicerrortype(type) == ICAL_XLICERRORTYPE_COMPONENTPARSEERROR)
+            return true;
+    }
+    for (icalcomponent* c = icalcomponent_get_first_component(component, ICAL_ANY_COMPONENT); c;
+         c = icalcomponent_get_next_component(component, ICAL_ANY_COMPONENT)) {
+        if (hasStructureError(c))
+            return true;
+    }
+    return false;
+}
+
+// Removes libical's notes of what it could not read; the properties they name are gone already.
+void dropErrors(icalcomponent* component) {
+    while (icalproperty* p = icalcomponent_get_first_property(component, ICAL_XLICERROR_PROPERTY)) {
+        icalcomponent_remove_property(component, p);
+        icalproperty_free(p);
+    }
+    for (icalcomponent* c = icalcomponent_get_first_component(component, ICAL_ANY_COMPONENT); c;
+         c = icalcomponent_get_next_component(component, ICAL_ANY_COMPONENT))
+        dropErrors(c);
+}
+
 template <typename F> void forEachComponent(icalcomponent* parent, icalcomponent_kind kind, F&& f) {
     for (icalcomponent* c = icalcomponent_get_first_component(parent, kind); c;
          c = icalcomponent_get_next_component(parent, kind))
@@ -484,7 +512,7 @@ Calendar Calendar::parse(const QByteArray& input, const Progress& progress) {
     IcalDiagnostics diagnostics;
     const limits::Parsed parsed = limits::parse(text, progress, text.size(), total);
     ComponentPtr root(parsed.root);
-    const QString complaint = diagnostics.finish();
+    const QString printed = diagnostics.finish();
     if (parsed.cancelled) {
         calendar.cancelled_ = true;
         return calendar;
@@ -493,8 +521,8 @@ Calendar Calendar::parse(const QByteArray& input, const Progress& progress) {
         calendar.failure_ = messages::brokenICalendar(QStringLiteral("BEGIN と END の入れ子が深すぎます"));
         return calendar;
     }
-    if (!complaint.isEmpty()) {
-        calendar.failure_ = messages::brokenICalendar(complaint);
+    if (!printed.isEmpty()) {
+        calendar.failure_ = messages::brokenICalendar(printed);
         return calendar;
     }
     std::vector<icalcomponent*> calendars;
@@ -507,22 +535,39 @@ Calendar Calendar::parse(const QByteArray& input, const Progress& progress) {
         calendar.failure_ = messages::notICalendar();
         return calendar;
     }
-    if (icalcomponent_count_errors(root.get()) > 0) {
+    // What libical could not read it notes as X-LIC-ERROR properties. A file cut off or with
+    // components it could not tell apart is refused; a property it could not read (an empty
+    // LOCATION, which other programs write in every event) is passed over, and an event without
+    // a usable start is left out and counted.
+    if (hasStructureError(root.get())) {
         calendar.failure_ = messages::brokenICalendar(firstError(root.get()));
         return calendar;
     }
+    const QString complaint = firstError(root.get());
+    dropErrors(root.get());
     // Before any time is read with its zone.
     limits::dropUnsafeZoneNames(root.get());
     limits::keepBoundedZones(root.get());
+    int items = 0;
     for (icalcomponent* cal : calendars) {
-        bool missingStart = false;
+        std::vector<icalcomponent*> unusable;
         forEachComponent(cal, ICAL_VEVENT_COMPONENT, [&](icalcomponent* ev) {
-            missingStart = missingStart || icaltime_is_null_time(icalcomponent_get_dtstart(ev));
+            const icaltimetype start = icalcomponent_get_dtstart(ev);
+            if (icaltime_is_null_time(start) || !QDate(start.year, start.month, start.day).isValid())
+                unusable.push_back(ev);
         });
-        if (missingStart) {
-            calendar.failure_ = messages::brokenICalendar(QStringLiteral("DTSTART がない VEVENT があります"));
-            return calendar;
+        for (icalcomponent* ev : unusable) {
+            icalcomponent_remove_component(cal, ev);
+            icalcomponent_free(ev);
         }
+        calendar.unreadable_ += static_cast<int>(unusable.size());
+        items += icalcomponent_count_components(cal, ICAL_VEVENT_COMPONENT) +
+                 icalcomponent_count_components(cal, ICAL_VTODO_COMPONENT);
+    }
+    if (calendar.unreadable_ > 0 && items == 0) {
+        calendar.failure_ = messages::brokenICalendar(
+            complaint.isEmpty() ? QStringLiteral("開始日時が読める VEVENT がありません") : complaint);
+        return calendar;
     }
     calendar.data_ = std::make_unique<Data>();
     calendar.data_->root = std::move(root);
@@ -1027,7 +1072,7 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
         if (!report.cancelled)
             report.failure = failure;
         report.added = report.todosAdded = report.duplicates = report.shortened = report.timesDropped =
-            report.alarmsAtStart = 0;
+            report.alarmsAtStart = report.unreadable = 0;
         report.fullDates.clear();
         return report;
     };
@@ -1035,7 +1080,13 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
         return fail(oneLine(error));
 
     store::Error failure;
+    report.unreadable = calendar.unreadable();
     const auto add = [&](Incoming&& item) {
+        // A date that does not exist is never stored: the tables need not refuse it themselves.
+        if (!item.date.isValid()) {
+            ++report.unreadable;
+            return true;
+        }
         if (!item.key.isEmpty()) {
             const store::Result<bool> known = file.knownKey(item.key);
             if (!known.ok()) {
@@ -1127,7 +1178,8 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
 
 QString importSummary(const ImportReport& report) {
     return messages::importSummary(report.added, report.todosAdded, report.duplicates, report.fullDates,
-                                   report.shortened, report.timesDropped, report.alarmsAtStart);
+                                   report.shortened, report.timesDropped, report.alarmsAtStart,
+                                   report.unreadable);
 }
 
 } // namespace exchange

@@ -41,8 +41,10 @@ DateRange defaultRecurrenceRange(const QDate& today);
 class Calendar {
   public:
     // Reads and parses the file, telling `progress` how far it got; returning false there stops
-    // the reading (cancelled()). A file that cannot be read, is not UTF-8, or that libical
-    // reports errors in comes back with failure() set and nothing to import. A VTIMEZONE that
+    // the reading (cancelled()). A file that cannot be read, is not UTF-8, whose structure libical
+    // finds broken, or of which nothing can be imported comes back with failure() set and nothing
+    // to import. A property libical cannot read is passed over; an event without a start date
+    // that exists is left out and counted (unreadable()). A VTIMEZONE that
     // libical could not expand in bounded time is left out: its times follow the system's zone
     // of the same name, or stay as written when there is none.
     static Calendar read(const QString& path, const Progress& progress = {});
@@ -54,6 +56,8 @@ class Calendar {
 
     const QString& failure() const { return failure_; }
     bool cancelled() const { return cancelled_; }
+    // The events left out because their start could not be read.
+    int unreadable() const { return unreadable_; }
     bool hasRecurrences() const;
 
   private:
@@ -63,6 +67,7 @@ class Calendar {
     std::unique_ptr<Data> data_;
     QString failure_;
     bool cancelled_ = false;
+    int unreadable_ = 0;
 };
 
 struct ImportReport {
@@ -73,6 +78,7 @@ struct ImportReport {
     int shortened = 0;     // contents cut to 80 characters
     int timesDropped = 0;  // events added without a time, their start's time of day not existing
     int alarmsAtStart = 0; // alarms whose trigger gives no time on the start's date: set to the start
+    int unreadable = 0;    // events and instances left out, their start date not readable
     bool cancelled = false;
     QString failure; // empty on success; then nothing was added
 };

@@ -52,7 +52,7 @@ QString untitled() {
 }
 
 QString importSummary(int added, int todosAdded, int duplicates, const QStringList& fullDates, int shortened,
-                      int timesDropped, int alarmsAtStart) {
+                      int timesDropped, int alarmsAtStart, int unreadable) {
     QStringList lines;
     lines << QStringLiteral("予定を%1件、ToDoを%2件追加しました。").arg(added).arg(todosAdded);
     lines << QStringLiteral("登録済みのため追加しなかったもの: %1件").arg(duplicates);
@@ -74,6 +74,8 @@ QString importSummary(int added, int todosAdded, int duplicates, const QStringLi
     if (alarmsAtStart > 0)
         lines << QStringLiteral("アラームの時刻を決められないため開始時刻で鳴らすもの: %1件")
                      .arg(alarmsAtStart);
+    if (unreadable > 0)
+        lines << QStringLiteral("%1件は読めなかったので飛ばしました。").arg(unreadable);
     return lines.join(QLatin1Char('\n'));
 }
 

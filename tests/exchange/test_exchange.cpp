@@ -476,6 +476,7 @@ class TestExchange : public QObject {
         QTest::newRow("bad date") << QByteArray(good).replace("20260301", "2026031");
         QTest::newRow("no start") << QByteArray(good).replace("DTSTART;VALUE=DATE:20260301\r\n", "");
         QTest::newRow("not UTF-8") << QByteArray(good).replace("予定", "\x97\x5C\x92\xE8");
+        QTest::newRow("only a date that does not exist") << QByteArray(good).replace("20260301", "20270230");
     }
     void brokenFile() {
         QFETCH(QByteArray, text);
@@ -487,6 +488,35 @@ class TestExchange : public QObject {
         QCOMPARE(report.failure, calendar.failure());
         QCOMPARE(report.added, 0);
         QCOMPARE(dayRows(file_), before);
+    }
+
+    // A property libical cannot read is passed over; an event without a usable start is left out
+    // and counted, and never stored with an empty or impossible date.
+    void lenientReading_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("unreadable");
+        const QByteArray two =
+            calendarOf({{"a@x", ";VALUE=DATE:20260301", "予定"}, {"b@x", ";VALUE=DATE:20260302", "別"}});
+        QTest::newRow("empty LOCATION and DESCRIPTION")
+            << QByteArray(two).replace("SUMMARY:別", "LOCATION:\r\nDESCRIPTION:\r\nSUMMARY:別") << 0;
+        QTest::newRow("30 February") << QByteArray(two).replace("20260302", "20270230") << 1;
+        QTest::newRow("year 0") << QByteArray(two).replace("20260302", "00000101") << 1;
+        QTest::newRow("unreadable date") << QByteArray(two).replace("20260302", "2026032") << 1;
+        QTest::newRow("no start") << QByteArray(two).replace("DTSTART;VALUE=DATE:20260302\r\n", "") << 1;
+        QTest::newRow("RDATE that does not exist")
+            << QByteArray(two).replace("SUMMARY:別", "RDATE;VALUE=DATE:20260230\r\nSUMMARY:別") << 0;
+    }
+    void lenientReading() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, unreadable);
+        const exchange::ImportReport report = importText(text, file_);
+        QVERIFY2(report.failure.isEmpty(), qPrintable(report.failure));
+        QCOMPARE(report.unreadable, unreadable);
+        QStringList expected{QStringLiteral("2026/3/1|1|NULL|予定|False|####")};
+        if (unreadable == 0)
+            expected << QStringLiteral("2026/3/2|1|NULL|別|False|####");
+        QCOMPARE(dayRows(file_), expected);
+        QCOMPARE(exchange::importSummary(report).contains(QStringLiteral("読めなかった")), unreadable > 0);
     }
 
     void csvBytes_data() {
