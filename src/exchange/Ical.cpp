@@ -26,6 +26,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -630,19 +631,59 @@ QString rawTime(icaltimetype t) {
            (t.is_date ? QString() : QString::asprintf("T%02d%02d%02d", t.hour, t.minute, t.second));
 }
 
-// DTSTART with its zone: libical resolves a TZID from the file's VTIMEZONE; a TZID that is only
-// an Olson name without VTIMEZONE is taken from the system's zones.
-icaltimetype startOf(icalcomponent* event) {
-    icaltimetype t = icalcomponent_get_dtstart(event);
-    if (!t.is_date && !t.zone) {
-        icalproperty* p = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
-        icalparameter* tzid = p ? icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER) : nullptr;
-        if (tzid) {
-            if (icaltimezone* zone = icaltimezone_get_builtin_timezone(icalparameter_get_tzid(tzid)))
-                t = icaltime_set_timezone(&t, zone);
+// The system's zone for a TZID without a VTIMEZONE: an Olson name, or one behind a path some
+// programs put before it ("/mozilla.org/20070129_1/America/New_York"), found by trying the name
+// from each of its parts on. A name with a ".." part names no zone (it could lead out of the
+// zone folder).
+icaltimezone* systemZone(const char* tzid) {
+    if (!tzid || limits::leavesZoneFolder(tzid))
+        return nullptr;
+    if (tzid[0] != '/')
+        return icaltimezone_get_builtin_timezone(tzid);
+    for (const char* at = std::strchr(tzid, '/'); at; at = std::strchr(at + 1, '/')) {
+        if (at[1] != '\0' && at[1] != '/') {
+            if (icaltimezone* zone = icaltimezone_get_builtin_timezone(at + 1))
+                return zone;
         }
     }
+    return nullptr;
+}
+
+// A time of an event's property with the zone its TZID names: libical resolves a TZID from the
+// file's VTIMEZONE for DTSTART only; for the others it is looked up here, then among the system's
+// zones.
+icaltimetype zoned(icalcomponent* event, icalproperty* property, icaltimetype t) {
+    icalparameter* tzid =
+        property ? icalproperty_get_first_parameter(property, ICAL_TZID_PARAMETER) : nullptr;
+    if (t.is_date || t.zone || !tzid)
+        return t;
+    const char* name = icalparameter_get_tzid(tzid);
+    icalcomponent* calendar = icalcomponent_get_parent(event);
+    icaltimezone* zone = calendar && name ? icalcomponent_get_timezone(calendar, name) : nullptr;
+    if (!zone)
+        zone = systemZone(name);
+    if (zone)
+        t = icaltime_set_timezone(&t, zone);
     return t;
+}
+
+// DTSTART with its zone.
+icaltimetype startOf(icalcomponent* event) {
+    return zoned(event, icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY),
+                 icalcomponent_get_dtstart(event));
+}
+
+// How an occurrence, an EXDATE and a RECURRENCE-ID name the same instance, whatever zone each is
+// written in: a date as written, a time with a zone (its own, else `zone`, the series') by its
+// moment, a floating time as written.
+QString instanceId(icaltimetype t, const icaltimezone* zone) {
+    if (t.is_date)
+        return rawTime(t);
+    if (!t.zone)
+        t.zone = zone;
+    if (!t.zone)
+        return rawTime(t);
+    return QStringLiteral("@") + QString::number(icaltime_as_timet_with_zone(t, t.zone));
 }
 
 QString xValue(icalcomponent* component, const char* name) {
@@ -925,8 +966,8 @@ bool addOccurrences(icalcomponent* ev, const QString& uid, const icaltimetype& s
     QSet<QString> excluded;
     for (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_EXDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(ev, ICAL_EXDATE_PROPERTY)) {
-        const icaltimetype t = icalproperty_get_exdate(p);
-        excluded.insert(rawTime(t));
+        const icaltimetype t = zoned(ev, p, icalproperty_get_exdate(p));
+        excluded.insert(instanceId(t, start.zone));
         if (t.is_date)
             excluded.insert(rawTime(t).left(8) + QStringLiteral("*"));
     }
@@ -951,8 +992,9 @@ bool addOccurrences(icalcomponent* ev, const QString& uid, const icaltimetype& s
         if (written < work.windowFirst || written > work.windowLast)
             return true;
         const QString raw = rawTime(t);
-        if (excluded.contains(raw) || excluded.contains(raw.left(8) + QStringLiteral("*")) ||
-            replaced.contains(uid + QLatin1Char('/') + raw) || taken.contains(raw))
+        const QString id = instanceId(t, start.zone);
+        if (excluded.contains(id) || excluded.contains(raw.left(8) + QStringLiteral("*")) ||
+            replaced.contains(uid + QLatin1Char('/') + id) || taken.contains(raw))
             return true;
         const LocalStart local = localStart(t);
         if (local.date < work.range.first || local.date > work.range.last)
@@ -976,8 +1018,10 @@ bool addOccurrences(icalcomponent* ev, const QString& uid, const icaltimetype& s
         else if (icalproperty_isa(p) == ICAL_RDATE_PROPERTY)
             dates.push_back(p);
     }
-    if (rules.empty() && !occurrence(start))
-        return false; // DTSTART is an instance of its own beside the RDATEs
+    // DTSTART is the first instance, also when the rules would not give it; a rule that does
+    // gives it again, and it is taken once.
+    if (!occurrence(start))
+        return false;
     for (icalproperty* p : rules) {
         if (!followRule(planRule(p, start, work), start.zone, work, occurrence))
             return false;
@@ -1003,7 +1047,8 @@ bool forEachItem(const std::vector<icalcomponent*>& calendars, ImportWork& work,
     for (icalcomponent* cal : calendars)
         forEachComponent(cal, ICAL_VEVENT_COMPONENT, [&](icalcomponent* ev) {
             if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_RECURRENCEID_PROPERTY))
-                replaced.insert(uidOf(ev) + QLatin1Char('/') + rawTime(icalproperty_get_recurrenceid(p)));
+                replaced.insert(uidOf(ev) + QLatin1Char('/') +
+                                instanceId(zoned(ev, p, icalproperty_get_recurrenceid(p)), startOf(ev).zone));
         });
 
     for (icalcomponent* cal : calendars) {

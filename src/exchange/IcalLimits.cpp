@@ -121,10 +121,6 @@ Parsed parse(QByteArrayView text, const Progress& progress, qint64 before, qint6
     return parsed;
 }
 
-namespace {
-
-// A TZID that names a file outside the system's zone folder ("../x"): libical would open it to
-// look for a zone of that name, and a FIFO there would block the import for good.
 bool leavesZoneFolder(const char* tzid) {
     for (const QByteArray& part : QByteArray(tzid).split('/')) {
         if (part == "..")
@@ -132,8 +128,6 @@ bool leavesZoneFolder(const char* tzid) {
     }
     return false;
 }
-
-} // namespace
 
 void dropUnsafeZoneNames(icalcomponent* root) {
     const auto check = [](icalcomponent* component) {

@@ -28,6 +28,10 @@ struct Parsed {
 // Returning false there cancels.
 Parsed parse(QByteArrayView text, const Progress& progress, qint64 before, qint64 total);
 
+// Whether a TZID names a file outside the system's zone folder ("../x"): libical would open it to
+// look for a zone of that name, and a FIFO there would block the import for good.
+bool leavesZoneFolder(const char* tzid);
+
 // Times whose TZID names a path outside the system's zone folder ("../x") stay as written:
 // libical would open that file to look for a zone, and a FIFO there would block for good.
 void dropUnsafeZoneNames(icalcomponent* root);

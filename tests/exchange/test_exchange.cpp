@@ -349,10 +349,29 @@ class TestExchange : public QObject {
         QTest::newRow("UNTIL in UTC") << event("DTSTART;TZID=America/New_York:20260105T190000\r\n"
                                                "RRULE:FREQ=DAILY;UNTIL=20260108T000000Z\r\n")
                                       << QStringList{"2026/1/6|0900", "2026/1/7|0900", "2026/1/8|0900"};
+        // 19:00 in New York on 6 January is midnight in UTC.
+        const QByteArray daily =
+            "DTSTART;TZID=America/New_York:20260105T190000\r\nRRULE:FREQ=DAILY;COUNT=3\r\n";
+        QTest::newRow("EXDATE in UTC")
+            << event(daily + "EXDATE:20260107T000000Z\r\n") << QStringList{"2026/1/6|0900", "2026/1/8|0900"};
+        QTest::newRow("RECURRENCE-ID in UTC")
+            << event(daily) + event("RECURRENCE-ID:20260107T000000Z\r\n"
+                                    "DTSTART;TZID=America/New_York:20260106T200000\r\n")
+            << QStringList{"2026/1/6|0900", "2026/1/7|1000", "2026/1/8|0900"};
+        QTest::newRow("DTSTART not an instance of its rule")
+            << event("DTSTART;VALUE=DATE:20260106\r\nRRULE:FREQ=WEEKLY;BYDAY=MO;UNTIL=20260113\r\n")
+            << QStringList{"2026/1/6|####", "2026/1/12|####"};
+        QTest::newRow("zone behind a path")
+            << event("DTSTART;TZID=/mozilla.org/20070129_1/America/New_York:20260105T090000\r\n")
+            << QStringList{"2026/1/5|2300"};
+        QTest::newRow("zone behind a path leading out")
+            << event("DTSTART;TZID=/x/../../../../../../usr/share/zoneinfo/America/"
+                     "New_York:20260105T090000\r\n")
+            << QStringList{"2026/1/5|0900"};
         QTest::newRow("no such day") << event("DTSTART;VALUE=DATE:20260101\r\n"
                                               "RRULE:FREQ=YEARLY;BYMONTH=4;BYMONTHDAY=31\r\n"
                                               "RRULE:FREQ=MONTHLY;BYDAY=6MO\r\n")
-                                     << QStringList{};
+                                     << QStringList{"2026/1/1|####"};
         // A zone libical would expand without end is left out: the system's zone of the same name
         // takes its place, or the time stays as written.
         QTest::newRow("zone every minute, system name")
@@ -422,7 +441,8 @@ class TestExchange : public QObject {
         QTest::newRow("50 events every minute") << "hostile_every_minute.ics" << 1 << 0;
         QTest::newRow("every second of a day a year") << "hostile_all_seconds.ics" << 1 << 0;
         QTest::newRow("more instances than a file may give") << "hostile_many_instances.ics" << 1 << 0;
-        QTest::newRow("31 April, sixth Monday") << "hostile_no_such_day.ics" << 0 << 0;
+        // Only each DTSTART is an instance: four of them fit the day.
+        QTest::newRow("31 April, sixth Monday") << "hostile_no_such_day.ics" << 0 << 4;
         // libical searches to the year 20000 inside one call for a tenth Monday of a month.
         QTest::newRow("long searches") << "hostile_long_search.ics" << -1 << 0;
         QTest::newRow("nested 100 deep") << "hostile_deep.ics" << 1 << 0;
