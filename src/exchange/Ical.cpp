@@ -763,10 +763,13 @@ QString itemKey(const QString& uid, const QString& rawStart) {
 }
 
 // The recurring events of one file may take this many steps of libical's recurrence iterator,
-// about two seconds of work: each call counts, and so does every kStepTime spent inside one, as a
-// rule that no date satisfies keeps the iterator searching, up to the year 20000, inside one call.
+// about two seconds of work: each call counts, and a call that searches for long (a rule that no
+// date satisfies keeps the iterator searching, up to the year 20000, inside one call) also counts
+// every kStepTime it spent past kLongCall. An ordinary call takes microseconds, also on a slow or
+// busy machine, so the budget of an ordinary file does not depend on the machine's speed.
 constexpr qint64 kMaxRecurrenceSteps = 1000000;
 constexpr std::chrono::nanoseconds kStepTime{2000};
+constexpr std::chrono::nanoseconds kLongCall{std::chrono::milliseconds(1)};
 // ... and give this many occurrences within the range (which holds four items a day).
 constexpr qint64 kMaxOccurrences = 20000;
 constexpr qint64 kReportEvery = 256;
@@ -883,9 +886,9 @@ bool followRule(const RulePlan& plan, const icaltimezone* zone, ImportWork& work
         return true;
     using Clock = std::chrono::steady_clock;
     qint64 planned = plan.steps;
-    // A call costs a step, or one for every kStepTime it took.
+    // A call costs a step, and one more for every kStepTime it took past kLongCall.
     const auto charge = [&](Clock::time_point began) {
-        const qint64 cost = std::max<qint64>(1, (Clock::now() - began) / kStepTime);
+        const qint64 cost = 1 + std::max<qint64>(0, (Clock::now() - began - kLongCall) / kStepTime);
         const qint64 unplanned = std::max<qint64>(0, cost - planned);
         planned -= cost - unplanned;
         work.stepsLeft -= unplanned;
