@@ -9,6 +9,7 @@
 #include <QDateEdit>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -31,13 +32,20 @@ QString scheduleFile(calendar::MainHost& host) {
     return QString();
 }
 
+// The file dialogs of the exchange open over the calendar, in the Schedule file's folder until
+// the user has chosen a file somewhere else.
+platform::DialogPlace dialogPlace(calendar::MainHost& host, const QString& schedule) {
+    return {host.mainWindow(), QFileInfo(schedule).absolutePath()};
+}
+
 } // namespace
 
 void exportICalendar(calendar::MainHost& host) {
     const QString schedule = scheduleFile(host);
     if (schedule.isEmpty())
         return;
-    const QString path = platform::services().files->saveFile(kIcsFilter, QStringLiteral("daduvov.ics"));
+    const QString path = platform::services().files->saveFile(kIcsFilter, QStringLiteral("daduvov.ics"),
+                                                              dialogPlace(host, schedule));
     if (path.isEmpty())
         return;
     exchange::IcsExport result;
@@ -58,7 +66,7 @@ void importICalendar(calendar::MainHost& host) {
     const QString schedule = scheduleFile(host);
     if (schedule.isEmpty())
         return;
-    const QString path = platform::services().files->openFile(kIcsFilter);
+    const QString path = platform::services().files->openFile(kIcsFilter, dialogPlace(host, schedule));
     if (path.isEmpty())
         return;
     const exchange::Calendar calendar = [&] {

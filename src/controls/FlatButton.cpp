@@ -8,14 +8,21 @@ namespace controls {
 
 namespace {
 
+// The edges are filled as rectangles one pixel wide on the outermost rows and columns of `r`, not
+// stroked with a pen: a filled rectangle covers the same device pixels as the face fill beneath
+// it at every device pixel ratio (1, 1.5, 2), so no face colour shows past the raised edge.
+
 // The top and left edges of `r` in one colour and the bottom and right edges in another.
 void drawEdges(QPainter& painter, const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
-    painter.setPen(topLeft);
-    painter.drawLine(r.topLeft(), r.topRight());
-    painter.drawLine(r.topLeft(), r.bottomLeft());
-    painter.setPen(bottomRight);
-    painter.drawLine(r.bottomLeft(), r.bottomRight());
-    painter.drawLine(r.topRight(), r.bottomRight());
+    painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), topLeft);
+    painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), topLeft);
+    painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bottomRight);
+    painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), bottomRight);
+}
+
+// A one-pixel frame just inside `r`.
+void drawFrame(QPainter& painter, const QRect& r, const QColor& color) {
+    drawEdges(painter, r, color, color);
 }
 
 } // namespace
@@ -37,15 +44,12 @@ void FlatButton::paintEvent(QPaintEvent*) {
     const QRect outer = rect();
     painter.fillRect(outer, faceColor());
     const bool sunken = isDown() || isChecked();
-    const QRect edge = outer.adjusted(0, 0, -1, -1); // inclusive corners for line drawing
     if (sunken) {
-        painter.setPen(kDarkShadow);
-        painter.drawRect(edge);
-        painter.setPen(kShadow);
-        painter.drawRect(edge.adjusted(1, 1, -1, -1));
+        drawFrame(painter, outer, kDarkShadow);
+        drawFrame(painter, outer.adjusted(1, 1, -1, -1), kShadow);
     } else {
-        drawEdges(painter, edge, kHighlight, kDarkShadow);
-        drawEdges(painter, edge.adjusted(1, 1, -1, -1), kLight, kShadow);
+        drawEdges(painter, outer, kHighlight, kDarkShadow);
+        drawEdges(painter, outer.adjusted(1, 1, -1, -1), kLight, kShadow);
     }
 
     const QRect caption = sunken ? outer.translated(1, 1) : outer;
@@ -64,7 +68,7 @@ void FlatButton::paintEvent(QPaintEvent*) {
         QPen dotted(palette().color(QPalette::ButtonText));
         dotted.setDashPattern({1, 1});
         painter.setPen(dotted);
-        painter.drawRect(edge.adjusted(3, 3, -3, -3));
+        painter.drawRect(outer.adjusted(3, 3, -4, -4));
     }
 }
 

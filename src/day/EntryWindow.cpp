@@ -37,6 +37,15 @@ void setComboText(QComboBox* combo, const QString& text) {
     }
 }
 
+// A level text ("ﾚﾍﾞﾙ2") and a four-digit time fill their narrow boxes: a slightly condensed face
+// and no text margins keep them whole instead of scrolling their first character out of sight.
+void fitNarrowText(QWidget* box, QLineEdit* edit) {
+    QFont font = box->font();
+    font.setStretch(85); // per cent of the normal width
+    box->setFont(font);
+    edit->setTextMargins(0, 0, 0, 0);
+}
+
 QLabel* whiteOnNavy(QWidget* parent, const char* name, const QString& text, const QFont& font) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
@@ -138,6 +147,7 @@ EntryWindow::SlotControls EntryWindow::buildSlot(int index) {
     slot.level->setInsertPolicy(QComboBox::NoInsert);
     slot.level->setCompleter(nullptr);
     slot.level->setToolTip(QStringLiteral("予定の重要度を選択します"));
+    fitNarrowText(slot.level, slot.level->lineEdit());
     controls::placeTwips(slot.level, 120, 240, 855, 300);
 
     slot.content = new QLineEdit(slot.frame);
@@ -155,12 +165,7 @@ EntryWindow::SlotControls EntryWindow::buildSlot(int index) {
     slot.time->setObjectName(QStringLiteral("Text") + QString::number(index + 1 + store::kSlotCount));
     slot.time->setToolTip(QStringLiteral("アラーム時刻の記入"));
     controls::limitCodePoints(slot.time, store::kTimeWidth);
-    // Four digits fill the narrow box: a slightly condensed face and no text margins keep
-    // a time such as 0930 whole instead of scrolling its first digit out of sight.
-    QFont timeFont = slot.time->font();
-    timeFont.setStretch(85); // per cent of the normal width
-    slot.time->setFont(timeFont);
-    slot.time->setTextMargins(0, 0, 0, 0);
+    fitNarrowText(slot.time, slot.time);
     controls::placeTwips(slot.time, 5280, 240, 495, 270);
     return slot;
 }

@@ -6,11 +6,16 @@
 #include "platform/Services.h"
 #include "store/DataControl.h"
 
+#include <QFileInfo>
+
 namespace list {
 
 void exportListCsv(QWidget* parent, const store::DataControl& data) {
+    // Over the list window, in the Schedule file's folder until the user has chosen a file
+    // somewhere else.
+    const platform::DialogPlace place{parent, QFileInfo(data.databaseName()).absolutePath()};
     const QString path = platform::services().files->saveFile(QStringLiteral("CSV (*.csv)|*.csv"),
-                                                              QStringLiteral("daduvov.csv"));
+                                                              QStringLiteral("daduvov.csv"), place);
     if (path.isEmpty())
         return;
     exchange::CsvExport result;

@@ -305,7 +305,7 @@ void OptionsDialog::setMarkedDayColor(qint32 value) {
 
 void OptionsDialog::chooseSoundFile() {
     // A cancelled dialog returns nothing; the box then keeps the file it showed.
-    const QString path = platform::services().files->openFile(kSoundFileFilter);
+    const QString path = platform::services().files->openFile(kSoundFileFilter, {this, {}});
     if (!path.isEmpty())
         soundFileBox_->setText(path);
 }

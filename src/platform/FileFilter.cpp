@@ -21,6 +21,21 @@ QString caseFoldPattern(const QString& pattern) {
 
 } // namespace
 
+QString unfoldedName(const QString& name) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const qsizetype length = name.size() - dot - 1;
+    if (dot < 0 || length == 0 || length % 4 != 0)
+        return name;
+    QString plain = name.left(dot + 1);
+    for (qsizetype i = dot + 1; i < name.size(); i += 4) {
+        const QChar lower = name[i + 1];
+        if (name[i] != QLatin1Char('[') || name[i + 3] != QLatin1Char(']') || lower.toUpper() != name[i + 2])
+            return name;
+        plain += lower;
+    }
+    return plain;
+}
+
 QStringList qtNameFilters(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList filters;

@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QLibrary>
 #include <QMessageBox>
 #include <QPushButton>
@@ -92,14 +94,31 @@ namespace {
 
 constexpr char kNeverDialogParent[] = "daduvovNeverDialogParent";
 
+// A message box is as wide as its text needs. With a short text (an alarm's item) that leaves the
+// title bar too little room beside the window icon and the title buttons, and the window manager
+// elides the caption ("D... ov"). A strut across the box keeps room for the caption in a bold
+// title font and, on either side, for three title buttons of about one and a half lines each.
+void keepCaptionRoom(QMessageBox* box, const QString& caption) {
+    auto* grid = qobject_cast<QGridLayout*>(box->layout());
+    if (!grid)
+        return;
+    QFont titleFont = box->font();
+    titleFont.setBold(true);
+    const QFontMetrics metrics(titleFont);
+    const int buttons = 3 * metrics.height() * 3 / 2;
+    const int width = metrics.horizontalAdvance(caption) + 2 * buttons;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 } // namespace
 
 void setNeverDialogParent(QWidget* window) {
     window->setProperty(kNeverDialogParent, true);
 }
 
-QWidget* dialogParent() {
-    QWidget* active = QApplication::activeWindow();
+QWidget* dialogParent(QWidget* owner) {
+    QWidget* active = owner ? owner->window() : QApplication::activeWindow();
     // A window that closes itself on its own schedule would delete a dialog opened over it
     // while the dialog runs; such a dialog gets no parent and is modal for the whole program.
     if (active && active->property(kNeverDialogParent).toBool())
@@ -132,6 +151,8 @@ Answer QtPlatform::show(const QString& text, const QString& caption, Icon icon, 
         box->setIcon(QMessageBox::Critical);
         break;
     }
+    // After the icon: setting it lays the box out anew.
+    keepCaptionRoom(box, caption);
     if (buttons == Buttons::Ok) {
         box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
         box->exec();
@@ -156,17 +177,30 @@ Answer QtPlatform::show(const QString& text, const QString& caption, Icon icon, 
     return answeredYes ? Answer::Yes : Answer::No;
 }
 
-QString QtPlatform::openFile(const QString& filter) {
-    const QPointer<QFileDialog> dialog = new QFileDialog(dialogParent(), QStringLiteral("ファイルを開く"));
+QString QtPlatform::startFolder(const DialogPlace& place) const {
+    for (const QString& folder : {lastFolder_, place.firstFolder, programFolder()}) {
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    }
+    return QDir::homePath();
+}
+
+QFileDialog* QtPlatform::makeFileDialog(const QString& caption, const QString& filter,
+                                        const DialogPlace& place) const {
+    // On the heap: a parent that goes away while the dialog is open takes the dialog with it.
+    auto* dialog = new QFileDialog(dialogParent(place.owner), caption);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setOption(QFileDialog::HideNameFilterDetails);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setFileMode(QFileDialog::AnyFile); // a name that does not exist yet may be typed
     dialog->setNameFilters(qtNameFilters(filter));
-    dialog->setDirectory(lastFolder_.isEmpty() ? programFolder() : lastFolder_);
-    const bool accepted = dialog->exec() == QDialog::Accepted && dialog;
+    dialog->setDirectory(startFolder(place));
+    return dialog;
+}
+
+QString QtPlatform::runFileDialog(QFileDialog* dialog) {
+    const QPointer<QFileDialog> watched = dialog;
+    const bool accepted = dialog->exec() == QDialog::Accepted && watched;
     const QStringList chosen = accepted ? dialog->selectedFiles() : QStringList();
-    delete dialog.data();
+    delete watched.data();
     if (chosen.isEmpty())
         return QString();
     const QString path = QFileInfo(chosen.constFirst()).absoluteFilePath();
@@ -174,20 +208,28 @@ QString QtPlatform::openFile(const QString& filter) {
     return path;
 }
 
-QString QtPlatform::saveFile(const QString& filter, const QString& suggestedName) {
-    QFileDialog dialog(dialogParent(), QStringLiteral("名前を付けて保存"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilters(qtNameFilters(filter));
-    dialog.setDirectory(lastFolder_.isEmpty() ? QDir::homePath() : lastFolder_);
-    dialog.setDefaultSuffix(QFileInfo(suggestedName).suffix());
-    dialog.selectFile(suggestedName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    const QString path = QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
-    lastFolder_ = QFileInfo(path).absolutePath();
-    return path;
+QString QtPlatform::openFile(const QString& filter, const DialogPlace& place) {
+    QFileDialog* dialog = makeFileDialog(QStringLiteral("ファイルを開く"), filter, place);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::AnyFile); // a name that does not exist yet may be typed
+    return runFileDialog(dialog);
+}
+
+QString QtPlatform::saveFile(const QString& filter, const QString& suggestedName, const DialogPlace& place) {
+    QFileDialog* dialog = makeFileDialog(QStringLiteral("名前を付けて保存"), filter, place);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    // After the filters: in save mode a filter set or picked rewrites the name's extension.
+    dialog->setDefaultSuffix(QFileInfo(suggestedName).suffix());
+    dialog->selectFile(suggestedName);
+    // Picking a filter gives the typed name that filter's extension, which Qt copies from the
+    // case-folded pattern; the name would be saved as "daduvov.[iI][cC][sS]".
+    QObject::connect(dialog, &QFileDialog::filterSelected, dialog, [dialog] {
+        const QString name = QFileInfo(dialog->selectedFiles().value(0)).fileName();
+        const QString plain = unfoldedName(name);
+        if (plain != name)
+            dialog->selectFile(plain);
+    });
+    return runFileDialog(dialog);
 }
 
 std::optional<qint32> QtPlatform::pickColor(qint32 initial) {

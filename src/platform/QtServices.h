@@ -9,6 +9,7 @@
 #include <QString>
 #include <memory>
 
+class QFileDialog;
 class QSoundEffect;
 class QWidget;
 
@@ -57,14 +58,23 @@ class QtPlatform : public MessageService,
     void install();
 
     Answer show(const QString& text, const QString& caption, Icon icon, Buttons buttons) override;
-    QString openFile(const QString& filter) override;
-    QString saveFile(const QString& filter, const QString& suggestedName) override;
+    QString openFile(const QString& filter, const DialogPlace& place) override;
+    QString saveFile(const QString& filter, const QString& suggestedName, const DialogPlace& place) override;
     std::optional<qint32> pickColor(qint32 initial) override;
     void showContents() override;
     QDateTime now() const override;
     QSize size() const override;
 
   private:
+    // The folder a file dialog shows first: the last one used, else the place's first folder,
+    // else the program folder (each only while it exists).
+    QString startFolder(const DialogPlace& place) const;
+    // A file dialog over the place's window, showing the filter's files in startFolder().
+    QFileDialog* makeFileDialog(const QString& caption, const QString& filter,
+                                const DialogPlace& place) const;
+    // Shows the dialog (and deletes it) and returns the full path chosen, or empty.
+    QString runFileDialog(QFileDialog* dialog);
+
     QtSound sound_;
     QPointer<HelpViewer> help_;
     QString lastFolder_;
@@ -73,9 +83,9 @@ class QtPlatform : public MessageService,
 // Marks a window that closes and deletes itself on its own schedule (the splash): dialogs are
 // never parented to it.
 void setNeverDialogParent(QWidget* window);
-// The parent for a dialog opened now: the active window, or none when that window is marked
-// with setNeverDialogParent().
-QWidget* dialogParent();
+// The parent for a dialog opened now: the window of `owner` when given, else the active window;
+// none when that window is marked with setNeverDialogParent().
+QWidget* dialogParent(QWidget* owner = nullptr);
 
 // Copies the built-in alarm sound into the program folder as daduvov.WAV when it is missing.
 void provideDefaultSound(const QString& programFolder);

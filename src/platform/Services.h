@@ -8,6 +8,8 @@
 #include <QString>
 #include <optional>
 
+class QWidget;
+
 namespace platform {
 
 // Caption of every message box that has no title of its own.
@@ -27,17 +29,26 @@ class MessageService {
     virtual Answer show(const QString& text, const QString& caption, Icon icon, Buttons buttons) = 0;
 };
 
+// Where a file dialog opens: over `owner`, the window that asks (none: the active window), and in
+// the folder of the last file chosen in a file dialog during this run, or in `firstFolder` before
+// any was chosen (none: the program folder).
+struct DialogPlace {
+    QWidget* owner = nullptr;
+    QString firstFolder;
+};
+
 class FileDialogService {
   public:
     virtual ~FileDialogService() = default;
     // Open-file dialog. `filter` is "label|pattern|label|pattern..." and matches case-insensitively.
     // The user may name a file that does not exist. Returns the full path, or empty on cancel.
-    virtual QString openFile(const QString& filter) = 0;
+    virtual QString openFile(const QString& filter, const DialogPlace& place = {}) = 0;
     // Save-file dialog, for a file the program writes: asks before replacing an existing file.
     // Returns the full path, or empty on cancel.
-    virtual QString saveFile(const QString& filter, const QString& suggestedName) {
+    virtual QString saveFile(const QString& filter, const QString& suggestedName,
+                             const DialogPlace& place = {}) {
         (void)suggestedName;
-        return openFile(filter);
+        return openFile(filter, place);
     }
 };
 

@@ -1,8 +1,10 @@
 // The Qt platform's own dialogs, answered from timers as a user would: a dialog opened while the
 // splash is the active window outlives the splash, the clock keeps running while an alarm box is
 // open, message texts are never markup, and a new Schedule file typed without an extension in the
-// real file dialog is created as .SDB.
+// real file dialog is created as .SDB; the iCalendar file dialogs open over the calendar, in the
+// Schedule file's folder and then where the last file was chosen.
 
+#include "app/ExchangeMenu.h"
 #include "app/MainWindow.h"
 #include "app/Openers.h"
 #include "app/SplashWindow.h"
@@ -13,12 +15,15 @@
 #include "settings/ScheduleFileChoice.h"
 #include "settings/Settings.h"
 #include "store/DayRecords.h"
+#include "support/FakeHost.h"
 #include "support/FakePlatform.h"
 #include "support/RealDialogs.h"
 #include "support/ScheduleRows.h"
 #include "support/TestEnv.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -71,8 +76,9 @@ class TestRealDialogs : public QObject {
     }
 
     // The alarm box opens from the clock's tick, yet the clock goes on while it is open; OK
-    // stops the sound and disarms the item. (No test here ends the program: a Qt event loop
-    // refuses to run once the application was told to exit.)
+    // stops the sound and disarms the item. The box, short as its text is, leaves its title bar
+    // room for the caption beside the window's icon and three buttons. (No test here ends the
+    // program: a Qt event loop refuses to run once the application was told to exit.)
     void clockRunsWhileTheAlarmBoxIsOpen() {
         testsupport::TestEnv env;
         const QString schedule = env.makeScheduleFile();
@@ -88,7 +94,12 @@ class TestRealDialogs : public QObject {
         QLabel* clock = w->calendarPanel()->clockLabel();
         QStringList clockWhileOpen;
         bool soundWhileOpen = false;
+        int captionRoom = 0;
         whenDialogShown([&](QWidget* box) {
+            QFont titleFont = box->font();
+            titleFont.setBold(true);
+            const QFontMetrics metrics(titleFont);
+            captionRoom = box->width() - metrics.horizontalAdvance(box->windowTitle()) - 6 * metrics.height();
             soundWhileOpen = fake.soundPlaying;
             clockWhileOpen << clock->text();
             fake.clock = fake.clock.addSecs(7);
@@ -100,6 +111,7 @@ class TestRealDialogs : public QObject {
         fake.clock = QDateTime(QDate(2026, 3, 5), QTime(9, 30, 10));
         QTRY_COMPARE(clockWhileOpen.size(), 2);
         QVERIFY(soundWhileOpen);
+        QVERIFY2(captionRoom >= 0, qPrintable(QString::number(captionRoom)));
         QCOMPARE(clockWhileOpen[0].right(5), QStringLiteral("30:10"));
         QCOMPARE(clockWhileOpen[1].right(5), QStringLiteral("30:17"));
         QTRY_VERIFY(!fake.soundPlaying);
@@ -155,6 +167,59 @@ class TestRealDialogs : public QObject {
         QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("myschedule"))));
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages[0].contains(made));
+    }
+
+    // Over the window that asked even when another one is active; first in the Schedule file's
+    // folder, then in the folder of the file chosen last. Picking the iCalendar filter again
+    // keeps the name's plain extension.
+    void exchangeDialogsOpenOverTheCalendarWhereLastUsed() {
+        testsupport::TestEnv env;
+        testsupport::FakeHost host;
+        host.settingsRecord.scheduleFile = env.makeScheduleFile();
+        host.window.show();
+        QWidget other;
+        other.show();
+        QApplication::setActiveWindow(&other);
+        const QString elsewhere = env.path(QStringLiteral("exported"));
+        QVERIFY(QDir().mkpath(elsewhere));
+        QStringList folders;
+        QList<QWidget*> parents;
+        QString nameAfterFilters;
+        // Notes where a file dialog opened; anything else is closed unanswered.
+        const auto record = [&](QWidget* dialog) {
+            auto* files = qobject_cast<QFileDialog*>(dialog);
+            parents << dialog->parentWidget();
+            folders << (files ? files->directory().absolutePath() : QStringLiteral("no file dialog"));
+            if (!files)
+                dialog->close();
+            return files;
+        };
+        whenDialogShown([&](QWidget* dialog) {
+            if (QFileDialog* files = record(dialog)) {
+                auto* types = files->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+                auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                if (types && name) {
+                    QTest::keyClick(types, Qt::Key_Down); // すべてのファイル
+                    QTest::keyClick(types, Qt::Key_Up);   // iCalendar
+                    nameAfterFilters = name->text();
+                }
+                files->selectFile(platform::joinPath(elsewhere, QStringLiteral("out.ics")));
+                QMetaObject::invokeMethod(files, &QDialog::accept);
+            }
+        });
+        testsupport::BoxAnswerer done;
+        app::exportICalendar(host);
+        QTRY_COMPARE(done.texts.size(), 1);
+        QCOMPARE(nameAfterFilters, QStringLiteral("daduvov.ics"));
+        QVERIFY(QFileInfo(platform::joinPath(elsewhere, QStringLiteral("out.ics"))).isFile());
+        whenDialogShown([&](QWidget* dialog) {
+            if (QFileDialog* files = record(dialog))
+                files->reject();
+        });
+        app::importICalendar(host);
+        QCOMPARE(folders,
+                 QStringList({QFileInfo(host.settingsRecord.scheduleFile).absolutePath(), elsewhere}));
+        QCOMPARE(parents, QList<QWidget*>({&host.window, &host.window}));
     }
 };
 

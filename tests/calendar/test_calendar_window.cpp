@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "calendar/CalendarPanel.h"
 #include "calendar/MonthGrid.h"
+#include "controls/ClassicColours.h"
 #include "controls/Fonts.h"
 #include "controls/SpinButton.h"
 #include "platform/Colors.h"
@@ -155,6 +156,55 @@ class TestCalendarWindow : public QObject {
         QCOMPARE(faceColour(image, p, p->dayButton(11)), blank);
         QCOMPARE(faceColour(image, p, p->dayButton(calendar::kDayButtons)), blank);
         QVERIFY(fx->fake.messages.isEmpty());
+    }
+
+    // At every device pixel ratio the marked colour stays inside the raised edge: the outermost
+    // pixels on the right and at the bottom are the dark edge, also where the button starts on a
+    // half device pixel.
+    void markedDayStaysInsideItsEdge_data() {
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<int>("offset"); // logical pixels from the image's corner
+        QTest::newRow("1x") << 1.0 << 0;
+        QTest::newRow("1.5x") << 1.5 << 0;
+        QTest::newRow("1.5x at a half pixel") << 1.5 << 1;
+        QTest::newRow("2x") << 2.0 << 0;
+    }
+    void markedDayStaysInsideItsEdge() {
+        QFETCH(qreal, ratio);
+        QFETCH(int, offset);
+        addItem(fx->schedule, QDate(2026, 3, 12), 1, QStringLiteral("会議"));
+        auto w = start({QStringLiteral("KARE_ON=True"), QStringLiteral("kareCRL=8454143")});
+        QPushButton* day = w->calendarPanel()->dayButton(12);
+        QCOMPARE(background(day), QColor(0xFF, 0xFF, 0x80));
+        const QColor outside(0, 0, 255);
+        const QSize logical = day->size() + QSize(2 * offset, 2 * offset);
+        QPixmap pixmap(QSizeF(logical * ratio).toSize());
+        pixmap.setDevicePixelRatio(ratio);
+        pixmap.fill(outside);
+        day->render(&pixmap, QPoint(offset, offset), QRegion(), QWidget::DrawChildren);
+        const QImage image = pixmap.toImage();
+        const auto painted = [&](int x, int y) { return image.pixelColor(x, y) != outside; };
+        int rows = 0, columns = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            int x = image.width() - 1;
+            while (x >= 0 && !painted(x, y))
+                --x;
+            if (x < 0)
+                continue;
+            ++rows;
+            QCOMPARE(image.pixelColor(x, y), controls::kDarkShadow);
+        }
+        for (int x = 0; x < image.width(); ++x) {
+            int y = image.height() - 1;
+            while (y >= 0 && !painted(x, y))
+                --y;
+            if (y < 0)
+                continue;
+            ++columns;
+            QCOMPARE(image.pixelColor(x, y), controls::kDarkShadow);
+        }
+        QVERIFY(qAbs(rows - day->height() * ratio) <= 1);
+        QVERIFY(qAbs(columns - day->width() * ratio) <= 1);
     }
 
     void startMinimisedWithoutTodo() {

@@ -285,29 +285,32 @@ void TestEntryWindow::emptyTimeAndClearedSlot() {
     QCOMPARE(text(5)->text(), QStringLiteral("####"));
 }
 
-// A ten-character date ends before the text after it, and a four-digit time is not scrolled
-// in its narrow box.
+// A ten-character date ends before the text after it, and neither a four-digit time nor a level
+// text is scrolled in its narrow box.
 void TestEntryWindow::longDateAndTimeShowWhole() {
     const QDate date(2026, 12, 28);
     f_->host.selected = date;
     QVERIFY(putSlot(f_->file, date, 1, SlotItem{QStringLiteral("会議"), QString(), true, "0930"}));
+    QVERIFY(putSlot(f_->file, date, 2, SlotItem{QStringLiteral("電話"), QStringLiteral("ﾚﾍﾞﾙ2"), false, {}}));
     QVERIFY(open());
     auto* heading = child<QLabel>(QStringLiteral("Label1"));
     QCOMPARE(heading->text(), QStringLiteral("2026/12/28"));
     QVERIFY(QFontMetrics(heading->font()).horizontalAdvance(heading->text()) <=
             child<QLabel>(QStringLiteral("Label2"))->x() - heading->x());
-    QLineEdit* time = text(5);
-    QCOMPARE(time->text(), QStringLiteral("0930"));
-    // Not scrolled: the cursor after the last digit stands the text's full width from the start.
-    // (A line edit settles its scrolling when it paints.)
-    const auto cursorX = [time] {
-        time->grab();
-        return time->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
-    };
-    time->home(false);
-    const int start = cursorX();
-    time->end(false);
-    QCOMPARE(cursorX() - start, QFontMetrics(time->font()).horizontalAdvance(time->text()));
+    QCOMPARE(text(5)->text(), QStringLiteral("0930"));
+    QCOMPARE(combo(2)->currentText(), QStringLiteral("ﾚﾍﾞﾙ2"));
+    for (QLineEdit* box : {text(5), combo(2)->lineEdit()}) {
+        // Not scrolled: the cursor after the last character stands the text's full width from
+        // the start. (A line edit settles its scrolling when it paints.)
+        const auto cursorX = [box] {
+            box->grab();
+            return box->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+        };
+        box->home(false);
+        const int start = cursorX();
+        box->end(false);
+        QCOMPARE(cursorX() - start, QFontMetrics(box->font()).horizontalAdvance(box->text()));
+    }
 }
 
 // The setting vanishes while the window is open: writing says so and writes nothing.

@@ -149,7 +149,8 @@ class TestExchangeWindow : public QObject {
         QVERIFY(stayed);
     }
 
-    // The button writes the rows the filters leave.
+    // The button writes the rows the filters leave; its file dialog opens over the list window, in
+    // the Schedule file's folder.
     void listCsvButton() {
         testrows::addDays(fx_->file, {{QStringLiteral("2026/1/5"), 1, {}, QStringLiteral("一")},
                                       {QStringLiteral("2026/1/5"), 2, {}, QStringLiteral("二")},
@@ -165,6 +166,9 @@ class TestExchangeWindow : public QObject {
         QFile file(csv);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll().count("\r\n"), 3); // the header and the two rows of slot 1
+        QCOMPARE(fx_->platform.filePlaces.size(), 1);
+        QCOMPARE(fx_->platform.filePlaces[0].owner, window);
+        QCOMPARE(fx_->platform.filePlaces[0].firstFolder, QFileInfo(fx_->file).absolutePath());
         window->close();
     }
 

@@ -41,6 +41,9 @@ for size in 16 32 48 64 128 256; do
 done
 [ -f "$share/icons/hicolor/scalable/apps/daduvov.svg" ] || fail "no scalable icon"
 [ -f "$root/usr/lib/daduvov/libdaduvov_sound.so" ] || fail "no sound module beside the program"
+# The module is private (loaded by its path): nothing for ldconfig, so no maintainer scripts.
+scripts=$(dpkg-deb --ctrl-tarfile "${debs[0]}" | tar -t | grep -E '(pre|post)(inst|rm)$')
+[ -z "$scripts" ] || fail "maintainer scripts in the package:" $scripts
 [ -f "$share/metainfo/daduvov.metainfo.xml" ] || fail "no metainfo"
 if command -v appstreamcli >/dev/null; then
     appstreamcli validate --no-net "$share/metainfo/daduvov.metainfo.xml" >/dev/null || fail "appstreamcli validate"

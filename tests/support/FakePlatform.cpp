@@ -26,8 +26,9 @@ platform::Answer FakePlatform::show(const QString& text, const QString& caption,
     return answers.isEmpty() ? platform::Answer::No : answers.dequeue();
 }
 
-QString FakePlatform::openFile(const QString& filter) {
+QString FakePlatform::openFile(const QString& filter, const platform::DialogPlace& place) {
     fileFilters << filter;
+    filePlaces << place;
     return filePaths.isEmpty() ? QString() : filePaths.dequeue();
 }
 

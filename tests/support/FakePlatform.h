@@ -42,7 +42,8 @@ class FakePlatform : public platform::MessageService,
 
     // File dialog: the next queued path ("" means cancel; an empty queue cancels too).
     QQueue<QString> filePaths;
-    QStringList fileFilters; // the filter text of every file dialog shown
+    QStringList fileFilters;                 // the filter text of every file dialog shown
+    QList<platform::DialogPlace> filePlaces; // and where it was asked to open
 
     // Colour dialog: the next queued answer (nothing means cancel).
     QQueue<std::optional<qint32>> colors;
@@ -59,7 +60,7 @@ class FakePlatform : public platform::MessageService,
 
     platform::Answer show(const QString& text, const QString& caption, platform::Icon icon,
                           platform::Buttons buttons) override;
-    QString openFile(const QString& filter) override;
+    QString openFile(const QString& filter, const platform::DialogPlace& place) override;
     std::optional<qint32> pickColor(qint32 initial) override;
     void showContents() override;
     QDateTime now() const override;
