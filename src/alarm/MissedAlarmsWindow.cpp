@@ -66,9 +66,10 @@ MissedAlarmsWindow::MissedAlarmsWindow(const std::vector<store::ArmedItem>& show
 void MissedAlarmsWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     const QWidget* calendar = parentWidget() ? parentWidget()->window() : nullptr;
-    if (!calendar || !calendar->isVisible())
+    if (!calendar)
         return;
-    const QRect beside = calendar->frameGeometry();
+    // At start-up the list may come before the calendar is on screen: its place is known already.
+    const QRect beside = calendar->isVisible() ? calendar->frameGeometry() : calendar->geometry();
     const QScreen* screen = calendar->screen();
     const QRect room = screen ? screen->availableGeometry() : QRect();
     const QSize size = frameGeometry().size();
