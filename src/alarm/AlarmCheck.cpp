@@ -130,7 +130,7 @@ AlarmCheck::Recheck AlarmCheck::recheck(DueAlarm& item) {
         return Recheck::Drop;
     days_.setPath(item.file);
     store::DayRecords records;
-    if (days_.readDay(dateOf(item.date), records))
+    if (days_.readDay(dateOf(item.date), records).failed())
         return Recheck::Retry;
     const store::DayRecord& record = records[static_cast<size_t>(item.slot - 1)];
     if (!record.found || record.alarmText != store::kAlarmOn || record.timeText != item.timeText)

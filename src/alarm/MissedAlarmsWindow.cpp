@@ -108,7 +108,7 @@ void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute) {
     if (window.exec() != QDialog::Accepted)
         return;
     for (const store::ArmedItem& item : missed) {
-        if (const store::Error failure = days.disarm(dateOf(item.date), item.slot)) {
+        if (const store::Error failure = days.disarm(dateOf(item.date), item.slot); failure.failed()) {
             platform::message(QStringLiteral("アラームを解除できませんでした。\r\n") +
                                   store::describe(failure),
                               platform::kAppTitle, platform::Icon::Critical, platform::Buttons::Ok);

@@ -37,7 +37,7 @@ bool TodayItems::fileVersion(const QString& file, qint64* version) {
 bool TodayItems::read(store::DayStore& days, const QDate& date) {
     store::DayRecords records;
     ++reads_;
-    if (days.readDay(date, records))
+    if (days.readDay(date, records).failed())
         return false;
     for (size_t i = 0; i < records.size(); ++i) {
         const store::DayRecord& record = records[i];

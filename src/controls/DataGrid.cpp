@@ -147,7 +147,7 @@ int DataGrid::writePendingRow(int* column) {
     QString refusal = model_->checkPending(column);
     if (refusal.isEmpty()) {
         const store::Error error = model_->commitRow();
-        if (!error)
+        if (error.ok())
             return -1;
         refusal = store::describe(error);
     }
@@ -182,7 +182,7 @@ void DataGrid::deleteCurrent() {
     moving_ = true;
     const store::Error error = model_->removeCurrent();
     moving_ = false;
-    if (error)
+    if (error.failed())
         report(error);
     showCurrentRecord();
 }

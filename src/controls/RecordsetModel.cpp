@@ -115,7 +115,8 @@ Qt::ItemFlags RecordsetModel::flags(const QModelIndex& index) const {
         return Qt::NoItemFlags;
     // A file open read-only shows its rows without offering an editor that could only fail; so
     // does a row that cannot be read, whose stored values an edit would replace unseen.
-    if (data_.readOnly() || (index.row() < records_ && removedRow_ < 0 && data_.rowError(index.row())))
+    if (data_.readOnly() ||
+        (index.row() < records_ && removedRow_ < 0 && data_.rowError(index.row()).failed()))
         return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
 }
@@ -205,14 +206,14 @@ store::Error RecordsetModel::commitRow() {
     const int row = pendingRow_;
     if (row < records_) {
         const store::Error error = data_.updateRow(row, values);
-        if (!error)
+        if (error.ok())
             discardPending();
         return error;
     }
 
     // The new row.
     const store::Error error = data_.appendRow(values);
-    if (error)
+    if (error.failed())
         return error;
     if (data_.recordCount() == records_) {
         discardPending();
@@ -236,7 +237,7 @@ store::Error RecordsetModel::removeCurrent() {
     if (hasPendingEdits())
         discardPending();
     const store::Error error = data_.remove();
-    if (error || data_.recordCount() == records_)
+    if (error.failed() || data_.recordCount() == records_)
         return error;
     removedRow_ = row;
     beginRemoveRows(QModelIndex(), row, row);

@@ -32,7 +32,7 @@ int displayLevel(const QVariant& stored) {
 store::Error readDisplayItems(store::DayStore& dayStore, const QDate& date, DisplayItems& items) {
     items = DisplayItems{};
     store::DayRecords records;
-    if (const store::Error error = dayStore.readDay(date, records))
+    if (const store::Error error = dayStore.readDay(date, records); error.failed())
         return error;
     for (std::size_t i = 0; i < items.size(); ++i)
         items[i] = {records[i].content, displayLevel(records[i].level)};

@@ -30,7 +30,7 @@ void showDayDisplay(calendar::MainHost& host) {
     store::DayStore& dayStore = displayStore();
     dayStore.setPath(s.scheduleFile);
     DisplayItems items;
-    if (const store::Error error = readDisplayItems(dayStore, host.selectedDate(), items)) {
+    if (const store::Error error = readDisplayItems(dayStore, host.selectedDate(), items); error.failed()) {
         // A file that cannot be read is not an empty day: say so instead of "予定はありません".
         platform::message(QStringLiteral("予定を読み込めませんでした。\n") + store::describe(error),
                           platform::kAppTitle, platform::Icon::Exclamation, platform::Buttons::Ok);

@@ -212,7 +212,7 @@ bool EntryWindow::load() {
         slot.level->addItems(store::levelTexts());
         setComboText(slot.level, store::levelText(1));
     }
-    if (const store::Error error = loadDay()) {
+    if (const store::Error error = loadDay(); error.failed()) {
         // Nothing was loaded: a window left open now would write its empty slots over the
         // stored items of the date, so it closes after telling the user why.
         changed_ = false;
@@ -239,7 +239,7 @@ store::Error EntryWindow::loadDay() {
     // The whole date is read first: a missing table or a locked file shows here, before anything
     // in the window has been cleared.
     std::array<store::SlotItem, store::kSlotCount> stored;
-    if (const store::Error error = dayStore_.readDay(date_, stored))
+    if (const store::Error error = dayStore_.readDay(date_, stored); error.failed())
         return error;
 
     for (std::size_t i = 0; i < slotControls_.size(); ++i)
@@ -287,7 +287,7 @@ bool EntryWindow::saveDay() {
         for (const store::SlotConflict& conflict : conflicts)
             loaded_[static_cast<std::size_t>(conflict.slot - 1)] = conflict.stored;
     }
-    if (error) {
+    if (error.failed()) {
         reportError(kWriteFailed, error);
         return false;
     }
@@ -383,7 +383,7 @@ void EntryWindow::todayClicked() {
         return;
     const QDate previous = date_;
     date_ = platform::today();
-    if (const store::Error error = loadDay()) {
+    if (const store::Error error = loadDay(); error.failed()) {
         // The controls still hold the items of the date shown so far; keep showing that date.
         date_ = previous;
         reportError(kReadFailed, error);

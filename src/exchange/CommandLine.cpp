@@ -112,9 +112,9 @@ std::optional<int> runExchangeCommand(const QCommandLineParser& parser, const QS
     if (names.contains(kExportCsv)) {
         store::DataControl data;
         store::Error error = store::openDayTable(data, schedule);
-        if (!error)
+        if (error.ok())
             error = data.refresh();
-        if (error)
+        if (error.failed())
             return fail(store::describe(error));
         const CsvExport result = exportCsv(data, parser.value(kExportCsv));
         if (!result.failure.isEmpty())

@@ -67,7 +67,7 @@ CsvExport exportCsv(const store::DataControl& data, const QString& path, const P
         }
         // A row that cannot be read stops the export: a blank line in its place would pass for
         // a record without values.
-        if (const store::Error error = data.rowError(row)) {
+        if (const store::Error error = data.rowError(row); error.failed()) {
             file.cancelWriting();
             result.failure = messages::unreadableRecord(row + 1, store::describe(error));
             return result;

@@ -247,7 +247,7 @@ ComponentPtr todoOfRow(sqlite3_stmt* stmt, const icaltimetype& stamp, QHash<QByt
 // (a view).
 store::Result<QString> inTableOrder(store::Connection& connection, const QString& table) {
     QString address;
-    if (store::Error error = connection.rowAddress(table, &address))
+    if (store::Error error = connection.rowAddress(table, &address); error.failed())
         return error;
     return address.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + address;
 }
@@ -308,7 +308,7 @@ IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const P
     }
     store::DataControl data;
     data.setDatabaseName(schedulePath);
-    if (const store::Error error = data.openDatabase()) {
+    if (const store::Error error = data.openDatabase(); error.failed()) {
         result.failure = oneLine(error);
         return result;
     }
@@ -1124,7 +1124,7 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
         report.fullDates.clear();
         return report;
     };
-    if (store::Error error = file.begin(schedulePath))
+    if (store::Error error = file.begin(schedulePath); error.failed())
         return fail(oneLine(error));
 
     store::Error failure;
@@ -1159,7 +1159,7 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
             })) {
             ++report.duplicates;
             failure = file.rememberKey(item.key);
-            return !failure;
+            return failure.ok();
         }
         const auto& used = stored.value().used;
         int slot = item.preferredSlot > 0 && !used[static_cast<size_t>(item.preferredSlot) - 1]
@@ -1175,9 +1175,9 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
         }
         failure = file.addItem(item.date, slot,
                                {item.content, store::levelText(item.level), item.alarm, item.time});
-        if (!failure)
+        if (failure.ok())
             failure = file.rememberKey(item.key);
-        if (failure)
+        if (failure.failed())
             return false;
         ++report.added;
         report.shortened += item.shortened ? 1 : 0;
@@ -1186,8 +1186,8 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
         return true;
     };
     if (!forEachItem(calendars, work, add)) {
-        report.cancelled = work.cancelled && !failure;
-        return fail(failure ? oneLine(failure) : messages::tooManyOccurrences());
+        report.cancelled = work.cancelled && failure.ok();
+        return fail(failure.failed() ? oneLine(failure) : messages::tooManyOccurrences());
     }
 
     if (!todos.isEmpty()) {
@@ -1208,7 +1208,7 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
                 ++report.duplicates;
                 continue;
             }
-            if (store::Error error = file.addTodo(text))
+            if (store::Error error = file.addTodo(text); error.failed())
                 return fail(oneLine(error));
             present.insert(text);
             ++report.todosAdded;
@@ -1219,7 +1219,7 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
         report.cancelled = true;
         return fail(QString());
     }
-    if (store::Error error = file.commit())
+    if (store::Error error = file.commit(); error.failed())
         return fail(oneLine(error));
     return report;
 }

@@ -318,7 +318,7 @@ bool ListWindow::refreshData(const QString& source) {
     data_.setRecordSource(source);
     const store::Error error = data_.refresh();
     grid_->rebind();
-    if (error) {
+    if (error.failed()) {
         reportError(error);
         return false;
     }

@@ -26,7 +26,7 @@ QString askForScheduleFile(const QString& programFolder) {
 // something else already at the path) the user is told why and false comes back.
 bool createScheduleFile(const QString& path) {
     const store::Error error = store::createScheduleFile(path);
-    if (!error)
+    if (error.ok())
         return true;
     platform::message(QStringLiteral("スケジュールファイルを作成できませんでした\n") + path +
                           QLatin1Char('\n') + store::describe(error),

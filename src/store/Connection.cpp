@@ -348,7 +348,7 @@ Error Connection::checkSchema() {
     if (schemaChecked_ && dataVersion == dataVersion_)
         return {};
     int version = 0;
-    if (Error error = readSchemaVersion(&version))
+    if (Error error = readSchemaVersion(&version); error.failed())
         return error;
     sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &dataVersion_);
     if (schemaChecked_ && version == schemaVersion_)
@@ -414,9 +414,9 @@ Error Connection::checkSchema() {
     }
     const Error error = rc == SQLITE_DONE ? Error{} : errorOf(db_, rc);
     sqlite3_finalize(stmt);
-    schemaChecked_ = !error;
+    schemaChecked_ = error.ok();
     schemaVersion_ = version;
-    if (error || causes.isEmpty())
+    if (error.failed() || causes.isEmpty())
         return error;
     // Reading stays possible, so the user can still see and export the items.
     sqlite3_exec(db_, "PRAGMA query_only=ON;", nullptr, nullptr, nullptr);
@@ -433,13 +433,13 @@ Error Connection::checkSchema() {
 
 Error Connection::recheckSchema(const Error& otherwise) {
     schemaChecked_ = false;
-    if (Error error = checkSchema())
+    if (Error error = checkSchema(); error.failed())
         return error;
     return readOnlyReason_.isEmpty() ? otherwise : Error{SQLITE_READONLY, readOnlyReason_};
 }
 
 Error Connection::writable() {
-    if (Error error = checkSchema())
+    if (Error error = checkSchema(); error.failed())
         return error;
     if (!readOnlyReason_.isEmpty())
         return {SQLITE_READONLY, readOnlyReason_};
@@ -513,7 +513,7 @@ int Connection::busyWait(void* self, int count) {
 }
 
 Error Connection::exec(const QString& sql) {
-    if (Error error = checkSchema())
+    if (Error error = checkSchema(); error.failed())
         return error;
     char* message = nullptr;
     const int rc = readingSchema(
@@ -532,7 +532,7 @@ Error Connection::exec(const QString& sql) {
 Statement* Connection::prepare(const QString& sql, Error* error) {
     if (error)
         *error = {};
-    if (Error failure = checkSchema()) {
+    if (Error failure = checkSchema(); failure.failed()) {
         if (error)
             *error = failure;
         return nullptr;
@@ -574,7 +574,7 @@ Statement* Connection::prepare(const QString& sql, Error* error) {
 
 Error Connection::rowAddress(const QString& table, QString* name) {
     name->clear();
-    if (Error error = checkSchema())
+    if (Error error = checkSchema(); error.failed())
         return error;
     const auto known = std::find_if(addresses_.begin(), addresses_.end(),
                                     [&](const Address& address) { return address.table == table; });
@@ -583,7 +583,7 @@ Error Connection::rowAddress(const QString& table, QString* name) {
         return known->fault;
     }
     Address address{table, QString(), Error()};
-    if (Error error = findRowAddress(table, &address.name, &address.fault))
+    if (Error error = findRowAddress(table, &address.name, &address.fault); error.failed())
         return error;
     addresses_.push_back(address);
     *name = address.name;
@@ -610,7 +610,7 @@ Error Connection::findRowAddress(const QString& table, QString* name, Error* fau
     if (rc != SQLITE_ROW && rc != SQLITE_DONE)
         error = lastError();
     statement->reset();
-    if (error || !addressable)
+    if (error.failed() || !addressable)
         return error;
 
     statement = prepare(QStringLiteral("SELECT name FROM pragma_table_xinfo(?1)"), &error);
@@ -624,7 +624,7 @@ Error Connection::findRowAddress(const QString& table, QString* name, Error* fau
     if (rc != SQLITE_DONE)
         error = lastError();
     statement->reset();
-    if (error)
+    if (error.failed())
         return error;
     for (const char* candidate : {"rowid", "_rowid_", "oid"}) {
         if (!columns.contains(QLatin1String(candidate), Qt::CaseInsensitive)) {

@@ -115,7 +115,7 @@ Error DataControl::checkIsDatabase() {
             error = connection_->lastError();
         statement->reset();
     }
-    if (error)
+    if (error.failed())
         close();
     return error;
 }
@@ -124,7 +124,7 @@ Error DataControl::refresh() {
     cancelUpdate();
     clearRecordset();
     Error error = ensureOpen();
-    if (error)
+    if (error.failed())
         return error;
     if (recordSource_.trimmed().isEmpty())
         return checkIsDatabase();
@@ -137,7 +137,7 @@ Error DataControl::refresh() {
         return failure;
     };
     error = translateRecordSource(recordSource_, address, &source);
-    if (error)
+    if (error.failed())
         return error;
     if (!source.allRowsQuery.isEmpty())
         return readAllRows(source);
@@ -150,7 +150,7 @@ Error DataControl::refresh() {
     resultColumns(values->get(), &names, &numeric);
     std::vector<qint64> rowids;
     std::vector<QVariant> firstRow;
-    if ((error = readRowids(source, values, numeric, &rowids, &firstRow)))
+    if ((error = readRowids(source, values, numeric, &rowids, &firstRow)).failed())
         return error;
 
     table_ = source.table;
@@ -195,7 +195,7 @@ Error DataControl::readAllRows(const RecordSource& source) {
     else if (rc != SQLITE_DONE)
         error = connection_->lastError();
     rows->reset();
-    if (error)
+    if (error.failed())
         return error;
 
     table_ = source.table;
@@ -383,7 +383,7 @@ Error DataControl::setField(const QString& name, const QVariant& value) {
 Error DataControl::writable() {
     if (!connection_ || table_.isEmpty())
         return {SQLITE_ERROR, QStringLiteral("no recordset is open")};
-    if (Error error = connection_->writable())
+    if (Error error = connection_->writable(); error.failed())
         return error;
     if (rowidName_.isEmpty())
         return {SQLITE_READONLY,
@@ -417,20 +417,20 @@ Error DataControl::writeChecked(qint64 rowid, const std::function<Error()>& writ
     // The check and the write are one transaction, the caller's when it holds one.
     const bool ownTransaction = sqlite3_get_autocommit(connection_->handle()) != 0;
     if (ownTransaction) {
-        if (Error error = connection_->exec(QStringLiteral("BEGIN IMMEDIATE")))
+        if (Error error = connection_->exec(QStringLiteral("BEGIN IMMEDIATE")); error.failed())
             return error;
     }
     // A row that cannot be read (a value larger than a read may make) is never written blind:
     // the write would replace what nobody was shown.
     Error error;
     const std::optional<std::vector<QVariant>> stored = storedRow(rowid, &error);
-    if (!error && !stored)
+    if (error.ok() && !stored)
         error = connection_->recheckSchema(recordGone());
-    else if (!error && known != readFingerprints_.constEnd() && fingerprint(*stored) != known.value())
+    else if (error.ok() && known != readFingerprints_.constEnd() && fingerprint(*stored) != known.value())
         error = {kChangedElsewhere, QString()};
-    if (!error)
+    if (error.ok())
         error = write();
-    if (!error) {
+    if (error.ok()) {
         // What is stored now is what this program knows the row to hold.
         const std::optional<std::vector<QVariant>> written = storedRow(rowid, &error);
         if (written)
@@ -440,9 +440,9 @@ Error DataControl::writeChecked(qint64 rowid, const std::function<Error()>& writ
         error = {};
     }
     if (ownTransaction) {
-        if (!error)
+        if (error.ok())
             error = connection_->exec(QStringLiteral("COMMIT"));
-        if (error)
+        if (error.failed())
             connection_->rollback();
     }
     return error;
@@ -463,7 +463,7 @@ QString DataControl::writeStatement(bool update, const QStringList& names) const
 }
 
 Error DataControl::writeRow(qint64 rowid, const QHash<QString, QVariant>& values, qint64* insertedRowid) {
-    if (Error error = writable())
+    if (Error error = writable(); error.failed())
         return error;
     // Fields in recordset order, so that the same set of fields gives the same cached statement.
     QHash<QString, QVariant> byField;
@@ -522,7 +522,7 @@ Error DataControl::update() {
     if (mode == EditMode::AddNew) {
         qint64 rowid = -1;
         const Error error = writeRow(-1, values, &rowid);
-        if (!error)
+        if (error.ok())
             rowids_.push_back(rowid);
         return error;
     }
@@ -540,7 +540,7 @@ Error DataControl::remove() {
     cancelUpdate();
     if (!hasCurrentRow())
         return noCurrentRecord();
-    if (Error error = writable())
+    if (Error error = writable(); error.failed())
         return error;
     const qint64 rowid = rowids_[static_cast<size_t>(position_)];
     const Error error = writeChecked(rowid, [&]() -> Error {
@@ -557,7 +557,7 @@ Error DataControl::remove() {
         statement->reset();
         return failure;
     });
-    if (error)
+    if (error.failed())
         return error;
     readFingerprints_.remove(rowid);
     rowids_.erase(rowids_.begin() + position_);
@@ -580,7 +580,7 @@ Error DataControl::appendRow(const QHash<QString, QVariant>& values) {
         return {};
     qint64 rowid = -1;
     const Error error = writeRow(-1, values, &rowid);
-    if (!error)
+    if (error.ok())
         rowids_.push_back(rowid);
     return error;
 }

@@ -27,7 +27,7 @@ QString literal(const QString& text) {
 Error run(Connection& connection, Statement* statement) {
     const int rc = sqlite3_step(statement->get());
     Error error = rc == SQLITE_DONE || rc == SQLITE_ROW ? Error{} : connection.writeError();
-    if (!error && sqlite3_changes(connection.handle()) == 0)
+    if (error.ok() && sqlite3_changes(connection.handle()) == 0)
         error = connection.recheckSchema({SQLITE_ERROR, QStringLiteral("the record was not written")});
     statement->reset();
     return error;
@@ -151,7 +151,7 @@ Error readSlotRecords(Connection& connection, const QString& dateString, int fir
                       DayRecords& records) {
     records = DayRecords{};
     QString rowid;
-    if (Error error = connection.rowAddress(kDayTable, &rowid))
+    if (Error error = connection.rowAddress(kDayTable, &rowid); error.failed())
         return error;
     const QString sql =
         rowid.isEmpty()
@@ -190,7 +190,7 @@ Error readSlotRecords(Connection& connection, const QString& dateString, int fir
 } // namespace
 
 Error dayRowAddress(Connection& connection, QString* name) {
-    if (Error error = connection.rowAddress(kDayTable, name))
+    if (Error error = connection.rowAddress(kDayTable, name); error.failed())
         return error;
     if (name->isEmpty())
         return connection.recheckSchema(
@@ -203,13 +203,13 @@ Error readDayRecords(Connection& connection, const QString& dateString, DayRecor
 }
 
 Error saveSlot(Connection& connection, const QString& dateString, int slot, const SlotItem& item) {
-    if (Error error = connection.writable())
+    if (Error error = connection.writable(); error.failed())
         return error;
     QString rowidName;
-    if (Error error = dayRowAddress(connection, &rowidName))
+    if (Error error = dayRowAddress(connection, &rowidName); error.failed())
         return error;
     qint64 rowid = 0;
-    if (Error error = firstRowOfSlot(connection, rowidName, dateString, slot, &rowid))
+    if (Error error = firstRowOfSlot(connection, rowidName, dateString, slot, &rowid); error.failed())
         return error;
     if (!item.content.isEmpty())
         return writeSlotRow(connection, rowidName, rowid, slotFields(dateString, slot, item));
@@ -246,7 +246,7 @@ Result<QStringList> datesWithItems(Connection& connection, const QStringList& da
         if (rc != SQLITE_DONE)
             error = connection.lastError();
         statement->reset();
-        if (error)
+        if (error.failed())
             return error;
     }
     QStringList found;
@@ -275,18 +275,18 @@ Error openDayTable(DataControl& data, const QString& path) {
 }
 
 Error saveSlot(DataControl& data, const QString& dateString, int slot, const SlotItem& item) {
-    if (Error error = data.openDatabase())
+    if (Error error = data.openDatabase(); error.failed())
         return error;
     return saveSlot(*data.connection(), dateString, slot, item);
 }
 
 Result<SlotItem> readSlot(DataControl& data, const QString& dateString, int slot) {
-    if (Error error = data.openDatabase())
+    if (Error error = data.openDatabase(); error.failed())
         return error;
     if (slot < 1 || slot > kSlotCount)
         return Error{SQLITE_RANGE, QStringLiteral("no such item number: %1").arg(slot)};
     DayRecords records;
-    if (Error error = readSlotRecords(*data.connection(), dateString, slot, slot, records))
+    if (Error error = readSlotRecords(*data.connection(), dateString, slot, slot, records); error.failed())
         return error;
     return slotItem(records[static_cast<size_t>(slot - 1)]);
 }

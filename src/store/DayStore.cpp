@@ -50,7 +50,7 @@ Error DayStore::open() {
 
 Error DayStore::readDay(const QDate& date, DayRecords& records) {
     records = DayRecords{};
-    if (Error error = open())
+    if (Error error = open(); error.failed())
         return error;
     const ReadWait wait(*connection_, readLockWaitMs_);
     return readDayRecords(*connection_, dateString(date), records);
@@ -67,7 +67,7 @@ Error DayStore::readDay(const QDate& date, std::array<SlotItem, kSlotCount>& ite
 Result<QStringList> DayStore::datesWithItems(const QStringList& dateStrings) {
     if (dateStrings.isEmpty())
         return QStringList();
-    if (Error error = open())
+    if (Error error = open(); error.failed())
         return error;
     const ReadWait wait(*connection_, readLockWaitMs_);
     return store::datesWithItems(*connection_, dateStrings);
@@ -75,7 +75,7 @@ Result<QStringList> DayStore::datesWithItems(const QStringList& dateStrings) {
 
 Result<std::vector<ArmedItem>> DayStore::armedItems(const QDate& date) {
     DayRecords records;
-    if (Error error = readDay(date, records))
+    if (Error error = readDay(date, records); error.failed())
         return error;
     std::vector<ArmedItem> armed;
     for (size_t i = 0; i < records.size(); ++i) {
@@ -93,27 +93,27 @@ Result<std::vector<ArmedItem>> DayStore::armedItems(const QDate& date) {
 }
 
 QString DayStore::readOnlyReason() {
-    if (open())
+    if (open().failed())
         return QString();
     const ReadWait wait(*connection_, 0);
     // A schema that cannot be read now (a lock) gives no reason yet; the caller asks again.
-    if (connection_->checkSchema())
+    if (connection_->checkSchema().failed())
         return QString();
     return connection_->readOnlyReason();
 }
 
 Error DayStore::write(const std::function<Error()>& work) {
-    if (Error error = open())
+    if (Error error = open(); error.failed())
         return error;
-    if (Error error = connection_->writable())
+    if (Error error = connection_->writable(); error.failed())
         return error;
-    if (Error error = connection_->exec(QStringLiteral("BEGIN IMMEDIATE")))
+    if (Error error = connection_->exec(QStringLiteral("BEGIN IMMEDIATE")); error.failed())
         return error;
     Error error = work();
-    if (!error)
+    if (error.ok())
         error = connection_->exec(QStringLiteral("COMMIT"));
     // The engine may have ended the transaction itself (a full disk, an I/O error).
-    if (error)
+    if (error.failed())
         connection_->rollback();
     return error;
 }
@@ -121,7 +121,7 @@ Error DayStore::write(const std::function<Error()>& work) {
 Error DayStore::disarm(const QDate& date, int slot) {
     return write([&]() -> Error {
         QString rowid;
-        if (Error error = dayRowAddress(*connection_, &rowid))
+        if (Error error = dayRowAddress(*connection_, &rowid); error.failed())
             return error;
         Error error;
         Statement* statement = connection_->prepare(
@@ -148,7 +148,7 @@ Error DayStore::saveChangedSlots(const QString& key, std::array<SlotItem, kSlotC
                                  const std::array<SlotItem, kSlotCount>& wanted,
                                  std::vector<SlotConflict>* found) {
     DayRecords records;
-    if (Error error = readDayRecords(*connection_, key, records))
+    if (Error error = readDayRecords(*connection_, key, records); error.failed())
         return error;
     for (size_t i = 0; i < stored.size(); ++i) {
         stored[i] = slotItem(records[i]);
@@ -160,11 +160,11 @@ Error DayStore::saveChangedSlots(const QString& key, std::array<SlotItem, kSlotC
     for (size_t i = 0; i < stored.size(); ++i) {
         if (!changed(loaded[i], wanted[i]))
             continue;
-        if (Error error = saveSlot(*connection_, key, static_cast<int>(i) + 1, wanted[i]))
+        if (Error error = saveSlot(*connection_, key, static_cast<int>(i) + 1, wanted[i]); error.failed())
             return error;
     }
     // What the file holds now, for the next save's comparison.
-    if (Error error = readDayRecords(*connection_, key, records))
+    if (Error error = readDayRecords(*connection_, key, records); error.failed())
         return error;
     for (size_t i = 0; i < stored.size(); ++i)
         stored[i] = slotItem(records[i]);
@@ -179,7 +179,8 @@ Error DayStore::saveDay(const QDate& date, std::array<SlotItem, kSlotCount>& loa
     std::array<SlotItem, kSlotCount> stored;
     std::vector<SlotConflict> found;
     if (Error error =
-            write([&] { return saveChangedSlots(dateString(date), stored, loaded, wanted, &found); })) {
+            write([&] { return saveChangedSlots(dateString(date), stored, loaded, wanted, &found); });
+        error.failed()) {
         if (conflicts)
             *conflicts = std::move(found);
         return error;

@@ -99,7 +99,7 @@ bool Error::fileUnusable() const {
 }
 
 QString describe(const Error& error) {
-    if (!error.failed())
+    if (error.ok())
         return QString();
     const QString text = sentence(error);
     if (error.message.isEmpty())

@@ -21,7 +21,7 @@ struct [[nodiscard]] Error {
     QString message; // the engine's own text (or ours, for conditions the engine does not see)
 
     bool failed() const { return code != 0; }
-    explicit operator bool() const { return failed(); }
+    bool ok() const { return code == 0; }
     // Another program holds the file locked (SQLITE_BUSY, SQLITE_LOCKED): trying later may work.
     bool locked() const { return code == 5 || code == 6; }
     // The file as a whole cannot serve as a Schedule file (missing, no database, damaged, without
@@ -38,11 +38,11 @@ template <typename T> class [[nodiscard]] Result {
     // A failure. An error without a code would read as success with an empty value, so it counts
     // as the engine's generic error.
     Result(Error error) : error_(std::move(error)) { // NOLINT(google-explicit-constructor)
-        if (!error_.failed())
+        if (error_.ok())
             error_.code = 1; // SQLITE_ERROR
     }
 
-    bool ok() const { return !error_.failed(); }
+    bool ok() const { return error_.ok(); }
     const Error& error() const { return error_; }
     // The value of a successful read; a default value after a failure, which callers check first.
     const T& value() const { return value_; }

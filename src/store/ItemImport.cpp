@@ -35,13 +35,13 @@ ItemImport::~ItemImport() {
 }
 
 Error ItemImport::begin(const QString& path) {
-    if (Error error = openDayTable(data_, path))
+    if (Error error = openDayTable(data_, path); error.failed())
         return error;
     Connection* connection = data_.connection();
     // A file opened read-only says why before anything is read.
-    if (Error error = connection->writable())
+    if (Error error = connection->writable(); error.failed())
         return error;
-    if (Error error = connection->exec(QStringLiteral("BEGIN IMMEDIATE")))
+    if (Error error = connection->exec(QStringLiteral("BEGIN IMMEDIATE")); error.failed())
         return error;
     open_ = true;
     return connection->exec(
@@ -56,7 +56,7 @@ Result<bool> ItemImport::knownKey(const QString& key) {
         return error;
     known->bind(1, key);
     bool found = false;
-    if ((error = eachRow(*data_.connection(), known, [&](sqlite3_stmt*) { found = true; })))
+    if ((error = eachRow(*data_.connection(), known, [&](sqlite3_stmt*) { found = true; })).failed())
         return error;
     return found;
 }
@@ -89,7 +89,7 @@ Result<ItemImport::DateItems> ItemImport::dateItems(const QDate& date) {
             items.used[static_cast<size_t>(slot) - 1] = true;
         items.contentAndTime.emplace_back(textColumn(stmt, 1), textColumn(stmt, 2));
     });
-    if (error)
+    if (error.failed())
         return error;
     return items;
 }
@@ -105,8 +105,9 @@ Result<QSet<QString>> ItemImport::todoTexts() {
     if (!rows)
         return error;
     QSet<QString> texts;
-    if ((error = eachRow(*data_.connection(), rows,
-                         [&](sqlite3_stmt* stmt) { texts.insert(textColumn(stmt, 0)); })))
+    if ((error = eachRow(*data_.connection(), rows, [&](sqlite3_stmt* stmt) {
+             texts.insert(textColumn(stmt, 0));
+         })).failed())
         return error;
     return texts;
 }
@@ -123,7 +124,7 @@ Error ItemImport::addTodo(const QString& text) {
 
 Error ItemImport::commit() {
     const Error error = data_.connection()->exec(QStringLiteral("COMMIT"));
-    if (!error)
+    if (error.ok())
         open_ = false;
     return error;
 }

@@ -164,7 +164,7 @@ Error Translation::tableName() {
         return unsupported(QStringLiteral("not a table name or a query: "), source_);
     out_->table = unquoteName(text(0));
     const QString table = quoteName(out_->table);
-    if (Error error = rowAddress_(out_->table, &rowid_))
+    if (Error error = rowAddress_(out_->table, &rowid_); error.failed())
         return error;
     if (rowid_.isEmpty()) {
         out_->allRowsQuery = QStringLiteral("SELECT * FROM %1").arg(table);
@@ -198,7 +198,7 @@ Error Translation::findClauses() {
     if (!isName(tableAt_))
         return unsupported(QStringLiteral("no table after FROM: "), source_);
     out_->table = unquoteName(text(tableAt_));
-    if (Error error = rowAddress_(out_->table, &rowid_))
+    if (Error error = rowAddress_(out_->table, &rowid_); error.failed())
         return error;
 
     headEnd_ = tableAt_ + 1;
@@ -294,11 +294,11 @@ QString Translation::sortKeys(qsizetype* copied) const {
 }
 
 Error Translation::run() {
-    if (Error error = findStatementEnd())
+    if (Error error = findStatementEnd(); error.failed())
         return error;
     if (!is(0, "SELECT"))
         return tableName();
-    if (Error error = findClauses())
+    if (Error error = findClauses(); error.failed())
         return error;
 
     const QString selectList = source_.mid(tokens_[0].end, tokens_[from_].begin - tokens_[0].end).trimmed();

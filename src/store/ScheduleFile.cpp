@@ -74,7 +74,7 @@ void ensureDayIndex(Connection& connection) {
         return;
     connection.setBusyTimeout(kIndexBusyTimeoutMs);
     // A file opened read-only for what its schema holds is left as it is.
-    if (connection.checkSchema() || !connection.readOnlyReason().isEmpty()) {
+    if (connection.checkSchema().failed() || !connection.readOnlyReason().isEmpty()) {
         connection.setBusyTimeout(Connection::kBusyTimeoutMs);
         return;
     }
@@ -85,8 +85,10 @@ void ensureDayIndex(Connection& connection) {
         // Indexing is done once per file and grows with it (seconds for millions of rows on a
         // slow disk); ended by the limit for a single query it would start over at every open.
         connection.setWorkLimit(kIndexWorkLimit);
-        if (connection.exec(QStringLiteral("BEGIN IMMEDIATE; ") + createDayIndex("IF NOT EXISTS ") +
-                            QStringLiteral("COMMIT;")))
+        if (connection
+                .exec(QStringLiteral("BEGIN IMMEDIATE; ") + createDayIndex("IF NOT EXISTS ") +
+                      QStringLiteral("COMMIT;"))
+                .failed())
             connection.rollback();
         connection.setWorkLimit(Connection::kWorkLimit);
         if (hook)
@@ -119,7 +121,7 @@ Error createScheduleFile(const QString& path) {
                         createDayIndex("") + createTable(kTodoTable, todoFields()) +
                         QStringLiteral("COMMIT;\n");
     error = connection->exec(sql);
-    if (error) {
+    if (error.failed()) {
         connection->rollback();
         connection.reset();
         // A half-made file is worse than none: the caller may offer to create it again.

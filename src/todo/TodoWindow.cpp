@@ -86,9 +86,9 @@ bool TodoWindow::refreshData(const QString& source) {
     data_.setRecordSource(source);
     const store::Error error = data_.refresh();
     grid_->rebind();
-    if (error)
+    if (error.failed())
         reportError(store::describe(error));
-    return !error;
+    return error.ok();
 }
 
 void TodoWindow::load() {

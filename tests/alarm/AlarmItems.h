@@ -20,24 +20,24 @@ inline void putItem(const QString& file, const QDate& date, int slot, const QStr
     store::DataControl data;
     data.setDatabaseName(file);
     data.setRecordSource(store::kDayTable);
-    QVERIFY(!data.refresh());
-    QVERIFY(!data.addNew());
-    QVERIFY(!data.setField(QStringLiteral("年月日"), store::dateString(date)));
-    QVERIFY(!data.setField(QStringLiteral("項目番号"), double(slot)));
-    QVERIFY(!data.setField(QStringLiteral("内容"), content));
-    QVERIFY(!data.setField(QStringLiteral("アラーム"), alarmText));
-    QVERIFY(!data.setField(QStringLiteral("時刻"), timeText));
+    QVERIFY(data.refresh().ok());
+    QVERIFY(data.addNew().ok());
+    QVERIFY(data.setField(QStringLiteral("年月日"), store::dateString(date)).ok());
+    QVERIFY(data.setField(QStringLiteral("項目番号"), double(slot)).ok());
+    QVERIFY(data.setField(QStringLiteral("内容"), content).ok());
+    QVERIFY(data.setField(QStringLiteral("アラーム"), alarmText).ok());
+    QVERIFY(data.setField(QStringLiteral("時刻"), timeText).ok());
     if (level)
-        QVERIFY(!data.setField(QStringLiteral("レベル"), double(level)));
+        QVERIFY(data.setField(QStringLiteral("レベル"), double(level)).ok());
     const store::Error error = data.update();
-    QVERIFY2(!error, qPrintable(error.message));
+    QVERIFY2(error.ok(), qPrintable(error.message));
 }
 
 inline QString alarmOf(const QString& file, const QDate& date, int slot) {
     store::DataControl data;
     data.setDatabaseName(file);
     data.setRecordSource(store::slotQuery(store::dateString(date), slot));
-    if (data.refresh() || !data.hasCurrentRow())
+    if (data.refresh().failed() || !data.hasCurrentRow())
         return QStringLiteral("<no row>");
     return data.field(QStringLiteral("アラーム")).value().toString();
 }

@@ -344,10 +344,10 @@ void TestAlarm::itemArmedElsewhereRingsInSameMinute() {
     } else {
         store::DayStore days(file);
         std::array<store::SlotItem, store::kSlotCount> loaded;
-        QVERIFY(!days.readDay(kToday, loaded));
+        QVERIFY(days.readDay(kToday, loaded).ok());
         std::array<store::SlotItem, store::kSlotCount> wanted = loaded;
         wanted[1].alarm = true;
-        QVERIFY(!days.saveDay(kToday, loaded, wanted));
+        QVERIFY(days.saveDay(kToday, loaded, wanted).ok());
     }
     fake->clock = at(9, 30, 20).addMSecs(100);
     tick();

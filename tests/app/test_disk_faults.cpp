@@ -53,10 +53,10 @@ class TestDiskFaults : public QObject {
     void init() {
         fx = std::make_unique<testsupport::ProgramFixture>();
         store::DataControl data;
-        QVERIFY(!store::openDayTable(data, fx->schedule));
+        QVERIFY(store::openDayTable(data, fx->schedule).ok());
         store::SlotItem item;
         item.content = QStringLiteral("会議");
-        QVERIFY(!store::saveSlot(data, QStringLiteral("2026/3/12"), 1, item));
+        QVERIFY(store::saveSlot(data, QStringLiteral("2026/3/12"), 1, item).ok());
         data.close();
         ini = fx->settingsPath();
         previousSettings = QByteArray("[Daduvov]\r\nSTART_FILE=") + fx->schedule.toUtf8() +

@@ -52,10 +52,10 @@ struct Calls {
 
 void addItem(const QString& file, const QDate& date, int slot, const QString& content) {
     store::DataControl data;
-    QVERIFY(!store::openDayTable(data, file));
+    QVERIFY(store::openDayTable(data, file).ok());
     store::SlotItem item;
     item.content = content;
-    QVERIFY(!store::saveSlot(data, store::dateString(date), slot, item));
+    QVERIFY(store::saveSlot(data, store::dateString(date), slot, item).ok());
 }
 
 QColor background(QPushButton* b) {

@@ -39,7 +39,7 @@ inline int rowCount(const QString& file, const QDate& date) {
     store::DataControl data;
     data.setDatabaseName(file);
     data.setRecordSource(store::dateQuery(store::dateString(date)));
-    return data.refresh() ? -1 : data.recordCount();
+    return data.refresh().failed() ? -1 : data.recordCount();
 }
 
 // Leaves at `path` a Schedule file that cannot be read: none ("missing"), bytes that are no
@@ -51,7 +51,7 @@ inline bool makeUnreadable(const QString& path, const QString& kind) {
         return true;
     store::Error error;
     auto connection = store::Connection::create(path, &error);
-    return connection && !connection->exec(QStringLiteral("CREATE TABLE other (a TEXT)"));
+    return connection && connection->exec(QStringLiteral("CREATE TABLE other (a TEXT)")).ok();
 }
 
 } // namespace daytest

@@ -30,8 +30,8 @@ bool putRawLevel(const QString& file, int slot, const QVariant& level) {
     store::DataControl data;
     data.setDatabaseName(file);
     data.setRecordSource(store::slotQuery(store::dateString(kDay), slot));
-    return !data.refresh() && !data.edit() && !data.setField(QStringLiteral("レベル"), level) &&
-           !data.update();
+    return data.refresh().ok() && data.edit().ok() && data.setField(QStringLiteral("レベル"), level).ok() &&
+           data.update().ok();
 }
 
 } // namespace

@@ -553,7 +553,7 @@ class TestExchange : public QObject {
                                   {"2026/2/30", 1, {}, "=1+1", "False", "12:00"}});
         if (!planted.isEmpty()) {
             store::Error error;
-            QVERIFY(!store::Connection::open(file_, &error)->exec(planted));
+            QVERIFY(store::Connection::open(file_, &error)->exec(planted).ok());
         }
         const QString ics = env_->path(QStringLiteral("out.ics"));
         const exchange::IcsExport exported = exchange::exportIcs(file_, ics);
@@ -564,7 +564,7 @@ class TestExchange : public QObject {
         store::DataControl data;
         data.setDatabaseName(file_);
         data.setRecordSource(QStringLiteral("SELECT * FROM 予定表"));
-        QVERIFY(!data.refresh());
+        QVERIFY(data.refresh().ok());
         const QString csv = env_->path(QStringLiteral("out.csv"));
         const exchange::CsvExport result = exchange::exportCsv(data, csv);
         QVERIFY(result.failure.isEmpty());
@@ -680,7 +680,7 @@ class TestExchange : public QObject {
         }
         testrows::addDays(file_, {{"2026/1/5", 1, 2.0, "予定"}});
         store::DataControl data;
-        QVERIFY(!store::openDayTable(data, file_) && !data.refresh());
+        QVERIFY(store::openDayTable(data, file_).ok() && data.refresh().ok());
 
         const QString before = snapshot(path);
         const QString ics = exchange::exportIcs(file_, path).failure;

@@ -29,7 +29,7 @@ struct GridOnFile {
     GridOnFile(const QString& file, const QString& source) {
         data.setDatabaseName(file);
         data.setRecordSource(source);
-        opened = !data.refresh();
+        opened = data.refresh().ok();
         grid.rebind();
     }
     // Shows the grid as a window of `size`; false when it did not appear.
@@ -112,22 +112,22 @@ void TestDataGrid::modelUnderTester() {
     QCOMPARE(model.rowCount(), 4);
     // An edit of a record, then one of the new row, each written on its own.
     QVERIFY(model.setData(model.index(1, 3), QStringLiteral("歯医者（予約済）")));
-    QVERIFY(!model.commitRow());
+    QVERIFY(model.commitRow().ok());
     QVERIFY(model.setData(model.index(3, 3), QStringLiteral("新しい予定")));
     QVERIFY(model.setData(model.index(3, 0), QStringLiteral("2024/4/1")));
-    QVERIFY(!model.commitRow());
+    QVERIFY(model.commitRow().ok());
     QCOMPARE(model.rowCount(), 5);
     QCOMPARE(model.index(3, 3).data().toString(), QStringLiteral("新しい予定"));
     // A refused row, then deletes at the front and the end.
     QVERIFY(model.setData(model.index(0, 3), QString(81, QLatin1Char('x'))));
-    QVERIFY(model.commitRow());
+    QVERIFY(model.commitRow().failed());
     data.moveTo(0);
-    QVERIFY(!model.removeCurrent());
+    QVERIFY(model.removeCurrent().ok());
     data.moveTo(data.recordCount() - 1);
-    QVERIFY(!model.removeCurrent());
+    QVERIFY(model.removeCurrent().ok());
     QCOMPARE(model.rowCount(), 3);
     data.setRecordSource(QStringLiteral("SELECT * FROM 予定表 WHERE 項目番号 = 9;"));
-    QVERIFY(!data.refresh());
+    QVERIFY(data.refresh().ok());
     model.reload();
     QCOMPARE(model.rowCount(), 1);
 }

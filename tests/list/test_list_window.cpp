@@ -317,8 +317,8 @@ void TestListWindow::pickingTheShownItemFiltersAgain() {
     store::DataControl other;
     other.setDatabaseName(fx_->file);
     other.setRecordSource(QStringLiteral("SELECT * FROM 予定表 WHERE 年月日='2024/3/1' ;"));
-    QVERIFY(!other.refresh());
-    QVERIFY(!other.updateRow(0, {{QStringLiteral("項目番号"), 2.0}}));
+    QVERIFY(other.refresh().ok());
+    QVERIFY(other.updateRow(0, {{QStringLiteral("項目番号"), 2.0}}).ok());
     QCoreApplication::processEvents();
     pick("Combo1", QStringLiteral("項目3"));
     QCOMPARE(shownColumn(0).size(), 3);

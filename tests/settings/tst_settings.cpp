@@ -635,7 +635,7 @@ void TestSettings::scheduleChoice() {
     const QString folder = env.programFolder();
     ChoicePaths paths(env, answer);
     if (defaultFile == QLatin1String("present"))
-        QVERIFY(!store::createScheduleFile(paths.defaultFile));
+        QVERIFY(store::createScheduleFile(paths.defaultFile).ok());
     else if (defaultFile == QLatin1String("directory"))
         QVERIFY(QDir(folder).mkdir(settings::kDefaultScheduleName));
     const QByteArray defaultBefore = fileBytes(paths.defaultFile);

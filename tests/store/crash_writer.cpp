@@ -52,19 +52,19 @@ int main(int argc, char** argv) {
     const QDate slotDate = QDate::fromString(crash::kSlotDate, QStringLiteral("yyyy/M/d"));
     // The date as the entry window loads it.
     std::array<store::SlotItem, 4> loaded;
-    if (const store::Error error = entry.readDay(slotDate, loaded))
+    if (const store::Error error = entry.readDay(slotDate, loaded); error.failed())
         return failed("open", error.message);
 
     store::DataControl grid;
     grid.setDatabaseName(schedule);
     grid.setRecordSource(store::dateQuery(crash::kGridDate));
-    if (const store::Error error = grid.refresh())
+    if (const store::Error error = grid.refresh(); error.failed())
         return failed("grid", error.message);
     if (grid.recordCount() == 0) {
         QHash<QString, QVariant> row = gridRow(first);
         row.insert(QStringLiteral("年月日"), crash::kGridDate);
         row.insert(QStringLiteral("項目番号"), 1.0);
-        if (const store::Error error = grid.appendRow(row))
+        if (const store::Error error = grid.appendRow(row); error.failed())
             return failed("grid row", error.message);
     }
 
@@ -77,12 +77,12 @@ int main(int argc, char** argv) {
                 std::array<store::SlotItem, 4> items;
                 for (int slot = 1; slot <= 4; ++slot)
                     items[static_cast<std::size_t>(slot - 1)] = crash::slotItem(i, slot);
-                if (const store::Error error = entry.saveDay(slotDate, loaded, items))
+                if (const store::Error error = entry.saveDay(slotDate, loaded, items); error.failed())
                     return failed("save", error.message);
                 break;
             }
             case 1:
-                if (const store::Error error = grid.updateRow(0, gridRow(i)))
+                if (const store::Error error = grid.updateRow(0, gridRow(i)); error.failed())
                     return failed("grid edit", error.message);
                 break;
             default:

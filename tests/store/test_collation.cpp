@@ -66,14 +66,14 @@ void TestCollation::rules() {
     store::DataControl data;
     data.setDatabaseName(file);
     data.setRecordSource(store::kDayTable);
-    QVERIFY(!data.refresh());
+    QVERIFY(data.refresh().ok());
     for (const QString& value : stored) {
         const QVariant written = value == kNull ? QVariant(QMetaType::fromType<QString>()) : QVariant(value);
-        QVERIFY(!data.appendRow({{field, written}}));
+        QVERIFY(data.appendRow({{field, written}}).ok());
     }
     data.setRecordSource(QStringLiteral("SELECT * FROM 予定表 ") + clause);
     const store::Error error = data.refresh();
-    QVERIFY2(!error, qPrintable(error.message));
+    QVERIFY2(error.ok(), qPrintable(error.message));
     QStringList shown;
     const int column = static_cast<int>(data.fieldNames().indexOf(field));
     for (int row = 0; row < data.recordCount(); ++row) {

@@ -210,7 +210,7 @@ void TestCrash::killedWriterLeavesWholeRecords() {
     QTemporaryDir dir(fastFolder());
     QVERIFY(dir.isValid());
     const QString schedule = dir.filePath(QStringLiteral("crash.sdb"));
-    QVERIFY(!store::createScheduleFile(schedule));
+    QVERIFY(store::createScheduleFile(schedule).ok());
     const QString iniFile = dir.filePath(settings::kSettingsFileName);
 
     // Iterations 0-9, run to the end, are the state the first kill starts from; they also tell

@@ -44,7 +44,7 @@ SlotItem item(const QString& content) {
 // The date as an entry window loads it.
 std::array<SlotItem, 4> loadDay(DayStore& store) {
     std::array<SlotItem, 4> loaded;
-    if (store.readDay(kDay, loaded))
+    if (store.readDay(kDay, loaded).failed())
         loaded.fill(SlotItem{QStringLiteral("unreadable"), {}, false, {}});
     return loaded;
 }
@@ -53,7 +53,7 @@ QStringList contents(const QString& path) {
     DataControl data;
     data.setDatabaseName(path);
     data.setRecordSource(QStringLiteral("SELECT * FROM 予定表 ORDER BY 項目番号"));
-    if (data.refresh())
+    if (data.refresh().failed())
         return {QStringLiteral("unreadable")};
     QStringList result;
     for (int row = 0; row < data.recordCount(); ++row)
@@ -94,10 +94,10 @@ void TestHostileFiles::twoProgramsSaveOneDate() {
 
     std::array<SlotItem, 4> wantedA = loadedA;
     wantedA[0] = item(QStringLiteral("Aの予定"));
-    QVERIFY(!a.saveDay(kDay, loadedA, wantedA));
+    QVERIFY(a.saveDay(kDay, loadedA, wantedA).ok());
     std::array<SlotItem, 4> wantedB = loadedB;
     wantedB[1] = item(QStringLiteral("Bの予定"));
-    QVERIFY(!b.saveDay(kDay, loadedB, wantedB));
+    QVERIFY(b.saveDay(kDay, loadedB, wantedB).ok());
     QCOMPARE(contents(path), (QStringList{QStringLiteral("Aの予定"), QStringLiteral("Bの予定")}));
 
     // B now also fills slot 1, which it loaded empty: A's item is shown back, nothing written.
@@ -112,7 +112,7 @@ void TestHostileFiles::twoProgramsSaveOneDate() {
 
     // Overwriting what was shown.
     loadedB[0] = conflicts[0].stored;
-    QVERIFY(!b.saveDay(kDay, loadedB, wantedB, &conflicts));
+    QVERIFY(b.saveDay(kDay, loadedB, wantedB, &conflicts).ok());
     QCOMPARE(contents(path), (QStringList{QStringLiteral("Bの上書き"), QStringLiteral("Bの予定")}));
     QCOMPARE(loadedB[0], loadDay(b)[0]);
 }
@@ -134,7 +134,7 @@ void TestHostileFiles::gridRowChangedElsewhere() {
     DataControl grid;
     grid.setDatabaseName(path);
     grid.setRecordSource(kDayTable);
-    QVERIFY(!grid.refresh());
+    QVERIFY(grid.refresh().ok());
     QCOMPARE(grid.value(0, 3).value().toString(), QStringLiteral("Aの行"));
 
     QVERIFY(plant(path, QStringLiteral("DELETE FROM 予定表; INSERT INTO 予定表 (年月日, 項目番号, 内容) "
@@ -147,8 +147,8 @@ void TestHostileFiles::gridRowChangedElsewhere() {
     QCOMPARE(contents(path), QStringList{QStringLiteral("Bの新しい行")});
 
     // Read again, the same edit goes through.
-    QVERIFY(!grid.refresh());
-    QVERIFY(!grid.updateRow(0, {{QStringLiteral("内容"), QStringLiteral("Aの編集")}}));
+    QVERIFY(grid.refresh().ok());
+    QVERIFY(grid.updateRow(0, {{QStringLiteral("内容"), QStringLiteral("Aの編集")}}).ok());
     QCOMPARE(contents(path), QStringList{QStringLiteral("Aの編集")});
 }
 
@@ -179,7 +179,7 @@ void TestHostileFiles::columnShadowsRowid() {
     QVERIFY(plant(path, sql));
 
     DataControl data;
-    QVERIFY(!openDayTable(data, path));
+    QVERIFY(openDayTable(data, path).ok());
     const Error error = saveSlot(data, kDate, 2, item(QStringLiteral("変更")));
     if (!usable) {
         QCOMPARE(error.code, SQLITE_ERROR);
@@ -187,8 +187,8 @@ void TestHostileFiles::columnShadowsRowid() {
         QCOMPARE(contents(path), QStringList{QStringLiteral("unreadable")});
         return;
     }
-    QVERIFY2(!error, qPrintable(error.message));
-    QVERIFY(!saveSlot(data, kDate, 3, SlotItem()));
+    QVERIFY2(error.ok(), qPrintable(error.message));
+    QVERIFY(saveSlot(data, kDate, 3, SlotItem()).ok());
     QCOMPARE(contents(path), (QStringList{QStringLiteral("項目1"), QStringLiteral("変更")}));
 }
 
@@ -252,7 +252,7 @@ void TestHostileFiles::plantedSchemaOpensReadOnly() {
     DataControl todo;
     todo.setDatabaseName(path);
     todo.setRecordSource(kTodoTable);
-    QVERIFY(!todo.refresh());
+    QVERIFY(todo.refresh().ok());
     QVERIFY(todo.readOnly());
     QCOMPARE(todo.appendRow({{QStringLiteral("やるべき事"), QStringLiteral("追加")}}).code, SQLITE_READONLY);
 
@@ -262,7 +262,7 @@ void TestHostileFiles::plantedSchemaOpensReadOnly() {
     DataControl counted;
     counted.setDatabaseName(path);
     counted.setRecordSource(QStringLiteral("counted"));
-    QVERIFY(!counted.refresh());
+    QVERIFY(counted.refresh().ok());
     QCOMPARE(counted.value(0, 0).value().toInt(), 2);
     QCOMPARE(counted.value(0, 1).value().toInt(), 1);
 }
@@ -311,7 +311,7 @@ void TestHostileFiles::schemaChangedWhileOpen() {
     DataControl data;
     data.setDatabaseName(path);
     data.setRecordSource(kDayTable);
-    QVERIFY(!data.refresh());
+    QVERIFY(data.refresh().ok());
     QVERIFY(store.readOnlyReason().isEmpty());
     std::array<SlotItem, 4> loaded = loadDay(store);
     QCOMPARE(loaded[0].content, QStringLiteral("一"));
@@ -387,7 +387,7 @@ void TestHostileFiles::costlyQueriesAreEnded() {
 
     DataControl data;
     data.setDatabaseName(path);
-    QVERIFY(!data.openDatabase());
+    QVERIFY(data.openDatabase().ok());
     if (code == SQLITE_INTERRUPT)
         data.connection()->setWorkLimit(std::chrono::milliseconds(300));
     Error error;
@@ -403,7 +403,7 @@ void TestHostileFiles::costlyQueriesAreEnded() {
     QVERIFY(describe(error).startsWith(describe(Error{code, QString()})));
 
     data.setRecordSource(kTodoTable);
-    QVERIFY(!data.refresh());
+    QVERIFY(data.refresh().ok());
 }
 
 void TestHostileFiles::manyViewsCostOnce_data() {
@@ -451,16 +451,16 @@ void TestHostileFiles::manyViewsCostOnce() {
     if (!code) {
         DayRecords records;
         for (int read = 0; read < 20; ++read)
-            QVERIFY(!readDayRecords(*data.connection(), kDate, records));
-        QVERIFY(!saveSlot(data, kDate, 2, item(QStringLiteral("二"))));
-        QVERIFY(!data.refresh());
+            QVERIFY(readDayRecords(*data.connection(), kDate, records).ok());
+        QVERIFY(saveSlot(data, kDate, 2, item(QStringLiteral("二"))).ok());
+        QVERIFY(data.refresh().ok());
         QCOMPARE(data.recordCount(), 2);
         QCOMPARE(data.connection()->schemaChecks(), 1);
         // Changed by another program: checked again once the engine saw the change.
         QVERIFY(
             plant(path, QStringLiteral("CREATE TRIGGER late AFTER UPDATE ON 予定表 BEGIN SELECT 1; END")));
-        QVERIFY(!readDayRecords(*data.connection(), kDate, records));
-        QVERIFY(!data.connection()->checkSchema());
+        QVERIFY(readDayRecords(*data.connection(), kDate, records).ok());
+        QVERIFY(data.connection()->checkSchema().ok());
         QVERIFY(data.connection()->readOnlyReason().contains(QStringLiteral("late")));
         QCOMPARE(data.connection()->schemaChecks(), 2);
     }

@@ -60,7 +60,7 @@ void TestRecordSource::translated() {
             return Error{};
         },
         &out);
-    QVERIFY2(!error, qPrintable(error.message));
+    QVERIFY2(error.ok(), qPrintable(error.message));
     QCOMPARE(askedFor, QStringLiteral("予定表"));
     QCOMPARE(out.table, QStringLiteral("予定表"));
     QCOMPARE(out.rowidQuery, rowidQuery);

@@ -82,7 +82,7 @@ class TestStore : public QObject {
         data.setDatabaseName(path_);
         data.setRecordSource(source);
         const Error error = data.refresh();
-        QVERIFY2(!error, qPrintable(error.message));
+        QVERIFY2(error.ok(), qPrintable(error.message));
         QCOMPARE(data.fieldNames(), columns);
         QCOMPARE(data.recordCount(), 0);
         QCOMPARE(data.absolutePosition(), -1);
@@ -93,15 +93,15 @@ class TestStore : public QObject {
     void createRefusesExistingOrMissingFolder() {
         const QString existing = env_->path(QStringLiteral("keep.sdb"));
         QVERIFY(testsupport::writeBytes(existing, "not mine to overwrite"));
-        QVERIFY(createScheduleFile(existing));
+        QVERIFY(createScheduleFile(existing).failed());
         QCOMPARE(testsupport::fileBytes(existing), QByteArray("not mine to overwrite"));
 
         const QString inMissingFolder = env_->path(QStringLiteral("no such folder/new.sdb"));
-        QVERIFY(createScheduleFile(inMissingFolder));
+        QVERIFY(createScheduleFile(inMissingFolder).failed());
         QVERIFY(!QFile::exists(inMissingFolder));
 
         // A second creation at the same path fails; the first file keeps its tables.
-        QVERIFY(createScheduleFile(path_));
+        QVERIFY(createScheduleFile(path_).failed());
         testrows::addDays(path_, {{"2026/1/5", 1, {}, "残る"}});
         QCOMPARE(dayRows(path_).size(), 1);
     }
@@ -121,7 +121,7 @@ class TestStore : public QObject {
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + QLatin1Char('/') + name;
         const Error created = createScheduleFile(path);
-        QVERIFY2(!created, qPrintable(created.message));
+        QVERIFY2(created.ok(), qPrintable(created.message));
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{name});
         testrows::addDays(path, {{"2026/1/5", 1, {}, "書ける"}});
         QCOMPARE(dayRows(path), QStringList{"2026/1/5|1|NULL|書ける|False|####"});
@@ -165,7 +165,7 @@ class TestStore : public QObject {
             QStringLiteral("DROP TABLE ToDoリスト; DROP TABLE 予定表; CREATE TABLE 予定表 (年月日 TEXT, "
                            "項目番号 REAL)")));
         DataControl data;
-        QVERIFY(!openDayTable(data, path_)); // the file is a database; its tables are not checked here
+        QVERIFY(openDayTable(data, path_).ok()); // the file is a database; its tables are not checked here
         data.setRecordSource(QStringLiteral("SELECT やるべき事 FROM ToDoリスト;"));
         const Error error = data.refresh();
         QCOMPARE(error.code, SQLITE_ERROR);
@@ -184,7 +184,7 @@ class TestStore : public QObject {
             QStringLiteral("ALTER TABLE 予定表 RENAME TO items; CREATE TABLE 予定表 (年月日 TEXT, 項目番号 "
                            "REAL, レベル REAL, 内容 TEXT, アラーム TEXT, 時刻 TEXT, 備考 TEXT NOT NULL)")));
         DataControl data;
-        QVERIFY(!openDayTable(data, path_));
+        QVERIFY(openDayTable(data, path_).ok());
         const Error refused = saveSlot(data, "2026/1/5", 1, {"x", {}, false, {}});
         QCOMPARE(refused.code, SQLITE_CONSTRAINT);
         QVERIFY(describe(refused).contains(QStringLiteral("「備考」欄は空にできません")));
@@ -211,7 +211,7 @@ class TestStore : public QObject {
         QVERIFY(
             describe(error).startsWith(QStringLiteral("スケジュールファイルは他のプログラムが使用中です\n")));
         QCOMPARE(other.exec("COMMIT"), SQLITE_OK);
-        QVERIFY(!openDayTable(data, path_));
+        QVERIFY(openDayTable(data, path_).ok());
     }
 
     void heldStatementOutlivesCache() {
@@ -313,10 +313,10 @@ class TestStore : public QObject {
         data.setDatabaseName(path_);
         // The same shape with another value first, so that a reused statement would show.
         data.setRecordSource(QStringLiteral("SELECT * FROM 予定表 WHERE 内容 = 'it''s' ;"));
-        QVERIFY(!data.refresh());
+        QVERIFY(data.refresh().ok());
         data.setRecordSource(query);
         const Error error = data.refresh();
-        QVERIFY2(!error, qPrintable(error.message));
+        QVERIFY2(error.ok(), qPrintable(error.message));
         QCOMPARE(shown(data, 3), contents);
     }
 
@@ -354,7 +354,7 @@ class TestStore : public QObject {
         DataControl data;
         data.setDatabaseName(path_);
         data.setRecordSource(QStringLiteral("SELECT * FROM 予定表 ;"));
-        QVERIFY(!data.refresh());
+        QVERIFY(data.refresh().ok());
         QCOMPARE(data.absolutePosition(), 0);
         const QVariant slot = data.field(QStringLiteral("項目番号")).value();
         QCOMPARE(slot.typeId(), QMetaType::Double);
@@ -394,10 +394,11 @@ class TestStore : public QObject {
         DataControl data;
         data.setDatabaseName(path_);
         data.setRecordSource(kDayTable);
-        QVERIFY(!data.refresh());
-        QVERIFY(!data.edit());
-        QVERIFY(!data.setField(field, value));
-        QVERIFY(!data.setField(QStringLiteral("アラーム"), QStringLiteral("True"))); // part of the same row
+        QVERIFY(data.refresh().ok());
+        QVERIFY(data.edit().ok());
+        QVERIFY(data.setField(field, value).ok());
+        QVERIFY(
+            data.setField(QStringLiteral("アラーム"), QStringLiteral("True")).ok()); // part of the same row
         const Error error = data.update();
         QCOMPARE(error.code, accepted ? 0 : SQLITE_CONSTRAINT);
         QVERIFY(!data.editing());
@@ -405,10 +406,10 @@ class TestStore : public QObject {
         QCOMPARE(dayRows(path_), QStringList{stored});
 
         // A refused new row is not added either.
-        QVERIFY(!data.addNew());
-        QVERIFY(!data.setField(kContent, QStringLiteral("新")));
-        QVERIFY(!data.setField(field, value));
-        QCOMPARE(!data.update(), accepted);
+        QVERIFY(data.addNew().ok());
+        QVERIFY(data.setField(kContent, QStringLiteral("新")).ok());
+        QVERIFY(data.setField(field, value).ok());
+        QCOMPARE(data.update().ok(), accepted);
         QCOMPARE(dayRows(path_).size(), accepted ? 2 : 1);
     }
 
@@ -416,32 +417,32 @@ class TestStore : public QObject {
         DataControl data;
         data.setDatabaseName(path_);
         data.setRecordSource(QStringLiteral("SELECT やるべき事 FROM ToDoリスト;"));
-        QVERIFY(!data.refresh());
+        QVERIFY(data.refresh().ok());
         for (const char* todo : {"a", "b", "c"})
-            QVERIFY(!data.appendRow({{QStringLiteral("やるべき事"), QString::fromUtf8(todo)}}));
-        QVERIFY(!data.appendRow({})); // an empty grid row adds nothing
+            QVERIFY(data.appendRow({{QStringLiteral("やるべき事"), QString::fromUtf8(todo)}}).ok());
+        QVERIFY(data.appendRow({}).ok()); // an empty grid row adds nothing
         QCOMPARE(data.recordCount(), 3);
         QCOMPARE(data.absolutePosition(), -1); // refreshed while empty
 
         data.moveTo(1);
         QCOMPARE(data.field(QStringLiteral("やるべき事")).value().toString(), QStringLiteral("b"));
-        QVERIFY(!data.remove());
+        QVERIFY(data.remove().ok());
         QCOMPARE(data.recordCount(), 2);
         QVERIFY(!data.hasCurrentRow());
-        QVERIFY(data.remove()); // nothing current to delete
+        QVERIFY(data.remove().failed()); // nothing current to delete
         data.moveNext();
         QCOMPARE(data.absolutePosition(), 1);
         QCOMPARE(data.field(QStringLiteral("やるべき事")).value().toString(), QStringLiteral("c"));
 
         // Deleting the last row and moving on leaves no current row.
-        QVERIFY(!data.remove());
+        QVERIFY(data.remove().ok());
         data.moveNext();
         QCOMPARE(data.absolutePosition(), -1);
         QCOMPARE(data.recordCount(), 1);
 
-        QVERIFY(!data.refresh());
+        QVERIFY(data.refresh().ok());
         QCOMPARE(shown(data), QStringList{"a"});
-        QVERIFY(!data.updateRow(0, {{QStringLiteral("やるべき事"), QStringLiteral("A")}}));
+        QVERIFY(data.updateRow(0, {{QStringLiteral("やるべき事"), QStringLiteral("A")}}).ok());
         QCOMPARE(data.field(QStringLiteral("やるべき事")).value().toString(), QStringLiteral("A"));
     }
 
@@ -450,12 +451,12 @@ class TestStore : public QObject {
         DataControl data;
         data.setDatabaseName(path_);
         data.setRecordSource(QStringLiteral("SELECT * FROM 予定表 ORDER BY 内容 ASC;"));
-        QVERIFY(!data.refresh());
+        QVERIFY(data.refresh().ok());
         data.moveTo(1);
-        QVERIFY(!data.addNew());
-        QVERIFY(!data.setField(kContent, QStringLiteral("三")));
+        QVERIFY(data.addNew().ok());
+        QVERIFY(data.setField(kContent, QStringLiteral("三")).ok());
         QCOMPARE(data.field(kContent).value().toString(), QStringLiteral("三"));
-        QVERIFY(!data.update());
+        QVERIFY(data.update().ok());
         QCOMPARE(data.recordCount(), 3);
         QCOMPARE(data.absolutePosition(), 1); // still the row that was current
         QCOMPARE(data.value(2, 3).value().toString(), QStringLiteral("三"));
@@ -547,10 +548,10 @@ class TestStore : public QObject {
         QFETCH(Save, read);
         testrows::addDays(path_, before);
         DataControl data;
-        QVERIFY(!openDayTable(data, path_));
+        QVERIFY(openDayTable(data, path_).ok());
         for (const Save& save : saves) {
             const Error error = saveSlot(data, save.date, save.slot, save.item);
-            QVERIFY2(!error, qPrintable(error.message));
+            QVERIFY2(error.ok(), qPrintable(error.message));
         }
         QCOMPARE(dayRows(path_), after);
         QCOMPARE(readSlot(data, read.date, read.slot).value(), read.item);
@@ -559,7 +560,7 @@ class TestStore : public QObject {
     void saveRefusedContent() {
         testrows::addDays(path_, {{"2026/1/5", 1, 2.0, "kept", "True", "0700"}});
         DataControl data;
-        QVERIFY(!openDayTable(data, path_));
+        QVERIFY(openDayTable(data, path_).ok());
         QCOMPARE(saveSlot(data, "2026/1/5", 2, {QString(81, u'x'), {}, false, {}}).code, SQLITE_CONSTRAINT);
         const Error error = saveSlot(data, "2026/1/5", 1, {"new", {}, false, "1234567"});
         QCOMPARE(error.code, SQLITE_CONSTRAINT);
@@ -595,14 +596,15 @@ class TestStore : public QObject {
         QFETCH(QVariant, time);
         QFETCH(SlotItem, item);
         DataControl data;
-        QVERIFY(!openDayTable(data, path_));
-        QVERIFY(!data.refresh());
-        QVERIFY(!data.appendRow({{QStringLiteral("年月日"), QStringLiteral("2026/1/5")},
-                                 {QStringLiteral("項目番号"), 4.0},
-                                 {QStringLiteral("レベル"), level},
-                                 {kContent, QStringLiteral("c")},
-                                 {QStringLiteral("アラーム"), alarm},
-                                 {QStringLiteral("時刻"), time}}));
+        QVERIFY(openDayTable(data, path_).ok());
+        QVERIFY(data.refresh().ok());
+        QVERIFY(data.appendRow({{QStringLiteral("年月日"), QStringLiteral("2026/1/5")},
+                                {QStringLiteral("項目番号"), 4.0},
+                                {QStringLiteral("レベル"), level},
+                                {kContent, QStringLiteral("c")},
+                                {QStringLiteral("アラーム"), alarm},
+                                {QStringLiteral("時刻"), time}})
+                    .ok());
         QCOMPARE(readSlot(data, "2026/1/5", 4).value(), item);
     }
 
@@ -613,11 +615,12 @@ class TestStore : public QObject {
                                   {"2026/4/1", 1, {}, "next month"},
                                   {"2026/3/1", 1, {}, "a"}});
         DataControl data;
-        QVERIFY(!openDayTable(data, path_));
-        QVERIFY(!data.refresh());
+        QVERIFY(openDayTable(data, path_).ok());
+        QVERIFY(data.refresh().ok());
         // A row without content does not mark its date.
-        QVERIFY(!data.appendRow(
-            {{QStringLiteral("年月日"), QStringLiteral("2026/3/20")}, {QStringLiteral("項目番号"), 1.0}}));
+        QVERIFY(data.appendRow({{QStringLiteral("年月日"), QStringLiteral("2026/3/20")},
+                                {QStringLiteral("項目番号"), 1.0}})
+                    .ok());
 
         DayStore days(path_, 0);
         QStringList march;
@@ -643,7 +646,7 @@ class TestStore : public QObject {
         std::array<SlotItem, kSlotCount> wanted{SlotItem{"朝", {}, true, "0700"},
                                                 SlotItem{"昼", {}, false, "1200"}, SlotItem{},
                                                 SlotItem{"夜", {}, true, QString()}};
-        QVERIFY(!days.saveDay(day, loaded, wanted));
+        QVERIFY(days.saveDay(day, loaded, wanted).ok());
         testrows::addDays(path_, {{"2026/3/5", 3, {}, "later row of slot 3"}});
         const Result<std::vector<ArmedItem>> found = days.armedItems(day);
         QVERIFY(found.ok());
@@ -654,7 +657,7 @@ class TestStore : public QObject {
         QCOMPARE((std::tuple{armed[1].slot, armed[1].timeText, armed[1].content}),
                  (std::tuple{4, kEmptyTime, QStringLiteral("夜")}));
 
-        QVERIFY(!days.disarm(day, 1));
+        QVERIFY(days.disarm(day, 1).ok());
         QCOMPARE(days.armedItems(day).value().size(), size_t(1));
         QCOMPARE(days.disarm(day, 3).code, 0); // a row, even one without an alarm
         QCOMPARE(days.disarm(QDate(2026, 3, 6), 1).code, SQLITE_ERROR);
@@ -668,9 +671,9 @@ class TestStore : public QObject {
     void deletedOrReplacedFile() {
         testrows::addDays(path_, {{"2026/3/5", 1, {}, "before"}});
         DataControl data;
-        QVERIFY(!openDayTable(data, path_));
+        QVERIFY(openDayTable(data, path_).ok());
         data.setRecordSource(slotQuery("2026/3/5", 1));
-        QVERIFY(!data.refresh());
+        QVERIFY(data.refresh().ok());
         QVERIFY(data.hasCurrentRow());
 
         QVERIFY(QFile::remove(path_));
@@ -683,7 +686,7 @@ class TestStore : public QObject {
         const QString other = env_->makeScheduleFile(QStringLiteral("other.sdb"));
         testrows::addDays(other, {{"2026/3/5", 1, {}, "after"}});
         QVERIFY(QFile::rename(other, path_));
-        QVERIFY(!data.refresh());
+        QVERIFY(data.refresh().ok());
         QCOMPARE(data.field(kContent).value().toString(), QStringLiteral("after"));
     }
 
@@ -727,7 +730,7 @@ class TestStore : public QObject {
         data.setRecordSource(slotQuery("2026/1/5", 1));
         const Error error = data.refresh();
         setLongWorkHook({});
-        QVERIFY2(!error, qPrintable(error.message));
+        QVERIFY2(error.ok(), qPrintable(error.message));
         QCOMPARE(data.field(kContent).value().toString(), QStringLiteral("a"));
         other.exec("COMMIT");
         const bool tried = file == QLatin1String("plain") || file == QLatin1String("writing");

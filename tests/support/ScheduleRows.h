@@ -24,7 +24,7 @@ inline void addDays(const QString& file, const QList<DayRow>& rows) {
     store::DataControl data;
     data.setDatabaseName(file);
     data.setRecordSource(store::kDayTable);
-    QVERIFY(!data.refresh());
+    QVERIFY(data.refresh().ok());
     for (const DayRow& row : rows) {
         const store::Error error =
             data.appendRow({{QStringLiteral("年月日"), row.date},
@@ -34,7 +34,7 @@ inline void addDays(const QString& file, const QList<DayRow>& rows) {
                             {QStringLiteral("内容"), row.content},
                             {QStringLiteral("アラーム"), row.alarm},
                             {QStringLiteral("時刻"), row.time}});
-        QVERIFY2(!error, qPrintable(error.message));
+        QVERIFY2(error.ok(), qPrintable(error.message));
     }
 }
 
@@ -42,20 +42,21 @@ inline void addTodos(const QString& file, const QStringList& texts) {
     store::DataControl data;
     data.setDatabaseName(file);
     data.setRecordSource(store::kTodoTable);
-    QVERIFY(!data.refresh());
+    QVERIFY(data.refresh().ok());
     for (const QString& text : texts)
-        QVERIFY(!data.appendRow({{QStringLiteral("やるべき事"), text}}));
+        QVERIFY(data.appendRow({{QStringLiteral("やるべき事"), text}}).ok());
 }
 
 // Stores one slot of a date through the store's own rules; false when the file refuses it.
 inline bool putSlot(const QString& file, const QDate& date, int slot, const store::SlotItem& item) {
     store::DataControl data;
-    return !store::openDayTable(data, file) && !store::saveSlot(data, store::dateString(date), slot, item);
+    return store::openDayTable(data, file).ok() &&
+           store::saveSlot(data, store::dateString(date), slot, item).ok();
 }
 
 inline store::SlotItem storedSlot(const QString& file, const QDate& date, int slot) {
     store::DataControl data;
-    if (store::openDayTable(data, file))
+    if (store::openDayTable(data, file).failed())
         return {QStringLiteral("<unreadable>"), QString(), false, QString()};
     const store::Result<store::SlotItem> item = store::readSlot(data, store::dateString(date), slot);
     return item.ok() ? item.value()
@@ -67,7 +68,7 @@ inline QStringList column(const QString& file, const QString& query, int column)
     store::DataControl data;
     data.setDatabaseName(file);
     data.setRecordSource(query);
-    if (data.refresh())
+    if (data.refresh().failed())
         return {QStringLiteral("<refresh failed>")};
     QStringList values;
     for (int row = 0; row < data.recordCount(); ++row)
@@ -80,7 +81,7 @@ inline QStringList dayRows(const QString& file) {
     store::DataControl data;
     data.setDatabaseName(file);
     data.setRecordSource(store::kDayTable);
-    if (data.refresh())
+    if (data.refresh().failed())
         return {QStringLiteral("<refresh failed>")};
     QStringList rows;
     for (int row = 0; row < data.recordCount(); ++row) {

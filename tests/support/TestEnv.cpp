@@ -26,7 +26,7 @@ QString TestEnv::path(const QString& name) const {
 QString TestEnv::makeScheduleFile(const QString& name) const {
     const QString p = path(name);
     const store::Error error = store::createScheduleFile(p);
-    if (error)
+    if (error.failed())
         qWarning("could not create %s: %s", qPrintable(p), qPrintable(error.message));
     return p;
 }
