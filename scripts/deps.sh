@@ -12,10 +12,10 @@ PROGRAM_PACKAGES=(
     libsqlite3-dev libical-dev
     fonts-ipafont-gothic fonts-ipafont-mincho fonts-urw-base35 fonts-dejavu-core
 )
-# Sanitizer runtime, formatting, compiler cache, benchmarks, the virtual screen and its drivers,
-# the sqlite3 shell and a sound server for the end-to-end tests.
+# Sanitizer runtime, formatting, compiler cache, benchmarks, Python for the layer check, the
+# virtual screen and its drivers, the sqlite3 shell and a sound server for the end-to-end tests.
 TEST_PACKAGES=(
-    clang clang-format libclang-rt-14-dev ccache libbenchmark-dev sqlite3
+    clang clang-format libclang-rt-14-dev ccache libbenchmark-dev sqlite3 python3
     xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils dbus
     # a Wayland compositor and Qt's Wayland platform, for the program as a native Wayland client
     weston qt6-wayland

@@ -1,8 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with warnings as errors and
-# AddressSanitizer + UndefinedBehaviorSanitizer, checks the formatting and runs every test.
+# AddressSanitizer + UndefinedBehaviorSanitizer, checks the formatting and the source layers and
+# runs every test. `scripts/test.sh --quick` leaves out the tests labelled slow (those that start
+# the whole program or a writer many times); other arguments go to ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+quick=()
+if [ "${1:-}" = "--quick" ]; then
+    quick=(-LE slow)
+    shift
+fi
 scripts/deps.sh
 
 files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find src tests bench -name '*.cpp' -o -name '*.h')
@@ -18,4 +25,4 @@ export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # A run that finds no tests is a failure, not a green result.
-ctest --test-dir build --output-on-failure --no-tests=error -j2 "$@"
+ctest --test-dir build --output-on-failure --no-tests=error -j2 "${quick[@]}" "$@"
