@@ -26,30 +26,38 @@ void bringForward(QWidget* window) {
     window->activateWindow();
 }
 
+struct State {
+    calendar::MainHost* host = nullptr;
+    std::unique_ptr<AlarmCheck> check;
+    calendar::MainHost* notifierHost = nullptr;
+    std::unique_ptr<DesktopNotifier> notifier;
+    QDateTime startMinute; // the start-up list covers what lies before it
+
+    // The notifier of `host`'s window. The start-up list makes it first, and it lives on, so that
+    // the notifications an earlier run left stay until their items are disarmed or the program ends.
+    DesktopNotifier* notifierFor(calendar::MainHost& host) {
+        if (!notifier || notifierHost != &host) {
+            QPointer<QWidget> window = host.mainWindow();
+            notifier = std::make_unique<DesktopNotifier>([window] { bringForward(window); });
+            notifierHost = &host;
+        }
+        return notifier.get();
+    }
+};
+
 } // namespace
 
 AlarmHooks alarmHooks() {
-    struct State {
-        calendar::MainHost* host = nullptr;
-        std::unique_ptr<AlarmCheck> check;
-        std::unique_ptr<DesktopNotifier> notifier;
-        QDateTime startMinute; // the start-up list covers what lies before it
-    };
     auto state = std::make_shared<State>();
     AlarmHooks hooks;
     hooks.tick = [state](calendar::MainHost& host) {
         if (state->host != &host) {
             if (state->check && state->check->busy())
                 return; // the check in progress belongs to another host; it must stay alive
-            QPointer<QWidget> window = host.mainWindow();
-            state->notifier = std::make_unique<DesktopNotifier>([window] { bringForward(window); });
+            DesktopNotifier* notifier = state->notifierFor(host);
             state->check = std::make_unique<AlarmCheck>(host);
-            state->check->onRing = [notifier = state->notifier.get()](const DueAlarm& item) {
-                notifier->notify(item);
-            };
-            state->check->onBoxClosed = [notifier = state->notifier.get()](const DueAlarm& item) {
-                notifier->withdraw(item);
-            };
+            state->check->onRing = [notifier](const DueAlarm& item) { notifier->notify(item); };
+            state->check->onBoxClosed = [notifier](const DueAlarm& item) { notifier->withdraw(item); };
             if (state->startMinute.isValid())
                 state->check->setCheckedFrom(state->startMinute);
             state->host = &host;
@@ -58,7 +66,9 @@ AlarmHooks alarmHooks() {
     };
     hooks.startUp = [state](calendar::MainHost& host) {
         state->startMinute = minuteOf(platform::now());
-        showMissedAlarms(host, state->startMinute);
+        DesktopNotifier* notifier = state->notifierFor(host);
+        showMissedAlarms(host, state->startMinute,
+                         [notifier](const DueAlarm& item) { notifier->withdraw(item); });
     };
     return hooks;
 }

@@ -1,11 +1,17 @@
 #include "alarm/DesktopNotifier.h"
 
 #include "alarm/AlarmRule.h"
+#include "platform/Paths.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
 #include <utility>
 
 namespace alarms {
@@ -24,6 +30,9 @@ constexpr uchar kCriticalUrgency = 2;
 
 // How long closing a notification at the end may wait for the service.
 constexpr int kCloseAtEndMs = 300;
+// The ledger is the program's own, in a private folder; a larger one is not read.
+constexpr qint64 kLedgerBytes = 256 * 1024;
+constexpr qsizetype kLedgerEntries = 1000;
 
 QString itemKey(const DueAlarm& item) {
     return item.file + QLatin1Char('\n') + item.date + QLatin1Char('\n') + QString::number(item.slot) +
@@ -33,11 +42,94 @@ QString itemKey(const DueAlarm& item) {
 } // namespace
 
 DesktopNotifier::DesktopNotifier(std::function<void()> bringForward, QObject* parent)
-    : QObject(parent), bringForward_(std::move(bringForward)) {}
+    : QObject(parent), bringForward_(std::move(bringForward)) {
+    setLedgerPath(defaultLedgerPath());
+}
 
 DesktopNotifier::~DesktopNotifier() {
     for (auto it = ids_.cbegin(); it != ids_.cend(); ++it)
         close(it.key(), true);
+    ids_.clear();
+    closeLeftovers(std::exchange(leftovers_, {}), true);
+    writeLedger();
+}
+
+QString DesktopNotifier::defaultLedgerPath() {
+    const QString folder = platform::privateRuntimeFolder();
+    return folder.isEmpty() ? QString()
+                            : platform::joinPath(folder, QStringLiteral("daduvov-notifications.json"));
+}
+
+void DesktopNotifier::setLedgerPath(const QString& path) {
+    ledgerPath_ = path;
+    readLedger();
+}
+
+void DesktopNotifier::readLedger() {
+    leftovers_.clear();
+    QFile file(ledgerPath_);
+    if (ledgerPath_.isEmpty() || file.size() > kLedgerBytes || !file.open(QIODevice::ReadOnly))
+        return;
+    const QJsonArray entries = QJsonDocument::fromJson(file.read(kLedgerBytes)).array();
+    for (const QJsonValue& value : entries) {
+        const QJsonObject entry = value.toObject();
+        const qint64 id = entry.value(QStringLiteral("id")).toInteger(-1);
+        if (leftovers_.size() < kLedgerEntries && id >= 0 && id <= 0xFFFFFFFFLL)
+            leftovers_.append({entry.value(QStringLiteral("owner")).toString(), static_cast<uint>(id),
+                               entry.value(QStringLiteral("key")).toString()});
+    }
+}
+
+void DesktopNotifier::writeLedger() const {
+    if (ledgerPath_.isEmpty())
+        return;
+    QJsonArray entries;
+    auto add = [&entries](const QString& owner, uint id, const QString& key) {
+        entries.append(QJsonObject{{QStringLiteral("owner"), owner},
+                                   {QStringLiteral("id"), static_cast<qint64>(id)},
+                                   {QStringLiteral("key"), key}});
+    };
+    for (const Shown& left : leftovers_)
+        add(left.owner, left.id, left.key);
+    for (auto it = ids_.cbegin(); it != ids_.cend(); ++it)
+        add(owner_, it.key(), it.value());
+    if (entries.isEmpty()) {
+        QFile::remove(ledgerPath_);
+        return;
+    }
+    // A ledger that cannot be written only means a crash would leave these on the desktop.
+    QSaveFile file(ledgerPath_);
+    if (file.open(QIODevice::WriteOnly) &&
+        file.write(QJsonDocument(entries).toJson(QJsonDocument::Compact)) >= 0)
+        file.commit();
+}
+
+void DesktopNotifier::closeLeftovers(const QList<Shown>& leftovers, bool wait) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (leftovers.isEmpty() || !bus.isConnected())
+        return;
+    const QDBusMessage ask =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                       QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetNameOwner"))
+        << kService;
+    auto closeOwned = [this, leftovers, wait](const QDBusMessage& reply) {
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return;
+        const QString owner = reply.arguments().constFirst().toString();
+        for (const Shown& left : leftovers)
+            if (left.owner == owner)
+                close(left.id, wait);
+    };
+    if (wait) {
+        closeOwned(bus.call(ask, QDBus::Block, kCloseAtEndMs));
+        return;
+    }
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(ask), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [closeOwned](QDBusPendingCallWatcher* call) {
+        call->deleteLater();
+        closeOwned(call->reply());
+    });
 }
 
 void DesktopNotifier::withdraw(const DueAlarm& item) {
@@ -53,8 +145,18 @@ void DesktopNotifier::withdraw(const DueAlarm& item) {
             const uint id = it.key();
             ids_.erase(it);
             close(id, false);
+            writeLedger();
             return;
         }
+    }
+    QList<Shown> earlier;
+    for (qsizetype i = leftovers_.size() - 1; i >= 0; --i)
+        if (leftovers_[i].key == key)
+            earlier << leftovers_.takeAt(i);
+    if (!earlier.isEmpty()) {
+        closeLeftovers(earlier, false);
+        writeLedger();
+        return;
     }
     if (capabilities_)
         withdrawn_.insert(key); // its Notify is on its way: closed as soon as its id comes
@@ -76,7 +178,8 @@ void DesktopNotifier::close(uint id, bool wait) {
 
 void DesktopNotifier::notificationClosed(uint id, uint reason) {
     Q_UNUSED(reason);
-    ids_.remove(id);
+    if (ids_.remove(id))
+        writeLedger();
 }
 
 QVariantList DesktopNotifier::notifyArguments(const DueAlarm& item, bool markup) {
@@ -141,10 +244,13 @@ void DesktopNotifier::send(const DueAlarm& item) {
                 w->deleteLater();
                 const QDBusPendingReply<uint> id = *w;
                 if (!id.isError()) {
-                    if (withdrawn_.remove(key))
+                    if (withdrawn_.remove(key)) {
                         close(id.value(), false);
-                    else
+                    } else {
+                        owner_ = w->reply().service();
                         ids_.insert(id.value(), key);
+                        writeLedger();
+                    }
                     Q_EMIT shown(id.value());
                 } else {
                     capabilities_.reset(); // the service went away: ask again next time

@@ -2,6 +2,12 @@
 // The desktop notification of an alarm, sent to the freedesktop notification service
 // (org.freedesktop.Notifications) on the session bus. Every call is asynchronous: without a
 // session bus or without a notification service nothing happens and nothing waits.
+//
+// The notifications on the desktop are also listed in the user's runtime folder, with the bus
+// name of the service that showed them. A program that ended without withdrawing its notifications
+// (killed, crashed) leaves them there, and the next start withdraws each when its item is disarmed
+// or at its own end, provided the same service still runs (another one would give the ids to
+// notifications of other programs).
 
 #include "alarm/AlarmCheck.h"
 
@@ -26,10 +32,15 @@ class DesktopNotifier : public QObject {
     // can no longer be answered.
     ~DesktopNotifier() override;
 
+    // The list of notifications on the desktop, by default in the private runtime folder; none when
+    // `path` is empty.
+    static QString defaultLedgerPath();
+    void setLedgerPath(const QString& path);
+
     // Sends the notification of a ringing item. False when there is no session bus to send it on.
     bool notify(const DueAlarm& item);
     // Withdraws the notification of an item whose box has ended, also one still on its way to the
-    // service.
+    // service, or one an earlier run of the program left on the desktop.
     void withdraw(const DueAlarm& item);
 
     // The arguments of the Notify call; `markup` when the service reads the body as markup.
@@ -46,8 +57,18 @@ class DesktopNotifier : public QObject {
     void notificationClosed(uint id, uint reason);
 
   private:
+    // A notification shown by the service with bus name `owner`.
+    struct Shown {
+        QString owner;
+        uint id = 0;
+        QString key;
+    };
     void send(const DueAlarm& item);
     void close(uint id, bool wait);
+    // Closes the notifications an earlier run left, if the service that showed them still runs.
+    void closeLeftovers(const QList<Shown>& leftovers, bool wait);
+    void readLedger();
+    void writeLedger() const;
 
     std::function<void()> bringForward_;
     bool listening_ = false;
@@ -57,6 +78,9 @@ class DesktopNotifier : public QObject {
     QList<DueAlarm> pending_;
     QHash<uint, QString> ids_; // notifications on the desktop: id -> item key
     QSet<QString> withdrawn_;  // items withdrawn before the service answered with their id
+    QString owner_;            // the bus name of the service that showed ours
+    QString ledgerPath_;
+    QList<Shown> leftovers_; // shown by an earlier run and not withdrawn
 };
 
 } // namespace alarms

@@ -83,7 +83,8 @@ void MissedAlarmsWindow::showEvent(QShowEvent* event) {
     move(at);
 }
 
-void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute) {
+void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute,
+                      const std::function<void(const DueAlarm&)>& disarmed) {
     const QString file = host.settings().scheduleFile;
     if (file.isEmpty())
         return;
@@ -114,6 +115,8 @@ void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute) {
                               platform::kAppTitle, platform::Icon::Critical, platform::Buttons::Ok);
             return;
         }
+        if (disarmed)
+            disarmed({file, item.date, item.slot, item.timeText, item.content, item.level});
     }
 }
 

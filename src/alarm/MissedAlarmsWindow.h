@@ -4,6 +4,7 @@
 // newest first. OK disarms the items shown; 後で (or closing the window) keeps them armed for the
 // next start.
 
+#include "alarm/AlarmCheck.h"
 #include "settings/Settings.h"
 #include "store/ArmedItems.h"
 
@@ -50,7 +51,9 @@ class MissedAlarmsWindow : public QDialog {
 };
 
 // Shows the missed alarms of the host's Schedule file before `minute` and, after OK, disarms the
-// ones shown. Nothing is shown when there are none or the file cannot be read.
-void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute);
+// ones shown, telling `disarmed` of each (so that a notification left on the desktop for it goes).
+// Nothing is shown when there are none or the file cannot be read.
+void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute,
+                      const std::function<void(const DueAlarm&)>& disarmed = {});
 
 } // namespace alarms

@@ -1,5 +1,7 @@
 #include "app/SingleInstance.h"
 
+#include "platform/Paths.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -25,24 +27,16 @@ constexpr qint64 kMaxRequestBytes = 64 * 1024;
 constexpr int kMaxRequestLines = 2;
 const char* const kLinesRead = "daduvovLinesRead";
 
-// A folder that is no link, belongs to this user and is closed to everyone else.
-bool isPrivateFolder(const QString& path) {
-    struct stat st {};
-    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
-           st.st_uid == ::getuid() && (st.st_mode & 0077) == 0;
-}
-
 // The first private folder among the runtime folder and folders made for the socket.
 QString socketFolder() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (isPrivateFolder(runtime))
+    if (const QString runtime = platform::privateRuntimeFolder(); !runtime.isEmpty())
         return runtime;
     const QString user = QString::number(::getuid());
     for (const QString& folder : {QDir::tempPath() + QStringLiteral("/daduvov-") + user,
                                   QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
                                       QStringLiteral("/daduvov-") + user}) {
         ::mkdir(QFile::encodeName(folder).constData(), 0700); // an existing folder is checked as it is
-        if (isPrivateFolder(folder))
+        if (platform::isPrivateFolder(folder))
             return folder;
     }
     return QString();

@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace platform {
 
 QString programFolder() {
@@ -27,6 +30,17 @@ bool fileExists(const QString& path) {
         return false;
     const QFileInfo info(path);
     return info.exists() && !info.isDir();
+}
+
+bool isPrivateFolder(const QString& path) {
+    struct stat st {};
+    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::getuid() && (st.st_mode & 0077) == 0;
+}
+
+QString privateRuntimeFolder() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return isPrivateFolder(runtime) ? runtime : QString();
 }
 
 } // namespace platform

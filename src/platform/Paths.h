@@ -15,4 +15,11 @@ QString joinPath(const QString& folder, const QString& name);
 
 bool fileExists(const QString& path);
 
+// A folder that is no link, belongs to this user and is closed to everyone else.
+bool isPrivateFolder(const QString& path);
+
+// $XDG_RUNTIME_DIR when it is such a private folder, otherwise empty: the place for what lives as
+// long as the user's login (a socket, the notifications still on the desktop).
+QString privateRuntimeFolder();
+
 } // namespace platform

@@ -7,12 +7,20 @@
 
 namespace testsupport {
 
-TestEnv::TestEnv() : previousXdg_(qgetenv("XDG_DATA_HOME")) {
+TestEnv::TestEnv() : previousXdg_(qgetenv("XDG_DATA_HOME")), previousRuntime_(qgetenv("XDG_RUNTIME_DIR")) {
     qputenv("XDG_DATA_HOME", dir_.path().toUtf8() + "/xdg");
+    const QString runtime = dir_.filePath(QStringLiteral("run"));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
 }
 
 TestEnv::~TestEnv() {
     qputenv("XDG_DATA_HOME", previousXdg_);
+    if (previousRuntime_.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", previousRuntime_);
 }
 
 QString TestEnv::programFolder() const {

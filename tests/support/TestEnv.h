@@ -1,6 +1,7 @@
 #pragma once
-// A temporary program folder for one test: XDG_DATA_HOME points into a fresh temporary
-// directory for the lifetime of the object.
+// A temporary program folder for one test: XDG_DATA_HOME and XDG_RUNTIME_DIR point into a fresh
+// temporary directory for the lifetime of the object, so that nothing a test does reaches the
+// user's own files.
 
 #include <QString>
 #include <QTemporaryDir>
@@ -22,6 +23,7 @@ class TestEnv {
   private:
     QTemporaryDir dir_;
     QByteArray previousXdg_;
+    QByteArray previousRuntime_;
 };
 
 } // namespace testsupport
