@@ -17,6 +17,8 @@ PROGRAM_PACKAGES=(
 TEST_PACKAGES=(
     clang clang-format libclang-rt-14-dev ccache libbenchmark-dev sqlite3 python3
     xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils dbus
+    # a window manager and xwininfo/xprop, for where windows land on a real X desktop
+    openbox x11-utils
     # a Wayland compositor and Qt's Wayland platform, for the program as a native Wayland client
     weston qt6-wayland
     # the Debian package and its checks (scripts/package.sh); librsvg2-bin renders the icon sizes

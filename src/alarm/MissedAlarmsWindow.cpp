@@ -68,8 +68,12 @@ void MissedAlarmsWindow::showEvent(QShowEvent* event) {
     const QWidget* calendar = parentWidget() ? parentWidget()->window() : nullptr;
     if (!calendar)
         return;
-    // At start-up the list may come before the calendar is on screen: its place is known already.
-    const QRect beside = calendar->isVisible() ? calendar->frameGeometry() : calendar->geometry();
+    // At start-up the list may come before the calendar is on screen: its place is known already,
+    // its window manager's frame (and this window's own) not yet, so room is left for both.
+    constexpr int kUnknownFrames = 8;
+    const QRect beside = calendar->isVisible()
+                             ? calendar->frameGeometry()
+                             : calendar->geometry().adjusted(-kUnknownFrames, 0, kUnknownFrames, 0);
     const QScreen* screen = calendar->screen();
     const QRect room = screen ? screen->availableGeometry() : QRect();
     const QSize size = frameGeometry().size();
