@@ -4,8 +4,8 @@
 #include "alarm/AlarmRule.h"
 #include "alarm/DesktopNotifier.h"
 #include "alarm/MissedAlarmsWindow.h"
-#include "calendar/MainHost.h"
 #include "platform/Services.h"
+#include "shell/Host.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -30,14 +30,14 @@ void bringForward(QWidget* window) {
 
 AlarmHooks alarmHooks() {
     struct State {
-        calendar::MainHost* host = nullptr;
+        shell::Host* host = nullptr;
         std::unique_ptr<AlarmCheck> check;
         std::unique_ptr<DesktopNotifier> notifier;
         QDateTime startMinute; // the start-up list covers what lies before it
     };
     auto state = std::make_shared<State>();
     AlarmHooks hooks;
-    hooks.tick = [state](calendar::MainHost& host) {
+    hooks.tick = [state](shell::Host& host) {
         if (state->host != &host) {
             if (state->check && state->check->busy())
                 return; // the check in progress belongs to another host; it must stay alive
@@ -56,7 +56,7 @@ AlarmHooks alarmHooks() {
         }
         state->check->check();
     };
-    hooks.startUp = [state](calendar::MainHost& host) {
+    hooks.startUp = [state](shell::Host& host) {
         state->startMinute = minuteOf(platform::now());
         showMissedAlarms(host, state->startMinute);
     };

@@ -15,8 +15,8 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 
-namespace calendar {
-class MainHost;
+namespace shell {
+class Host;
 }
 
 namespace alarms {
@@ -51,6 +51,6 @@ class MissedAlarmsWindow : public QDialog {
 
 // Shows the missed alarms of the host's Schedule file before `minute` and, after OK, disarms the
 // ones shown. Nothing is shown when there are none or the file cannot be read.
-void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute);
+void showMissedAlarms(shell::Host& host, const QDateTime& minute);
 
 } // namespace alarms

@@ -1,11 +1,11 @@
 #include "day/DayWindows.h"
 
-#include "calendar/MainHost.h"
 #include "day/DayItems.h"
 #include "day/DisplayWindow.h"
 #include "day/EntryWindow.h"
 #include "platform/Services.h"
 #include "settings/Settings.h"
+#include "shell/Host.h"
 #include "store/DayStore.h"
 
 namespace day {
@@ -20,7 +20,7 @@ store::DayStore& displayStore() {
 
 } // namespace
 
-void showDayDisplay(calendar::MainHost& host) {
+void showDayDisplay(shell::Host& host) {
     const settings::Settings& s = host.settings();
     // Without a Schedule file there is nothing to show; the calendar stays usable.
     if (s.scheduleFile.isEmpty()) {
@@ -55,7 +55,7 @@ void showDayDisplay(calendar::MainHost& host) {
     window->activateWindow();
 }
 
-void showEntryWindow(calendar::MainHost& host) {
+void showEntryWindow(shell::Host& host) {
     auto* window = new EntryWindow(host, host.mainWindow());
     if (!window->load()) {
         // The close sequence enables the main window again.

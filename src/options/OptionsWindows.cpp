@@ -1,13 +1,13 @@
 #include "options/OptionsWindows.h"
 
-#include "calendar/MainHost.h"
 #include "options/OptionsDialog.h"
+#include "shell/Host.h"
 
 #include <QPointer>
 
 namespace options {
 
-void showOptions(calendar::MainHost& host) {
+void showOptions(shell::Host& host) {
     // One dialog at a time: choosing 環境設定 again brings the open one forward.
     static QPointer<OptionsDialog> open;
     if (!open) {

@@ -1,11 +1,11 @@
 #include "todo/TodoWindow.h"
 
-#include "calendar/MainHost.h"
 #include "controls/DataGrid.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 #include "controls/WindowSetup.h"
 #include "platform/Services.h"
+#include "shell/Host.h"
 #include "store/ScheduleLayout.h"
 #include "todo/TodoWindows.h"
 
@@ -41,7 +41,7 @@ QPointer<TodoWindow>& openWindow() {
 
 } // namespace
 
-TodoWindow::TodoWindow(calendar::MainHost& host, QWidget* parent)
+TodoWindow::TodoWindow(shell::Host& host, QWidget* parent)
     : QWidget(parent, controls::kCloseOnlyWindow), host_(host) {
     controls::setUpWindow(this, QStringLiteral("ToDo_list"), QStringLiteral("Daduvov-ToDo List"), 3630, 1095);
 
@@ -167,7 +167,7 @@ void TodoWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-QWidget* showTodoWindow(calendar::MainHost& host) {
+QWidget* showTodoWindow(shell::Host& host) {
     QPointer<TodoWindow>& window = openWindow();
     if (window) {
         window->raise();

@@ -3,15 +3,15 @@
 
 class QWidget;
 
-namespace calendar {
-class MainHost;
+namespace shell {
+class Host;
 }
 
 namespace todo {
 
 // Opens the ToDo window `ToDo_list` non-modally beside the calendar (the main window stays
 // enabled) and returns it; when it is open already, brings it forward and returns it.
-QWidget* showTodoWindow(calendar::MainHost& host);
+QWidget* showTodoWindow(shell::Host& host);
 // Closes the ToDo window as its close box would (storing its position); nothing when none is open.
 void closeTodoWindow();
 
