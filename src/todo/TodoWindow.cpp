@@ -11,7 +11,6 @@
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <algorithm>
 #include <limits>
@@ -32,11 +31,6 @@ qint16 toInt16(int twips) {
 
 void reportError(const QString& text) {
     platform::message(text, platform::kAppTitle, platform::Icon::Exclamation);
-}
-
-QPointer<TodoWindow>& openWindow() {
-    static QPointer<TodoWindow> window;
-    return window;
 }
 
 } // namespace
@@ -167,22 +161,21 @@ void TodoWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-QWidget* showTodoWindow(shell::Host& host) {
-    QPointer<TodoWindow>& window = openWindow();
-    if (window) {
-        window->raise();
-        window->activateWindow();
-        return window;
+QWidget* TodoWindows::show(shell::Host& host) {
+    if (window_) {
+        window_->raise();
+        window_->activateWindow();
+        return window_;
     }
-    window = new TodoWindow(host, host.mainWindow());
-    window->load();
-    window->showPlaced();
-    return window;
+    window_ = new TodoWindow(host, host.mainWindow());
+    window_->load();
+    window_->showPlaced();
+    return window_;
 }
 
-void closeTodoWindow() {
-    if (TodoWindow* window = openWindow())
-        window->close();
+void TodoWindows::close() {
+    if (window_)
+        window_->close();
 }
 
 } // namespace todo
