@@ -8,8 +8,8 @@
 
 #include "alarm/AlarmCheck.h"
 #include "alarm/MissedAlarms.h"
-#include "calendar/MainHost.h"
 #include "platform/Services.h"
+#include "shell/Host.h"
 #include "store/Connection.h"
 #include "store/DayRecords.h"
 #include "store/ScheduleFile.h"
@@ -98,7 +98,7 @@ class IdlePlatform : public platform::MessageService,
     int boxes = 0;
 };
 
-class Host : public calendar::MainHost {
+class Host : public shell::Host {
   public:
     settings::Settings& settings() override { return record; }
     QDate selectedDate() const override { return kToday; }

@@ -120,7 +120,7 @@ class OpenWindow {
   public:
     // Makes, loads and shows the window and waits for the grid's first paint.
     bool open() {
-        calendar::MainHost& host = environment().host;
+        shell::Host& host = environment().host;
         host.setMainEnabled(false);
         window_ = new list::ListWindow(host, host.mainWindow());
         counter_ = new PaintCounter(window_->grid()->viewport());

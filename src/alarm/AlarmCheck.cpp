@@ -2,8 +2,8 @@
 
 #include "alarm/AlarmRule.h"
 #include "alarm/MissedAlarms.h"
-#include "calendar/MainHost.h"
 #include "platform/Services.h"
+#include "shell/ProgramState.h"
 #include "store/DayRecords.h"
 #include "store/ScheduleFile.h"
 #include "store/ScheduleLayout.h"

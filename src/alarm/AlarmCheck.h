@@ -16,8 +16,8 @@
 #include <functional>
 #include <vector>
 
-namespace calendar {
-class MainHost;
+namespace shell {
+class ProgramState;
 }
 
 namespace alarms {
@@ -35,7 +35,7 @@ struct DueAlarm {
 class AlarmCheck {
   public:
     // Works through the host's Settings and a day-records service of its own.
-    explicit AlarmCheck(calendar::MainHost& host) : host_(host), days_(QString(), kCheckLockWaitMs) {}
+    explicit AlarmCheck(shell::ProgramState& host) : host_(host), days_(QString(), kCheckLockWaitMs) {}
     AlarmCheck(const AlarmCheck&) = delete;
     AlarmCheck& operator=(const AlarmCheck&) = delete;
 
@@ -71,7 +71,7 @@ class AlarmCheck {
     Recheck recheck(DueAlarm& item);
     void ring(const DueAlarm& item);
 
-    calendar::MainHost& host_;
+    shell::ProgramState& host_;
     bool busy_ = false;
     bool ringScheduled_ = false;
     // The file and minute the next check looks back to.

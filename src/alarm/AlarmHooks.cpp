@@ -4,8 +4,8 @@
 #include "alarm/AlarmRule.h"
 #include "alarm/DesktopNotifier.h"
 #include "alarm/MissedAlarmsWindow.h"
-#include "calendar/MainHost.h"
 #include "platform/Services.h"
+#include "shell/Host.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -27,15 +27,15 @@ void bringForward(QWidget* window) {
 }
 
 struct State {
-    calendar::MainHost* host = nullptr;
+    shell::Host* host = nullptr;
     std::unique_ptr<AlarmCheck> check;
-    calendar::MainHost* notifierHost = nullptr;
+    shell::Host* notifierHost = nullptr;
     std::unique_ptr<DesktopNotifier> notifier;
     QDateTime startMinute; // the start-up list covers what lies before it
 
     // The notifier of `host`'s window. The start-up list makes it first, and it lives on, so that
     // the notifications an earlier run left stay until their items are disarmed or the program ends.
-    DesktopNotifier* notifierFor(calendar::MainHost& host) {
+    DesktopNotifier* notifierFor(shell::Host& host) {
         if (!notifier || notifierHost != &host) {
             QPointer<QWidget> window = host.mainWindow();
             notifier = std::make_unique<DesktopNotifier>([window] { bringForward(window); });
@@ -50,7 +50,7 @@ struct State {
 AlarmHooks alarmHooks() {
     auto state = std::make_shared<State>();
     AlarmHooks hooks;
-    hooks.tick = [state](calendar::MainHost& host) {
+    hooks.tick = [state](shell::Host& host) {
         if (state->host != &host) {
             if (state->check && state->check->busy())
                 return; // the check in progress belongs to another host; it must stay alive
@@ -64,7 +64,7 @@ AlarmHooks alarmHooks() {
         }
         state->check->check();
     };
-    hooks.startUp = [state](calendar::MainHost& host) {
+    hooks.startUp = [state](shell::Host& host) {
         state->startMinute = minuteOf(platform::now());
         DesktopNotifier* notifier = state->notifierFor(host);
         showMissedAlarms(host, state->startMinute,

@@ -5,15 +5,15 @@
 
 #include <functional>
 
-namespace calendar {
-class MainHost;
+namespace shell {
+class Host;
 }
 
 namespace alarms {
 
 struct AlarmHooks {
-    std::function<void(calendar::MainHost&)> tick;
-    std::function<void(calendar::MainHost&)> startUp;
+    std::function<void(shell::Host&)> tick;
+    std::function<void(shell::Host&)> startUp;
 };
 
 AlarmHooks alarmHooks();

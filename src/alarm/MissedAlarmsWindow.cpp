@@ -2,9 +2,9 @@
 
 #include "alarm/AlarmRule.h"
 #include "alarm/MissedAlarms.h"
-#include "calendar/MainHost.h"
 #include "platform/Colors.h"
 #include "platform/Services.h"
+#include "shell/Host.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -87,7 +87,7 @@ void MissedAlarmsWindow::showEvent(QShowEvent* event) {
     move(at);
 }
 
-void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute,
+void showMissedAlarms(shell::Host& host, const QDateTime& minute,
                       const std::function<void(const DueAlarm&)>& disarmed) {
     const QString file = host.settings().scheduleFile;
     if (file.isEmpty())

@@ -16,8 +16,8 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 
-namespace calendar {
-class MainHost;
+namespace shell {
+class Host;
 }
 
 namespace alarms {
@@ -53,7 +53,7 @@ class MissedAlarmsWindow : public QDialog {
 // Shows the missed alarms of the host's Schedule file before `minute` and, after OK, disarms the
 // ones shown, telling `disarmed` of each (so that a notification left on the desktop for it goes).
 // Nothing is shown when there are none or the file cannot be read.
-void showMissedAlarms(calendar::MainHost& host, const QDateTime& minute,
+void showMissedAlarms(shell::Host& host, const QDateTime& minute,
                       const std::function<void(const DueAlarm&)>& disarmed = {});
 
 } // namespace alarms

@@ -1,10 +1,10 @@
 #include "app/ExchangeMenu.h"
 
-#include "calendar/MainHost.h"
 #include "controls/WorkProgress.h"
 #include "exchange/Messages.h"
 #include "platform/Paths.h"
 #include "platform/Services.h"
+#include "shell/Host.h"
 
 #include <QDateEdit>
 #include <QDialog>
@@ -23,7 +23,7 @@ const QString kIcsFilter = QStringLiteral("iCalendar (*.ics)|*.ics|すべての�
 const QString kImportCancelled = QStringLiteral("読み込みを中止しました。何も追加しませんでした。");
 
 // The Schedule file in use, or empty after telling the user there is none.
-QString scheduleFile(calendar::MainHost& host) {
+QString scheduleFile(shell::Host& host) {
     const QString file = host.settings().scheduleFile;
     if (platform::fileExists(file))
         return file;
@@ -34,13 +34,13 @@ QString scheduleFile(calendar::MainHost& host) {
 
 // The file dialogs of the exchange open over the calendar, in the Schedule file's folder until
 // the user has chosen a file somewhere else.
-platform::DialogPlace dialogPlace(calendar::MainHost& host, const QString& schedule) {
+platform::DialogPlace dialogPlace(shell::Host& host, const QString& schedule) {
     return {host.mainWindow(), QFileInfo(schedule).absolutePath()};
 }
 
 } // namespace
 
-void exportICalendar(calendar::MainHost& host) {
+void exportICalendar(shell::Host& host) {
     const QString schedule = scheduleFile(host);
     if (schedule.isEmpty())
         return;
@@ -62,7 +62,7 @@ void exportICalendar(calendar::MainHost& host) {
     exchange::messages::showExportOutcome(result.cancelled, result.failure, done);
 }
 
-void importICalendar(calendar::MainHost& host) {
+void importICalendar(shell::Host& host) {
     const QString schedule = scheduleFile(host);
     if (schedule.isEmpty())
         return;

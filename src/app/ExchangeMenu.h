@@ -8,14 +8,14 @@
 
 class QWidget;
 
-namespace calendar {
-class MainHost;
+namespace shell {
+class Host;
 }
 
 namespace app {
 
-void exportICalendar(calendar::MainHost& host);
-void importICalendar(calendar::MainHost& host);
+void exportICalendar(shell::Host& host);
+void importICalendar(shell::Host& host);
 
 // Asks for the dates between which recurring events are imported; nothing when cancelled.
 std::optional<exchange::DateRange> askRecurrenceRange(QWidget* parent, const exchange::DateRange& suggested);

@@ -3,9 +3,9 @@
 // program's start (splash, today, Settings, grid, start-up options); its close runs the shut-down.
 
 #include "app/SplashWindow.h"
-#include "calendar/MainHost.h"
 #include "settings/ConfigFile.h"
 #include "settings/Settings.h"
+#include "shell/Host.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -24,20 +24,20 @@ namespace app {
 // replace them to observe the calls.
 struct WindowOpeners {
     // The entry and list windows are opened with the main window already disabled.
-    std::function<void(calendar::MainHost&)> entry;
-    std::function<void(calendar::MainHost&)> dayDisplay;
-    std::function<void(calendar::MainHost&)> list;
-    std::function<QWidget*(calendar::MainHost&)> openTodo;
+    std::function<void(shell::Host&)> entry;
+    std::function<void(shell::Host&)> dayDisplay;
+    std::function<void(shell::Host&)> list;
+    std::function<QWidget*(shell::Host&)> openTodo;
     std::function<void()> closeTodo;
-    std::function<void(calendar::MainHost&)> options;
+    std::function<void(shell::Host&)> options;
     // On every clock tick.
-    std::function<void(calendar::MainHost&)> alarmCheck;
+    std::function<void(shell::Host&)> alarmCheck;
 
     // Once at start-up, after the grid: the alarms missed while the program was not running.
-    std::function<void(calendar::MainHost&)> missedAlarms;
+    std::function<void(shell::Host&)> missedAlarms;
 };
 
-class MainWindow : public QMainWindow, public calendar::MainHost, public settings::ConfigHost {
+class MainWindow : public QMainWindow, public shell::Host, public settings::ConfigHost {
     Q_OBJECT
   public:
     explicit MainWindow(const QString& programFolder, WindowOpeners openers = {}, QWidget* parent = nullptr);
@@ -46,7 +46,7 @@ class MainWindow : public QMainWindow, public calendar::MainHost, public setting
     // The start-up sequence; the window is shown (or minimised) at its end.
     void startUp();
 
-    // calendar::MainHost
+    // shell::Host
     settings::Settings& settings() override { return settings_; }
     QDate selectedDate() const override;
     void setSelectedDate(const QDate& date) override;

@@ -6,16 +6,31 @@
 #include "options/OptionsWindows.h"
 #include "todo/TodoWindows.h"
 
+#include <memory>
+
 namespace app {
 
+namespace {
+
+// The windows the program keeps one of, with what they hold between openings.
+struct ProgramWindows {
+    day::DayWindows day;
+    todo::TodoWindows todo;
+    options::OptionsWindows options;
+};
+
+} // namespace
+
 WindowOpeners programOpeners() {
+    // Owned by the openers, so by the main window they are handed to, and gone with it.
+    auto windows = std::make_shared<ProgramWindows>();
     WindowOpeners openers;
-    openers.entry = &day::showEntryWindow;
-    openers.dayDisplay = &day::showDayDisplay;
+    openers.entry = [windows](shell::Host& host) { windows->day.showEntryWindow(host); };
+    openers.dayDisplay = [windows](shell::Host& host) { windows->day.showDayDisplay(host); };
     openers.list = &list::showListWindow;
-    openers.openTodo = &todo::showTodoWindow;
-    openers.closeTodo = &todo::closeTodoWindow;
-    openers.options = &options::showOptions;
+    openers.openTodo = [windows](shell::Host& host) { return windows->todo.show(host); };
+    openers.closeTodo = [windows] { windows->todo.close(); };
+    openers.options = [windows](shell::Host& host) { windows->options.show(host); };
     const alarms::AlarmHooks alarm = alarms::alarmHooks();
     openers.alarmCheck = alarm.tick;
     openers.missedAlarms = alarm.startUp;

@@ -5,6 +5,8 @@
 
 namespace app {
 
+// Each call makes its own windows: one ToDo window, one options dialog and the day display's
+// records for the main window the openers are handed to.
 WindowOpeners programOpeners();
 
 } // namespace app

@@ -1,8 +1,8 @@
 #include "app/VerWindow.h"
 
-#include "calendar/MainHost.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
+#include "shell/Host.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -10,7 +10,7 @@
 
 namespace app {
 
-VerWindow::VerWindow(calendar::MainHost& host, QWidget* parent)
+VerWindow::VerWindow(shell::Host& host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       host_(host) {

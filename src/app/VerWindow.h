@@ -4,8 +4,8 @@
 
 #include <QWidget>
 
-namespace calendar {
-class MainHost;
+namespace shell {
+class Host;
 }
 
 namespace app {
@@ -13,13 +13,13 @@ namespace app {
 class VerWindow : public QWidget {
     Q_OBJECT
   public:
-    VerWindow(calendar::MainHost& host, QWidget* parent);
+    VerWindow(shell::Host& host, QWidget* parent);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    calendar::MainHost& host_;
+    shell::Host& host_;
 };
 
 } // namespace app

@@ -1,36 +1,25 @@
 #include "day/DayWindows.h"
 
-#include "calendar/MainHost.h"
 #include "day/DayItems.h"
 #include "day/DisplayWindow.h"
 #include "day/EntryWindow.h"
 #include "platform/Services.h"
 #include "settings/Settings.h"
-#include "store/DayStore.h"
+#include "shell/Host.h"
 
 namespace day {
 
-namespace {
-
-// The day display's own day records, kept open from one display to the next.
-store::DayStore& displayStore() {
-    static store::DayStore dayStore;
-    return dayStore;
-}
-
-} // namespace
-
-void showDayDisplay(calendar::MainHost& host) {
+void DayWindows::showDayDisplay(shell::Host& host) {
     const settings::Settings& s = host.settings();
     // Without a Schedule file there is nothing to show; the calendar stays usable.
     if (s.scheduleFile.isEmpty()) {
         host.setMainEnabled(true);
         return;
     }
-    store::DayStore& dayStore = displayStore();
-    dayStore.setPath(s.scheduleFile);
+    displayStore_.setPath(s.scheduleFile);
     DisplayItems items;
-    if (const store::Error error = readDisplayItems(dayStore, host.selectedDate(), items); error.failed()) {
+    if (const store::Error error = readDisplayItems(displayStore_, host.selectedDate(), items);
+        error.failed()) {
         // A file that cannot be read is not an empty day: say so instead of "予定はありません".
         platform::message(QStringLiteral("予定を読み込めませんでした。\n") + store::describe(error),
                           platform::kAppTitle, platform::Icon::Exclamation, platform::Buttons::Ok);
@@ -55,7 +44,7 @@ void showDayDisplay(calendar::MainHost& host) {
     window->activateWindow();
 }
 
-void showEntryWindow(calendar::MainHost& host) {
+void DayWindows::showEntryWindow(shell::Host& host) {
     auto* window = new EntryWindow(host, host.mainWindow());
     if (!window->load()) {
         // The close sequence enables the main window again.

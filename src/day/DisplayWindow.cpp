@@ -1,10 +1,10 @@
 #include "day/DisplayWindow.h"
 
-#include "calendar/MainHost.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 #include "platform/Colors.h"
 #include "settings/Settings.h"
+#include "shell/Host.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -35,7 +35,7 @@ class ItemBox : public QLabel {
 
 } // namespace
 
-DisplayWindow::DisplayWindow(calendar::MainHost& host, QWidget* parent)
+DisplayWindow::DisplayWindow(shell::Host& host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), host_(host),
       background_(QStringLiteral(":/day/output.jpg")) {
     setObjectName(QStringLiteral("D_output"));

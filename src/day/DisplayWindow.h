@@ -11,8 +11,8 @@
 class QLabel;
 class QPushButton;
 
-namespace calendar {
-class MainHost;
+namespace shell {
+class Host;
 }
 
 namespace day {
@@ -21,7 +21,7 @@ class DisplayWindow : public QWidget {
     Q_OBJECT
   public:
     // Shows the Selected date and centres the window; the item boxes start empty.
-    DisplayWindow(calendar::MainHost& host, QWidget* parent);
+    DisplayWindow(shell::Host& host, QWidget* parent);
 
     // The box of slot 1..4: its text, drawn in the colour of `level` (CRL0..CRL5). A level
     // outside 0..5 keeps the button-text colour.
@@ -39,7 +39,7 @@ class DisplayWindow : public QWidget {
     // Shows the Selected date, stepping the font down until the whole date fits its place.
     void showDate();
 
-    calendar::MainHost& host_;
+    shell::Host& host_;
     QPixmap background_;
     QLabel* dateLabel_ = nullptr;
     std::array<QLabel*, store::kSlotCount> itemBoxes_{}; // slot n at index n - 1

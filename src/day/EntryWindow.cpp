@@ -1,6 +1,5 @@
 #include "day/EntryWindow.h"
 
-#include "calendar/MainHost.h"
 #include "controls/ClassicFrame.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
@@ -9,6 +8,7 @@
 #include "platform/Colors.h"
 #include "platform/Services.h"
 #include "settings/Settings.h"
+#include "shell/Host.h"
 #include "store/DayStore.h"
 
 #include <QCheckBox>
@@ -65,7 +65,7 @@ const QString kReadFailed = QStringLiteral("予定を読み込めませんでし
 
 } // namespace
 
-EntryWindow::EntryWindow(calendar::MainHost& host, QWidget* parent)
+EntryWindow::EntryWindow(shell::Host& host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       host_(host) {

@@ -16,8 +16,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace calendar {
-class MainHost;
+namespace shell {
+class Host;
 }
 
 namespace day {
@@ -26,7 +26,7 @@ class EntryWindow : public QWidget {
     Q_OBJECT
   public:
     // Builds the controls; nothing is read until load().
-    EntryWindow(calendar::MainHost& host, QWidget* parent);
+    EntryWindow(shell::Host& host, QWidget* parent);
     ~EntryWindow() override;
 
     // The load sequence. Returns false when the window must not stay open: no Schedule file is
@@ -83,7 +83,7 @@ class EntryWindow : public QWidget {
     void discardClicked();
     void writeClicked();
 
-    calendar::MainHost& host_;
+    shell::Host& host_;
     QDate date_;
     bool changed_ = false;
     store::DayStore dayStore_;

@@ -1,6 +1,5 @@
 #include "list/ListWindow.h"
 
-#include "calendar/MainHost.h"
 #include "controls/DataGrid.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
@@ -9,6 +8,7 @@
 #include "list/ListCsv.h"
 #include "list/ListWindows.h"
 #include "platform/Services.h"
+#include "shell/Host.h"
 #include "store/ScheduleLayout.h"
 
 #include <QButtonGroup>
@@ -86,7 +86,7 @@ void reportError(const store::Error& error) {
 
 } // namespace
 
-ListWindow::ListWindow(calendar::MainHost& host, QWidget* parent)
+ListWindow::ListWindow(shell::Host& host, QWidget* parent)
     : QWidget(parent, controls::kCloseOnlyWindow), host_(host) {
     controls::setUpWindow(this, QStringLiteral("D_list"), QStringLiteral("Daduvov-スケジュールリスト"), 8775,
                           5910);
@@ -386,7 +386,7 @@ void ListWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void showListWindow(calendar::MainHost& host) {
+void showListWindow(shell::Host& host) {
     auto* window = new ListWindow(host, host.mainWindow());
     if (!window->load())
         return;

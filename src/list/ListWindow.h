@@ -16,8 +16,8 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 
-namespace calendar {
-class MainHost;
+namespace shell {
+class Host;
 }
 namespace controls {
 class DataGrid;
@@ -29,7 +29,7 @@ namespace list {
 class ListWindow : public QWidget {
     Q_OBJECT
   public:
-    explicit ListWindow(calendar::MainHost& host, QWidget* parent = nullptr);
+    explicit ListWindow(shell::Host& host, QWidget* parent = nullptr);
     ~ListWindow() override;
 
     // Fills the choice lists, opens the Schedule file and centres the window. Returns false when
@@ -74,7 +74,7 @@ class ListWindow : public QWidget {
     void runQuery(const QString& query);
     bool refreshData(const QString& source);
 
-    calendar::MainHost& host_;
+    shell::Host& host_;
     store::DataControl data_;
 
     QCheckBox* dateFilterCheck_ = nullptr;

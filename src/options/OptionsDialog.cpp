@@ -1,6 +1,5 @@
 #include "options/OptionsDialog.h"
 
-#include "calendar/MainHost.h"
 #include "controls/FlatButton.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
@@ -8,6 +7,7 @@
 #include "platform/Services.h"
 #include "settings/ConfigFile.h"
 #include "settings/Settings.h"
+#include "shell/Host.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -101,7 +101,7 @@ void LevelLabel::mouseReleaseEvent(QMouseEvent* event) {
         emit clicked();
 }
 
-OptionsDialog::OptionsDialog(calendar::MainHost& host, QWidget* parent)
+OptionsDialog::OptionsDialog(shell::Host& host, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       host_(host) {

@@ -15,8 +15,8 @@ namespace controls {
 class FlatButton;
 }
 
-namespace calendar {
-class MainHost;
+namespace shell {
+class Host;
 }
 
 namespace options {
@@ -49,7 +49,7 @@ inline const QString kSoundFileFilter = QStringLiteral("WAVEﾌｧｲﾙ(*.WAV)|
 class OptionsDialog : public QWidget {
     Q_OBJECT
   public:
-    OptionsDialog(calendar::MainHost& host, QWidget* parent);
+    OptionsDialog(shell::Host& host, QWidget* parent);
 
     // 更新: copies every control into the Settings record.
     void applySettings();
@@ -72,7 +72,7 @@ class OptionsDialog : public QWidget {
     void setMarkedDayColor(qint32 value);
     void chooseSoundFile();
 
-    calendar::MainHost& host_;
+    shell::Host& host_;
 
     QTabWidget* tabs_;
     // 起動時の設定

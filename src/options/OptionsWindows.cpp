@@ -1,25 +1,22 @@
 #include "options/OptionsWindows.h"
 
-#include "calendar/MainHost.h"
 #include "options/OptionsDialog.h"
-
-#include <QPointer>
+#include "shell/Host.h"
 
 namespace options {
 
-void showOptions(calendar::MainHost& host) {
+void OptionsWindows::show(shell::Host& host) {
     // One dialog at a time: choosing 環境設定 again brings the open one forward.
-    static QPointer<OptionsDialog> open;
-    if (!open) {
-        open = new OptionsDialog(host, host.mainWindow());
-        open->show();
+    if (!open_) {
+        open_ = new OptionsDialog(host, host.mainWindow());
+        open_->show();
         return;
     }
-    if (open->isMinimized())
-        open->showNormal();
-    open->show();
-    open->raise();
-    open->activateWindow();
+    if (open_->isMinimized())
+        open_->showNormal();
+    open_->show();
+    open_->raise();
+    open_->activateWindow();
 }
 
 } // namespace options

@@ -1,17 +1,16 @@
 #include "todo/TodoWindow.h"
 
-#include "calendar/MainHost.h"
 #include "controls/DataGrid.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 #include "controls/WindowSetup.h"
 #include "platform/Services.h"
+#include "shell/Host.h"
 #include "store/ScheduleLayout.h"
 #include "todo/TodoWindows.h"
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <algorithm>
 #include <limits>
@@ -34,14 +33,9 @@ void reportError(const QString& text) {
     platform::message(text, platform::kAppTitle, platform::Icon::Exclamation);
 }
 
-QPointer<TodoWindow>& openWindow() {
-    static QPointer<TodoWindow> window;
-    return window;
-}
-
 } // namespace
 
-TodoWindow::TodoWindow(calendar::MainHost& host, QWidget* parent)
+TodoWindow::TodoWindow(shell::Host& host, QWidget* parent)
     : QWidget(parent, controls::kCloseOnlyWindow), host_(host) {
     controls::setUpWindow(this, QStringLiteral("ToDo_list"), QStringLiteral("Daduvov-ToDo List"), 3630, 1095);
 
@@ -167,22 +161,21 @@ void TodoWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-QWidget* showTodoWindow(calendar::MainHost& host) {
-    QPointer<TodoWindow>& window = openWindow();
-    if (window) {
-        window->raise();
-        window->activateWindow();
-        return window;
+QWidget* TodoWindows::show(shell::Host& host) {
+    if (window_) {
+        window_->raise();
+        window_->activateWindow();
+        return window_;
     }
-    window = new TodoWindow(host, host.mainWindow());
-    window->load();
-    window->showPlaced();
-    return window;
+    window_ = new TodoWindow(host, host.mainWindow());
+    window_->load();
+    window_->showPlaced();
+    return window_;
 }
 
-void closeTodoWindow() {
-    if (TodoWindow* window = openWindow())
-        window->close();
+void TodoWindows::close() {
+    if (window_)
+        window_->close();
 }
 
 } // namespace todo

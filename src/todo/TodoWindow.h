@@ -7,8 +7,8 @@
 
 #include <QWidget>
 
-namespace calendar {
-class MainHost;
+namespace shell {
+class Host;
 }
 namespace controls {
 class DataGrid;
@@ -19,7 +19,7 @@ namespace todo {
 class TodoWindow : public QWidget {
     Q_OBJECT
   public:
-    explicit TodoWindow(calendar::MainHost& host, QWidget* parent = nullptr);
+    explicit TodoWindow(shell::Host& host, QWidget* parent = nullptr);
     // Destroyed with the main window when the program quits: nothing is stored then.
     ~TodoWindow() override;
 
@@ -46,7 +46,7 @@ class TodoWindow : public QWidget {
     // Stores the window's outer position in the Settings, where the platform can tell it.
     void storePosition();
 
-    calendar::MainHost& host_;
+    shell::Host& host_;
     store::DataControl data_;
     controls::DataGrid* grid_ = nullptr;
     bool loaded_ = false;

@@ -33,19 +33,19 @@ struct Calls {
     QStringList log;
     app::WindowOpeners openers() {
         app::WindowOpeners o;
-        o.entry = [this](calendar::MainHost& h) {
+        o.entry = [this](shell::Host& h) {
             log << QStringLiteral("entry ") + store::dateString(h.selectedDate());
         };
-        o.dayDisplay = [this](calendar::MainHost& h) {
+        o.dayDisplay = [this](shell::Host& h) {
             log << QStringLiteral("display ") + store::dateString(h.selectedDate());
         };
-        o.list = [this](calendar::MainHost&) { log << QStringLiteral("list"); };
-        o.openTodo = [this](calendar::MainHost&) -> QWidget* {
+        o.list = [this](shell::Host&) { log << QStringLiteral("list"); };
+        o.openTodo = [this](shell::Host&) -> QWidget* {
             log << QStringLiteral("todo open");
             return nullptr;
         };
         o.closeTodo = [this] { log << QStringLiteral("todo close"); };
-        o.options = [this](calendar::MainHost&) { log << QStringLiteral("options"); };
+        o.options = [this](shell::Host&) { log << QStringLiteral("options"); };
         return o;
     }
 };

@@ -1,6 +1,7 @@
 #pragma once
 // Settings and rows of a test Schedule file, written and read through the store's own rules.
 
+#include "day/DayWindows.h"
 #include "platform/Colors.h"
 #include "settings/Settings.h"
 #include "store/Connection.h"
@@ -29,6 +30,8 @@ struct Fixture : testsupport::WindowFixture {
             s.levelColor(level) = kCrl[level];
         host.selected = day;
     }
+
+    day::DayWindows windows;
 };
 
 using testrows::putSlot;

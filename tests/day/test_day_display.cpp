@@ -57,7 +57,7 @@ class TestDayDisplay : public QObject {
 
   private:
     bool show() {
-        day::showDayDisplay(f_->host);
+        f_->windows.showDayDisplay(f_->host);
         window_ = f_->host.window.findChild<day::DisplayWindow*>();
         return window_;
     }
@@ -170,9 +170,9 @@ void TestDayDisplay::nothingToRead() {
     QVERIFY(daytest::makeUnreadable(path, kind));
     f_->host.setMainEnabled(false);
     if (entry)
-        day::showEntryWindow(f_->host);
+        f_->windows.showEntryWindow(f_->host);
     else
-        day::showDayDisplay(f_->host);
+        f_->windows.showDayDisplay(f_->host);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(!f_->host.window.findChild<day::EntryWindow*>());
     QVERIFY(!f_->host.window.findChild<day::DisplayWindow*>());

@@ -112,7 +112,7 @@ class TestEntryWindow : public QObject {
 // Opens the window the way the main window does: disable itself, then call the entry point.
 bool TestEntryWindow::open() {
     f_->host.setMainEnabled(false);
-    day::showEntryWindow(f_->host);
+    f_->windows.showEntryWindow(f_->host);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     window_ = f_->host.window.findChild<day::EntryWindow*>();
     return window_ && window_->isVisible() && window_->isEnabled();

@@ -66,6 +66,7 @@ class TestOptions : public QObject {
     testsupport::FakePlatform* fake = nullptr;
     testsupport::FakeHost* host = nullptr;
     QPointer<options::OptionsDialog> dialog;
+    options::OptionsWindows dialogs;
 };
 
 void TestOptions::init() {
@@ -78,7 +79,7 @@ void TestOptions::init() {
 }
 
 options::OptionsDialog* TestOptions::open() {
-    options::showOptions(*host);
+    dialogs.show(*host);
     dialog = host->window.findChild<options::OptionsDialog*>(QStringLiteral("frmOptions"));
     if (!dialog)
         qFatal("the options dialog did not open");
@@ -283,7 +284,7 @@ void TestOptions::secondCallBringsSameDialogForward() {
     options::OptionsDialog* first = open();
     child<QLineEdit>("Text1")->setText(QStringLiteral("未保存"));
     first->showMinimized();
-    options::showOptions(*host);
+    dialogs.show(*host);
     QCOMPARE(host->window.findChildren<options::OptionsDialog*>().size(), 1);
     QCOMPARE(host->window.findChild<options::OptionsDialog*>(), first);
     QVERIFY(first->isVisible());

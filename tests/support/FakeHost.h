@@ -3,13 +3,13 @@
 // Settings and the Selected date, a real QWidget to disable, and counts
 // grid rebuilds. Header-only; link daduvov_gui.
 
-#include "calendar/MainHost.h"
+#include "shell/Host.h"
 
 #include <QWidget>
 
 namespace testsupport {
 
-class FakeHost : public calendar::MainHost {
+class FakeHost : public shell::Host {
   public:
     FakeHost() { window.setObjectName(QStringLiteral("M_calendar2")); }
 

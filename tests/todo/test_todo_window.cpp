@@ -48,6 +48,7 @@ class TestTodoWindow : public QObject {
 
     std::unique_ptr<testsupport::WindowFixture> fx_;
     QPointer<TodoWindow> window_;
+    todo::TodoWindows todos_;
 };
 
 void TestTodoWindow::init() {
@@ -64,7 +65,7 @@ TodoWindow* TestTodoWindow::open(int height) {
     if (height)
         settings().todoHeight = static_cast<qint16>(height);
     fx_->host.setTodoChecked(true); // the menu item sets its mark before opening
-    window_ = qobject_cast<TodoWindow*>(todo::showTodoWindow(fx_->host));
+    window_ = qobject_cast<TodoWindow*>(todos_.show(fx_->host));
     return window_;
 }
 
@@ -88,7 +89,7 @@ void TestTodoWindow::opensOnEntriesInTableOrder() {
     QCOMPARE(w->grid()->model()->rowCount(), 4); // and the empty last row
     QVERIFY(messages().isEmpty());
     // A second call brings the same window forward.
-    QCOMPARE(todo::showTodoWindow(fx_->host), w);
+    QCOMPARE(todos_.show(fx_->host), w);
 }
 
 void TestTodoWindow::placement_data() {
@@ -151,13 +152,13 @@ void TestTodoWindow::closeStoresPositionAndClearsTheMark() {
     QVERIFY(fx_->host.todoChecked);
     w->move(60, 45);
     QTRY_COMPARE(w->frameGeometry().topLeft(), QPoint(60, 45));
-    todo::closeTodoWindow();
+    todos_.close();
     QCOMPARE(settings().todoLeft, 900);
     QCOMPARE(settings().todoTop, 675);
     QVERIFY(!fx_->host.todoChecked);
     QVERIFY(fx_->host.window.isEnabled());
     QTRY_VERIFY(!window_);
-    todo::closeTodoWindow(); // none open: nothing
+    todos_.close(); // none open: nothing
 
     // The close box does the same.
     w = open();
