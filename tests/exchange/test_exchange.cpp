@@ -2,7 +2,8 @@
 // the real program without a display.
 
 #include "exchange/Csv.h"
-#include "exchange/Ical.h"
+#include "exchange/IcalExport.h"
+#include "exchange/IcalImport.h"
 #include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/ScheduleFile.h"
@@ -146,7 +147,7 @@ class TestExchange : public QObject {
         QCOMPARE(uids(fileBytes(again)), uids(bytes));
 
         const QString empty = env_->makeScheduleFile(QStringLiteral("empty.sdb"));
-        const exchange::Calendar calendar = exchange::Calendar::read(ics);
+        const exchange::Calendar calendar = exchange::readCalendarFile(ics);
         QVERIFY2(calendar.failure().isEmpty(), qPrintable(calendar.failure()));
         const exchange::ImportReport report = exchange::importCalendar(calendar, empty, {});
         QVERIFY2(report.failure.isEmpty(), qPrintable(report.failure));
@@ -185,7 +186,7 @@ class TestExchange : public QObject {
     // A file as another organizer writes it, from the examples of RFC 5545.
     void otherOrganizer() {
         const exchange::Calendar calendar =
-            exchange::Calendar::read(QFINDTESTDATA("data/other_organizer.ics"));
+            exchange::readCalendarFile(QFINDTESTDATA("data/other_organizer.ics"));
         QVERIFY2(calendar.failure().isEmpty(), qPrintable(calendar.failure()));
         QVERIFY(calendar.hasRecurrences());
         const exchange::ImportReport report =
