@@ -248,6 +248,30 @@ class TestExchange : public QObject {
         QCOMPARE(dayRows(file_), before);
     }
 
+    // The reading alone, on bytes: the items and ToDos a calendar gives, with no file involved.
+    void readerGivesItems() {
+        QByteArray text = calendarOf({{"a@x", ";VALUE=DATE:20260301", " 歯医者 "},
+                                      {"b@x", ":20260302T090000", "散髪"},
+                                      {"c@x", ";VALUE=DATE:20260303", "取り消し"}});
+        text.replace("SUMMARY:取り消し", "STATUS:CANCELLED\r\nSUMMARY:取り消し");
+        text.replace("END:VCALENDAR",
+                     "BEGIN:VTODO\r\nUID:t@x\r\nSUMMARY: 牛乳 \r\nEND:VTODO\r\nEND:VCALENDAR");
+        const exchange::Calendar calendar = exchange::Calendar::parse(text);
+        QVERIFY2(calendar.failure().isEmpty(), qPrintable(calendar.failure()));
+        exchange::ItemReader items(calendar, {QDate(2026, 1, 1), QDate(2026, 12, 31)});
+        QVERIFY(items.plan());
+        QStringList read;
+        QVERIFY(items.forEachItem([&](exchange::CalendarItem&& item) {
+            read << store::dateString(item.date) + QLatin1Char('|') + item.time + QLatin1Char('|') +
+                        item.content + QLatin1Char('|') + item.key;
+            return true;
+        }));
+        QCOMPARE(read,
+                 (QStringList{"2026/3/1||歯医者|a@x/20260301", "2026/3/2|0900|散髪|b@x/20260302T090000"}));
+        QCOMPARE(items.todos(), QStringList{QStringLiteral("牛乳")});
+        QVERIFY(items.finish());
+    }
+
     void fullSlots() {
         testrows::addDays(file_,
                           {{"2026/4/1", 1, {}, "一"}, {"2026/4/1", 2, {}, "二"}, {"2026/4/1", 4, {}, "四"}});
