@@ -3,7 +3,8 @@
 // file, both with the progress callback the dialog uses.
 
 #include "ScheduleGenerator.h"
-#include "exchange/Ical.h"
+#include "exchange/IcalExport.h"
+#include "exchange/IcalImport.h"
 #include "store/ScheduleFile.h"
 
 #include <benchmark/benchmark.h>

@@ -1,6 +1,8 @@
 #include "app/ExchangeMenu.h"
 
 #include "controls/WorkProgress.h"
+#include "exchange/IcalExport.h"
+#include "exchange/IcalImport.h"
 #include "exchange/Messages.h"
 #include "platform/Paths.h"
 #include "platform/Services.h"
@@ -72,7 +74,7 @@ void importICalendar(shell::Host& host) {
     const exchange::Calendar calendar = [&] {
         controls::WorkProgress progress(host.mainWindow(),
                                         QStringLiteral("iCalendarファイルを読んでいます..."));
-        return exchange::Calendar::read(path, progress.callback());
+        return exchange::readCalendarFile(path, progress.callback());
     }();
     if (calendar.cancelled()) {
         platform::message(kImportCancelled, platform::kAppTitle, platform::Icon::Information);

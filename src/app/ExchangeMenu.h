@@ -2,7 +2,7 @@
 // The ﾌｧｲﾙ menu's iCalendar commands: the Schedule file in use written to an .ics file, and an
 // .ics file's events and ToDos added to it, with a progress dialog that can be cancelled.
 
-#include "exchange/Ical.h"
+#include "exchange/IcalReader.h"
 
 #include <optional>
 

@@ -1,7 +1,8 @@
 #include "exchange/CommandLine.h"
 
 #include "exchange/Csv.h"
-#include "exchange/Ical.h"
+#include "exchange/IcalExport.h"
+#include "exchange/IcalImport.h"
 #include "exchange/Messages.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
@@ -56,6 +57,59 @@ int succeed(const QString& text) {
     return 0;
 }
 
+int exportIcsCommand(const QString& schedule, const QString& target) {
+    const IcsExport result = exportIcs(schedule, target);
+    if (!result.failure.isEmpty())
+        return fail(result.failure);
+    QString said = QStringLiteral("予定%1件、ToDo%2件を書き出しました: %3")
+                       .arg(result.events)
+                       .arg(result.todos)
+                       .arg(target);
+    if (result.undated > 0)
+        said += QLatin1Char('\n') + messages::undatedNotExported(result.undated);
+    return succeed(said);
+}
+
+int exportCsvCommand(const QString& schedule, const QString& target) {
+    store::DataControl data;
+    store::Error error = store::openDayTable(data, schedule);
+    if (error.ok())
+        error = data.refresh();
+    if (error.failed())
+        return fail(store::describe(error));
+    const CsvExport result = exportCsv(data, target);
+    if (!result.failure.isEmpty())
+        return fail(result.failure);
+    return succeed(QStringLiteral("%1行を書き出しました: %2").arg(result.rows).arg(target));
+}
+
+int importIcsCommand(const QCommandLineParser& parser, const QString& schedule) {
+    const QStringList names = parser.optionNames();
+    QDate first = QDate::currentDate();
+    QDate last;
+    for (const auto& [name, date] : {std::pair{kFrom, &first}, std::pair{kTo, &last}}) {
+        if (!names.contains(name))
+            continue;
+        *date = QDate::fromString(parser.value(name), Qt::ISODate);
+        if (!date->isValid())
+            return fail(QStringLiteral("--%1 の日付が正しくありません: %2").arg(name, parser.value(name)));
+    }
+    // Without --recurrences-to the range runs 12 months from its first day.
+    DateRange range = defaultRecurrenceRange(first);
+    if (last.isValid())
+        range.last = last;
+    // A reversed range would import no occurrence at all; the window does not accept one either.
+    if (range.last < range.first)
+        return fail(
+            QStringLiteral("--%1 (%2) が --%3 (%4) より前です。何も追加しませんでした。")
+                .arg(kTo, range.last.toString(Qt::ISODate), kFrom, range.first.toString(Qt::ISODate)));
+    const Calendar calendar = readCalendarFile(parser.value(kImportIcs));
+    const ImportReport report = importCalendar(calendar, schedule, range);
+    if (!report.failure.isEmpty())
+        return fail(report.failure);
+    return succeed(importSummary(report));
+}
+
 } // namespace
 
 void addExchangeOptions(QCommandLineParser& parser) {
@@ -97,55 +151,11 @@ std::optional<int> runExchangeCommand(const QCommandLineParser& parser, const QS
     if (!platform::fileExists(schedule))
         return fail(QStringLiteral("スケジュールファイルがありません: %1").arg(schedule));
 
-    if (names.contains(kExportIcs)) {
-        const IcsExport result = exportIcs(schedule, parser.value(kExportIcs));
-        if (!result.failure.isEmpty())
-            return fail(result.failure);
-        QString said = QStringLiteral("予定%1件、ToDo%2件を書き出しました: %3")
-                           .arg(result.events)
-                           .arg(result.todos)
-                           .arg(parser.value(kExportIcs));
-        if (result.undated > 0)
-            said += QLatin1Char('\n') + messages::undatedNotExported(result.undated);
-        return succeed(said);
-    }
-    if (names.contains(kExportCsv)) {
-        store::DataControl data;
-        store::Error error = store::openDayTable(data, schedule);
-        if (error.ok())
-            error = data.refresh();
-        if (error.failed())
-            return fail(store::describe(error));
-        const CsvExport result = exportCsv(data, parser.value(kExportCsv));
-        if (!result.failure.isEmpty())
-            return fail(result.failure);
-        return succeed(
-            QStringLiteral("%1行を書き出しました: %2").arg(result.rows).arg(parser.value(kExportCsv)));
-    }
-
-    QDate first = QDate::currentDate();
-    QDate last;
-    for (const auto& [name, date] : {std::pair{kFrom, &first}, std::pair{kTo, &last}}) {
-        if (!names.contains(name))
-            continue;
-        *date = QDate::fromString(parser.value(name), Qt::ISODate);
-        if (!date->isValid())
-            return fail(QStringLiteral("--%1 の日付が正しくありません: %2").arg(name, parser.value(name)));
-    }
-    // Without --recurrences-to the range runs 12 months from its first day.
-    DateRange range = defaultRecurrenceRange(first);
-    if (last.isValid())
-        range.last = last;
-    // A reversed range would import no occurrence at all; the window does not accept one either.
-    if (range.last < range.first)
-        return fail(
-            QStringLiteral("--%1 (%2) が --%3 (%4) より前です。何も追加しませんでした。")
-                .arg(kTo, range.last.toString(Qt::ISODate), kFrom, range.first.toString(Qt::ISODate)));
-    const Calendar calendar = Calendar::read(parser.value(kImportIcs));
-    const ImportReport report = importCalendar(calendar, schedule, range);
-    if (!report.failure.isEmpty())
-        return fail(report.failure);
-    return succeed(importSummary(report));
+    if (names.contains(kExportIcs))
+        return exportIcsCommand(schedule, parser.value(kExportIcs));
+    if (names.contains(kExportCsv))
+        return exportCsvCommand(schedule, parser.value(kExportCsv));
+    return importIcsCommand(parser, schedule);
 }
 
 } // namespace exchange

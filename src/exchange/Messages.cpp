@@ -1,6 +1,7 @@
 #include "exchange/Messages.h"
 
 #include "platform/Services.h"
+#include "store/Error.h"
 
 namespace exchange::messages {
 
@@ -14,6 +15,10 @@ QString cannotRead(const QString& path, const QString& reason) {
 
 QString tooLarge(const QString& path) {
     return QStringLiteral("ファイルが大きすぎます: %1").arg(path);
+}
+
+QString storeFailure(const store::Error& error) {
+    return store::describe(error).replace(QLatin1Char('\n'), QLatin1String(": "));
 }
 
 QString unreadableRecord(qint64 record, const QString& reason) {

@@ -4,11 +4,17 @@
 #include <QString>
 #include <QStringList>
 
+namespace store {
+struct Error;
+}
+
 namespace exchange::messages {
 
 QString cannotWrite(const QString& path, const QString& reason);
 QString cannotRead(const QString& path, const QString& reason);
 QString tooLarge(const QString& path);
+// A failure of the Schedule file, its sentence and the engine's text on one line.
+QString storeFailure(const store::Error& error);
 // A record the export could not read (its number counts from 1), with the reason: nothing was
 // written.
 QString unreadableRecord(qint64 record, const QString& reason);

@@ -2,7 +2,8 @@
 // the real program without a display.
 
 #include "exchange/Csv.h"
-#include "exchange/Ical.h"
+#include "exchange/IcalExport.h"
+#include "exchange/IcalImport.h"
 #include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/ScheduleFile.h"
@@ -146,7 +147,7 @@ class TestExchange : public QObject {
         QCOMPARE(uids(fileBytes(again)), uids(bytes));
 
         const QString empty = env_->makeScheduleFile(QStringLiteral("empty.sdb"));
-        const exchange::Calendar calendar = exchange::Calendar::read(ics);
+        const exchange::Calendar calendar = exchange::readCalendarFile(ics);
         QVERIFY2(calendar.failure().isEmpty(), qPrintable(calendar.failure()));
         const exchange::ImportReport report = exchange::importCalendar(calendar, empty, {});
         QVERIFY2(report.failure.isEmpty(), qPrintable(report.failure));
@@ -185,7 +186,7 @@ class TestExchange : public QObject {
     // A file as another organizer writes it, from the examples of RFC 5545.
     void otherOrganizer() {
         const exchange::Calendar calendar =
-            exchange::Calendar::read(QFINDTESTDATA("data/other_organizer.ics"));
+            exchange::readCalendarFile(QFINDTESTDATA("data/other_organizer.ics"));
         QVERIFY2(calendar.failure().isEmpty(), qPrintable(calendar.failure()));
         QVERIFY(calendar.hasRecurrences());
         const exchange::ImportReport report =
@@ -245,6 +246,30 @@ class TestExchange : public QObject {
         QCOMPARE(std::tuple(report.added, report.todosAdded, report.duplicates, report.fullDates.size()),
                  std::tuple(0, 0, 5, qsizetype(0)));
         QCOMPARE(dayRows(file_), before);
+    }
+
+    // The reading alone, on bytes: the items and ToDos a calendar gives, with no file involved.
+    void readerGivesItems() {
+        QByteArray text = calendarOf({{"a@x", ";VALUE=DATE:20260301", " 歯医者 "},
+                                      {"b@x", ":20260302T090000", "散髪"},
+                                      {"c@x", ";VALUE=DATE:20260303", "取り消し"}});
+        text.replace("SUMMARY:取り消し", "STATUS:CANCELLED\r\nSUMMARY:取り消し");
+        text.replace("END:VCALENDAR",
+                     "BEGIN:VTODO\r\nUID:t@x\r\nSUMMARY: 牛乳 \r\nEND:VTODO\r\nEND:VCALENDAR");
+        const exchange::Calendar calendar = exchange::Calendar::parse(text);
+        QVERIFY2(calendar.failure().isEmpty(), qPrintable(calendar.failure()));
+        exchange::ItemReader items(calendar, {QDate(2026, 1, 1), QDate(2026, 12, 31)});
+        QVERIFY(items.plan());
+        QStringList read;
+        QVERIFY(items.forEachItem([&](exchange::CalendarItem&& item) {
+            read << store::dateString(item.date) + QLatin1Char('|') + item.time + QLatin1Char('|') +
+                        item.content + QLatin1Char('|') + item.key;
+            return true;
+        }));
+        QCOMPARE(read,
+                 (QStringList{"2026/3/1||歯医者|a@x/20260301", "2026/3/2|0900|散髪|b@x/20260302T090000"}));
+        QCOMPARE(items.todos(), QStringList{QStringLiteral("牛乳")});
+        QVERIFY(items.finish());
     }
 
     void fullSlots() {

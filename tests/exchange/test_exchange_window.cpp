@@ -4,6 +4,7 @@
 #include "app/ExchangeMenu.h"
 #include "app/MainWindow.h"
 #include "controls/WorkProgress.h"
+#include "exchange/IcalImport.h"
 #include "list/ListWindow.h"
 #include "support/Files.h"
 #include "support/WindowFixture.h"
@@ -66,7 +67,7 @@ class TestExchangeWindow : public QObject {
         const QString out = fx_->env.path(QStringLiteral("out.ics"));
         fx_->platform.filePaths << out;
         window.menuAction(QStringLiteral("exportIcs"))->trigger();
-        QCOMPARE(exchange::Calendar::read(out).failure(), QString());
+        QCOMPARE(exchange::readCalendarFile(out).failure(), QString());
         QCOMPARE(fx_->platform.messages.last().icon, platform::Icon::Information);
 
         // A target that is refused is told as a failure, and left as it is.

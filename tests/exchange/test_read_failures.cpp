@@ -5,7 +5,8 @@
 
 #include "controls/RecordsetModel.h"
 #include "exchange/Csv.h"
-#include "exchange/Ical.h"
+#include "exchange/IcalExport.h"
+#include "exchange/IcalImport.h"
 #include "store/DataControl.h"
 #include "store/ScheduleLayout.h"
 #include "support/Files.h"
