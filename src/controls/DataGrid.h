@@ -1,7 +1,8 @@
 #pragma once
 // A data grid bound to a data control: one column per field of the record source, headed by the
 // field name, a record selector that marks the current record (▶) and a row being edited (✎), a
-// floating editor over the cell, and optionally an empty last row where typing adds a record.
+// floating editor over the cell that takes no more characters than the window allows its field, and
+// optionally an empty last row where typing adds a record.
 //
 // Edits of a row are written to the file when the user leaves the row (or when the window asks
 // for it before the recordset changes), not cell by cell. The editor takes no more characters than
@@ -12,9 +13,12 @@
 
 #include "controls/RecordsetModel.h"
 
+#include <QHash>
 #include <QTableView>
 
 namespace controls {
+
+class CellDelegate;
 
 class DataGrid : public QTableView {
     Q_OBJECT
@@ -37,6 +41,10 @@ class DataGrid : public QTableView {
     // record. A failure is reported.
     void deleteCurrent();
 
+    // The most characters the editor takes in each field, by field name; a field not named takes
+    // any number. Set by the window that knows the table behind its record source.
+    void setFieldWidths(const QHash<QString, int>& widths);
+
     // Every column this wide (in pixels).
     void setColumnWidth(int pixels);
 
@@ -55,6 +63,7 @@ class DataGrid : public QTableView {
     void applyColumnWidth();
 
     RecordsetModel* model_;
+    CellDelegate* delegate_;
     int columnWidth_ = -1;
     bool moving_ = false;
 };
