@@ -5,6 +5,7 @@
 #include "store/DataControl.h"
 #include "store/DayStore.h"
 #include "store/Error.h"
+#include "store/FileWatch.h"
 #include "store/ScheduleFile.h"
 #include "support/FilePermissions.h"
 #include "support/Files.h"
@@ -200,6 +201,32 @@ class TestStore : public QObject {
         const Error damaged = DayStore(other).readDay(QDate(2026, 1, 5), records);
         QCOMPARE(damaged.code, SQLITE_CORRUPT);
         QVERIFY(describe(damaged).startsWith(QStringLiteral("スケジュールファイルが壊れています")));
+    }
+
+    // A watch tells a change by another connection, and a file it cannot look at is an error,
+    // never "unchanged".
+    void fileWatch() {
+        FileWatch watch(20);
+        const auto changed = [&](const QString& path) {
+            const Result<bool> answer = watch.changed(path);
+            return answer.ok() ? QString::number(answer.value()) : QString::number(answer.error().code);
+        };
+        QCOMPARE(changed(path_), QStringLiteral("1"));
+        QCOMPARE(changed(path_), QStringLiteral("0"));
+        testrows::addDays(path_, {{"2026/1/5", 1, {}, "x"}});
+        QCOMPARE(changed(path_), QStringLiteral("1"));
+        QCOMPARE(changed(path_), QStringLiteral("0"));
+
+        testsupport::HeldConnection other(path_);
+        QCOMPARE(other.exec("BEGIN EXCLUSIVE"), SQLITE_OK);
+        QCOMPARE(changed(path_), QString::number(SQLITE_BUSY));
+        QCOMPARE(other.exec("COMMIT"), SQLITE_OK);
+        QCOMPARE(changed(path_), QStringLiteral("0"));
+
+        QVERIFY(QFile::remove(path_));
+        QCOMPARE(changed(path_), QString::number(SQLITE_CANTOPEN));
+        QVERIFY(testsupport::writeBytes(path_, QByteArray(4096, 'x')));
+        QCOMPARE(changed(path_), QString::number(SQLITE_NOTADB));
     }
 
     void lockedFile() {
