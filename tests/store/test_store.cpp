@@ -6,6 +6,7 @@
 #include "store/DayStore.h"
 #include "store/Error.h"
 #include "store/FileWatch.h"
+#include "store/ItemRules.h"
 #include "store/ScheduleFile.h"
 #include "support/FilePermissions.h"
 #include "support/Files.h"
@@ -508,6 +509,20 @@ class TestStore : public QObject {
         QCOMPARE(store::dateString(date), expected);
         if (date.isValid())
             QCOMPARE(store::dateString(date.year(), date.month(), date.day()), expected);
+        // Read back, from text and from the stored bytes alike.
+        QCOMPARE(store::dateOfString(expected), date);
+        QCOMPARE(store::dateOfString(expected.toUtf8()), date);
+    }
+
+    // Only the form dateString() writes names a date.
+    void dateStringRefused() {
+        for (const QString& text :
+             {QStringLiteral("2026/01/05"), QStringLiteral("2026/1/5 "), QStringLiteral("2026/2/30"),
+              QStringLiteral("12026/1/5"), QStringLiteral("2026/1"), QStringLiteral("2026//5"),
+              QStringLiteral("２０２６/1/5"), QStringLiteral("2026/1/5/7")}) {
+            QVERIFY2(!store::dateOfString(text).isValid(), qPrintable(text));
+            QVERIFY2(!store::dateOfString(text.toUtf8()).isValid(), qPrintable(text));
+        }
     }
 
     // The save rule, one or more saves on the rows already there: the rows of the file afterwards,
