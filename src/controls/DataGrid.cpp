@@ -19,9 +19,10 @@ namespace controls {
 // made, so that the grid can take its text before the recordset changes under it.
 class CellDelegate : public QStyledItemDelegate {
   public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    CellDelegate(const store::DataControl& data, QObject* parent)
+        : QStyledItemDelegate(parent), data_(data) {}
 
-    QHash<QString, int> widths;
+    QHash<QString, int> widths; // by field name
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
                           const QModelIndex& index) const override {
@@ -29,7 +30,7 @@ class CellDelegate : public QStyledItemDelegate {
         editor->setObjectName(QStringLiteral("cellEditor"));
         editor->setFrame(true);
         // A text field takes no more characters than the file holds.
-        const int width = widths.value(index.model()->headerData(index.column(), Qt::Horizontal).toString());
+        const int width = widths.value(data_.fieldNames().value(index.column()));
         if (width > 0)
             limitCodePoints(editor, width);
         editor_ = editor;
@@ -39,11 +40,12 @@ class CellDelegate : public QStyledItemDelegate {
     QWidget* openEditor() const { return editor_.data(); }
 
   private:
+    const store::DataControl& data_;
     mutable QPointer<QWidget> editor_;
 };
 
 DataGrid::DataGrid(store::DataControl& data, QWidget* parent)
-    : QTableView(parent), model_(new RecordsetModel(data, this)), delegate_(new CellDelegate(this)) {
+    : QTableView(parent), model_(new RecordsetModel(data, this)), delegate_(new CellDelegate(data, this)) {
     setModel(model_);
     setItemDelegate(delegate_);
 

@@ -1,14 +1,13 @@
 #pragma once
 // A data grid bound to a data control: one column per field of the record source, headed by the
 // field name, a record selector that marks the current record (▶) and a row being edited (✎), a
-// floating editor over the cell that takes no more characters than the window allows its field, and
-// optionally an empty last row where typing adds a record.
+// floating editor over the cell, and optionally an empty last row where typing adds a record.
 //
 // Edits of a row are written to the file when the user leaves the row (or when the window asks
 // for it before the recordset changes), not cell by cell. The editor takes no more characters than
-// the field holds. A row the file refuses (no number in a number field, an emptied text, a locked
-// file) is reported in a message box and keeps its edits: the cursor returns to it with the
-// editor open on the typed text, and Escape gives the stored values back. Rows cannot be deleted
+// the window allows the field (setFieldWidths()). A row the file refuses (no number in a number field, an
+// emptied text, a locked file) is reported in a message box and keeps its edits: the cursor returns to it
+// with the editor open on the typed text, and Escape gives the stored values back. Rows cannot be deleted
 // from the grid itself.
 
 #include "controls/RecordsetModel.h"
