@@ -13,8 +13,7 @@
 namespace store {
 
 // The level 1..kLevelCount a stored レベル carries: a whole number in that range. 0 (no level) for
-// a null, a text, a fraction or any other number. The entry window, the alarm and the exports
-// take a record's level by this rule.
+// a null, a text, a fraction or any other number.
 int storedLevel(const QVariant& stored);
 
 // The level the day display shows for a stored レベル: the number rounded half to even, 0..255.

@@ -57,7 +57,7 @@ QHash<QString, int> todoTextWidths();
 // width in both); 0 for a number field and for a name that is no field.
 int textFieldWidth(const QString& field);
 
-// year/month/day in decimal without leading zeros: 2026/1/5.
+// year/month/day in decimal without leading zeros: 2026/1/5 (read back by dateOfString()).
 QString dateString(const QDate& date);
 QString dateString(int year, int month, int day);
 
