@@ -5,6 +5,7 @@
 #include "platform/Services.h"
 #include "shell/ProgramState.h"
 #include "store/DayRecords.h"
+#include "store/ItemRules.h"
 #include "store/ScheduleFile.h"
 #include "store/ScheduleLayout.h"
 
@@ -64,7 +65,7 @@ bool AlarmCheck::collect(const QString& file, const QDateTime& from, const QDate
         // Today's four items, read again only when the minute or the file changed.
         const QString fromText = currentTimeText(from.time());
         const QString nowText = currentTimeText(minute.time());
-        for (int slot = 1; slot <= 4; ++slot) {
+        for (int slot = 1; slot <= store::kSlotCount; ++slot) {
             const TodayItems::Item* item = today_.item(days_, minute.date(), nowText, slot);
             if (!item)
                 return false;
@@ -130,13 +131,13 @@ AlarmCheck::Recheck AlarmCheck::recheck(DueAlarm& item) {
         return Recheck::Drop;
     days_.setPath(item.file);
     store::DayRecords records;
-    if (days_.readDay(dateOf(item.date), records).failed())
+    if (days_.readDay(store::dateOfString(item.date), records).failed())
         return Recheck::Retry;
     const store::DayRecord& record = records[static_cast<size_t>(item.slot - 1)];
     if (!record.found || record.alarmText != store::kAlarmOn || record.timeText != item.timeText)
         return Recheck::Drop;
     item.content = record.content;
-    item.level = levelOf(record.level);
+    item.level = store::storedLevel(record.level);
     return Recheck::Ring;
 }
 
@@ -166,7 +167,7 @@ void AlarmCheck::ring(const DueAlarm& item) {
 
     // A failure leaves the item armed in the file; it does not ring again in this session.
     days_.setPath(item.file);
-    static_cast<void>(days_.disarm(dateOf(item.date), item.slot));
+    static_cast<void>(days_.disarm(store::dateOfString(item.date), item.slot));
 }
 
 } // namespace alarms

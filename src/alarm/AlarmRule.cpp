@@ -1,6 +1,7 @@
 #include "alarm/AlarmRule.h"
 
 #include "platform/Paths.h"
+#include "store/ItemRules.h"
 
 #include <QFileInfo>
 
@@ -22,12 +23,8 @@ bool isAlarmTime(const QString& timeText) {
     return QStringView(timeText).left(2).toInt() < 24 && QStringView(timeText).right(2).toInt() < 60;
 }
 
-QDate dateOf(const QString& dateString) {
-    return QDate::fromString(dateString, QStringLiteral("yyyy/M/d"));
-}
-
 QDateTime alarmMoment(const QString& dateString, const QString& timeText) {
-    const QDate date = dateOf(dateString);
+    const QDate date = store::dateOfString(dateString);
     if (!date.isValid() || !isAlarmTime(timeText))
         return {};
     return QDateTime(date,

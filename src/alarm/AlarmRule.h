@@ -16,9 +16,6 @@ QString currentTimeText(const QTime& time);
 // and "2460" are not, and never ring.
 bool isAlarmTime(const QString& timeText);
 
-// The date a Date string ("2026/3/5") names; invalid when it is not well-formed.
-QDate dateOf(const QString& dateString);
-
 // The moment of an item's alarm: its Date string and alarm time together, in local time. Invalid
 // when either part is not well-formed.
 QDateTime alarmMoment(const QString& dateString, const QString& timeText);

@@ -5,6 +5,7 @@
 #include "platform/Colors.h"
 #include "platform/Services.h"
 #include "shell/Host.h"
+#include "store/ItemRules.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -113,7 +114,8 @@ void showMissedAlarms(shell::Host& host, const QDateTime& minute,
     if (window.exec() != QDialog::Accepted)
         return;
     for (const store::ArmedItem& item : missed) {
-        if (const store::Error failure = days.disarm(dateOf(item.date), item.slot); failure.failed()) {
+        if (const store::Error failure = days.disarm(store::dateOfString(item.date), item.slot);
+            failure.failed()) {
             platform::message(QStringLiteral("アラームを解除できませんでした。\r\n") +
                                   store::describe(failure),
                               platform::kAppTitle, platform::Icon::Critical, platform::Buttons::Ok);

@@ -3,15 +3,14 @@
 // the minute changes or the file has changed since the last read, so a check that finds nothing
 // to ring costs the same on a file of any size, with or without an index.
 
-#include "store/Connection.h"
 #include "store/DayStore.h"
+#include "store/FileWatch.h"
+#include "store/ScheduleLayout.h"
 
 #include <QDate>
-#include <QVariant>
 
 #include <QString>
 #include <array>
-#include <memory>
 
 namespace alarms {
 
@@ -20,9 +19,6 @@ namespace alarms {
 // usual few seconds would stop the clock.
 constexpr int kCheckLockWaitMs = 20;
 
-// The level 1..5 of a stored レベル value; 0 for none or any other value.
-int levelOf(const QVariant& value);
-
 class TodayItems {
   public:
     struct Item {
@@ -30,10 +26,10 @@ class TodayItems {
         QString alarmText;
         QString timeText;
         QString content;
-        int level = 0; // 1..5, 0 without a level
+        int level = 0; // 1..kLevelCount, 0 without a level
     };
 
-    // The item of `slot` (1..4) on `date` as the file of `days` holds it now. Reads the date's
+    // The item of `slot` (1..kSlotCount) on `date` as the file of `days` holds it now. Reads the date's
     // rows when `minute` is another than at the last read or the file has changed meanwhile.
     // Null when the file cannot be read now (missing, locked, not a database, no table).
     const Item* item(store::DayStore& days, const QDate& date, const QString& minute, int slot);
@@ -42,16 +38,12 @@ class TodayItems {
     int reads() const { return reads_; }
 
   private:
-    // The file's change count as a connection of our own sees it: any commit by another
-    // connection (of this or another program) changes it. False when it cannot be read.
-    bool fileVersion(const QString& file, qint64* version);
     bool read(store::DayStore& days, const QDate& date);
 
-    std::unique_ptr<store::Connection> watch_;
+    store::FileWatch watch_{kCheckLockWaitMs};
     QString readFor_; // date and minute of the rows held; empty when none are held
-    qint64 readVersion_ = 0;
     int reads_ = 0;
-    std::array<Item, 4> items_;
+    std::array<Item, store::kSlotCount> items_;
 };
 
 } // namespace alarms

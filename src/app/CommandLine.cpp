@@ -67,6 +67,60 @@ CommandLine failed(QTextStream& err, const QString& program, const QString& text
     return {1, {}};
 }
 
+// The program's options, Qt's own among them (hidden from the help), and the Schedule file.
+void addOptions(QCommandLineParser& parser) {
+    // "-platform xcb" as Qt writes its own options; every option may be given with one dash or two.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral("Daduvov: 予定とアラームを記録する月カレンダー"));
+    parser.addOption({{QStringLiteral("h"), kHelp}, QStringLiteral("この説明を表示して終了します。")});
+    parser.addOption({{QStringLiteral("v"), kVersion}, QStringLiteral("バージョンを表示して終了します。")});
+    parser.addOption({kAutostart,
+                      QStringLiteral("ログイン時に起動する (on) か、しない (off) かを設定して終了します。"),
+                      QStringLiteral("on|off")});
+    for (const QtOption& option : kQtOptions) {
+        QCommandLineOption qtOption(QString::fromLatin1(option.name));
+        if (option.takesValue)
+            qtOption.setValueName(QStringLiteral("value"));
+        qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(qtOption);
+    }
+    exchange::addExchangeOptions(parser);
+    parser.addPositionalArgument(QStringLiteral("スケジュールファイル"),
+                                 QStringLiteral("この起動で使うスケジュールファイル (*.SDB)。"
+                                                "ないときは新規に作成します。"),
+                                 QStringLiteral("[スケジュールファイル]"));
+}
+
+// --autostart on|off: writes or removes the autostart entry and says which it did.
+CommandLine switchAutostart(const QString& given, const QString& name, const QString& program,
+                            QTextStream& out, QTextStream& err) {
+    const QString value = given.toLower();
+    if (value != QLatin1String("on") && value != QLatin1String("off"))
+        return failed(err, name, QStringLiteral("--autostart には on か off を指定してください: ") + value);
+    const bool on = value == QLatin1String("on");
+    if (const QString why = setAutostart(on, program); !why.isEmpty())
+        return failed(err, name, autostartEntryPath() + QStringLiteral(": ") + why);
+    out << (on ? QStringLiteral("ログイン時に起動します: ") : QStringLiteral("ログイン時に起動しません: "))
+        << autostartEntryPath() << '\n';
+    out.flush();
+    return {0, {}};
+}
+
+// The start on the Schedule file named, if any: one file at most, and not a folder.
+CommandLine scheduleFileArgument(const QStringList& files, const QString& name, QTextStream& err) {
+    if (files.size() > 1)
+        return failed(err, name, QStringLiteral("スケジュールファイルは一つだけ指定できます。"));
+    CommandLine result;
+    if (!files.isEmpty()) {
+        const QFileInfo file(files.first());
+        if (file.isDir())
+            return failed(err, name,
+                          QStringLiteral("フォルダはスケジュールファイルにできません: ") + files.first());
+        result.scheduleFile = file.absoluteFilePath();
+    }
+    return result;
+}
+
 } // namespace
 
 QString autostartEntryPath() {
@@ -105,27 +159,7 @@ CommandLine readCommandLine(const QStringList& arguments, const QString& program
                             QTextStream& err) {
     const QString name = QFileInfo(arguments.value(0, QStringLiteral("daduvov"))).fileName();
     QCommandLineParser parser;
-    // "-platform xcb" as Qt writes its own options; every option may be given with one dash or two.
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(QStringLiteral("Daduvov: 予定とアラームを記録する月カレンダー"));
-    parser.addOption({{QStringLiteral("h"), kHelp}, QStringLiteral("この説明を表示して終了します。")});
-    parser.addOption({{QStringLiteral("v"), kVersion}, QStringLiteral("バージョンを表示して終了します。")});
-    parser.addOption({kAutostart,
-                      QStringLiteral("ログイン時に起動する (on) か、しない (off) かを設定して終了します。"),
-                      QStringLiteral("on|off")});
-    for (const QtOption& option : kQtOptions) {
-        QCommandLineOption qtOption(QString::fromLatin1(option.name));
-        if (option.takesValue)
-            qtOption.setValueName(QStringLiteral("value"));
-        qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
-        parser.addOption(qtOption);
-    }
-    exchange::addExchangeOptions(parser);
-    parser.addPositionalArgument(QStringLiteral("スケジュールファイル"),
-                                 QStringLiteral("この起動で使うスケジュールファイル (*.SDB)。"
-                                                "ないときは新規に作成します。"),
-                                 QStringLiteral("[スケジュールファイル]"));
-
+    addOptions(parser);
     if (!parser.parse(arguments))
         return failed(err, name, parser.errorText());
     if (parser.isSet(kHelp)) {
@@ -139,37 +173,13 @@ CommandLine readCommandLine(const QStringList& arguments, const QString& program
         out.flush();
         return {0, {}};
     }
-    if (parser.isSet(kAutostart)) {
-        const QString value = parser.value(kAutostart).toLower();
-        if (value != QLatin1String("on") && value != QLatin1String("off"))
-            return failed(err, name,
-                          QStringLiteral("--autostart には on か off を指定してください: ") + value);
-        const bool on = value == QLatin1String("on");
-        if (const QString why = setAutostart(on, program); !why.isEmpty())
-            return failed(err, name, autostartEntryPath() + QStringLiteral(": ") + why);
-        out << (on ? QStringLiteral("ログイン時に起動します: ")
-                   : QStringLiteral("ログイン時に起動しません: "))
-            << autostartEntryPath() << '\n';
-        out.flush();
-        return {0, {}};
-    }
+    if (parser.isSet(kAutostart))
+        return switchAutostart(parser.value(kAutostart), name, program, out, err);
 
     // Export and import run here and end the program; they need no display either.
     if (const std::optional<int> status = exchange::runExchangeCommand(parser, platform::programFolder()))
         return {*status, {}};
-
-    const QStringList files = parser.positionalArguments();
-    if (files.size() > 1)
-        return failed(err, name, QStringLiteral("スケジュールファイルは一つだけ指定できます。"));
-    CommandLine result;
-    if (!files.isEmpty()) {
-        const QFileInfo file(files.first());
-        if (file.isDir())
-            return failed(err, name,
-                          QStringLiteral("フォルダはスケジュールファイルにできません: ") + files.first());
-        result.scheduleFile = file.absoluteFilePath();
-    }
-    return result;
+    return scheduleFileArgument(parser.positionalArguments(), name, err);
 }
 
 CommandLine readCommandLine(const QByteArrayList& arguments, const QString& program, QTextStream& out,

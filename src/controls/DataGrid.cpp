@@ -3,7 +3,6 @@
 #include "controls/Fonts.h"
 #include "controls/TextLimit.h"
 #include "platform/Services.h"
-#include "store/ScheduleFile.h"
 
 #include <QCoreApplication>
 #include <QFontMetrics>
@@ -16,13 +15,14 @@
 
 namespace controls {
 
-namespace {
-
 // The floating editor: a line edit over the cell, in the grid's font. It remembers the editor it
 // made, so that the grid can take its text before the recordset changes under it.
 class CellDelegate : public QStyledItemDelegate {
   public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    CellDelegate(const store::DataControl& data, QObject* parent)
+        : QStyledItemDelegate(parent), data_(data) {}
+
+    QHash<QString, int> widths; // by field name
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
                           const QModelIndex& index) const override {
@@ -30,8 +30,7 @@ class CellDelegate : public QStyledItemDelegate {
         editor->setObjectName(QStringLiteral("cellEditor"));
         editor->setFrame(true);
         // A text field takes no more characters than the file holds.
-        const int width =
-            store::textFieldWidth(index.model()->headerData(index.column(), Qt::Horizontal).toString());
+        const int width = widths.value(data_.fieldNames().value(index.column()));
         if (width > 0)
             limitCodePoints(editor, width);
         editor_ = editor;
@@ -41,15 +40,14 @@ class CellDelegate : public QStyledItemDelegate {
     QWidget* openEditor() const { return editor_.data(); }
 
   private:
+    const store::DataControl& data_;
     mutable QPointer<QWidget> editor_;
 };
 
-} // namespace
-
 DataGrid::DataGrid(store::DataControl& data, QWidget* parent)
-    : QTableView(parent), model_(new RecordsetModel(data, this)) {
+    : QTableView(parent), model_(new RecordsetModel(data, this)), delegate_(new CellDelegate(data, this)) {
     setModel(model_);
-    setItemDelegate(new CellDelegate(this));
+    setItemDelegate(delegate_);
 
     const QFont font = gothicFont(9);
     setFont(font);
@@ -85,6 +83,10 @@ DataGrid::DataGrid(store::DataControl& data, QWidget* parent)
 
 void DataGrid::setNewRowEnabled(bool enabled) {
     model_->setNewRowEnabled(enabled);
+}
+
+void DataGrid::setFieldWidths(const QHash<QString, int>& widths) {
+    delegate_->widths = widths;
 }
 
 void DataGrid::setColumnWidth(int pixels) {

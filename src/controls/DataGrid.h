@@ -5,16 +5,19 @@
 //
 // Edits of a row are written to the file when the user leaves the row (or when the window asks
 // for it before the recordset changes), not cell by cell. The editor takes no more characters than
-// the field holds. A row the file refuses (no number in a number field, an emptied text, a locked
-// file) is reported in a message box and keeps its edits: the cursor returns to it with the
-// editor open on the typed text, and Escape gives the stored values back. Rows cannot be deleted
+// the window allows the field (setFieldWidths()). A row the file refuses (no number in a number field, an
+// emptied text, a locked file) is reported in a message box and keeps its edits: the cursor returns to it
+// with the editor open on the typed text, and Escape gives the stored values back. Rows cannot be deleted
 // from the grid itself.
 
 #include "controls/RecordsetModel.h"
 
+#include <QHash>
 #include <QTableView>
 
 namespace controls {
+
+class CellDelegate;
 
 class DataGrid : public QTableView {
     Q_OBJECT
@@ -37,6 +40,10 @@ class DataGrid : public QTableView {
     // record. A failure is reported.
     void deleteCurrent();
 
+    // The most characters the editor takes in each field, by field name; a field not named takes
+    // any number. Set by the window that knows the table behind its record source.
+    void setFieldWidths(const QHash<QString, int>& widths);
+
     // Every column this wide (in pixels).
     void setColumnWidth(int pixels);
 
@@ -55,6 +62,7 @@ class DataGrid : public QTableView {
     void applyColumnWidth();
 
     RecordsetModel* model_;
+    CellDelegate* delegate_;
     int columnWidth_ = -1;
     bool moving_ = false;
 };

@@ -36,7 +36,7 @@ void DayWindows::showDayDisplay(shell::Host& host) {
     // created after it.
     host.setMainEnabled(false);
     auto* window = new DisplayWindow(host, host.mainWindow());
-    for (int slot = 1; slot <= 4; ++slot) {
+    for (int slot = 1; slot <= store::kSlotCount; ++slot) {
         const DisplayItem& item = items[static_cast<std::size_t>(slot - 1)];
         window->setItem(slot, item.content, item.level);
     }

@@ -111,7 +111,7 @@ void DisplayWindow::showDate() {
 void DisplayWindow::setItem(int slot, const QString& content, int level) {
     QLabel* label = itemBoxes_[static_cast<std::size_t>(std::clamp(slot, 1, store::kSlotCount) - 1)];
     label->setText(content);
-    if (level < 0 || level > 5)
+    if (level < 0 || level > store::kLevelCount)
         return;
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, platform::toQColor(host_.settings().levelColor(level)));

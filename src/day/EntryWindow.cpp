@@ -4,12 +4,12 @@
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 #include "controls/TextLimit.h"
-#include "day/DayItems.h"
 #include "platform/Colors.h"
 #include "platform/Services.h"
 #include "settings/Settings.h"
 #include "shell/Host.h"
 #include "store/DayStore.h"
+#include "store/ItemRules.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -19,7 +19,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <sqlite3.h>
 
 namespace day {
 
@@ -234,7 +233,7 @@ bool EntryWindow::load() {
 store::Error EntryWindow::loadDay() {
     const QString& file = host_.settings().scheduleFile;
     if (file.isEmpty())
-        return {SQLITE_CANTOPEN, QStringLiteral("先にデータファイルを設定してください")};
+        return store::cannotOpen(QStringLiteral("先にデータファイルを設定してください"));
     dayStore_.setPath(file);
     // The whole date is read first: a missing table or a locked file shows here, before anything
     // in the window has been cleared.
@@ -252,7 +251,7 @@ void EntryWindow::showSlot(std::size_t index, const store::SlotItem& item) {
     loaded_[index] = item;
     slot.content->setText(item.content);
     const int level = store::levelNumber(item.levelText);
-    setComboText(slot.level, level >= 1 && level <= 5 ? store::levelText(level) : QString());
+    setComboText(slot.level, store::levelText(level));
     slot.alarm->setChecked(item.alarm);
     slot.time->setText(item.timeText);
 }
@@ -270,7 +269,7 @@ bool EntryWindow::saveDay() {
     if (!fileIsSet())
         return false;
     dayStore_.setPath(host_.settings().scheduleFile);
-    std::array<store::SlotItem, 4> items;
+    std::array<store::SlotItem, store::kSlotCount> items;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const SlotControls& slot = slotControls_[i];
         items[i] = {slot.content->text(), slot.level->currentText(), slot.alarm->isChecked(),
@@ -330,7 +329,7 @@ void EntryWindow::offerStoredItems(const std::vector<store::SlotConflict>& confl
 void EntryWindow::showLevelColours() {
     const settings::Settings& s = host_.settings();
     for (const SlotControls& slot : slotControls_) {
-        const std::optional<int> level = colourLevel(slot.level->currentText());
+        const std::optional<int> level = store::levelOfText(slot.level->currentText());
         if (!level)
             continue;
         QPalette pal = slot.content->palette();

@@ -87,7 +87,8 @@ class EntryWindow : public QWidget {
     QDate date_;
     bool changed_ = false;
     store::DayStore dayStore_;
-    std::array<store::SlotItem, 4> loaded_; // the slots as last read from or written to the file
+    std::array<store::SlotItem, store::kSlotCount>
+        loaded_; // the slots as last read from or written to the file
 
     QPushButton* todayButton_ = nullptr;
     QPushButton* endButton_ = nullptr;

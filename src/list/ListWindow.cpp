@@ -208,6 +208,7 @@ void ListWindow::buildButtonsAndGrid() {
 
     grid_ = new controls::DataGrid(data_, this);
     grid_->setObjectName(QStringLiteral("DBGrid1"));
+    grid_->setFieldWidths(store::dayTextWidths());
     grid_->setToolTip(QStringLiteral("設定されているスケジュールのリスト"));
     placeTwips(grid_, 0, 2775, 8775, 3135);
 }
@@ -250,8 +251,10 @@ bool ListWindow::load() {
     for (int m = 1; m <= 12; ++m)
         months << QString::number(m) + QStringLiteral("月");
     fill(monthBox_, months);
-    fill(slotBox_, {kAll, QStringLiteral("項目1"), QStringLiteral("項目2"), QStringLiteral("項目3"),
-                    QStringLiteral("項目4")});
+    QStringList slotChoices{kAll};
+    for (int slot = 1; slot <= store::kSlotCount; ++slot)
+        slotChoices << QStringLiteral("項目") + QString::number(slot);
+    fill(slotBox_, slotChoices);
     fill(levelBox_, QStringList{kAll} + store::levelTexts());
     fill(alarmBox_, {kAll, store::kAlarmOff, store::kAlarmOn});
 

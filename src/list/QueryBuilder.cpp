@@ -30,7 +30,7 @@ QString monthPart(const QString& marker) {
 } // namespace
 
 QString slotPart(const QString& slotChoice) {
-    const int n = choiceNumber(slotChoice, QStringLiteral("項目"), QString(), 4);
+    const int n = choiceNumber(slotChoice, QStringLiteral("項目"), QString(), store::kSlotCount);
     return n ? store::kSlotField + QStringLiteral(" = ") + QString::number(n) : QString();
 }
 

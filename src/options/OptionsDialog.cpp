@@ -180,7 +180,7 @@ void OptionsDialog::buildStartPage(QWidget* page) {
 void OptionsDialog::buildItemLabelFrame(QWidget* page) {
     auto* itemFrame =
         frameOnTab(page, "Frame2", QStringLiteral("入力フォームの項目表示"), QRect(120, 600, 3495, 2295));
-    for (int k = 0; k < 4; ++k) {
+    for (int k = 0; k < store::kSlotCount; ++k) {
         const QString n = QString::number(k + 1);
         auto* caption = new QLabel(QStringLiteral("項目") + n + QStringLiteral("の表示"), itemFrame);
         caption->setObjectName(QStringLiteral("Label") + n);

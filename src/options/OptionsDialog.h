@@ -2,6 +2,8 @@
 // The options dialog `frmOptions`: edits copies of the user-facing settings in its own controls and
 // writes them into the Settings record on 更新 or OK. Every close rebuilds the month grid.
 
+#include "store/ScheduleLayout.h"
+
 #include <QLabel>
 #include <QWidget>
 #include <QtGlobal>
@@ -83,7 +85,7 @@ class OptionsDialog : public QWidget {
     std::array<LevelLabel*, 6> levelLabels_{};
     // 動作時の設定
     // By item slot 1..4.
-    std::array<QLineEdit*, 4> itemLabelBoxes_{};
+    std::array<QLineEdit*, store::kSlotCount> itemLabelBoxes_{};
     QLineEdit* soundFileBox_;
     QCheckBox* markDaysCheck_;
     controls::FlatButton* markedDayColorButton_;

@@ -3,22 +3,22 @@
 namespace settings {
 
 QString& Settings::slotLabel(int slot) {
-    Q_ASSERT(slot >= 1 && slot <= 4);
+    Q_ASSERT(slot >= 1 && slot <= store::kSlotCount);
     return slotLabels[slot - 1];
 }
 
 const QString& Settings::slotLabel(int slot) const {
-    Q_ASSERT(slot >= 1 && slot <= 4);
+    Q_ASSERT(slot >= 1 && slot <= store::kSlotCount);
     return slotLabels[slot - 1];
 }
 
 qint32& Settings::levelColor(int level) {
-    Q_ASSERT(level >= 0 && level <= 5);
+    Q_ASSERT(level >= 0 && level <= store::kLevelCount);
     return levelColors[level];
 }
 
 qint32 Settings::levelColor(int level) const {
-    Q_ASSERT(level >= 0 && level <= 5);
+    Q_ASSERT(level >= 0 && level <= store::kLevelCount);
     return levelColors[level];
 }
 

@@ -8,7 +8,7 @@ namespace store {
 struct ArmedItem {
     QString date; // the Date string as stored
     int slot = 0;
-    int level = 0; // 1..5, 0 without a level
+    int level = 0; // 1..kLevelCount, 0 without a level
     QString timeText;
     QString content;
 };

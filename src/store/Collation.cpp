@@ -1,5 +1,6 @@
 #include "store/Collation.h"
 
+#include "store/ItemRules.h"
 #include "store/Like.h"
 #include "store/ScheduleLayout.h"
 
@@ -57,33 +58,6 @@ void appendUtf8(char32_t c, std::string* out) {
         out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
         out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
     }
-}
-
-// Reads a decimal number of 1 to `maxDigits` digits without a leading zero, up to `stop`.
-bool readNumber(const char*& p, const char* end, int maxDigits, char stop, int* value) {
-    int digits = 0;
-    *value = 0;
-    while (p < end && *p != stop) {
-        if (*p < '0' || *p > '9' || digits == maxDigits || (digits == 0 && *p == '0'))
-            return false;
-        *value = *value * 10 + (*p - '0');
-        ++digits;
-        ++p;
-    }
-    return digits > 0;
-}
-
-// A Date string: year/month/day in decimal without leading zeros, naming a real date.
-bool parseDate(const char* text, int bytes, int* year, int* month, int* day) {
-    const char* p = text;
-    const char* end = text + bytes;
-    if (!readNumber(p, end, 4, '/', year) || p == end)
-        return false;
-    ++p;
-    if (!readNumber(p, end, 2, '/', month) || p == end)
-        return false;
-    ++p;
-    return readNumber(p, end, 2, '\0', day) && p == end && QDate::isValid(*year, *month, *day);
 }
 
 // The key as the SQL functions return it: text, any other value unchanged.
@@ -168,10 +142,10 @@ QString comparedField(QStringView sql, qsizetype from, int step, QString* op) {
 
 void appendSortKey(const char* utf8, int bytes, TextOrder order, std::string* key) {
     if (order == TextOrder::Date) {
-        int year = 0;
-        int month = 0;
-        int day = 0;
-        if (parseDate(utf8, bytes, &year, &month, &day)) {
+        if (const QDate date = dateOfString(QByteArrayView(utf8, bytes)); date.isValid()) {
+            const int year = date.year();
+            const int month = date.month();
+            const int day = date.day();
             // The lead, then year, month and day as fixed-width decimal digits.
             const char digits[] = {kDateLead,
                                    static_cast<char>('0' + year / 1000),

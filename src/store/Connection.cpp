@@ -320,6 +320,17 @@ void Connection::rememberSchemaTooSlow() {
     slow.push_back(stamp);
 }
 
+// The user's sentence for a file that opens read-only for the causes found in its schema.
+QString Connection::readOnlyText(const SchemaFindings& findings) {
+    return QStringLiteral("このスケジュールファイルでは") + findings.causes.join(QStringLiteral("、")) +
+           QStringLiteral("。") +
+           (findings.plantedCode ? QStringLiteral("書き込むとファイルに仕込まれた処理が動くため、")
+            : findings.otherLike ? QStringLiteral("このプログラムの LIKE（* ? #）は作成したプログラムのものと"
+                                                  "意味が違い、書き込むと索引が食い違うため、")
+                                 : QStringLiteral("項目を一つずつ区別して書き込めないため、")) +
+           QStringLiteral("読み取り専用で開きました（表示と書き出しはできます）。");
+}
+
 Error Connection::readSchemaVersion(int* version) {
     // Reading the version reads no more than the file's header, not the schema itself.
     if (!versionStatement_) {
@@ -355,6 +366,19 @@ Error Connection::checkSchema() {
         return {};
     ++schemaChecks_;
     addresses_.clear();
+    SchemaFindings findings;
+    const Error error = findReadOnlyCauses(&findings);
+    schemaChecked_ = error.ok();
+    schemaVersion_ = version;
+    if (error.failed() || findings.causes.isEmpty())
+        return error;
+    // Reading stays possible, so the user can still see and export the items.
+    sqlite3_exec(db_, "PRAGMA query_only=ON;", nullptr, nullptr, nullptr);
+    readOnlyReason_ = readOnlyText(findings);
+    return {};
+}
+
+Error Connection::findReadOnlyCauses(SchemaFindings* findings) {
     // Names compare as the engine compares them: without case for Latin letters. The program
     // makes no triggers, so any trigger in the file, on whatever table, came with it. LIKE means
     // here what the Schedule file's queries mean (* ? #), not what it meant to the program that
@@ -380,9 +404,7 @@ Error Connection::checkSchema() {
     const QByteArray todo = kTodoTable.toUtf8();
     sqlite3_bind_text(stmt, 1, day.constData(), static_cast<int>(day.size()), SQLITE_STATIC);
     sqlite3_bind_text(stmt, 2, todo.constData(), static_cast<int>(todo.size()), SQLITE_STATIC);
-    QStringList causes;
-    bool plantedCode = false;
-    bool otherLike = false;
+    QStringList& causes = findings->causes;
     auto column = [&](int i) {
         return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
                                  sqlite3_column_bytes(stmt, i));
@@ -391,14 +413,14 @@ Error Connection::checkSchema() {
         const QString type = column(0);
         const bool like = sqlite3_column_int(stmt, 3) != 0;
         if (type == QLatin1String("view") || type == QLatin1String("trigger")) {
-            plantedCode = true;
+            findings->plantedCode = true;
             if (type == QLatin1String("view"))
                 causes << QStringLiteral("「%1」が表ではなくビューです").arg(column(1));
             else
                 causes << QStringLiteral("「%1」にトリガー「%2」があります").arg(column(2), column(1));
             continue;
         }
-        otherLike = otherLike || like;
+        findings->otherLike = findings->otherLike || like;
         if (type == QLatin1String("index")) {
             causes << QStringLiteral("「%1」の索引「%2」に LIKE があります").arg(column(2), column(1));
             continue;
@@ -414,21 +436,7 @@ Error Connection::checkSchema() {
     }
     const Error error = rc == SQLITE_DONE ? Error{} : errorOf(db_, rc);
     sqlite3_finalize(stmt);
-    schemaChecked_ = error.ok();
-    schemaVersion_ = version;
-    if (error.failed() || causes.isEmpty())
-        return error;
-    // Reading stays possible, so the user can still see and export the items.
-    sqlite3_exec(db_, "PRAGMA query_only=ON;", nullptr, nullptr, nullptr);
-    readOnlyReason_ =
-        QStringLiteral("このスケジュールファイルでは") + causes.join(QStringLiteral("、")) +
-        QStringLiteral("。") +
-        (plantedCode ? QStringLiteral("書き込むとファイルに仕込まれた処理が動くため、")
-         : otherLike ? QStringLiteral("このプログラムの LIKE（* ? #）は作成したプログラムのものと"
-                                      "意味が違い、書き込むと索引が食い違うため、")
-                     : QStringLiteral("項目を一つずつ区別して書き込めないため、")) +
-        QStringLiteral("読み取り専用で開きました（表示と書き出しはできます）。");
-    return {};
+    return error;
 }
 
 Error Connection::recheckSchema(const Error& otherwise) {

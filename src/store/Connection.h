@@ -4,6 +4,7 @@
 #include "store/Error.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <chrono>
 #include <functional>
@@ -145,6 +146,14 @@ class Connection {
     bool schemaKnownTooSlow() const;
     void rememberSchemaTooSlow();
     Error readSchemaVersion(int* version);
+    // What in the schema makes the file read-only: its two tables and every trigger and index.
+    struct SchemaFindings {
+        QStringList causes;       // one clause each, for the user
+        bool plantedCode = false; // a view or a trigger would run code the file brought along
+        bool otherLike = false;   // an index or table defined with another program's LIKE
+    };
+    Error findReadOnlyCauses(SchemaFindings* findings);
+    static QString readOnlyText(const SchemaFindings& findings);
     Error findRowAddress(const QString& table, QString* name, Error* fault);
 
     using Clock = std::chrono::steady_clock;

@@ -1,5 +1,6 @@
 #include "store/DayRecords.h"
 
+#include "store/ItemRules.h"
 #include "store/RecordSourceTranslator.h"
 
 #include <sqlite3.h>
@@ -122,12 +123,7 @@ QVariant valueAt(sqlite3_stmt* stmt, int column) {
 
 SlotItem slotItem(const DayRecord& record) {
     SlotItem item{record.content, QString(), record.alarmText == kAlarmOn, record.timeText};
-    bool ok = false;
-    const double number = record.level.isNull() ? 0 : record.level.toDouble(&ok);
-    for (int level = 1; ok && level <= kLevelCount; ++level) {
-        if (number == level)
-            item.levelText = levelText(level);
-    }
+    item.levelText = levelText(storedLevel(record.level));
     return item;
 }
 

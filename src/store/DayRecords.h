@@ -45,7 +45,7 @@ SlotItem storedForm(const SlotItem& item);
 
 // A slot changed in a window whose stored item is no longer the one the window loaded.
 struct SlotConflict {
-    int slot = 0;    // 1..4
+    int slot = 0;    // 1..kSlotCount
     SlotItem stored; // in the file now
     SlotItem wanted; // in the window
 };

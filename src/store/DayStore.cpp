@@ -1,5 +1,6 @@
 #include "store/DayStore.h"
 
+#include "store/ItemRules.h"
 #include "store/ScheduleFile.h"
 
 #include <sqlite3.h>
@@ -84,7 +85,7 @@ Result<std::vector<ArmedItem>> DayStore::armedItems(const QDate& date) {
         ArmedItem item;
         item.date = dateString(date);
         item.slot = static_cast<int>(i) + 1;
-        item.level = levelNumber(slotItem(records[i]).levelText);
+        item.level = storedLevel(records[i].level);
         item.timeText = records[i].timeText;
         item.content = records[i].content;
         armed.push_back(item);

@@ -84,6 +84,10 @@ QString sentence(const Error& error) {
 
 } // namespace
 
+Error cannotOpen(const QString& message) {
+    return {SQLITE_CANTOPEN, message};
+}
+
 bool Error::fileUnusable() const {
     switch (code) {
     case SQLITE_CANTOPEN:

@@ -53,6 +53,10 @@ template <typename T> class [[nodiscard]] Result {
     Error error_;
 };
 
+// The error of a file that cannot be opened (the engine's SQLITE_CANTOPEN), with our own text:
+// for a file that is not set, or no longer where it was.
+Error cannotOpen(const QString& message);
+
 // A plain Japanese sentence for the user, followed by the engine's text on a second line.
 // Examples: "スケジュールファイルがデータベースではありません",
 // "スケジュールファイルは他のプログラムが使用中です". A refused value names the field, its limit

@@ -25,7 +25,24 @@ QStringList names(std::span<const FieldWidth> fields) {
     return list;
 }
 
+QHash<QString, int> textWidths(std::span<const FieldWidth> fields) {
+    QHash<QString, int> widths;
+    for (const FieldWidth& field : fields) {
+        if (field.width > 0)
+            widths.insert(field.name, field.width);
+    }
+    return widths;
+}
+
 } // namespace
+
+QHash<QString, int> dayTextWidths() {
+    return textWidths(kDayWidths);
+}
+
+QHash<QString, int> todoTextWidths() {
+    return textWidths(kTodoWidths);
+}
 
 QStringList dayFields() {
     return names(kDayWidths);
@@ -44,6 +61,10 @@ int textFieldWidth(const QString& field) {
         }
     }
     return 0;
+}
+
+QString todoListSource() {
+    return QStringLiteral("SELECT ") + kTodoField + QStringLiteral(" FROM ") + kTodoTable + QLatin1Char(';');
 }
 
 QString dateString(const QDate& date) {

@@ -4,6 +4,7 @@
 // Every other module takes these names from here.
 
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -43,14 +44,20 @@ inline const QString kAlarmOff = QStringLiteral("False");
 // Marker stored in 時刻 for an item without an alarm time.
 inline const QString kEmptyTime = QStringLiteral("####");
 
+// The record source of the ToDo list: the texts to do alone, in table order.
+QString todoListSource();
+
 // Field names in table order.
 QStringList dayFields();  // 年月日 項目番号 レベル 内容 アラーム 時刻
 QStringList todoFields(); // 年月日 項目番号 キーワード やるべき事 チェック 時刻
+// The most characters each text field of a table holds, by field name (number fields are left out).
+QHash<QString, int> dayTextWidths();
+QHash<QString, int> todoTextWidths();
 // The most characters a text field of either table holds (a field of the same name has the same
 // width in both); 0 for a number field and for a name that is no field.
 int textFieldWidth(const QString& field);
 
-// year/month/day in decimal without leading zeros: 2026/1/5.
+// year/month/day in decimal without leading zeros: 2026/1/5 (read back by dateOfString()).
 QString dateString(const QDate& date);
 QString dateString(int year, int month, int day);
 

@@ -19,8 +19,6 @@ namespace todo {
 
 namespace {
 
-const QString kTodoQuery = QStringLiteral("SELECT やるべき事 FROM ToDoリスト;");
-
 // Twips into the Settings' 16-bit fields. A window taller than about 2180 pixels measures more
 // than 32767 twips; the value is held at the limit rather than wrapping round.
 qint16 toInt16(int twips) {
@@ -63,6 +61,7 @@ void TodoWindow::buildControls() {
 
     grid_ = new controls::DataGrid(data_, this);
     grid_->setObjectName(QStringLiteral("DBGrid1"));
+    grid_->setFieldWidths(store::todoTextWidths());
     grid_->setFrameShape(QFrame::NoFrame);
     grid_->setNewRowEnabled(true);
     grid_->setColumnWidth(controls::px(3000));
@@ -92,7 +91,7 @@ void TodoWindow::load() {
     } else {
         data_.setDatabaseName(file);
         if (refreshData(store::kTodoTable))
-            refreshData(kTodoQuery);
+            refreshData(store::todoListSource());
     }
 
     // Where the user left it; the size rules then apply.

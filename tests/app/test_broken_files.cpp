@@ -20,6 +20,7 @@
 #include "support/FilePermissions.h"
 #include "support/Files.h"
 #include "support/ProgramFixture.h"
+#include "support/StoreSentences.h"
 #include "support/WindowFixture.h"
 
 #include <QAbstractButton>
@@ -61,11 +62,11 @@ bool breaksAtRunTime(Broken kind) {
 }
 
 // The first line of store::describe() for each kind of failure.
-const QString kNotADatabase = QStringLiteral("スケジュールファイルがデータベースではありません");
-const QString kBadLayout = QStringLiteral("スケジュールファイルの形式が正しくありません");
-const QString kReadOnly = QStringLiteral("スケジュールファイルに書き込めません（読み取り専用です）");
-const QString kCannotOpen = QStringLiteral("スケジュールファイルを開けません");
-const QString kInUse = QStringLiteral("スケジュールファイルは他のプログラムが使用中です");
+const QString kNotADatabase = testsupport::storeSentence(SQLITE_NOTADB);
+const QString kBadLayout = testsupport::storeSentence(SQLITE_ERROR, QStringLiteral("no such table"));
+const QString kReadOnly = testsupport::storeSentence(SQLITE_READONLY);
+const QString kCannotOpen = testsupport::storeSentence(SQLITE_CANTOPEN);
+const QString kInUse = testsupport::storeSentence(SQLITE_BUSY);
 
 const QString kReadFailed = QStringLiteral("予定を読み込めませんでした。");
 const QString kWriteFailed = QStringLiteral("予定を書き込めませんでした。");

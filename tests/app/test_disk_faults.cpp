@@ -14,6 +14,7 @@
 #include "support/FilePermissions.h"
 #include "support/Files.h"
 #include "support/ProgramFixture.h"
+#include "support/StoreSentences.h"
 
 #include <QAction>
 #include <QDir>
@@ -142,7 +143,7 @@ class TestDiskFaults : public QObject {
         const QStringList lines = fx->fake.messages[1].text.split(QLatin1Char('\n'));
         QCOMPARE(lines.value(0), QStringLiteral("スケジュールファイルを作成できませんでした"));
         QCOMPARE(lines.value(1), target);
-        QCOMPARE(lines.value(2), QStringLiteral("スケジュールファイルを開けません"));
+        QCOMPARE(lines.value(2), testsupport::storeSentence(SQLITE_CANTOPEN));
         QVERIFY2(!lines.value(3).trimmed().isEmpty(), qPrintable(fx->fake.messages[1].text));
         QCOMPARE(fx->fake.messages[1].icon, platform::Icon::Exclamation);
         QVERIFY(!QFileInfo::exists(target));

@@ -18,7 +18,7 @@ using testsupport::openCellEditor;
 namespace {
 
 const QString kDays = QStringLiteral("予定表");
-const QString kTodoQuery = QStringLiteral("SELECT やるべき事 FROM ToDoリスト;");
+const QString kTodoQuery = store::todoListSource();
 
 QString content(const QString& file) {
     return testrows::column(file, QStringLiteral("予定表"), 3).join(QLatin1Char('|'));
@@ -27,6 +27,7 @@ QString content(const QString& file) {
 // A data grid over a data control of its own, opened on a record source of the test file.
 struct GridOnFile {
     GridOnFile(const QString& file, const QString& source) {
+        grid.setFieldWidths(store::dayTextWidths());
         data.setDatabaseName(file);
         data.setRecordSource(source);
         opened = data.refresh().ok();

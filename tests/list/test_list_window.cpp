@@ -7,6 +7,7 @@
 #include "list/ListWindow.h"
 #include "list/ListWindows.h"
 #include "platform/QtServices.h"
+#include "support/StoreSentences.h"
 #include "support/WindowFixture.h"
 
 #include <QCheckBox>
@@ -168,9 +169,8 @@ void TestListWindow::emptyScheduleFileClosesAtOnce() {
 void TestListWindow::engineErrorsOnOpen_data() {
     QTest::addColumn<QByteArray>("contents"); // empty: no file at all
     QTest::addColumn<QString>("sentence");
-    QTest::newRow("not a database") << QByteArray(4096, 'x')
-                                    << QStringLiteral("スケジュールファイルがデータベースではありません");
-    QTest::newRow("missing file") << QByteArray() << QStringLiteral("スケジュールファイルを開けません");
+    QTest::newRow("not a database") << QByteArray(4096, 'x') << testsupport::storeSentence(SQLITE_NOTADB);
+    QTest::newRow("missing file") << QByteArray() << testsupport::storeSentence(SQLITE_CANTOPEN);
 }
 
 void TestListWindow::engineErrorsOnOpen() {

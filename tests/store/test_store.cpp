@@ -5,6 +5,8 @@
 #include "store/DataControl.h"
 #include "store/DayStore.h"
 #include "store/Error.h"
+#include "store/FileWatch.h"
+#include "store/ItemRules.h"
 #include "store/ScheduleFile.h"
 #include "support/FilePermissions.h"
 #include "support/Files.h"
@@ -200,6 +202,32 @@ class TestStore : public QObject {
         const Error damaged = DayStore(other).readDay(QDate(2026, 1, 5), records);
         QCOMPARE(damaged.code, SQLITE_CORRUPT);
         QVERIFY(describe(damaged).startsWith(QStringLiteral("スケジュールファイルが壊れています")));
+    }
+
+    // A watch tells a change by another connection, and a file it cannot look at is an error,
+    // never "unchanged".
+    void fileWatch() {
+        FileWatch watch(20);
+        const auto changed = [&](const QString& path) {
+            const Result<bool> answer = watch.changed(path);
+            return answer.ok() ? QString::number(answer.value()) : QString::number(answer.error().code);
+        };
+        QCOMPARE(changed(path_), QStringLiteral("1"));
+        QCOMPARE(changed(path_), QStringLiteral("0"));
+        testrows::addDays(path_, {{"2026/1/5", 1, {}, "x"}});
+        QCOMPARE(changed(path_), QStringLiteral("1"));
+        QCOMPARE(changed(path_), QStringLiteral("0"));
+
+        testsupport::HeldConnection other(path_);
+        QCOMPARE(other.exec("BEGIN EXCLUSIVE"), SQLITE_OK);
+        QCOMPARE(changed(path_), QString::number(SQLITE_BUSY));
+        QCOMPARE(other.exec("COMMIT"), SQLITE_OK);
+        QCOMPARE(changed(path_), QStringLiteral("0"));
+
+        QVERIFY(QFile::remove(path_));
+        QCOMPARE(changed(path_), QString::number(SQLITE_CANTOPEN));
+        QVERIFY(testsupport::writeBytes(path_, QByteArray(4096, 'x')));
+        QCOMPARE(changed(path_), QString::number(SQLITE_NOTADB));
     }
 
     void lockedFile() {
@@ -481,6 +509,20 @@ class TestStore : public QObject {
         QCOMPARE(store::dateString(date), expected);
         if (date.isValid())
             QCOMPARE(store::dateString(date.year(), date.month(), date.day()), expected);
+        // Read back, from text and from the stored bytes alike.
+        QCOMPARE(store::dateOfString(expected), date);
+        QCOMPARE(store::dateOfString(expected.toUtf8()), date);
+    }
+
+    // Only the form dateString() writes names a date.
+    void dateStringRefused() {
+        for (const QString& text :
+             {QStringLiteral("2026/01/05"), QStringLiteral("2026/1/5 "), QStringLiteral("2026/2/30"),
+              QStringLiteral("12026/1/5"), QStringLiteral("2026/1"), QStringLiteral("2026//5"),
+              QStringLiteral("２０２６/1/5"), QStringLiteral("2026/1/5/7")}) {
+            QVERIFY2(!store::dateOfString(text).isValid(), qPrintable(text));
+            QVERIFY2(!store::dateOfString(text.toUtf8()).isValid(), qPrintable(text));
+        }
     }
 
     // The save rule, one or more saves on the rows already there: the rows of the file afterwards,
