@@ -3,6 +3,8 @@
 // and how the fields iCalendar has no place for travel in a file of ours, so that a file the
 // export writes reads back as the same items.
 
+#include "store/ScheduleLayout.h"
+
 #include <libical/ical.h>
 
 #include <cstdlib>
@@ -27,8 +29,9 @@ inline constexpr char kSlotProperty[] = "X-DADUVOV-SLOT";
 inline constexpr char kTimeProperty[] = "X-DADUVOV-TIME";
 
 // Level 1..5 -> PRIORITY 1, 3, 5, 7, 9; and back (0 and anything else: no level).
+static_assert(store::kLevelCount * 2 - 1 <= 9, "every level has a PRIORITY of its own");
 inline int priorityOfLevel(int level) {
-    return level >= 1 && level <= 5 ? level * 2 - 1 : 0;
+    return level >= 1 && level <= store::kLevelCount ? level * 2 - 1 : 0;
 }
 inline int levelOfPriority(int priority) {
     return priority >= 1 && priority <= 9 ? (priority + 1) / 2 : 0;

@@ -4,6 +4,7 @@
 #include "exchange/Messages.h"
 #include "platform/ExportTarget.h"
 #include "store/ItemExport.h"
+#include "store/ItemRules.h"
 #include "store/ScheduleLayout.h"
 
 #include <QCryptographicHash>
@@ -22,28 +23,6 @@ namespace {
 
 const char* const kUidDomain = "@daduvov";
 constexpr qint64 kProgressEvery = 1024;
-
-// "2026/1/5" -> the date; invalid for anything else.
-QDate parseDateString(const char* text, qsizetype length) {
-    int parts[3] = {0, 0, 0};
-    int part = 0;
-    int digits = 0;
-    for (qsizetype i = 0; i < length; ++i) {
-        const char c = text[i];
-        if (c >= '0' && c <= '9' && digits < 5) {
-            parts[part] = parts[part] * 10 + (c - '0');
-            ++digits;
-        } else if (c == '/' && digits > 0 && part < 2) {
-            ++part;
-            digits = 0;
-        } else {
-            return {};
-        }
-    }
-    if (part != 2 || digits == 0)
-        return {};
-    return QDate(parts[0], parts[1], parts[2]);
-}
 
 // Minutes after midnight of a time text of four digits HHMM, or -1.
 int clockMinutes(const QByteArray& text) {
@@ -152,7 +131,7 @@ QByteArray IcsWriter::event(const store::ExportedDay& record) {
     const char* content = record.content.constData();
     if (!*content)
         return {};
-    const QDate date = parseDateString(record.date.constData(), record.date.size());
+    const QDate date = store::dateOfString(QByteArrayView(record.date), store::DateForm::Loose);
     if (!date.isValid()) {
         ++undated_;
         return {};

@@ -404,7 +404,7 @@ CalendarItem itemOf(icalcomponent* event, const LocalStart& start) {
     }
     bool ok = false;
     const int slot = xValue(event, ical::kSlotProperty).toInt(&ok);
-    item.preferredSlot = ok && slot >= 1 && slot <= 4 ? slot : 0;
+    item.preferredSlot = ok && slot >= 1 && slot <= store::kSlotCount ? slot : 0;
     return item;
 }
 

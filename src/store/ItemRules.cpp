@@ -8,15 +8,19 @@ namespace store {
 
 namespace {
 
-// Reads a decimal number of 1 to `maxDigits` digits without a leading zero, up to `stop` or the
-// end. `unit` gives the code unit at an index as a number.
+// Reads a decimal number of 1 to `maxDigits` digits without a leading zero (any 1 to 5 digits in
+// the loose form), up to `stop` or the end. `unit` gives the code unit at an index as a number.
 template <typename Unit>
-bool readNumber(const Unit& unit, qsizetype& i, qsizetype end, int maxDigits, char16_t stop, int* value) {
+bool readNumber(const Unit& unit, qsizetype& i, qsizetype end, int maxDigits, char16_t stop, DateForm form,
+                int* value) {
+    const bool loose = form == DateForm::Loose;
+    if (loose)
+        maxDigits = 5;
     int digits = 0;
     *value = 0;
     for (; i < end && unit(i) != stop; ++i) {
         const char16_t c = unit(i);
-        if (c < u'0' || c > u'9' || digits == maxDigits || (digits == 0 && c == u'0'))
+        if (c < u'0' || c > u'9' || digits == maxDigits || (digits == 0 && c == u'0' && !loose))
             return false;
         *value = *value * 10 + (c - u'0');
         ++digits;
@@ -24,14 +28,14 @@ bool readNumber(const Unit& unit, qsizetype& i, qsizetype end, int maxDigits, ch
     return digits > 0;
 }
 
-template <typename Unit> QDate parseDate(const Unit& unit, qsizetype size) {
+template <typename Unit> QDate parseDate(const Unit& unit, qsizetype size, DateForm form) {
     qsizetype i = 0;
     int year = 0;
     int month = 0;
     int day = 0;
-    if (!readNumber(unit, i, size, 4, u'/', &year) || i++ == size ||
-        !readNumber(unit, i, size, 2, u'/', &month) || i++ == size ||
-        !readNumber(unit, i, size, 2, u'\0', &day) || i != size)
+    if (!readNumber(unit, i, size, 4, u'/', form, &year) || i++ == size ||
+        !readNumber(unit, i, size, 2, u'/', form, &month) || i++ == size ||
+        !readNumber(unit, i, size, 2, u'\0', form, &day) || i != size)
         return {};
     return QDate(year, month, day);
 }
@@ -68,14 +72,14 @@ std::optional<int> levelOfText(const QString& levelText) {
     return std::nullopt;
 }
 
-QDate dateOfString(QStringView text) {
-    return parseDate([text](qsizetype i) { return text[i].unicode(); }, text.size());
+QDate dateOfString(QStringView text, DateForm form) {
+    return parseDate([text](qsizetype i) { return text[i].unicode(); }, text.size(), form);
 }
 
-QDate dateOfString(QByteArrayView utf8) {
+QDate dateOfString(QByteArrayView utf8, DateForm form) {
     return parseDate(
         [utf8](qsizetype i) { return static_cast<char16_t>(static_cast<unsigned char>(utf8[i])); },
-        utf8.size());
+        utf8.size(), form);
 }
 
 } // namespace store

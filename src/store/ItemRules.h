@@ -25,10 +25,15 @@ int displayedLevel(const QVariant& stored);
 // texts ("ﾚﾍﾞﾙ1".."ﾚﾍﾞﾙ5"), nothing for any other text.
 std::optional<int> levelOfText(const QString& levelText);
 
-// The date a Date string names: year/month/day in decimal without leading zeros ("2026/12/7"),
-// the form dateString() writes. Invalid for any other text and for a day the calendar lacks.
-QDate dateOfString(QStringView text);
+// How strictly a Date string is read. AsWritten: year/month/day in decimal without leading zeros
+// ("2026/12/7"), the form dateString() writes and the calendar, the alarms and date sorting find.
+// Loose: also leading zeros and up to five digits a part ("2026/01/05"), for carrying a row
+// another program wrote out of the file (the iCalendar export) rather than dropping its date.
+enum class DateForm { AsWritten, Loose };
+
+// The date a Date string names; invalid for any other text and for a day the calendar lacks.
+QDate dateOfString(QStringView text, DateForm form = DateForm::AsWritten);
 // The same for the UTF-8 bytes of a stored value.
-QDate dateOfString(QByteArrayView utf8);
+QDate dateOfString(QByteArrayView utf8, DateForm form = DateForm::AsWritten);
 
 } // namespace store
