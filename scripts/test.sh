@@ -14,6 +14,8 @@ scripts/deps.sh
 
 files=$(git ls-files '*.cpp' '*.h' 2>/dev/null || find src tests bench -name '*.cpp' -o -name '*.h')
 clang-format --dry-run -Werror $files
+# Each folder of src/ includes only its own layer and those below; SQL stays in the store.
+python3 scripts/check_layers.py
 
 # ccache keeps compiled objects across build folders and clones (paths taken relative to the clone).
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1

@@ -523,6 +523,11 @@ class TestStore : public QObject {
             QVERIFY2(!store::dateOfString(text).isValid(), qPrintable(text));
             QVERIFY2(!store::dateOfString(text.toUtf8()).isValid(), qPrintable(text));
         }
+        // The loose form takes leading zeros, nothing else the strict form refuses.
+        QCOMPARE(store::dateOfString(QByteArrayView("2026/01/05"), store::DateForm::Loose),
+                 QDate(2026, 1, 5));
+        for (const char* text : {"2026/1/5 ", "2026/2/30", "2026//5", "2026/1/5/7", "123456/1/5"})
+            QVERIFY2(!store::dateOfString(QByteArrayView(text), store::DateForm::Loose).isValid(), text);
     }
 
     // The save rule, one or more saves on the rows already there: the rows of the file afterwards,
