@@ -38,13 +38,13 @@ inline store::Error makeDayRecordsFile(const QString& path, int records, bool pl
             "やるべき事 TEXT(80), チェック TEXT(10), 時刻 TEXT(6));"));
     if (!plain)
         error = store::createScheduleFile(path);
-    if (error || records <= 0)
+    if (error.failed() || records <= 0)
         return error;
     if (!connection)
         connection = store::Connection::open(path, &error);
     if (!connection)
         return error;
-    if ((error = connection->exec(QStringLiteral("BEGIN"))))
+    if ((error = connection->exec(QStringLiteral("BEGIN"))).failed())
         return error;
     store::Statement* insert = connection->prepare(
         QStringLiteral(

@@ -43,12 +43,12 @@ class GeneratedSchedule {
                 error = connection->exec(QStringLiteral(
                     "CREATE TABLE 予定表 (年月日 TEXT(12), 項目番号 REAL, レベル REAL, 内容 TEXT(80), "
                     "アラーム TEXT(10), 時刻 TEXT(6));"));
-        } else if (!(error = store::createScheduleFile(path))) {
+        } else if ((error = store::createScheduleFile(path)).ok()) {
             connection = store::Connection::open(path, &error);
         }
-        if (connection && !error)
+        if (connection && error.ok())
             error = insertAll(*connection);
-        if (error) {
+        if (error.failed()) {
             std::fprintf(stderr, "cannot make the Schedule file: %s\n", qPrintable(error.message));
             std::exit(1);
         }
@@ -60,7 +60,7 @@ class GeneratedSchedule {
     // level, a third are armed, every other one has the time 0930, the content is "予定 <i>".
     store::Error insertAll(store::Connection& connection) {
         store::Error error = connection.exec(QStringLiteral("BEGIN"));
-        if (error)
+        if (error.failed())
             return error;
         store::Statement* insert = connection.prepare(
             QStringLiteral(

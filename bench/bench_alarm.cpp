@@ -37,12 +37,12 @@ struct ScheduleFile {
     ScheduleFile() {
         path = dir.filePath(QStringLiteral("alarm-bench.sdb"));
         store::Error error = store::createScheduleFile(path);
-        if (!error) {
+        if (!error.failed()) {
             auto connection = store::Connection::open(path, &error);
             if (connection)
                 error = fill(*connection);
         }
-        if (error) {
+        if (error.failed()) {
             std::fprintf(stderr, "cannot make the Schedule file: %s\n", qPrintable(error.message));
             std::exit(1);
         }
@@ -52,7 +52,7 @@ struct ScheduleFile {
     // armed, every other one with the time 0930, the rest with the empty-time marker.
     static store::Error fill(store::Connection& connection) {
         store::Error error = connection.exec(QStringLiteral("BEGIN"));
-        if (error)
+        if (error.failed())
             return error;
         store::Statement* insert = connection.prepare(
             QStringLiteral(
@@ -144,7 +144,7 @@ BENCHMARK(BM_AlarmCheckIdle)->Unit(benchmark::kMicrosecond);
 // The start-up query for missed alarms: the armed items of the last 7 days, on the open file.
 void BM_MissedAlarmsAtStartUp(benchmark::State& state) {
     store::DayStore days(file().path);
-    if (days.open()) {
+    if (days.open().failed()) {
         state.SkipWithError("cannot open the Schedule file");
         return;
     }

@@ -114,7 +114,8 @@ struct Program {
         const QString folder = platform::programFolder();
         schedule = dir.filePath(QStringLiteral("calendar-bench.sdb"));
         if (const store::Error error = benchcal::makeDayRecordsFile(
-                schedule, kRecords, qEnvironmentVariableIntValue("DADUVOV_BENCH_PLAIN")))
+                schedule, kRecords, qEnvironmentVariableIntValue("DADUVOV_BENCH_PLAIN"));
+            error.failed())
             fail(qPrintable(error.message));
         QFile ini(platform::joinPath(folder, QStringLiteral("ZIZARU.INI")));
         if (!ini.open(QIODevice::WriteOnly))

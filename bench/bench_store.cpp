@@ -24,7 +24,7 @@ benchdata::GeneratedSchedule& file() {
 }
 
 store::DataControl& openData(store::DataControl& data) {
-    if (store::openDayTable(data, file().path))
+    if (store::openDayTable(data, file().path).failed())
         std::abort();
     return data;
 }
@@ -54,7 +54,7 @@ void BM_MonthDateQueries(benchmark::State& state) {
         int marked = 0;
         for (int day = 1; day <= first.daysInMonth(); ++day) {
             data.setRecordSource(store::dateQuery(store::dateString(first.year(), first.month(), day)));
-            if (!data.refresh() && data.hasCurrentRow() &&
+            if (data.refresh().ok() && data.hasCurrentRow() &&
                 !data.field(QStringLiteral("内容")).value().toString().isEmpty())
                 ++marked;
         }
@@ -84,7 +84,7 @@ void BM_ListYearMonthFilter(benchmark::State& state) {
     data.setRecordSource(
         QStringLiteral("SELECT * FROM 予定表 WHERE 年月日 LIKE '2024/*' AND 年月日 LIKE '*/3/*' ;"));
     for (auto _ : state) {
-        if (data.refresh())
+        if (data.refresh().failed())
             state.SkipWithError("refresh failed");
         benchmark::DoNotOptimize(data.recordCount());
     }
@@ -97,10 +97,10 @@ void BM_AddNewUpdate(benchmark::State& state) {
     store::DataControl data;
     openData(data);
     data.setRecordSource(store::slotQuery(QStringLiteral("2100/1/1"), 1));
-    if (data.refresh())
+    if (data.refresh().failed())
         std::abort();
     for (auto _ : state) {
-        bool staged = !data.addNew();
+        bool staged = data.addNew().ok();
         for (const auto& [name, value] :
              {std::pair<QString, QVariant>{QStringLiteral("年月日"), QStringLiteral("2100/1/1")},
               {QStringLiteral("項目番号"), 1.0},
@@ -108,8 +108,8 @@ void BM_AddNewUpdate(benchmark::State& state) {
               {QStringLiteral("内容"), QStringLiteral("追加")},
               {QStringLiteral("アラーム"), QStringLiteral("False")},
               {QStringLiteral("時刻"), store::kEmptyTime}})
-            staged = staged && !data.setField(name, value);
-        if (!staged || data.update())
+            staged = staged && data.setField(name, value).ok();
+        if (!staged || data.update().failed())
             state.SkipWithError("update failed");
     }
 }
@@ -128,14 +128,15 @@ void BM_EntryWindowOpen(benchmark::State& state) {
             .arg(state.range(0))
             .toUtf8();
     sqlite3* db = nullptr;
-    if (store::createScheduleFile(path) || sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK ||
+    if (store::createScheduleFile(path).failed() ||
+        sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK ||
         sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
         std::abort();
     sqlite3_close(db);
     for (auto _ : state) {
         store::DayStore days(path);
         std::array<store::SlotItem, store::kSlotCount> items;
-        if (days.readDay(QDate(2026, 1, 5), items))
+        if (days.readDay(QDate(2026, 1, 5), items).failed())
             state.SkipWithError("read failed");
         benchmark::DoNotOptimize(items);
     }

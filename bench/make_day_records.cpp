@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: daduvov_make_day_records <path> <records> [plain]\n");
         return 2;
     }
-    if (const store::Error error = benchcal::makeDayRecordsFile(args[1], records, plain)) {
+    if (const store::Error error = benchcal::makeDayRecordsFile(args[1], records, plain); error.failed()) {
         std::fprintf(stderr, "cannot make %s: %s\n", qPrintable(args[1]), qPrintable(error.message));
         return 1;
     }
