@@ -526,6 +526,10 @@ RulePlan planRule(icalproperty* property, const icaltimetype& start, const ReadW
         }
     }
     plan.steps = candidatesOf(rule, plan.start, rule.until);
+    // A rule with COUNT ends after that many instances, one iterator call each, however far the
+    // range reaches; a call that takes long is charged for its time as it runs.
+    if (rule.count > 0)
+        plan.steps = std::min<qint64>(plan.steps, rule.count);
     return plan;
 }
 

@@ -366,6 +366,11 @@ class TestExchange : public QObject {
             << event("DTSTART;VALUE=DATE:20260105\r\nRRULE:FREQ=WEEKLY;COUNT=2\r\n"
                      "RRULE:FREQ=YEARLY;BYMONTH=7;BYMONTHDAY=1;COUNT=1\r\n")
             << QStringList{"2026/1/5|####", "2026/1/12|####", "2026/7/1|####"};
+        // A short rule of a fine frequency costs its count, not the range's seconds; its three
+        // instances fall in one minute and make one item.
+        QTest::newRow("every second, three times")
+            << event("DTSTART:20260105T090000\r\nRRULE:FREQ=SECONDLY;COUNT=3\r\n")
+            << QStringList{"2026/1/5|0900"};
         // The count runs from DTSTART, long before the range.
         QTest::newRow("weekly since 2005")
             << event("DTSTART:20050103T090000\r\nRRULE:FREQ=WEEKLY;COUNT=1100\r\n")
