@@ -1,5 +1,6 @@
 #include "calendar/CalendarPanel.h"
 
+#include "calendar/Holidays.h"
 #include "calendar/MonthGrid.h"
 #include "controls/ClassicFrame.h"
 #include "controls/Fonts.h"
@@ -286,15 +287,25 @@ void CalendarPanel::rebuildMonthGrid() {
         const int day = days[static_cast<size_t>(n - 1)];
         if (day == 0) {
             button->setText(QString());
+            button->setToolTip(QString());
             button->setEnabled(false);
             paintButton(button, kBlankColor);
             continue;
         }
         button->setText(QString::number(day));
+        button->setToolTip(dayTip(QDate(shown_.year, shown_.month, day)));
         button->setEnabled(true);
         paintButton(button, isMarkedDay(marked, day) ? settings_.markedDayColor : kBlankColor);
     }
     markSelectedDay();
+}
+
+QString CalendarPanel::dayTip(const QDate& date) const {
+    // A day without a holiday keeps the calendar frame's tip; a holiday's name stands above it.
+    const QString holiday = holidayName(date);
+    if (holiday.isEmpty())
+        return {};
+    return holiday + u'\n' + frame_->toolTip();
 }
 
 void CalendarPanel::reportReadOnlyFile() {

@@ -113,6 +113,8 @@ class CalendarPanel : public QWidget {
     // nothing when the button is blank by then.
     std::optional<QDate> clickedDate(int n);
     bool isMarkedDay(const QStringList& markedDates, int day) const;
+    // The tooltip of a day button: the holiday's name over the frame's tip, empty on other days.
+    QString dayTip(const QDate& date) const;
     void paintButton(DayButton* button, qint32 color);
     void tick();
     // Tells once per file that it was opened read-only, and why.

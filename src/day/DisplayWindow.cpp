@@ -1,5 +1,6 @@
 #include "day/DisplayWindow.h"
 
+#include "calendar/Holidays.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 #include "platform/Colors.h"
@@ -63,6 +64,7 @@ void DisplayWindow::buildDateHeading() {
     suffix->setObjectName(QStringLiteral("Label6"));
     suffix->setFont(controls::gothicFont(12, true, true));
     controls::placeTwips(suffix, 1680, 120, 855, 255);
+    holidayHeading_ = std::make_unique<HolidayHeading>(dateLabel_, suffix, width() - 8);
 }
 
 void DisplayWindow::buildItemBoxes() {
@@ -106,6 +108,7 @@ void DisplayWindow::showDate() {
         dateFont.setPointSizeF(dateFont.pointSizeF() - 0.5);
         dateLabel_->setFont(dateFont);
     }
+    holidayHeading_->show(calendar::holidayName(host_.selectedDate()));
 }
 
 void DisplayWindow::setItem(int slot, const QString& content, int level) {

@@ -2,11 +2,13 @@
 // The day display (`D_output`): a small borderless window with the four items of the Selected
 // date, each in the colour of its level. Read-only; closed with its OK button.
 
+#include "day/HolidayHeading.h"
 #include "store/ScheduleLayout.h"
 
 #include <QPixmap>
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class QLabel;
 class QPushButton;
@@ -42,6 +44,7 @@ class DisplayWindow : public QWidget {
     shell::Host& host_;
     QPixmap background_;
     QLabel* dateLabel_ = nullptr;
+    std::unique_ptr<HolidayHeading> holidayHeading_;
     std::array<QLabel*, store::kSlotCount> itemBoxes_{}; // slot n at index n - 1
     QPushButton* okButton_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "day/EntryWindow.h"
 
+#include "calendar/Holidays.h"
 #include "controls/ClassicFrame.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
@@ -116,6 +117,7 @@ void EntryWindow::buildHeadings() {
     dateSuffixLabel_->setObjectName(QStringLiteral("Label2"));
     dateSuffixLabel_->setFont(controls::minchoFont(12, true));
     controls::placeTwips(dateSuffixLabel_, 2640, 960, 1695, 255);
+    holidayHeading_ = std::make_unique<HolidayHeading>(dateLabel_, dateSuffixLabel_, width() - 8);
 
     const QFont heading = controls::gothicFont(9.75, true);
     controls::placeTwips(whiteOnNavy(this, "Label3", QStringLiteral("重要度など"), heading), 0, 1440, 1095,
@@ -340,6 +342,7 @@ void EntryWindow::showLevelColours() {
 }
 
 void EntryWindow::showDateHeading() {
+    holidayHeading_->show(QString()); // the row as laid, before measuring it
     dateLabel_->setText(store::dateString(date_));
     // The date ends where "の予定入力" begins: a long date (2026/12/28) is set a little smaller
     // until it fits in front of it.
@@ -348,6 +351,7 @@ void EntryWindow::showDateHeading() {
     while (font.pointSizeF() > 8 && QFontMetrics(font).horizontalAdvance(dateLabel_->text()) > room)
         font.setPointSizeF(font.pointSizeF() - 0.5);
     dateLabel_->setFont(font);
+    holidayHeading_->show(calendar::holidayName(date_));
 }
 
 bool EntryWindow::fileIsSet() {

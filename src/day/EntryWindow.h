@@ -2,12 +2,14 @@
 // The entry window (`D_input`): the four items of one date, loaded from and written to the
 // Schedule file through the window's own day-records service.
 
+#include "day/HolidayHeading.h"
 #include "store/DayStore.h"
 #include "store/Error.h"
 
 #include <QDate>
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -96,6 +98,7 @@ class EntryWindow : public QWidget {
     QPushButton* writeButton_ = nullptr;
     QLabel* dateLabel_ = nullptr;
     QLabel* dateSuffixLabel_ = nullptr;
+    std::unique_ptr<HolidayHeading> holidayHeading_;
     std::array<SlotControls, store::kSlotCount> slotControls_; // slot n at index n - 1
 };
 

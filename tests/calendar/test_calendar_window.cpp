@@ -218,12 +218,17 @@ class TestCalendarWindow : public QObject {
     void gridAfterMonthChange() {
         auto w = start();
         CalendarPanel* p = w->calendarPanel();
+        // A holiday's name stands above the frame's tip; other days show the frame's tip alone.
+        const QString frameTip = p->dayButton(1)->parentWidget()->toolTip();
+        QCOMPARE(p->dayButton(20)->toolTip(), QStringLiteral("春分の日\n") + frameTip);
         QTest::mouseClick(p->monthSpin()->downButton(), Qt::LeftButton);
         verifyGridMatchesBoxes(p);
         QCOMPARE(p->monthBox()->text(), QStringLiteral("2"));
         for (int n = 1; n <= 42; ++n)
             QCOMPARE(p->dayButton(n)->isEnabled(), !p->dayButton(n)->text().isEmpty());
         QCOMPARE(background(p->dayButton(29)), platform::toQColor(CalendarPanel::kBlankColor));
+        QCOMPARE(p->dayButton(11)->toolTip(), QStringLiteral("建国記念の日\n") + frameTip);
+        QCOMPARE(p->dayButton(20)->toolTip(), QString());
     }
 
     void colouringOffMakesNoQuery() {

@@ -10,7 +10,10 @@
 #include "support/WindowFixture.h"
 
 #include <QDate>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QString>
+#include <QtTest>
 
 namespace daytest {
 
@@ -55,6 +58,32 @@ inline bool makeUnreadable(const QString& path, const QString& kind) {
     store::Error error;
     auto connection = store::Connection::create(path, &error);
     return connection && connection->exec(QStringLiteral("CREATE TABLE other (a TEXT)")).ok();
+}
+
+// The heading row of a day window: the date, the fixed text and the holiday's name (hidden when
+// `holiday` is empty) each show whole, one after the other, inside the window.
+inline void verifyHeadingRow(QWidget* window, const QString& dateLabel, const QString& suffixLabel,
+                             const QString& holiday) {
+    auto* name = window->findChild<QLabel*>(QStringLiteral("HolidayName"));
+    QVERIFY(name);
+    QCOMPARE(name->isVisibleTo(window), !holiday.isEmpty());
+    QList<QLabel*> row = {window->findChild<QLabel*>(dateLabel), window->findChild<QLabel*>(suffixLabel)};
+    if (!holiday.isEmpty()) {
+        QCOMPARE(name->text(), holiday);
+        row << name;
+    }
+    int end = 0;
+    for (QLabel* label : row) {
+        const int width = QFontMetrics(label->font()).horizontalAdvance(label->text());
+        QVERIFY2(width <= label->contentsRect().width(), qPrintable(label->text()));
+        QVERIFY(label->font().pointSizeF() >= (label == name ? 7 : 8));
+        // Text starts at the label's left edge unless it is right-aligned.
+        const int start =
+            label->alignment() & Qt::AlignRight ? label->geometry().right() - width : label->x();
+        QVERIFY2(start >= end, qPrintable(label->text()));
+        end = start + width;
+    }
+    QVERIFY(end <= window->width());
 }
 
 } // namespace daytest

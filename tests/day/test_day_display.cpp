@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "DayTestData.h"
+#include "controls/Fonts.h"
 #include "day/DayWindows.h"
 #include "day/DisplayWindow.h"
 #include "day/EntryWindow.h"
@@ -40,6 +41,7 @@ class TestDayDisplay : public QObject {
     Q_OBJECT
 
   private slots:
+    void initTestCase() { controls::registerFontSubstitutions(); }
     void init() { f_ = std::make_unique<daytest::Fixture>(kDay); }
     void cleanup() {
         delete window_.data();
@@ -48,6 +50,7 @@ class TestDayDisplay : public QObject {
 
     void noItemsShowsBox();
     void slotThreeOnly();
+    void holidayInHeading();
     void levelColours_data();
     void levelColours();
     void closing_data();
@@ -93,6 +96,18 @@ void TestDayDisplay::slotThreeOnly() {
         QCOMPARE(label(n)->text(), QString());
         QCOMPARE(colour(n), crl(0));
     }
+    daytest::verifyHeadingRow(window_, QStringLiteral("Label5"), QStringLiteral("Label6"), QString());
+}
+
+// The narrow window makes room for the longest holiday name after the date and its text.
+void TestDayDisplay::holidayInHeading() {
+    const QDate day(2019, 10, 22);
+    QVERIFY(putSlot(f_->file, day, 1, SlotItem{QStringLiteral("式典"), QString(), false, QString()}));
+    f_->host.selected = day;
+    QVERIFY(show());
+    QCOMPARE(label(5)->text(), QLocale::system().toString(day, QLocale::ShortFormat));
+    daytest::verifyHeadingRow(window_, QStringLiteral("Label5"), QStringLiteral("Label6"),
+                              QStringLiteral("即位礼正殿の儀"));
 }
 
 void TestDayDisplay::levelColours_data() {

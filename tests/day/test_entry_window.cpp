@@ -297,6 +297,7 @@ void TestEntryWindow::longDateAndTimeShowWhole() {
     QCOMPARE(heading->text(), QStringLiteral("2026/12/28"));
     QVERIFY(QFontMetrics(heading->font()).horizontalAdvance(heading->text()) <=
             child<QLabel>(QStringLiteral("Label2"))->x() - heading->x());
+    daytest::verifyHeadingRow(window_, QStringLiteral("Label1"), QStringLiteral("Label2"), QString());
     QCOMPARE(text(5)->text(), QStringLiteral("0930"));
     QCOMPARE(combo(2)->currentText(), QStringLiteral("ﾚﾍﾞﾙ2"));
     for (QLineEdit* box : {text(5), combo(2)->lineEdit()}) {
@@ -311,6 +312,14 @@ void TestEntryWindow::longDateAndTimeShowWhole() {
         box->end(false);
         QCOMPARE(cursorX() - start, QFontMetrics(box->font()).horizontalAdvance(box->text()));
     }
+    // The longest holiday name behind a ten-character date.
+    f_->host.selected = QDate(2019, 10, 22);
+    window_->close();
+    QTRY_VERIFY(window_.isNull());
+    QVERIFY(open());
+    QCOMPARE(child<QLabel>(QStringLiteral("Label1"))->text(), QStringLiteral("2019/10/22"));
+    daytest::verifyHeadingRow(window_, QStringLiteral("Label1"), QStringLiteral("Label2"),
+                              QStringLiteral("即位礼正殿の儀"));
 }
 
 // The setting vanishes while the window is open: writing says so and writes nothing.
