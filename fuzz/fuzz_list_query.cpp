@@ -89,12 +89,12 @@ QVariant orNull(const std::optional<QString>& v) {
 
 void makeScheduleFile() {
     schedulePath = folder->filePath(QStringLiteral("fuzz.sdb"));
-    if (store::createScheduleFile(schedulePath))
+    if (store::createScheduleFile(schedulePath).failed())
         fail(QStringLiteral("cannot create the Schedule file"));
     store::DataControl data;
     data.setDatabaseName(schedulePath);
     data.setRecordSource(store::kDayTable);
-    if (data.refresh())
+    if (data.refresh().failed())
         fail(QStringLiteral("cannot open the Schedule file"));
     for (const Row& row : rows) {
         const store::Error error = data.appendRow({{QStringLiteral("年月日"), row.date},
@@ -103,11 +103,12 @@ void makeScheduleFile() {
                                                    {QStringLiteral("内容"), orNull(row.content)},
                                                    {QStringLiteral("アラーム"), orNull(row.alarm)},
                                                    {QStringLiteral("時刻"), row.time}});
-        if (error)
+        if (error.failed())
             fail(QStringLiteral("cannot add a row: ") + error.message);
     }
     data.setRecordSource(store::kTodoTable);
-    if (data.refresh() || data.appendRow({{QStringLiteral("やるべき事"), QStringLiteral("買い物")}}))
+    if (data.refresh().failed() ||
+        data.appendRow({{QStringLiteral("やるべき事"), QStringLiteral("買い物")}}).failed())
         fail(QStringLiteral("cannot add a ToDo row"));
 }
 
@@ -280,7 +281,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const Query& query : queries) {
         control.setRecordSource(query.sql);
         const store::Error error = control.refresh();
-        if (error) {
+        if (error.failed()) {
             if (hasNul)
                 continue; // refused cleanly: the recordset is empty
             fail(QStringLiteral("%1 query refused (%2): %3\n  %4")
