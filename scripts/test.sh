@@ -2,7 +2,8 @@
 # Installs what is missing, builds everything with warnings as errors and
 # AddressSanitizer + UndefinedBehaviorSanitizer, checks the formatting and the source layers and
 # runs every test. `scripts/test.sh --quick` leaves out the tests labelled slow (those that start
-# the whole program or a writer many times); other arguments go to ctest.
+# the whole program, a crashing writer, a display server or a sound server); other arguments go
+# to ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 quick=()
