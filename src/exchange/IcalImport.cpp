@@ -1,5 +1,6 @@
 #include "exchange/IcalImport.h"
 
+#include "exchange/IcalExport.h"
 #include "exchange/Messages.h"
 #include "store/ItemImport.h"
 #include "store/ScheduleLayout.h"
@@ -63,6 +64,12 @@ struct ItemAdder {
         // A date that does not exist is never stored: the tables need not refuse it themselves.
         if (!item.date.isValid()) {
             ++report.unreadable;
+            return true;
+        }
+        // The calendar names the holidays itself: an export's holiday events would only repeat
+        // them as items.
+        if (isExportedHolidayUid(item.key.section(QLatin1Char('/'), 0, 0))) {
+            ++report.duplicates;
             return true;
         }
         if (!item.key.isEmpty()) {

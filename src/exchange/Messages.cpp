@@ -1,5 +1,6 @@
 #include "exchange/Messages.h"
 
+#include "calendar/Holidays.h"
 #include "platform/Services.h"
 #include "store/Error.h"
 
@@ -32,6 +33,17 @@ QString unreadableRecord(qint64 record, const QString& reason) {
 
 QString undatedNotExported(qint64 count) {
     return QStringLiteral("日付が読めない予定%1件は書き出しませんでした。").arg(count);
+}
+
+QString holidaysExported(qint64 count, int year) {
+    return QStringLiteral("%1年の祝日%2件も書き出しました。").arg(year).arg(count);
+}
+
+QString holidaysUnknown(int year) {
+    return QStringLiteral("%1年の祝日は分かりません (%2年から%3年まで)。何も書き出しませんでした。")
+        .arg(year)
+        .arg(calendar::kFirstHolidayYear)
+        .arg(calendar::kLastHolidayYear);
 }
 
 QString notUtf8() {
