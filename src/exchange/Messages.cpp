@@ -69,7 +69,7 @@ QString untitled() {
 }
 
 QString importSummary(int added, int todosAdded, int duplicates, const QStringList& fullDates, int shortened,
-                      int timesDropped, int alarmsAtStart, int unreadable) {
+                      int timesDropped, int alarmsAtStart, int unreadable, int holidays) {
     QStringList lines;
     lines << QStringLiteral("予定を%1件、ToDoを%2件追加しました。").arg(added).arg(todosAdded);
     lines << QStringLiteral("登録済みのため追加しなかったもの: %1件").arg(duplicates);
@@ -93,6 +93,8 @@ QString importSummary(int added, int todosAdded, int duplicates, const QStringLi
                      .arg(alarmsAtStart);
     if (unreadable > 0)
         lines << QStringLiteral("%1件は読めなかったので飛ばしました。").arg(unreadable);
+    if (holidays > 0)
+        lines << QStringLiteral("祝日はカレンダーに表示されるため追加しなかったもの: %1件").arg(holidays);
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -31,7 +31,7 @@ QString tooManyOccurrences();
 // The content of an event without SUMMARY.
 QString untitled();
 QString importSummary(int added, int todosAdded, int duplicates, const QStringList& fullDates, int shortened,
-                      int timesDropped, int alarmsAtStart = 0, int unreadable = 0);
+                      int timesDropped, int alarmsAtStart = 0, int unreadable = 0, int holidays = 0);
 
 // Tells the user how an export ended: cancelled, failed with `failure`, or done (`doneText`).
 void showExportOutcome(bool cancelled, const QString& failure, const QString& doneText);

@@ -296,7 +296,8 @@ class TestExchange : public QObject {
         const QString empty = env_->makeScheduleFile(QStringLiteral("empty.sdb"));
         const exchange::ImportReport report = importText(bytes, empty);
         QVERIFY2(report.failure.isEmpty(), qPrintable(report.failure));
-        QCOMPARE(std::tuple(report.added, report.duplicates), std::tuple(2, holidays));
+        QCOMPARE(std::tuple(report.added, report.duplicates, report.holidays), std::tuple(2, 0, holidays));
+        QCOMPARE(exchange::importSummary(report).contains(QStringLiteral("祝日")), holidays > 0);
         QCOMPARE(dayRows(empty), dayRows(file_));
         const QStringList before = dayRows(file_);
         QCOMPARE(importText(bytes, file_).added, 0);
