@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "calendar/Holidays.h"
 #include "exchange/CommandLine.h"
 #include "platform/Paths.h"
 
@@ -24,6 +25,7 @@ namespace {
 const QString kHelp = QStringLiteral("help");
 const QString kVersion = QStringLiteral("version");
 const QString kAutostart = QStringLiteral("autostart");
+const QString kHolidays = QStringLiteral("holidays");
 
 // Options Qt itself takes from the command line (QGuiApplication's, and -session from the session
 // manager's restart command). They are accepted here and left for QApplication to act on.
@@ -77,6 +79,12 @@ void addOptions(QCommandLineParser& parser) {
     parser.addOption({kAutostart,
                       QStringLiteral("ログイン時に起動する (on) か、しない (off) かを設定して終了します。"),
                       QStringLiteral("on|off")});
+    parser.addOption({kHolidays,
+                      QStringLiteral("その年の祝日を「YYYY-MM-DD<タブ>名前」の形で日付順に表示して終了します "
+                                     "(%1〜%2年)。")
+                          .arg(calendar::kFirstHolidayYear)
+                          .arg(calendar::kLastHolidayYear),
+                      QStringLiteral("YEAR")});
     for (const QtOption& option : kQtOptions) {
         QCommandLineOption qtOption(QString::fromLatin1(option.name));
         if (option.takesValue)
@@ -102,6 +110,26 @@ CommandLine switchAutostart(const QString& given, const QString& name, const QSt
         return failed(err, name, autostartEntryPath() + QStringLiteral(": ") + why);
     out << (on ? QStringLiteral("ログイン時に起動します: ") : QStringLiteral("ログイン時に起動しません: "))
         << autostartEntryPath() << '\n';
+    out.flush();
+    return {0, {}};
+}
+
+// --holidays YEAR: the year's holidays, one line each as date, tab, name. Only a plain decimal
+// year the rules cover is taken; anything else would print nothing and look like a year without
+// holidays.
+CommandLine printHolidays(const QString& given, const QString& name, QTextStream& out, QTextStream& err) {
+    const QString text = given.trimmed();
+    bool number = !text.isEmpty() && text.size() <= 4 &&
+                  std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const int year = number ? text.toInt(&number) : 0;
+    if (!number || !calendar::holidaysKnown(year))
+        return failed(err, name,
+                      QStringLiteral("--holidays には %1 から %2 までの西暦年を指定してください: %3")
+                          .arg(calendar::kFirstHolidayYear)
+                          .arg(calendar::kLastHolidayYear)
+                          .arg(given));
+    for (const calendar::Holiday& holiday : calendar::holidaysOf(year))
+        out << holiday.date.toString(Qt::ISODate) << '\t' << holiday.name << '\n';
     out.flush();
     return {0, {}};
 }
@@ -175,6 +203,8 @@ CommandLine readCommandLine(const QStringList& arguments, const QString& program
     }
     if (parser.isSet(kAutostart))
         return switchAutostart(parser.value(kAutostart), name, program, out, err);
+    if (parser.isSet(kHolidays))
+        return printHolidays(parser.value(kHolidays), name, out, err);
 
     // Export and import run here and end the program; they need no display either.
     if (const std::optional<int> status = exchange::runExchangeCommand(parser, platform::programFolder()))

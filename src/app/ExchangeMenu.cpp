@@ -1,5 +1,6 @@
 #include "app/ExchangeMenu.h"
 
+#include "calendar/Holidays.h"
 #include "controls/WorkProgress.h"
 #include "exchange/IcalExport.h"
 #include "exchange/IcalImport.h"
@@ -46,19 +47,27 @@ void exportICalendar(shell::Host& host) {
     const QString schedule = scheduleFile(host);
     if (schedule.isEmpty())
         return;
-    const QString path = platform::services().files->saveFile(kIcsFilter, QStringLiteral("daduvov.ics"),
-                                                              dialogPlace(host, schedule));
+    // The holidays of the year on show may go with the items, as all-day events; off unless
+    // ticked, and not offered for a year the holiday rules do not cover.
+    const int year = host.displayedYear();
+    platform::SaveChoice withHolidays{QStringLiteral("%1年の祝日を含める").arg(year)};
+    const QString path = platform::services().files->saveFile(
+        kIcsFilter, QStringLiteral("daduvov.ics"), dialogPlace(host, schedule),
+        calendar::holidaysKnown(year) ? &withHolidays : nullptr);
     if (path.isEmpty())
         return;
+    const std::optional<int> holidayYear = withHolidays.checked ? std::optional<int>(year) : std::nullopt;
     exchange::IcsExport result;
     {
         controls::WorkProgress progress(host.mainWindow(), QStringLiteral("iCalendarに書き出しています..."));
-        result = exchange::exportIcs(schedule, path, progress.callback());
+        result = exchange::exportIcs(schedule, path, progress.callback(), holidayYear);
     }
     QString done = QStringLiteral("予定%1件、ToDo%2件を書き出しました。\n%3")
                        .arg(result.events)
                        .arg(result.todos)
                        .arg(path);
+    if (holidayYear)
+        done += QLatin1Char('\n') + exchange::messages::holidaysExported(result.holidays, *holidayYear);
     if (result.undated > 0)
         done += QLatin1Char('\n') + exchange::messages::undatedNotExported(result.undated);
     exchange::messages::showExportOutcome(result.cancelled, result.failure, done);

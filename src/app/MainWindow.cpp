@@ -204,6 +204,10 @@ void MainWindow::rebuildMonthGrid() {
     panel_->rebuildMonthGrid();
 }
 
+int MainWindow::displayedYear() const {
+    return panel_->shownMonth().year;
+}
+
 void MainWindow::setTodoChecked(bool checked) {
     todoChecked_ = checked;
     const QSignalBlocker block(todoAction_);

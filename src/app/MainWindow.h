@@ -53,6 +53,7 @@ class MainWindow : public QMainWindow, public shell::Host, public settings::Conf
     QWidget* mainWindow() override { return this; }
     void setMainEnabled(bool enabled) override;
     void rebuildMonthGrid() override;
+    int displayedYear() const override;
     void setTodoChecked(bool checked) override;
 
     // settings::ConfigHost

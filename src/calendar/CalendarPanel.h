@@ -52,6 +52,8 @@ class CalendarPanel : public QWidget {
 
     QDate selectedDate() const { return selected_; }
     void setSelectedDate(const QDate& date) { selected_ = date; }
+    // The month the grid shows.
+    YearMonth shownMonth() const { return shown_; }
 
     // The boxes and spins from today, the Selected date, both labels, and the clock started.
     void initialiseFromToday();

@@ -24,6 +24,7 @@ const QString kExportCsv = QStringLiteral("export-csv");
 const QString kSchedule = QStringLiteral("schedule");
 const QString kFrom = QStringLiteral("recurrences-from");
 const QString kTo = QStringLiteral("recurrences-to");
+const QString kWithHolidays = QStringLiteral("with-holidays");
 
 // Reading the Settings file here only looks up START_FILE: nothing is chosen or created.
 class QuietConfigHost : public settings::ConfigHost {
@@ -57,14 +58,19 @@ int succeed(const QString& text) {
     return 0;
 }
 
-int exportIcsCommand(const QString& schedule, const QString& target) {
-    const IcsExport result = exportIcs(schedule, target);
+// With --with-holidays the holidays of the current year are added, there being no displayed year.
+int exportIcsCommand(const QString& schedule, const QString& target, bool withHolidays) {
+    const std::optional<int> holidayYear =
+        withHolidays ? std::optional<int>(QDate::currentDate().year()) : std::nullopt;
+    const IcsExport result = exportIcs(schedule, target, {}, holidayYear);
     if (!result.failure.isEmpty())
         return fail(result.failure);
     QString said = QStringLiteral("予定%1件、ToDo%2件を書き出しました: %3")
                        .arg(result.events)
                        .arg(result.todos)
                        .arg(target);
+    if (holidayYear)
+        said += QLatin1Char('\n') + messages::holidaysExported(result.holidays, *holidayYear);
     if (result.undated > 0)
         said += QLatin1Char('\n') + messages::undatedNotExported(result.undated);
     return succeed(said);
@@ -116,6 +122,9 @@ void addExchangeOptions(QCommandLineParser& parser) {
     parser.addOptions({
         {kExportIcs, QStringLiteral("スケジュールファイルの予定とToDoをiCalendarファイルに書き出します。"),
          QStringLiteral("FILE")},
+        {kWithHolidays,
+         QStringLiteral("--%1 で、今年 (今日の日付の年) の祝日も終日の予定として書き出します。")
+             .arg(kExportIcs)},
         {kImportIcs, QStringLiteral("iCalendarファイルの予定とToDoをスケジュールファイルに追加します。"),
          QStringLiteral("FILE")},
         {kExportCsv, QStringLiteral("スケジュールファイルの予定をCSVファイルに書き出します。"),
@@ -138,11 +147,16 @@ std::optional<int> runExchangeCommand(const QCommandLineParser& parser, const QS
         if (names.contains(kSchedule) || names.contains(kFrom) || names.contains(kTo))
             return fail(QStringLiteral("--%1 / --%2 / --%3 のどれかと一緒に指定してください")
                             .arg(kExportIcs, kImportIcs, kExportCsv));
+        if (names.contains(kWithHolidays))
+            return fail(
+                QStringLiteral("--%1 は --%2 と一緒に指定してください").arg(kWithHolidays, kExportIcs));
         return std::nullopt;
     }
     if (commands > 1)
         return fail(QStringLiteral("--%1 / --%2 / --%3 は一度に一つだけ指定できます")
                         .arg(kExportIcs, kImportIcs, kExportCsv));
+    if (names.contains(kWithHolidays) && !names.contains(kExportIcs))
+        return fail(QStringLiteral("--%1 は --%2 と一緒に指定してください").arg(kWithHolidays, kExportIcs));
 
     const QString schedule = names.contains(kSchedule) ? parser.value(kSchedule) : startFile(programFolder);
     if (schedule.isEmpty())
@@ -152,7 +166,7 @@ std::optional<int> runExchangeCommand(const QCommandLineParser& parser, const QS
         return fail(QStringLiteral("スケジュールファイルがありません: %1").arg(schedule));
 
     if (names.contains(kExportIcs))
-        return exportIcsCommand(schedule, parser.value(kExportIcs));
+        return exportIcsCommand(schedule, parser.value(kExportIcs), names.contains(kWithHolidays));
     if (names.contains(kExportCsv))
         return exportCsvCommand(schedule, parser.value(kExportCsv));
     return importIcsCommand(parser, schedule);

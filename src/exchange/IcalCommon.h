@@ -30,6 +30,11 @@ inline constexpr char kTimeProperty[] = "X-DADUVOV-TIME";
 
 // Level 1..5 -> PRIORITY 1, 3, 5, 7, 9; and back (0 and anything else: no level).
 static_assert(store::kLevelCount * 2 - 1 <= 9, "every level has a PRIORITY of its own");
+// The UID of a national holiday the export adds, "holiday-YYYYMMDD@daduvov": unlike an item's
+// UID ("YYYYMMDD-slot@daduvov") or a ToDo's ("todo-...@daduvov"), so neither is ever taken for it.
+inline constexpr char kHolidayUidPrefix[] = "holiday-";
+inline constexpr char kUidDomain[] = "@daduvov";
+
 inline int priorityOfLevel(int level) {
     return level >= 1 && level <= store::kLevelCount ? level * 2 - 1 : 0;
 }

@@ -1,5 +1,6 @@
 #include "exchange/IcalExport.h"
 
+#include "calendar/Holidays.h"
 #include "exchange/IcalCommon.h"
 #include "exchange/Messages.h"
 #include "platform/ExportTarget.h"
@@ -21,7 +22,7 @@ using ical::IcalText;
 
 namespace {
 
-const char* const kUidDomain = "@daduvov";
+using ical::kUidDomain;
 constexpr qint64 kProgressEvery = 1024;
 
 // Minutes after midnight of a time text of four digits HHMM, or -1.
@@ -169,6 +170,25 @@ QByteArray IcsWriter::todo(const QByteArray& entry) {
         icalproperty_new_summary(text), static_cast<void*>(nullptr))));
 }
 
+QByteArray IcsWriter::holiday(const calendar::Holiday& holiday) {
+    const QByteArray uid =
+        ical::kHolidayUidPrefix + holiday.date.toString(QStringLiteral("yyyyMMdd")).toLatin1() + kUidDomain;
+    const ComponentPtr event(icalcomponent_new_vevent());
+    icalcomponent* ev = event.get();
+    icalcomponent_add_property(ev, icalproperty_new_uid(uid.constData()));
+    icalcomponent_add_property(ev, icalproperty_new_dtstamp(stamp_));
+    addTimes(ev, holiday.date, -1);
+    icalcomponent_add_property(ev, icalproperty_new_summary(holiday.name.toUtf8().constData()));
+    icalcomponent_add_property(ev, icalproperty_new_categories("祝日"));
+    // A holiday takes no time: calendars that look for free time do not count it as busy.
+    icalcomponent_add_property(ev, icalproperty_new_transp(ICAL_TRANSP_TRANSPARENT));
+    return textOf(event);
+}
+
+bool isExportedHolidayUid(const QString& uid) {
+    return uid.startsWith(QLatin1String(ical::kHolidayUidPrefix)) && uid.endsWith(QLatin1String(kUidDomain));
+}
+
 namespace {
 
 // One export's way through the rows: the progress every kProgressEvery rows, and every component
@@ -199,8 +219,12 @@ struct RowWriter {
 } // namespace
 
 IcsExport writeCalendar(store::ItemExport& items, qint64 total, const IcsSink& write,
-                        const Progress& progress) {
+                        const Progress& progress, std::optional<int> holidayYear) {
     IcsExport result;
+    if (holidayYear && !calendar::holidaysKnown(*holidayYear)) {
+        result.failure = messages::holidaysUnknown(*holidayYear);
+        return result;
+    }
     if (result.failure = write(IcsWriter::head()); !result.failure.isEmpty())
         return result;
     IcsWriter writer;
@@ -215,6 +239,13 @@ IcsExport writeCalendar(store::ItemExport& items, qint64 total, const IcsSink& w
         result.failure = messages::storeFailure(error);
     if (!result.failure.isEmpty() || result.cancelled)
         return result;
+    if (holidayYear) {
+        for (const calendar::Holiday& holiday : calendar::holidaysOf(*holidayYear)) {
+            if (result.failure = write(writer.holiday(holiday)); !result.failure.isEmpty())
+                return result;
+            ++result.holidays;
+        }
+    }
     if (result.failure = write(IcsWriter::end()); !result.failure.isEmpty())
         return result;
     if (progress)
@@ -222,7 +253,8 @@ IcsExport writeCalendar(store::ItemExport& items, qint64 total, const IcsSink& w
     return result;
 }
 
-IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const Progress& progress) {
+IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const Progress& progress,
+                    std::optional<int> holidayYear) {
     IcsExport result;
     const platform::ExportTarget target = platform::checkExportTarget(icsPath, schedulePath);
     if (!target.refusal.isEmpty()) {
@@ -246,7 +278,7 @@ IcsExport exportIcs(const QString& schedulePath, const QString& icsPath, const P
             return file.write(text) == text.size() ? QString()
                                                    : messages::cannotWrite(icsPath, file.errorString());
         },
-        progress);
+        progress, holidayYear);
     if (!result.failure.isEmpty() || result.cancelled)
         file.cancelWriting();
     else if (!file.commit())

@@ -1,5 +1,6 @@
 #include "exchange/IcalImport.h"
 
+#include "exchange/IcalExport.h"
 #include "exchange/Messages.h"
 #include "store/ItemImport.h"
 #include "store/ScheduleLayout.h"
@@ -63,6 +64,12 @@ struct ItemAdder {
         // A date that does not exist is never stored: the tables need not refuse it themselves.
         if (!item.date.isValid()) {
             ++report.unreadable;
+            return true;
+        }
+        // The calendar names the holidays itself: an export's holiday events would only repeat
+        // them as items.
+        if (isExportedHolidayUid(item.key.section(QLatin1Char('/'), 0, 0))) {
+            ++report.holidays;
             return true;
         }
         if (!item.key.isEmpty()) {
@@ -147,7 +154,7 @@ ImportReport failed(store::ItemImport& file, ImportReport report, const QString&
     if (!report.cancelled)
         report.failure = failure;
     report.added = report.todosAdded = report.duplicates = report.shortened = report.timesDropped =
-        report.alarmsAtStart = report.unreadable = 0;
+        report.alarmsAtStart = report.unreadable = report.holidays = 0;
     report.fullDates.clear();
     return report;
 }
@@ -194,7 +201,7 @@ ImportReport importCalendar(const Calendar& calendar, const QString& schedulePat
 QString importSummary(const ImportReport& report) {
     return messages::importSummary(report.added, report.todosAdded, report.duplicates, report.fullDates,
                                    report.shortened, report.timesDropped, report.alarmsAtStart,
-                                   report.unreadable);
+                                   report.unreadable, report.holidays);
 }
 
 } // namespace exchange

@@ -24,6 +24,7 @@ struct ImportReport {
     int timesDropped = 0;  // events added without a time, their start's time of day not existing
     int alarmsAtStart = 0; // alarms whose trigger gives no time on the start's date: set to the start
     int unreadable = 0;    // events and instances left out, their start date not readable
+    int holidays = 0;      // holidays this program exported, left out: the calendar names them itself
     bool cancelled = false;
     QString failure; // empty on success; then nothing was added
 };

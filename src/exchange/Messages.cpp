@@ -1,5 +1,6 @@
 #include "exchange/Messages.h"
 
+#include "calendar/Holidays.h"
 #include "platform/Services.h"
 #include "store/Error.h"
 
@@ -34,6 +35,17 @@ QString undatedNotExported(qint64 count) {
     return QStringLiteral("日付が読めない予定%1件は書き出しませんでした。").arg(count);
 }
 
+QString holidaysExported(qint64 count, int year) {
+    return QStringLiteral("%1年の祝日%2件も書き出しました。").arg(year).arg(count);
+}
+
+QString holidaysUnknown(int year) {
+    return QStringLiteral("%1年の祝日は分かりません (%2年から%3年まで)。何も書き出しませんでした。")
+        .arg(year)
+        .arg(calendar::kFirstHolidayYear)
+        .arg(calendar::kLastHolidayYear);
+}
+
 QString notUtf8() {
     return QStringLiteral("iCalendarファイルの文字コードがUTF-8ではありません。何も追加しませんでした。");
 }
@@ -57,7 +69,7 @@ QString untitled() {
 }
 
 QString importSummary(int added, int todosAdded, int duplicates, const QStringList& fullDates, int shortened,
-                      int timesDropped, int alarmsAtStart, int unreadable) {
+                      int timesDropped, int alarmsAtStart, int unreadable, int holidays) {
     QStringList lines;
     lines << QStringLiteral("予定を%1件、ToDoを%2件追加しました。").arg(added).arg(todosAdded);
     lines << QStringLiteral("登録済みのため追加しなかったもの: %1件").arg(duplicates);
@@ -81,6 +93,8 @@ QString importSummary(int added, int todosAdded, int duplicates, const QStringLi
                      .arg(alarmsAtStart);
     if (unreadable > 0)
         lines << QStringLiteral("%1件は読めなかったので飛ばしました。").arg(unreadable);
+    if (holidays > 0)
+        lines << QStringLiteral("祝日はカレンダーに表示されるため追加しなかったもの: %1件").arg(holidays);
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -20,6 +20,9 @@ QString storeFailure(const store::Error& error);
 QString unreadableRecord(qint64 record, const QString& reason);
 // The Day records an iCalendar export left out because their date cannot be read.
 QString undatedNotExported(qint64 count);
+// The national holidays an export added, and the year whose holidays the rules do not know.
+QString holidaysExported(qint64 count, int year);
+QString holidaysUnknown(int year);
 QString notUtf8();
 QString notICalendar();
 QString brokenICalendar(const QString& detail);
@@ -28,7 +31,7 @@ QString tooManyOccurrences();
 // The content of an event without SUMMARY.
 QString untitled();
 QString importSummary(int added, int todosAdded, int duplicates, const QStringList& fullDates, int shortened,
-                      int timesDropped, int alarmsAtStart = 0, int unreadable = 0);
+                      int timesDropped, int alarmsAtStart = 0, int unreadable = 0, int holidays = 0);
 
 // Tells the user how an export ended: cancelled, failed with `failure`, or done (`doneText`).
 void showExportOutcome(bool cancelled, const QString& failure, const QString& doneText);

@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QDir>
 #include <QFile>
@@ -215,7 +216,8 @@ QString QtPlatform::openFile(const QString& filter, const DialogPlace& place) {
     return runFileDialog(dialog);
 }
 
-QString QtPlatform::saveFile(const QString& filter, const QString& suggestedName, const DialogPlace& place) {
+QString QtPlatform::saveFile(const QString& filter, const QString& suggestedName, const DialogPlace& place,
+                             SaveChoice* choice) {
     QFileDialog* dialog = makeFileDialog(QStringLiteral("名前を付けて保存"), filter, place);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     // After the filters: in save mode a filter set or picked rewrites the name's extension.
@@ -229,6 +231,16 @@ QString QtPlatform::saveFile(const QString& filter, const QString& suggestedName
         if (plain != name)
             dialog->selectFile(plain);
     });
+    // The check box goes below the file name and type: Qt's own dialog lays itself out in a grid.
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()); choice && grid) {
+        auto* box = new QCheckBox(choice->label, dialog);
+        box->setObjectName(QStringLiteral("saveChoice"));
+        box->setChecked(choice->checked);
+        grid->addWidget(box, grid->rowCount(), 0, 1, grid->columnCount());
+        // The state is taken when the dialog is accepted, before runFileDialog deletes it.
+        QObject::connect(dialog, &QDialog::accepted, dialog,
+                         [box, choice] { choice->checked = box->isChecked(); });
+    }
     return runFileDialog(dialog);
 }
 

@@ -59,7 +59,8 @@ class QtPlatform : public MessageService,
 
     Answer show(const QString& text, const QString& caption, Icon icon, Buttons buttons) override;
     QString openFile(const QString& filter, const DialogPlace& place) override;
-    QString saveFile(const QString& filter, const QString& suggestedName, const DialogPlace& place) override;
+    QString saveFile(const QString& filter, const QString& suggestedName, const DialogPlace& place,
+                     SaveChoice* choice) override;
     std::optional<qint32> pickColor(qint32 initial) override;
     void showContents() override;
     QDateTime now() const override;

@@ -37,6 +37,13 @@ struct DialogPlace {
     QString firstFolder;
 };
 
+// A check box a save-file dialog shows below the file name: its label, and its state, which the
+// dialog sets to the one the user left when a file is chosen.
+struct SaveChoice {
+    QString label;
+    bool checked = false;
+};
+
 class FileDialogService {
   public:
     virtual ~FileDialogService() = default;
@@ -44,10 +51,11 @@ class FileDialogService {
     // The user may name a file that does not exist. Returns the full path, or empty on cancel.
     virtual QString openFile(const QString& filter, const DialogPlace& place = {}) = 0;
     // Save-file dialog, for a file the program writes: asks before replacing an existing file.
-    // Returns the full path, or empty on cancel.
+    // With `choice` it also shows that check box. Returns the full path, or empty on cancel.
     virtual QString saveFile(const QString& filter, const QString& suggestedName,
-                             const DialogPlace& place = {}) {
+                             const DialogPlace& place = {}, SaveChoice* choice = nullptr) {
         (void)suggestedName;
+        (void)choice;
         return openFile(filter, place);
     }
 };

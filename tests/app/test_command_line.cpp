@@ -72,6 +72,28 @@ class TestCommandLine : public QObject {
         QTest::newRow("a folder") << QByteArrayList{"/tmp"} << 1 << none << "/tmp";
         QTest::newRow("autostart value") << QByteArrayList{"--autostart", "yes"} << 1 << none << "yes";
         QTest::newRow("autostart without value") << QByteArrayList{"--autostart"} << 1 << none << "autostart";
+        // The year's holidays by date, a substitute holiday among them; no display needed.
+        QTest::newRow("holidays") << QByteArrayList{"--holidays", "2026"} << 0
+                                  << "2026-01-01\t元日\n2026-01-12\t成人の日\n"
+                                  << none;
+        QTest::newRow("holidays substitute")
+            << QByteArrayList{"--holidays=2026"} << 0 << "\n2026-05-06\t振替休日\n"
+            << none;
+        QTest::newRow("holidays first year")
+            << QByteArrayList{"--holidays", "1948"} << 0 << "1948-11-03\t文化の日\n"
+            << none;
+        QTest::newRow("holidays last year")
+            << QByteArrayList{"--holidays", "2099"} << 0 << "2099-11-23\t勤労感謝の日\n"
+            << none;
+        // A year the rules do not cover, or no year at all, is refused rather than printed empty.
+        QTest::newRow("holidays before the law")
+            << QByteArrayList{"--holidays", "1947"} << 1 << none << "1948";
+        QTest::newRow("holidays after 2099") << QByteArrayList{"--holidays", "2100"} << 1 << none << "2100";
+        QTest::newRow("holidays not a number") << QByteArrayList{"--holidays", "20x6"} << 1 << none << "20x6";
+        QTest::newRow("holidays negative") << QByteArrayList{"--holidays=-2026"} << 1 << none << "-2026";
+        QTest::newRow("holidays overflowing")
+            << QByteArrayList{"--holidays", "4294969322"} << 1 << none << "4294969322";
+        QTest::newRow("holidays without year") << QByteArrayList{"--holidays"} << 1 << none << "holidays";
         // Bytes that are not UTF-8 would come back as another name.
         QTest::newRow("file name not UTF-8") << QByteArrayList{"bad\xFF.SDB"} << 1 << none << "バイト";
         QTest::newRow("option value not UTF-8")

@@ -17,11 +17,13 @@
 #include "store/DayRecords.h"
 #include "support/FakeHost.h"
 #include "support/FakePlatform.h"
+#include "support/Files.h"
 #include "support/RealDialogs.h"
 #include "support/ScheduleRows.h"
 #include "support/TestEnv.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -171,7 +173,8 @@ class TestRealDialogs : public QObject {
 
     // Over the window that asked even when another one is active; first in the Schedule file's
     // folder, then in the folder of the file chosen last. Picking the iCalendar filter again
-    // keeps the name's plain extension.
+    // keeps the name's plain extension. The export's dialog offers the shown year's holidays,
+    // unticked; ticked, they are written.
     void exchangeDialogsOpenOverTheCalendarWhereLastUsed() {
         testsupport::TestEnv env;
         testsupport::FakeHost host;
@@ -185,6 +188,7 @@ class TestRealDialogs : public QObject {
         QStringList folders;
         QList<QWidget*> parents;
         QString nameAfterFilters;
+        QString holidayChoice = QStringLiteral("no check box");
         // Notes where a file dialog opened; anything else is closed unanswered.
         const auto record = [&](QWidget* dialog) {
             auto* files = qobject_cast<QFileDialog*>(dialog);
@@ -203,6 +207,10 @@ class TestRealDialogs : public QObject {
                     QTest::keyClick(types, Qt::Key_Up);   // iCalendar
                     nameAfterFilters = name->text();
                 }
+                if (auto* holidays = files->findChild<QCheckBox*>(QStringLiteral("saveChoice"))) {
+                    holidayChoice = holidays->text() + (holidays->isChecked() ? u'+' : u'-');
+                    holidays->click();
+                }
                 files->selectFile(platform::joinPath(elsewhere, QStringLiteral("out.ics")));
                 QMetaObject::invokeMethod(files, &QDialog::accept);
             }
@@ -211,7 +219,11 @@ class TestRealDialogs : public QObject {
         app::exportICalendar(host);
         QTRY_COMPARE(done.texts.size(), 1);
         QCOMPARE(nameAfterFilters, QStringLiteral("daduvov.ics"));
-        QVERIFY(QFileInfo(platform::joinPath(elsewhere, QStringLiteral("out.ics"))).isFile());
+        QCOMPARE(holidayChoice, QStringLiteral("2026年の祝日を含める-"));
+        QVERIFY2(done.texts.first().contains(QStringLiteral("2026年の祝日18件")),
+                 qPrintable(done.texts.first()));
+        QVERIFY(testsupport::fileBytes(platform::joinPath(elsewhere, QStringLiteral("out.ics")))
+                    .contains("UID:holiday-20261123@daduvov"));
         whenDialogShown([&](QWidget* dialog) {
             if (QFileDialog* files = record(dialog))
                 files->reject();

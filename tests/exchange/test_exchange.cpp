@@ -248,6 +248,62 @@ class TestExchange : public QObject {
         QCOMPARE(dayRows(file_), before);
     }
 
+    // The national holidays of a year as all-day events: on request only, apart from the items'
+    // UIDs, and left out when the file comes back in. A year the rules do not know writes nothing.
+    void holidaysInExport_data() {
+        QTest::addColumn<int>("year"); // 0: not asked for
+        QTest::addColumn<int>("holidays");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("not asked for") << 0 << 0 << true;
+        // 2026: 16 named days, 振替休日 on 5/6 and 国民の休日 on 9/22.
+        QTest::newRow("2026") << 2026 << 18 << true;
+        QTest::newRow("2100") << 2100 << 0 << false;
+    }
+    void holidaysInExport() {
+        QFETCH(int, year);
+        QFETCH(int, holidays);
+        QFETCH(bool, written);
+        testrows::addDays(file_, {{"2026/1/1", 1, {}, "初詣"}, {"2026/5/6", 1, {}, "休み"}});
+        const QString ics = env_->path(QStringLiteral("holidays.ics"));
+        const exchange::IcsExport exported =
+            exchange::exportIcs(file_, ics, {}, year ? std::optional<int>(year) : std::nullopt);
+        QCOMPARE(exported.failure.isEmpty(), written);
+        QCOMPARE(QFile::exists(ics), written);
+        if (!written) {
+            QVERIFY2(exported.failure.contains(QString::number(year)), qPrintable(exported.failure));
+            return;
+        }
+        QCOMPARE(exported.events, 2);
+        QCOMPARE(exported.holidays, holidays);
+        const QByteArray bytes = fileBytes(ics);
+        QCOMPARE(bytes.count("BEGIN:VEVENT"), 2 + holidays);
+        QCOMPARE(bytes.count("UID:holiday-"), holidays);
+        if (holidays > 0) {
+            for (const QByteArray& line :
+                 {QByteArray("UID:holiday-20260101@daduvov\r\n"), QByteArray("UID:20260101-1@daduvov\r\n"),
+                  QByteArray(
+                      "DTSTART;VALUE=DATE:20260506\r\nDTEND;VALUE=DATE:20260507\r\nSUMMARY:振替休日\r\n"),
+                  QByteArray("SUMMARY:国民の休日\r\n"), QByteArray("CATEGORIES:祝日\r\n"),
+                  QByteArray("TRANSP:TRANSPARENT\r\n")})
+                QVERIFY2(bytes.contains(line), line.constData());
+        }
+        icalcomponent* parsed = icalparser_parse_string(bytes.constData());
+        QVERIFY(parsed);
+        QVERIFY(icalrestriction_check(parsed));
+        icalcomponent_free(parsed);
+
+        // Imported into a new file only the items arrive; into their own file, nothing.
+        const QString empty = env_->makeScheduleFile(QStringLiteral("empty.sdb"));
+        const exchange::ImportReport report = importText(bytes, empty);
+        QVERIFY2(report.failure.isEmpty(), qPrintable(report.failure));
+        QCOMPARE(std::tuple(report.added, report.duplicates, report.holidays), std::tuple(2, 0, holidays));
+        QCOMPARE(exchange::importSummary(report).contains(QStringLiteral("祝日")), holidays > 0);
+        QCOMPARE(dayRows(empty), dayRows(file_));
+        const QStringList before = dayRows(file_);
+        QCOMPARE(importText(bytes, file_).added, 0);
+        QCOMPARE(dayRows(file_), before);
+    }
+
     // The reading alone, on bytes: the items and ToDos a calendar gives, with no file involved.
     void readerGivesItems() {
         QByteArray text = calendarOf({{"a@x", ";VALUE=DATE:20260301", " 歯医者 "},
@@ -741,6 +797,11 @@ class TestExchange : public QObject {
         const QString ics = QFINDTESTDATA("data/other_organizer.ics");
         QTest::newRow("export ics") << QStringList{"--export-ics", "@/out.ics"} << 0
                                     << "日付が読めない予定1件は書き出しませんでした";
+        QTest::newRow("export ics with holidays")
+            << QStringList{"--export-ics", "@/out.ics", "--with-holidays"} << 0
+            << QStringLiteral("%1年の祝日").arg(QDate::currentDate().year());
+        QTest::newRow("holidays without an export")
+            << QStringList{"--import-ics", ics, "--with-holidays"} << 1 << "--with-holidays";
         QTest::newRow("export csv") << QStringList{"--export-csv", "@/out.csv"} << 0 << "2行";
         QTest::newRow("import") << QStringList{"--import-ics", ics} << 0 << "追加しました";
         QTest::newRow("import broken") << QStringList{"--import-ics", "@/none.ics"} << 1 << "none.ics";

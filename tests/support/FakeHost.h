@@ -19,12 +19,14 @@ class FakeHost : public shell::Host {
     QWidget* mainWindow() override { return &window; }
     void setMainEnabled(bool enabled) override { window.setEnabled(enabled); }
     void rebuildMonthGrid() override { ++rebuilds; }
+    int displayedYear() const override { return shownYear; }
     void setTodoChecked(bool checked) override { todoChecked = checked; }
 
     settings::Settings settingsRecord;
     QDate selected = QDate(2026, 3, 5);
     QWidget window;
     int rebuilds = 0;
+    int shownYear = 2026;
     bool todoChecked = false;
 };
 

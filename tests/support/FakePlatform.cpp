@@ -32,6 +32,16 @@ QString FakePlatform::openFile(const QString& filter, const platform::DialogPlac
     return filePaths.isEmpty() ? QString() : filePaths.dequeue();
 }
 
+QString FakePlatform::saveFile(const QString& filter, const QString&, const platform::DialogPlace& place,
+                               platform::SaveChoice* choice) {
+    if (choice) {
+        saveChoiceLabels << choice->label;
+        if (!saveChoices.isEmpty())
+            choice->checked = saveChoices.dequeue();
+    }
+    return openFile(filter, place);
+}
+
 std::optional<qint32> FakePlatform::pickColor(qint32) {
     ++colorDialogs;
     return colors.isEmpty() ? std::nullopt : colors.dequeue();

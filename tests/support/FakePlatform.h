@@ -44,6 +44,10 @@ class FakePlatform : public platform::MessageService,
     QQueue<QString> filePaths;
     QStringList fileFilters;                 // the filter text of every file dialog shown
     QList<platform::DialogPlace> filePlaces; // and where it was asked to open
+    // A save dialog's check box: the label of every one shown, and the state the user leaves it
+    // in, taken from the queue (left as offered when the queue is empty).
+    QStringList saveChoiceLabels;
+    QQueue<bool> saveChoices;
 
     // Colour dialog: the next queued answer (nothing means cancel).
     QQueue<std::optional<qint32>> colors;
@@ -61,6 +65,8 @@ class FakePlatform : public platform::MessageService,
     platform::Answer show(const QString& text, const QString& caption, platform::Icon icon,
                           platform::Buttons buttons) override;
     QString openFile(const QString& filter, const platform::DialogPlace& place) override;
+    QString saveFile(const QString& filter, const QString& suggestedName, const platform::DialogPlace& place,
+                     platform::SaveChoice* choice) override;
     std::optional<qint32> pickColor(qint32 initial) override;
     void showContents() override;
     QDateTime now() const override;
