@@ -213,13 +213,28 @@ void CalendarPanel::initialiseFromToday() {
 }
 
 void CalendarPanel::tick() {
+    // Also while the month is not coloured. Nothing is asked of the file once it has answered,
+    // until the kernel reports a change to it; a file that could not answer (locked, missing) is
+    // asked again after a while.
+    if (!settings_.scheduleFile.isEmpty()) {
+        if (readOnlyNotice_.take(settings_.scheduleFile))
+            readOnlyAnswered_.clear();
+        if (readOnlyAnswered_ != settings_.scheduleFile &&
+            (!readOnlyRetry_.isValid() || readOnlyRetry_.hasExpired(kReadOnlyRetryMs))) {
+            readOnlyRetry_.start();
+            reportReadOnlyFile();
+        }
+    }
+    // The timer runs ten times a second so that the clock turns over within 100 ms of the second;
+    // the ticks in between find the same second and do nothing else.
+    const qint64 second = platform::epochSecond();
+    if (second == shownSecond_)
+        return;
+    shownSecond_ = second;
     clockLabel_->setText(QLocale::system().toString(platform::now().time(), clockFormat_));
     // Queued: what listens (the alarm check) may open a message box, and a timer does not fire
     // again while its own handler runs; the clock must keep going while the box is open.
     QMetaObject::invokeMethod(this, &CalendarPanel::ticked, Qt::QueuedConnection);
-    // Also while the month is not coloured.
-    if (!settings_.scheduleFile.isEmpty())
-        reportReadOnlyFile();
 }
 
 void CalendarPanel::paintButton(DayButton* button, qint32 color) {
@@ -298,11 +313,16 @@ void CalendarPanel::rebuildMonthGrid() {
 }
 
 void CalendarPanel::reportReadOnlyFile() {
-    if (readOnlyReported_ == settings_.scheduleFile)
+    if (readOnlyAnswered_ == settings_.scheduleFile)
         return;
     dayStore_.setPath(settings_.scheduleFile);
-    const QString reason = dayStore_.readOnlyReason();
-    if (reason.isEmpty())
+    const store::Result<QString> status = dayStore_.readOnlyStatus();
+    if (!status.ok())
+        return; // asked again later
+    const QString reason = status.value();
+    const bool again = readOnlyReported_ == settings_.scheduleFile;
+    readOnlyAnswered_ = settings_.scheduleFile;
+    if (reason.isEmpty() || again)
         return;
     readOnlyReported_ = settings_.scheduleFile;
     // Queued: the month may be rebuilt from the clock's timer, which a modal box would hold up.

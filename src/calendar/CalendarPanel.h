@@ -12,8 +12,10 @@
 #include "controls/FlatButton.h"
 #include "settings/Settings.h"
 #include "store/DayStore.h"
+#include "store/FileWatch.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -86,8 +88,8 @@ class CalendarPanel : public QWidget {
     void dayClicked();
     // A right-button press on a day button (after the Selected date was set).
     void dayRightPressed();
-    // Every clock tick, after the clock label was written; delivered once the timer's handler has
-    // returned, so a message box opened from it leaves the clock running.
+    // Every clock tick that shows a new second, after the clock label was written; delivered once the timer's
+    // handler has returned, so a message box opened from it leaves the clock running.
     void ticked();
 
   private:
@@ -142,6 +144,11 @@ class CalendarPanel : public QWidget {
     QTimer markRetry_;
     QString clockFormat_;
     QString readOnlyReported_; // the file last reported as read-only
+    QString readOnlyAnswered_; // the file that last told whether it is read-only
+    store::FileNotice readOnlyNotice_;
+    static constexpr int kReadOnlyRetryMs = 1000;
+    QElapsedTimer readOnlyRetry_;
+    qint64 shownSecond_ = -1; // the second the clock label shows, since the epoch
 };
 
 } // namespace calendar
