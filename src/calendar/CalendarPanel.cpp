@@ -191,7 +191,12 @@ void CalendarPanel::buildClock() {
     connect(&markRetry_, &QTimer::timeout, this, &CalendarPanel::rebuildMonthGrid);
     clockTimer_ = new QTimer(this);
     clockTimer_->setObjectName(QStringLiteral("Timer1"));
-    clockTimer_->setInterval(100);
+    // One tick just after each second begins: the clock turns over within a few milliseconds of
+    // the second (a 100 ms timer would take up to 100 ms, and wake the program ten times as
+    // often), and the alarm check runs once a second. Each tick sets the next from the time then,
+    // so a clock that is set or a machine that slept is followed from the next tick on.
+    clockTimer_->setSingleShot(true);
+    clockTimer_->setTimerType(Qt::PreciseTimer);
     connect(clockTimer_, &QTimer::timeout, this, &CalendarPanel::tick);
 }
 
@@ -209,7 +214,13 @@ void CalendarPanel::initialiseFromToday() {
     selected_ = today;
     clockLabel_->setText(QLocale::system().toString(platform::now().time(), clockFormat_));
     dateLabel_->setText(store::dateString(today));
-    clockTimer_->start();
+    clockTimer_->start(untilNextSecond());
+}
+
+int CalendarPanel::untilNextSecond() {
+    // The machine's clock, not the platform's: the timer waits in real time.
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch() % 1000;
+    return static_cast<int>(1000 - ms) + kTickAfterSecondMs;
 }
 
 void CalendarPanel::tick() {
@@ -225,8 +236,8 @@ void CalendarPanel::tick() {
             reportReadOnlyFile();
         }
     }
-    // The timer runs ten times a second so that the clock turns over within 100 ms of the second;
-    // the ticks in between find the same second and do nothing else.
+    clockTimer_->start(untilNextSecond());
+    // A tick that comes early finds the second on show and does nothing else.
     const qint64 second = platform::epochSecond();
     if (second == shownSecond_)
         return;

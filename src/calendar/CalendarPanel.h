@@ -1,7 +1,8 @@
 #pragma once
 // The calendar of the main window: the frame "カレンダー" with the Year and Month boxes and their
 // spin buttons, the weekday header, the 37 day buttons and 5 spare buttons, the clock and date
-// labels and the 100 ms clock timer. Owns the Selected date and rebuilds the grid.
+// labels and the clock timer, which ticks just after each second begins. Owns the Selected date and rebuilds
+// the grid.
 //
 // The month on show is one year-and-month value: the grid is laid from it, and the boxes and spins
 // display it. What the user types into a box takes effect at the next rebuild; a rebuild happens
@@ -117,6 +118,8 @@ class CalendarPanel : public QWidget {
     bool isMarkedDay(const QStringList& markedDates, int day) const;
     void paintButton(DayButton* button, qint32 color);
     void tick();
+    // Milliseconds from now until just after the next second begins.
+    static int untilNextSecond();
     // Tells once per file that it was opened read-only, and why.
     // Called after the month's query and on the clock's tick.
     void reportReadOnlyFile();
@@ -148,6 +151,7 @@ class CalendarPanel : public QWidget {
     store::FileNotice readOnlyNotice_;
     static constexpr int kReadOnlyRetryMs = 1000;
     QElapsedTimer readOnlyRetry_;
+    static constexpr int kTickAfterSecondMs = 2;
     qint64 shownSecond_ = -1; // the second the clock label shows, since the epoch
 };
 
