@@ -47,6 +47,7 @@ cleanup() {
     [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null && wait "$wm_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
+    if [ -n "${logs:-}" ]; then rm -rf "$logs"; fi
 }
 trap cleanup EXIT
 
@@ -156,6 +157,7 @@ idle_run 1m_readonly _1m_readonly
 
 # System calls of the idle program: strace attached once the calendar is painted, for the idle
 # time. $1 the file, $2 the key suffix.
+logs=$(mktemp -d)
 strace_run() {
     command -v strace >/dev/null || { echo "strace is not installed: no system call counts" >&2; return; }
     echo "system calls over ${idle} s idle on $1…" >&2
@@ -174,13 +176,14 @@ strace_run() {
         return
     fi
     sleep 1 # the splash and start-up settle
-    timeout -s INT "$idle" strace -f -y -qq -p "$pid" -o "$work/strace.log" 2>/dev/null || true
+    # The log lies outside the Schedule file's folder: a file made there is a change the program sees.
+    timeout -s INT "$idle" strace -f -y -qq -p "$pid" -o "$logs/strace.log" 2>/dev/null || true
     wait "$driver_pid" || true
     # strace -y writes each descriptor with its path: fd<path>.
     local all named
-    all=$(grep -vc -e ' resumed>' -e '^[0-9]* +++' -e '^[0-9]* ---' "$work/strace.log" || true)
-    named=$(grep -F "$file" "$work/strace.log" | grep -vc ' resumed>' || true)
-    grep -F "$file" "$work/strace.log" | head -5 >&2 || true
+    all=$(grep -vc -e ' resumed>' -e '^[0-9]* +++' -e '^[0-9]* ---' "$logs/strace.log" || true)
+    named=$(grep -F "$file" "$logs/strace.log" | grep -vc ' resumed>' || true)
+    grep -F "$file" "$logs/strace.log" | head -5 >&2 || true
     {
         echo "idle_syscalls_per_s$2 $(awk -v n="$all" -v s="$idle" 'BEGIN { printf "%.1f\n", n / s }')"
         echo "idle_file_syscalls$2 $named"
