@@ -139,7 +139,10 @@ chmod a-w "$work/1m_readonly.sdb"
 # Idle with the calendar shown: $1 the file, $2 the key suffix.
 idle_run() {
     echo "idle for ${idle} s on $1…" >&2
-    "$driver" "$program" "$(program_folder "$(schedule_file "$1")")" --idle "$idle" >"$work/idle"
+    if ! "$driver" "$program" "$(program_folder "$(schedule_file "$1")")" --idle "$idle" >"$work/idle"; then
+        echo "  no idle figures for $1" >&2
+        return
+    fi
     cat "$work/idle" >&2
     awk -F= -v s="$idle" -v k="$2" '
         /^idle_cpu_pct=/ { print "idle_cpu_pct" k, $2 }

@@ -159,8 +159,17 @@ int main(int argc, char** argv) {
             XNextEvent(display, &event);
             // A window manager puts the window into a frame of its own before mapping it: its
             // map is then seen on the window itself.
-            if (event.type == ReparentNotify && isCalendar(display, event.xreparent.window))
+            if (event.type == ReparentNotify && isCalendar(display, event.xreparent.window)) {
                 XSelectInput(display, event.xreparent.window, StructureNotifyMask);
+                // It may have been mapped before the selection took effect.
+                XWindowAttributes attributes;
+                if (XGetWindowAttributes(display, event.xreparent.window, &attributes) &&
+                    attributes.map_state != IsUnmapped) {
+                    shownMs = msSince(launch);
+                    calendar = event.xreparent.window;
+                    break;
+                }
+            }
             if (event.type == MapNotify && isCalendar(display, event.xmap.window)) {
                 shownMs = msSince(launch);
                 calendar = event.xmap.window;
