@@ -73,17 +73,20 @@ export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 echo "generating Schedule files…" >&2
+# A folder of their own: the program notices what is made in the folder of its Schedule file.
+files=$work/files
+mkdir "$files"
 for size in empty:0 100k:100000 1m:1000000; do
-    "$generator" "$work/${size%%:*}.sdb" "${size#*:}"
-    "$generator" "$work/${size%%:*}_plain.pristine" "${size#*:}" plain
+    "$generator" "$files/${size%%:*}.sdb" "${size#*:}"
+    "$generator" "$files/${size%%:*}_plain.pristine" "${size#*:}" plain
 done
 
 # The file to start with for $1 (empty, 100k_plain …): a plain one is copied afresh, unindexed.
 schedule_file() {
-    if [ -e "$work/$1.pristine" ]; then
-        cp "$work/$1.pristine" "$work/$1.sdb"
+    if [ -e "$files/$1.pristine" ]; then
+        cp "$files/$1.pristine" "$files/$1.sdb"
     fi
-    echo "$work/$1.sdb"
+    echo "$files/$1.sdb"
 }
 
 # A fresh program folder with a Settings file that names $1; prints the XDG_DATA_HOME to use.
@@ -133,8 +136,8 @@ if command -v openbox >/dev/null; then
 fi
 
 # A copy of the 1,000,000-record file that the program can only open read-only.
-cp "$work/1m.sdb" "$work/1m_readonly.sdb"
-chmod a-w "$work/1m_readonly.sdb"
+cp "$files/1m.sdb" "$files/1m_readonly.sdb"
+chmod a-w "$files/1m_readonly.sdb"
 
 # Idle with the calendar shown: $1 the file, $2 the key suffix.
 idle_run() {
