@@ -169,6 +169,7 @@ strace_run() {
     echo "system calls over ${idle} s idle on $1…" >&2
     local file
     file=$(schedule_file "$1")
+    rm -f "$work/strace_driver" # the wait below must not read the last run's lines
     "$driver" "$program" "$(program_folder "$file")" --idle $((idle + 3)) >"$work/strace_driver" &
     local driver_pid=$! pid=
     for _ in $(seq 400); do
