@@ -356,18 +356,23 @@ void TestAlarm::itemArmedElsewhereRingsInSameMinute() {
     expectRangOnce(QStringLiteral("会議"));
 }
 
-// While neither the minute nor the file changes, a tick reads nothing. A new minute reads today's
-// items again.
+// While neither the date nor the file changes, a tick reads nothing, not even in a new minute.
+// A new day reads its items.
 void TestAlarm::idleTicksReadOnlyOnChange() {
-    putItem(file, kToday, 1, QStringLiteral("一番"), QStringLiteral("True"), QStringLiteral("1000"));
+    putItem(file, kToday, 1, QStringLiteral("一番"), QStringLiteral("False"), QStringLiteral("1000"));
     tick();
     const int reads = check->todayReads();
     for (int i = 1; i <= 5; ++i) {
-        fake->clock = at(9, 30).addMSecs(100 * i);
+        fake->clock = at(9, 30).addSecs(50 * i);
         tick();
     }
     QCOMPARE(check->todayReads(), reads);
-    fake->clock = at(9, 31);
+    fake->clock = at(23, 59, 59);
+    tick();
+    QCOMPARE(check->todayReads(), reads);
+    fake->clock = fake->clock.addSecs(1);
+    tick(); // the minutes since the last check, across midnight
+    fake->clock = fake->clock.addSecs(1);
     tick();
     QCOMPARE(check->todayReads(), reads + 1);
     expectSilence();
