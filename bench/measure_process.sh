@@ -6,12 +6,17 @@
 #   1,000,000 Day records, KARE_ON set, median and worst of its CPU over several starts; a plain
 #   file is a fresh copy for every start, so each start includes indexing it;
 #   idle CPU, resident memory growth and peak memory with the calendar shown on 100,000 records,
-#   and idle CPU on 1,000,000 records of a plain file.
+#   and idle CPU on an empty file, on 1,000,000 records (indexed, of a plain file, and of a file
+#   the program can only open read-only), each with a window manager running when one is
+#   installed (openbox);
+#   system calls while idle (strace -f -y over the idle time, attached once the calendar is
+#   painted), on the empty file and on 1,000,000 records: all of them, and those that name the
+#   Schedule file or its journal (file calls, fcntl locks, preads).
 # The Schedule files are generated deterministically (daduvov_make_day_records) in a temporary
 # folder; every start gets a fresh program folder whose ZIZARU.INI names the file.
 #
 # usage: bench/measure_process.sh <build folder> <result file> [--quick|--long]
-#   --quick  3 starts per file and 20 s idle instead of 9 starts and 180 s
+#   --quick  3 starts per file and 20 s idle instead of 9 starts and 60 s
 #   --long   600 s idle (ten minutes of memory samples)
 # Writes "key value" lines to the result file (the medians and the idle figures).
 set -euo pipefail
@@ -20,7 +25,7 @@ build=$(realpath "$1")
 result=$2
 quick=${3:-}
 runs=9
-idle=180
+idle=60
 if [ "$quick" = "--quick" ]; then
     runs=3
     idle=20
@@ -37,9 +42,12 @@ done
 
 work=$(mktemp -d)
 xvfb_pid=
+wm_pid=
 cleanup() {
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null && wait "$wm_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
+    if [ -n "${logs:-}" ]; then rm -rf "$logs"; fi
 }
 trap cleanup EXIT
 
@@ -65,17 +73,20 @@ export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 echo "generating Schedule files…" >&2
+# A folder of their own: the program notices what is made in the folder of its Schedule file.
+files=$work/files
+mkdir "$files"
 for size in empty:0 100k:100000 1m:1000000; do
-    "$generator" "$work/${size%%:*}.sdb" "${size#*:}"
-    "$generator" "$work/${size%%:*}_plain.pristine" "${size#*:}" plain
+    "$generator" "$files/${size%%:*}.sdb" "${size#*:}"
+    "$generator" "$files/${size%%:*}_plain.pristine" "${size#*:}" plain
 done
 
 # The file to start with for $1 (empty, 100k_plain …): a plain one is copied afresh, unindexed.
 schedule_file() {
-    if [ -e "$work/$1.pristine" ]; then
-        cp "$work/$1.pristine" "$work/$1.sdb"
+    if [ -e "$files/$1.pristine" ]; then
+        cp "$files/$1.pristine" "$files/$1.sdb"
     fi
-    echo "$work/$1.sdb"
+    echo "$files/$1.sdb"
 }
 
 # A fresh program folder with a Settings file that names $1; prints the XDG_DATA_HOME to use.
@@ -117,10 +128,24 @@ for file in empty 100k 1m empty_plain 100k_plain 1m_plain; do
         "CPU $cpu ms (worst $cpu_max; $runs starts)" >&2
 done
 
+# The idle figures with a window manager, as on a desktop (the start-ups above are without one).
+if command -v openbox >/dev/null; then
+    openbox >"$work/openbox.log" 2>&1 &
+    wm_pid=$!
+    sleep 1
+fi
+
+# A copy of the 1,000,000-record file that the program can only open read-only.
+cp "$files/1m.sdb" "$files/1m_readonly.sdb"
+chmod a-w "$files/1m_readonly.sdb"
+
 # Idle with the calendar shown: $1 the file, $2 the key suffix.
 idle_run() {
     echo "idle for ${idle} s on $1…" >&2
-    "$driver" "$program" "$(program_folder "$(schedule_file "$1")")" --idle "$idle" >"$work/idle"
+    if ! "$driver" "$program" "$(program_folder "$(schedule_file "$1")")" --idle "$idle" >"$work/idle"; then
+        echo "  no idle figures for $1" >&2
+        return
+    fi
     cat "$work/idle" >&2
     awk -F= -v s="$idle" -v k="$2" '
         /^idle_cpu_pct=/ { print "idle_cpu_pct" k, $2 }
@@ -132,6 +157,48 @@ idle_run() {
 idle_run 100k ""
 idle_run 100k_plain _plain
 idle_run 1m_plain _1m_plain
+idle_run empty _empty
+idle_run 1m _1m
+idle_run 1m_readonly _1m_readonly
+
+# System calls of the idle program: strace attached once the calendar is painted, for the idle
+# time. $1 the file, $2 the key suffix.
+logs=$(mktemp -d)
+strace_run() {
+    command -v strace >/dev/null || { echo "strace is not installed: no system call counts" >&2; return; }
+    echo "system calls over ${idle} s idle on $1…" >&2
+    local file
+    file=$(schedule_file "$1")
+    rm -f "$work/strace_driver" # the wait below must not read the last run's lines
+    "$driver" "$program" "$(program_folder "$file")" --idle $((idle + 3)) >"$work/strace_driver" &
+    local driver_pid=$! pid=
+    for _ in $(seq 400); do
+        grep -q '^painted_ms=' "$work/strace_driver" 2>/dev/null && break
+        sleep 0.05
+    done
+    pid=$(pgrep -P "$driver_pid" | head -1)
+    if [ -z "$pid" ]; then
+        wait "$driver_pid" || true
+        echo "the program did not start for strace" >&2
+        return
+    fi
+    sleep 1 # the splash and start-up settle
+    # The log lies outside the Schedule file's folder: a file made there is a change the program sees.
+    timeout -s INT "$idle" strace -f -y -qq -p "$pid" -o "$logs/strace.log" 2>/dev/null || true
+    wait "$driver_pid" || true
+    # strace -y writes each descriptor with its path: fd<path>.
+    local all named
+    all=$(grep -vc -e ' resumed>' -e '^[0-9]* +++' -e '^[0-9]* ---' "$logs/strace.log" || true)
+    named=$(grep -F "$file" "$logs/strace.log" | grep -vc ' resumed>' || true)
+    grep -F "$file" "$logs/strace.log" | head -5 >&2 || true
+    {
+        echo "idle_syscalls_per_s$2 $(awk -v n="$all" -v s="$idle" 'BEGIN { printf "%.1f\n", n / s }')"
+        echo "idle_file_syscalls$2 $named"
+    } >>"$result"
+    echo "  $all system calls, $named of them on the Schedule file" >&2
+}
+strace_run empty _empty
+strace_run 1m _1m
 echo "idle_seconds $idle" >>"$result"
 # The machine's load when the run ended: start-up times stretch when other work holds the CPUs.
 echo "load_average $(cut -d' ' -f1-3 /proc/loadavg | tr ' ' '/')" >>"$result"

@@ -5,14 +5,16 @@
 //   painted_cpu_ms  CPU time all threads of the program had used by then (from schedstat): the
 //              start-up cost without the waiting for a CPU on a busy machine;
 // and with --idle N, while the calendar stays shown for N seconds after a settling second:
-//   idle_cpu_pct  user+system CPU of the process over the N seconds, in % of one core;
+//   idle_cpu_pct  CPU time of the process's threads over the N seconds (from schedstat, in
+//                 nanoseconds), in % of one core;
 //   rss_first_kb, rss_last_kb, rss_max_kb  VmRSS samples, one a second;
 //   hwm_kb        the peak resident memory (the calendar alone, nothing else opened): VmHWM at
 //                 the end, or the largest VmRSS sample when the kernel's peak lags behind it.
 // Output is one "key=value" line each; the exit code is non-zero when the window never came.
 //
 // usage: daduvov_process_driver <program> <XDG_DATA_HOME> [--idle N] [--timeout-ms N]
-// The X server should have a black root window (Xvfb -br) and no window manager.
+// The X server should have a black root window (Xvfb -br); a window manager may run (the
+// calendar's window is then found when the manager takes it into its frame).
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -28,7 +30,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,28 +40,6 @@ using Clock = std::chrono::steady_clock;
 
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-// utime + stime of the process, in clock ticks (fields 14 and 15 of /proc/PID/stat).
-long long cpuTicks(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const size_t close = text.rfind(')'); // the command name may hold spaces
-    if (close == std::string::npos)
-        return -1;
-    std::istringstream fields(text.substr(close + 2));
-    std::string field;
-    long long utime = 0;
-    long long stime = 0;
-    for (int n = 3; fields >> field; ++n) { // field 3 is the state
-        if (n == 14)
-            utime = std::stoll(field);
-        if (n == 15) {
-            stime = std::stoll(field);
-            break;
-        }
-    }
-    return utime + stime;
 }
 
 // CPU time of all threads of the process in ms, from the first field of each thread's schedstat.
@@ -178,6 +157,19 @@ int main(int argc, char** argv) {
         while (XPending(display)) {
             XEvent event;
             XNextEvent(display, &event);
+            // A window manager puts the window into a frame of its own before mapping it: its
+            // map is then seen on the window itself.
+            if (event.type == ReparentNotify && isCalendar(display, event.xreparent.window)) {
+                XSelectInput(display, event.xreparent.window, StructureNotifyMask);
+                // It may have been mapped before the selection took effect.
+                XWindowAttributes attributes;
+                if (XGetWindowAttributes(display, event.xreparent.window, &attributes) &&
+                    attributes.map_state != IsUnmapped) {
+                    shownMs = msSince(launch);
+                    calendar = event.xreparent.window;
+                    break;
+                }
+            }
             if (event.type == MapNotify && isCalendar(display, event.xmap.window)) {
                 shownMs = msSince(launch);
                 calendar = event.xmap.window;
@@ -214,23 +206,21 @@ int main(int argc, char** argv) {
 
     if (idleSeconds > 0) {
         std::this_thread::sleep_for(std::chrono::seconds(1)); // the splash and start-up settle
-        const long long ticksPerSecond = sysconf(_SC_CLK_TCK);
-        const long long firstTicks = cpuTicks(pid);
+        const double firstCpuMs = threadsCpuMs(pid);
         const Clock::time_point first = Clock::now();
         std::vector<long> rss;
         for (int s = 0; s <= idleSeconds; ++s) {
             std::this_thread::sleep_until(first + std::chrono::seconds(s));
             rss.push_back(statusKB(pid, "VmRSS:"));
         }
-        const long long lastTicks = cpuTicks(pid);
+        const double lastCpuMs = threadsCpuMs(pid);
         const double seconds = std::chrono::duration<double>(Clock::now() - first).count();
         long maxRss = 0;
         for (long r : rss)
             maxRss = std::max(maxRss, r);
         std::printf("idle_cpu_pct=%.3f\nrss_first_kb=%ld\nrss_last_kb=%ld\nrss_max_kb=%ld\nhwm_kb=%ld\n",
-                    100.0 * static_cast<double>(lastTicks - firstTicks) /
-                        static_cast<double>(ticksPerSecond) / seconds,
-                    rss.front(), rss.back(), maxRss, std::max(maxRss, statusKB(pid, "VmHWM:")));
+                    100.0 * (lastCpuMs - firstCpuMs) / 1000.0 / seconds, rss.front(), rss.back(), maxRss,
+                    std::max(maxRss, statusKB(pid, "VmHWM:")));
     }
     return end(0);
 }

@@ -134,6 +134,18 @@ row "Missed alarms at start-up, query of 7 days, 1,000,000 rows" "< 5 ms" 5 \
     "$(json_value daduvov_bench_alarm BM_MissedAlarmsAtStartUp real_time)" ms
 row "Idle CPU, calendar shown, 1,000,000 records, file without index at start (${idle_s} s)" \
     "< 0.5 % of a core" 0.5 "$(process_value idle_cpu_pct_1m_plain)" "%"
+for idle_file in "_empty|empty file" "_1m|1,000,000 records" "_1m_readonly|1,000,000 records, file open read-only"; do
+    row "Idle CPU with a window manager, ${idle_file#*|} (${idle_s} s)" "< 0.05 % of a core" 0.05 \
+        "$(process_value "idle_cpu_pct${idle_file%%|*}")" "%"
+done
+row "Start-up CPU until painted, 100,000 Day records, median (CREATE_SDB)" "< 40 ms" 40 \
+    "$(process_value startup_cpu_100k)" ms
+for idle_file in "_empty|empty file" "_1m|1,000,000 records"; do
+    row "System calls on the Schedule file while idle, ${idle_file#*|} (${idle_s} s)" "none (< 1)" 1 \
+        "$(process_value "idle_file_syscalls${idle_file%%|*}")" ""
+    row "System calls of the whole program while idle, ${idle_file#*|}" "(reference)" 1e9 \
+        "$(process_value "idle_syscalls_per_s${idle_file%%|*}")" "/ s"
+done
 row "iCalendar export, 1,000,000 Day records" "< 10 s" 10000 \
     "$(json_value daduvov_bench_exchange BM_ExportMillion/iterations:1/repeats:3_median real_time)" ms
 row "iCalendar import, 10,000 events" "< 5 s" 5000 \

@@ -19,6 +19,8 @@ TEST_PACKAGES=(
     xvfb xauth xdotool imagemagick pulseaudio pulseaudio-utils dbus
     # a window manager and xwininfo/xprop, for where windows land on a real X desktop
     openbox x11-utils
+    # the system calls of the idle program (bench/measure_process.sh)
+    strace
     # a Wayland compositor and Qt's Wayland platform, for the program as a native Wayland client
     weston qt6-wayland
     # the Debian package and its checks (scripts/package.sh); librsvg2-bin renders the icon sizes

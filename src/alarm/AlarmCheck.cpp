@@ -62,11 +62,11 @@ bool AlarmCheck::collect(const QString& file, const QDateTime& from, const QDate
     days_.setPath(file);
     const QString today = store::dateString(minute.date());
     if (from.date() == minute.date()) {
-        // Today's four items, read again only when the minute or the file changed.
+        // Today's four items, read again only when the date or the file changed.
         const QString fromText = currentTimeText(from.time());
         const QString nowText = currentTimeText(minute.time());
         for (int slot = 1; slot <= store::kSlotCount; ++slot) {
-            const TodayItems::Item* item = today_.item(days_, minute.date(), nowText, slot);
+            const TodayItems::Item* item = today_.item(days_, minute.date(), slot);
             if (!item)
                 return false;
             if (item->found && item->alarmText == store::kAlarmOn && isAlarmTime(item->timeText) &&

@@ -18,18 +18,16 @@ bool TodayItems::read(store::DayStore& days, const QDate& date) {
     return true;
 }
 
-const TodayItems::Item* TodayItems::item(store::DayStore& days, const QDate& date, const QString& minute,
-                                         int slot) {
+const TodayItems::Item* TodayItems::item(store::DayStore& days, const QDate& date, int slot) {
     const store::Result<bool> changed = watch_.changed(days.path());
     if (!changed.ok())
         return nullptr;
-    const QString readFor = store::dateString(date) + QLatin1Char(' ') + minute;
-    if (readFor_ != readFor || changed.value()) {
+    if (readFor_ != date || changed.value()) {
         // The change is asked before the rows are read: a commit in between shows next time.
-        readFor_.clear();
+        readFor_ = QDate();
         if (!read(days, date))
             return nullptr;
-        readFor_ = readFor;
+        readFor_ = date;
     }
     return &items_[static_cast<size_t>(slot - 1)];
 }

@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 #include "app/Openers.h"
 #include "app/SingleInstance.h"
+#include "controls/CaretRest.h"
 #include "controls/Fonts.h"
 #include "platform/Paths.h"
 #include "platform/QtServices.h"
@@ -110,6 +111,8 @@ int main(int argc, char** argv) {
     QTranslator qtJapanese;
     if (qtJapanese.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtJapanese);
+    // The text cursor stops blinking while nobody types: an idle calendar is not woken for it.
+    const controls::CaretRest caretRest;
 
     // Indexing a large Schedule file on its first open takes seconds: a wait cursor meanwhile.
     store::setLongWorkHook([](bool started) {

@@ -192,7 +192,12 @@ void CalendarPanel::buildClock() {
     connect(&markRetry_, &QTimer::timeout, this, &CalendarPanel::rebuildMonthGrid);
     clockTimer_ = new QTimer(this);
     clockTimer_->setObjectName(QStringLiteral("Timer1"));
-    clockTimer_->setInterval(100);
+    // One tick just after each second begins: the clock turns over within a few milliseconds of
+    // the second (a 100 ms timer would take up to 100 ms, and wake the program ten times as
+    // often), and the alarm check runs once a second. Each tick sets the next from the time then,
+    // so a clock that is set or a machine that slept is followed from the next tick on.
+    clockTimer_->setSingleShot(true);
+    clockTimer_->setTimerType(Qt::PreciseTimer);
     connect(clockTimer_, &QTimer::timeout, this, &CalendarPanel::tick);
 }
 
@@ -210,17 +215,38 @@ void CalendarPanel::initialiseFromToday() {
     selected_ = today;
     clockLabel_->setText(QLocale::system().toString(platform::now().time(), clockFormat_));
     dateLabel_->setText(store::dateString(today));
-    clockTimer_->start();
+    clockTimer_->start(untilNextSecond());
+}
+
+int CalendarPanel::untilNextSecond() {
+    // The machine's clock, not the platform's: the timer waits in real time.
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch() % 1000;
+    return static_cast<int>(1000 - ms) + kTickAfterSecondMs;
 }
 
 void CalendarPanel::tick() {
+    // Also while the month is not coloured. Nothing is asked of the file once it has answered,
+    // until the kernel reports a change to it; a file that could not answer (locked, missing) is
+    // asked again after a while.
+    if (!settings_.scheduleFile.isEmpty()) {
+        if (readOnlyNotice_.take(settings_.scheduleFile))
+            readOnlyAnswered_.clear();
+        if (readOnlyAnswered_ != settings_.scheduleFile &&
+            (!readOnlyRetry_.isValid() || readOnlyRetry_.hasExpired(kReadOnlyRetryMs))) {
+            readOnlyRetry_.start();
+            reportReadOnlyFile();
+        }
+    }
+    clockTimer_->start(untilNextSecond());
+    // A tick that comes early finds the second on show and does nothing else.
+    const qint64 second = platform::epochSecond();
+    if (second == shownSecond_)
+        return;
+    shownSecond_ = second;
     clockLabel_->setText(QLocale::system().toString(platform::now().time(), clockFormat_));
     // Queued: what listens (the alarm check) may open a message box, and a timer does not fire
     // again while its own handler runs; the clock must keep going while the box is open.
     QMetaObject::invokeMethod(this, &CalendarPanel::ticked, Qt::QueuedConnection);
-    // Also while the month is not coloured.
-    if (!settings_.scheduleFile.isEmpty())
-        reportReadOnlyFile();
 }
 
 void CalendarPanel::paintButton(DayButton* button, qint32 color) {
@@ -309,11 +335,16 @@ QString CalendarPanel::dayTip(const QDate& date) const {
 }
 
 void CalendarPanel::reportReadOnlyFile() {
-    if (readOnlyReported_ == settings_.scheduleFile)
+    if (readOnlyAnswered_ == settings_.scheduleFile)
         return;
     dayStore_.setPath(settings_.scheduleFile);
-    const QString reason = dayStore_.readOnlyReason();
-    if (reason.isEmpty())
+    const store::Result<QString> status = dayStore_.readOnlyStatus();
+    if (!status.ok())
+        return; // asked again later
+    const QString reason = status.value();
+    const bool again = readOnlyReported_ == settings_.scheduleFile;
+    readOnlyAnswered_ = settings_.scheduleFile;
+    if (reason.isEmpty() || again)
         return;
     readOnlyReported_ = settings_.scheduleFile;
     // Queued: the month may be rebuilt from the clock's timer, which a modal box would hold up.

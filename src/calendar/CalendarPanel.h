@@ -1,7 +1,8 @@
 #pragma once
 // The calendar of the main window: the frame "カレンダー" with the Year and Month boxes and their
 // spin buttons, the weekday header, the 37 day buttons and 5 spare buttons, the clock and date
-// labels and the 100 ms clock timer. Owns the Selected date and rebuilds the grid.
+// labels and the clock timer, which ticks just after each second begins. Owns the Selected date and rebuilds
+// the grid.
 //
 // The month on show is one year-and-month value: the grid is laid from it, and the boxes and spins
 // display it. What the user types into a box takes effect at the next rebuild; a rebuild happens
@@ -12,8 +13,10 @@
 #include "controls/FlatButton.h"
 #include "settings/Settings.h"
 #include "store/DayStore.h"
+#include "store/FileWatch.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -88,8 +91,8 @@ class CalendarPanel : public QWidget {
     void dayClicked();
     // A right-button press on a day button (after the Selected date was set).
     void dayRightPressed();
-    // Every clock tick, after the clock label was written; delivered once the timer's handler has
-    // returned, so a message box opened from it leaves the clock running.
+    // Every clock tick that shows a new second, after the clock label was written; delivered once the timer's
+    // handler has returned, so a message box opened from it leaves the clock running.
     void ticked();
 
   private:
@@ -119,6 +122,8 @@ class CalendarPanel : public QWidget {
     QString dayTip(const QDate& date) const;
     void paintButton(DayButton* button, qint32 color);
     void tick();
+    // Milliseconds from now until just after the next second begins.
+    static int untilNextSecond();
     // Tells once per file that it was opened read-only, and why.
     // Called after the month's query and on the clock's tick.
     void reportReadOnlyFile();
@@ -146,6 +151,12 @@ class CalendarPanel : public QWidget {
     QTimer markRetry_;
     QString clockFormat_;
     QString readOnlyReported_; // the file last reported as read-only
+    QString readOnlyAnswered_; // the file that last told whether it is read-only
+    store::FileNotice readOnlyNotice_;
+    static constexpr int kReadOnlyRetryMs = 1000;
+    QElapsedTimer readOnlyRetry_;
+    static constexpr int kTickAfterSecondMs = 2;
+    qint64 shownSecond_ = -1; // the second the clock label shows, since the epoch
 };
 
 } // namespace calendar

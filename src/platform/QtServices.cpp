@@ -262,6 +262,10 @@ QDateTime QtPlatform::now() const {
     return QDateTime::currentDateTime();
 }
 
+qint64 QtPlatform::epochSecond() const {
+    return QDateTime::currentSecsSinceEpoch();
+}
+
 QSize QtPlatform::size() const {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->size() : QSize(1024, 768);

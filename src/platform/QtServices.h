@@ -64,6 +64,7 @@ class QtPlatform : public MessageService,
     std::optional<qint32> pickColor(qint32 initial) override;
     void showContents() override;
     QDateTime now() const override;
+    qint64 epochSecond() const override;
     QSize size() const override;
 
   private:

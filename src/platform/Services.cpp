@@ -19,6 +19,10 @@ QDateTime now() {
     return services().clock->now();
 }
 
+qint64 epochSecond() {
+    return services().clock->epochSecond();
+}
+
 QDate today() {
     return services().clock->today();
 }

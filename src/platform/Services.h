@@ -79,6 +79,9 @@ class ClockService {
     virtual ~ClockService() = default;
     virtual QDateTime now() const = 0;
     QDate today() const { return now().date(); }
+    // Whole seconds since the epoch: what tells that the shown second has changed, cheaper than
+    // now() (no time zone is consulted).
+    virtual qint64 epochSecond() const { return now().toSecsSinceEpoch(); }
 };
 
 class ScreenService {
@@ -117,5 +120,6 @@ Answer message(const QString& text, const QString& caption = kAppTitle, Icon ico
                Buttons buttons = Buttons::Ok);
 QDateTime now();
 QDate today();
+qint64 epochSecond();
 
 } // namespace platform

@@ -94,12 +94,16 @@ Result<std::vector<ArmedItem>> DayStore::armedItems(const QDate& date) {
 }
 
 QString DayStore::readOnlyReason() {
-    if (open().failed())
-        return QString();
+    return readOnlyStatus().value();
+}
+
+Result<QString> DayStore::readOnlyStatus() {
+    if (Error error = open(); error.failed())
+        return error;
     const ReadWait wait(*connection_, 0);
     // A schema that cannot be read now (a lock) gives no reason yet; the caller asks again.
-    if (connection_->checkSchema().failed())
-        return QString();
+    if (Error error = connection_->checkSchema(); error.failed())
+        return error;
     return connection_->readOnlyReason();
 }
 

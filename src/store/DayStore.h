@@ -66,6 +66,8 @@ class DayStore {
     // writable or cannot be read now. Opens the file and reads its schema when not done yet,
     // without waiting for another program's lock: the caller may ask again.
     QString readOnlyReason();
+    // The same, with an error when it cannot be told now (the file missing, locked or no database).
+    Result<QString> readOnlyStatus();
 
   private:
     class ReadWait;

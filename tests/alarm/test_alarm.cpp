@@ -49,6 +49,7 @@ class TestAlarm : public QObject {
     void itemArmedElsewhereRingsInSameMinute_data();
     void itemArmedElsewhereRingsInSameMinute();
     void idleTicksReadOnlyOnChange();
+    void itemAddedElsewhereRingsWithRealTimer();
 
     void catchUp_data();
     void catchUp();
@@ -90,6 +91,7 @@ void TestAlarm::cleanup() {
 }
 
 void TestAlarm::tick() {
+    QCoreApplication::processEvents(); // the kernel's reports of changes to the file
     check->check();
     for (int i = 0; i < 10; ++i)
         QCoreApplication::sendPostedEvents();
@@ -354,21 +356,52 @@ void TestAlarm::itemArmedElsewhereRingsInSameMinute() {
     expectRangOnce(QStringLiteral("会議"));
 }
 
-// While neither the minute nor the file changes, a tick reads nothing. A new minute reads today's
-// items again.
+// While neither the date nor the file changes, a tick reads nothing, not even in a new minute.
+// A new day reads its items.
 void TestAlarm::idleTicksReadOnlyOnChange() {
-    putItem(file, kToday, 1, QStringLiteral("一番"), QStringLiteral("True"), QStringLiteral("1000"));
+    putItem(file, kToday, 1, QStringLiteral("一番"), QStringLiteral("False"), QStringLiteral("1000"));
     tick();
     const int reads = check->todayReads();
     for (int i = 1; i <= 5; ++i) {
-        fake->clock = at(9, 30).addMSecs(100 * i);
+        fake->clock = at(9, 30).addSecs(50 * i);
         tick();
     }
     QCOMPARE(check->todayReads(), reads);
-    fake->clock = at(9, 31);
+    fake->clock = at(23, 59, 59);
+    tick();
+    QCOMPARE(check->todayReads(), reads);
+    fake->clock = fake->clock.addSecs(1);
+    tick(); // the minutes since the last check, across midnight
+    fake->clock = fake->clock.addSecs(1);
     tick();
     QCOMPARE(check->todayReads(), reads + 1);
     expectSilence();
+}
+
+// A second connection adds an item for the current minute while a real timer drives the check,
+// the fake clock moving 100 ms a tick: only the kernel's report of the write makes the check read
+// the file again, and the item rings before the minute is over.
+void TestAlarm::itemAddedElsewhereRingsWithRealTimer() {
+    fake->clock = at(9, 30, 10);
+    QTimer clock;
+    clock.setInterval(100);
+    int ticks = 0;
+    QDateTime rangAt;
+    fake->onMessage = [&](const testsupport::ShownMessage&) {
+        soundWhileBox << fake->soundPlaying;
+        rangAt = fake->clock;
+    };
+    connect(&clock, &QTimer::timeout, this, [&] {
+        fake->clock = fake->clock.addMSecs(100);
+        if (++ticks == 3)
+            putItem(file, kToday, 3, QStringLiteral("会議"), QStringLiteral("True"), QStringLiteral("0930"));
+        check->check();
+    });
+    clock.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!fake->messages.isEmpty() || fake->clock >= at(9, 31), 120000);
+    clock.stop();
+    expectRangOnce(QStringLiteral("会議"));
+    QVERIFY2(rangAt < at(9, 31), qPrintable(rangAt.toString()));
 }
 
 void TestAlarm::catchUp_data() {

@@ -105,7 +105,7 @@ class TestRealDialogs : public QObject {
             soundWhileOpen = fake.soundPlaying;
             clockWhileOpen << clock->text();
             fake.clock = fake.clock.addSecs(7);
-            QTimer::singleShot(500, box, [&, box] {
+            QTimer::singleShot(1200, box, [&, box] { // the clock ticks once a second
                 clockWhileOpen << clock->text();
                 buttonTitled(box, QStringLiteral("OK"))->click();
             });

@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "calendar/CalendarPanel.h"
 #include "calendar/MonthGrid.h"
+#include "controls/CaretRest.h"
 #include "controls/ClassicColours.h"
 #include "controls/Fonts.h"
 #include "controls/SpinButton.h"
@@ -20,6 +21,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QSignalSpy>
+#include <QStyleHints>
 #include <QToolButton>
 #include <QtTest>
 #include <memory>
@@ -109,6 +111,25 @@ class TestCalendarWindow : public QObject {
         calls.log.clear();
     }
     void cleanup() { fx.reset(); }
+
+    // The cursor of the focused year box stops blinking while nobody types, and blinks again at
+    // the desktop's rate on a key press; the rate is the desktop's again once the rest ends.
+    void caretRestsWhileNobodyTypes() {
+        auto w = start();
+        QStyleHints* hints = QGuiApplication::styleHints();
+        const int desktop = hints->cursorFlashTime();
+        QVERIFY(desktop > 0);
+        {
+            const controls::CaretRest rest(nullptr, 50);
+            QTRY_VERIFY(rest.resting());
+            QCOMPARE(hints->cursorFlashTime(), 0);
+            QTest::keyClick(w->calendarPanel()->yearBox(), Qt::Key_End);
+            QVERIFY(!rest.resting());
+            QCOMPARE(hints->cursorFlashTime(), desktop);
+            QTRY_VERIFY(rest.resting());
+        }
+        QCOMPARE(hints->cursorFlashTime(), desktop);
+    }
 
     void firstStartCreatesDefaultFile() {
         app::MainWindow w(fx->env.programFolder(), calls.openers());

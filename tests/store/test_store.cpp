@@ -17,6 +17,7 @@
 
 #include <QRandomGenerator>
 #include <QtTest>
+#include <cstdio>
 #include <memory>
 
 using namespace store;
@@ -205,24 +206,42 @@ class TestStore : public QObject {
     }
 
     // A watch tells a change by another connection, and a file it cannot look at is an error,
-    // never "unchanged".
+    // never "unchanged". While nothing changes, asking does not look at the file.
     void fileWatch() {
         FileWatch watch(20);
         const auto changed = [&](const QString& path) {
+            QCoreApplication::processEvents(); // the kernel's change reports
             const Result<bool> answer = watch.changed(path);
             return answer.ok() ? QString::number(answer.value()) : QString::number(answer.error().code);
         };
         QCOMPARE(changed(path_), QStringLiteral("1"));
         QCOMPARE(changed(path_), QStringLiteral("0"));
+        const int looks = watch.looks();
+        QCOMPARE(changed(path_), QStringLiteral("0"));
+        QCOMPARE(watch.looks(), looks);
         testrows::addDays(path_, {{"2026/1/5", 1, {}, "x"}});
         QCOMPARE(changed(path_), QStringLiteral("1"));
         QCOMPARE(changed(path_), QStringLiteral("0"));
 
+        // Another file renamed over the path, then changed in place.
+        const QString replacement = path_ + QStringLiteral(".new");
+        QVERIFY(QFile::copy(path_, replacement));
+        QVERIFY(std::rename(QFile::encodeName(replacement).constData(),
+                            QFile::encodeName(path_).constData()) == 0);
+        QCOMPARE(changed(path_), QStringLiteral("1"));
+        testrows::addDays(path_, {{"2026/1/6", 1, {}, "y"}});
+        QCOMPARE(changed(path_), QStringLiteral("1"));
+        QCOMPARE(changed(path_), QStringLiteral("0"));
+
+        // A lock alone changes nothing; a write under way (its journal appears) finds the file
+        // locked, and counts as a change once committed.
         testsupport::HeldConnection other(path_);
         QCOMPARE(other.exec("BEGIN EXCLUSIVE"), SQLITE_OK);
+        QCOMPARE(changed(path_), QStringLiteral("0"));
+        QCOMPARE(other.exec("UPDATE 予定表 SET 内容 = 'z'"), SQLITE_OK);
         QCOMPARE(changed(path_), QString::number(SQLITE_BUSY));
         QCOMPARE(other.exec("COMMIT"), SQLITE_OK);
-        QCOMPARE(changed(path_), QStringLiteral("0"));
+        QCOMPARE(changed(path_), QStringLiteral("1"));
 
         QVERIFY(QFile::remove(path_));
         QCOMPARE(changed(path_), QString::number(SQLITE_CANTOPEN));
