@@ -9,7 +9,7 @@ set -euo pipefail
 PROGRAM_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev qt6-translations-l10n
-    libsqlite3-dev libical-dev
+    libsqlite3-dev libical-dev qtkeychain-qt6-dev
     fonts-ipafont-gothic fonts-ipafont-mincho fonts-urw-base35 fonts-dejavu-core
 )
 # Sanitizer runtime, formatting, compiler cache, benchmarks, Python for the layer check, the
@@ -23,6 +23,10 @@ TEST_PACKAGES=(
     strace
     # a Wayland compositor and Qt's Wayland platform, for the program as a native Wayland client
     weston qt6-wayland
+    # a CalDAV server, a second client of it, a Secret Service and a certificate for the sync tests
+    radicale python3-caldav gnome-keyring apache2-utils openssl
+    # the accessibility tree over AT-SPI, read as a screen reader reads it
+    at-spi2-core python3-pyatspi
     # the Debian package and its checks (scripts/package.sh); librsvg2-bin renders the icon sizes
     desktop-file-utils appstream lintian shared-mime-info libglib2.0-bin librsvg2-bin
 )
