@@ -13,7 +13,7 @@ LAYERS = [
     ("platform", "store"),
     ("settings", "controls"),
     ("shell", "exchange", "sync", "calendar"),
-    ("day", "list", "todo", "options", "alarm"),
+    ("day", "list", "todo", "options", "alarm", "syncview"),
     ("app",),
 ]
 LEVEL = {folder: level for level, folders in enumerate(LAYERS) for folder in folders}

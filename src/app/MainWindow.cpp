@@ -44,6 +44,8 @@ MainWindow::MainWindow(const QString& programFolder, WindowOpeners openers, QWid
     connect(panel_, &calendar::CalendarPanel::ticked, this, [this] {
         if (openers_.alarmCheck)
             openers_.alarmCheck(*this);
+        if (openers_.sync.tick)
+            openers_.sync.tick();
     });
 }
 
@@ -105,7 +107,10 @@ void MainWindow::buildMenus() {
                   {"ber2", {}, {}, nullptr},
                   {"kyou", QStringLiteral("今日(&K)"), ctrl('K'), &MainWindow::goToToday},
                   {"bar2", {}, {}, nullptr},
-                  {"settei", QStringLiteral("環境設定(&O)"), ctrl('O'), &MainWindow::openOptions}});
+                  {"settei", QStringLiteral("環境設定(&O)"), ctrl('O'), &MainWindow::openOptions},
+                  {"bar4", {}, {}, nullptr},
+                  {"syncSettings", QStringLiteral("同期設定(&S)..."), {}, &MainWindow::openSyncSettings},
+                  {"syncNow", QStringLiteral("今すぐ同期(&Y)"), ctrl('Y'), &MainWindow::syncNow}});
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ"));
     help->setObjectName(QStringLiteral("M_help"));
@@ -165,6 +170,8 @@ void MainWindow::startUp() {
     setTodoChecked(false);
     if (settings_.openTodoAtStart)
         toggleTodo();
+    if (openers_.sync.start)
+        openers_.sync.start(*this, menuAction(QStringLiteral("syncNow")));
     // Visible, minimised when asked.
     if (settings_.startInTray)
         showMinimized();
@@ -238,8 +245,11 @@ void MainWindow::openScheduleFile(const QString& path) {
         pendingFile_ = path;
         return;
     }
-    if (settings::openScheduleFile(settings_, path))
+    if (settings::openScheduleFile(settings_, path)) {
         panel_->rebuildMonthGrid();
+        if (openers_.sync.fileChosen)
+            openers_.sync.fileChosen();
+    }
 }
 
 void MainWindow::keepDamagedSettingsFile() {
@@ -280,6 +290,8 @@ void MainWindow::keepTitleBarOnScreen() {
 
 void MainWindow::chooseScheduleFile() {
     settings::openScheduleCommand(settings_, programFolder_);
+    if (openers_.sync.fileChosen)
+        openers_.sync.fileChosen();
 }
 
 void MainWindow::showScheduleFileName() {
@@ -346,6 +358,16 @@ void MainWindow::showHelp() {
     platform::services().help->showContents();
 }
 
+void MainWindow::openSyncSettings() {
+    if (openers_.sync.settings)
+        openers_.sync.settings(*this);
+}
+
+void MainWindow::syncNow() {
+    if (openers_.sync.now)
+        openers_.sync.now();
+}
+
 void MainWindow::showVersion() {
     setMainEnabled(false);
     auto* window = new VerWindow(*this, this);
@@ -379,6 +401,8 @@ void MainWindow::endSession() {
 void MainWindow::shutDown() {
     shutDown_ = true;
     saveSettings();
+    if (openers_.sync.shutDown)
+        openers_.sync.shutDown();
     // The other windows end with the program, without their own close handlers; their data
     // connections are released as they are destroyed.
     QCoreApplication::exit(0);

@@ -35,6 +35,17 @@ struct WindowOpeners {
 
     // Once at start-up, after the grid: the alarms missed while the program was not running.
     std::function<void(shell::Host&)> missedAlarms;
+
+    // Sync with a calendar server: started once the menus and the grid are there, told of every
+    // clock tick, of another Schedule file and of the end of the program.
+    struct Sync {
+        std::function<void(shell::Host&, QAction* syncNow)> start;
+        std::function<void()> tick;
+        std::function<void()> now;
+        std::function<void(shell::Host&)> settings;
+        std::function<void()> fileChosen;
+        std::function<void()> shutDown;
+    } sync;
 };
 
 class MainWindow : public QMainWindow, public shell::Host, public settings::ConfigHost {
@@ -78,6 +89,9 @@ class MainWindow : public QMainWindow, public shell::Host, public settings::Conf
     void openOptions();
     void showHelp();
     void showVersion();
+    // ﾂｰﾙ menu: the sync account of the Schedule file, and a sync now.
+    void openSyncSettings();
+    void syncNow();
     // Right-button press on a day: marker, disable, entry window.
     void enterItemsOfPressedDay();
     // Switches to the Schedule file named on the command line or handed over by a later start,

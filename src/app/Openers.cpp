@@ -4,6 +4,8 @@
 #include "day/DayWindows.h"
 #include "list/ListWindows.h"
 #include "options/OptionsWindows.h"
+#include "syncview/SyncAccounts.h"
+#include "syncview/SyncController.h"
 #include "todo/TodoWindows.h"
 
 #include <memory>
@@ -17,7 +19,32 @@ struct ProgramWindows {
     day::DayWindows day;
     todo::TodoWindows todo;
     options::OptionsWindows options;
+    std::unique_ptr<syncview::SyncController> sync;
 };
+
+void wireSync(WindowOpeners& openers, const std::shared_ptr<ProgramWindows>& windows) {
+    openers.sync.start = [windows](shell::Host& host, QAction* syncNow) {
+        windows->sync = std::make_unique<syncview::SyncController>(host, syncview::programAccounts(), syncNow,
+                                                                   [windows] { windows->todo.reload(); });
+        windows->sync->restart();
+    };
+    openers.sync.tick = [windows] {
+        if (windows->sync)
+            windows->sync->tick();
+    };
+    openers.sync.now = [windows] {
+        if (windows->sync)
+            windows->sync->syncNow();
+    };
+    openers.sync.fileChosen = [windows] {
+        if (windows->sync)
+            windows->sync->restart();
+    };
+    openers.sync.shutDown = [windows] {
+        if (windows->sync)
+            windows->sync->shutDown();
+    };
+}
 
 } // namespace
 
@@ -34,6 +61,7 @@ WindowOpeners programOpeners() {
     const alarms::AlarmHooks alarm = alarms::alarmHooks();
     openers.alarmCheck = alarm.tick;
     openers.missedAlarms = alarm.startUp;
+    wireSync(openers, windows);
     return openers;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 #include "platform/QtServices.h"
 #include "store/ScheduleFile.h"
+#include "syncview/SyncRunner.h"
 
 #include <QApplication>
 #include <QFile>
@@ -144,5 +145,10 @@ int main(int argc, char** argv) {
                      &app::MainWindow::openScheduleFile);
     window.openScheduleFile(commandLine.scheduleFile);
     window.startUp();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    // A sync that did not stop in time still uses what the destructors would tear down; its
+    // writes are transactions of their own, so ending here leaves the Schedule file whole.
+    if (syncview::SyncRunner::leftRunning())
+        std::_Exit(code);
+    return code;
 }

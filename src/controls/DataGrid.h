@@ -36,6 +36,9 @@ class DataGrid : public QTableView {
     // reported and the editor opens again on the refused cell. Returns false when the row was
     // refused: the caller then leaves the recordset as it is.
     bool commitEdits();
+    // Whether the user is in the middle of an edit: an editor is open or a row holds edits not
+    // yet written. A refresh then would throw the typing away.
+    bool editing() const { return state() == EditingState || model_->hasPendingEdits(); }
     // Deletes the current record and makes the next one current; nothing without a current
     // record. A failure is reported.
     void deleteCurrent();

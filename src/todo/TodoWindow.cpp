@@ -84,6 +84,11 @@ bool TodoWindow::refreshData(const QString& source) {
     return error.ok();
 }
 
+void TodoWindow::reloadUnlessEditing() {
+    if (loaded_ && !grid_->editing())
+        refreshData(store::todoListSource());
+}
+
 void TodoWindow::load() {
     const QString file = host_.settings().scheduleFile;
     if (file.isEmpty()) {
@@ -175,6 +180,11 @@ QWidget* TodoWindows::show(shell::Host& host) {
 void TodoWindows::close() {
     if (window_)
         window_->close();
+}
+
+void TodoWindows::reload() {
+    if (window_)
+        window_->reloadUnlessEditing();
 }
 
 } // namespace todo

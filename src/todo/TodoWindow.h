@@ -31,6 +31,10 @@ class TodoWindow : public QWidget {
     // Shows the window where load() placed it.
     void showPlaced();
 
+    // Reads the list again after another writer changed the file; nothing while a cell is edited,
+    // so typing is never lost.
+    void reloadUnlessEditing();
+
     // The grid over the window's data control.
     controls::DataGrid* grid() const { return grid_; }
 

@@ -22,6 +22,8 @@ class TodoWindows {
     // Closes the ToDo window as its close box would (storing its position); nothing when none is
     // open.
     void close();
+    // Shows the list as the file holds it now, when the window is open and no cell is edited.
+    void reload();
 
   private:
     QPointer<TodoWindow> window_;
