@@ -1,6 +1,6 @@
 #include "sync/Engine.h"
 
-namespace sync {
+namespace calsync {
 
 exchange::DateRange defaultSyncRange(const QDate& today) {
     return {today.addYears(-1), today.addYears(2)};
@@ -12,4 +12,4 @@ SyncReport runSync(const QString&, const QString&, Server&, const SyncOptions&) 
     return report;
 }
 
-} // namespace sync
+} // namespace calsync

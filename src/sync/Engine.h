@@ -13,7 +13,7 @@
 
 #include <vector>
 
-namespace sync {
+namespace calsync {
 
 struct SyncOptions {
     // Occurrences of recurring server events within this range become items.
@@ -51,4 +51,4 @@ struct SyncReport {
 SyncReport runSync(const QString& schedulePath, const QString& collection, Server& server,
                    const SyncOptions& options);
 
-} // namespace sync
+} // namespace calsync
