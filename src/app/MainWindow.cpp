@@ -365,7 +365,7 @@ void MainWindow::openSyncSettings() {
 
 void MainWindow::syncNow() {
     if (openers_.sync.now)
-        openers_.sync.now();
+        openers_.sync.now(*this);
 }
 
 void MainWindow::showVersion() {

@@ -41,7 +41,7 @@ struct WindowOpeners {
     struct Sync {
         std::function<void(shell::Host&, QAction* syncNow)> start;
         std::function<void()> tick;
-        std::function<void()> now;
+        std::function<void(shell::Host&)> now;
         std::function<void(shell::Host&)> settings;
         std::function<void()> fileChosen;
         std::function<void()> shutDown;

@@ -4,10 +4,14 @@
 #include "day/DayWindows.h"
 #include "list/ListWindows.h"
 #include "options/OptionsWindows.h"
+#include "platform/Services.h"
+#include "settings/Settings.h"
 #include "syncview/SyncAccounts.h"
 #include "syncview/SyncController.h"
+#include "syncview/SyncSettingsDialog.h"
 #include "todo/TodoWindows.h"
 
+#include <QPointer>
 #include <memory>
 
 namespace app {
@@ -20,6 +24,7 @@ struct ProgramWindows {
     todo::TodoWindows todo;
     options::OptionsWindows options;
     std::unique_ptr<syncview::SyncController> sync;
+    QPointer<syncview::SyncSettingsDialog> syncSettings;
 };
 
 void wireSync(WindowOpeners& openers, const std::shared_ptr<ProgramWindows>& windows) {
@@ -32,9 +37,35 @@ void wireSync(WindowOpeners& openers, const std::shared_ptr<ProgramWindows>& win
         if (windows->sync)
             windows->sync->tick();
     };
-    openers.sync.now = [windows] {
-        if (windows->sync)
+    const auto showSettings = [windows](shell::Host& host) {
+        if (windows->syncSettings) {
+            windows->syncSettings->raise();
+            windows->syncSettings->activateWindow();
+            return;
+        }
+        const QString file = host.settings().scheduleFile;
+        if (file.isEmpty()) {
+            platform::message(QStringLiteral("スケジュールファイルが設定されていません"),
+                              QStringLiteral("同期設定"), platform::Icon::Exclamation, platform::Buttons::Ok);
+            return;
+        }
+        windows->syncSettings = new syncview::SyncSettingsDialog(file, host.mainWindow());
+        QObject::connect(windows->syncSettings, &syncview::SyncSettingsDialog::accountChanged, [windows] {
+            if (!windows->sync)
+                return;
+            windows->sync->restart();
             windows->sync->syncNow();
+        });
+        windows->syncSettings->show();
+    };
+    openers.sync.settings = showSettings;
+    // Without an account, 今すぐ同期 opens 同期設定.
+    openers.sync.now = [windows, showSettings](shell::Host& host) {
+        if (!windows->sync)
+            return;
+        windows->sync->syncNow();
+        if (!windows->sync->hasAccount())
+            showSettings(host);
     };
     openers.sync.fileChosen = [windows] {
         if (windows->sync)

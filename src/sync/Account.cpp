@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <algorithm>
 #include <qt6keychain/keychain.h>
 
 namespace calsync {
@@ -66,6 +67,21 @@ Accounts readAll() {
     return {document.object().value(QStringLiteral("accounts")).toObject(), {}};
 }
 
+QString writeAll(const QJsonObject& all) {
+    if (!QDir().mkpath(accountFolder()))
+        return QStringLiteral("フォルダを作成できません: ") + accountFolder();
+    QSaveFile file(accountsFile());
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("同期の設定を保存できませんでした: %1 (%2)")
+            .arg(file.fileName(), file.errorString());
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    file.write(QJsonDocument(QJsonObject{{QStringLiteral("accounts"), all}}).toJson());
+    if (!file.commit())
+        return QStringLiteral("同期の設定を保存できませんでした: %1 (%2)")
+            .arg(file.fileName(), file.errorString());
+    return QString();
+}
+
 } // namespace
 
 QString accountFolder() {
@@ -100,6 +116,7 @@ AccountRead readAccount(const QString& schedulePath) {
     account.takesTodos = o.value(QStringLiteral("takesTodos")).toBool();
     account.syncCollection = o.value(QStringLiteral("syncCollection")).toBool(true);
     account.pinnedFingerprint = o.value(QStringLiteral("pinnedFingerprint")).toString();
+    account.intervalMinutes = std::clamp(o.value(QStringLiteral("intervalMinutes")).toInt(15), 0, 24 * 60);
     if (account.collection.isEmpty() || account.user.isEmpty())
         return {std::nullopt, QStringLiteral("同期の設定ファイルが壊れています: %1 (%2 の項目が足りません)")
                                   .arg(accountsFile(), key)};
@@ -119,19 +136,9 @@ QString saveAccount(const Account& account) {
                             {QStringLiteral("takesTodos"), account.takesTodos},
                             {QStringLiteral("syncCollection"), account.syncCollection},
                             {QStringLiteral("pinnedFingerprint"), account.pinnedFingerprint},
+                            {QStringLiteral("intervalMinutes"), account.intervalMinutes},
                         });
-    if (!QDir().mkpath(accountFolder()))
-        return QStringLiteral("フォルダを作成できません: ") + accountFolder();
-    QSaveFile file(accountsFile());
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("同期の設定を保存できませんでした: %1 (%2)")
-            .arg(file.fileName(), file.errorString());
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    file.write(QJsonDocument(QJsonObject{{QStringLiteral("accounts"), accounts.all}}).toJson());
-    if (!file.commit())
-        return QStringLiteral("同期の設定を保存できませんでした: %1 (%2)")
-            .arg(file.fileName(), file.errorString());
-    return QString();
+    return writeAll(accounts.all);
 }
 
 PasswordRead readPassword(const Account& account) {
@@ -151,6 +158,21 @@ QString storePassword(const Account& account, const QString& password) {
     if (job.error() != QKeychain::NoError)
         return keyringFailure(job.error(), job.errorString());
     return QString();
+}
+
+QString forgetAccount(const Account& account) {
+    QKeychain::DeletePasswordJob job(kService);
+    job.setKey(keychainKey(account));
+    runJob(job);
+    if (job.error() != QKeychain::NoError && job.error() != QKeychain::EntryNotFound)
+        return keyringFailure(job.error(), job.errorString());
+    Accounts accounts = readAll();
+    if (!accounts.failure.isEmpty())
+        return accounts.failure;
+    if (!accounts.all.contains(account.schedule))
+        return QString();
+    accounts.all.remove(account.schedule);
+    return writeAll(accounts.all);
 }
 
 } // namespace calsync

@@ -20,6 +20,7 @@ struct Account {
     bool takesTodos = false;
     bool syncCollection = true;
     QString pinnedFingerprint; // "AB:CD:…", empty when none
+    int intervalMinutes = 15;  // how often the program syncs on its own; 0: only at start and after saves
 };
 
 // $XDG_CONFIG_HOME/daduvov (~/.config/daduvov when XDG_CONFIG_HOME is unset).
@@ -46,5 +47,8 @@ struct PasswordRead {
 };
 PasswordRead readPassword(const Account& account);
 QString storePassword(const Account& account, const QString& password);
+// Forgets the account of a Schedule file and its password; the file's items stay as they are.
+// Returns why it failed; empty on success (also when there was nothing to forget).
+QString forgetAccount(const Account& account);
 
 } // namespace calsync

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QSslCertificate>
 #include <QSslError>
+#include <QTimer>
 
 #include <optional>
 
@@ -51,9 +52,19 @@ struct Http::Impl {
     QNetworkAccessManager manager;
     int requests = 0;
 
+    bool stopped() const { return options.stop && options.stop->load(); }
+    static Failure stoppedFailure() {
+        return {Failure::Kind::Network, QStringLiteral("同期を中断しました。次の同期で続きを行います。"), {}};
+    }
+
     // Starts the job's request; `done` is called once it has an outcome (at once, when the
     // address is refused).
     void start(Job& job, const std::function<void()>& done) {
+        if (stopped()) {
+            job.outcome = stoppedFailure();
+            done();
+            return;
+        }
         if (const QString refusal = addressRefusal(job.url); !refusal.isEmpty()) {
             job.outcome = Failure{Failure::Kind::Refused, refusal, job.url.toDisplayString()};
             done();
@@ -174,6 +185,8 @@ struct Http::Impl {
                 response.url = job.url;
                 job.outcome = std::move(response);
             }
+        } else if (stopped()) {
+            job.outcome = stoppedFailure();
         } else if (reply->error() == QNetworkReply::OperationCanceledError ||
                    reply->error() == QNetworkReply::TimeoutError) {
             job.outcome = Failure{
@@ -237,6 +250,16 @@ std::vector<Outcome<HttpResponse>> Http::runAll(const std::vector<HttpRequest>& 
     startNext();
     if (finished < jobs.size()) {
         looping = true;
+        // Asked to stop: the requests under way are aborted, and those not started fail at once.
+        QTimer stopWatch;
+        if (impl_->options.stop) {
+            QObject::connect(&stopWatch, &QTimer::timeout, &loop, [this] {
+                if (impl_->stopped())
+                    for (QNetworkReply* reply : impl_->manager.findChildren<QNetworkReply*>())
+                        reply->abort();
+            });
+            stopWatch.start(100);
+        }
         loop.exec();
     }
     std::vector<Outcome<HttpResponse>> outcomes;

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <atomic>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -29,6 +30,9 @@ struct HttpOptions {
     qint64 maxAnswerBytes = qint64{32} * 1024 * 1024;
     // Requests a batch keeps in flight (the network manager itself runs six per host).
     int inFlight = 12;
+    // Set from another thread to end the calls under way within a tenth of a second (the program
+    // is ending); every call then fails as stopped. Null: never stopped.
+    const std::atomic_bool* stop = nullptr;
 };
 
 struct HttpRequest {

@@ -26,7 +26,10 @@ void SyncController::restart() {
     schedule_.stop();
     path_ = host_.settings().scheduleFile;
     notice_ = std::make_unique<store::FileNotice>();
-    if (path_.isEmpty() || !accounts_.has || !accounts_.has(path_))
+    hasAccount_ = !path_.isEmpty() && accounts_.has && accounts_.has(path_);
+    if (syncNow_ && !runner_.running())
+        syncNow_->setText(plainCaption_);
+    if (!hasAccount_)
         return;
     // The first look at a path answers true; it is no change.
     (void)notice_->take(path_);

@@ -46,6 +46,8 @@ class SyncController : public QObject {
     void tick();
     // 今すぐ同期.
     void syncNow();
+    // Whether the Schedule file the schedule runs for has an account.
+    bool hasAccount() const { return hasAccount_; }
     // At the end of the program: the running sync is stopped, waiting at most a second and a half.
     void shutDown();
 
@@ -73,6 +75,7 @@ class SyncController : public QObject {
     QSet<QString> told_;
     QPointer<SyncReportWindow> reportWindow_;
     bool shutDown_ = false;
+    bool hasAccount_ = false;
 };
 
 } // namespace syncview

@@ -1,0 +1,17 @@
+#pragma once
+// One sync of a Schedule file with its stored account: the password from the Secret Service, the
+// client for the account's calendar, the engine. For the command line and the program alike.
+
+#include "sync/Account.h"
+#include "sync/Engine.h"
+
+#include <atomic>
+
+namespace calsync {
+
+// Runs the sync; a password that cannot be read is the report's failure. `stop`, when given, is
+// looked at from another thread: once set, the requests under way end and the sync stops.
+SyncReport syncWithAccount(const Account& account, const SyncOptions& options,
+                           const std::atomic_bool* stop = nullptr);
+
+} // namespace calsync
