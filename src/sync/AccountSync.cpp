@@ -6,16 +6,11 @@
 
 namespace calsync {
 
-SyncReport syncWithAccount(const Account& account, const SyncOptions& options, const std::atomic_bool* stop) {
-    const PasswordRead password = readPassword(account);
-    if (!password.password) {
-        SyncReport report;
-        report.failure = password.failure;
-        return report;
-    }
+SyncReport syncWithAccount(const Account& account, const QString& password, const SyncOptions& options,
+                           const std::atomic_bool* stop) {
     HttpOptions http;
     http.user = account.user;
-    http.password = *password.password;
+    http.password = password;
     http.pinnedFingerprint = account.pinnedFingerprint;
     http.stop = stop;
     CalDavClient client(http);

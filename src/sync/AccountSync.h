@@ -9,9 +9,10 @@
 
 namespace calsync {
 
-// Runs the sync; a password that cannot be read is the report's failure. `stop`, when given, is
-// looked at from another thread: once set, the requests under way end and the sync stops.
-SyncReport syncWithAccount(const Account& account, const SyncOptions& options,
+// Runs the sync with the account's password, read before (on the thread that talks to the
+// keyring: its answers arrive through that thread's event loop). `stop`, when given, is looked at
+// from another thread: once set, the requests under way end and the sync stops.
+SyncReport syncWithAccount(const Account& account, const QString& password, const SyncOptions& options,
                            const std::atomic_bool* stop = nullptr);
 
 } // namespace calsync

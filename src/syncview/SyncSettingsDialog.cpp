@@ -166,25 +166,27 @@ void SyncSettingsDialog::testConnection() {
     test_->setEnabled(false);
     save_->setEnabled(false);
     tell(QStringLiteral("接続しています…"), false);
-    const QString typed = password_->text();
-    const std::optional<calsync::Account> stored = stored_;
+    QString password = password_->text();
+    // The stored password is read here: the keyring answers through this thread's event loop.
+    if (password.isEmpty() && stored_) {
+        const calsync::PasswordRead read = calsync::readPassword(*stored_);
+        if (!read.password) {
+            test_->setEnabled(true);
+            tell(read.failure, true);
+            emit testFinished(false);
+            return;
+        }
+        password = *read.password;
+    }
     stopTest_ = std::make_shared<std::atomic_bool>(false);
     auto found = std::make_shared<std::optional<Found>>();
-    QThread* worker = QThread::create([account, address, typed, stored, found, stop = stopTest_] {
+    QThread* worker = QThread::create([account, address, password, found, stop = stopTest_] {
         calsync::HttpOptions options;
         options.user = account.user;
-        options.password = typed;
+        options.password = password;
         options.pinnedFingerprint = account.pinnedFingerprint;
         options.stop = stop.get();
         options.timeoutMs = 20000;
-        if (typed.isEmpty() && stored) {
-            const calsync::PasswordRead read = calsync::readPassword(*stored);
-            if (!read.password) {
-                *found = Found(calsync::Failure{calsync::Failure::Kind::Authentication, read.failure, {}});
-                return;
-            }
-            options.password = *read.password;
-        }
         calsync::CalDavClient client(options);
         *found = client.discover(address);
     });
