@@ -89,6 +89,10 @@ void DataGrid::setFieldWidths(const QHash<QString, int>& widths) {
     delegate_->widths = widths;
 }
 
+void DataGrid::setFieldRule(const QString& field, RecordsetModel::FieldRule rule) {
+    model_->setFieldRule(field, std::move(rule));
+}
+
 void DataGrid::setColumnWidth(int pixels) {
     columnWidth_ = pixels;
     horizontalHeader()->setDefaultSectionSize(pixels);

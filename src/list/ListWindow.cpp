@@ -1,5 +1,6 @@
 #include "list/ListWindow.h"
 
+#include "calendar/MonthGrid.h"
 #include "controls/DataGrid.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
@@ -9,6 +10,7 @@
 #include "list/ListWindows.h"
 #include "platform/Services.h"
 #include "shell/Host.h"
+#include "store/ItemRules.h"
 #include "store/ScheduleLayout.h"
 
 #include <QButtonGroup>
@@ -78,6 +80,18 @@ QPushButton* pictureButton(QWidget* parent, const char* name, const QString& pic
 void fill(QComboBox* box, const QStringList& items) {
     box->addItems(items);
     box->setCurrentText(kAll);
+}
+
+// 年月日 takes only a date the calendar shows, in the form the program writes: any other text
+// (a space, 2026/13/1, 2026/01/05) would take the item out of every day's sight.
+QString dateProblem(const QString& text) {
+    const QDate date = store::dateOfString(text);
+    if (date.isValid() && date.year() >= calendar::kMinYear && date.year() <= calendar::kMaxYear)
+        return QString();
+    return QStringLiteral("「%1」には、%2 のように年/月/日の形で、%3年から%4年までの日付を入力してください。")
+        .arg(store::kDateField, store::dateString(2026, 12, 7))
+        .arg(calendar::kMinYear)
+        .arg(calendar::kMaxYear);
 }
 
 void reportError(const store::Error& error) {
@@ -209,6 +223,7 @@ void ListWindow::buildButtonsAndGrid() {
     grid_ = new controls::DataGrid(data_, this);
     grid_->setObjectName(QStringLiteral("DBGrid1"));
     grid_->setFieldWidths(store::dayTextWidths());
+    grid_->setFieldRule(store::kDateField, dateProblem);
     grid_->setToolTip(QStringLiteral("設定されているスケジュールのリスト"));
     placeTwips(grid_, 0, 2775, 8775, 3135);
 }
