@@ -230,6 +230,7 @@ void ListWindow::buildButtonsAndGrid() {
 
 void ListWindow::connectEvents() {
     connect(closeButton_, &QPushButton::clicked, this, &QWidget::close);
+    controls::closeOnEscape(this);
     connect(deleteButton_, &QPushButton::clicked, grid_, &controls::DataGrid::deleteCurrent);
     connect(csvExportButton_, &QPushButton::clicked, this, [this] {
         grid_->commitEdits();
