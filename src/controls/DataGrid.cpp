@@ -221,7 +221,9 @@ bool DataGrid::leavesByTab(const QKeyEvent* event) const {
     const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
     if (!tab || (event->modifiers() & Qt::AltModifier))
         return false;
-    if (event->modifiers() & Qt::ControlModifier)
+    // Ctrl+Tab leaves from any cell; so does Tab in a grid of one column, whose rows are the
+    // arrows' to move between (Tab would move the current record away from the row chosen).
+    if ((event->modifiers() & Qt::ControlModifier) || model_->columnCount() <= 1)
         return true;
     const bool back = event->key() == Qt::Key_Backtab || (event->modifiers() & Qt::ShiftModifier);
     const QModelIndex current = currentIndex();

@@ -58,7 +58,7 @@ class DataGrid : public QTableView {
   private:
     void report(const store::Error& error);
     // Whether Tab takes the focus out of the grid: Ctrl+Tab always, Tab on the last cell,
-    // Shift+Tab on the first.
+    // Shift+Tab on the first, and any Tab in a grid of one column.
     bool leavesByTab(const QKeyEvent* event) const;
     // Writes the pending row; a refusal is reported. Returns the refused row (-1 when written or
     // nothing was pending) and in *column the cell to change.

@@ -226,6 +226,17 @@ void ListWindow::buildButtonsAndGrid() {
     grid_->setFieldRule(store::kDateField, dateProblem);
     grid_->setToolTip(QStringLiteral("設定されているスケジュールのリスト"));
     placeTwips(grid_, 0, 2775, 8775, 3135);
+
+    // Tab follows the layout: the date filter, the top row's buttons from left to right, the
+    // frames of the second row from left to right, then the grid.
+    QList<QWidget*> order{dateFilterCheck_,    yearEdit_,    yearSpin_,    monthBox_, deleteButton_,
+                          csvExportButton_,    closeButton_, slotBox_,     levelBox_, alarmBox_,
+                          clearFiltersButton_, searchEdit_,  searchButton_};
+    for (QAbstractButton* option : sortGroup_->buttons())
+        order << option;
+    order << ascendingButton_ << descendingButton_ << grid_;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void ListWindow::connectEvents() {
