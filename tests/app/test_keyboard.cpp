@@ -6,6 +6,7 @@
 #include "calendar/CalendarPanel.h"
 #include "controls/DataGrid.h"
 #include "controls/Fonts.h"
+#include "platform/HelpViewer.h"
 #include "store/DataControl.h"
 #include "store/DayRecords.h"
 #include "support/ProgramFixture.h"
@@ -57,7 +58,10 @@ class TestKeyboard : public QObject {
     void calendarKeys();
     void windowKeys_data();
     void windowKeys();
+    void tabOrderFollowsTheLayout_data();
+    void tabOrderFollowsTheLayout();
     void todoDeleteTakesTheFocusedRow();
+    void helpViewerClosesWithEscape();
     void escapeAsksTheSaveQuestion();
 
   private:
@@ -212,6 +216,50 @@ void TestKeyboard::windowKeys() {
     QVERIFY(fx_->fake.messages.isEmpty());
 }
 
+void TestKeyboard::tabOrderFollowsTheLayout_data() {
+    QTest::addColumn<QString>("action"); // the menu item that opens the window; empty: the calendar
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("chain"); // object names from the first control on, Tab by Tab
+    QTest::newRow("calendar") << QString() << "M_calendar2"
+                              << QStringList{"Text1", "SpinButton1", "Text2", "SpinButton2", "Command5"};
+    QTest::newRow("entry") << "input"
+                           << "D_input"
+                           << QStringList{"Command1", "Command4", "Command3", "Command2", "Combo1", "Text1",
+                                          "Check1",   "Text5",    "Combo2",   "Text2",    "Check2"};
+    QTest::newRow("list") << "list"
+                          << "D_list"
+                          << QStringList{"Check1",          "Text2",    "SpinButton1", "Combo2",  "Command3",
+                                         "csvExportButton", "Command1", "Combo1",      "Combo4",  "Combo5",
+                                         "Command4",        "Text1",    "Command2",    "Option1", "Command5",
+                                         "Command6",        "DBGrid1"};
+}
+
+// Tab goes through each window as it reads: left to right, row by row.
+void TestKeyboard::tabOrderFollowsTheLayout() {
+    QFETCH(QString, action);
+    QFETCH(QString, name);
+    QFETCH(QStringList, chain);
+    start();
+    QWidget* w = main_.get();
+    if (!action.isEmpty()) {
+        main_->menuAction(action)->trigger();
+        QTRY_VERIFY(window(name));
+        w = window(name);
+        w->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), w);
+    }
+    QWidget* first = w->findChild<QWidget*>(chain.first());
+    QVERIFY(first);
+    first->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(focused(), first);
+    QStringList walked{chain.first()};
+    while (walked.size() < chain.size()) {
+        QTest::keyClick(focused(), Qt::Key_Tab);
+        walked << focused()->objectName();
+    }
+    QCOMPARE(walked, chain);
+}
+
 // 削除 takes the row the keys moved to, not the first.
 void TestKeyboard::todoDeleteTakesTheFocusedRow() {
     testrows::addTodos(fx_->schedule,
@@ -234,6 +282,15 @@ void TestKeyboard::todoDeleteTakesTheFocusedRow() {
     QCOMPARE(testrows::column(fx_->schedule, source, 0),
              (QStringList{QStringLiteral("牛乳"), QStringLiteral("手紙")}));
     QVERIFY(fx_->fake.messages.isEmpty());
+}
+
+void TestKeyboard::helpViewerClosesWithEscape() {
+    QPointer<platform::HelpViewer> viewer = new platform::HelpViewer;
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer->showContents();
+    QTRY_COMPARE(QApplication::activeWindow(), viewer.data());
+    QTest::keyClick(focused() ? focused() : viewer.data(), Qt::Key_Escape);
+    QTRY_VERIFY(!viewer);
 }
 
 // Escape on a changed entry window asks the real save question; "はい" saves and closes, and the
