@@ -26,7 +26,9 @@ MissedAlarmsWindow::MissedAlarmsWindow(const std::vector<store::ArmedItem>& show
     setWindowTitle(QStringLiteral("見逃したアラーム"));
     lines_->setObjectName(QStringLiteral("missedLines"));
     lines_->setSelectionMode(QAbstractItemView::NoSelection);
-    lines_->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab, so that the lines can be read and scrolled from the keyboard; the focus
+    // starts on the default button.
+    lines_->setFocusPolicy(Qt::TabFocus);
     for (const store::ArmedItem& item : shown) {
         // List items show their text as plain text.
         auto* line = new QListWidgetItem(
@@ -62,6 +64,7 @@ MissedAlarmsWindow::MissedAlarmsWindow(const std::vector<store::ArmedItem>& show
     layout->addWidget(hint_);
     layout->addWidget(buttons);
     resize(480, 320);
+    (okButton_ ? okButton_ : laterButton_)->setFocus();
 }
 
 void MissedAlarmsWindow::showEvent(QShowEvent* event) {

@@ -2,6 +2,7 @@
 
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
+#include "controls/WindowSetup.h"
 #include "shell/Host.h"
 
 #include <QCloseEvent>
@@ -43,6 +44,7 @@ VerWindow::VerWindow(shell::Host& host, QWidget* parent)
     ok->setGeometry(88, 110, 75, 25);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
+    controls::closeOnEscape(this, ok);
 
     controls::centreOnScreen(this);
 }

@@ -11,6 +11,8 @@
 #include "platform/Services.h"
 #include "store/DayStore.h"
 
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QSignalBlocker>
@@ -82,6 +84,54 @@ void DayButton::mousePressEvent(QMouseEvent* event) {
     controls::FlatButton::mousePressEvent(event);
 }
 
+void DayButton::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && modifiers == Qt::NoModifier) {
+        click();
+        return;
+    }
+    if ((enter && modifiers == Qt::ControlModifier) || (event->key() == Qt::Key_Menu && !modifiers) ||
+        (event->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+        Q_EMIT rightPressed();
+        return;
+    }
+    if (modifiers == Qt::NoModifier) {
+        switch (event->key()) {
+        case Qt::Key_Left:
+            Q_EMIT stepRequested(-1);
+            return;
+        case Qt::Key_Right:
+            Q_EMIT stepRequested(1);
+            return;
+        case Qt::Key_Up:
+            Q_EMIT stepRequested(-7);
+            return;
+        case Qt::Key_Down:
+            Q_EMIT stepRequested(7);
+            return;
+        default:
+            break;
+        }
+    }
+    controls::FlatButton::keyPressEvent(event);
+}
+
+void DayButton::contextMenuEvent(QContextMenuEvent* event) {
+    // The mouse's right button is reported on its press; the keyboard's menu request here.
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        Q_EMIT rightPressed();
+        event->accept();
+        return;
+    }
+    controls::FlatButton::contextMenuEvent(event);
+}
+
+void DayButton::focusInEvent(QFocusEvent* event) {
+    controls::FlatButton::focusInEvent(event);
+    Q_EMIT focused();
+}
+
 CalendarPanel::CalendarPanel(settings::Settings& settings, QWidget* parent)
     : QWidget(parent), settings_(settings), dayStore_(QString(), kColouringBusyTimeoutMs) {
     buildControls();
@@ -103,6 +153,13 @@ void CalendarPanel::buildControls() {
     buildWeekdayHeader();
     buildDayButtons();
     buildClock();
+
+    // Tab follows the layout: year, its arrows, month, its arrows, then the days (one stop; the
+    // arrow keys move between them).
+    QWidget::setTabOrder(yearBox_, yearSpin_);
+    QWidget::setTabOrder(yearSpin_, monthBox_);
+    QWidget::setTabOrder(monthBox_, monthSpin_);
+    QWidget::setTabOrder(monthSpin_, dayButton(1));
 
     // The menu's Ctrl keys work also while a box has the focus (it has it at every start).
     controls::giveWindowShortcutsPriority(this);
@@ -177,6 +234,8 @@ void CalendarPanel::buildDayButtons() {
             if (selectClickedDay(n))
                 Q_EMIT dayRightPressed();
         });
+        connect(button, &DayButton::stepRequested, this, [this, n](int days) { stepFocus(n, days); });
+        connect(button, &DayButton::focused, this, [this, n] { setTabDay(n); });
     }
 }
 
@@ -324,6 +383,67 @@ void CalendarPanel::rebuildMonthGrid() {
         paintButton(button, isMarkedDay(marked, day) ? settings_.markedDayColor : kBlankColor);
     }
     markSelectedDay();
+    placeTabDay();
+}
+
+int CalendarPanel::buttonOfDay(int day) const {
+    for (int n = 1; n <= kDayButtons; ++n)
+        if (dayButton(n)->isEnabled() && leadingNumber(dayButton(n)->text()) == day)
+            return n;
+    return 0;
+}
+
+void CalendarPanel::setTabDay(int n) {
+    for (int k = 1; k <= kDayButtons; ++k)
+        if (dayButton(k)->isEnabled())
+            dayButton(k)->setFocusPolicy(k == n ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void CalendarPanel::placeTabDay() {
+    const QWidget* focus = window()->focusWidget();
+    for (int n = 1; n <= kDayButtons; ++n) {
+        if (dayButton(n) == focus && dayButton(n)->isEnabled()) {
+            setTabDay(n);
+            return;
+        }
+    }
+    const bool selectedShown = shown_.year == selected_.year() && shown_.month == selected_.month();
+    const int n = buttonOfDay(selectedShown ? selected_.day() : 1);
+    setTabDay(n > 0 ? n : buttonOfDay(1));
+}
+
+bool CalendarPanel::focusDay(const QDate& date) {
+    if (!date.isValid() || shown_.year != date.year() || shown_.month != date.month())
+        return false;
+    const int n = buttonOfDay(date.day());
+    if (n == 0)
+        return false;
+    setTabDay(n);
+    dayButton(n)->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+QDate CalendarPanel::focusedDay() const {
+    const QWidget* focus = window()->focusWidget();
+    for (int n = 1; n <= kDayButtons; ++n)
+        if (dayButton(n) == focus && dayButton(n)->isEnabled())
+            return buttonDate(n);
+    return {};
+}
+
+void CalendarPanel::stepFocus(int n, int days) {
+    const std::optional<QDate> from = clickedDate(n);
+    if (!from)
+        return;
+    const QDate to = from->addDays(days);
+    if (to.year() < kMinYear || to.year() > kMaxYear)
+        return;
+    if (to.year() != shown_.year || to.month() != shown_.month) {
+        yearBox_->setText(QString::number(to.year()));
+        monthBox_->setText(QString::number(to.month()));
+        rebuildMonthGrid();
+    }
+    focusDay(to);
 }
 
 QString CalendarPanel::dayTip(const QDate& date) const {

@@ -32,7 +32,8 @@ class SpinButton;
 namespace calendar {
 
 // A day button: a flat-coloured push button whose right-button press is reported on the press
-// itself.
+// itself. From the keyboard, Enter clicks it; Ctrl+Enter, Shift+F10 and the context-menu key
+// stand for the right button; the arrow keys ask to move by a day, Up and Down by a week.
 class DayButton : public controls::FlatButton {
     Q_OBJECT
   public:
@@ -40,9 +41,15 @@ class DayButton : public controls::FlatButton {
 
   Q_SIGNALS:
     void rightPressed();
+    // An arrow key: the focus should move this many days.
+    void stepRequested(int days);
+    void focused();
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 };
 
 class CalendarPanel : public QWidget {
@@ -70,6 +77,11 @@ class CalendarPanel : public QWidget {
     void clearDayMarker();
     // Menu 今日: Selected date, boxes and spins to today, then rebuild.
     void showToday();
+
+    // Gives the focus to the day button of `date` when its month is on show; false otherwise.
+    bool focusDay(const QDate& date);
+    // The date of the day button that has the window's focus, or an invalid date.
+    QDate focusedDay() const;
 
     // The date of day button n: the shown month and the button's caption as the day; an invalid
     // date for a blank cell.
@@ -118,6 +130,14 @@ class CalendarPanel : public QWidget {
     // nothing when the button is blank by then.
     std::optional<QDate> clickedDate(int n);
     bool isMarkedDay(const QStringList& markedDates, int day) const;
+    // Moves the focus from day button n by `days`, showing another month when the day lies in it.
+    void stepFocus(int n, int days);
+    // Makes day button n the one day Tab stops at (the others take the focus by click or arrow).
+    void setTabDay(int n);
+    // After a rebuild: Tab stops at the focused day, else the Selected date, else the 1st.
+    void placeTabDay();
+    // The button showing `day` of the month on show, or 0.
+    int buttonOfDay(int day) const;
     // The tooltip of a day button: the holiday's name over the frame's tip, empty on other days.
     QString dayTip(const QDate& date) const;
     void paintButton(DayButton* button, qint32 color);

@@ -29,6 +29,10 @@ void RecordsetModel::setNewRowEnabled(bool enabled) {
     endResetModel();
 }
 
+void RecordsetModel::setFieldRule(const QString& field, FieldRule rule) {
+    rules_.insert(field, std::move(rule));
+}
+
 void RecordsetModel::reload() {
     beginResetModel();
     records_ = data_.recordCount();
@@ -173,6 +177,8 @@ QString RecordsetModel::checkPending(int* column) const {
                 problem = field + QStringLiteral("には数値を入力してください。");
         } else if (it.value().isEmpty()) {
             problem = field + QStringLiteral("を空にすることはできません。文字を入力してください。");
+        } else if (const auto rule = rules_.constFind(fields_.at(it.key())); rule != rules_.cend()) {
+            problem = (*rule)(it.value());
         }
         if (!problem.isEmpty()) {
             if (column)

@@ -1,9 +1,28 @@
 #include "controls/SpinButton.h"
 
 #include <QKeyEvent>
+#include <QPainter>
 #include <QToolButton>
 
 namespace controls {
+
+// Shows that the spin button has the focus: a focus rectangle drawn over the arrows, which cover
+// the whole control; clicks go through it to the arrows.
+class SpinFocusFrame : public QWidget {
+  public:
+    explicit SpinFocusFrame(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(1, 1, -2, -2));
+    }
+};
 
 SpinButton::SpinButton(Qt::Orientation orientation, QWidget* parent)
     : QWidget(parent), orientation_(orientation), down_(new QToolButton(this)), up_(new QToolButton(this)) {
@@ -21,6 +40,19 @@ SpinButton::SpinButton(Qt::Orientation orientation, QWidget* parent)
     connect(down_, &QToolButton::clicked, this, [this] { setValue(value_ - 1); });
     connect(up_, &QToolButton::clicked, this, [this] { setValue(value_ + 1); });
     setFocusPolicy(Qt::TabFocus);
+    focusFrame_ = new SpinFocusFrame(this);
+}
+
+void SpinButton::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    focusFrame_->setGeometry(rect());
+    focusFrame_->raise();
+    focusFrame_->show();
+}
+
+void SpinButton::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    focusFrame_->hide();
 }
 
 void SpinButton::setRange(int minimum, int maximum) {
@@ -63,6 +95,8 @@ void SpinButton::resizeEvent(QResizeEvent*) {
         up_->setGeometry(0, 0, width(), half);
         down_->setGeometry(0, half, width(), height() - half);
     }
+    if (focusFrame_)
+        focusFrame_->setGeometry(rect());
 }
 
 } // namespace controls

@@ -5,6 +5,7 @@
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 #include "controls/TextLimit.h"
+#include "controls/WindowSetup.h"
 #include "platform/Colors.h"
 #include "platform/Services.h"
 #include "settings/Settings.h"
@@ -78,6 +79,7 @@ EntryWindow::EntryWindow(shell::Host& host, QWidget* parent)
     buildControls();
     connectEvents();
     orderTabs();
+    controls::closeOnEscape(this);
 }
 
 // The window may be destroyed together with the main window at program end; it then must not
@@ -188,17 +190,12 @@ void EntryWindow::connectEvents() {
     }
 }
 
-// Contents and levels first, then the buttons, the alarm switches and the times.
+// As the window reads: the buttons of the top row from left to right, then each slot's row from
+// left to right (level, content, alarm switch, time).
 void EntryWindow::orderTabs() {
-    QList<QWidget*> order;
+    QList<QWidget*> order{todayButton_, writeButton_, discardButton_, endButton_};
     for (const SlotControls& slot : slotControls_)
-        order << slot.content << slot.level;
-    order << todayButton_ << endButton_ << writeButton_;
-    for (const SlotControls& slot : slotControls_)
-        order << slot.alarm;
-    for (const SlotControls& slot : slotControls_)
-        order << slot.time;
-    order << discardButton_;
+        order << slot.level << slot.content << slot.alarm << slot.time;
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }

@@ -1,5 +1,6 @@
 #include "list/ListWindow.h"
 
+#include "calendar/MonthGrid.h"
 #include "controls/DataGrid.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
@@ -9,6 +10,7 @@
 #include "list/ListWindows.h"
 #include "platform/Services.h"
 #include "shell/Host.h"
+#include "store/ItemRules.h"
 #include "store/ScheduleLayout.h"
 
 #include <QButtonGroup>
@@ -78,6 +80,18 @@ QPushButton* pictureButton(QWidget* parent, const char* name, const QString& pic
 void fill(QComboBox* box, const QStringList& items) {
     box->addItems(items);
     box->setCurrentText(kAll);
+}
+
+// 年月日 takes only a date the calendar shows, in the form the program writes: any other text
+// (a space, 2026/13/1, 2026/01/05) would take the item out of every day's sight.
+QString dateProblem(const QString& text) {
+    const QDate date = store::dateOfString(text);
+    if (date.isValid() && date.year() >= calendar::kMinYear && date.year() <= calendar::kMaxYear)
+        return QString();
+    return QStringLiteral("「%1」には、%2 のように年/月/日の形で、%3年から%4年までの日付を入力してください。")
+        .arg(store::kDateField, store::dateString(2026, 12, 7))
+        .arg(calendar::kMinYear)
+        .arg(calendar::kMaxYear);
 }
 
 void reportError(const store::Error& error) {
@@ -209,12 +223,25 @@ void ListWindow::buildButtonsAndGrid() {
     grid_ = new controls::DataGrid(data_, this);
     grid_->setObjectName(QStringLiteral("DBGrid1"));
     grid_->setFieldWidths(store::dayTextWidths());
+    grid_->setFieldRule(store::kDateField, dateProblem);
     grid_->setToolTip(QStringLiteral("設定されているスケジュールのリスト"));
     placeTwips(grid_, 0, 2775, 8775, 3135);
+
+    // Tab follows the layout: the date filter, the top row's buttons from left to right, the
+    // frames of the second row from left to right, then the grid.
+    QList<QWidget*> order{dateFilterCheck_,    yearEdit_,    yearSpin_,    monthBox_, deleteButton_,
+                          csvExportButton_,    closeButton_, slotBox_,     levelBox_, alarmBox_,
+                          clearFiltersButton_, searchEdit_,  searchButton_};
+    for (QAbstractButton* option : sortGroup_->buttons())
+        order << option;
+    order << ascendingButton_ << descendingButton_ << grid_;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void ListWindow::connectEvents() {
     connect(closeButton_, &QPushButton::clicked, this, &QWidget::close);
+    controls::closeOnEscape(this);
     connect(deleteButton_, &QPushButton::clicked, grid_, &controls::DataGrid::deleteCurrent);
     connect(csvExportButton_, &QPushButton::clicked, this, [this] {
         grid_->commitEdits();

@@ -3,6 +3,7 @@
 #include "controls/FlatButton.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
+#include "controls/WindowSetup.h"
 #include "platform/Colors.h"
 #include "platform/Services.h"
 #include "settings/ConfigFile.h"
@@ -142,6 +143,8 @@ void OptionsDialog::buildCloseButtons() {
     });
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
     connect(apply, &QPushButton::clicked, this, &OptionsDialog::applySettings);
+    // Escape cancels; Enter is OK, the default button.
+    controls::closeOnEscape(this, ok);
 }
 
 void OptionsDialog::buildStartPage(QWidget* page) {

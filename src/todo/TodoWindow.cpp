@@ -68,6 +68,7 @@ void TodoWindow::buildControls() {
     controls::placeTwips(grid_, 120, 480, 3375, 615);
 
     connect(deleteButton, &QPushButton::clicked, grid_, &controls::DataGrid::deleteCurrent);
+    controls::closeOnEscape(this);
 }
 
 TodoWindow::~TodoWindow() {
