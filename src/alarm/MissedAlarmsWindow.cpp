@@ -25,6 +25,7 @@ MissedAlarmsWindow::MissedAlarmsWindow(const std::vector<store::ArmedItem>& show
     setObjectName(QStringLiteral("MissedAlarms"));
     setWindowTitle(QStringLiteral("見逃したアラーム"));
     lines_->setObjectName(QStringLiteral("missedLines"));
+    lines_->setAccessibleName(QStringLiteral("見逃したアラームの一覧"));
     lines_->setSelectionMode(QAbstractItemView::NoSelection);
     lines_->setFocusPolicy(Qt::NoFocus);
     for (const store::ArmedItem& item : shown) {
@@ -32,6 +33,11 @@ MissedAlarmsWindow::MissedAlarmsWindow(const std::vector<store::ArmedItem>& show
         auto* line = new QListWidgetItem(
             whenText(item.date, item.timeText) + QStringLiteral("  ") + item.content, lines_);
         line->setForeground(platform::toQColor(settings.levelColor(item.level)));
+        // The level's colour on white whatever the theme; the level is also spoken.
+        line->setBackground(QColor(Qt::white));
+        line->setData(Qt::AccessibleTextRole, line->text() + QLatin1Char(' ') +
+                                                  (item.level > 0 ? QStringLiteral("レベル%1").arg(item.level)
+                                                                  : QStringLiteral("レベルなし")));
     }
     if (more > 0)
         new QListWidgetItem(QStringLiteral("他 %1 件").arg(more), lines_);

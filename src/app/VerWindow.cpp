@@ -1,5 +1,6 @@
 #include "app/VerWindow.h"
 
+#include "controls/Accessible.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 #include "shell/Host.h"
@@ -15,6 +16,7 @@ VerWindow::VerWindow(shell::Host& host, QWidget* parent)
                           Qt::MSWindowsFixedSizeDialogHint),
       host_(host) {
     setObjectName(QStringLiteral("VerWindow"));
+    controls::setAccessibleRole(this, QAccessible::Dialog);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setFixedSize(controls::px(3765), controls::px(2265));
@@ -30,7 +32,8 @@ VerWindow::VerWindow(shell::Host& host, QWidget* parent)
     auto* image3 = new QLabel(QStringLiteral("Daduvov"), this);
     image3->setObjectName(QStringLiteral("Image3"));
     image3->setFont(controls::gothicFont(14, true, true));
-    image3->setStyleSheet(QStringLiteral("color: #000080;"));
+    // Navy on the light theme's window colour, also under a dark theme.
+    image3->setStyleSheet(QStringLiteral("color: #000080; background-color: #EFEFEF;"));
     image3->setGeometry(84, 22, 110, 28);
 
     auto* label = new QLabel(QStringLiteral("Ver.1.0"), this);
@@ -44,6 +47,8 @@ VerWindow::VerWindow(shell::Host& host, QWidget* parent)
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
 
+    // Larger system fonts: the captions keep to their fixed places.
+    controls::fitCaptions(this);
     controls::centreOnScreen(this);
 }
 

@@ -1,7 +1,13 @@
 #include "controls/Fonts.h"
 
+#include <QCheckBox>
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QStringList>
+#include <QStyle>
 
 namespace controls {
 
@@ -60,6 +66,59 @@ QFont markerFont(const QFont& base) {
     if (!impactInstalled())
         f.setBold(true);
     return f;
+}
+
+} // namespace controls
+
+namespace controls {
+
+QFont fitText(QFont font, const QString& text, int room, double smallest) {
+    while (font.pointSizeF() - 0.5 >= smallest && QFontMetrics(font).horizontalAdvance(text) > room)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    return font;
+}
+
+} // namespace controls
+
+namespace controls {
+
+namespace {
+
+// The room a button's caption has beside its check mark or inside its bevel.
+int captionRoom(const QAbstractButton* button) {
+    const QStyle* style = button->style();
+    if (qobject_cast<const QCheckBox*>(button))
+        return button->width() - style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, button) -
+               style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, button) - 1;
+    if (qobject_cast<const QRadioButton*>(button))
+        return button->width() - style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, button) -
+               style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, button) - 1;
+    return button->width() - 2 * style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) -
+           2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button);
+}
+
+} // namespace
+
+void fitCaptions(QWidget* window) {
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        const QString text = label->text();
+        if (text.isEmpty() || text.contains(QLatin1Char('\n')) || label->wordWrap() ||
+            label->textFormat() == Qt::RichText)
+            continue;
+        const int room = label->contentsRect().width() - 2 * label->margin() - qMax(0, label->indent());
+        label->setFont(fitText(label->font(), text, room));
+    }
+    for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+        if (!qobject_cast<QCheckBox*>(button) && !qobject_cast<QRadioButton*>(button) &&
+            !qobject_cast<QPushButton*>(button))
+            continue;
+        QString text = button->text();
+        text.replace(QLatin1String("&&"), QLatin1String("\x01")).remove(QLatin1Char('&'));
+        text.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+        if (text.isEmpty() || text.contains(QLatin1Char('\n')))
+            continue;
+        button->setFont(fitText(button->font(), text, captionRoom(button)));
+    }
 }
 
 } // namespace controls

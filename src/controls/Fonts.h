@@ -31,3 +31,22 @@ QFont markerFont(const QFont& base);
 bool impactInstalled();
 
 } // namespace controls
+
+namespace controls {
+
+// `font` made smaller in half-point steps, down to `smallest`, until `text` fits in `room` pixels:
+// a fixed box keeps its size and its whole text when the system's fonts are set larger.
+QFont fitText(QFont font, const QString& text, int room, double smallest = 5);
+
+} // namespace controls
+
+class QWidget;
+
+namespace controls {
+
+// Each one-line caption of the labels, check boxes, option buttons and push buttons inside
+// `window` that is wider than its fixed box is set smaller until it fits (see fitText); captions
+// that fit keep their font. For windows laid out in fixed places, after they are built.
+void fitCaptions(QWidget* window);
+
+} // namespace controls

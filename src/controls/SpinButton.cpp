@@ -1,5 +1,8 @@
 #include "controls/SpinButton.h"
 
+#include "controls/Accessible.h"
+
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QToolButton>
 
@@ -7,6 +10,7 @@ namespace controls {
 
 SpinButton::SpinButton(Qt::Orientation orientation, QWidget* parent)
     : QWidget(parent), orientation_(orientation), down_(new QToolButton(this)), up_(new QToolButton(this)) {
+    installAccessibleControls();
     const bool horizontal = orientation == Qt::Horizontal;
     down_->setArrowType(horizontal ? Qt::LeftArrow : Qt::DownArrow);
     up_->setArrowType(horizontal ? Qt::RightArrow : Qt::UpArrow);
@@ -35,6 +39,9 @@ void SpinButton::setValue(int value) {
     if (v == value_)
         return;
     value_ = v;
+    // A screen reader speaks the new value (also of a change the program made).
+    QAccessibleValueChangeEvent changed(this, value_);
+    QAccessible::updateAccessibility(&changed);
     Q_EMIT valueChanged(value_);
 }
 

@@ -1,5 +1,7 @@
 #include "day/HolidayHeading.h"
 
+#include "controls/Fonts.h"
+
 #include <QFontMetrics>
 #include <QLabel>
 #include <algorithm>
@@ -27,7 +29,9 @@ int advance(const QFont& font, const QString& text) {
 
 HolidayHeading::HolidayHeading(QLabel* date, QLabel* suffix, int right)
     : date_(date), suffix_(suffix), name_(new QLabel(date->parentWidget())), right_(right),
-      dateHome_(date->geometry()), suffixHome_(suffix->geometry()), suffixFont_(suffix->font()) {
+      dateHome_(date->geometry()), suffixHome_(suffix->geometry()),
+      // Larger system fonts: the fixed text is set smaller until it fits its place.
+      suffixFont_(controls::fitText(suffix->font(), suffix->text(), suffix->contentsRect().width())) {
     name_->setObjectName(QStringLiteral("HolidayName"));
     name_->setTextFormat(Qt::PlainText);
     name_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);

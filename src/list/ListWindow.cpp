@@ -1,5 +1,6 @@
 #include "list/ListWindow.h"
 
+#include "controls/Accessible.h"
 #include "controls/DataGrid.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
@@ -22,6 +23,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QToolButton>
 
 namespace list {
 
@@ -96,6 +98,26 @@ ListWindow::ListWindow(shell::Host& host, QWidget* parent)
     buildSort();
     buildButtonsAndGrid();
     connectEvents();
+    describeControls();
+}
+
+void ListWindow::describeControls() {
+    controls::setAccessibleName(slotBox_, QStringLiteral("項目番号"));
+    controls::setAccessibleName(levelBox_, QStringLiteral("レベル番号"));
+    controls::setAccessibleName(alarmBox_, QStringLiteral("アラーム設定"));
+    controls::setAccessibleName(yearEdit_, QStringLiteral("年"));
+    controls::setAccessibleName(monthBox_, QStringLiteral("月"));
+    controls::setAccessibleName(yearSpin_, QStringLiteral("年の切り替え"));
+    controls::setAccessibleName(yearSpin_->downButton(), QStringLiteral("前の年"));
+    controls::setAccessibleName(yearSpin_->upButton(), QStringLiteral("次の年"));
+    controls::setAccessibleName(searchEdit_, QStringLiteral("検索文字列"));
+    controls::setAccessibleName(deleteButton_, QStringLiteral("削除"));
+    controls::setAccessibleName(closeButton_, QStringLiteral("終了"));
+    controls::setAccessibleName(grid_, QStringLiteral("スケジュールリスト"));
+    controls::fitCaptions(this);
+    // The sort options stand in the frame "比較項目"; the frame is named by its caption.
+    if (auto* fieldFrame = findChild<QGroupBox*>(QStringLiteral("Frame4")))
+        controls::setAccessibleName(fieldFrame, fieldFrame->title());
 }
 
 ListWindow::~ListWindow() {

@@ -1,5 +1,6 @@
 #include "options/OptionsDialog.h"
 
+#include "controls/Accessible.h"
 #include "controls/FlatButton.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
@@ -76,6 +77,9 @@ void LevelLabel::setColorValue(qint32 value) {
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, platform::toQColor(value));
     setPalette(pal);
+    // The colour is also read out as text: "レベル1の色: 青" (the caption's wide digits made narrow).
+    controls::setAccessibleName(this, text().normalized(QString::NormalizationForm_KC) +
+                                          QStringLiteral("の色: ") + controls::colourName(value));
 }
 
 void LevelLabel::paintEvent(QPaintEvent* event) {
@@ -129,7 +133,16 @@ OptionsDialog::OptionsDialog(shell::Host& host, QWidget* parent)
     }
     tabs_->setCurrentIndex(0);
     buildCloseButtons();
+    describeControls();
     loadControls();
+}
+
+void OptionsDialog::describeControls() {
+    controls::setAccessibleRole(this, QAccessible::Dialog);
+    for (std::size_t k = 0; k < itemLabelBoxes_.size(); ++k)
+        controls::setAccessibleName(itemLabelBoxes_[k], QStringLiteral("項目%1の表示名").arg(k + 1));
+    controls::setAccessibleName(soundFileBox_, QStringLiteral("アラーム音のファイル"));
+    controls::fitCaptions(this);
 }
 
 void OptionsDialog::buildCloseButtons() {
