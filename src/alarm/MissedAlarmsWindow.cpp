@@ -2,6 +2,7 @@
 
 #include "alarm/AlarmRule.h"
 #include "alarm/MissedAlarms.h"
+#include "controls/Accessible.h"
 #include "platform/Colors.h"
 #include "platform/Services.h"
 #include "shell/Host.h"
@@ -32,7 +33,7 @@ MissedAlarmsWindow::MissedAlarmsWindow(const std::vector<store::ArmedItem>& show
         // List items show their text as plain text.
         auto* line = new QListWidgetItem(
             whenText(item.date, item.timeText) + QStringLiteral("  ") + item.content, lines_);
-        line->setForeground(platform::toQColor(settings.levelColor(item.level)));
+        line->setForeground(controls::textColourOnWhite(settings.levelColor(item.level)));
         // The level's colour on white whatever the theme; the level is also spoken.
         line->setBackground(QColor(Qt::white));
         line->setData(Qt::AccessibleTextRole, line->text() + QLatin1Char(' ') +

@@ -496,8 +496,10 @@ void CalendarPanel::clearDayMarker() {
 
 void CalendarPanel::markSelectedDay() {
     clearDayMarker();
-    if (shown_.year != selected_.year() || shown_.month != selected_.month())
+    if (shown_.year != selected_.year() || shown_.month != selected_.month()) {
+        describeDays();
         return;
+    }
     for (int n = 1; n <= kDayButtons; ++n) {
         if (leadingNumber(dayButton(n)->text()) == selected_.day()) {
             dayButton(n)->setFont(controls::markerFont(controls::gothicFont(9)));

@@ -5,6 +5,8 @@
 
 #include <QAccessibleWidget>
 #include <QColor>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QWidget>
 
 namespace controls {
@@ -69,6 +71,9 @@ void setAccessibleRole(QWidget* widget, QAccessible::Role role) {
 }
 
 void setAccessibleName(QWidget* widget, const QString& name) {
+    // The edit part of a combo box has the focus while the user types: it carries the name too.
+    if (auto* combo = qobject_cast<QComboBox*>(widget); combo && combo->lineEdit())
+        setAccessibleName(combo->lineEdit(), name);
     if (widget->accessibleName() == name)
         return;
     widget->setAccessibleName(name);
@@ -82,6 +87,12 @@ void announce(QWidget* widget, const QString& text) {
     widget->setAccessibleDescription(text);
     QAccessibleEvent changed(widget, QAccessible::DescriptionChanged);
     QAccessible::updateAccessibility(&changed);
+}
+
+QColor textColourOnWhite(qint32 value) {
+    if (static_cast<quint32>(value) & 0x80000000u)
+        return Qt::black;
+    return platform::toQColor(value);
 }
 
 QString colourName(qint32 value) {

@@ -22,6 +22,10 @@ void setAccessibleName(QWidget* widget, const QString& name);
 // of `widget` (normally the focused one), with the change reported. An empty text clears it.
 void announce(QWidget* widget, const QString& text);
 
+// A stored text colour as drawn on a fixed white ground: the theme's own text colours (stored as
+// system colours) become black, which a dark theme would otherwise make light on white.
+QColor textColourOnWhite(qint32 value);
+
 // The name of a stored colour value in Japanese: "標準" for the system's text colour, the name of
 // one of the basic colours the colour dialog offers, otherwise "#RRGGBB".
 QString colourName(qint32 value);

@@ -92,7 +92,7 @@ void DisplayWindow::buildItemBoxes() {
         box->setAutoFillBackground(true);
         QPalette pal = box->palette();
         pal.setColor(QPalette::Window, QColor(0xFF, 0xFF, 0xFF));
-        pal.setColor(QPalette::WindowText, platform::toQColor(settings::kButtonTextColor));
+        pal.setColor(QPalette::WindowText, controls::textColourOnWhite(settings::kButtonTextColor));
         box->setPalette(pal);
         controls::placeTwips(box, 120, 480 + 360 * i, 2655, 255);
         itemBoxes_[static_cast<std::size_t>(i)] = box;
@@ -138,7 +138,7 @@ void DisplayWindow::setItem(int slot, const QString& content, int level) {
     if (level < 0 || level > store::kLevelCount)
         return;
     QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, platform::toQColor(host_.settings().levelColor(level)));
+    pal.setColor(QPalette::WindowText, controls::textColourOnWhite(host_.settings().levelColor(level)));
     label->setPalette(pal);
 }
 

@@ -341,7 +341,7 @@ void EntryWindow::showLevelColours() {
             continue;
         // The level's colour on white whatever the theme, so that it stays readable.
         QPalette pal = slot.content->palette();
-        pal.setColor(QPalette::Text, platform::toQColor(s.levelColor(*level)));
+        pal.setColor(QPalette::Text, controls::textColourOnWhite(s.levelColor(*level)));
         pal.setColor(QPalette::Base, Qt::white);
         slot.content->setPalette(pal);
     }

@@ -102,6 +102,12 @@ ListWindow::ListWindow(shell::Host& host, QWidget* parent)
 }
 
 void ListWindow::describeControls() {
+    // Each filter box is labelled by the caption above it (screen readers on Linux read a combo
+    // box's label from this relation and its value as its name).
+    for (const auto& [caption, box] :
+         {std::pair{"Label1", slotBox_}, std::pair{"Label2", levelBox_}, std::pair{"Label3", alarmBox_}})
+        if (auto* label = findChild<QLabel*>(QLatin1String(caption)))
+            label->setBuddy(box);
     controls::setAccessibleName(slotBox_, QStringLiteral("項目番号"));
     controls::setAccessibleName(levelBox_, QStringLiteral("レベル番号"));
     controls::setAccessibleName(alarmBox_, QStringLiteral("アラーム設定"));
@@ -115,9 +121,12 @@ void ListWindow::describeControls() {
     controls::setAccessibleName(closeButton_, QStringLiteral("終了"));
     controls::setAccessibleName(grid_, QStringLiteral("スケジュールリスト"));
     controls::fitCaptions(this);
-    // The sort options stand in the frame "比較項目"; the frame is named by its caption.
+    // The sort options stand in the frame "比較項目", named by its caption; each option's name
+    // says so, apart from the filter boxes of the same caption.
     if (auto* fieldFrame = findChild<QGroupBox*>(QStringLiteral("Frame4")))
         controls::setAccessibleName(fieldFrame, fieldFrame->title());
+    for (QAbstractButton* option : sortGroup_->buttons())
+        controls::setAccessibleName(option, QStringLiteral("比較項目 ") + option->text());
 }
 
 ListWindow::~ListWindow() {
