@@ -74,19 +74,12 @@ void setAccessibleName(QWidget* widget, const QString& name) {
     // The edit part of a combo box has the focus while the user types: it carries the name too.
     if (auto* combo = qobject_cast<QComboBox*>(widget); combo && combo->lineEdit())
         setAccessibleName(combo->lineEdit(), name);
-    if (widget->accessibleName() == name)
-        return;
+    // Qt reports the change to an attached reader itself.
     widget->setAccessibleName(name);
-    QAccessibleEvent changed(widget, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&changed);
 }
 
 void announce(QWidget* widget, const QString& text) {
-    if (widget->accessibleDescription() == text)
-        return;
     widget->setAccessibleDescription(text);
-    QAccessibleEvent changed(widget, QAccessible::DescriptionChanged);
-    QAccessible::updateAccessibility(&changed);
 }
 
 QColor textColourOnWhite(qint32 value) {

@@ -15,11 +15,12 @@ namespace controls {
 // constructor, before the window is shown.
 void setAccessibleRole(QWidget* widget, QAccessible::Role role);
 
-// Names a widget and tells an attached screen reader when the name changed.
+// Names a widget (and the edit part of a combo box) for screen readers; a change of name is
+// reported to an attached reader.
 void setAccessibleName(QWidget* widget, const QString& name);
 
 // Puts a notice where a screen reader announces it without moving the focus: as the description
-// of `widget` (normally the focused one), with the change reported. An empty text clears it.
+// of `widget` (normally the focused one), whose change is reported. An empty text clears it.
 void announce(QWidget* widget, const QString& text);
 
 // A stored text colour as drawn on a fixed white ground: the theme's own text colours (stored as

@@ -1,13 +1,16 @@
 #include "controls/Fonts.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 
 namespace controls {
 
@@ -72,8 +75,13 @@ QFont markerFont(const QFont& base) {
 
 namespace controls {
 
-QFont fitText(QFont font, const QString& text, int room, double smallest) {
-    while (font.pointSizeF() - 0.5 >= smallest && QFontMetrics(font).horizontalAdvance(text) > room)
+QFont fitText(QFont font, const QString& text, int room, double smallest, int height) {
+    const auto fits = [&](const QFont& f) {
+        const QFontMetrics metrics(f);
+        return metrics.horizontalAdvance(text) <= room &&
+               (height <= 0 || metrics.ascent() + metrics.descent() <= height);
+    };
+    while (font.pointSizeF() - 0.5 >= smallest && !fits(font))
         font.setPointSizeF(font.pointSizeF() - 0.5);
     return font;
 }
@@ -106,7 +114,27 @@ void fitCaptions(QWidget* window) {
             label->textFormat() == Qt::RichText)
             continue;
         const int room = label->contentsRect().width() - 2 * label->margin() - qMax(0, label->indent());
-        label->setFont(fitText(label->font(), text, room));
+        label->setFont(fitText(label->font(), text, room, 5, label->contentsRect().height()));
+    }
+    for (QGroupBox* frame : window->findChildren<QGroupBox*>()) {
+        // The caption stands on the frame's top line, between short pieces of it.
+        if (!frame->title().isEmpty())
+            frame->setFont(fitText(frame->font(), frame->title(), frame->width() - 16));
+    }
+    for (QComboBox* box : window->findChildren<QComboBox*>()) {
+        QString widest = box->currentText();
+        for (int i = 0; i < box->count(); ++i)
+            if (box->fontMetrics().horizontalAdvance(box->itemText(i)) >
+                box->fontMetrics().horizontalAdvance(widest))
+                widest = box->itemText(i);
+        QStyleOptionComboBox option;
+        option.initFrom(box);
+        option.editable = box->isEditable();
+        option.frame = box->hasFrame();
+        const QRect field =
+            box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
+        if (!widest.isEmpty())
+            box->setFont(fitText(box->font(), widest, field.width() - 4, 5, field.height()));
     }
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
         if (!qobject_cast<QCheckBox*>(button) && !qobject_cast<QRadioButton*>(button) &&
@@ -117,7 +145,8 @@ void fitCaptions(QWidget* window) {
         text.replace(QLatin1Char('\x01'), QLatin1Char('&'));
         if (text.isEmpty() || text.contains(QLatin1Char('\n')))
             continue;
-        button->setFont(fitText(button->font(), text, captionRoom(button)));
+        const bool mark = qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button);
+        button->setFont(fitText(button->font(), text, captionRoom(button), 5, mark ? button->height() : 0));
     }
 }
 

@@ -34,9 +34,10 @@ bool impactInstalled();
 
 namespace controls {
 
-// `font` made smaller in half-point steps, down to `smallest`, until `text` fits in `room` pixels:
-// a fixed box keeps its size and its whole text when the system's fonts are set larger.
-QFont fitText(QFont font, const QString& text, int room, double smallest = 5);
+// `font` made smaller in half-point steps, down to `smallest`, until `text` fits in `room` pixels
+// (and its lines in `height` pixels, when given): a fixed box keeps its size and its whole text
+// when the system's fonts are set larger.
+QFont fitText(QFont font, const QString& text, int room, double smallest = 5, int height = 0);
 
 } // namespace controls
 
@@ -44,9 +45,10 @@ class QWidget;
 
 namespace controls {
 
-// Each one-line caption of the labels, check boxes, option buttons and push buttons inside
-// `window` that is wider than its fixed box is set smaller until it fits (see fitText); captions
-// that fit keep their font. For windows laid out in fixed places, after they are built.
+// Each one-line caption of the labels, frames, check boxes, option buttons, push buttons and combo
+// boxes inside `window` that is wider (or taller) than its fixed box is set smaller until it fits (see
+// fitText); captions that fit keep their font. For windows laid out in fixed places, after they
+// are built and their choices filled.
 void fitCaptions(QWidget* window);
 
 } // namespace controls

@@ -39,10 +39,14 @@ void SpinButton::setValue(int value) {
     if (v == value_)
         return;
     value_ = v;
-    // A screen reader speaks the new value (also of a change the program made).
-    QAccessibleValueChangeEvent changed(this, value_);
-    QAccessible::updateAccessibility(&changed);
     Q_EMIT valueChanged(value_);
+    // A screen reader speaks the new value (also of a change the program made), once the
+    // listeners are done: a value they moved on at once (a month past 12 that becomes 1 of the
+    // next year) is spoken only as where it ended.
+    if (value_ == v) {
+        QAccessibleValueChangeEvent changed(this, value_);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 void SpinButton::keyPressEvent(QKeyEvent* event) {

@@ -121,6 +121,7 @@ void ListWindow::describeControls() {
     controls::setAccessibleName(closeButton_, QStringLiteral("終了"));
     controls::setAccessibleName(grid_, QStringLiteral("スケジュールリスト"));
     controls::fitCaptions(this);
+    yearEdit_->setFont(controls::fitText(yearEdit_->font(), QStringLiteral("8888"), yearEdit_->width() - 8));
     // The sort options stand in the frame "比較項目", named by its caption; each option's name
     // says so, apart from the filter boxes of the same caption.
     if (auto* fieldFrame = findChild<QGroupBox*>(QStringLiteral("Frame4")))
@@ -288,6 +289,7 @@ bool ListWindow::load() {
     fill(slotBox_, slotChoices);
     fill(levelBox_, QStringList{kAll} + store::levelTexts());
     fill(alarmBox_, {kAll, store::kAlarmOff, store::kAlarmOn});
+    controls::fitCaptions(this); // the choices fit their boxes, also with larger system fonts
 
     // Without a Schedule file there is no window at all.
     const QString file = host_.settings().scheduleFile;
