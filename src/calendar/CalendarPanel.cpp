@@ -444,9 +444,9 @@ void CalendarPanel::describeControls() {
     fitBox(monthBox_, QStringLiteral("88"));
     const QString widestTime = QLocale::system().toString(QTime(20, 58, 58), clockFormat_);
     clockLabel_->setFont(
-        controls::fitText(clockLabel_->font(), widestTime, clockLabel_->contentsRect().width() - 2));
+        controls::fitText(clockLabel_->font(), widestTime, clockLabel_->contentsRect().width()));
     dateLabel_->setFont(controls::fitText(dateLabel_->font(), store::dateString(2088, 12, 28),
-                                          dateLabel_->contentsRect().width() - 2));
+                                          dateLabel_->contentsRect().width()));
 }
 
 void CalendarPanel::describeDays() {
