@@ -355,7 +355,9 @@ void EntryWindow::showDateHeading() {
     // until it fits in front of it.
     const int room = dateSuffixLabel_->x() - dateLabel_->x();
     QFont font = controls::gothicFont(12, true);
-    while (font.pointSizeF() > 8 && QFontMetrics(font).horizontalAdvance(dateLabel_->text()) > room)
+    // Measured at the label's own resolution (a font made here knows only the default one).
+    while (font.pointSizeF() > 8 &&
+           QFontMetrics(font, dateLabel_).horizontalAdvance(dateLabel_->text()) > room)
         font.setPointSizeF(font.pointSizeF() - 0.5);
     dateLabel_->setFont(font);
     holidayHeading_->show(calendar::holidayName(date_));
@@ -381,7 +383,7 @@ void EntryWindow::describeControls() {
 
         // With larger system fonts the narrow boxes keep their size and their whole text.
         slot.time->setFont(
-            controls::fitText(slot.time->font(), QStringLiteral("8888"), slot.time->width() - 6));
+            controls::fitText(slot.time->font(), QStringLiteral("8888"), slot.time->width() - 8));
         QStyleOptionComboBox option;
         option.initFrom(slot.level);
         option.editable = true;

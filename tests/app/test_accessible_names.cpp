@@ -17,8 +17,10 @@
 #include <QAccessible>
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QtTest>
 #include <memory>
 
@@ -61,6 +63,25 @@ class TestAccessibleNames : public QObject {
 
     QAccessibleInterface* day(int n) const { return accessible(panel()->dayButton(n)); }
 
+    std::unique_ptr<QWidget> built; // a window the test made itself
+
+    // Opens the window by its menu action, or makes it; the calendar is the main window.
+    QWidget* open(const QString& menuAction, const QString& window) {
+        if (window == QLatin1String("MissedAlarms")) {
+            const std::vector<store::ArmedItem> missed{
+                {QStringLiteral("2026/3/4"), 1, 2, QStringLiteral("0900"), QStringLiteral("会議")}};
+            built = std::make_unique<alarms::MissedAlarmsWindow>(missed, 0, main->settings());
+        } else if (window == QLatin1String("HelpViewer")) {
+            built = std::make_unique<platform::HelpViewer>();
+        } else if (menuAction.isEmpty()) {
+            return main.get();
+        } else {
+            main->menuAction(menuAction)->trigger();
+            return main->findChild<QWidget*>(window);
+        }
+        return built.get();
+    }
+
   private Q_SLOTS:
     void initTestCase() { controls::registerFontSubstitutions(); }
 
@@ -74,6 +95,7 @@ class TestAccessibleNames : public QObject {
     }
 
     void cleanup() {
+        built.reset();
         testsupport::closeOtherWindows();
         main.reset();
         fx.reset();
@@ -96,22 +118,7 @@ class TestAccessibleNames : public QObject {
     void everyFocusableControlIsNamed() {
         QFETCH(QString, menuAction);
         QFETCH(QString, window);
-        QPointer<QWidget> w;
-        std::unique_ptr<QWidget> built;
-        if (window == QLatin1String("MissedAlarms")) {
-            const std::vector<store::ArmedItem> missed{
-                {QStringLiteral("2026/3/4"), 1, 2, QStringLiteral("0900"), QStringLiteral("会議")}};
-            built = std::make_unique<alarms::MissedAlarmsWindow>(missed, 0, main->settings());
-        } else if (window == QLatin1String("HelpViewer")) {
-            built = std::make_unique<platform::HelpViewer>();
-        } else if (menuAction.isEmpty()) {
-            w = main.get();
-        } else {
-            main->menuAction(menuAction)->trigger();
-            w = main->findChild<QWidget*>(window);
-        }
-        if (built)
-            w = built.get();
+        QWidget* w = open(menuAction, window);
         QVERIFY2(w, qPrintable(window));
         w->show();
 
@@ -136,6 +143,44 @@ class TestAccessibleNames : public QObject {
             names.insert(name, control);
             QVERIFY2(a->role() != QAccessible::NoRole && a->role() != QAccessible::Client,
                      qPrintable(what + QStringLiteral(" has no role")));
+        }
+    }
+
+    // Run again with QT_FONT_DPI=144 and no scaling: the windows laid out in fixed places keep
+    // every caption, the year, the clock and a time whole.
+    void captionsFitTheirBoxes_data() {
+        QTest::addColumn<QString>("menuAction");
+        QTest::addColumn<QString>("window");
+        QTest::newRow("calendar") << QString() << QStringLiteral("M_calendar2");
+        QTest::newRow("entry") << QStringLiteral("input") << QStringLiteral("D_input");
+        QTest::newRow("day display") << QStringLiteral("disp") << QStringLiteral("D_output");
+        QTest::newRow("list") << QStringLiteral("list") << QStringLiteral("D_list");
+        QTest::newRow("ToDo") << QStringLiteral("todo") << QStringLiteral("ToDo_list");
+        QTest::newRow("options") << QStringLiteral("settei") << QStringLiteral("frmOptions");
+        QTest::newRow("version") << QStringLiteral("ver") << QStringLiteral("VerWindow");
+    }
+
+    void captionsFitTheirBoxes() {
+        QFETCH(QString, menuAction);
+        QFETCH(QString, window);
+        QWidget* w = open(menuAction, window);
+        QVERIFY2(w, qPrintable(window));
+        for (QLineEdit* box : w->findChildren<QLineEdit*>(QRegularExpression(QStringLiteral("^Text"))))
+            if (box->text().isEmpty() && box->maxLength() >= 4 && box->width() < 60)
+                box->setText(QStringLiteral("0855")); // a time
+        w->show();
+        for (QLabel* label : w->findChildren<QLabel*>()) {
+            if (!label->isVisibleTo(w) || label->text().contains(QLatin1Char('\n')) || label->wordWrap())
+                continue;
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width(),
+                     qPrintable(label->objectName() + QStringLiteral(": ") + label->text()));
+        }
+        for (QLineEdit* box : w->findChildren<QLineEdit*>()) {
+            if (!box->isVisibleTo(w) || box->text().isEmpty() ||
+                qobject_cast<QComboBox*>(box->parentWidget()))
+                continue;
+            QVERIFY2(box->fontMetrics().horizontalAdvance(box->text()) <= box->width() - 8,
+                     qPrintable(box->objectName() + QStringLiteral(": ") + box->text()));
         }
     }
 
