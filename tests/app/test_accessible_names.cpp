@@ -16,6 +16,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -182,6 +183,23 @@ class TestAccessibleNames : public QObject {
             QVERIFY2(box->fontMetrics().horizontalAdvance(box->text()) <= box->width() - 8,
                      qPrintable(box->objectName() + QStringLiteral(": ") + box->text()));
         }
+    }
+
+    // A marked day drawn in the theme's button colour follows a theme changed while running.
+    void themeChangeRecoloursTheMonth() {
+        main.reset();
+        fx->writeSettings(
+            {QStringLiteral("KARE_ON=True"), QStringLiteral("kareCRL=-2147483633")}); // 0x8000000F
+        main = fx->startProgram();
+        const QPalette before = QApplication::palette();
+        QCOMPARE(panel()->dayButton(10)->faceColor(), before.color(QPalette::Button));
+        QPalette dark = before;
+        dark.setColor(QPalette::Button, QColor(0x30, 0x30, 0x38));
+        QApplication::setPalette(dark);
+        QCoreApplication::processEvents();
+        const QColor face = panel()->dayButton(10)->faceColor();
+        QApplication::setPalette(before);
+        QCOMPARE(face, QColor(0x30, 0x30, 0x38));
     }
 
     void dayButtonsFollowMonthMarksAndSelection() {
