@@ -185,6 +185,23 @@ class TestAccessibleNames : public QObject {
         }
     }
 
+    // Each level colour of the options is also told as text: a basic colour by its Japanese name,
+    // any other as #RRGGBB, the theme's own text colour as 標準.
+    void levelColoursReadAsText() {
+        main.reset();
+        fx->writeSettings(
+            {QStringLiteral("CRL1=16711680"), QStringLiteral("CRL2=1193046")}); // 0xFF0000, 0x123456
+        main = fx->startProgram();
+        QWidget* options = open(QStringLiteral("settei"), QStringLiteral("frmOptions"));
+        QVERIFY(options);
+        QCOMPARE(options->findChild<QWidget*>(QStringLiteral("Label10"))->accessibleName(),
+                 QStringLiteral("未設定の色: 標準"));
+        QCOMPARE(options->findChild<QWidget*>(QStringLiteral("Label5"))->accessibleName(),
+                 QStringLiteral("レベル1の色: 青"));
+        QCOMPARE(options->findChild<QWidget*>(QStringLiteral("Label6"))->accessibleName(),
+                 QStringLiteral("レベル2の色: #563412"));
+    }
+
     // A marked day drawn in the theme's button colour follows a theme changed while running.
     void themeChangeRecoloursTheMonth() {
         main.reset();
