@@ -107,6 +107,16 @@ int captionRoom(const QAbstractButton* button) {
 
 } // namespace
 
+void fitComboText(QComboBox* box, const QString& widest) {
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    option.editable = box->isEditable();
+    option.frame = box->hasFrame();
+    const QRect field =
+        box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
+    box->setFont(fitText(box->font(), widest, field.width() - 4, 5, field.height()));
+}
+
 void fitCaptions(QWidget* window) {
     for (QLabel* label : window->findChildren<QLabel*>()) {
         const QString text = label->text();
@@ -127,14 +137,8 @@ void fitCaptions(QWidget* window) {
             if (box->fontMetrics().horizontalAdvance(box->itemText(i)) >
                 box->fontMetrics().horizontalAdvance(widest))
                 widest = box->itemText(i);
-        QStyleOptionComboBox option;
-        option.initFrom(box);
-        option.editable = box->isEditable();
-        option.frame = box->hasFrame();
-        const QRect field =
-            box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
         if (!widest.isEmpty())
-            box->setFont(fitText(box->font(), widest, field.width() - 4, 5, field.height()));
+            fitComboText(box, widest);
     }
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
         if (!qobject_cast<QCheckBox*>(button) && !qobject_cast<QRadioButton*>(button) &&

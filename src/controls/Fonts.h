@@ -41,9 +41,13 @@ QFont fitText(QFont font, const QString& text, int room, double smallest = 5, in
 
 } // namespace controls
 
+class QComboBox;
 class QWidget;
 
 namespace controls {
+
+// A combo box's font made smaller until `widest` fits in its edit field (see fitText).
+void fitComboText(QComboBox* box, const QString& widest);
 
 // Each one-line caption of the labels, frames, check boxes, option buttons, push buttons and combo
 // boxes inside `window` that is wider (or taller) than its fixed box is set smaller until it fits (see

@@ -22,8 +22,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
-#include <QStyle>
-#include <QStyleOptionComboBox>
 
 namespace day {
 
@@ -384,13 +382,7 @@ void EntryWindow::describeControls() {
         // With larger system fonts the narrow boxes keep their size and their whole text.
         slot.time->setFont(
             controls::fitText(slot.time->font(), QStringLiteral("8888"), slot.time->width() - 8));
-        QStyleOptionComboBox option;
-        option.initFrom(slot.level);
-        option.editable = true;
-        option.frame = true;
-        const QRect field = slot.level->style()->subControlRect(QStyle::CC_ComboBox, &option,
-                                                                QStyle::SC_ComboBoxEditField, slot.level);
-        slot.level->setFont(controls::fitText(slot.level->font(), store::levelText(5), field.width() - 2));
+        controls::fitComboText(slot.level, store::levelText(5));
     }
 }
 
