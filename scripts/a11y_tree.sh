@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Starts the program on a virtual screen (Xvfb, display $A11Y_DISPLAY or :91) with a window
 # manager and the accessibility bus, and writes what a screen reader sees over AT-SPI: the tree
-# of the calendar, then of the entry window (opened with Ctrl+I). With a third argument, also
-# takes a screenshot of each into PREFIX-calendar.png and PREFIX-entry.png.
+# of the program's windows once it has started (the calendar, with days that have items marked),
+# then of the entry window (opened with Ctrl+I). With a fourth argument, also takes a screenshot
+# of each into PREFIX-calendar.png and PREFIX-entry.png.
 #
 #   scripts/a11y_tree.sh PROGRAM SCHEDULE.SDB OUT.txt [PREFIX]
 #
@@ -25,6 +26,7 @@ work=$(mktemp -d)
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -86,7 +88,7 @@ calendar=$(wait_window "Daduvov")
 # The start-up picture closes after five seconds.
 sleep 6
 {
-    echo "== calendar"
+    echo "== windows after the start (the calendar)"
     /usr/bin/python3 "$here/a11y_tree.py" daduvov
 } >"$out"
 [ -n "$shots" ] && import -window root "$shots-calendar.png"
