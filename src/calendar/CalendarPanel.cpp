@@ -78,7 +78,8 @@ QLabel* makeDisplay(QWidget* parent, const QString& name, const QRect& r, const 
 }
 
 // A day button as a screen reader sees it: its own name only (a blank cell has none, rather than
-// the frame's caption), pressable, and selected when it is the Selected date.
+// the frame's caption, and is not shown to the reader), pressable, and selected when it is the
+// Selected date.
 class DayButtonAccessible : public QAccessibleWidget {
   public:
     explicit DayButtonAccessible(DayButton* button) : QAccessibleWidget(button, QAccessible::Button) {}
@@ -94,6 +95,8 @@ class DayButtonAccessible : public QAccessibleWidget {
         const auto* button = static_cast<const DayButton*>(widget());
         s.selectable = button->isEnabled();
         s.selected = button->isSelectedDay();
+        // A blank cell is left out of what a reader reviews.
+        s.invisible = s.invisible || widget()->accessibleName().isEmpty();
         s.pressed = button->isDown();
         return s;
     }

@@ -230,6 +230,8 @@ class TestAccessibleNames : public QObject {
         QCOMPARE(day(31)->text(QAccessible::Name), QStringLiteral("3月31日 火曜日"));
         QCOMPARE(day(32)->text(QAccessible::Name), QString());
         QCOMPARE(panel()->dayButton(32)->focusPolicy(), Qt::NoFocus);
+        QVERIFY(day(32)->state().invisible);
+        QVERIFY(!day(31)->state().invisible);
 
         // A click moves the selection.
         QTest::mouseClick(panel()->dayButton(10), Qt::LeftButton);
