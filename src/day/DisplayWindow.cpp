@@ -56,7 +56,7 @@ DisplayWindow::DisplayWindow(shell::Host& host, QWidget* parent)
 
 void DisplayWindow::describeControls() {
     controls::setAccessibleRole(this, QAccessible::Dialog);
-    controls::setAccessibleName(this, windowTitle() + QLatin1Char(' ') + dateLabel_->text());
+    controls::setAccessibleName(this, windowTitle() + QLatin1Char(' ') + spokenDate(host_.selectedDate()));
     controls::fitCaptions(this);
     for (QLabel* label : findChildren<QLabel*>()) {
         if (std::find(itemBoxes_.begin(), itemBoxes_.end(), label) != itemBoxes_.end())

@@ -20,7 +20,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 
 namespace day {
@@ -388,9 +387,7 @@ void EntryWindow::describeControls() {
 
 void EntryWindow::describeDate() {
     // The title is the program's fixed caption; the date goes into the name a reader speaks.
-    static const QLocale japanese(QLocale::Japanese, QLocale::Japan);
-    controls::setAccessibleName(this, windowTitle() + QLatin1Char(' ') +
-                                          japanese.toString(date_, QStringLiteral("yyyy年M月d日 dddd")));
+    controls::setAccessibleName(this, windowTitle() + QLatin1Char(' ') + spokenDate(date_));
 }
 
 bool EntryWindow::fileIsSet() {

@@ -1,9 +1,11 @@
 #include "day/HolidayHeading.h"
 
+#include "calendar/Holidays.h"
 #include "controls/Fonts.h"
 
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLocale>
 #include <algorithm>
 
 namespace day {
@@ -93,6 +95,14 @@ void HolidayHeading::show(const QString& holiday) {
     name_->setText(QFontMetrics(name_->font()).elidedText(holiday, Qt::ElideRight, room - 1));
     name_->setGeometry(left, suffixHome_.y(), room, suffixHome_.height());
     name_->show();
+}
+
+QString spokenDate(const QDate& date) {
+    static const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    QString text = japanese.toString(date, QStringLiteral("yyyy年M月d日 dddd"));
+    if (const QString holiday = calendar::holidayName(date); !holiday.isEmpty())
+        text += QLatin1Char(' ') + holiday;
+    return text;
 }
 
 } // namespace day
