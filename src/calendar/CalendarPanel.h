@@ -39,6 +39,10 @@ class DayButton : public controls::FlatButton {
   public:
     using controls::FlatButton::FlatButton;
 
+    // Whether the button stands for the Selected date; a screen reader hears it as selected.
+    bool isSelectedDay() const { return selectedDay_; }
+    void setSelectedDay(bool selected);
+
   Q_SIGNALS:
     void rightPressed();
     // An arrow key: the focus should move this many days.
@@ -50,6 +54,9 @@ class DayButton : public controls::FlatButton {
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+
+  private:
+    bool selectedDay_ = false;
 };
 
 class CalendarPanel : public QWidget {
@@ -107,6 +114,9 @@ class CalendarPanel : public QWidget {
     // handler has returned, so a message box opened from it leaves the clock running.
     void ticked();
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
     void buildControls();
     void buildMonthControls();
@@ -141,6 +151,12 @@ class CalendarPanel : public QWidget {
     // The tooltip of a day button: the holiday's name over the frame's tip, empty on other days.
     QString dayTip(const QDate& date) const;
     void paintButton(DayButton* button, qint32 color);
+    // The names a screen reader speaks for the boxes, spins and labels, and texts sized to fit
+    // their fixed boxes.
+    void describeControls();
+    // Each day button's spoken name ("12月10日 木曜日", the holiday, 予定あり, 選択中) and
+    // state; blank cells say nothing and take no focus.
+    void describeDays();
     void tick();
     // Milliseconds from now until just after the next second begins.
     static int untilNextSecond();
@@ -153,6 +169,7 @@ class CalendarPanel : public QWidget {
     QDate selected_;
     YearMonth shown_;
     int builds_ = 0;
+    bool repainting_ = false; // a theme change is being followed
 
     QGroupBox* frame_ = nullptr;
     QLabel* yearLabel_ = nullptr;
@@ -170,6 +187,7 @@ class CalendarPanel : public QWidget {
     static constexpr int kMarkRetryMs = 1500;
     QTimer markRetry_;
     QString clockFormat_;
+    QStringList markedDates_;  // the dates of the month on show that have items
     QString readOnlyReported_; // the file last reported as read-only
     QString readOnlyAnswered_; // the file that last told whether it is read-only
     store::FileNotice readOnlyNotice_;

@@ -85,6 +85,9 @@ QVariant RecordsetModel::storedText(int row, int column, int role) const {
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
         return QVariant();
+    // The empty cell of the new row is spoken as what it is.
+    if (role == Qt::AccessibleTextRole && index.row() == newRowIndex() && index.row() != pendingRow_)
+        return QStringLiteral("新しい行 ") + fields_.at(index.column());
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole)
         return QVariant();
     if (index.row() == pendingRow_ && role != Qt::ToolTipRole) {

@@ -1,5 +1,8 @@
 #include "controls/SpinButton.h"
 
+#include "controls/Accessible.h"
+
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QToolButton>
@@ -26,6 +29,7 @@ class SpinFocusFrame : public QWidget {
 
 SpinButton::SpinButton(Qt::Orientation orientation, QWidget* parent)
     : QWidget(parent), orientation_(orientation), down_(new QToolButton(this)), up_(new QToolButton(this)) {
+    installAccessibleControls();
     const bool horizontal = orientation == Qt::Horizontal;
     down_->setArrowType(horizontal ? Qt::LeftArrow : Qt::DownArrow);
     up_->setArrowType(horizontal ? Qt::RightArrow : Qt::UpArrow);
@@ -68,6 +72,13 @@ void SpinButton::setValue(int value) {
         return;
     value_ = v;
     Q_EMIT valueChanged(value_);
+    // A screen reader speaks the new value (also of a change the program made), once the
+    // listeners are done: a value they moved on at once (a month past 12 that becomes 1 of the
+    // next year) is spoken only as where it ended.
+    if (value_ == v) {
+        QAccessibleValueChangeEvent changed(this, value_);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 void SpinButton::keyPressEvent(QKeyEvent* event) {

@@ -1,5 +1,6 @@
 #include "controls/WindowSetup.h"
 
+#include "controls/Accessible.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 
@@ -12,6 +13,7 @@ namespace controls {
 void setUpWindow(QWidget* window, const QString& objectName, const QString& title, int widthTwips,
                  int heightTwips) {
     window->setObjectName(objectName);
+    setAccessibleRole(window, QAccessible::Dialog);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(title);
     window->setFont(gothicFont(9));

@@ -12,8 +12,8 @@ inline constexpr Qt::WindowFlags kCloseOnlyWindow = Qt::Window | Qt::CustomizeWi
                                                     Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                                     Qt::WindowCloseButtonHint;
 
-// Names and captions a window that deletes itself when closed, gives it the windows' 9 pt Gothic
-// font and sizes its client area, given in twips.
+// Names and captions a window that deletes itself when closed, gives it the role of a dialog for
+// screen readers and the windows' 9 pt Gothic font, and sizes its client area, given in twips.
 void setUpWindow(QWidget* window, const QString& objectName, const QString& title, int widthTwips,
                  int heightTwips);
 

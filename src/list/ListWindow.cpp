@@ -1,6 +1,7 @@
 #include "list/ListWindow.h"
 
 #include "calendar/MonthGrid.h"
+#include "controls/Accessible.h"
 #include "controls/DataGrid.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
@@ -24,6 +25,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QToolButton>
 
 namespace list {
 
@@ -110,6 +112,36 @@ ListWindow::ListWindow(shell::Host& host, QWidget* parent)
     buildSort();
     buildButtonsAndGrid();
     connectEvents();
+    describeControls();
+}
+
+void ListWindow::describeControls() {
+    // Each filter box is labelled by the caption above it (screen readers on Linux read a combo
+    // box's label from this relation and its value as its name).
+    for (const auto& [caption, box] :
+         {std::pair{"Label1", slotBox_}, std::pair{"Label2", levelBox_}, std::pair{"Label3", alarmBox_}})
+        if (auto* label = findChild<QLabel*>(QLatin1String(caption)))
+            label->setBuddy(box);
+    controls::setAccessibleName(slotBox_, QStringLiteral("項目番号"));
+    controls::setAccessibleName(levelBox_, QStringLiteral("レベル番号"));
+    controls::setAccessibleName(alarmBox_, QStringLiteral("アラーム設定"));
+    controls::setAccessibleName(yearEdit_, QStringLiteral("年"));
+    controls::setAccessibleName(monthBox_, QStringLiteral("月"));
+    controls::setAccessibleName(yearSpin_, QStringLiteral("年の切り替え"));
+    controls::setAccessibleName(yearSpin_->downButton(), QStringLiteral("前の年"));
+    controls::setAccessibleName(yearSpin_->upButton(), QStringLiteral("次の年"));
+    controls::setAccessibleName(searchEdit_, QStringLiteral("検索文字列"));
+    controls::setAccessibleName(deleteButton_, QStringLiteral("削除"));
+    controls::setAccessibleName(closeButton_, QStringLiteral("終了"));
+    controls::setAccessibleName(grid_, QStringLiteral("スケジュールリスト"));
+    controls::fitCaptions(this);
+    yearEdit_->setFont(controls::fitText(yearEdit_->font(), QStringLiteral("8888"), yearEdit_->width() - 8));
+    // The sort options stand in the frame "比較項目", named by its caption; each option's name
+    // says so, apart from the filter boxes of the same caption.
+    if (auto* fieldFrame = findChild<QGroupBox*>(QStringLiteral("Frame4")))
+        controls::setAccessibleName(fieldFrame, fieldFrame->title());
+    for (QAbstractButton* option : sortGroup_->buttons())
+        controls::setAccessibleName(option, QStringLiteral("比較項目 ") + option->text());
 }
 
 ListWindow::~ListWindow() {
@@ -284,6 +316,7 @@ bool ListWindow::load() {
     fill(slotBox_, slotChoices);
     fill(levelBox_, QStringList{kAll} + store::levelTexts());
     fill(alarmBox_, {kAll, store::kAlarmOff, store::kAlarmOn});
+    controls::fitCaptions(this); // the choices fit their boxes, also with larger system fonts
 
     // Without a Schedule file there is no window at all.
     const QString file = host_.settings().scheduleFile;

@@ -1,5 +1,6 @@
 #include "platform/HelpViewer.h"
 
+#include <QAccessibleWidget>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QShortcut>
@@ -8,8 +9,25 @@
 
 namespace platform {
 
+namespace {
+
+// A screen reader announces the viewer as a window of its own, not as an anonymous pane.
+QAccessibleInterface* helpViewerFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String(HelpViewer::staticMetaObject.className()))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
+} // namespace
+
 HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window), browser_(new QTextBrowser(this)) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(helpViewerFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setObjectName(QStringLiteral("HelpViewer"));
+    browser_->setAccessibleName(QStringLiteral("ヘルプの本文"));
     setWindowTitle(QStringLiteral("Daduvov ヘルプ"));
     resize(560, 480);
 
