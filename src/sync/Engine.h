@@ -13,7 +13,7 @@
 
 #include <vector>
 
-namespace sync {
+namespace calsync {
 
 struct SyncOptions {
     // Occurrences of recurring server events within this range become items.
@@ -45,10 +45,13 @@ struct SyncReport {
     bool ok() const { return failure.isEmpty() && !massDeleteStopped; }
 };
 
+// The name the Schedule file keeps for a collection: a hash of its identity, never the address.
+QString collectionHash(const QString& collection);
+
 // Syncs the file at `schedulePath` with the collection that `server` speaks to. `collection`
 // identifies that collection (its URL); the file's pairing belongs to it, so the same file synced
 // with another collection starts afresh instead of taking every item for deleted.
 SyncReport runSync(const QString& schedulePath, const QString& collection, Server& server,
                    const SyncOptions& options);
 
-} // namespace sync
+} // namespace calsync

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace sync {
+namespace calsync {
 
 // Why a call to the server did not succeed. `message` is a plain Japanese sentence that says what
 // to do; `detail` the server's or the system's own text.
@@ -110,4 +110,4 @@ class Server {
     virtual Outcome<std::vector<Written>> write(const std::vector<Write>& writes) = 0;
 };
 
-} // namespace sync
+} // namespace calsync
