@@ -308,8 +308,8 @@ class Sync {
                             state_.putResource({href, target.uid, QString(), target.data, true});
                         error.failed())
                         return error;
-                    return state_.putItem(
-                        syncedOf(action.pair, action.local.date, action.pair.slot, action.local));
+                    const Pairing pair{href, QString(), action.local.date, action.pair.slot, action.local};
+                    return state_.putItem(syncedOf(pair, pair.date, pair.slot, action.local));
                 });
                 if (!recorded)
                     return false;

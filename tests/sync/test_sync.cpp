@@ -1,0 +1,299 @@
+// The two-way sync: the planner's decisions on a table of cases, whole syncs of real Schedule
+// files with a collection in memory, and a long random run across two files and a third client.
+
+#include "store/ScheduleLayout.h"
+#include "support/MemoryServer.h"
+#include "support/ScheduleRows.h"
+#include "support/TestEnv.h"
+#include "sync/Engine.h"
+#include "sync/Mapping.h"
+#include "sync/Planner.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+using namespace calsync;
+using testsupport::MemoryServer;
+
+namespace {
+
+const exchange::DateRange kRange{QDate(2026, 1, 1), QDate(2027, 12, 31)};
+
+QDate day(const QString& text) {
+    return QDate::fromString(text, QStringLiteral("yyyy/M/d"));
+}
+
+ItemValue value(const QString& date, const QString& content, const QString& time = {}) {
+    return {day(date), time, content, 0, false};
+}
+
+QByteArray eventText(const QString& uid, const QString& date, const QString& summary,
+                     const QByteArray& more = {}) {
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//phone//EN\r\nBEGIN:VEVENT\r\nUID:" + uid.toUtf8() +
+           "\r\nDTSTAMP:20260101T000000Z\r\nDTSTART;VALUE=DATE:" + day(date).toString("yyyyMMdd").toLatin1() +
+           "\r\nSUMMARY:" + summary.toUtf8() + "\r\n" + more + "END:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+// The items of the server within the range, "date content", sorted.
+QStringList serverItems(const MemoryServer& server) {
+    QStringList items;
+    for (auto it = server.resources().cbegin(); it != server.resources().cend(); ++it) {
+        for (const ServerItem& item : readResource(it.key(), it->data, kRange).items)
+            items << store::dateString(item.value.date) + QLatin1Char(' ') + item.value.content;
+    }
+    items.sort();
+    return items;
+}
+
+// The Day records with content, "date content", sorted.
+QStringList fileItems(const QString& file) {
+    const QStringList dates = testrows::column(file, store::kDayTable, 0);
+    const QStringList contents = testrows::column(file, store::kDayTable, 3);
+    QStringList items;
+    for (qsizetype i = 0; i < dates.size() && i < contents.size(); ++i) {
+        if (!contents[i].isEmpty())
+            items << dates[i] + QLatin1Char(' ') + contents[i];
+    }
+    items.sort();
+    return items;
+}
+
+QString kinds(const Plan& plan) {
+    static const char* const names[] = {"Rebase", "Pull",  "PullDelete", "Push",  "PushDelete",
+                                        "Create", "Place", "KeepBoth",   "Forget"};
+    QStringList list;
+    for (const Action& action : plan.actions)
+        list << QLatin1String(names[static_cast<int>(action.kind)]);
+    return list.join(QLatin1Char(','));
+}
+
+} // namespace
+
+class TestSync : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void init() { env_ = std::make_unique<testsupport::TestEnv>(); }
+    void cleanup() { env_.reset(); }
+
+    void planner_data() {
+        QTest::addColumn<std::vector<LocalItem>>("local");
+        QTest::addColumn<std::vector<ServerItem>>("server");
+        QTest::addColumn<std::vector<Pairing>>("pairs");
+        QTest::addColumn<QString>("actions");
+        QTest::addColumn<int>("conflicts");
+        const ItemValue a = value("2026/3/1", "会議");
+        const ItemValue a2 = value("2026/3/1", "会議2");
+        const ItemValue a3 = value("2026/3/1", "会議3");
+        const ItemValue moved = value("2026/3/2", "会議");
+        const Pairing pa{"a.ics", "", a.date, 1, a};
+        using L = std::vector<LocalItem>;
+        using S = std::vector<ServerItem>;
+        using P = std::vector<Pairing>;
+        QTest::newRow("nothing changed") << L{{1, a}} << S{{"a.ics", "", a, 0}} << P{pa} << "" << 0;
+        QTest::newRow("edited here") << L{{1, a2}} << S{{"a.ics", "", a, 0}} << P{pa} << "Push" << 0;
+        QTest::newRow("edited there") << L{{1, a}} << S{{"a.ics", "", a2, 0}} << P{pa} << "Pull" << 0;
+        QTest::newRow("moved there") << L{{1, a}} << S{{"a.ics", "", moved, 0}} << P{pa} << "Pull" << 0;
+        QTest::newRow("deleted here") << L{} << S{{"a.ics", "", a, 0}} << P{pa} << "PushDelete" << 0;
+        QTest::newRow("deleted there") << L{{1, a}} << S{} << P{pa} << "PullDelete" << 0;
+        QTest::newRow("same edit both") << L{{1, a2}} << S{{"a.ics", "", a2, 0}} << P{pa} << "Rebase" << 0;
+        QTest::newRow("edited both") << L{{1, a2}} << S{{"a.ics", "", a3, 0}} << P{pa} << "KeepBoth" << 1;
+        QTest::newRow("edited here, moved there")
+            << L{{1, a2}} << S{{"a.ics", "", moved, 0}} << P{pa} << "Forget,Create,Place" << 1;
+        QTest::newRow("deleted here, edited there")
+            << L{} << S{{"a.ics", "", a2, 0}} << P{pa} << "Forget,Place" << 1;
+        QTest::newRow("edited here, deleted there") << L{{1, a2}} << S{} << P{pa} << "Forget,Create" << 1;
+        QTest::newRow("deleted both") << L{} << S{} << P{pa} << "Forget" << 0;
+        QTest::newRow("first meeting: same item")
+            << L{{2, a}} << S{{"b.ics", "", a, 0}} << P{} << "Rebase" << 0;
+        ItemValue leveled = a;
+        leveled.level = 3;
+        QTest::newRow("first meeting: same item, another level")
+            << L{{2, leveled}} << S{{"b.ics", "", a, 0}} << P{} << "Push" << 0;
+        QTest::newRow("first meeting: different items")
+            << L{{2, a}} << S{{"b.ics", "", a2, 0}} << P{} << "Create,Place" << 0;
+        QTest::newRow("one occurrence paired, one new")
+            << L{{1, a}} << S{{"r.ics", "20260301", a, 0}, {"r.ics", "20260302", moved, 0}}
+            << P{{"r.ics", "20260301", a.date, 1, a}} << "Place" << 0;
+    }
+
+    void planner() {
+        QFETCH(std::vector<LocalItem>, local);
+        QFETCH(std::vector<ServerItem>, server);
+        QFETCH(std::vector<Pairing>, pairs);
+        QFETCH(QString, actions);
+        QFETCH(int, conflicts);
+        const Plan plan = planSync({local, server, pairs});
+        QCOMPARE(kinds(plan), actions);
+        QCOMPARE(static_cast<int>(plan.conflicts.size()), conflicts);
+    }
+
+    void massDeleteThreshold_data() {
+        QTest::addColumn<int>("deletes");
+        QTest::addColumn<int>("items");
+        QTest::addColumn<bool>("stops");
+        QTest::newRow("a few of a few") << 3 << 4 << false;
+        QTest::newRow("eleven of forty") << 11 << 40 << true;
+        QTest::newRow("eleven of sixty") << 11 << 60 << false;
+        QTest::newRow("fifty-one of a thousand") << 51 << 1000 << true;
+    }
+
+    void massDeleteThreshold() {
+        QFETCH(int, deletes);
+        QFETCH(int, items);
+        QFETCH(bool, stops);
+        Plan here;
+        here.deletesHere = deletes;
+        here.localCount = items;
+        here.serverCount = 100000;
+        QCOMPARE(massDelete(here), stops);
+        Plan there;
+        there.deletesThere = deletes;
+        there.serverCount = items;
+        there.localCount = 100000;
+        QCOMPARE(massDelete(there), stops);
+    }
+
+    // Steps, one a line: "local DATE SLOT TEXT" (TEXT "-" deletes), "server HREF DATE TEXT",
+    // "drop HREF", "recur HREF DATE COUNT TEXT", "sync", "sync!" (mass delete allowed),
+    // "fail N" (the server goes away after N writes), "failList", "collection NAME".
+    void scenarios_data() {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("file");
+        QTest::addColumn<QStringList>("server");
+        QTest::addColumn<int>("conflicts");
+        QTest::addColumn<int>("notShown");
+        QTest::addColumn<bool>("ok");
+        const QStringList one{"2026/3/1 会議"};
+        QTest::newRow("added here") << QStringList{"local 2026/3/1 1 会議", "sync"} << one << one << 0 << 0
+                                    << true;
+        QTest::newRow("added there") << QStringList{"server a 2026/3/1 会議", "sync"} << one << one << 0 << 0
+                                     << true;
+        QTest::newRow("edited here") << QStringList{"local 2026/3/1 1 案", "sync", "local 2026/3/1 1 会議",
+                                                    "sync"}
+                                     << one << one << 0 << 0 << true;
+        QTest::newRow("edited there")
+            << QStringList{"server a 2026/3/1 案", "sync", "server a 2026/3/1 会議", "sync"} << one << one
+            << 0 << 0 << true;
+        QTest::newRow("deleted here")
+            << QStringList{"local 2026/3/1 1 会議", "sync", "local 2026/3/1 1 -", "sync"} << QStringList{}
+            << QStringList{} << 0 << 0 << true;
+        QTest::newRow("deleted there") << QStringList{"server a 2026/3/1 会議", "sync", "drop a", "sync"}
+                                       << QStringList{} << QStringList{} << 0 << 0 << true;
+        const QStringList both{"2026/3/1 ここ", "2026/3/1 そこ"};
+        QTest::newRow("edited on both sides")
+            << QStringList{"server a 2026/3/1 会議", "sync", "server a 2026/3/1 そこ",
+                           "local 2026/3/1 1 ここ", "sync"}
+            << QStringList{"2026/3/1 ここ", "2026/3/1 そこ"} << QStringList{"2026/3/1 ここ", "2026/3/1 そこ"}
+            << 1 << 0 << true;
+        QTest::newRow("deleted here, edited there")
+            << QStringList{"server a 2026/3/1 会議", "sync", "server a 2026/3/1 そこ", "local 2026/3/1 1 -",
+                           "sync"}
+            << QStringList{"2026/3/1 そこ"} << QStringList{"2026/3/1 そこ"} << 1 << 0 << true;
+        QTest::newRow("edited here, deleted there")
+            << QStringList{"server a 2026/3/1 会議", "sync", "drop a", "local 2026/3/1 1 ここ", "sync"}
+            << QStringList{"2026/3/1 ここ"} << QStringList{"2026/3/1 ここ"} << 1 << 0 << true;
+        const QStringList merged{"2026/3/1 会議", "2026/3/2 ここだけ", "2026/3/3 そこだけ"};
+        QTest::newRow("first sync merges")
+            << QStringList{"local 2026/3/1 2 会議", "local 2026/3/2 1 ここだけ", "server a 2026/3/1 会議",
+                           "server b 2026/3/3 そこだけ", "sync"}
+            << merged << merged << 0 << 0 << true;
+        QTest::newRow("fifth item not shown")
+            << QStringList{"local 2026/3/1 1 一", "local 2026/3/1 2 二",  "local 2026/3/1 3 三",
+                           "local 2026/3/1 4 四", "server e 2026/3/1 五", "sync"}
+            << QStringList{"2026/3/1 一", "2026/3/1 三", "2026/3/1 二", "2026/3/1 四"}
+            << QStringList{"2026/3/1 一", "2026/3/1 三", "2026/3/1 二", "2026/3/1 五", "2026/3/1 四"} << 0
+            << 1 << true;
+        QTest::newRow("occurrence edited here")
+            << QStringList{"recur r 2026/3/1 3 朝会", "sync", "local 2026/3/2 1 休み", "sync"}
+            << QStringList{"2026/3/1 朝会", "2026/3/2 休み", "2026/3/3 朝会"}
+            << QStringList{"2026/3/1 朝会", "2026/3/2 休み", "2026/3/3 朝会"} << 0 << 0 << true;
+        QTest::newRow("occurrence deleted here")
+            << QStringList{"recur r 2026/3/1 3 朝会", "sync", "local 2026/3/2 1 -", "sync"}
+            << QStringList{"2026/3/1 朝会", "2026/3/3 朝会"} << QStringList{"2026/3/1 朝会", "2026/3/3 朝会"}
+            << 0 << 0 << true;
+        QTest::newRow("recurrence out of range") << QStringList{"recur r 2030/3/1 3 遠い", "sync"}
+                                                 << QStringList{} << QStringList{} << 0 << 1 << true;
+        QStringList twelve;
+        QStringList deleteAll;
+        QStringList kept;
+        for (int d = 1; d <= 12; ++d) {
+            twelve << QStringLiteral("local 2026/4/%1 1 予定%1").arg(d);
+            deleteAll << QStringLiteral("local 2026/4/%1 1 -").arg(d);
+            kept << QStringLiteral("2026/4/%1 予定%1").arg(d);
+        }
+        kept.sort();
+        QTest::newRow("mass delete stops") << twelve + QStringList{"sync"} + deleteAll + QStringList{"sync"}
+                                           << QStringList{} << kept << 0 << 0 << false;
+        QTest::newRow("mass delete allowed")
+            << twelve + QStringList{"sync"} + deleteAll + QStringList{"sync!"} << QStringList{}
+            << QStringList{} << 0 << 0 << true;
+        const QStringList three{"2026/3/1 一", "2026/3/2 二", "2026/3/3 三"};
+        QTest::newRow("cut off mid-batch, then finished") << QStringList{"local 2026/3/1 1 一",
+                                                                         "local 2026/3/2 1 二",
+                                                                         "local 2026/3/3 1 三",
+                                                                         "fail 1",
+                                                                         "sync",
+                                                                         "sync"}
+                                                          << three << three << 0 << 0 << true;
+        QTest::newRow("cut off before any write, then finished") << QStringList{"local 2026/3/1 1 一",
+                                                                                "local 2026/3/2 1 二",
+                                                                                "local 2026/3/3 1 三",
+                                                                                "fail 0",
+                                                                                "sync",
+                                                                                "sync"}
+                                                                 << three << three << 0 << 0 << true;
+        QTest::newRow("listing fails") << QStringList{"local 2026/3/1 1 会議", "failList", "sync"} << one
+                                       << QStringList{} << 0 << 0 << false;
+        QTest::newRow("another collection starts afresh")
+            << QStringList{"server a 2026/3/1 会議", "sync", "collection other", "sync"} << one << one << 0
+            << 0 << true;
+    }
+
+    void scenarios() {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, file);
+        QFETCH(QStringList, server);
+        QFETCH(int, conflicts);
+        QFETCH(int, notShown);
+        QFETCH(bool, ok);
+        const QString path = env_->makeScheduleFile();
+        std::map<QString, MemoryServer> servers;
+        QString collection = QStringLiteral("main");
+        SyncReport report;
+        for (const QString& step : steps) {
+            const QStringList w = step.split(QLatin1Char(' '));
+            MemoryServer& s = servers[collection];
+            if (w[0] == "local") {
+                const store::SlotItem item{w[3] == "-" ? QString() : w[3], {}, false, store::kEmptyTime};
+                QVERIFY(testrows::putSlot(path, day(w[1]), w[2].toInt(), item));
+            } else if (w[0] == "server") {
+                s.put(w[1], eventText(w[1], w[2], w[3]));
+            } else if (w[0] == "drop") {
+                s.remove(w[1]);
+            } else if (w[0] == "recur") {
+                s.put(w[1],
+                      eventText(w[1], w[2], w[4], "RRULE:FREQ=DAILY;COUNT=" + w[3].toLatin1() + "\r\n"));
+            } else if (w[0] == "fail") {
+                s.failAfterWrites = w[1].toInt();
+            } else if (w[0] == "failList") {
+                s.failListing = true;
+            } else if (w[0] == "collection") {
+                collection = w[1];
+            } else {
+                report = runSync(path, collection, s, {kRange, w[0] == "sync!"});
+                s.failAfterWrites = -1;
+            }
+        }
+        QCOMPARE(fileItems(path), file);
+        QCOMPARE(serverItems(servers[collection]), server);
+        QCOMPARE(static_cast<int>(report.conflicts.size()), conflicts);
+        QCOMPARE(static_cast<int>(report.notShown.size()), notShown);
+        QCOMPARE(report.ok(), ok);
+    }
+
+  private:
+    std::unique_ptr<testsupport::TestEnv> env_;
+};
+
+QTEST_GUILESS_MAIN(TestSync)
+#include "test_sync.moc"
