@@ -45,8 +45,9 @@ store::SyncedItem syncedOf(const Pairing& pair, const QDate& date, int slot, con
 // One sync's work on the file and the server.
 class Sync {
   public:
-    Sync(store::SyncState& state, Server& server, const SyncOptions& options, SyncReport& report)
-        : state_(state), server_(server), options_(options), report_(report) {}
+    Sync(store::SyncState& state, Server& server, const SyncOptions& options,
+         const std::function<QString()>& newUid, SyncReport& report)
+        : state_(state), server_(server), options_(options), newUid_(newUid), report_(report) {}
 
     // Asks the server what changed and keeps it in the file. False on failure (in the report).
     bool fetch() {
@@ -299,7 +300,9 @@ class Sync {
             if (action.kind == Action::Kind::Create) {
                 Target target;
                 target.create = true;
-                target.uid = QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral("@daduvov");
+                target.uid =
+                    newUid_ ? newUid_()
+                            : QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral("@daduvov");
                 target.data = newResource(target.uid, action.local, action.pair.slot);
                 target.actions.push_back(&action);
                 const QString href = target.uid + QStringLiteral(".ics");
@@ -420,6 +423,7 @@ class Sync {
     store::SyncState& state_;
     Server& server_;
     const SyncOptions& options_;
+    const std::function<QString()>& newUid_;
     SyncReport& report_;
     QHash<QString, store::SyncedResource> resources_;
     bool stopped_ = false;
@@ -434,6 +438,11 @@ QString collectionHash(const QString& collection) {
 
 SyncReport runSync(const QString& schedulePath, const QString& collection, Server& server,
                    const SyncOptions& options) {
+    return runSync(schedulePath, collection, server, options, {});
+}
+
+SyncReport runSync(const QString& schedulePath, const QString& collection, Server& server,
+                   const SyncOptions& options, const std::function<QString()>& newUid) {
     SyncReport report;
     SyncOptions used = options;
     if (!used.range.first.isValid() || !used.range.last.isValid())
@@ -443,7 +452,7 @@ SyncReport runSync(const QString& schedulePath, const QString& collection, Serve
         report.failure = storeFailure(error);
         return report;
     }
-    Sync sync(state, server, used, report);
+    Sync sync(state, server, used, newUid, report);
     if (!sync.fetch())
         return report;
     for (int pass = 0; pass < kMaxPasses && sync.pass(); ++pass) {

@@ -11,6 +11,7 @@
 #include <QDate>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace calsync {
@@ -53,5 +54,9 @@ QString collectionHash(const QString& collection);
 // with another collection starts afresh instead of taking every item for deleted.
 SyncReport runSync(const QString& schedulePath, const QString& collection, Server& server,
                    const SyncOptions& options);
+// The same with the UIDs of new resources made by `newUid` instead of random UUIDs (a resource's
+// address is its UID and ".ics"), for runs that must repeat themselves.
+SyncReport runSync(const QString& schedulePath, const QString& collection, Server& server,
+                   const SyncOptions& options, const std::function<QString()>& newUid);
 
 } // namespace calsync

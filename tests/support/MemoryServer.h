@@ -76,11 +76,14 @@ class MemoryServer : public calsync::Server {
 
     // The third client's edits.
     void put(const QString& href, const QByteArray& data) {
+        if (!resources_.contains(href))
+            order_ << href;
         resources_[href] = {QStringLiteral("\"e%1\"").arg(++etags_), data};
         changedAt_[href] = ++version_;
     }
     void remove(const QString& href) {
         resources_.remove(href);
+        order_.removeOne(href);
         changedAt_.remove(href);
         removedAt_[href] = ++version_;
     }
@@ -88,6 +91,8 @@ class MemoryServer : public calsync::Server {
     void forgetTokens() { firstToken_ = version_; }
 
     const QMap<QString, Stored>& resources() const { return resources_; }
+    // The addresses in the order they were made, for a run that must repeat itself.
+    const QStringList& hrefs() const { return order_; }
 
   private:
     static calsync::Failure failure(calsync::Failure::Kind kind) {
@@ -95,6 +100,7 @@ class MemoryServer : public calsync::Server {
     }
 
     QMap<QString, Stored> resources_;
+    QStringList order_;
     QHash<QString, int> changedAt_;
     QHash<QString, int> removedAt_;
     int version_ = 0;
