@@ -13,6 +13,8 @@ namespace {
 const QString kResourceTable = QStringLiteral("同期資源");
 // The pairing of resources' items with Day records, and each item's value at the last sync.
 const QString kPairTable = QStringLiteral("同期記録");
+// The pairing of ToDo entries with VTODO resources, by the entry's text at the last sync.
+const QString kTodoPairTable = QStringLiteral("同期ToDo");
 // Named values: the collection the pairing belongs to (a hash) and its sync token.
 const QString kStateTable = QStringLiteral("同期状態");
 const QString kCollectionName = QStringLiteral("コレクション");
@@ -83,6 +85,8 @@ Error SyncState::open(const QString& path, const QString& collectionHash) {
             "%6 INTEGER, %7 TEXT, PRIMARY KEY (場所, 回))")
             .arg(kPairTable, kDateField, kSlotField, kContentField, kLevelField, kAlarmField, kTimeField),
         QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (名前 TEXT PRIMARY KEY, 値 TEXT)").arg(kStateTable),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (場所 TEXT PRIMARY KEY, %2 TEXT)")
+            .arg(kTodoPairTable, kTodoField),
     };
     for (const QString& sql : tables) {
         if (Error error = run(connection, sql); error.failed())
@@ -92,7 +96,7 @@ Error SyncState::open(const QString& path, const QString& collectionHash) {
     if (!stored.ok())
         return stored.error();
     if (stored.value() != collectionHash) {
-        for (const QString& table : {kResourceTable, kPairTable, kStateTable}) {
+        for (const QString& table : {kResourceTable, kPairTable, kStateTable, kTodoPairTable}) {
             if (Error error = run(connection, QStringLiteral("DELETE FROM %1").arg(table)); error.failed())
                 return error;
         }
@@ -205,6 +209,73 @@ Error SyncState::putItem(const SyncedItem& item) {
 Error SyncState::removeItem(const QString& href, const QString& occurrence) {
     return run(*data_.connection(), QStringLiteral("DELETE FROM %1 WHERE 場所=? AND 回=?").arg(kPairTable),
                {href, occurrence});
+}
+
+Result<QHash<QString, QString>> SyncState::todoPairs() {
+    QHash<QString, QString> found;
+    const Error error =
+        run(*data_.connection(), QStringLiteral("SELECT 場所, %2 FROM %1").arg(kTodoPairTable, kTodoField),
+            {}, [&](sqlite3_stmt* stmt) { found.insert(textColumn(stmt, 0), textColumn(stmt, 1)); });
+    if (error.failed())
+        return error;
+    return found;
+}
+
+Error SyncState::putTodoPair(const QString& href, const QString& text) {
+    return run(
+        *data_.connection(),
+        QStringLiteral("INSERT OR REPLACE INTO %1 (場所, %2) VALUES (?, ?)").arg(kTodoPairTable, kTodoField),
+        {href, text});
+}
+
+Error SyncState::removeTodoPair(const QString& href) {
+    return run(*data_.connection(), QStringLiteral("DELETE FROM %1 WHERE 場所=?").arg(kTodoPairTable),
+               {href});
+}
+
+Result<QStringList> SyncState::todos() {
+    QString rowid;
+    if (Error error = data_.connection()->rowAddress(kTodoTable, &rowid); error.failed())
+        return error;
+    QStringList found;
+    const Error error = run(*data_.connection(),
+                            QStringLiteral("SELECT %1 FROM %2").arg(kTodoField, kTodoTable) +
+                                (rowid.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + rowid),
+                            {}, [&](sqlite3_stmt* stmt) { found << textColumn(stmt, 0); });
+    if (error.failed())
+        return error;
+    return found;
+}
+
+Error SyncState::addTodo(const QString& text) {
+    return run(*data_.connection(),
+               QStringLiteral("INSERT INTO %1 (%2) VALUES (?)").arg(kTodoTable, kTodoField), {text});
+}
+
+Error SyncState::changeTodo(const QString& was, const QString& now, bool* found) {
+    *found = false;
+    QString rowid;
+    if (Error error = data_.connection()->rowAddress(kTodoTable, &rowid); error.failed())
+        return error;
+    if (rowid.isEmpty())
+        return Error{kChangedElsewhere, QStringLiteral("the ToDo list has no row addresses")};
+    qint64 row = 0;
+    if (Error error = run(*data_.connection(),
+                          QStringLiteral("SELECT %1 FROM %2 WHERE %3=? ORDER BY %1 LIMIT 1")
+                              .arg(rowid, kTodoTable, kTodoField),
+                          {was},
+                          [&](sqlite3_stmt* stmt) {
+                              row = sqlite3_column_int64(stmt, 0);
+                              *found = true;
+                          });
+        error.failed() || !*found)
+        return error;
+    if (now.isEmpty())
+        return run(*data_.connection(), QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(kTodoTable, rowid),
+                   {row});
+    return run(*data_.connection(),
+               QStringLiteral("UPDATE %1 SET %2=? WHERE %3=?").arg(kTodoTable, kTodoField, rowid),
+               {now, row});
 }
 
 Result<std::vector<DatedItem>> SyncState::dayItems() {

@@ -15,7 +15,9 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <vector>
 
@@ -80,6 +82,18 @@ class SyncState {
     // that held the same slot is replaced too.
     Error putItem(const SyncedItem& item);
     Error removeItem(const QString& href, const QString& occurrence);
+
+    // The pairing of ToDo entries with VTODO resources: address -> the entry's text at the last
+    // sync.
+    Result<QHash<QString, QString>> todoPairs();
+    Error putTodoPair(const QString& href, const QString& text);
+    Error removeTodoPair(const QString& href);
+    // The texts of the ToDo list now, in table order.
+    Result<QStringList> todos();
+    Error addTodo(const QString& text);
+    // Changes or removes (an empty `now`) one entry that holds `was`; *found tells whether there
+    // was one (another program may have changed it since it was read).
+    Error changeTodo(const QString& was, const QString& now, bool* found);
 
     // The Day records with content, each slot's first row, those whose date string is written
     // as this program writes it.

@@ -93,6 +93,8 @@ class Sync {
         });
     }
 
+    bool stopped() const { return stopped_; }
+
     // One pass: plan on the file and the server as they are now, and apply. False when there is
     // nothing left to do, or when the work must stop (failure, mass delete, a write refused).
     bool pass() {
@@ -135,6 +137,133 @@ class Sync {
         return writeToServer(plan) && !stopped_;
     }
 
+    // The ToDo list against the collection's VTODOs: the file's part first, then one batch of
+    // writes. False when the work must stop.
+    bool todoPass() {
+        const store::Result<std::vector<store::SyncedResource>> resources = state_.resources();
+        const store::Result<QHash<QString, QString>> pairs = state_.todoPairs();
+        const store::Result<QStringList> local = state_.todos();
+        if (!resources.ok())
+            return fail(resources.error());
+        if (!pairs.ok())
+            return fail(pairs.error());
+        if (!local.ok())
+            return fail(local.error());
+        TodoInput input{local.value(), {}, pairs.value()};
+        QHash<QString, store::SyncedResource> byHref;
+        for (const store::SyncedResource& resource : resources.value()) {
+            byHref.insert(resource.href, resource);
+            const QString text = todoOf(resource.data);
+            if (!text.isEmpty())
+                input.server.emplace_back(resource.href, text);
+        }
+        const TodoPlan plan = planTodos(input);
+        if (plan.actions.empty())
+            return true;
+        if (!options_.allowMassDelete &&
+            (massDelete(plan.deletesHere, static_cast<int>(input.local.size())) ||
+             massDelete(plan.deletesThere, static_cast<int>(input.server.size())))) {
+            report_.massDeleteStopped = true;
+            return false;
+        }
+        report_.conflicts.insert(report_.conflicts.end(), plan.conflicts.begin(), plan.conflicts.end());
+        std::vector<Write> writes;
+        std::vector<const TodoAction*> writing;
+        for (const TodoAction& action : plan.actions) {
+            using Kind = TodoAction::Kind;
+            bool ok = true;
+            if (action.kind == Kind::Create) {
+                const QString uid =
+                    newUid_ ? newUid_()
+                            : QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral("@daduvov");
+                const QString href = uid + QStringLiteral(".ics");
+                const QByteArray data = newTodoResource(uid, action.now);
+                ok = transaction([&]() -> store::Error {
+                    if (store::Error error = state_.putResource({href, uid, QString(), data, true});
+                        error.failed())
+                        return error;
+                    return state_.putTodoPair(href, action.now);
+                });
+                writes.push_back({href, QString(), data});
+                writing.push_back(&action);
+            } else if (action.kind == Kind::DeleteThere) {
+                if (byHref.value(action.href).etag.isEmpty())
+                    continue;
+                writes.push_back({action.href, byHref.value(action.href).etag, {}});
+                writing.push_back(&action);
+            } else {
+                ok = transaction([&]() -> store::Error { return applyTodo(action); });
+            }
+            if (!ok)
+                return false;
+        }
+        if (writes.empty())
+            return true;
+        const Outcome<std::vector<Written>> written = server_.write(writes);
+        if (!written.ok()) {
+            report_.failure = serverFailure(written.failure());
+            return false;
+        }
+        for (size_t i = 0; i < writes.size() && i < written.value().size(); ++i) {
+            const Written& result = written.value()[i];
+            const Write& write = writes[i];
+            if (result.state == Written::State::Failed) {
+                if (report_.failure.isEmpty())
+                    report_.failure = serverFailure(result.failure);
+                continue;
+            }
+            if (result.state == Written::State::Conflict) {
+                report_.conflicts.push_back(
+                    {QDate(), QStringLiteral("（サーバーで変更済み）"), writing[i]->was});
+                continue;
+            }
+            const bool recorded = transaction([&]() -> store::Error {
+                if (write.data.isEmpty()) {
+                    ++report_.deletedThere;
+                    if (store::Error error = state_.removeTodoPair(write.href); error.failed())
+                        return error;
+                    return state_.removeResource(write.href);
+                }
+                ++report_.sent;
+                return state_.putResource(
+                    {write.href, write.href.chopped(4), result.etag, write.data, false});
+            });
+            if (!recorded)
+                return false;
+        }
+        return true;
+    }
+
+    store::Error applyTodo(const TodoAction& action) {
+        bool found = false;
+        switch (action.kind) {
+        case TodoAction::Kind::AddHere:
+            ++report_.received;
+            if (store::Error error = state_.addTodo(action.now); error.failed())
+                return error;
+            return state_.putTodoPair(action.href, action.now);
+        case TodoAction::Kind::ChangeHere:
+        case TodoAction::Kind::RemoveHere:
+            if (store::Error error = state_.changeTodo(action.was, action.now, &found);
+                error.failed() || !found)
+                return error;
+            if (action.kind == TodoAction::Kind::RemoveHere) {
+                ++report_.deletedHere;
+                return state_.removeTodoPair(action.href);
+            }
+            ++report_.received;
+            return state_.putTodoPair(action.href, action.now);
+        case TodoAction::Kind::Pair:
+            return state_.putTodoPair(action.href, action.now);
+        case TodoAction::Kind::Forget:
+            return state_.removeTodoPair(action.href);
+        case TodoAction::Kind::Create:
+        case TodoAction::Kind::DeleteThere:
+            break;
+        }
+        return {};
+    }
+
   private:
     bool fail(const store::Error& error) {
         if (report_.failure.isEmpty())
@@ -166,6 +295,8 @@ class Sync {
                     return error;
             }
         }
+        if (store::Error error = state_.removeTodoPair(href); error.failed())
+            return error;
         return state_.removeResource(href);
     }
 
@@ -330,6 +461,9 @@ class Sync {
                 continue;
             }
             const store::SyncedResource& resource = resources_[href];
+            // Without its ETag a resource cannot be written on condition; the next listing brings it.
+            if (resource.etag.isEmpty())
+                continue;
             std::vector<ItemEdit> edits;
             for (const Action* action : target.actions) {
                 edits.push_back(
@@ -455,8 +589,11 @@ SyncReport runSync(const QString& schedulePath, const QString& collection, Serve
     Sync sync(state, server, used, newUid, report);
     if (!sync.fetch())
         return report;
-    for (int pass = 0; pass < kMaxPasses && sync.pass(); ++pass) {
-    }
+    bool more = true;
+    for (int pass = 0; pass < kMaxPasses && more; ++pass)
+        more = sync.pass();
+    if (server.takesTodos() && report.failure.isEmpty() && !report.massDeleteStopped && !sync.stopped())
+        sync.todoPass();
     if (report.massDeleteStopped)
         report.failure = QStringLiteral("この同期は多くの予定を削除するため、何も削除せずに止めました。"
                                         "続けるには削除を許可してください。");

@@ -169,6 +169,34 @@ ResourceItems readResource(const QString& href, const QByteArray& data, const ex
     return result;
 }
 
+QString todoOf(const QByteArray& data) {
+    const ComponentPtr calendar(icalparser_parse_string(data.constData()));
+    if (!calendar)
+        return {};
+    for (icalcomponent* todo = icalcomponent_get_first_component(calendar.get(), ICAL_VTODO_COMPONENT); todo;
+         todo = icalcomponent_get_next_component(calendar.get(), ICAL_VTODO_COMPONENT)) {
+        const char* summary = icalcomponent_get_summary(todo);
+        const QString text = summary ? QString::fromUtf8(summary).trimmed() : QString();
+        if (!text.isEmpty())
+            return text;
+    }
+    return {};
+}
+
+QByteArray newTodoResource(const QString& uid, const QString& text) {
+    const ComponentPtr calendar(icalcomponent_vanew(ICAL_VCALENDAR_COMPONENT, icalproperty_new_version("2.0"),
+                                                    icalproperty_new_prodid("-//Daduvov//Daduvov 1.0//JA"),
+                                                    static_cast<void*>(nullptr)));
+    icalcomponent_add_component(
+        calendar.get(),
+        icalcomponent_vanew(ICAL_VTODO_COMPONENT, icalproperty_new_uid(uid.toUtf8().constData()),
+                            icalproperty_new_dtstamp(icaltime_from_timet_with_zone(
+                                QDateTime::currentSecsSinceEpoch(), 0, icaltimezone_get_utc_timezone())),
+                            icalproperty_new_summary(text.toUtf8().constData()),
+                            static_cast<void*>(nullptr)));
+    return textOf(calendar.get());
+}
+
 QByteArray newResource(const QString& uid, const ItemValue& value, int slot) {
     const ComponentPtr calendar(icalcomponent_vanew(ICAL_VCALENDAR_COMPONENT, icalproperty_new_version("2.0"),
                                                     icalproperty_new_prodid("-//Daduvov//Daduvov 1.0//JA"),

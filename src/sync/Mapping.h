@@ -55,6 +55,11 @@ struct ResourceItems {
 };
 ResourceItems readResource(const QString& href, const QByteArray& data, const exchange::DateRange& range);
 
+// The summary of a resource's VTODO; empty when it holds none (or only empty ones).
+QString todoOf(const QByteArray& data);
+// A new resource of one VTODO.
+QByteArray newTodoResource(const QString& uid, const QString& text);
+
 // Whether the file can hold an item of this date.
 bool storableDate(const QDate& date);
 

@@ -1,6 +1,7 @@
 #include "sync/Planner.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <optional>
 
@@ -123,11 +124,75 @@ Plan planSync(const PlanInput& input) {
     return plan;
 }
 
+bool massDelete(int deletes, int items) {
+    return deletes > 50 || (deletes > 10 && deletes * 4 > items);
+}
+
 bool massDelete(const Plan& plan) {
-    const auto tooMany = [](int deletes, int side) {
-        return deletes > 50 || (deletes > 10 && deletes * 4 > side);
-    };
-    return tooMany(plan.deletesHere, plan.localCount) || tooMany(plan.deletesThere, plan.serverCount);
+    return massDelete(plan.deletesHere, plan.localCount) || massDelete(plan.deletesThere, plan.serverCount);
+}
+
+TodoPlan planTodos(const TodoInput& input) {
+    TodoPlan plan;
+    QHash<QString, int> localLeft;
+    for (const QString& text : input.local)
+        ++localLeft[text];
+    QHash<QString, QString> serverAt;
+    for (const auto& [href, text] : input.server)
+        serverAt.insert(href, text);
+    QSet<QString> serverTaken;
+    QStringList paired = input.pairs.keys();
+    paired.sort();
+    for (const QString& href : paired) {
+        const QString& base = input.pairs[href];
+        const bool here = localLeft.value(base) > 0;
+        if (here)
+            --localLeft[base];
+        const auto there = serverAt.constFind(href);
+        const bool onServer = there != serverAt.cend();
+        if (onServer)
+            serverTaken.insert(href);
+        if (here && onServer && *there == base)
+            continue;
+        if (here) {
+            plan.actions.push_back({onServer ? TodoAction::Kind::ChangeHere : TodoAction::Kind::RemoveHere,
+                                    href, base, onServer ? *there : QString()});
+            plan.deletesHere += onServer ? 0 : 1;
+        } else if (onServer && *there == base) {
+            plan.actions.push_back({TodoAction::Kind::DeleteThere, href, base, {}});
+            ++plan.deletesThere;
+        } else {
+            // Deleted here and changed on the server: the server's version is kept as new.
+            if (onServer) {
+                plan.conflicts.push_back({QDate(), *there, kDeleted});
+                serverTaken.remove(href);
+            }
+            plan.actions.push_back({TodoAction::Kind::Forget, href, base, {}});
+        }
+    }
+    QMultiHash<QString, QString> unpairedServer;
+    for (auto it = input.server.crbegin(); it != input.server.crend(); ++it) {
+        if (!serverTaken.contains(it->first))
+            unpairedServer.insert(it->second, it->first);
+    }
+    for (const QString& text : input.local) {
+        if (localLeft.value(text) == 0)
+            continue;
+        --localLeft[text];
+        const auto match = unpairedServer.find(text);
+        if (match == unpairedServer.end()) {
+            plan.actions.push_back({TodoAction::Kind::Create, {}, {}, text});
+            continue;
+        }
+        serverTaken.insert(*match);
+        plan.actions.push_back({TodoAction::Kind::Pair, *match, {}, text});
+        unpairedServer.erase(match);
+    }
+    for (const auto& [href, text] : input.server) {
+        if (!serverTaken.contains(href))
+            plan.actions.push_back({TodoAction::Kind::AddHere, href, {}, text});
+    }
+    return plan;
 }
 
 } // namespace calsync

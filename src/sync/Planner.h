@@ -8,7 +8,9 @@
 #include "sync/Mapping.h"
 
 #include <QDate>
+#include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -65,8 +67,42 @@ struct Plan {
 
 Plan planSync(const PlanInput& input);
 
+// The ToDo list against the collection's VTODOs. An entry has no identity but its text: an entry
+// edited in the file is the old one deleted and a new one added.
+struct TodoInput {
+    QStringList local;                               // the texts of the ToDo list now
+    std::vector<std::pair<QString, QString>> server; // address and summary of each VTODO
+    QHash<QString, QString> pairs;                   // address -> the text at the last sync
+};
+
+struct TodoAction {
+    enum class Kind {
+        AddHere,     // a new VTODO becomes an entry
+        ChangeHere,  // the server changed a paired VTODO: the entry `was` becomes `now`
+        RemoveHere,  // the server deleted a paired VTODO: the entry `was` goes
+        Create,      // a new entry becomes a VTODO
+        DeleteThere, // the entry went: its VTODO is deleted
+        Pair,        // the same text on both sides, not paired yet
+        Forget,      // the pairing ends
+    };
+    Kind kind;
+    QString href;
+    QString was;
+    QString now;
+};
+
+struct TodoPlan {
+    std::vector<TodoAction> actions;
+    std::vector<ReportLine> conflicts;
+    int deletesHere = 0;
+    int deletesThere = 0;
+};
+
+TodoPlan planTodos(const TodoInput& input);
+
 // Whether a plan deletes more than a sync may without being told to: on either side more than 50
 // items, or more than 10 that are more than a quarter of that side's items.
 bool massDelete(const Plan& plan);
+bool massDelete(int deletes, int items);
 
 } // namespace calsync

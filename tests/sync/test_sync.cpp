@@ -40,6 +40,8 @@ QStringList serverItems(const MemoryServer& server) {
     for (auto it = server.resources().cbegin(); it != server.resources().cend(); ++it) {
         for (const ServerItem& item : readResource(it.key(), it->data, kRange).items)
             items << store::dateString(item.value.date) + QLatin1Char(' ') + item.value.content;
+        if (const QString todo = todoOf(it->data); !todo.isEmpty())
+            items << QStringLiteral("ToDo ") + todo;
     }
     items.sort();
     return items;
@@ -54,8 +56,25 @@ QStringList fileItems(const QString& file) {
         if (!contents[i].isEmpty())
             items << dates[i] + QLatin1Char(' ') + contents[i];
     }
+    for (const QString& todo : testrows::column(file, store::kTodoTable, 3))
+        items << QStringLiteral("ToDo ") + todo;
     items.sort();
     return items;
+}
+
+void removeTodo(const QString& file, const QString& text) {
+    store::DataControl data;
+    data.setDatabaseName(file);
+    data.setRecordSource(store::kTodoTable);
+    QVERIFY(data.refresh().ok());
+    for (int row = 0; row < data.recordCount(); ++row) {
+        if (data.value(row, 3).value().toString() == text) {
+            data.moveTo(row);
+            QVERIFY(data.remove().ok());
+            return;
+        }
+    }
+    QFAIL("no such ToDo entry");
 }
 
 QString kinds(const Plan& plan) {
@@ -251,6 +270,23 @@ class TestSync : public QObject {
         QTest::newRow("edit keeps what the file does not hold")
             << QStringList{"described a 2026/3/1 案", "sync", "local 2026/3/1 1 会議", "sync"} << one << one
             << 0 << 0 << true << QStringLiteral("LOCATION:本社");
+        const QStringList todo{"ToDo 買い物"};
+        QTest::newRow("ToDo added here")
+            << QStringList{"todo 買い物", "sync"} << todo << todo << 0 << 0 << true << QString();
+        QTest::newRow("ToDo added there")
+            << QStringList{"vtodo t 買い物", "sync"} << todo << todo << 0 << 0 << true << QString();
+        QTest::newRow("ToDo deleted here") << QStringList{"vtodo t 買い物", "sync", "untodo 買い物", "sync"}
+                                           << QStringList{} << QStringList{} << 0 << 0 << true << QString();
+        QTest::newRow("ToDo deleted there")
+            << QStringList{"todo 買い物", "vtodo t 買い物", "sync", "drop t", "sync"} << QStringList{}
+            << QStringList{} << 0 << 0 << true << QString();
+        QTest::newRow("ToDo changed there") << QStringList{"vtodo t 買物", "sync", "vtodo t 買い物", "sync"}
+                                            << todo << todo << 0 << 0 << true << QString();
+        QTest::newRow("ToDo deleted here, changed there")
+            << QStringList{"vtodo t 買物", "sync", "untodo 買物", "vtodo t 買い物", "sync"} << todo << todo
+            << 1 << 0 << true << QString();
+        QTest::newRow("ToDos not taken") << QStringList{"notodos", "todo 買い物", "sync"} << todo
+                                         << QStringList{} << 0 << 0 << true << QString();
         QTest::newRow("another collection starts afresh")
             << QStringList{"server a 2026/3/1 会議", "sync", "collection other", "sync"} << one << one << 0
             << 0 << true << QString();
@@ -270,7 +306,9 @@ class TestSync : public QObject {
         SyncReport report;
         for (const QString& step : steps) {
             const QStringList w = step.split(QLatin1Char(' '));
+            const bool fresh = !servers.contains(collection);
             MemoryServer& s = servers[collection];
+            s.todos = s.todos || fresh;
             if (w[0] == "local") {
                 const store::SlotItem item{w[3] == "-" ? QString() : w[3], {}, false, store::kEmptyTime};
                 QVERIFY(testrows::putSlot(path, day(w[1]), w[2].toInt(), item));
@@ -278,6 +316,16 @@ class TestSync : public QObject {
                 s.put(w[1], eventText(w[1], w[2], w[3]));
             } else if (w[0] == "described") {
                 s.put(w[1], eventText(w[1], w[2], w[3], "DESCRIPTION:詳細\\, 会議室\r\nLOCATION:本社\r\n"));
+            } else if (w[0] == "todo") {
+                testrows::addTodos(path, {w[1]});
+            } else if (w[0] == "untodo") {
+                removeTodo(path, w[1]);
+            } else if (w[0] == "vtodo") {
+                s.put(w[1], "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//phone//EN\r\nBEGIN:VTODO\r\nUID:" +
+                                w[1].toUtf8() + "\r\nDTSTAMP:20260101T000000Z\r\nSUMMARY:" + w[2].toUtf8() +
+                                "\r\nEND:VTODO\r\nEND:VCALENDAR\r\n");
+            } else if (w[0] == "notodos") {
+                s.todos = false;
             } else if (w[0] == "drop") {
                 s.remove(w[1]);
             } else if (w[0] == "recur") {
