@@ -112,9 +112,15 @@ class Sync {
         resources_.clear();
         for (const store::SyncedResource& resource : resources.value()) {
             resources_.insert(resource.href, resource);
-            ResourceItems items = readResource(resource.href, resource.data, options_.range);
-            for (ServerItem& item : items.items)
-                input.server.push_back(std::move(item));
+            // A resource is read once a sync: a later pass finds it unchanged unless it wrote it.
+            auto cached = read_.find(resource.href);
+            if (cached == read_.end() || cached->first != resource.data)
+                cached =
+                    read_.insert(resource.href,
+                                 {resource.data, readResource(resource.href, resource.data, options_.range)});
+            const ResourceItems& items = cached->second;
+            for (const ServerItem& item : items.items)
+                input.server.push_back(item);
             for (const ResourceItems::Left& left : items.left)
                 report_.notShown.push_back({left.date, left.summary, left.reason});
         }
@@ -560,6 +566,7 @@ class Sync {
     const std::function<QString()>& newUid_;
     SyncReport& report_;
     QHash<QString, store::SyncedResource> resources_;
+    QHash<QString, std::pair<QByteArray, ResourceItems>> read_;
     bool stopped_ = false;
 };
 

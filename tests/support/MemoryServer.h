@@ -10,6 +10,9 @@
 #include <QMap>
 #include <QSet>
 
+#include <functional>
+#include <utility>
+
 namespace testsupport {
 
 class MemoryServer : public calsync::Server {
@@ -23,6 +26,7 @@ class MemoryServer : public calsync::Server {
     int failAfterWrites = -1; // writes that still happen before the server goes away
     bool failListing = false;
     int listings = 0;
+    std::function<void()> beforeWrites; // runs once, as the next batch of writes arrives
 
     bool takesTodos() const override { return todos; }
 
@@ -53,6 +57,8 @@ class MemoryServer : public calsync::Server {
 
     calsync::Outcome<std::vector<calsync::Written>>
     write(const std::vector<calsync::Write>& writes) override {
+        if (beforeWrites)
+            std::exchange(beforeWrites, {})();
         std::vector<calsync::Written> results;
         for (const calsync::Write& w : writes) {
             if (failAfterWrites == 0)

@@ -265,6 +265,10 @@ class TestSync : public QObject {
                            "sync",
                            "sync"}
             << three << three << 0 << 0 << true << QString();
+        QTest::newRow("saved by another program during the sync")
+            << QStringList{"local 2026/3/1 1 案",       "sync", "local 2026/3/1 1 案2",
+                           "meanwhile 2026/3/1 1 会議", "sync", "sync"}
+            << one << one << 0 << 0 << true << QString();
         QTest::newRow("listing fails") << QStringList{"local 2026/3/1 1 会議", "failList", "sync"} << one
                                        << QStringList{} << 0 << 0 << false << QString();
         QTest::newRow("edit keeps what the file does not hold")
@@ -331,6 +335,12 @@ class TestSync : public QObject {
             } else if (w[0] == "recur") {
                 s.put(w[1],
                       eventText(w[1], w[2], w[4], "RRULE:FREQ=DAILY;COUNT=" + w[3].toLatin1() + "\r\n"));
+            } else if (w[0] == "meanwhile") {
+                // Another program saves a slot while the sync waits for the server.
+                s.beforeWrites = [path, w] {
+                    QVERIFY(testrows::putSlot(path, day(w[1]), w[2].toInt(),
+                                              {w[3], {}, false, store::kEmptyTime}));
+                };
             } else if (w[0] == "fail") {
                 s.failAfterWrites = w[1].toInt();
             } else if (w[0] == "failList") {
