@@ -15,6 +15,8 @@
 using namespace calsync;
 using testsupport::MemoryServer;
 
+Q_DECLARE_METATYPE(store::SlotItem)
+
 namespace {
 
 const exchange::DateRange kRange{QDate(2026, 1, 1), QDate(2027, 12, 31)};
@@ -93,6 +95,71 @@ class TestSync : public QObject {
   private Q_SLOTS:
     void init() { env_ = std::make_unique<testsupport::TestEnv>(); }
     void cleanup() { env_.reset(); }
+
+    // An item written as a new resource, or as an edit of a resource, reads back as the same
+    // item: otherwise every sync would find it changed again.
+    void mappingRoundTrip_data() {
+        QTest::addColumn<store::SlotItem>("item");
+        QTest::newRow("plain") << store::SlotItem{"会議", {}, false, store::kEmptyTime};
+        QTest::newRow("timed with level and alarm") << store::SlotItem{"会議", "ﾚﾍﾞﾙ3", true, "0930"};
+        QTest::newRow("all day with alarm") << store::SlotItem{"誕生日", "ﾚﾍﾞﾙ5", true, store::kEmptyTime};
+        QTest::newRow("time text no clock shows") << store::SlotItem{"変な時刻", {}, false, "930"};
+        QTest::newRow("late evening") << store::SlotItem{"年越し", "ﾚﾍﾞﾙ1", false, "2345"};
+        QTest::newRow("eighty characters") << store::SlotItem{QString(80, QChar(0x3042)), {}, false, "0800"};
+    }
+
+    void mappingRoundTrip() {
+        QFETCH(store::SlotItem, item);
+        const ItemValue wanted = valueOf(QDate(2026, 3, 1), item);
+        const QByteArray created = newResource(QStringLiteral("u1"), wanted, 2);
+        const std::vector<ServerItem> read = readResource(QStringLiteral("u1.ics"), created, kRange).items;
+        QCOMPARE(read.size(), size_t(1));
+        QCOMPARE(read[0].value, wanted);
+        QCOMPARE(read[0].preferredSlot, 2);
+        // The same item written over another one.
+        const ItemValue other = value("2026/2/1", "前の予定", "1200");
+        const std::optional<QByteArray> edited =
+            editResource(newResource(QStringLiteral("u2"), other, 1), {{QString(), other, wanted, 2}});
+        QVERIFY(edited);
+        QCOMPARE(readResource(QStringLiteral("u2.ics"), *edited, kRange).items.at(0).value, wanted);
+    }
+
+    // A series from another program, in a time zone of its own: an occurrence edited becomes an
+    // override and one deleted an EXDATE; the other occurrences stay as they were.
+    void occurrenceEdits() {
+        const QByteArray series = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//phone//EN\r\nBEGIN:VEVENT\r\n"
+                                  "UID:s1\r\nDTSTAMP:20260101T000000Z\r\n"
+                                  "DTSTART;TZID=Europe/Berlin:20260302T020000\r\n"
+                                  "DTEND;TZID=Europe/Berlin:20260302T030000\r\nRRULE:FREQ=WEEKLY;COUNT=4\r\n"
+                                  "SUMMARY:朝会\r\nLOCATION:本社\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+        const std::vector<ServerItem> before = readResource(QStringLiteral("s1.ics"), series, kRange).items;
+        QCOMPARE(before.size(), size_t(4));
+        QCOMPARE(before[0].value.time, QStringLiteral("1000")); // 02:00 in Berlin is 10:00 in Tokyo
+        ItemValue moved = before[1].value;
+        moved.content = QStringLiteral("休み");
+        moved.time = QStringLiteral("1100");
+        const std::optional<QByteArray> edited =
+            editResource(series, {{before[1].occurrence, before[1].value, moved, 1},
+                                  {before[2].occurrence, before[2].value, std::nullopt, 1}});
+        QVERIFY(edited);
+        QVERIFY(edited->contains("RECURRENCE-ID;TZID=Europe/Berlin:20260309T020000"));
+        QVERIFY(edited->contains("EXDATE;TZID=Europe/Berlin:20260316T020000"));
+        QCOMPARE(edited->count("LOCATION:本社"), 2);
+        const std::vector<ServerItem> after = readResource(QStringLiteral("s1.ics"), *edited, kRange).items;
+        QCOMPARE(after.size(), size_t(3));
+        QCOMPARE(after[0].value, before[0].value);
+        QCOMPARE(after[1].value, before[3].value);
+        QCOMPARE(after[2].occurrence, before[1].occurrence);
+        QCOMPARE(after[2].value, moved);
+        // Edited again, the override is changed in place.
+        ItemValue again = moved;
+        again.content = QStringLiteral("休み2");
+        const std::optional<QByteArray> twice =
+            editResource(*edited, {{before[1].occurrence, moved, again, 1}});
+        QVERIFY(twice);
+        QCOMPARE(twice->count("RECURRENCE-ID"), 1);
+        QCOMPARE(readResource(QStringLiteral("s1.ics"), *twice, kRange).items.at(2).value, again);
+    }
 
     void planner_data() {
         QTest::addColumn<std::vector<LocalItem>>("local");
