@@ -124,10 +124,21 @@ class Sync {
             for (const ResourceItems::Left& left : items.left)
                 report_.notShown.push_back({left.date, left.summary, left.reason});
         }
-        for (const store::SyncedItem& item : pairs.value())
+        // An occurrence that time carried out of the range is neither deleted nor new: it stays
+        // paired and is left alone.
+        QSet<qint64> resting;
+        for (const store::SyncedItem& item : pairs.value()) {
+            if (!item.occurrence.isEmpty() && resources_.contains(item.href) &&
+                (item.date < options_.range.first || item.date > options_.range.last)) {
+                resting.insert(item.date.toJulianDay() * 8 + item.slot);
+                continue;
+            }
             input.pairs.push_back(pairingOf(item));
-        for (const store::DatedItem& item : local.value())
-            input.local.push_back({item.slot, valueOf(item.date, item.item)});
+        }
+        for (const store::DatedItem& item : local.value()) {
+            if (!resting.contains(item.date.toJulianDay() * 8 + item.slot))
+                input.local.push_back({item.slot, valueOf(item.date, item.item)});
+        }
         const Plan plan = planSync(input);
         if (plan.actions.empty())
             return false;

@@ -299,6 +299,10 @@ class TestSync : public QObject {
             << QStringList{"recur r 2026/3/1 3 朝会", "sync", "local 2026/3/2 1 -", "sync"}
             << QStringList{"2026/3/1 朝会", "2026/3/3 朝会"} << QStringList{"2026/3/1 朝会", "2026/3/3 朝会"}
             << 0 << 0 << true << QStringLiteral("EXDATE");
+        QTest::newRow("occurrences carried out of the range stay")
+            << QStringList{"recur r 2026/3/1 3 朝会", "sync", "range 2026/3/2", "sync"}
+            << QStringList{"2026/3/1 朝会", "2026/3/2 朝会", "2026/3/3 朝会"}
+            << QStringList{"2026/3/1 朝会", "2026/3/2 朝会", "2026/3/3 朝会"} << 0 << 0 << true << QString();
         QTest::newRow("recurrence out of range")
             << QStringList{"recur r 2030/3/1 3 遠い", "sync"} << QStringList{} << QStringList{} << 0 << 1
             << true << QString();
@@ -374,6 +378,7 @@ class TestSync : public QObject {
         const QString path = env_->makeScheduleFile();
         std::map<QString, MemoryServer> servers;
         QString collection = QStringLiteral("main");
+        exchange::DateRange range = kRange;
         SyncReport report;
         for (const QString& step : steps) {
             const QStringList w = step.split(QLatin1Char(' '));
@@ -408,6 +413,8 @@ class TestSync : public QObject {
                     QVERIFY(testrows::putSlot(path, day(w[1]), w[2].toInt(),
                                               {w[3], {}, false, store::kEmptyTime}));
                 };
+            } else if (w[0] == "range") {
+                range.first = day(w[1]);
             } else if (w[0] == "fail") {
                 s.failAfterWrites = w[1].toInt();
             } else if (w[0] == "failList") {
@@ -415,7 +422,7 @@ class TestSync : public QObject {
             } else if (w[0] == "collection") {
                 collection = w[1];
             } else {
-                report = runSync(path, collection, s, {kRange, w[0] == "sync!"});
+                report = runSync(path, collection, s, {range, w[0] == "sync!"});
                 s.failAfterWrites = -1;
             }
         }
