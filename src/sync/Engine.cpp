@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QUuid>
 
+#include <algorithm>
 #include <map>
 
 namespace calsync {
@@ -147,11 +148,12 @@ class Sync {
             return false;
         }
         report_.conflicts.insert(report_.conflicts.end(), plan.conflicts.begin(), plan.conflicts.end());
+        const int before = effects_;
         for (const Action& action : plan.actions) {
             if (!applyToFile(action))
                 return false;
         }
-        return writeToServer(plan) && !stopped_;
+        return writeToServer(plan) && !stopped_ && effects_ > before;
     }
 
     // The ToDo list against the collection's VTODOs: the file's part first, then one batch of
@@ -354,9 +356,11 @@ class Sync {
         const Pairing& pair = action.pair;
         switch (action.kind) {
         case Action::Kind::Rebase:
+            ++effects_;
             return transaction(
                 [&] { return state_.putItem(syncedOf(pair, pair.date, pair.slot, action.server)); });
         case Action::Kind::Forget:
+            ++effects_;
             return transaction([&] { return state_.removeItem(pair.href, pair.occurrence); });
         case Action::Kind::PullDelete:
             return onDate(pair.date, [&](auto& items) -> store::Error {
@@ -365,6 +369,7 @@ class Sync {
                 if (store::Error error = state_.saveSlot(pair.date, pair.slot, {}); error.failed())
                     return error;
                 ++report_.deletedHere;
+                ++effects_;
                 return state_.removeItem(pair.href, pair.occurrence);
             });
         case Action::Kind::Pull:
@@ -401,6 +406,7 @@ class Sync {
                 if (!holds(items, pair.slot, action.local))
                     return {};
                 const int slot = freeSlot(items, 0, pair.slot);
+                ++effects_;
                 // No free slot: the file keeps its version, the server's stays on the server.
                 if (slot == 0)
                     return state_.removeItem(pair.href, pair.occurrence);
@@ -421,6 +427,7 @@ class Sync {
         if (store::Error error = state_.saveSlot(value.date, slot, slotItemOf(value)); error.failed())
             return error;
         ++report_.received;
+        ++effects_;
         return state_.putItem(syncedOf(pair, value.date, slot, value));
     }
 
@@ -542,6 +549,7 @@ class Sync {
 
     bool recordWritten(const QString& href, const QString& uid, bool created, const QByteArray& data,
                        const QString& etag, const std::vector<const Action*>& actions) {
+        ++effects_;
         return transaction([&]() -> store::Error {
             if (data.isEmpty()) {
                 if (store::Error error = state_.removeResource(href); error.failed())
@@ -579,6 +587,7 @@ class Sync {
     QHash<QString, store::SyncedResource> resources_;
     QHash<QString, std::pair<QByteArray, ResourceItems>> read_;
     bool stopped_ = false;
+    int effects_ = 0; // writes to the file or the server; a pass without any ends the sync
 };
 
 } // namespace
@@ -612,6 +621,16 @@ SyncReport runSync(const QString& schedulePath, const QString& collection, Serve
         more = sync.pass();
     if (server.takesTodos() && report.failure.isEmpty() && !report.massDeleteStopped && !sync.stopped())
         sync.todoPass();
+    // A conflict that a pass could not settle (its slot saved meanwhile) is planned again by the
+    // next one: it is listed once.
+    std::vector<ReportLine> conflicts;
+    for (const ReportLine& line : report.conflicts) {
+        if (std::none_of(conflicts.begin(), conflicts.end(), [&](const ReportLine& seen) {
+                return seen.date == line.date && seen.text == line.text && seen.other == line.other;
+            }))
+            conflicts.push_back(line);
+    }
+    report.conflicts = std::move(conflicts);
     if (report.massDeleteStopped)
         report.failure = QStringLiteral("この同期は多くの予定を削除するため、何も削除せずに止めました。"
                                         "続けるには削除を許可してください。");
