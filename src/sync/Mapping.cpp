@@ -247,6 +247,9 @@ std::optional<QByteArray> editResource(const QByteArray& data, const std::vector
             applyValue(master, edit.was, *edit.now, edit.slot);
             continue;
         }
+        // An occurrence is named by its start as written; anything else names none of the series.
+        if (icaltime_is_null_time(icaltime_from_string(edit.occurrence.toLatin1().constData())))
+            return std::nullopt;
         icalcomponent* existing = overrideFor(edit.occurrence);
         if (!edit.now) {
             if (existing) {
