@@ -149,10 +149,14 @@ class Sync {
         }
         report_.conflicts.insert(report_.conflicts.end(), plan.conflicts.begin(), plan.conflicts.end());
         const int before = effects_;
+        if (!beginBatch())
+            return false;
         for (const Action& action : plan.actions) {
             if (!applyToFile(action))
                 return false;
         }
+        if (!endBatch())
+            return false;
         return writeToServer(plan) && !stopped_ && effects_ > before;
     }
 
@@ -188,6 +192,8 @@ class Sync {
         report_.conflicts.insert(report_.conflicts.end(), plan.conflicts.begin(), plan.conflicts.end());
         std::vector<Write> writes;
         std::vector<const TodoAction*> writing;
+        if (!beginBatch())
+            return false;
         for (const TodoAction& action : plan.actions) {
             using Kind = TodoAction::Kind;
             bool ok = true;
@@ -216,6 +222,8 @@ class Sync {
             if (!ok)
                 return false;
         }
+        if (!endBatch())
+            return false;
         if (writes.empty())
             return true;
         const Outcome<std::vector<Written>> written = server_.write(writes);
@@ -223,6 +231,8 @@ class Sync {
             report_.failure = serverFailure(written.failure());
             return false;
         }
+        if (!beginBatch())
+            return false;
         for (size_t i = 0; i < writes.size() && i < written.value().size(); ++i) {
             const Written& result = written.value()[i];
             const Write& write = writes[i];
@@ -250,7 +260,7 @@ class Sync {
             if (!recorded)
                 return false;
         }
-        return true;
+        return endBatch();
     }
 
     store::Error applyTodo(const TodoAction& action) {
@@ -290,14 +300,49 @@ class Sync {
         return false;
     }
 
-    // Runs `work` in a short transaction of its own; false on failure (in the report).
+    // Runs `work` in a short transaction: its own, or the open batch's. False on failure (in the
+    // report; an open batch is rolled back and closed).
     bool transaction(const std::function<store::Error()>& work) {
+        if (!batchOpen_ && !begin())
+            return false;
+        store::Error error = work();
+        if (error.ok() && (!batchOpen_ || ++batchWork_ >= kBatchWork)) {
+            error = state_.commit();
+            if (error.ok() && batchOpen_) {
+                batchWork_ = 0;
+                error = state_.begin();
+            }
+        }
+        if (error.failed()) {
+            state_.rollback();
+            batchOpen_ = false;
+            return fail(error);
+        }
+        return true;
+    }
+
+    bool begin() {
         if (store::Error error = state_.begin(); error.failed())
             return fail(error);
-        store::Error error = work();
-        if (error.ok())
-            error = state_.commit();
-        if (error.failed()) {
+        return true;
+    }
+
+    // Many small pieces of work share transactions of up to kBatchWork pieces: a commit each
+    // would make a first sync of thousands of items wait for the disk thousands of times. The
+    // batch is closed before any request to the server.
+    bool beginBatch() {
+        if (!begin())
+            return false;
+        batchOpen_ = true;
+        batchWork_ = 0;
+        return true;
+    }
+
+    bool endBatch() {
+        if (!batchOpen_)
+            return false;
+        batchOpen_ = false;
+        if (store::Error error = state_.commit(); error.failed()) {
             state_.rollback();
             return fail(error);
         }
@@ -451,6 +496,8 @@ class Sync {
             std::vector<const Action*> actions;
         };
         std::map<QString, Target> targets;
+        if (!beginBatch())
+            return false;
         for (const Action& action : plan.actions) {
             if (action.kind == Action::Kind::Create) {
                 Target target;
@@ -476,6 +523,9 @@ class Sync {
                 targets[action.pair.href].actions.push_back(&action);
             }
         }
+        // The creations are recorded as pending before they are asked for.
+        if (!endBatch())
+            return false;
         std::vector<Write> writes;
         std::vector<QString> hrefs;
         for (auto& [href, target] : targets) {
@@ -515,6 +565,8 @@ class Sync {
             return false;
         }
         bool allDone = true;
+        if (!beginBatch())
+            return false;
         for (size_t i = 0; i < writes.size() && i < written.value().size(); ++i) {
             const Written& result = written.value()[i];
             const Target& target = targets[hrefs[i]];
@@ -540,6 +592,8 @@ class Sync {
                      action->kind == Action::Kind::PushDelete ? QStringLiteral("（削除）")
                                                               : describe(action->local)});
         }
+        if (!endBatch())
+            return false;
         if (written.value().size() < writes.size() && report_.failure.isEmpty())
             report_.failure = QStringLiteral("サーバーの応答が足りません。");
         if (!allDone)
@@ -587,6 +641,9 @@ class Sync {
     QHash<QString, store::SyncedResource> resources_;
     QHash<QString, std::pair<QByteArray, ResourceItems>> read_;
     bool stopped_ = false;
+    static constexpr int kBatchWork = 256;
+    bool batchOpen_ = false;
+    int batchWork_ = 0;
     int effects_ = 0; // writes to the file or the server; a pass without any ends the sync
 };
 
