@@ -192,16 +192,15 @@ class Sync {
         report_.conflicts.insert(report_.conflicts.end(), plan.conflicts.begin(), plan.conflicts.end());
         std::vector<Write> writes;
         std::vector<const TodoAction*> writing;
+        QHash<QString, QString> uids;
         if (!beginBatch())
             return false;
         for (const TodoAction& action : plan.actions) {
             using Kind = TodoAction::Kind;
             bool ok = true;
             if (action.kind == Kind::Create) {
-                const QString uid =
-                    newUid_ ? newUid_()
-                            : QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral("@daduvov");
-                const QString href = uid + QStringLiteral(".ics");
+                const auto [uid, href] = newIdentity();
+                uids.insert(href, uid);
                 const QByteArray data = newTodoResource(uid, action.now);
                 ok = transaction([&]() -> store::Error {
                     if (store::Error error = state_.putResource({href, uid, QString(), data, true});
@@ -255,7 +254,7 @@ class Sync {
                 }
                 ++report_.sent;
                 return state_.putResource(
-                    {write.href, write.href.chopped(4), result.etag, write.data, false});
+                    {write.href, uids.value(write.href), result.etag, write.data, false});
             });
             if (!recorded)
                 return false;
@@ -347,6 +346,17 @@ class Sync {
             return fail(error);
         }
         return true;
+    }
+
+    // The UID of a new resource and its address in the collection: "<uuid>@daduvov" and
+    // "<uuid>.ics".
+    std::pair<QString, QString> newIdentity() const {
+        if (newUid_) {
+            const QString uid = newUid_();
+            return {uid, uid + QStringLiteral(".ics")};
+        }
+        const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        return {id + QStringLiteral("@daduvov"), id + QStringLiteral(".ics")};
     }
 
     store::Error forgetResource(const QString& href) {
@@ -502,12 +512,10 @@ class Sync {
             if (action.kind == Action::Kind::Create) {
                 Target target;
                 target.create = true;
-                target.uid =
-                    newUid_ ? newUid_()
-                            : QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral("@daduvov");
+                const auto [uid, href] = newIdentity();
+                target.uid = uid;
                 target.data = newResource(target.uid, action.local, action.pair.slot);
                 target.actions.push_back(&action);
-                const QString href = target.uid + QStringLiteral(".ics");
                 const bool recorded = transaction([&]() -> store::Error {
                     if (store::Error error =
                             state_.putResource({href, target.uid, QString(), target.data, true});

@@ -54,8 +54,9 @@ QString collectionHash(const QString& collection);
 // with another collection starts afresh instead of taking every item for deleted.
 SyncReport runSync(const QString& schedulePath, const QString& collection, Server& server,
                    const SyncOptions& options);
-// The same with the UIDs of new resources made by `newUid` instead of random UUIDs (a resource's
-// address is its UID and ".ics"), for runs that must repeat themselves.
+// A new resource gets the UID "<uuid>@daduvov" and the address "<uuid>.ics" within the collection.
+// The overload makes the UIDs with `newUid` instead (the address is the UID and ".ics"), for runs
+// that must repeat themselves.
 SyncReport runSync(const QString& schedulePath, const QString& collection, Server& server,
                    const SyncOptions& options, const std::function<QString()>& newUid);
 
