@@ -2,6 +2,7 @@
 // files with a collection in memory, and a long random run across two files and a third client.
 
 #include "store/ScheduleLayout.h"
+#include "support/FilePermissions.h"
 #include "support/MemoryServer.h"
 #include "support/ScheduleRows.h"
 #include "support/TestEnv.h"
@@ -435,6 +436,20 @@ class TestSync : public QObject {
         for (const MemoryServer::Stored& stored : servers[collection].resources())
             data += stored.data;
         QVERIFY2(data.contains(dataHas.toUtf8()), data.constData());
+    }
+
+    // A file that cannot be written is refused before the server is asked anything.
+    void readOnlyFile() {
+        const QString path = env_->makeScheduleFile();
+        QVERIFY(testrows::putSlot(path, QDate(2026, 3, 1), 1, {"会議", {}, false, store::kEmptyTime}));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const testsupport::PermissionsApply permissions;
+        MemoryServer server;
+        const SyncReport report = runSync(path, QStringLiteral("main"), server, {kRange, false});
+        QVERIFY(!report.ok());
+        QVERIFY(!report.failure.isEmpty());
+        QCOMPARE(server.listings, 0);
+        QVERIFY(server.resources().isEmpty());
     }
 
     // Random edits, deletions and syncs across two files and a third client that edits the
