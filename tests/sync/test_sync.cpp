@@ -268,6 +268,21 @@ class TestSync : public QObject {
         QTest::newRow("deleted there") << QStringList{"server a 2026/3/1 会議", "sync", "drop a", "sync"}
                                        << QStringList{} << QStringList{} << 0 << 0 << true << QString();
         const QStringList both{"2026/3/1 ここ", "2026/3/1 そこ"};
+        QTest::newRow("moved there") << QStringList{"server a 2026/3/2 会議", "sync",
+                                                    "server a 2026/3/1 会議", "sync"}
+                                     << one << one << 0 << 0 << true << QString();
+        QTest::newRow("edited on both sides, no free slot")
+            << QStringList{"server a 2026/3/1 会議",
+                           "local 2026/3/1 2 二",
+                           "local 2026/3/1 3 三",
+                           "local 2026/3/1 4 四",
+                           "sync",
+                           "server a 2026/3/1 そこ",
+                           "local 2026/3/1 1 ここ",
+                           "sync"}
+            << QStringList{"2026/3/1 ここ", "2026/3/1 三", "2026/3/1 二", "2026/3/1 四"}
+            << QStringList{"2026/3/1 ここ", "2026/3/1 そこ", "2026/3/1 三", "2026/3/1 二", "2026/3/1 四"} << 1
+            << 1 << true << QString();
         QTest::newRow("edited on both sides")
             << QStringList{"server a 2026/3/1 会議", "sync", "server a 2026/3/1 そこ",
                            "local 2026/3/1 1 ここ", "sync"}
