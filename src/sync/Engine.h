@@ -19,8 +19,9 @@ namespace calsync {
 struct SyncOptions {
     // Occurrences of recurring server events within this range become items.
     exchange::DateRange range;
-    // Go on with a sync that deletes more than the threshold (more than 50 items or a quarter of
-    // either side); without it such a sync stops before deleting anything.
+    // Go on with a sync that deletes more than the threshold (on either side more than 50 items,
+    // or more than 10 that are more than a quarter of that side); without it such a sync stops
+    // before deleting anything or writing anywhere.
     bool allowMassDelete = false;
 };
 
