@@ -21,7 +21,7 @@ struct SyncOptions {
     exchange::DateRange range;
     // Go on with a sync that deletes more than the threshold (on either side more than 50 items,
     // or more than 10 that are more than a quarter of that side); without it such a sync stops
-    // before deleting anything or writing anywhere.
+    // before deleting anything.
     bool allowMassDelete = false;
 };
 
