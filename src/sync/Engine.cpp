@@ -109,6 +109,7 @@ class Sync {
         if (!local.ok())
             return fail(local.error());
         PlanInput input;
+        QSet<QString> unreadable;
         report_.notShown.clear();
         resources_.clear();
         for (const store::SyncedResource& resource : resources.value()) {
@@ -120,17 +121,20 @@ class Sync {
                     read_.insert(resource.href,
                                  {resource.data, readResource(resource.href, resource.data, options_.range)});
             const ResourceItems& items = cached->second;
+            if (items.unreadable)
+                unreadable.insert(resource.href);
             for (const ServerItem& item : items.items)
                 input.server.push_back(item);
             for (const ResourceItems::Left& left : items.left)
                 report_.notShown.push_back({left.date, left.summary, left.reason});
         }
-        // An occurrence that time carried out of the range is neither deleted nor new: it stays
-        // paired and is left alone.
+        // An occurrence that time carried out of the range, or an item of a resource that cannot
+        // be read now, is neither deleted nor new: it stays paired and is left alone.
         QSet<qint64> resting;
         for (const store::SyncedItem& item : pairs.value()) {
-            if (!item.occurrence.isEmpty() && resources_.contains(item.href) &&
-                (item.date < options_.range.first || item.date > options_.range.last)) {
+            if (unreadable.contains(item.href) ||
+                (!item.occurrence.isEmpty() && resources_.contains(item.href) &&
+                 (item.date < options_.range.first || item.date > options_.range.last))) {
                 resting.insert(item.date.toJulianDay() * 8 + item.slot);
                 continue;
             }

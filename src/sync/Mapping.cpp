@@ -137,6 +137,7 @@ ResourceItems readResource(const QString& href, const QByteArray& data, const ex
     const exchange::Calendar calendar = exchange::Calendar::parse(data);
     if (!calendar.failure().isEmpty()) {
         result.left.push_back({QDate(), href, QStringLiteral("読めない予定: ") + calendar.failure()});
+        result.unreadable = true;
         return result;
     }
     const bool recurs = calendar.hasRecurrences();
@@ -162,9 +163,10 @@ ResourceItems readResource(const QString& href, const QByteArray& data, const ex
         result.items.push_back(std::move(server));
         return true;
     });
-    if (!read)
+    if (!read) {
         result.left.push_back({QDate(), href, QStringLiteral("繰り返しが多すぎて読めない予定")});
-    else if (recurs && result.items.empty())
+        result.unreadable = true;
+    } else if (recurs && result.items.empty())
         result.left.push_back({QDate(), href, QStringLiteral("同期する範囲に回のない繰り返しの予定")});
     return result;
 }

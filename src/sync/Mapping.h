@@ -52,6 +52,7 @@ struct ResourceItems {
         QString reason;
     };
     std::vector<Left> left;
+    bool unreadable = false; // the text could not be read (or read in bounds): its items are unknown
 };
 ResourceItems readResource(const QString& href, const QByteArray& data, const exchange::DateRange& range);
 

@@ -319,6 +319,9 @@ class TestSync : public QObject {
             << QStringList{"recur r 2026/3/1 3 朝会", "sync", "range 2026/3/2", "sync"}
             << QStringList{"2026/3/1 朝会", "2026/3/2 朝会", "2026/3/3 朝会"}
             << QStringList{"2026/3/1 朝会", "2026/3/2 朝会", "2026/3/3 朝会"} << 0 << 0 << true << QString();
+        QTest::newRow("unreadable on the server, kept here")
+            << QStringList{"server a 2026/3/1 会議", "sync", "garble a", "sync"} << one << QStringList{} << 0
+            << 1 << true << QString();
         QTest::newRow("recurrence out of range")
             << QStringList{"recur r 2030/3/1 3 遠い", "sync"} << QStringList{} << QStringList{} << 0 << 1
             << true << QString();
@@ -418,6 +421,8 @@ class TestSync : public QObject {
                                 "\r\nEND:VTODO\r\nEND:VCALENDAR\r\n");
             } else if (w[0] == "notodos") {
                 s.todos = false;
+            } else if (w[0] == "garble") {
+                s.put(w[1], "BEGIN:VCALENDAR\r\nBEGIN:VEVENT\r\nDTSTART:2026");
             } else if (w[0] == "drop") {
                 s.remove(w[1]);
             } else if (w[0] == "recur") {
