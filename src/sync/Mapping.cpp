@@ -163,6 +163,10 @@ ResourceItems readResource(const QString& href, const QByteArray& data, const ex
         result.items.push_back(std::move(server));
         return true;
     });
+    if (read && calendar.unreadable() > 0) {
+        result.left.push_back({QDate(), href, QStringLiteral("開始日を読めない予定")});
+        result.unreadable = true;
+    }
     if (!read) {
         result.left.push_back({QDate(), href, QStringLiteral("繰り返しが多すぎて読めない予定")});
         result.unreadable = true;
