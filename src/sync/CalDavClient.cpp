@@ -78,13 +78,6 @@ Failure noCalendar(const QUrl& address) {
             address.toDisplayString()};
 }
 
-// Whether discovery may go on with another address after this failure (the address was wrong,
-// not the password, certificate or network).
-bool wrongAddress(const Failure& failure) {
-    return failure.kind == Failure::Kind::NotCalendar || failure.kind == Failure::Kind::Refused ||
-           failure.kind == Failure::Kind::Server;
-}
-
 } // namespace
 
 CalDavClient::CalDavClient(HttpOptions options) : http_(std::move(options)) {}
@@ -109,10 +102,13 @@ Outcome<std::vector<Calendar>> CalDavClient::discover(const QUrl& given) {
     QString home;
     QUrl base = address;
     bool addressIsCollection = false;
-    const Outcome<Multistatus> first =
-        multistatusOf(http_.run(davRequest("PROPFIND", address, "0", kPropfindCalendars)));
-    if (!first.ok() && !wrongAddress(first.failure()))
-        return first.failure();
+    // A failure of the transport (network, certificate, password, a refused redirect) ends
+    // discovery; an answer that is no calendar lets it look further.
+    const Outcome<HttpResponse> firstAnswer =
+        http_.run(davRequest("PROPFIND", address, "0", kPropfindCalendars));
+    if (!firstAnswer.ok())
+        return firstAnswer.failure();
+    const Outcome<Multistatus> first = multistatusOf(firstAnswer);
     if (first.ok() && !first.value().responses.empty()) {
         const DavResponse& response = first.value().responses.front();
         if (response.calendar)
@@ -120,16 +116,23 @@ Outcome<std::vector<Calendar>> CalDavClient::discover(const QUrl& given) {
         principal = response.principal;
         home = response.calendarHome;
         addressIsCollection = response.collection;
+    } else if (!first.ok() && address.path() != QLatin1String("/")) {
+        // A collection's address that does not answer as one: another calendar is not taken
+        // in its place.
+        return first.failure();
     }
     if (home.isEmpty() && principal.isEmpty()) {
         const QUrl wellKnown = address.resolved(QUrl(QStringLiteral("/.well-known/caldav")));
-        const Outcome<Multistatus> known =
-            multistatusOf(http_.run(davRequest("PROPFIND", wellKnown, "0", kPropfindCalendars)));
-        if (!known.ok() && !wrongAddress(known.failure()))
-            return known.failure();
+        const Outcome<HttpResponse> knownAnswer =
+            http_.run(davRequest("PROPFIND", wellKnown, "0", kPropfindCalendars));
+        if (!knownAnswer.ok())
+            return knownAnswer.failure();
+        const Outcome<Multistatus> known = multistatusOf(knownAnswer);
         if (known.ok() && !known.value().responses.empty()) {
             principal = known.value().responses.front().principal;
             home = known.value().responses.front().calendarHome;
+        } else if (!first.ok()) {
+            return first.failure();
         }
     }
     if (home.isEmpty() && !principal.isEmpty()) {

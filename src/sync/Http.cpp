@@ -137,7 +137,9 @@ struct Http::Impl {
                                                  "--sync-account の --pin-certificate で登録すると使えます。")
                                       .arg(job.refusedFingerprint),
                                   job.sslErrors};
-        } else if (statusValue.isValid()) {
+        } else if (statusValue.isValid() &&
+                   (reply->error() == QNetworkReply::NoError || reply->error() > 199) &&
+                   (reply->error() < 300 || reply->error() > 399)) {
             const int status = statusValue.toInt();
             const QByteArray location = reply->rawHeader("Location");
             if ((status == 301 || status == 302 || status == 303 || status == 307 || status == 308) &&

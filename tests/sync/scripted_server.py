@@ -1,0 +1,72 @@
+#!/usr/bin/env python3
+"""An HTTP server on 127.0.0.1 that answers every request the same way, for answers a real CalDAV
+server does not give: scripted_server.py PORT MODE, MODE one of
+  status:N   the status N with a short body
+  malformed  207 Multi-Status whose body is not well-formed XML
+  entity     207 Multi-Status declaring an entity
+  huge       207 Multi-Status of 50 MB with no Content-Length
+  cut        a Content-Length of 100000, then 1000 bytes and the connection closed
+  redirect   307 to the same path on 127.0.0.2 (another host)
+"""
+import http.server
+import sys
+
+port, mode = int(sys.argv[1]), sys.argv[2]
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def answer(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        if length:
+            self.rfile.read(length)
+        if mode.startswith("status:"):
+            body = b"scripted failure"
+            self.send_response(int(mode.split(":")[1]))
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+        elif mode in ("malformed", "entity"):
+            body = (b'<?xml version="1.0"?><d:multistatus xmlns:d="DAV:"><d:response><d:href>/a'
+                    if mode == "malformed" else
+                    b'<?xml version="1.0"?><!DOCTYPE d [<!ENTITY x "y">]>'
+                    b'<d:multistatus xmlns:d="DAV:"><d:response><d:href>&x;</d:href></d:response></d:multistatus>')
+            self.send_response(207)
+            self.send_header("Content-Type", "application/xml")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+        elif mode == "huge":
+            self.send_response(207)
+            self.send_header("Content-Type", "application/xml")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            self.wfile.write(b'<?xml version="1.0"?><d:multistatus xmlns:d="DAV:"><d:response><d:href>/')
+            chunk = b"x" * 65536
+            try:
+                for _ in range(50 * 1024 * 1024 // len(chunk)):
+                    self.wfile.write(chunk)
+            except (BrokenPipeError, ConnectionResetError):
+                pass
+            self.close_connection = True
+        elif mode == "cut":
+            self.send_response(207)
+            self.send_header("Content-Length", "100000")
+            self.end_headers()
+            self.wfile.write(b"<" * 1000)
+            self.wfile.flush()
+            self.close_connection = True
+        elif mode == "redirect":
+            self.send_response(307)
+            self.send_header("Location", "http://127.0.0.2:%d%s" % (port, self.path))
+            self.send_header("Content-Length", "0")
+            self.end_headers()
+
+    do_GET = do_PUT = do_DELETE = do_REPORT = do_PROPFIND = answer
+
+    def log_message(self, *args):
+        pass
+
+
+http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler).serve_forever()
