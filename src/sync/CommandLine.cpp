@@ -79,12 +79,12 @@ std::unique_ptr<QCoreApplication> eventLoopApplication() {
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 
+// One line, so that a password typed at a terminal ends with Enter.
 std::optional<QString> readPasswordLine(QIODevice& input) {
-    const QByteArray bytes = input.read(kMaxPasswordBytes + 1);
-    if (bytes.size() > kMaxPasswordBytes)
+    QByteArray line = input.readLine(kMaxPasswordBytes + 2);
+    if (line.size() > kMaxPasswordBytes + 1 || (line.size() > kMaxPasswordBytes && !line.endsWith('\n')))
         return std::nullopt;
-    QByteArray line = bytes.left(bytes.indexOf('\n') < 0 ? bytes.size() : bytes.indexOf('\n'));
-    if (line.endsWith('\r'))
+    while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     if (line.isEmpty())
         return std::nullopt;
