@@ -78,6 +78,15 @@ Failure noCalendar(const QUrl& address) {
             address.toDisplayString()};
 }
 
+// The server names a place on another host: the password is not sent there unasked.
+Failure elsewhere(const QUrl& url) {
+    return {
+        Failure::Kind::Refused,
+        QStringLiteral("カレンダーが別のサーバー (%1) にあります。そのアドレスを直接指定してください。")
+            .arg(url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveUserInfo).toDisplayString()),
+        url.toDisplayString()};
+}
+
 } // namespace
 
 CalDavClient::CalDavClient(HttpOptions options) : http_(std::move(options)) {}
@@ -137,6 +146,8 @@ Outcome<std::vector<Calendar>> CalDavClient::discover(const QUrl& given) {
     }
     if (home.isEmpty() && !principal.isEmpty()) {
         base = resolvedHref(address, principal);
+        if (!sameOrigin(base, address))
+            return elsewhere(base);
         const Outcome<Multistatus> user =
             multistatusOf(http_.run(davRequest("PROPFIND", base, "0", kPropfindCalendars)));
         if (!user.ok())
@@ -151,6 +162,8 @@ Outcome<std::vector<Calendar>> CalDavClient::discover(const QUrl& given) {
         homeUrl = asFolder(address);
     else
         return noCalendar(address);
+    if (!sameOrigin(homeUrl, address))
+        return elsewhere(homeUrl);
 
     const Outcome<Multistatus> listed =
         multistatusOf(http_.run(davRequest("PROPFIND", homeUrl, "1", kPropfindCalendars)));
@@ -158,7 +171,7 @@ Outcome<std::vector<Calendar>> CalDavClient::discover(const QUrl& given) {
         return listed.failure();
     std::vector<Calendar> calendars;
     for (const DavResponse& response : listed.value().responses)
-        if (response.calendar)
+        if (response.calendar && sameOrigin(resolvedHref(homeUrl, response.href), address))
             calendars.push_back(calendarOf(response, homeUrl));
     if (calendars.empty())
         return noCalendar(address);

@@ -111,9 +111,13 @@ int accountCommand(const QCommandLineParser& parser, const QString& schedule, QI
     const QString english = QStringLiteral("the sync account was not stored");
     const QUrl address(parser.value(kSyncAccount), QUrl::StrictMode);
     if (!address.isValid() || address.scheme().isEmpty() || address.host().isEmpty())
-        return fail(QStringLiteral("サーバーのアドレスは https://… の形で指定してください: ") +
-                        parser.value(kSyncAccount),
+        return fail(QStringLiteral("サーバーのアドレスは https://… の形で指定してください。"),
                     english + QStringLiteral(": the server address is not a URL"));
+    if (!address.userInfo().isEmpty())
+        return fail(QStringLiteral("アドレスにユーザー名やパスワードを書かないでください "
+                                   "(--%1 と --%2 で渡します)。")
+                        .arg(kUser, kPasswordStdin),
+                    english + QStringLiteral(": the address holds user information"));
     if (!parser.isSet(kUser) || parser.value(kUser).isEmpty())
         return fail(QStringLiteral("--%1 でユーザー名を指定してください。").arg(kUser),
                     english + QStringLiteral(": --user is missing"));

@@ -22,11 +22,6 @@ int defaultPort(const QUrl& url) {
     return url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80);
 }
 
-bool sameOrigin(const QUrl& a, const QUrl& b) {
-    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
-           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && defaultPort(a) == defaultPort(b);
-}
-
 QString shortDetail(const QByteArray& body) {
     QString text = QString::fromUtf8(body.left(300)).simplified();
     return text;
@@ -59,6 +54,8 @@ struct Http::Impl {
             done();
             return;
         }
+        // Credentials go in the header below only, never from the address itself.
+        job.url = job.url.adjusted(QUrl::RemoveUserInfo);
         QNetworkRequest request(job.url);
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
         request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
@@ -269,6 +266,11 @@ Failure statusFailure(int status, const QByteArray& body) {
                 detail};
     return {Failure::Kind::Refused, QStringLiteral("サーバーが要求を断りました (HTTP %1)。").arg(status),
             detail};
+}
+
+bool sameOrigin(const QUrl& a, const QUrl& b) {
+    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
+           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && defaultPort(a) == defaultPort(b);
 }
 
 QString normalFingerprint(const QString& text) {

@@ -7,6 +7,7 @@ server does not give: scripted_server.py PORT MODE, MODE one of
   huge       207 Multi-Status of 50 MB with no Content-Length
   cut        a Content-Length of 100000, then 1000 bytes and the connection closed
   redirect   307 to the same path on 127.0.0.2 (another host)
+  elsewhere  207 Multi-Status naming a user principal on 127.0.0.2
 """
 import http.server
 import sys
@@ -57,6 +58,16 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(b"<" * 1000)
             self.wfile.flush()
             self.close_connection = True
+        elif mode == "elsewhere":
+            body = ('<?xml version="1.0"?><d:multistatus xmlns:d="DAV:"><d:response><d:href>/</d:href>'
+                    '<d:propstat><d:prop><d:current-user-principal><d:href>http://127.0.0.2:%d/alice/</d:href>'
+                    '</d:current-user-principal></d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat>'
+                    '</d:response></d:multistatus>' % port).encode()
+            self.send_response(207)
+            self.send_header("Content-Type", "application/xml")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
         elif mode == "redirect":
             self.send_response(307)
             self.send_header("Location", "http://127.0.0.2:%d%s" % (port, self.path))

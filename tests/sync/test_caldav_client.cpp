@@ -345,6 +345,19 @@ class TestCalDavClient : public QObject {
             QCOMPARE(client.requestCount(), 2); // each call's first request, never the redirected one
     }
 
+    // A principal on another host is not followed: the password would go there.
+    void discoveryStaysOnTheHost() {
+        testsupport::ScriptedServer server;
+        QVERIFY(server.start(QFINDTESTDATA("scripted_server.py"), QStringLiteral("elsewhere")));
+        CalDavClient client(login());
+        const auto found = client.discover(server.url());
+        QVERIFY(!found.ok());
+        QCOMPARE(found.failure().kind, Failure::Kind::Refused);
+        QVERIFY2(found.failure().message.contains(QStringLiteral("127.0.0.2")),
+                 qPrintable(found.failure().message));
+        QCOMPARE(client.requestCount(), 1);
+    }
+
     void wrongPassword() {
         CalDavClient client(login(QStringLiteral("wrong")));
         const auto found = client.discover(radicale.url());
@@ -449,6 +462,13 @@ class TestCalDavClient : public QObject {
                            QStringLiteral("unix:path=") + folder.filePath(QStringLiteral("no-bus")));
         QCOMPARE(run(account, kPassword.toUtf8() + "\n"), 1);
         QVERIFY(last.contains("キーリング"));
+        // Nor with the password in the address.
+        QUrl withPassword = radicale.url();
+        withPassword.setUserInfo(kUser + QLatin1Char(':') + kPassword);
+        QCOMPARE(run({QStringLiteral("--sync-account"), withPassword.toString(), QStringLiteral("--user"),
+                      kUser, QStringLiteral("--password-stdin"), QStringLiteral("--schedule"), schedule},
+                     "x\n"),
+                 1);
         // Nor with a wrong password.
         QCOMPARE(run(account, "wrong\n"), 1);
         QVERIFY(last.contains("パスワード"));
