@@ -89,6 +89,21 @@ Failure elsewhere(const QUrl& url) {
 
 } // namespace
 
+std::unique_ptr<CalDavClient> clientFor(const Account& account, const QString& password) {
+    HttpOptions options;
+    options.user = account.user;
+    options.password = password;
+    options.pinnedFingerprint = account.pinnedFingerprint;
+    auto client = std::make_unique<CalDavClient>(std::move(options));
+    Calendar calendar;
+    calendar.url = QUrl(account.collection);
+    calendar.name = account.calendarName;
+    calendar.takesTodos = account.takesTodos;
+    calendar.syncCollection = account.syncCollection;
+    client->setCalendar(calendar);
+    return client;
+}
+
 CalDavClient::CalDavClient(HttpOptions options) : http_(std::move(options)) {}
 
 void CalDavClient::setCalendar(const Calendar& calendar) {

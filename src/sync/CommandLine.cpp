@@ -200,17 +200,11 @@ int syncCommand(const QCommandLineParser& parser, const QString& schedule) {
         return fail(password.failure,
                     english + QStringLiteral(": the password is not in the Secret Service"));
 
-    CalDavClient client({account.user, *password.password, account.pinnedFingerprint});
-    Calendar calendar;
-    calendar.url = QUrl(account.collection);
-    calendar.name = account.calendarName;
-    calendar.takesTodos = account.takesTodos;
-    calendar.syncCollection = account.syncCollection;
-    client.setCalendar(calendar);
+    const std::unique_ptr<CalDavClient> client = clientFor(account, *password.password);
     SyncOptions options;
     options.range = defaultSyncRange(QDate::currentDate());
     options.allowMassDelete = parser.isSet(kAllowMassDelete);
-    const SyncReport report = runSync(account.schedule, account.collection, client, options);
+    const SyncReport report = runSync(account.schedule, account.collection, *client, options);
     if (report.massDeleteStopped)
         return fail(QStringLiteral("多くの予定を消すことになるので、何も消さずに止めました。"
                                    "それでよければ --%1 を付けてもう一度実行してください。")
