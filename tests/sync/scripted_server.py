@@ -8,11 +8,17 @@ server does not give: scripted_server.py PORT MODE, MODE one of
   cut        a Content-Length of 100000, then 1000 bytes and the connection closed
   redirect   307 to the same path on 127.0.0.2 (another host)
   elsewhere  207 Multi-Status naming a user principal on 127.0.0.2
+  slow       201 Created after 0.3 s, the ETag telling how many requests were in at most
 """
 import http.server
 import sys
+import threading
+import time
 
 port, mode = int(sys.argv[1]), sys.argv[2]
+lock = threading.Lock()
+inside = 0
+most = 0
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -58,6 +64,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(b"<" * 1000)
             self.wfile.flush()
             self.close_connection = True
+        elif mode == "slow":
+            global inside, most
+            with lock:
+                inside += 1
+                most = max(most, inside)
+            time.sleep(0.3)
+            with lock:
+                inside -= 1
+                seen = most
+            self.send_response(201)
+            self.send_header("ETag", '"%d"' % seen)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
         elif mode == "elsewhere":
             body = ('<?xml version="1.0"?><d:multistatus xmlns:d="DAV:"><d:response><d:href>/</d:href>'
                     '<d:propstat><d:prop><d:current-user-principal><d:href>http://127.0.0.2:%d/alice/</d:href>'

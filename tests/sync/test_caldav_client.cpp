@@ -256,6 +256,27 @@ class TestCalDavClient : public QObject {
         QCOMPARE(deleted.value().front().state, Written::State::Done);
     }
 
+    // A batch of writes is not one round trip after another.
+    void writesRunAtOnce() {
+        testsupport::ScriptedServer server;
+        QVERIFY(server.start(QFINDTESTDATA("scripted_server.py"), QStringLiteral("slow")));
+        CalDavClient client(login());
+        Calendar calendar;
+        calendar.url = server.url(QStringLiteral("/alice/cal/"));
+        client.setCalendar(calendar);
+        std::vector<Write> writes;
+        for (int i = 0; i < 12; ++i)
+            writes.push_back({QStringLiteral("w%1.ics").arg(i), QString(), icsEvent(QString::number(i), {})});
+        const auto written = client.write(writes);
+        QVERIFY(written.ok());
+        int most = 0;
+        for (const Written& result : written.value()) {
+            QCOMPARE(result.state, Written::State::Done);
+            most = std::max(most, result.etag.mid(1).chopped(1).toInt());
+        }
+        QVERIFY2(most >= 4, qPrintable(QString::number(most)));
+    }
+
     // Many writes at once, the server killed while they run: each write reported done is on
     // the server with its ETag once it is back, and none is reported done that is not.
     void serverKilledDuringWrites() {
