@@ -1,5 +1,5 @@
 #pragma once
-// Multistatus texts for test_multistatus, kept apart: moc does not read raw string literals.
+// Multistatus texts for test_sync_multistatus, kept apart: moc does not read raw string literals.
 
 #include <QByteArray>
 

@@ -53,7 +53,7 @@ QHash<QString, QString> etagsOf(const Changes& changes) {
 
 } // namespace
 
-class TestCalDavClient : public QObject {
+class TestSyncClient : public QObject {
     Q_OBJECT
 
     QTemporaryDir folder;
@@ -509,5 +509,5 @@ class TestCalDavClient : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(TestCalDavClient)
-#include "test_caldav_client.moc"
+QTEST_GUILESS_MAIN(TestSyncClient)
+#include "test_sync_client.moc"

@@ -8,7 +8,7 @@ using calsync::parseMultistatus;
 
 #include "MultistatusTexts.h"
 
-class TestMultistatus : public QObject {
+class TestSyncMultistatus : public QObject {
     Q_OBJECT
 
   private slots:
@@ -73,5 +73,5 @@ class TestMultistatus : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(TestMultistatus)
-#include "test_multistatus.moc"
+QTEST_GUILESS_MAIN(TestSyncMultistatus)
+#include "test_sync_multistatus.moc"
