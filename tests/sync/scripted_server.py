@@ -8,6 +8,7 @@ server does not give: scripted_server.py PORT MODE, MODE one of
   cut        a Content-Length of 100000, then 1000 bytes and the connection closed
   redirect   307 to the same path on 127.0.0.2 (another host)
   elsewhere  207 Multi-Status naming a user principal on 127.0.0.2
+  stall      the status line, then nothing for a minute
   slow       201 Created after 0.3 s, the ETag telling how many requests were in at most
 """
 import http.server
@@ -64,6 +65,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(b"<" * 1000)
             self.wfile.flush()
             self.close_connection = True
+        elif mode == "stall":
+            self.send_response(207)
+            self.send_header("Content-Length", "100")
+            self.end_headers()
+            self.wfile.flush()
+            time.sleep(60)
         elif mode == "slow":
             global inside, most
             with lock:

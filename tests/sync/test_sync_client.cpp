@@ -338,6 +338,8 @@ class TestSyncClient : public QObject {
             << QStringLiteral("cut") << int(Failure::Kind::Network) << QStringLiteral("通信");
         QTest::newRow("redirect to another host")
             << QStringLiteral("redirect") << int(Failure::Kind::Refused) << QStringLiteral("127.0.0.2");
+        QTest::newRow("server stalls")
+            << QStringLiteral("stall") << int(Failure::Kind::Network) << QStringLiteral("時間内");
         QTest::newRow("server gone") << QStringLiteral("gone") << int(Failure::Kind::Network)
                                      << QStringLiteral("通信");
     }
@@ -351,7 +353,9 @@ class TestSyncClient : public QObject {
         const QUrl url = server.url(QStringLiteral("/alice/cal/"));
         if (mode == QLatin1String("gone"))
             server.helper.stop();
-        CalDavClient client(login());
+        HttpOptions options = login();
+        options.timeoutMs = 1000;
+        CalDavClient client(options);
         Calendar calendar;
         calendar.url = url;
         client.setCalendar(calendar);
