@@ -9,9 +9,12 @@ server does not give: scripted_server.py PORT MODE, MODE one of
   redirect   307 to the same path on 127.0.0.2 (another host)
   elsewhere  207 Multi-Status naming a user principal on 127.0.0.2
   stall      the status line, then nothing for a minute
+  paged      a sync-collection answer in two parts (507 on the collection in the first), and
+             calendar-multiget answers for whatever is asked
   slow       201 Created after 0.3 s, the ETag telling how many requests were in at most
 """
 import http.server
+import re
 import sys
 import threading
 import time
@@ -25,11 +28,32 @@ most = 0
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
 
+    def multistatus(self, inner):
+        body = ('<?xml version="1.0"?><d:multistatus xmlns:d="DAV:" '
+                'xmlns:c="urn:ietf:params:xml:ns:caldav">%s</d:multistatus>' % inner).encode()
+        self.send_response(207)
+        self.send_header("Content-Type", "application/xml")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
     def answer(self):
         length = int(self.headers.get("Content-Length") or 0)
-        if length:
-            self.rfile.read(length)
-        if mode.startswith("status:"):
+        request = self.rfile.read(length).decode() if length else ""
+        if mode == "paged":
+            member = ('<d:response><d:href>/cal/%s</d:href><d:propstat><d:prop><d:getetag>"%s"</d:getetag>'
+                      '%s</d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>')
+            if "calendar-multiget" in request:
+                names = re.findall(r"<d:href>/cal/([^<]+)</d:href>", request)
+                self.multistatus("".join(member % (name, name, "<c:calendar-data>BEGIN:VCALENDAR\r\n"
+                                                   "END:VCALENDAR\r\n</c:calendar-data>") for name in names))
+            elif "<d:sync-token>page2</d:sync-token>" in request:
+                self.multistatus(member % ("b.ics", "b.ics", "") + "<d:sync-token>done</d:sync-token>")
+            else:
+                self.multistatus(member % ("a.ics", "a.ics", "") +
+                                 '<d:response><d:href>/cal/</d:href><d:status>HTTP/1.1 507 Insufficient Storage'
+                                 '</d:status></d:response><d:sync-token>page2</d:sync-token>')
+        elif mode.startswith("status:"):
             body = b"scripted failure"
             self.send_response(int(mode.split(":")[1]))
             self.send_header("Content-Length", str(len(body)))

@@ -256,6 +256,26 @@ class TestSyncClient : public QObject {
         QCOMPARE(deleted.value().front().state, Written::State::Done);
     }
 
+    // A sync-collection answer the server hands out in parts is followed to its end.
+    void changesInParts() {
+        testsupport::ScriptedServer server;
+        QVERIFY(server.start(QFINDTESTDATA("scripted_server.py"), QStringLiteral("paged")));
+        CalDavClient client(login());
+        Calendar calendar;
+        calendar.url = server.url(QStringLiteral("/cal/"));
+        client.setCalendar(calendar);
+        const auto changes =
+            client.changesSince(QString(), {{QStringLiteral("old.ics"), QStringLiteral("\"0\"")}});
+        QVERIFY2(changes.ok(), qPrintable(changes.failure().detail));
+        QCOMPARE(changes.value().changed.size(), std::size_t{2});
+        QCOMPARE(changes.value().changed[0].href, QStringLiteral("a.ics"));
+        QCOMPARE(changes.value().changed[1].href, QStringLiteral("b.ics"));
+        QCOMPARE(changes.value().changed[1].etag, QStringLiteral("\"b.ics\""));
+        QCOMPARE(changes.value().removed, QStringList{QStringLiteral("old.ics")});
+        QCOMPARE(changes.value().token, QStringLiteral("done"));
+        QCOMPARE(client.requestCount(), 3);
+    }
+
     // A batch of writes is not one round trip after another.
     void writesRunAtOnce() {
         testsupport::ScriptedServer server;
