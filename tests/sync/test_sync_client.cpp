@@ -465,6 +465,7 @@ class TestSyncClient : public QObject {
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
         environment.remove(QStringLiteral("DISPLAY"));
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
         environment.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
         QByteArray output;
         QByteArray last;
