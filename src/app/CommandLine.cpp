@@ -3,6 +3,7 @@
 #include "calendar/Holidays.h"
 #include "exchange/CommandLine.h"
 #include "platform/Paths.h"
+#include "sync/CommandLine.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -43,7 +44,6 @@ constexpr QtOption kQtOptions[] = {
     {"geometry", true},        {"name", true},
     {"title", true},           {"widgetcount", false},
     {"nograb", false},         {"dograb", false},
-    {"sync", false},
 };
 
 // A path as the Exec key of a desktop entry wants it: quoted when it holds a reserved character,
@@ -93,6 +93,7 @@ void addOptions(QCommandLineParser& parser) {
         parser.addOption(qtOption);
     }
     exchange::addExchangeOptions(parser);
+    calsync::addSyncOptions(parser);
     parser.addPositionalArgument(QStringLiteral("スケジュールファイル"),
                                  QStringLiteral("この起動で使うスケジュールファイル (*.SDB)。"
                                                 "ないときは新規に作成します。"),
@@ -206,7 +207,12 @@ CommandLine readCommandLine(const QStringList& arguments, const QString& program
     if (parser.isSet(kHolidays))
         return printHolidays(parser.value(kHolidays), name, out, err);
 
-    // Export and import run here and end the program; they need no display either.
+    // Sync, export and import run here and end the program; they need no display either.
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly))
+        return failed(err, name, QStringLiteral("標準入力を開けません。"));
+    if (const std::optional<int> status = calsync::runSyncCommand(parser, platform::programFolder(), input))
+        return {*status, {}};
     if (const std::optional<int> status = exchange::runExchangeCommand(parser, platform::programFolder()))
         return {*status, {}};
     return scheduleFileArgument(parser.positionalArguments(), name, err);

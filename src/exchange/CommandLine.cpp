@@ -35,6 +35,8 @@ class QuietConfigHost : public settings::ConfigHost {
     void setMainLeft(float) override {}
 };
 
+} // namespace
+
 QString startFile(const QString& programFolder) {
     const std::optional<QString> text =
         platform::readTextFile(platform::joinPath(programFolder, settings::kSettingsFileName));
@@ -45,6 +47,8 @@ QString startFile(const QString& programFolder) {
     settings::applyConfigText(s, *text, host);
     return s.scheduleFile;
 }
+
+namespace {
 
 int fail(const QString& reason) {
     QString line = reason;

@@ -11,6 +11,9 @@ namespace exchange {
 
 void addExchangeOptions(QCommandLineParser& parser);
 
+// START_FILE of the Settings file in the program folder; empty when there is none.
+QString startFile(const QString& programFolder);
+
 // Runs the command the parsed command line asks for and gives its exit status: 0 on success, 1
 // with a one-line reason on standard error. Nothing when the command line asks for none of them.
 // The Schedule file is --schedule, else START_FILE of the Settings file in the program folder.
