@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 scripts/deps.sh
 
-targets=(fuzz_settings fuzz_like fuzz_list_query fuzz_ical_reader)
+targets=(fuzz_settings fuzz_like fuzz_list_query fuzz_ical_reader fuzz_multistatus)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DDADUVOV_TESTS=OFF -DDADUVOV_FUZZ=ON >/dev/null
 cmake --build build-fuzz --target "${targets[@]}"

@@ -2,6 +2,7 @@
 
 #include "alarm/AlarmRule.h"
 #include "alarm/MissedAlarms.h"
+#include "controls/Accessible.h"
 #include "platform/Colors.h"
 #include "platform/Services.h"
 #include "shell/Host.h"
@@ -25,13 +26,21 @@ MissedAlarmsWindow::MissedAlarmsWindow(const std::vector<store::ArmedItem>& show
     setObjectName(QStringLiteral("MissedAlarms"));
     setWindowTitle(QStringLiteral("見逃したアラーム"));
     lines_->setObjectName(QStringLiteral("missedLines"));
+    lines_->setAccessibleName(QStringLiteral("見逃したアラームの一覧"));
     lines_->setSelectionMode(QAbstractItemView::NoSelection);
-    lines_->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab, so that the lines can be read and scrolled from the keyboard; the focus
+    // starts on the default button.
+    lines_->setFocusPolicy(Qt::TabFocus);
     for (const store::ArmedItem& item : shown) {
         // List items show their text as plain text.
         auto* line = new QListWidgetItem(
             whenText(item.date, item.timeText) + QStringLiteral("  ") + item.content, lines_);
-        line->setForeground(platform::toQColor(settings.levelColor(item.level)));
+        line->setForeground(controls::textColourOnWhite(settings.levelColor(item.level)));
+        // The level's colour on white whatever the theme; the level is also spoken.
+        line->setBackground(QColor(Qt::white));
+        line->setData(Qt::AccessibleTextRole, line->text() + QLatin1Char(' ') +
+                                                  (item.level > 0 ? QStringLiteral("レベル%1").arg(item.level)
+                                                                  : QStringLiteral("レベルなし")));
     }
     if (more > 0)
         new QListWidgetItem(QStringLiteral("他 %1 件").arg(more), lines_);
@@ -62,6 +71,7 @@ MissedAlarmsWindow::MissedAlarmsWindow(const std::vector<store::ArmedItem>& show
     layout->addWidget(hint_);
     layout->addWidget(buttons);
     resize(480, 320);
+    (okButton_ ? okButton_ : laterButton_)->setFocus();
 }
 
 void MissedAlarmsWindow::showEvent(QShowEvent* event) {

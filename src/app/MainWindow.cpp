@@ -103,7 +103,7 @@ void MainWindow::buildMenus() {
                   {"input", QStringLiteral("予定入力(&I)"), ctrl('I'), &MainWindow::openEntryWindow},
                   {"list", QStringLiteral("リスト表示(&L)"), ctrl('L'), &MainWindow::openListWindow},
                   {"bar1", {}, {}, nullptr},
-                  {"todo", QStringLiteral("ToDoリスト"), {}, &MainWindow::toggleTodo},
+                  {"todo", QStringLiteral("&ToDoリスト"), {}, &MainWindow::toggleTodo},
                   {"ber2", {}, {}, nullptr},
                   {"kyou", QStringLiteral("今日(&K)"), ctrl('K'), &MainWindow::goToToday},
                   {"bar2", {}, {}, nullptr},
@@ -112,7 +112,7 @@ void MainWindow::buildMenus() {
                   {"syncSettings", QStringLiteral("同期設定(&S)..."), {}, &MainWindow::openSyncSettings},
                   {"syncNow", QStringLiteral("今すぐ同期(&Y)"), ctrl('Y'), &MainWindow::syncNow}});
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ"));
+    QMenu* help = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
     help->setObjectName(QStringLiteral("M_help"));
     addMenuItems(this, help,
                  {{"help", QStringLiteral("ヘルプ(&H)"), ctrl('H'), &MainWindow::showHelp},
@@ -192,7 +192,16 @@ void MainWindow::setSelectedDate(const QDate& date) {
 }
 
 void MainWindow::setMainEnabled(bool enabled) {
+    // The window that disables the calendar gives the focus back, once it is gone, to the day
+    // (or other control) that had it.
+    if (!enabled && isEnabled()) {
+        returnDay_ = panel_->focusedDay();
+        returnFocus_ = focusWidget();
+    }
+    const bool wasEnabled = isEnabled();
     setEnabled(enabled);
+    if (enabled && !wasEnabled)
+        QMetaObject::invokeMethod(this, &MainWindow::restoreFocus, Qt::QueuedConnection);
     if (enabled) {
         // A file handed over while the calendar was disabled; opened once the closing window is gone.
         if (!pendingFile_.isEmpty())
@@ -205,6 +214,17 @@ void MainWindow::setMainEnabled(bool enabled) {
     for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         if (w->isWindow())
             w->setEnabled(true);
+}
+
+void MainWindow::restoreFocus() {
+    const QDate day = std::exchange(returnDay_, {});
+    const QPointer<QWidget> control = std::exchange(returnFocus_, nullptr);
+    if (!isEnabled() || panel_->focusDay(day))
+        return;
+    if (control && control->isEnabled() && control->isVisible())
+        control->setFocus(Qt::OtherFocusReason);
+    else
+        panel_->focusDay(panel_->selectedDate());
 }
 
 void MainWindow::rebuildMonthGrid() {

@@ -120,6 +120,8 @@ class MainWindow : public QMainWindow, public shell::Host, public settings::Conf
     // Moves the window to the centre of the screen when its title bar would be on no screen.
     // Nothing where the platform does not let the program place its windows.
     void keepTitleBarOnScreen();
+    // Gives the focus back to the day or control that had it when the calendar was disabled.
+    void restoreFocus();
 
     QString programFolder_;
     WindowOpeners openers_;
@@ -140,6 +142,9 @@ class MainWindow : public QMainWindow, public shell::Host, public settings::Conf
     bool shutDown_ = false;
     bool startedUp_ = false;
     QString pendingFile_;
+    // What had the focus when the calendar was disabled: a day, or another control.
+    QDate returnDay_;
+    QPointer<QWidget> returnFocus_;
 };
 
 } // namespace app

@@ -30,7 +30,12 @@ struct ProgramWindows {
 void wireSync(WindowOpeners& openers, const std::shared_ptr<ProgramWindows>& windows) {
     openers.sync.start = [windows](shell::Host& host, QAction* syncNow) {
         windows->sync = std::make_unique<syncview::SyncController>(host, syncview::programAccounts(), syncNow,
-                                                                   [windows] { windows->todo.reload(); });
+                                                                   [weak = std::weak_ptr(windows)] {
+                                                                       // Weak: the controller is one of the
+                                                                       // windows' own members.
+                                                                       if (const auto held = weak.lock())
+                                                                           held->todo.reload();
+                                                                   });
         windows->sync->restart();
     };
     openers.sync.tick = [windows] {

@@ -65,6 +65,8 @@ SplashWindow::SplashWindow(QWidget* mainWindow)
     closeTimer_->setSingleShot(true);
     closeTimer_->setInterval(5000);
     connect(closeTimer_, &QTimer::timeout, this, &SplashWindow::finish);
+    // Larger system fonts: the captions keep to their fixed places.
+    controls::fitCaptions(this);
     controls::centreOnScreen(this);
     closeTimer_->start();
 }

@@ -1,7 +1,9 @@
 #include "app/VerWindow.h"
 
+#include "controls/Accessible.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
+#include "controls/WindowSetup.h"
 #include "shell/Host.h"
 
 #include <QCloseEvent>
@@ -15,6 +17,7 @@ VerWindow::VerWindow(shell::Host& host, QWidget* parent)
                           Qt::MSWindowsFixedSizeDialogHint),
       host_(host) {
     setObjectName(QStringLiteral("VerWindow"));
+    controls::setAccessibleRole(this, QAccessible::Dialog);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
     setFixedSize(controls::px(3765), controls::px(2265));
@@ -30,7 +33,8 @@ VerWindow::VerWindow(shell::Host& host, QWidget* parent)
     auto* image3 = new QLabel(QStringLiteral("Daduvov"), this);
     image3->setObjectName(QStringLiteral("Image3"));
     image3->setFont(controls::gothicFont(14, true, true));
-    image3->setStyleSheet(QStringLiteral("color: #000080;"));
+    // Navy on the light theme's window colour, also under a dark theme.
+    image3->setStyleSheet(QStringLiteral("color: #000080; background-color: #EFEFEF;"));
     image3->setGeometry(84, 22, 110, 28);
 
     auto* label = new QLabel(QStringLiteral("Ver.1.0"), this);
@@ -43,7 +47,10 @@ VerWindow::VerWindow(shell::Host& host, QWidget* parent)
     ok->setGeometry(88, 110, 75, 25);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
+    controls::closeOnEscape(this, ok);
 
+    // Larger system fonts: the captions keep to their fixed places.
+    controls::fitCaptions(this);
     controls::centreOnScreen(this);
 }
 

@@ -2,6 +2,7 @@
 
 #include "calendar/Holidays.h"
 #include "calendar/MonthGrid.h"
+#include "controls/Accessible.h"
 #include "controls/ClassicFrame.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
@@ -11,9 +12,13 @@
 #include "platform/Services.h"
 #include "store/DayStore.h"
 
+#include <QAccessibleWidget>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QSignalBlocker>
+#include <QToolButton>
 
 namespace calendar {
 
@@ -51,8 +56,10 @@ QLineEdit* makeBox(QWidget* parent, const QString& name, const QRect& r) {
     box->setGeometry(r);
     box->setFont(controls::gothicFont(9));
     box->setTextMargins(0, 0, 0, 0);
+    // Black on white whatever the theme: the text colour is fixed, so is its ground.
     QPalette pal = box->palette();
     pal.setColor(QPalette::Text, Qt::black);
+    pal.setColor(QPalette::Base, Qt::white);
     box->setPalette(pal);
     return box;
 }
@@ -72,7 +79,64 @@ QLabel* makeDisplay(QWidget* parent, const QString& name, const QRect& r, const 
     return label;
 }
 
+// A day button as a screen reader sees it: its own name only (a blank cell has none, rather than
+// the frame's caption, and is not shown to the reader), pressable, and selected when it is the
+// Selected date.
+class DayButtonAccessible : public QAccessibleWidget {
+  public:
+    explicit DayButtonAccessible(DayButton* button) : QAccessibleWidget(button, QAccessible::Button) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name)
+            return widget()->accessibleName();
+        return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        const auto* button = static_cast<const DayButton*>(widget());
+        s.selectable = button->isEnabled();
+        s.selected = button->isSelectedDay();
+        // A blank cell is left out of what a reader reviews.
+        s.invisible = s.invisible || widget()->accessibleName().isEmpty();
+        s.pressed = button->isDown();
+        return s;
+    }
+
+    QStringList actionNames() const override {
+        return QStringList(pressAction()) + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& action) override {
+        if (action == pressAction() && widget()->isEnabled())
+            static_cast<DayButton*>(widget())->click();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+};
+
+QAccessibleInterface* dayButtonFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String(DayButton::staticMetaObject.className()))
+        return new DayButtonAccessible(static_cast<DayButton*>(object));
+    return nullptr;
+}
+
+QString weekdayName(const QDate& date) {
+    static const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    return japanese.dayName(date.dayOfWeek());
+}
+
 } // namespace
+
+void DayButton::setSelectedDay(bool selected) {
+    if (selected == selectedDay_)
+        return;
+    selectedDay_ = selected;
+    QAccessible::State changed;
+    changed.selected = true;
+    QAccessibleStateChangeEvent event(this, changed);
+    QAccessible::updateAccessibility(&event);
+}
 
 void DayButton::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
@@ -82,8 +146,61 @@ void DayButton::mousePressEvent(QMouseEvent* event) {
     controls::FlatButton::mousePressEvent(event);
 }
 
+void DayButton::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && modifiers == Qt::NoModifier) {
+        click();
+        return;
+    }
+    if ((enter && modifiers == Qt::ControlModifier) || (event->key() == Qt::Key_Menu && !modifiers) ||
+        (event->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+        Q_EMIT rightPressed();
+        return;
+    }
+    if (modifiers == Qt::NoModifier) {
+        switch (event->key()) {
+        case Qt::Key_Left:
+            Q_EMIT stepRequested(-1);
+            return;
+        case Qt::Key_Right:
+            Q_EMIT stepRequested(1);
+            return;
+        case Qt::Key_Up:
+            Q_EMIT stepRequested(-7);
+            return;
+        case Qt::Key_Down:
+            Q_EMIT stepRequested(7);
+            return;
+        default:
+            break;
+        }
+    }
+    controls::FlatButton::keyPressEvent(event);
+}
+
+void DayButton::contextMenuEvent(QContextMenuEvent* event) {
+    // The mouse's right button is reported on its press; the keyboard's menu request here.
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        Q_EMIT rightPressed();
+        event->accept();
+        return;
+    }
+    controls::FlatButton::contextMenuEvent(event);
+}
+
+void DayButton::focusInEvent(QFocusEvent* event) {
+    controls::FlatButton::focusInEvent(event);
+    Q_EMIT focused();
+}
+
 CalendarPanel::CalendarPanel(settings::Settings& settings, QWidget* parent)
     : QWidget(parent), settings_(settings), dayStore_(QString(), kColouringBusyTimeoutMs) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(dayButtonFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     buildControls();
 }
 
@@ -103,6 +220,14 @@ void CalendarPanel::buildControls() {
     buildWeekdayHeader();
     buildDayButtons();
     buildClock();
+    describeControls();
+
+    // Tab follows the layout: year, its arrows, month, its arrows, then the days (one stop; the
+    // arrow keys move between them).
+    QWidget::setTabOrder(yearBox_, yearSpin_);
+    QWidget::setTabOrder(yearSpin_, monthBox_);
+    QWidget::setTabOrder(monthBox_, monthSpin_);
+    QWidget::setTabOrder(monthSpin_, dayButton(1));
 
     // The menu's Ctrl keys work also while a box has the focus (it has it at every start).
     controls::giveWindowShortcutsPriority(this);
@@ -165,6 +290,7 @@ void CalendarPanel::buildDayButtons() {
         buttons_[static_cast<size_t>(n - 1)] = button;
         if (n > kDayButtons) {
             button->setEnabled(false); // spare cells of the sixth row: never used
+            button->setFocusPolicy(Qt::NoFocus);
             continue;
         }
         connect(button, &QPushButton::clicked, this, [this, n] {
@@ -177,6 +303,8 @@ void CalendarPanel::buildDayButtons() {
             if (selectClickedDay(n))
                 Q_EMIT dayRightPressed();
         });
+        connect(button, &DayButton::stepRequested, this, [this, n](int days) { stepFocus(n, days); });
+        connect(button, &DayButton::focused, this, [this, n] { setTabDay(n); });
     }
 }
 
@@ -307,6 +435,7 @@ void CalendarPanel::rebuildMonthGrid() {
         reportReadOnlyFile();
     }
 
+    markedDates_ = marked;
     const std::array<int, kDayButtons> days = layMonth(shown_.year, shown_.month);
     for (int n = 1; n <= kDayButtons; ++n) {
         DayButton* button = dayButton(n);
@@ -324,6 +453,67 @@ void CalendarPanel::rebuildMonthGrid() {
         paintButton(button, isMarkedDay(marked, day) ? settings_.markedDayColor : kBlankColor);
     }
     markSelectedDay();
+    placeTabDay();
+}
+
+int CalendarPanel::buttonOfDay(int day) const {
+    for (int n = 1; n <= kDayButtons; ++n)
+        if (dayButton(n)->isEnabled() && leadingNumber(dayButton(n)->text()) == day)
+            return n;
+    return 0;
+}
+
+void CalendarPanel::setTabDay(int n) {
+    for (int k = 1; k <= kDayButtons; ++k)
+        if (dayButton(k)->isEnabled())
+            dayButton(k)->setFocusPolicy(k == n ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void CalendarPanel::placeTabDay() {
+    const QWidget* focus = window()->focusWidget();
+    for (int n = 1; n <= kDayButtons; ++n) {
+        if (dayButton(n) == focus && dayButton(n)->isEnabled()) {
+            setTabDay(n);
+            return;
+        }
+    }
+    const bool selectedShown = shown_.year == selected_.year() && shown_.month == selected_.month();
+    const int n = buttonOfDay(selectedShown ? selected_.day() : 1);
+    setTabDay(n > 0 ? n : buttonOfDay(1));
+}
+
+bool CalendarPanel::focusDay(const QDate& date) {
+    if (!date.isValid() || shown_.year != date.year() || shown_.month != date.month())
+        return false;
+    const int n = buttonOfDay(date.day());
+    if (n == 0)
+        return false;
+    setTabDay(n);
+    dayButton(n)->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
+QDate CalendarPanel::focusedDay() const {
+    const QWidget* focus = window()->focusWidget();
+    for (int n = 1; n <= kDayButtons; ++n)
+        if (dayButton(n) == focus && dayButton(n)->isEnabled())
+            return buttonDate(n);
+    return {};
+}
+
+void CalendarPanel::stepFocus(int n, int days) {
+    const std::optional<QDate> from = clickedDate(n);
+    if (!from)
+        return;
+    const QDate to = from->addDays(days);
+    if (to.year() < kMinYear || to.year() > kMaxYear)
+        return;
+    if (to.year() != shown_.year || to.month() != shown_.month) {
+        yearBox_->setText(QString::number(to.year()));
+        monthBox_->setText(QString::number(to.month()));
+        rebuildMonthGrid();
+    }
+    focusDay(to);
 }
 
 QString CalendarPanel::dayTip(const QDate& date) const {
@@ -357,6 +547,69 @@ void CalendarPanel::reportReadOnlyFile() {
         Qt::QueuedConnection);
 }
 
+void CalendarPanel::describeControls() {
+    controls::setAccessibleName(yearBox_, QStringLiteral("年"));
+    controls::setAccessibleName(monthBox_, QStringLiteral("月"));
+    controls::setAccessibleName(yearSpin_, QStringLiteral("年の切り替え"));
+    controls::setAccessibleName(monthSpin_, QStringLiteral("月の切り替え"));
+    controls::setAccessibleName(yearSpin_->downButton(), QStringLiteral("前の年"));
+    controls::setAccessibleName(yearSpin_->upButton(), QStringLiteral("次の年"));
+    controls::setAccessibleName(monthSpin_->downButton(), QStringLiteral("前の月"));
+    controls::setAccessibleName(monthSpin_->upButton(), QStringLiteral("次の月"));
+
+    // With larger system fonts the fixed boxes keep their size; their texts get smaller instead
+    // of losing their first or last characters.
+    controls::fitCaptions(this);
+    const auto fitBox = [](QLineEdit* box, const QString& widest) {
+        box->setFont(controls::fitText(box->font(), widest, box->width() - 8));
+    };
+    fitBox(yearBox_, QStringLiteral("8888"));
+    fitBox(monthBox_, QStringLiteral("88"));
+    const QString widestTime = QLocale::system().toString(QTime(20, 58, 58), clockFormat_);
+    clockLabel_->setFont(
+        controls::fitText(clockLabel_->font(), widestTime, clockLabel_->contentsRect().width()));
+    dateLabel_->setFont(controls::fitText(dateLabel_->font(), store::dateString(2088, 12, 28),
+                                          dateLabel_->contentsRect().width()));
+}
+
+void CalendarPanel::describeDays() {
+    const QString month = QStringLiteral("%1年%2月").arg(shown_.year).arg(shown_.month);
+    for (controls::SpinButton* spin : {yearSpin_, monthSpin_})
+        controls::announce(spin, month);
+    for (int n = 1; n <= kDayButtons; ++n) {
+        DayButton* button = dayButton(n);
+        const int day = leadingNumber(button->text());
+        const QDate date(shown_.year, shown_.month, day);
+        if (day == 0 || !date.isValid() || !button->isEnabled()) {
+            button->setFocusPolicy(Qt::NoFocus);
+            controls::setAccessibleName(button, QString());
+            button->setSelectedDay(false);
+            continue;
+        }
+        button->setFocusPolicy(Qt::StrongFocus);
+        QStringList parts{QStringLiteral("%1月%2日").arg(date.month()).arg(date.day()), weekdayName(date)};
+        if (const QString holiday = holidayName(date); !holiday.isEmpty())
+            parts << holiday;
+        if (isMarkedDay(markedDates_, day))
+            parts << QStringLiteral("予定あり");
+        const bool selected = date == selected_;
+        if (selected)
+            parts << QStringLiteral("選択中");
+        controls::setAccessibleName(button, parts.join(QLatin1Char(' ')));
+        button->setSelectedDay(selected);
+    }
+}
+
+void CalendarPanel::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // A new theme: the buttons take their colours again (a marked day may use a system colour).
+    if (event->type() == QEvent::PaletteChange && builds_ > 0 && !repainting_) {
+        repainting_ = true;
+        rebuildMonthGrid();
+        repainting_ = false;
+    }
+}
+
 void CalendarPanel::clearDayMarker() {
     const QFont plain = controls::gothicFont(9);
     for (int n = 1; n <= kDayButtons; ++n)
@@ -366,14 +619,17 @@ void CalendarPanel::clearDayMarker() {
 
 void CalendarPanel::markSelectedDay() {
     clearDayMarker();
-    if (shown_.year != selected_.year() || shown_.month != selected_.month())
+    if (shown_.year != selected_.year() || shown_.month != selected_.month()) {
+        describeDays();
         return;
+    }
     for (int n = 1; n <= kDayButtons; ++n) {
         if (leadingNumber(dayButton(n)->text()) == selected_.day()) {
             dayButton(n)->setFont(controls::markerFont(controls::gothicFont(9)));
             break;
         }
     }
+    describeDays();
 }
 
 QDate CalendarPanel::buttonDate(int n) const {

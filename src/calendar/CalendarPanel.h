@@ -32,17 +32,31 @@ class SpinButton;
 namespace calendar {
 
 // A day button: a flat-coloured push button whose right-button press is reported on the press
-// itself.
+// itself. From the keyboard, Enter clicks it; Ctrl+Enter, Shift+F10 and the context-menu key
+// stand for the right button; the arrow keys ask to move by a day, Up and Down by a week.
 class DayButton : public controls::FlatButton {
     Q_OBJECT
   public:
     using controls::FlatButton::FlatButton;
 
+    // Whether the button stands for the Selected date; a screen reader hears it as selected.
+    bool isSelectedDay() const { return selectedDay_; }
+    void setSelectedDay(bool selected);
+
   Q_SIGNALS:
     void rightPressed();
+    // An arrow key: the focus should move this many days.
+    void stepRequested(int days);
+    void focused();
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+  private:
+    bool selectedDay_ = false;
 };
 
 class CalendarPanel : public QWidget {
@@ -71,6 +85,11 @@ class CalendarPanel : public QWidget {
     // Menu 今日: Selected date, boxes and spins to today, then rebuild.
     void showToday();
 
+    // Gives the focus to the day button of `date` when its month is on show; false otherwise.
+    bool focusDay(const QDate& date);
+    // The date of the day button that has the window's focus, or an invalid date.
+    QDate focusedDay() const;
+
     // The date of day button n: the shown month and the button's caption as the day; an invalid
     // date for a blank cell.
     QDate buttonDate(int n) const;
@@ -95,6 +114,9 @@ class CalendarPanel : public QWidget {
     // handler has returned, so a message box opened from it leaves the clock running.
     void ticked();
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
     void buildControls();
     void buildMonthControls();
@@ -118,9 +140,23 @@ class CalendarPanel : public QWidget {
     // nothing when the button is blank by then.
     std::optional<QDate> clickedDate(int n);
     bool isMarkedDay(const QStringList& markedDates, int day) const;
+    // Moves the focus from day button n by `days`, showing another month when the day lies in it.
+    void stepFocus(int n, int days);
+    // Makes day button n the one day Tab stops at (the others take the focus by click or arrow).
+    void setTabDay(int n);
+    // After a rebuild: Tab stops at the focused day, else the Selected date, else the 1st.
+    void placeTabDay();
+    // The button showing `day` of the month on show, or 0.
+    int buttonOfDay(int day) const;
     // The tooltip of a day button: the holiday's name over the frame's tip, empty on other days.
     QString dayTip(const QDate& date) const;
     void paintButton(DayButton* button, qint32 color);
+    // The names a screen reader speaks for the boxes, spins and labels, and texts sized to fit
+    // their fixed boxes.
+    void describeControls();
+    // Each day button's spoken name ("12月10日 木曜日", the holiday, 予定あり, 選択中) and
+    // state; blank cells say nothing and take no focus.
+    void describeDays();
     void tick();
     // Milliseconds from now until just after the next second begins.
     static int untilNextSecond();
@@ -133,6 +169,7 @@ class CalendarPanel : public QWidget {
     QDate selected_;
     YearMonth shown_;
     int builds_ = 0;
+    bool repainting_ = false; // a theme change is being followed
 
     QGroupBox* frame_ = nullptr;
     QLabel* yearLabel_ = nullptr;
@@ -150,6 +187,7 @@ class CalendarPanel : public QWidget {
     static constexpr int kMarkRetryMs = 1500;
     QTimer markRetry_;
     QString clockFormat_;
+    QStringList markedDates_;  // the dates of the month on show that have items
     QString readOnlyReported_; // the file last reported as read-only
     QString readOnlyAnswered_; // the file that last told whether it is read-only
     store::FileNotice readOnlyNotice_;

@@ -89,6 +89,10 @@ void DataGrid::setFieldWidths(const QHash<QString, int>& widths) {
     delegate_->widths = widths;
 }
 
+void DataGrid::setFieldRule(const QString& field, RecordsetModel::FieldRule rule) {
+    model_->setFieldRule(field, std::move(rule));
+}
+
 void DataGrid::setColumnWidth(int pixels) {
     columnWidth_ = pixels;
     horizontalHeader()->setDefaultSectionSize(pixels);
@@ -213,7 +217,37 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
     model_->currentRecordChanged(before, data.hasCurrentRow() ? data.absolutePosition() : -1);
 }
 
+bool DataGrid::leavesByTab(const QKeyEvent* event) const {
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (!tab || (event->modifiers() & Qt::AltModifier))
+        return false;
+    // Ctrl+Tab leaves from any cell; so does Tab in a grid of one column, whose rows are the
+    // arrows' to move between (Tab would move the current record away from the row chosen).
+    if ((event->modifiers() & Qt::ControlModifier) || model_->columnCount() <= 1)
+        return true;
+    const bool back = event->key() == Qt::Key_Backtab || (event->modifiers() & Qt::ShiftModifier);
+    const QModelIndex current = currentIndex();
+    if (!current.isValid())
+        return true;
+    const int lastRow = model_->rowCount() - 1;
+    const int lastColumn = model_->columnCount() - 1;
+    return back ? current.row() == 0 && current.column() == 0
+                : current.row() == lastRow && current.column() == lastColumn;
+}
+
 void DataGrid::keyPressEvent(QKeyEvent* event) {
+    // Tab moves from cell to cell, and out of the grid from the last cell (Shift+Tab from the
+    // first); Ctrl+Tab leaves from any cell.
+    if (leavesByTab(event)) {
+        const bool back = event->key() == Qt::Key_Backtab || (event->modifiers() & Qt::ShiftModifier);
+        if (event->modifiers() & Qt::ControlModifier) {
+            QAbstractScrollArea::focusNextPrevChild(!back);
+            event->accept();
+        } else {
+            event->ignore(); // the focus chain goes on past the grid
+        }
+        return;
+    }
     // Down or Enter on a filled-in new row leaves it: the record is added and the cursor goes on
     // to the next empty row.
     const int newRow = model_->newRowIndex();

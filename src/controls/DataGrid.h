@@ -6,9 +6,9 @@
 // Edits of a row are written to the file when the user leaves the row (or when the window asks
 // for it before the recordset changes), not cell by cell. The editor takes no more characters than
 // the window allows the field (setFieldWidths()). A row the file refuses (no number in a number field, an
-// emptied text, a locked file) is reported in a message box and keeps its edits: the cursor returns to it
-// with the editor open on the typed text, and Escape gives the stored values back. Rows cannot be deleted
-// from the grid itself.
+// emptied text, a text breaking the window's rule for its field, a locked file) is reported in a message box
+// and keeps its edits: the cursor returns to it with the editor open on the typed text, and Escape gives the
+// stored values back. Rows cannot be deleted from the grid itself.
 
 #include "controls/RecordsetModel.h"
 
@@ -46,6 +46,9 @@ class DataGrid : public QTableView {
     // The most characters the editor takes in each field, by field name; a field not named takes
     // any number. Set by the window that knows the table behind its record source.
     void setFieldWidths(const QHash<QString, int>& widths);
+    // A rule the edited text of a field must meet (RecordsetModel::setFieldRule()); a row breaking
+    // it is refused like one with no number in a number field.
+    void setFieldRule(const QString& field, RecordsetModel::FieldRule rule);
 
     // Every column this wide (in pixels).
     void setColumnWidth(int pixels);
@@ -57,6 +60,9 @@ class DataGrid : public QTableView {
 
   private:
     void report(const store::Error& error);
+    // Whether Tab takes the focus out of the grid: Ctrl+Tab always, Tab on the last cell,
+    // Shift+Tab on the first, and any Tab in a grid of one column.
+    bool leavesByTab(const QKeyEvent* event) const;
     // Writes the pending row; a refusal is reported. Returns the refused row (-1 when written or
     // nothing was pending) and in *column the cell to change.
     int writePendingRow(int* column);

@@ -31,3 +31,28 @@ QFont markerFont(const QFont& base);
 bool impactInstalled();
 
 } // namespace controls
+
+namespace controls {
+
+// `font` made smaller in half-point steps, down to `smallest`, until `text` fits in `room` pixels
+// (and its lines in `height` pixels, when given): a fixed box keeps its size and its whole text
+// when the system's fonts are set larger.
+QFont fitText(QFont font, const QString& text, int room, double smallest = 5, int height = 0);
+
+} // namespace controls
+
+class QComboBox;
+class QWidget;
+
+namespace controls {
+
+// A combo box's font made smaller until `widest` fits in its edit field (see fitText).
+void fitComboText(QComboBox* box, const QString& widest);
+
+// Each one-line caption of the labels, frames, check boxes, option buttons, push buttons and combo
+// boxes inside `window` that is wider (or taller) than its fixed box is set smaller until it fits (see
+// fitText); captions that fit keep their font. For windows laid out in fixed places, after they
+// are built and their choices filled.
+void fitCaptions(QWidget* window);
+
+} // namespace controls

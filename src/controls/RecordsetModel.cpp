@@ -29,6 +29,10 @@ void RecordsetModel::setNewRowEnabled(bool enabled) {
     endResetModel();
 }
 
+void RecordsetModel::setFieldRule(const QString& field, FieldRule rule) {
+    rules_.insert(field, std::move(rule));
+}
+
 void RecordsetModel::reload() {
     beginResetModel();
     records_ = data_.recordCount();
@@ -81,6 +85,9 @@ QVariant RecordsetModel::storedText(int row, int column, int role) const {
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
         return QVariant();
+    // The empty cell of the new row is spoken as what it is.
+    if (role == Qt::AccessibleTextRole && index.row() == newRowIndex() && index.row() != pendingRow_)
+        return QStringLiteral("新しい行 ") + fields_.at(index.column());
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole)
         return QVariant();
     if (index.row() == pendingRow_ && role != Qt::ToolTipRole) {
@@ -173,6 +180,8 @@ QString RecordsetModel::checkPending(int* column) const {
                 problem = field + QStringLiteral("には数値を入力してください。");
         } else if (it.value().isEmpty()) {
             problem = field + QStringLiteral("を空にすることはできません。文字を入力してください。");
+        } else if (const auto rule = rules_.constFind(fields_.at(it.key())); rule != rules_.cend()) {
+            problem = (*rule)(it.value());
         }
         if (!problem.isEmpty()) {
             if (column)

@@ -12,6 +12,7 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QTimer>
+#include <functional>
 
 namespace controls {
 
@@ -27,6 +28,12 @@ class RecordsetModel : public QAbstractTableModel {
     bool newRowEnabled() const { return newRow_; }
     // The index of the empty last row, or -1 without one.
     int newRowIndex() const { return newRow_ ? records_ : -1; }
+
+    // What an edited text of a field must meet beyond being text: the sentence that tells the user
+    // what to change, or empty when the text is taken.
+    using FieldRule = std::function<QString(const QString& text)>;
+    // Sets the rule of a field, by field name; checkPending() refuses a text that breaks it.
+    void setFieldRule(const QString& field, FieldRule rule);
 
     // Takes the data control's recordset afresh (after a refresh or a close); pending edits are
     // dropped.
@@ -85,7 +92,8 @@ class RecordsetModel : public QAbstractTableModel {
     int records_ = 0; // the record count the views know about
     QStringList fields_;
     int pendingRow_ = -1;
-    QHash<int, QString> pending_; // column → edited text
+    QHash<int, QString> pending_;     // column → edited text
+    QHash<QString, FieldRule> rules_; // by field name
     int lastEditedColumn_ = -1;
     int removedRow_ = -1; // while rows are being removed: the row already gone from the file
     mutable QTimer retry_;

@@ -1,12 +1,35 @@
 #include "controls/SpinButton.h"
 
+#include "controls/Accessible.h"
+
+#include <QAccessible>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QToolButton>
 
 namespace controls {
 
+// Shows that the spin button has the focus: a focus rectangle drawn over the arrows, which cover
+// the whole control; clicks go through it to the arrows.
+class SpinFocusFrame : public QWidget {
+  public:
+    explicit SpinFocusFrame(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(1, 1, -2, -2));
+    }
+};
+
 SpinButton::SpinButton(Qt::Orientation orientation, QWidget* parent)
     : QWidget(parent), orientation_(orientation), down_(new QToolButton(this)), up_(new QToolButton(this)) {
+    installAccessibleControls();
     const bool horizontal = orientation == Qt::Horizontal;
     down_->setArrowType(horizontal ? Qt::LeftArrow : Qt::DownArrow);
     up_->setArrowType(horizontal ? Qt::RightArrow : Qt::UpArrow);
@@ -21,6 +44,19 @@ SpinButton::SpinButton(Qt::Orientation orientation, QWidget* parent)
     connect(down_, &QToolButton::clicked, this, [this] { setValue(value_ - 1); });
     connect(up_, &QToolButton::clicked, this, [this] { setValue(value_ + 1); });
     setFocusPolicy(Qt::TabFocus);
+    focusFrame_ = new SpinFocusFrame(this);
+}
+
+void SpinButton::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    focusFrame_->setGeometry(rect());
+    focusFrame_->raise();
+    focusFrame_->show();
+}
+
+void SpinButton::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    focusFrame_->hide();
 }
 
 void SpinButton::setRange(int minimum, int maximum) {
@@ -36,6 +72,13 @@ void SpinButton::setValue(int value) {
         return;
     value_ = v;
     Q_EMIT valueChanged(value_);
+    // A screen reader speaks the new value (also of a change the program made), once the
+    // listeners are done: a value they moved on at once (a month past 12 that becomes 1 of the
+    // next year) is spoken only as where it ended.
+    if (value_ == v) {
+        QAccessibleValueChangeEvent changed(this, value_);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 void SpinButton::keyPressEvent(QKeyEvent* event) {
@@ -63,6 +106,8 @@ void SpinButton::resizeEvent(QResizeEvent*) {
         up_->setGeometry(0, 0, width(), half);
         down_->setGeometry(0, half, width(), height() - half);
     }
+    if (focusFrame_)
+        focusFrame_->setGeometry(rect());
 }
 
 } // namespace controls

@@ -30,11 +30,14 @@ class SpinButton : public QWidget {
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
   private:
     Qt::Orientation orientation_;
     QToolButton* down_;
     QToolButton* up_;
+    QWidget* focusFrame_ = nullptr; // shown while the control has the focus
     int value_ = 0;
     int min_ = 0;
     int max_ = 100;

@@ -1,6 +1,7 @@
 #include "day/DisplayWindow.h"
 
 #include "calendar/Holidays.h"
+#include "controls/Accessible.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 #include "platform/Colors.h"
@@ -49,7 +50,21 @@ DisplayWindow::DisplayWindow(shell::Host& host, QWidget* parent)
     buildItemBoxes();
     buildOkButton();
     showDate();
+    describeControls();
     controls::centreOnScreen(this);
+}
+
+void DisplayWindow::describeControls() {
+    controls::setAccessibleRole(this, QAccessible::Dialog);
+    controls::setAccessibleName(this, windowTitle() + QLatin1Char(' ') + spokenDate(host_.selectedDate()));
+    controls::fitCaptions(this);
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (std::find(itemBoxes_.begin(), itemBoxes_.end(), label) != itemBoxes_.end())
+            continue;
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::WindowText, Qt::black);
+        label->setPalette(pal);
+    }
 }
 
 void DisplayWindow::buildDateHeading() {
@@ -77,7 +92,7 @@ void DisplayWindow::buildItemBoxes() {
         box->setAutoFillBackground(true);
         QPalette pal = box->palette();
         pal.setColor(QPalette::Window, QColor(0xFF, 0xFF, 0xFF));
-        pal.setColor(QPalette::WindowText, platform::toQColor(settings::kButtonTextColor));
+        pal.setColor(QPalette::WindowText, controls::textColourOnWhite(settings::kButtonTextColor));
         box->setPalette(pal);
         controls::placeTwips(box, 120, 480 + 360 * i, 2655, 255);
         itemBoxes_[static_cast<std::size_t>(i)] = box;
@@ -114,10 +129,16 @@ void DisplayWindow::showDate() {
 void DisplayWindow::setItem(int slot, const QString& content, int level) {
     QLabel* label = itemBoxes_[static_cast<std::size_t>(std::clamp(slot, 1, store::kSlotCount) - 1)];
     label->setText(content);
+    // The level, shown by colour, is also spoken.
+    if (!content.isEmpty())
+        controls::setAccessibleName(label, content + QLatin1Char(' ') +
+                                               (level > 0 && level <= store::kLevelCount
+                                                    ? QStringLiteral("レベル%1").arg(level)
+                                                    : QStringLiteral("レベルなし")));
     if (level < 0 || level > store::kLevelCount)
         return;
     QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, platform::toQColor(host_.settings().levelColor(level)));
+    pal.setColor(QPalette::WindowText, controls::textColourOnWhite(host_.settings().levelColor(level)));
     label->setPalette(pal);
 }
 

@@ -40,6 +40,9 @@ class DisplayWindow : public QWidget {
     void buildOkButton();
     // Shows the Selected date, stepping the font down until the whole date fits its place.
     void showDate();
+    // The window's role for a screen reader, and the heading drawn black on its light picture
+    // whatever the theme.
+    void describeControls();
 
     shell::Host& host_;
     QPixmap background_;

@@ -1,10 +1,12 @@
 #include "day/EntryWindow.h"
 
 #include "calendar/Holidays.h"
+#include "controls/Accessible.h"
 #include "controls/ClassicFrame.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 #include "controls/TextLimit.h"
+#include "controls/WindowSetup.h"
 #include "platform/Colors.h"
 #include "platform/Services.h"
 #include "settings/Settings.h"
@@ -78,6 +80,8 @@ EntryWindow::EntryWindow(shell::Host& host, QWidget* parent)
     buildControls();
     connectEvents();
     orderTabs();
+    controls::closeOnEscape(this);
+    describeControls();
 }
 
 // The window may be destroyed together with the main window at program end; it then must not
@@ -188,17 +192,12 @@ void EntryWindow::connectEvents() {
     }
 }
 
-// Contents and levels first, then the buttons, the alarm switches and the times.
+// As the window reads: the buttons of the top row from left to right, then each slot's row from
+// left to right (level, content, alarm switch, time).
 void EntryWindow::orderTabs() {
-    QList<QWidget*> order;
+    QList<QWidget*> order{todayButton_, writeButton_, discardButton_, endButton_};
     for (const SlotControls& slot : slotControls_)
-        order << slot.content << slot.level;
-    order << todayButton_ << endButton_ << writeButton_;
-    for (const SlotControls& slot : slotControls_)
-        order << slot.alarm;
-    for (const SlotControls& slot : slotControls_)
-        order << slot.time;
-    order << discardButton_;
+        order << slot.level << slot.content << slot.alarm << slot.time;
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
@@ -334,8 +333,10 @@ void EntryWindow::showLevelColours() {
         const std::optional<int> level = store::levelOfText(slot.level->currentText());
         if (!level)
             continue;
+        // The level's colour on white whatever the theme, so that it stays readable.
         QPalette pal = slot.content->palette();
-        pal.setColor(QPalette::Text, platform::toQColor(s.levelColor(*level)));
+        pal.setColor(QPalette::Text, controls::textColourOnWhite(s.levelColor(*level)));
+        pal.setColor(QPalette::Base, Qt::white);
         slot.content->setPalette(pal);
     }
     changed_ = true;
@@ -348,10 +349,42 @@ void EntryWindow::showDateHeading() {
     // until it fits in front of it.
     const int room = dateSuffixLabel_->x() - dateLabel_->x();
     QFont font = controls::gothicFont(12, true);
-    while (font.pointSizeF() > 8 && QFontMetrics(font).horizontalAdvance(dateLabel_->text()) > room)
+    // Measured at the label's own resolution (a font made here knows only the default one).
+    while (font.pointSizeF() > 8 &&
+           QFontMetrics(font, dateLabel_).horizontalAdvance(dateLabel_->text()) > room)
         font.setPointSizeF(font.pointSizeF() - 0.5);
     dateLabel_->setFont(font);
     holidayHeading_->show(calendar::holidayName(date_));
+    describeDate();
+}
+
+void EntryWindow::describeControls() {
+    controls::setAccessibleRole(this, QAccessible::Dialog);
+    controls::setAccessibleName(todayButton_, QStringLiteral("今日"));
+    controls::setAccessibleName(writeButton_, QStringLiteral("書込み"));
+    controls::setAccessibleName(discardButton_, QStringLiteral("破棄"));
+    controls::setAccessibleName(endButton_, QStringLiteral("終了"));
+    controls::fitCaptions(this);
+    for (std::size_t i = 0; i < slotControls_.size(); ++i) {
+        const SlotControls& slot = slotControls_[i];
+        const QString item = QStringLiteral("項目%1 ").arg(i + 1);
+        controls::setAccessibleName(slot.content, item + QStringLiteral("内容"));
+        controls::setAccessibleName(slot.level, item + QStringLiteral("レベル"));
+        controls::setAccessibleName(slot.alarm, item + QStringLiteral("アラーム"));
+        controls::setAccessibleName(slot.time, item + QStringLiteral("時刻"));
+        // "Written" is said once, after 書込み; a change afterwards takes it back.
+        connect(slot.content, &QLineEdit::textEdited, this, [this] { controls::announce(writeButton_, {}); });
+
+        // With larger system fonts the narrow boxes keep their size and their whole text.
+        slot.time->setFont(
+            controls::fitText(slot.time->font(), QStringLiteral("8888"), slot.time->width() - 8));
+        controls::fitComboText(slot.level, store::levelText(5));
+    }
+}
+
+void EntryWindow::describeDate() {
+    // The title is the program's fixed caption; the date goes into the name a reader speaks.
+    controls::setAccessibleName(this, windowTitle() + QLatin1Char(' ') + spokenDate(date_));
 }
 
 bool EntryWindow::fileIsSet() {
@@ -404,8 +437,11 @@ void EntryWindow::discardClicked() {
 }
 
 void EntryWindow::writeClicked() {
-    if (saveDay())
+    controls::announce(writeButton_, {});
+    if (saveDay()) {
         changed_ = false;
+        controls::announce(writeButton_, QStringLiteral("書き込みました"));
+    }
 }
 
 void EntryWindow::closeEvent(QCloseEvent* event) {

@@ -68,6 +68,11 @@ class EntryWindow : public QWidget {
     void clearSlots();
     void connectEvents();
     void orderTabs();
+    // The names a screen reader speaks for the buttons and each slot's controls, and the texts
+    // of the narrow boxes sized to fit them.
+    void describeControls();
+    // The window's spoken name: its title and the date being edited.
+    void describeDate();
     // The save question; true when the action that asked may go on.
     bool askToSave();
     void reportError(const QString& what, const store::Error& error);

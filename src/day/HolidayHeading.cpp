@@ -1,7 +1,11 @@
 #include "day/HolidayHeading.h"
 
+#include "calendar/Holidays.h"
+#include "controls/Fonts.h"
+
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLocale>
 #include <algorithm>
 
 namespace day {
@@ -27,7 +31,9 @@ int advance(const QFont& font, const QString& text) {
 
 HolidayHeading::HolidayHeading(QLabel* date, QLabel* suffix, int right)
     : date_(date), suffix_(suffix), name_(new QLabel(date->parentWidget())), right_(right),
-      dateHome_(date->geometry()), suffixHome_(suffix->geometry()), suffixFont_(suffix->font()) {
+      dateHome_(date->geometry()), suffixHome_(suffix->geometry()),
+      // Larger system fonts: the fixed text is set smaller until it fits its place.
+      suffixFont_(controls::fitText(suffix->font(), suffix->text(), suffix->contentsRect().width())) {
     name_->setObjectName(QStringLiteral("HolidayName"));
     name_->setTextFormat(Qt::PlainText);
     name_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -89,6 +95,14 @@ void HolidayHeading::show(const QString& holiday) {
     name_->setText(QFontMetrics(name_->font()).elidedText(holiday, Qt::ElideRight, room - 1));
     name_->setGeometry(left, suffixHome_.y(), room, suffixHome_.height());
     name_->show();
+}
+
+QString spokenDate(const QDate& date) {
+    static const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    QString text = japanese.toString(date, QStringLiteral("yyyy年M月d日 dddd"));
+    if (const QString holiday = calendar::holidayName(date); !holiday.isEmpty())
+        text += QLatin1Char(' ') + holiday;
+    return text;
 }
 
 } // namespace day

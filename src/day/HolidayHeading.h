@@ -1,6 +1,7 @@
 #pragma once
 // The holiday's name after a day window's date heading ("2019/10/22の予定入力 即位礼正殿の儀").
 
+#include <QDate>
 #include <QFont>
 #include <QRect>
 #include <QString>
@@ -34,5 +35,8 @@ class HolidayHeading {
     QRect suffixHome_;
     QFont suffixFont_;
 };
+
+// The date as a screen reader speaks it in a day window's name: "2026年1月1日 木曜日 元日".
+QString spokenDate(const QDate& date);
 
 } // namespace day

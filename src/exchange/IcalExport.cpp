@@ -2,6 +2,7 @@
 
 #include "calendar/Holidays.h"
 #include "exchange/IcalCommon.h"
+#include "exchange/IcalItem.h"
 #include "exchange/Messages.h"
 #include "platform/ExportTarget.h"
 #include "store/ItemExport.h"
@@ -25,46 +26,6 @@ namespace {
 using ical::kUidDomain;
 constexpr qint64 kProgressEvery = 1024;
 
-// Minutes after midnight of a time text of four digits HHMM, or -1.
-int clockMinutes(const QByteArray& text) {
-    if (text.size() != 4)
-        return -1;
-    for (int i = 0; i < 4; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return -1;
-    }
-    const int hours = (text[0] - '0') * 10 + (text[1] - '0');
-    const int minutes = (text[2] - '0') * 10 + (text[3] - '0');
-    if (hours > 23 || minutes > 59)
-        return -1;
-    return hours * 60 + minutes;
-}
-
-icaltimetype icalDate(const QDate& date) {
-    icaltimetype t = icaltime_null_date();
-    t.year = date.year();
-    t.month = date.month();
-    t.day = date.day();
-    return t;
-}
-
-// Floating local time: the schedule book's times have no time zone of their own.
-icaltimetype icalDateTime(const QDate& date, int minutes) {
-    icaltimetype t = icaltime_null_time();
-    t.year = date.year();
-    t.month = date.month();
-    t.day = date.day();
-    t.hour = minutes / 60;
-    t.minute = minutes % 60;
-    return t;
-}
-
-void addX(icalcomponent* component, const char* name, const char* value) {
-    icalproperty* property = icalproperty_new_x(value);
-    icalproperty_set_x_name(property, name);
-    icalcomponent_add_property(component, property);
-}
-
 QByteArray textOf(const ComponentPtr& component) {
     const IcalText text(icalcomponent_as_ical_string_r(component.get()));
     return text ? QByteArray(text.get()) : QByteArray();
@@ -81,30 +42,6 @@ QByteArray uidText(const QDate& date, int slot, int repeat) {
         std::snprintf(text, sizeof text, "%04d%02d%02d-%d%s", date.year(), date.month(), date.day(), slot,
                       kUidDomain);
     return QByteArray(text);
-}
-
-// DTSTART and DTEND: 30 minutes from a clock time, else the whole day.
-void addTimes(icalcomponent* ev, const QDate& date, int minutes) {
-    if (minutes >= 0) {
-        icalcomponent_add_property(ev, icalproperty_new_dtstart(icalDateTime(date, minutes)));
-        const int endMinutes = minutes + 30;
-        icalcomponent_add_property(
-            ev, icalproperty_new_dtend(icalDateTime(date.addDays(endMinutes / 1440), endMinutes % 1440)));
-    } else {
-        icalcomponent_add_property(ev, icalproperty_new_dtstart(icalDate(date)));
-        icalcomponent_add_property(ev, icalproperty_new_dtend(icalDate(date.addDays(1))));
-    }
-}
-
-// A display alarm at the start.
-void addAlarm(icalcomponent* ev, const char* content) {
-    icaltriggertype trigger{};
-    trigger.time = icaltime_null_time();
-    trigger.duration = icaldurationtype_null_duration();
-    icalcomponent_add_component(
-        ev, icalcomponent_vanew(ICAL_VALARM_COMPONENT, icalproperty_new_action(ICAL_ACTION_DISPLAY),
-                                icalproperty_new_description(content), icalproperty_new_trigger(trigger),
-                                static_cast<void*>(nullptr)));
 }
 
 } // namespace
@@ -137,23 +74,16 @@ QByteArray IcsWriter::event(const store::ExportedDay& record) {
         ++undated_;
         return {};
     }
-    const int minutes = clockMinutes(record.time);
     const ComponentPtr event(icalcomponent_new_vevent());
     icalcomponent* ev = event.get();
     const int repeat = seen_[date.toJulianDay() * 8 + record.slot]++;
     icalcomponent_add_property(ev, icalproperty_new_uid(uidText(date, record.slot, repeat).constData()));
     icalcomponent_add_property(ev, icalproperty_new_dtstamp(stamp_));
-    addTimes(ev, date, minutes);
-    icalcomponent_add_property(ev, icalproperty_new_summary(content));
-    icalcomponent_add_property(ev, icalproperty_new_priority(ical::priorityOfLevel(record.level)));
-    if (record.slot > 0) {
-        const char digit[2] = {static_cast<char>('0' + record.slot), '\0'};
-        addX(ev, ical::kSlotProperty, digit);
-    }
-    if (minutes < 0 && !record.time.isEmpty() && record.time != "####")
-        addX(ev, ical::kTimeProperty, record.time.constData());
-    if (record.alarm)
-        addAlarm(ev, content);
+    ical::setTimeText(ev, date, record.time);
+    ical::setSummary(ev, content);
+    ical::setPriority(ev, record.level);
+    ical::setSlot(ev, record.slot);
+    ical::setAlarm(ev, record.alarm, content);
     return textOf(event);
 }
 
@@ -177,7 +107,7 @@ QByteArray IcsWriter::holiday(const calendar::Holiday& holiday) {
     icalcomponent* ev = event.get();
     icalcomponent_add_property(ev, icalproperty_new_uid(uid.constData()));
     icalcomponent_add_property(ev, icalproperty_new_dtstamp(stamp_));
-    addTimes(ev, holiday.date, -1);
+    ical::setTimes(ev, holiday.date, -1);
     icalcomponent_add_property(ev, icalproperty_new_summary(holiday.name.toUtf8().constData()));
     icalcomponent_add_property(ev, icalproperty_new_categories("祝日"));
     // A holiday takes no time: calendars that look for free time do not count it as busy.

@@ -1,5 +1,7 @@
 #include "list/ListWindow.h"
 
+#include "calendar/MonthGrid.h"
+#include "controls/Accessible.h"
 #include "controls/DataGrid.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
@@ -9,6 +11,7 @@
 #include "list/ListWindows.h"
 #include "platform/Services.h"
 #include "shell/Host.h"
+#include "store/ItemRules.h"
 #include "store/ScheduleLayout.h"
 
 #include <QButtonGroup>
@@ -22,6 +25,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QToolButton>
 
 namespace list {
 
@@ -80,6 +84,18 @@ void fill(QComboBox* box, const QStringList& items) {
     box->setCurrentText(kAll);
 }
 
+// 年月日 takes only a date the calendar shows, in the form the program writes: any other text
+// (a space, 2026/13/1, 2026/01/05) would take the item out of every day's sight.
+QString dateProblem(const QString& text) {
+    const QDate date = store::dateOfString(text);
+    if (date.isValid() && date.year() >= calendar::kMinYear && date.year() <= calendar::kMaxYear)
+        return QString();
+    return QStringLiteral("「%1」には、%2 のように年/月/日の形で、%3年から%4年までの日付を入力してください。")
+        .arg(store::kDateField, store::dateString(2026, 12, 7))
+        .arg(calendar::kMinYear)
+        .arg(calendar::kMaxYear);
+}
+
 void reportError(const store::Error& error) {
     platform::message(store::describe(error), platform::kAppTitle, platform::Icon::Exclamation);
 }
@@ -96,6 +112,36 @@ ListWindow::ListWindow(shell::Host& host, QWidget* parent)
     buildSort();
     buildButtonsAndGrid();
     connectEvents();
+    describeControls();
+}
+
+void ListWindow::describeControls() {
+    // Each filter box is labelled by the caption above it (screen readers on Linux read a combo
+    // box's label from this relation and its value as its name).
+    for (const auto& [caption, box] :
+         {std::pair{"Label1", slotBox_}, std::pair{"Label2", levelBox_}, std::pair{"Label3", alarmBox_}})
+        if (auto* label = findChild<QLabel*>(QLatin1String(caption)))
+            label->setBuddy(box);
+    controls::setAccessibleName(slotBox_, QStringLiteral("項目番号"));
+    controls::setAccessibleName(levelBox_, QStringLiteral("レベル番号"));
+    controls::setAccessibleName(alarmBox_, QStringLiteral("アラーム設定"));
+    controls::setAccessibleName(yearEdit_, QStringLiteral("年"));
+    controls::setAccessibleName(monthBox_, QStringLiteral("月"));
+    controls::setAccessibleName(yearSpin_, QStringLiteral("年の切り替え"));
+    controls::setAccessibleName(yearSpin_->downButton(), QStringLiteral("前の年"));
+    controls::setAccessibleName(yearSpin_->upButton(), QStringLiteral("次の年"));
+    controls::setAccessibleName(searchEdit_, QStringLiteral("検索文字列"));
+    controls::setAccessibleName(deleteButton_, QStringLiteral("削除"));
+    controls::setAccessibleName(closeButton_, QStringLiteral("終了"));
+    controls::setAccessibleName(grid_, QStringLiteral("スケジュールリスト"));
+    controls::fitCaptions(this);
+    yearEdit_->setFont(controls::fitText(yearEdit_->font(), QStringLiteral("8888"), yearEdit_->width() - 8));
+    // The sort options stand in the frame "比較項目", named by its caption; each option's name
+    // says so, apart from the filter boxes of the same caption.
+    if (auto* fieldFrame = findChild<QGroupBox*>(QStringLiteral("Frame4")))
+        controls::setAccessibleName(fieldFrame, fieldFrame->title());
+    for (QAbstractButton* option : sortGroup_->buttons())
+        controls::setAccessibleName(option, QStringLiteral("比較項目 ") + option->text());
 }
 
 ListWindow::~ListWindow() {
@@ -209,12 +255,25 @@ void ListWindow::buildButtonsAndGrid() {
     grid_ = new controls::DataGrid(data_, this);
     grid_->setObjectName(QStringLiteral("DBGrid1"));
     grid_->setFieldWidths(store::dayTextWidths());
+    grid_->setFieldRule(store::kDateField, dateProblem);
     grid_->setToolTip(QStringLiteral("設定されているスケジュールのリスト"));
     placeTwips(grid_, 0, 2775, 8775, 3135);
+
+    // Tab follows the layout: the date filter, the top row's buttons from left to right, the
+    // frames of the second row from left to right, then the grid.
+    QList<QWidget*> order{dateFilterCheck_,    yearEdit_,    yearSpin_,    monthBox_, deleteButton_,
+                          csvExportButton_,    closeButton_, slotBox_,     levelBox_, alarmBox_,
+                          clearFiltersButton_, searchEdit_,  searchButton_};
+    for (QAbstractButton* option : sortGroup_->buttons())
+        order << option;
+    order << ascendingButton_ << descendingButton_ << grid_;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void ListWindow::connectEvents() {
     connect(closeButton_, &QPushButton::clicked, this, &QWidget::close);
+    controls::closeOnEscape(this);
     connect(deleteButton_, &QPushButton::clicked, grid_, &controls::DataGrid::deleteCurrent);
     connect(csvExportButton_, &QPushButton::clicked, this, [this] {
         grid_->commitEdits();
@@ -257,6 +316,7 @@ bool ListWindow::load() {
     fill(slotBox_, slotChoices);
     fill(levelBox_, QStringList{kAll} + store::levelTexts());
     fill(alarmBox_, {kAll, store::kAlarmOff, store::kAlarmOn});
+    controls::fitCaptions(this); // the choices fit their boxes, also with larger system fonts
 
     // Without a Schedule file there is no window at all.
     const QString file = host_.settings().scheduleFile;

@@ -55,6 +55,8 @@ class ListWindow : public QWidget {
     void buildSort();
     void buildButtonsAndGrid();
     void connectEvents();
+    // The names a screen reader speaks for the controls whose caption stands beside them.
+    void describeControls();
 
     // The filter controls' state as the query builders read it.
     FilterState filterState() const;

@@ -1,8 +1,10 @@
 #include "options/OptionsDialog.h"
 
+#include "controls/Accessible.h"
 #include "controls/FlatButton.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
+#include "controls/WindowSetup.h"
 #include "platform/Colors.h"
 #include "platform/Services.h"
 #include "settings/ConfigFile.h"
@@ -16,6 +18,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 
 namespace options {
@@ -74,8 +77,11 @@ LevelLabel::LevelLabel(const QString& text, QWidget* parent) : QLabel(text, pare
 void LevelLabel::setColorValue(qint32 value) {
     color_ = value;
     QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, platform::toQColor(value));
+    pal.setColor(QPalette::WindowText, controls::textColourOnWhite(value));
     setPalette(pal);
+    // The colour is also read out as text: "レベル1の色: 青" (the caption's wide digits made narrow).
+    controls::setAccessibleName(this, text().normalized(QString::NormalizationForm_KC) +
+                                          QStringLiteral("の色: ") + controls::colourName(value));
 }
 
 void LevelLabel::paintEvent(QPaintEvent* event) {
@@ -129,7 +135,23 @@ OptionsDialog::OptionsDialog(shell::Host& host, QWidget* parent)
     }
     tabs_->setCurrentIndex(0);
     buildCloseButtons();
+    describeControls();
     loadControls();
+}
+
+void OptionsDialog::describeControls() {
+    controls::setAccessibleRole(this, QAccessible::Dialog);
+    for (std::size_t k = 0; k < itemLabelBoxes_.size(); ++k)
+        controls::setAccessibleName(itemLabelBoxes_[k], QStringLiteral("項目%1の表示名").arg(k + 1));
+    controls::setAccessibleName(soundFileBox_, QStringLiteral("アラーム音のファイル"));
+    controls::setAccessibleName(tabs_, QStringLiteral("設定"));
+    controls::setAccessibleName(tabs_->tabBar(), QStringLiteral("設定のページ"));
+    // The two 初期値 buttons, told apart by what they reset.
+    if (auto* levelDefaults = findChild<QPushButton*>(QStringLiteral("Command3")))
+        controls::setAccessibleName(levelDefaults, QStringLiteral("レベルの色を初期値に"));
+    if (auto* itemDefaults = findChild<QPushButton*>(QStringLiteral("Command2")))
+        controls::setAccessibleName(itemDefaults, QStringLiteral("項目の表示名を初期値に"));
+    controls::fitCaptions(this);
 }
 
 void OptionsDialog::buildCloseButtons() {
@@ -142,6 +164,8 @@ void OptionsDialog::buildCloseButtons() {
     });
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
     connect(apply, &QPushButton::clicked, this, &OptionsDialog::applySettings);
+    // Escape cancels; Enter is OK, the default button.
+    controls::closeOnEscape(this, ok);
 }
 
 void OptionsDialog::buildStartPage(QWidget* page) {

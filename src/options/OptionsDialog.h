@@ -67,6 +67,8 @@ class OptionsDialog : public QWidget {
     void buildRunPage(QWidget* page);
     void buildItemLabelFrame(QWidget* page);
     void buildCloseButtons();
+    // The names a screen reader speaks for the item-name boxes and the window's role.
+    void describeControls();
     void placeOnPage(QWidget* page);
     void loadControls();
     void pickLevelColor(LevelLabel* label);

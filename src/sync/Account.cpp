@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QTimer>
 #include <algorithm>
 #include <qt6keychain/keychain.h>
 
@@ -33,13 +34,41 @@ QString keyringFailure(QKeychain::Error error, const QString& detail) {
            detail + QLatin1Char(')');
 }
 
-void runJob(QKeychain::Job& job) {
-    job.setAutoDelete(false);
-    job.setInsecureFallback(false);
+// The keyring may ask the user to unlock it; a Secret Service that never answers ends the wait.
+constexpr int kKeyringBudgetMs = 120000;
+
+struct KeyringAnswer {
+    bool answered = false;
+    QKeychain::Error error = QKeychain::NoError;
+    QString errorText;
+    QString text;
+};
+
+// Runs the job within the budget. The job deletes itself when it ends, also when that is after
+// the budget: the answer is taken through `context`, which goes away with this call.
+KeyringAnswer runJob(QKeychain::Job* job) {
+    KeyringAnswer answer;
+    job->setAutoDelete(true);
+    job->setInsecureFallback(false);
     QEventLoop loop;
-    QObject::connect(&job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
-    job.start();
-    loop.exec();
+    QObject context;
+    QObject::connect(job, &QKeychain::Job::finished, &context, [&answer, &loop](QKeychain::Job* done) {
+        answer.answered = true;
+        answer.error = done->error();
+        answer.errorText = done->errorString();
+        if (auto* read = qobject_cast<QKeychain::ReadPasswordJob*>(done))
+            answer.text = read->textData();
+        loop.quit();
+    });
+    QTimer::singleShot(kKeyringBudgetMs, &context, [&loop] { loop.quit(); });
+    job->start();
+    if (!answer.answered)
+        loop.exec();
+    if (!answer.answered) {
+        answer.error = QKeychain::OtherError;
+        answer.errorText = QStringLiteral("no answer within %1 s").arg(kKeyringBudgetMs / 1000);
+    }
+    return answer;
 }
 
 struct Accounts {
@@ -142,30 +171,30 @@ QString saveAccount(const Account& account) {
 }
 
 PasswordRead readPassword(const Account& account) {
-    QKeychain::ReadPasswordJob job(kService);
-    job.setKey(keychainKey(account));
-    runJob(job);
-    if (job.error() != QKeychain::NoError)
-        return {std::nullopt, keyringFailure(job.error(), job.errorString())};
-    return {job.textData(), {}};
+    auto* job = new QKeychain::ReadPasswordJob(kService);
+    job->setKey(keychainKey(account));
+    const KeyringAnswer answer = runJob(job);
+    if (answer.error != QKeychain::NoError)
+        return {std::nullopt, keyringFailure(answer.error, answer.errorText)};
+    return {answer.text, {}};
 }
 
 QString storePassword(const Account& account, const QString& password) {
-    QKeychain::WritePasswordJob job(kService);
-    job.setKey(keychainKey(account));
-    job.setTextData(password);
-    runJob(job);
-    if (job.error() != QKeychain::NoError)
-        return keyringFailure(job.error(), job.errorString());
+    auto* job = new QKeychain::WritePasswordJob(kService);
+    job->setKey(keychainKey(account));
+    job->setTextData(password);
+    const KeyringAnswer answer = runJob(job);
+    if (answer.error != QKeychain::NoError)
+        return keyringFailure(answer.error, answer.errorText);
     return QString();
 }
 
 QString forgetAccount(const Account& account) {
-    QKeychain::DeletePasswordJob job(kService);
-    job.setKey(keychainKey(account));
-    runJob(job);
-    if (job.error() != QKeychain::NoError && job.error() != QKeychain::EntryNotFound)
-        return keyringFailure(job.error(), job.errorString());
+    auto* job = new QKeychain::DeletePasswordJob(kService);
+    job->setKey(keychainKey(account));
+    const KeyringAnswer answer = runJob(job);
+    if (answer.error != QKeychain::NoError && answer.error != QKeychain::EntryNotFound)
+        return keyringFailure(answer.error, answer.errorText);
     Accounts accounts = readAll();
     if (!accounts.failure.isEmpty())
         return accounts.failure;

@@ -2,25 +2,16 @@
 
 #include "sync/CalDavClient.h"
 
-#include <QUrl>
-
 namespace calsync {
+
+QString collectionIdentity(const Account& account) {
+    return account.collection + QLatin1Char('\n') + account.user;
+}
 
 SyncReport syncWithAccount(const Account& account, const QString& password, const SyncOptions& options,
                            const std::atomic_bool* stop) {
-    HttpOptions http;
-    http.user = account.user;
-    http.password = password;
-    http.pinnedFingerprint = account.pinnedFingerprint;
-    http.stop = stop;
-    CalDavClient client(http);
-    Calendar calendar;
-    calendar.url = QUrl(account.collection);
-    calendar.name = account.calendarName;
-    calendar.takesTodos = account.takesTodos;
-    calendar.syncCollection = account.syncCollection;
-    client.setCalendar(calendar);
-    return runSync(account.schedule, account.collection, client, options);
+    const std::unique_ptr<CalDavClient> client = clientFor(account, password, stop);
+    return runSync(account.schedule, collectionIdentity(account), *client, options);
 }
 
 } // namespace calsync

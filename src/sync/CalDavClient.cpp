@@ -78,14 +78,33 @@ Failure noCalendar(const QUrl& address) {
             address.toDisplayString()};
 }
 
-// Whether discovery may go on with another address after this failure (the address was wrong,
-// not the password, certificate or network).
-bool wrongAddress(const Failure& failure) {
-    return failure.kind == Failure::Kind::NotCalendar || failure.kind == Failure::Kind::Refused ||
-           failure.kind == Failure::Kind::Server;
+// The server names a place on another host: the password is not sent there unasked.
+Failure elsewhere(const QUrl& url) {
+    return {
+        Failure::Kind::Refused,
+        QStringLiteral("カレンダーが別のサーバー (%1) にあります。そのアドレスを直接指定してください。")
+            .arg(url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveUserInfo).toDisplayString()),
+        url.toDisplayString()};
 }
 
 } // namespace
+
+std::unique_ptr<CalDavClient> clientFor(const Account& account, const QString& password,
+                                        const std::atomic_bool* stop) {
+    HttpOptions options;
+    options.stop = stop;
+    options.user = account.user;
+    options.password = password;
+    options.pinnedFingerprint = account.pinnedFingerprint;
+    auto client = std::make_unique<CalDavClient>(std::move(options));
+    Calendar calendar;
+    calendar.url = QUrl(account.collection);
+    calendar.name = account.calendarName;
+    calendar.takesTodos = account.takesTodos;
+    calendar.syncCollection = account.syncCollection;
+    client->setCalendar(calendar);
+    return client;
+}
 
 CalDavClient::CalDavClient(HttpOptions options) : http_(std::move(options)) {}
 
@@ -109,10 +128,13 @@ Outcome<std::vector<Calendar>> CalDavClient::discover(const QUrl& given) {
     QString home;
     QUrl base = address;
     bool addressIsCollection = false;
-    const Outcome<Multistatus> first =
-        multistatusOf(http_.run(davRequest("PROPFIND", address, "0", kPropfindCalendars)));
-    if (!first.ok() && !wrongAddress(first.failure()))
-        return first.failure();
+    // A failure of the transport (network, certificate, password, a refused redirect) ends
+    // discovery; an answer that is no calendar lets it look further.
+    const Outcome<HttpResponse> firstAnswer =
+        http_.run(davRequest("PROPFIND", address, "0", kPropfindCalendars));
+    if (!firstAnswer.ok())
+        return firstAnswer.failure();
+    const Outcome<Multistatus> first = multistatusOf(firstAnswer);
     if (first.ok() && !first.value().responses.empty()) {
         const DavResponse& response = first.value().responses.front();
         if (response.calendar)
@@ -120,20 +142,29 @@ Outcome<std::vector<Calendar>> CalDavClient::discover(const QUrl& given) {
         principal = response.principal;
         home = response.calendarHome;
         addressIsCollection = response.collection;
+    } else if (!first.ok() && address.path() != QLatin1String("/")) {
+        // A collection's address that does not answer as one: another calendar is not taken
+        // in its place.
+        return first.failure();
     }
     if (home.isEmpty() && principal.isEmpty()) {
         const QUrl wellKnown = address.resolved(QUrl(QStringLiteral("/.well-known/caldav")));
-        const Outcome<Multistatus> known =
-            multistatusOf(http_.run(davRequest("PROPFIND", wellKnown, "0", kPropfindCalendars)));
-        if (!known.ok() && !wrongAddress(known.failure()))
-            return known.failure();
+        const Outcome<HttpResponse> knownAnswer =
+            http_.run(davRequest("PROPFIND", wellKnown, "0", kPropfindCalendars));
+        if (!knownAnswer.ok())
+            return knownAnswer.failure();
+        const Outcome<Multistatus> known = multistatusOf(knownAnswer);
         if (known.ok() && !known.value().responses.empty()) {
             principal = known.value().responses.front().principal;
             home = known.value().responses.front().calendarHome;
+        } else if (!first.ok()) {
+            return first.failure();
         }
     }
     if (home.isEmpty() && !principal.isEmpty()) {
         base = resolvedHref(address, principal);
+        if (!sameOrigin(base, address))
+            return elsewhere(base);
         const Outcome<Multistatus> user =
             multistatusOf(http_.run(davRequest("PROPFIND", base, "0", kPropfindCalendars)));
         if (!user.ok())
@@ -148,6 +179,8 @@ Outcome<std::vector<Calendar>> CalDavClient::discover(const QUrl& given) {
         homeUrl = asFolder(address);
     else
         return noCalendar(address);
+    if (!sameOrigin(homeUrl, address))
+        return elsewhere(homeUrl);
 
     const Outcome<Multistatus> listed =
         multistatusOf(http_.run(davRequest("PROPFIND", homeUrl, "1", kPropfindCalendars)));
@@ -155,7 +188,7 @@ Outcome<std::vector<Calendar>> CalDavClient::discover(const QUrl& given) {
         return listed.failure();
     std::vector<Calendar> calendars;
     for (const DavResponse& response : listed.value().responses)
-        if (response.calendar)
+        if (response.calendar && sameOrigin(resolvedHref(homeUrl, response.href), address))
             calendars.push_back(calendarOf(response, homeUrl));
     if (calendars.empty())
         return noCalendar(address);

@@ -3,12 +3,14 @@
 // collection's URL, and speaks to one calendar collection as a calsync::Server. Every call is
 // synchronous; one client is used on one thread.
 
+#include "sync/Account.h"
 #include "sync/Http.h"
 #include "sync/Server.h"
 
 #include <QString>
 #include <QUrl>
 
+#include <memory>
 #include <vector>
 
 namespace calsync {
@@ -58,5 +60,10 @@ class CalDavClient : public Server {
     Calendar calendar_;
     int multigetBatch_ = 100;
 };
+
+// The client of an account's calendar, as the account was stored by --sync-account, with the
+// password from the keyring (readPassword).
+std::unique_ptr<CalDavClient> clientFor(const Account& account, const QString& password,
+                                        const std::atomic_bool* stop = nullptr);
 
 } // namespace calsync

@@ -1,5 +1,7 @@
 #include "sync/CommandLine.h"
 
+#include "sync/AccountSync.h"
+
 #include "exchange/CommandLine.h"
 #include "platform/Paths.h"
 #include "sync/Account.h"
@@ -79,12 +81,12 @@ std::unique_ptr<QCoreApplication> eventLoopApplication() {
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 
+// One line, so that a password typed at a terminal ends with Enter.
 std::optional<QString> readPasswordLine(QIODevice& input) {
-    const QByteArray bytes = input.read(kMaxPasswordBytes + 1);
-    if (bytes.size() > kMaxPasswordBytes)
+    QByteArray line = input.readLine(kMaxPasswordBytes + 2);
+    if (line.size() > kMaxPasswordBytes + 1 || (line.size() > kMaxPasswordBytes && !line.endsWith('\n')))
         return std::nullopt;
-    QByteArray line = bytes.left(bytes.indexOf('\n') < 0 ? bytes.size() : bytes.indexOf('\n'));
-    if (line.endsWith('\r'))
+    while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     if (line.isEmpty())
         return std::nullopt;
@@ -111,9 +113,13 @@ int accountCommand(const QCommandLineParser& parser, const QString& schedule, QI
     const QString english = QStringLiteral("the sync account was not stored");
     const QUrl address(parser.value(kSyncAccount), QUrl::StrictMode);
     if (!address.isValid() || address.scheme().isEmpty() || address.host().isEmpty())
-        return fail(QStringLiteral("サーバーのアドレスは https://… の形で指定してください: ") +
-                        parser.value(kSyncAccount),
+        return fail(QStringLiteral("サーバーのアドレスは https://… の形で指定してください。"),
                     english + QStringLiteral(": the server address is not a URL"));
+    if (!address.userInfo().isEmpty())
+        return fail(QStringLiteral("アドレスにユーザー名やパスワードを書かないでください "
+                                   "(--%1 と --%2 で渡します)。")
+                        .arg(kUser, kPasswordStdin),
+                    english + QStringLiteral(": the address holds user information"));
     if (!parser.isSet(kUser) || parser.value(kUser).isEmpty())
         return fail(QStringLiteral("--%1 でユーザー名を指定してください。").arg(kUser),
                     english + QStringLiteral(": --user is missing"));
@@ -196,17 +202,10 @@ int syncCommand(const QCommandLineParser& parser, const QString& schedule) {
         return fail(password.failure,
                     english + QStringLiteral(": the password is not in the Secret Service"));
 
-    CalDavClient client({account.user, *password.password, account.pinnedFingerprint});
-    Calendar calendar;
-    calendar.url = QUrl(account.collection);
-    calendar.name = account.calendarName;
-    calendar.takesTodos = account.takesTodos;
-    calendar.syncCollection = account.syncCollection;
-    client.setCalendar(calendar);
     SyncOptions options;
     options.range = defaultSyncRange(QDate::currentDate());
     options.allowMassDelete = parser.isSet(kAllowMassDelete);
-    const SyncReport report = runSync(account.schedule, account.collection, client, options);
+    const SyncReport report = syncWithAccount(account, *password.password, options);
     if (report.massDeleteStopped)
         return fail(QStringLiteral("多くの予定を消すことになるので、何も消さずに止めました。"
                                    "それでよければ --%1 を付けてもう一度実行してください。")

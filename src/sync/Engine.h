@@ -11,6 +11,7 @@
 #include <QDate>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace calsync {
@@ -18,8 +19,9 @@ namespace calsync {
 struct SyncOptions {
     // Occurrences of recurring server events within this range become items.
     exchange::DateRange range;
-    // Go on with a sync that deletes more than the threshold (more than 50 items or a quarter of
-    // either side); without it such a sync stops before deleting anything.
+    // Go on with a sync that deletes more than the threshold (on either side more than 50 items,
+    // or more than 10 that are more than a quarter of that side); without it such a sync stops
+    // before deleting anything.
     bool allowMassDelete = false;
 };
 
@@ -45,10 +47,18 @@ struct SyncReport {
     bool ok() const { return failure.isEmpty() && !massDeleteStopped; }
 };
 
+// The name the Schedule file keeps for a collection: a hash of its identity, never the address.
+QString collectionHash(const QString& collection);
+
 // Syncs the file at `schedulePath` with the collection that `server` speaks to. `collection`
 // identifies that collection (its URL); the file's pairing belongs to it, so the same file synced
 // with another collection starts afresh instead of taking every item for deleted.
 SyncReport runSync(const QString& schedulePath, const QString& collection, Server& server,
                    const SyncOptions& options);
+// A new resource gets the UID "<uuid>@daduvov" and the address "<uuid>.ics" within the collection.
+// The overload makes the UIDs with `newUid` instead (the address is the UID and ".ics"), for runs
+// that must repeat themselves.
+SyncReport runSync(const QString& schedulePath, const QString& collection, Server& server,
+                   const SyncOptions& options, const std::function<QString()>& newUid);
 
 } // namespace calsync

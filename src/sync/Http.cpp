@@ -23,11 +23,6 @@ int defaultPort(const QUrl& url) {
     return url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80);
 }
 
-bool sameOrigin(const QUrl& a, const QUrl& b) {
-    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
-           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && defaultPort(a) == defaultPort(b);
-}
-
 QString shortDetail(const QByteArray& body) {
     QString text = QString::fromUtf8(body.left(300)).simplified();
     return text;
@@ -70,6 +65,8 @@ struct Http::Impl {
             done();
             return;
         }
+        // Credentials go in the header below only, never from the address itself.
+        job.url = job.url.adjusted(QUrl::RemoveUserInfo);
         QNetworkRequest request(job.url);
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
         request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
@@ -148,7 +145,9 @@ struct Http::Impl {
                                                  "--sync-account の --pin-certificate で登録すると使えます。")
                                       .arg(job.refusedFingerprint),
                                   job.sslErrors};
-        } else if (statusValue.isValid()) {
+        } else if (statusValue.isValid() &&
+                   (reply->error() == QNetworkReply::NoError || reply->error() > 199) &&
+                   (reply->error() < 300 || reply->error() > 399)) {
             const int status = statusValue.toInt();
             const QByteArray location = reply->rawHeader("Location");
             if ((status == 301 || status == 302 || status == 303 || status == 307 || status == 308) &&
@@ -290,6 +289,11 @@ Failure statusFailure(int status, const QByteArray& body) {
                 detail};
     return {Failure::Kind::Refused, QStringLiteral("サーバーが要求を断りました (HTTP %1)。").arg(status),
             detail};
+}
+
+bool sameOrigin(const QUrl& a, const QUrl& b) {
+    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
+           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && defaultPort(a) == defaultPort(b);
 }
 
 QString normalFingerprint(const QString& text) {

@@ -75,6 +75,8 @@ class Http {
 Failure statusFailure(int status, const QByteArray& body);
 // The fingerprint in the form the messages show and the account keeps: "AB:CD:…" (64 hex digits).
 QString normalFingerprint(const QString& text);
+// Whether both addresses have the same scheme, host and port: the password goes nowhere else.
+bool sameOrigin(const QUrl& a, const QUrl& b);
 // Whether the address may be spoken to at all: https, or http to a loopback address. Empty when
 // it may; otherwise the Japanese reason.
 QString addressRefusal(const QUrl& url);

@@ -76,6 +76,7 @@ Outcome<Multistatus> parseMultistatus(const QByteArray& bytes, const Multistatus
     DavResponse response;
     Props props;
     bool hrefTaken = false;
+    bool rooted = false;
     while (!xml.atEnd()) {
         const QXmlStreamReader::TokenType token = xml.readNext();
         switch (token) {
@@ -89,6 +90,7 @@ Outcome<Multistatus> parseMultistatus(const QByteArray& bytes, const Multistatus
             if (path.isEmpty() && name != QLatin1String("d:multistatus"))
                 return malformed(QStringLiteral("not a multistatus but <%1>").arg(xml.name()));
             const QString parent = path.isEmpty() ? QString() : path.last();
+            rooted = true;
             path << name;
             text.clear();
             if (path.size() == 2 && name == QLatin1String("d:response")) {
@@ -170,6 +172,8 @@ Outcome<Multistatus> parseMultistatus(const QByteArray& bytes, const Multistatus
     }
     if (xml.hasError())
         return malformed(xml.errorString());
+    if (!rooted)
+        return malformed(QStringLiteral("an empty answer"));
     return result;
 }
 

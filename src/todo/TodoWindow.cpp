@@ -1,5 +1,6 @@
 #include "todo/TodoWindow.h"
 
+#include "controls/Accessible.h"
 #include "controls/DataGrid.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
@@ -38,6 +39,22 @@ TodoWindow::TodoWindow(shell::Host& host, QWidget* parent)
     controls::setUpWindow(this, QStringLiteral("ToDo_list"), QStringLiteral("Daduvov-ToDo List"), 3630, 1095);
 
     buildControls();
+    describeControls();
+}
+
+void TodoWindow::describeControls() {
+    controls::setAccessibleName(grid_, QStringLiteral("ToDoリスト"));
+    controls::fitCaptions(this);
+    if (auto* deleteButton = findChild<QPushButton*>(QStringLiteral("Command1")))
+        controls::setAccessibleName(deleteButton, QStringLiteral("削除"));
+    // The title's navy is fixed, so is the light ground it is read on (the window colour of the
+    // light theme), also under a dark theme.
+    if (auto* title = findChild<QLabel*>(QStringLiteral("Label1"))) {
+        QPalette pal = title->palette();
+        pal.setColor(QPalette::Window, QColor(0xEF, 0xEF, 0xEF));
+        title->setPalette(pal);
+        title->setAutoFillBackground(true);
+    }
 }
 
 void TodoWindow::buildControls() {
@@ -68,6 +85,7 @@ void TodoWindow::buildControls() {
     controls::placeTwips(grid_, 120, 480, 3375, 615);
 
     connect(deleteButton, &QPushButton::clicked, grid_, &controls::DataGrid::deleteCurrent);
+    controls::closeOnEscape(this);
 }
 
 TodoWindow::~TodoWindow() {

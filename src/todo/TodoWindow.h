@@ -44,6 +44,8 @@ class TodoWindow : public QWidget {
 
   private:
     void buildControls();
+    // The names a screen reader speaks for the grid and the button, and the title's colours.
+    void describeControls();
     bool refreshData(const QString& source);
     // Keeps the window to its size rules and stores its geometry in the Settings.
     void applySizeRules();

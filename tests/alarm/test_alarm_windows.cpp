@@ -84,6 +84,15 @@ void TestAlarmWindows::startUpList() {
         secondColour = window->lines()->item(1)->foreground().color();
         QCOMPARE(!window->okButton(), readOnly);
         QCOMPARE(window->hint()->text().contains(QStringLiteral("読み取り専用")), readOnly);
+        // The focus starts on the default button; Tab reaches the lines, to be read by keys.
+        QWidget* defaultButton = window->okButton() ? window->okButton() : window->laterButton();
+        QCOMPARE(window->focusWidget(), defaultButton);
+        bool reached = false;
+        for (int i = 0; i < 3 && !reached; ++i) {
+            QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+            reached = window->focusWidget() == window->lines();
+        }
+        QVERIFY(reached);
         QTest::mouseClick(ok ? window->okButton() : window->laterButton(), Qt::LeftButton);
     });
     alarms::alarmHooks().startUp(*host);

@@ -48,6 +48,8 @@ class TestListWindow : public QObject {
     void deleteButton();
     void resizeKeepsWidthAndGrowsTheGrid();
     void refusedEditInRealMessageBox();
+    void dateCellTakesOnlyADate_data();
+    void dateCellTakesOnlyADate();
     void closeEnablesMainWindow();
 
   private:
@@ -470,6 +472,59 @@ void TestListWindow::refusedEditInRealMessageBox() {
     pick("Combo5", QStringLiteral("False"));
     QCOMPARE(fileColumn(3).at(2), QStringLiteral("Lunch"));
     QVERIFY(messages().isEmpty());
+}
+
+void TestListWindow::dateCellTakesOnlyADate_data() {
+    QTest::addColumn<QString>("typed"); // a lone space is typed with the Space key on the cell
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("space key") << QStringLiteral(" ") << false;
+    QTest::newRow("emptied") << QString() << false;
+    QTest::newRow("month 13") << QStringLiteral("2026/13/01") << false;
+    QTest::newRow("leading zeros") << QStringLiteral("2026/01/05") << false;
+    QTest::newRow("no date") << QStringLiteral("abc") << false;
+    QTest::newRow("beyond the calendar") << QStringLiteral("3001/1/1") << false;
+    QTest::newRow("a date") << QStringLiteral("2026/12/7") << true;
+}
+
+// A 年月日 the calendar cannot show is refused when the window closes: told why, the typed text
+// kept in the editor, the window open, and Escape gives the stored date back. A date is written.
+void TestListWindow::dateCellTakesOnlyADate() {
+    QFETCH(QString, typed);
+    QFETCH(bool, taken);
+    ListWindow* w = open();
+    controls::DataGrid* grid = w->grid();
+    const QString before = grid->model()->index(1, 0).data().toString();
+    const QStringList stored = fileColumn(0);
+    testsupport::clickCell(grid, 1, 0);
+    if (typed == QStringLiteral(" ")) {
+        QTest::keyClick(grid, Qt::Key_Space);
+    } else {
+        QTest::keyClick(grid, Qt::Key_F2);
+        QVERIFY(testsupport::openCellEditor(grid));
+        testsupport::openCellEditor(grid)->setText(typed);
+    }
+    QTRY_VERIFY(testsupport::openCellEditor(grid));
+    QCOMPARE(testsupport::openCellEditor(grid)->text(), typed);
+
+    if (taken) {
+        QVERIFY(w->close());
+        QVERIFY(messages().isEmpty());
+        QVERIFY(fileColumn(0).contains(typed));
+        QVERIFY(!fileColumn(0).contains(before));
+        return;
+    }
+    QVERIFY(!w->close());
+    QCOMPARE(messages().size(), 1);
+    QVERIFY2(messages().first().text.startsWith(QStringLiteral("「年月日」")),
+             qPrintable(messages().first().text));
+    QCOMPARE(fileColumn(0), stored);
+    QTRY_VERIFY(testsupport::openCellEditor(grid));
+    QCOMPARE(testsupport::openCellEditor(grid)->text(), typed);
+    QTest::keyClick(testsupport::openCellEditor(grid), Qt::Key_Escape);
+    QCOMPARE(grid->model()->index(1, 0).data().toString(), before);
+    QVERIFY(w->close());
+    QCOMPARE(fileColumn(0), stored);
+    QCOMPARE(messages().size(), 1);
 }
 
 void TestListWindow::closeEnablesMainWindow() {
