@@ -176,6 +176,14 @@ struct Http::Impl {
                 }
             } else if (status == 401) {
                 job.outcome = statusFailure(status, job.body);
+            } else if (const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+                       length.isValid() && job.body.size() < length.toLongLong()) {
+                // Qt sometimes ends a reply whose connection closed early without an error: the
+                // part that came is no answer.
+                job.outcome = Failure{
+                    Failure::Kind::Network,
+                    QStringLiteral("サーバーとの通信が途中で切れました。ネットワークを確かめてください。"),
+                    QStringLiteral("%1 / %2 bytes").arg(job.body.size()).arg(length.toLongLong())};
             } else {
                 HttpResponse response;
                 response.status = status;
