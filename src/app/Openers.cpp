@@ -2,6 +2,7 @@
 
 #include "alarm/AlarmHooks.h"
 #include "day/DayWindows.h"
+#include "list/ListWindow.h"
 #include "list/ListWindows.h"
 #include "options/OptionsWindows.h"
 #include "platform/Services.h"
@@ -29,13 +30,18 @@ struct ProgramWindows {
 
 void wireSync(WindowOpeners& openers, const std::shared_ptr<ProgramWindows>& windows) {
     openers.sync.start = [windows](shell::Host& host, QAction* syncNow) {
+        // What shows the file's items is read again after a sync changed them. Weak: the
+        // controller is one of the windows' own members.
+        auto refresh = [weak = std::weak_ptr(windows), &host] {
+            if (const auto held = weak.lock()) {
+                held->todo.reload();
+                held->day.refreshDayDisplay(host);
+            }
+            if (auto* list = host.mainWindow()->findChild<list::ListWindow*>())
+                list->reloadUnlessEditing();
+        };
         windows->sync = std::make_unique<syncview::SyncController>(host, syncview::programAccounts(), syncNow,
-                                                                   [weak = std::weak_ptr(windows)] {
-                                                                       // Weak: the controller is one of the
-                                                                       // windows' own members.
-                                                                       if (const auto held = weak.lock())
-                                                                           held->todo.reload();
-                                                                   });
+                                                                   std::move(refresh));
         windows->sync->restart();
     };
     openers.sync.tick = [windows] {

@@ -44,6 +44,17 @@ void DayWindows::showDayDisplay(shell::Host& host) {
     window->activateWindow();
 }
 
+void DayWindows::refreshDayDisplay(shell::Host& host) {
+    auto* window = host.mainWindow()->findChild<DisplayWindow*>(QString(), Qt::FindDirectChildrenOnly);
+    DisplayItems items;
+    if (!window || readDisplayItems(displayStore_, host.selectedDate(), items).failed())
+        return;
+    for (int slot = 1; slot <= store::kSlotCount; ++slot) {
+        const DisplayItem& item = items[static_cast<std::size_t>(slot - 1)];
+        window->setItem(slot, item.content, item.level);
+    }
+}
+
 void DayWindows::showEntryWindow(shell::Host& host) {
     auto* window = new EntryWindow(host, host.mainWindow());
     if (!window->load()) {

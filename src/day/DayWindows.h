@@ -23,6 +23,9 @@ class DayWindows {
     // the day display, or the box "予定はありません" when there are none. While the display is
     // open the main window is disabled; every way of ending enables it again.
     void showDayDisplay(shell::Host& host);
+    // Shows an open day display's items as the file holds them now (another writer changed it);
+    // nothing when none is open or the file cannot be read now.
+    void refreshDayDisplay(shell::Host& host);
 
   private:
     store::DayStore displayStore_;

@@ -374,6 +374,15 @@ void ListWindow::runQuery(const QString& query) {
     refreshData(query);
 }
 
+void ListWindow::reloadUnlessEditing() {
+    if (!dataOpen_ || grid_->editing())
+        return;
+    const store::Error error = data_.refresh();
+    grid_->rebind();
+    if (error.failed())
+        reportError(error);
+}
+
 bool ListWindow::refreshData(const QString& source) {
     // A refused edit stays in the grid to be corrected; the query waits until then.
     if (!grid_->commitEdits())

@@ -35,6 +35,9 @@ class ListWindow : public QWidget {
     // Fills the choice lists, opens the Schedule file and centres the window. Returns false when
     // the window closed itself (no Schedule file is set).
     bool load();
+    // Reads the rows again after another writer changed the file, keeping the filter and sort;
+    // nothing while a row is being edited, so typing is never lost.
+    void reloadUnlessEditing();
 
     // The grid over the window's data control (whose record source is the query in force).
     controls::DataGrid* grid() const { return grid_; }

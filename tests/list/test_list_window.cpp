@@ -51,6 +51,7 @@ class TestListWindow : public QObject {
     void dateCellTakesOnlyADate_data();
     void dateCellTakesOnlyADate();
     void closeEnablesMainWindow();
+    void reloadAfterAnotherWriterKeepsTyping();
 
   private:
     ListWindow* open();
@@ -542,6 +543,22 @@ void TestListWindow::closeEnablesMainWindow() {
     w->close();
     QVERIFY(fx_->host.window.isEnabled());
     QVERIFY(!w->grid()->dataControl().isOpen());
+}
+
+// A sync (or another program) added a row: the open list shows it, unless a row is being edited,
+// whose typing must survive.
+void TestListWindow::reloadAfterAnotherWriterKeepsTyping() {
+    ListWindow* w = open();
+    const int rows = w->grid()->model()->rowCount();
+    testrows::addDays(fx_->file, {{QStringLiteral("2026/3/6"), 1, 1.0, QStringLiteral("同期で来た")}});
+    w->reloadUnlessEditing();
+    QTRY_COMPARE(w->grid()->model()->rowCount(), rows + 1);
+    QVERIFY(shownColumn(3).contains(QStringLiteral("同期で来た")));
+    QVERIFY(w->grid()->model()->setData(w->grid()->model()->index(0, 3), QStringLiteral("入力中")));
+    testrows::addDays(fx_->file, {{QStringLiteral("2026/3/7"), 1, 1.0, QStringLiteral("もう一つ")}});
+    w->reloadUnlessEditing();
+    QCOMPARE(w->grid()->model()->rowCount(), rows + 1);
+    QCOMPARE(w->grid()->model()->index(0, 3).data().toString(), QStringLiteral("入力中"));
 }
 
 QTEST_MAIN(TestListWindow)
