@@ -203,7 +203,10 @@ class Sync {
             using Kind = TodoAction::Kind;
             bool ok = true;
             if (action.kind == Kind::Create) {
-                const auto [uid, href] = newIdentity();
+                // Named variables: a lambda cannot take structured bindings on every compiler.
+                const std::pair<QString, QString> identity = newIdentity();
+                const QString& uid = identity.first;
+                const QString& href = identity.second;
                 uids.insert(href, uid);
                 const QByteArray data = newTodoResource(uid, action.now);
                 ok = transaction([&]() -> store::Error {
@@ -516,8 +519,9 @@ class Sync {
             if (action.kind == Action::Kind::Create) {
                 Target target;
                 target.create = true;
-                const auto [uid, href] = newIdentity();
-                target.uid = uid;
+                const std::pair<QString, QString> identity = newIdentity();
+                const QString& href = identity.second;
+                target.uid = identity.first;
                 target.data = newResource(target.uid, action.local, action.pair.slot);
                 target.actions.push_back(&action);
                 const bool recorded = transaction([&]() -> store::Error {
