@@ -278,6 +278,14 @@ void SyncSettingsDialog::forget() {
 void SyncSettingsDialog::tell(const QString& text, bool failure) {
     status_->setText(text);
     status_->setAccessibleDescription(failure ? QStringLiteral("エラー") : QString());
+    // A sentence of several lines needs room: the dialog grows (never shrinks) so that the fields
+    // above keep their height instead of being squeezed.
+    if (QLayout* box = layout(); box && isVisible()) {
+        box->activate();
+        const int wanted = box->hasHeightForWidth() ? box->totalHeightForWidth(width()) : sizeHint().height();
+        if (height() < wanted)
+            resize(width(), wanted);
+    }
 }
 
 QString SyncSettingsDialog::statusText() const {
