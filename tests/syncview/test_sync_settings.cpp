@@ -316,7 +316,7 @@ class TestSyncSettings : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(syncNow->text().contains(QStringLiteral("完了")), 60000);
 
         // Opened again: the account, the password not shown.
-        SyncSettingsDialog* again = openDialog();
+        QPointer<SyncSettingsDialog> again = openDialog();
         QVERIFY(again);
         const auto edits = again->findChildren<QLineEdit*>();
         QStringList texts;
@@ -326,6 +326,19 @@ class TestSyncSettings : public QObject {
         QVERIFY(texts.contains(kUser));
         QVERIFY(!texts.contains(kPassword));
         QVERIFY(again->findChild<QComboBox*>()->currentText().startsWith(QStringLiteral("仕事")));
+        // Another calendar, tested with the stored password: it is stored for that calendar.
+        QVERIFY2(test(again, radicale.url().toString(), QString()), qPrintable(again->statusText()));
+        calendars = again->findChild<QComboBox*>();
+        calendars->setCurrentIndex(calendars->findText(QStringLiteral("予定だけ（予定のみ）")));
+        button(again, QStringLiteral("保存"))->click();
+        QTRY_VERIFY(again.isNull());
+        const calsync::AccountRead other = calsync::readAccount(f->schedule);
+        QVERIFY(other.account);
+        QCOMPARE(other.account->calendarName, QStringLiteral("予定だけ"));
+        QCOMPARE(calsync::readPassword(*other.account).password.value_or(QString()), kPassword);
+        QVERIFY(!calsync::readPassword(*read.account).password);
+        again = openDialog();
+        QVERIFY(again);
 
         {
             testsupport::RealDialogs dialogs;
@@ -338,7 +351,7 @@ class TestSyncSettings : public QObject {
             QVERIFY(yes.texts.first().contains(QStringLiteral("同期をやめますか")));
         }
         QVERIFY(!calsync::readAccount(f->schedule).account);
-        QVERIFY(!calsync::readPassword(*read.account).password);
+        QVERIFY(!calsync::readPassword(*other.account).password);
         QCOMPARE(testrows::storedSlot(f->schedule, QDate(2026, 3, 12), 1).content, QStringLiteral("会議"));
 
         // (The real program's Settings file and output are searched in terminatedDuringSync.)
