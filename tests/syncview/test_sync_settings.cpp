@@ -442,7 +442,14 @@ class TestSyncSettings : public QObject {
 
     // The real program ended by SIGTERM in the middle of its start-up sync: it ends soon, the
     // file is whole, and the next sync finishes the work without doubling anything.
+    void terminatedDuringSync_data() {
+        QTest::addColumn<bool>("whileWriting");
+        QTest::newRow("while it asks the server") << false;
+        QTest::newRow("while it writes the file") << true;
+    }
+
     void terminatedDuringSync() {
+        QFETCH(bool, whileWriting);
         storeManyAccount(f->schedule);
         if (QTest::currentTestFailed())
             return;
@@ -460,6 +467,12 @@ class TestSyncSettings : public QObject {
         while (!connectedTo(radicale.url().port()) && waited.elapsed() < 120000 &&
                program.state() == QProcess::Running)
             QTest::qWait(20);
+        // Then, when asked, until the sync writes received items: the file's journal is there
+        // while a transaction is open.
+        const QString journal = f->schedule + QStringLiteral("-journal");
+        while (whileWriting && !QFile::exists(journal) && waited.elapsed() < 120000 &&
+               program.state() == QProcess::Running)
+            QThread::usleep(500);
         QCOMPARE(program.state(), QProcess::Running);
         const QString count = QStringLiteral("SELECT COUNT(*) FROM 予定表");
         QElapsedTimer ending;
