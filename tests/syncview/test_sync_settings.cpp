@@ -28,7 +28,6 @@
 #include <QSslCertificate>
 #include <QThread>
 #include <QtTest>
-#include <csignal>
 #include <memory>
 
 using syncview::SyncSettingsDialog;
@@ -82,7 +81,7 @@ bool fillCalendar(const QString& storage, int count) {
     return true;
 }
 
-// The files below `folder` (and `more`) that hold `secret`.
+// The files in or below `roots` (files or folders) that hold `secret`.
 QStringList filesHolding(const QStringList& roots, const QByteArray& secret) {
     QStringList found;
     for (const QString& root : roots) {
@@ -106,7 +105,8 @@ QByteArray messages;
 QtMessageHandler previousHandler = nullptr;
 void keepMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     messages += text.toUtf8() + '\n';
-    previousHandler(type, context, text);
+    if (previousHandler)
+        previousHandler(type, context, text);
 }
 
 // Whether a TCP connection to 127.0.0.1:`port` is open on this machine.
