@@ -191,10 +191,12 @@ void SyncSettingsDialog::testConnection() {
         *found = client.discover(address);
     });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    connect(worker, &QThread::finished, this, [this, found] {
+    connect(worker, &QThread::finished, this, [this, found, password] {
         test_->setEnabled(true);
-        if (*found)
+        if (*found) {
+            testedPassword_ = (*found)->ok() ? password : QString();
             showCalendars(**found);
+        }
     });
     worker->start();
 }
@@ -244,10 +246,21 @@ void SyncSettingsDialog::save() {
     account.calendarName = calendar.name;
     account.takesTodos = calendar.takesTodos;
     account.syncCollection = calendar.syncCollection;
-    if (!password_->text().isEmpty() || !stored_) {
-        if (const QString failure = calsync::storePassword(account, password_->text()); !failure.isEmpty()) {
+    // The keyring keeps the password under the user and the calendar: another calendar or user
+    // needs it stored anew (the one the test used when none was typed), and the old entry goes.
+    const bool sameEntry =
+        stored_ && stored_->user == account.user && stored_->collection == account.collection;
+    if (!password_->text().isEmpty() || !sameEntry) {
+        const QString password = password_->text().isEmpty() ? testedPassword_ : password_->text();
+        if (const QString failure = calsync::storePassword(account, password); !failure.isEmpty()) {
             tell(QStringLiteral("パスワードを保存できなかったので、設定は保存していません。\n") + failure,
                  true);
+            return;
+        }
+    }
+    if (stored_ && !sameEntry) {
+        if (const QString failure = calsync::forgetAccount(*stored_); !failure.isEmpty()) {
+            tell(failure, true);
             return;
         }
     }
@@ -278,6 +291,14 @@ void SyncSettingsDialog::forget() {
 void SyncSettingsDialog::tell(const QString& text, bool failure) {
     status_->setText(text);
     status_->setAccessibleDescription(failure ? QStringLiteral("エラー") : QString());
+    // A sentence of several lines needs room: the dialog grows (never shrinks) so that the fields
+    // above keep their height instead of being squeezed.
+    if (QLayout* box = layout(); box && isVisible()) {
+        box->activate();
+        const int wanted = box->hasHeightForWidth() ? box->totalHeightForWidth(width()) : sizeHint().height();
+        if (height() < wanted)
+            resize(width(), wanted);
+    }
 }
 
 QString SyncSettingsDialog::statusText() const {

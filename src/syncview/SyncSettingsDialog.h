@@ -55,6 +55,7 @@ class SyncSettingsDialog : public QDialog {
     std::optional<calsync::Account> stored_;
     std::vector<calsync::Calendar> calendars_;
     QString refusedFingerprint_;
+    QString testedPassword_; // the password of the last test that found calendars
     std::shared_ptr<std::atomic_bool> stopTest_;
 
     QLineEdit* server_ = nullptr;
