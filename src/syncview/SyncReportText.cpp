@@ -43,8 +43,9 @@ QStringList newReportLines(const calsync::SyncReport& report, QSet<QString>& tol
         }
     };
     for (const calsync::ReportLine& conflict : report.conflicts)
-        add(QStringLiteral("%1 両方で変更: サーバー「%2」／このファイル「%3」（両方を残しました）")
-                .arg(dateText(conflict.date), conflict.text, conflict.other));
+        // Both texts begin with their date and time.
+        add(QStringLiteral("変更が重なりました: サーバー「%1」／このファイル「%2」")
+                .arg(conflict.text, conflict.other));
     for (const calsync::ReportLine& hidden : report.notShown)
         add(QStringLiteral("%1 表示できない予定「%2」: %3（サーバーに残してあります）")
                 .arg(dateText(hidden.date), hidden.text, hidden.other));
