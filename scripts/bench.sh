@@ -152,6 +152,18 @@ row "iCalendar import, 10,000 events" "< 5 s" 5000 \
     "$(json_value daduvov_bench_exchange BM_ImportTenThousand/iterations:1/repeats:3_median real_time)" ms
 row "Peak memory, list window on 1,000,000 rows (VmHWM)" "< 300 MB" 300 \
     "$(json_max daduvov_bench_list BM_ListOpen peakMB)" MB
+# Sync with a local Radicale: wall time, CPU of this side and of the server, requests, memory.
+for sync in "FirstDownload|first sync of 10,000 events into an empty file|1e9|(reference)" \
+    "NoChange|sync with nothing changed, 10,000 items|1000|< 1 s and 1 request" \
+    "FirstUpload|first sync of ${DADUVOV_BENCH_SYNC_UPLOAD:-2000} Day records into an empty calendar|1e9|(reference)"; do
+    IFS='|' read -r run label limit target <<<"$sync"
+    run="BM_Sync$run/iterations:1/real_time"
+    row "Sync, $label (wall clock)" "$target" "$limit" "$(json_value daduvov_bench_sync "$run" real_time)" ms
+    row "Sync, $label: CPU here / on the server" "(reference)" 1e9 \
+        "$(json_value daduvov_bench_sync "$run" cpuS) s / $(json_value daduvov_bench_sync "$run" serverCpuS)" s
+    row "Sync, $label: requests, peak memory" "(reference)" 1e9 \
+        "$(json_value daduvov_bench_sync "$run" requests) / $(json_value daduvov_bench_sync "$run" peakMB)" MB
+done
 
 {
     echo

@@ -124,6 +124,15 @@ struct Http::Impl {
         });
     }
 
+    // Fewer bytes than the answer's Content-Length said (the length of an encoded answer is that
+    // of its encoded bytes, so those are not compared).
+    static bool cutShort(QNetworkReply* reply, const QByteArray& body) {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        return length.isValid() && reply->rawHeader("Content-Encoding").isEmpty() &&
+               reply->operation() != QNetworkAccessManager::HeadOperation &&
+               body.size() < length.toLongLong();
+    }
+
     void finish(Job& job, QNetworkReply* reply, const std::function<void()>& done) {
         if (!job.tooLarge && reply->bytesAvailable() > 0) {
             if (job.body.size() + reply->bytesAvailable() > options.maxAnswerBytes)
@@ -176,14 +185,14 @@ struct Http::Impl {
                 }
             } else if (status == 401) {
                 job.outcome = statusFailure(status, job.body);
-            } else if (const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-                       length.isValid() && job.body.size() < length.toLongLong()) {
-                // Qt sometimes ends a reply whose connection closed early without an error: the
-                // part that came is no answer.
+            } else if (cutShort(reply, job.body)) {
+                // The connection ended before the answer did; Qt does not always say so.
                 job.outcome = Failure{
                     Failure::Kind::Network,
                     QStringLiteral("サーバーとの通信が途中で切れました。ネットワークを確かめてください。"),
-                    QStringLiteral("%1 / %2 bytes").arg(job.body.size()).arg(length.toLongLong())};
+                    QStringLiteral("%1 / %2 bytes")
+                        .arg(job.body.size())
+                        .arg(reply->header(QNetworkRequest::ContentLengthHeader).toLongLong())};
             } else {
                 HttpResponse response;
                 response.status = status;

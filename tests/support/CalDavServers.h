@@ -37,6 +37,33 @@ inline bool writeFile(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
+// The body of a MKCALENDAR request: a calendar named `name` taking the components given.
+inline QByteArray mkcalendarBody(const QString& name, const QStringList& components) {
+    QByteArray body = R"(<?xml version="1.0" encoding="utf-8"?>
+<c:mkcalendar xmlns:d="DAV:" xmlns:c="urn:ietf:params:xml:ns:caldav"><d:set><d:prop><d:displayname>)";
+    body += name.toUtf8() + "</d:displayname><c:supported-calendar-component-set>";
+    for (const QString& component : components)
+        body += "<c:comp name=\"" + component.toUtf8() + "\"/>";
+    return body + "</c:supported-calendar-component-set></d:prop></d:set></c:mkcalendar>";
+}
+
+// tests/sync/phone_client.py (`script`), a second client of `collection`, with the commands
+// given, one a line: its output, or "<failed>" (its reason logged) when a command failed.
+inline QString phoneClient(const QString& script, const QUrl& collection, const QString& user,
+                           const QString& password, const QStringList& commands) {
+    QProcess client;
+    client.start(kPython, {script, collection.toString(), user, password});
+    client.write((commands.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    client.closeWriteChannel();
+    if (!client.waitForFinished(60000))
+        client.kill();
+    if (client.exitStatus() != QProcess::NormalExit || client.exitCode() != 0) {
+        qWarning().noquote() << "phone_client.py:" << QString::fromUtf8(client.readAllStandardError());
+        return QStringLiteral("<failed>");
+    }
+    return QString::fromUtf8(client.readAllStandardOutput());
+}
+
 // Radicale with the users given (name → password) and a storage folder under `folder`.
 class Radicale {
   public:

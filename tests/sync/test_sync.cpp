@@ -1,6 +1,7 @@
 // The two-way sync: the planner's decisions on a table of cases, whole syncs of real Schedule
 // files with a collection in memory, and a long random run across two files and a third client.
 
+#include "SyncItems.h"
 #include "store/ScheduleLayout.h"
 #include "support/FilePermissions.h"
 #include "support/MemoryServer.h"
@@ -14,17 +15,14 @@
 #include <QtTest>
 
 using namespace calsync;
+using syncitems::day;
+using syncitems::fileItems;
+using syncitems::kRange;
 using testsupport::MemoryServer;
 
 Q_DECLARE_METATYPE(store::SlotItem)
 
 namespace {
-
-const exchange::DateRange kRange{QDate(2026, 1, 1), QDate(2027, 12, 31)};
-
-QDate day(const QString& text) {
-    return QDate::fromString(text, QStringLiteral("yyyy/M/d"));
-}
 
 ItemValue value(const QString& date, const QString& content, const QString& time = {}) {
     return {day(date), time, content, 0, false};
@@ -37,30 +35,11 @@ QByteArray eventText(const QString& uid, const QString& date, const QString& sum
            "\r\nSUMMARY:" + summary.toUtf8() + "\r\n" + more + "END:VEVENT\r\nEND:VCALENDAR\r\n";
 }
 
-// The items of the server within the range, "date content", sorted.
+// The items of the server within the range, sorted.
 QStringList serverItems(const MemoryServer& server) {
     QStringList items;
-    for (auto it = server.resources().cbegin(); it != server.resources().cend(); ++it) {
-        for (const ServerItem& item : readResource(it.key(), it->data, kRange).items)
-            items << store::dateString(item.value.date) + QLatin1Char(' ') + item.value.content;
-        if (const QString todo = todoOf(it->data); !todo.isEmpty())
-            items << QStringLiteral("ToDo ") + todo;
-    }
-    items.sort();
-    return items;
-}
-
-// The Day records with content, "date content", sorted.
-QStringList fileItems(const QString& file) {
-    const QStringList dates = testrows::column(file, store::kDayTable, 0);
-    const QStringList contents = testrows::column(file, store::kDayTable, 3);
-    QStringList items;
-    for (qsizetype i = 0; i < dates.size() && i < contents.size(); ++i) {
-        if (!contents[i].isEmpty())
-            items << dates[i] + QLatin1Char(' ') + contents[i];
-    }
-    for (const QString& todo : testrows::column(file, store::kTodoTable, 3))
-        items << QStringLiteral("ToDo ") + todo;
+    for (auto it = server.resources().cbegin(); it != server.resources().cend(); ++it)
+        syncitems::addResourceItems(items, it.key(), it->data);
     items.sort();
     return items;
 }

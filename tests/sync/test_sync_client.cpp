@@ -4,6 +4,7 @@
 
 #include "store/ScheduleFile.h"
 #include "support/CalDavServers.h"
+#include "support/ScheduleRows.h"
 #include "sync/CalDavClient.h"
 
 #include <QCryptographicHash>
@@ -35,15 +36,6 @@ HttpOptions login(const QString& password = kPassword) {
     return options;
 }
 
-QByteArray mkcalendar(const QString& name, const QStringList& components) {
-    QByteArray body = R"(<?xml version="1.0" encoding="utf-8"?>
-<c:mkcalendar xmlns:d="DAV:" xmlns:c="urn:ietf:params:xml:ns:caldav"><d:set><d:prop><d:displayname>)";
-    body += name.toUtf8() + "</d:displayname><c:supported-calendar-component-set>";
-    for (const QString& component : components)
-        body += "<c:comp name=\"" + component.toUtf8() + "\"/>";
-    return body + "</c:supported-calendar-component-set></d:prop></d:set></c:mkcalendar>";
-}
-
 QHash<QString, QString> etagsOf(const Changes& changes) {
     QHash<QString, QString> known;
     for (const Resource& resource : changes.changed)
@@ -64,11 +56,12 @@ class TestSyncClient : public QObject {
     Calendar newCalendar(const QString& name = QString()) {
         const QString path = QStringLiteral("/alice/c%1/").arg(++calendarCount);
         Http http(login());
-        const auto made = http.run(
-            {"MKCALENDAR",
-             radicale.url(path),
-             mkcalendar(name.isEmpty() ? path : name, {QStringLiteral("VEVENT"), QStringLiteral("VTODO")}),
-             {{"Content-Type", "application/xml"}}});
+        const auto made =
+            http.run({"MKCALENDAR",
+                      radicale.url(path),
+                      testsupport::mkcalendarBody(name.isEmpty() ? path : name,
+                                                  {QStringLiteral("VEVENT"), QStringLiteral("VTODO")}),
+                      {{"Content-Type", "application/xml"}}});
         if (!made.ok() || made.value().status != 201)
             qWarning() << "MKCALENDAR" << path << made.failure().detail;
         Calendar calendar;
@@ -91,10 +84,11 @@ class TestSyncClient : public QObject {
                  "Radicale did not start (Debian package radicale)");
         // A calendar of events only, made first so that discovery has a choice to make.
         Http http(login());
-        const auto made = http.run({"MKCALENDAR",
-                                    radicale.url(QStringLiteral("/alice/events/")),
-                                    mkcalendar(QStringLiteral("予定だけ"), {QStringLiteral("VEVENT")}),
-                                    {{"Content-Type", "application/xml"}}});
+        const auto made =
+            http.run({"MKCALENDAR",
+                      radicale.url(QStringLiteral("/alice/events/")),
+                      testsupport::mkcalendarBody(QStringLiteral("予定だけ"), {QStringLiteral("VEVENT")}),
+                      {{"Content-Type", "application/xml"}}});
         QVERIFY(made.ok());
         QCOMPARE(made.value().status, 201);
     }
@@ -307,7 +301,7 @@ class TestSyncClient : public QObject {
         Http http(login());
         QVERIFY(http.run({"MKCALENDAR",
                           mortal.url(QStringLiteral("/alice/k/")),
-                          mkcalendar(QStringLiteral("k"), {QStringLiteral("VEVENT")}),
+                          testsupport::mkcalendarBody(QStringLiteral("k"), {QStringLiteral("VEVENT")}),
                           {{"Content-Type", "application/xml"}}})
                     .ok());
         Calendar calendar;
@@ -496,12 +490,25 @@ class TestSyncClient : public QObject {
         QVERIFY(output.contains("予定だけ"));
         QVERIFY(output.contains("VTODO を受け付けません"));
 
-        // The account is read back and the password found in the keyring: whatever the sync
-        // itself says, it is not about either.
-        const int synced = run({QStringLiteral("--sync"), QStringLiteral("--schedule"), schedule}, {});
-        QVERIFY2(!last.contains("キーリング") && !last.contains("同期の設定"), last.constData());
-        if (synced != 0)
-            QVERIFY(last.contains("sync"));
+        // The account is read back and the password found in the keyring; an event the phone
+        // added arrives in the file, and a second sync finds nothing to do.
+        const QUrl events = radicale.url(QStringLiteral("/alice/events/"));
+        const QString date = QDate::currentDate().addDays(3).toString(QStringLiteral("yyyy/M/d"));
+        QVERIFY(testsupport::phoneClient(QFINDTESTDATA("phone_client.py"), events, kUser, kPassword,
+                                         {QStringLiteral("add phone1 %1 0930 歯医者").arg(date)}) !=
+                "<failed>");
+        const QStringList sync{QStringLiteral("--sync"), QStringLiteral("--schedule"), schedule};
+        QCOMPARE(run(sync, {}), 0);
+        QVERIFY2(last.contains("同期しました: 送信0件、受信1件、こちらで削除0件、サーバーで削除0件、競合0件、"
+                               "表示できない予定0件"),
+                 last.constData());
+        const store::SlotItem item = testrows::storedSlot(schedule, QDate::fromString(date, "yyyy/M/d"), 1);
+        QCOMPARE(item.content, QStringLiteral("歯医者"));
+        QCOMPARE(item.timeText, QStringLiteral("0930"));
+        QCOMPARE(run(sync, {}), 0);
+        QVERIFY2(last.contains("同期しました: 送信0件、受信0件、こちらで削除0件、サーバーで削除0件、競合0件、"
+                               "表示できない予定0件"),
+                 last.constData());
 
         // Without a Secret Service the account is not stored, and says why.
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
