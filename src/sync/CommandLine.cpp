@@ -224,8 +224,8 @@ int syncCommand(const QCommandLineParser& parser, const QString& schedule) {
                       .arg(report.conflicts.size())
                       .arg(report.notShown.size()));
     for (const ReportLine& line : report.conflicts)
-        print(stdout, QStringLiteral("競合 %1: サーバー「%2」 / こちら「%3」")
-                          .arg(line.date.toString(Qt::ISODate), line.text, line.other));
+        // Both texts begin with their date and time.
+        print(stdout, QStringLiteral("競合: サーバー「%1」 / こちら「%2」").arg(line.text, line.other));
     for (const ReportLine& line : report.notShown)
         print(stdout, QStringLiteral("表示できない予定 %1: 「%2」 (%3)")
                           .arg(line.date.toString(Qt::ISODate), line.text, line.other));
