@@ -1,5 +1,7 @@
 #include "store/Connection.h"
 
+#include <utility>
+
 #include "store/Collation.h"
 #include "store/Like.h"
 #include "store/ScheduleLayout.h"
@@ -649,6 +651,27 @@ Error Connection::findRowAddress(const QString& table, QString* name, Error* fau
 void Connection::rollback() {
     if (!sqlite3_get_autocommit(db_))
         static_cast<void>(exec(QStringLiteral("ROLLBACK")));
+}
+
+Error WriteTransaction::begin(Connection& connection) {
+    if (Error error = connection.exec(QStringLiteral("BEGIN IMMEDIATE")); error.failed())
+        return error;
+    connection_ = &connection;
+    return {};
+}
+
+Error WriteTransaction::commit() {
+    if (!connection_)
+        return {};
+    const Error error = connection_->exec(QStringLiteral("COMMIT"));
+    if (error.ok())
+        connection_ = nullptr;
+    return error;
+}
+
+void WriteTransaction::rollback() {
+    if (Connection* connection = std::exchange(connection_, nullptr))
+        connection->rollback();
 }
 
 Error Connection::lastError() const {

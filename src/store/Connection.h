@@ -192,4 +192,19 @@ class Connection {
     std::function<bool()> likeStop_;
 };
 
+// A write transaction of our own on a connection. It takes the write lock first (BEGIN
+// IMMEDIATE), so another program writing the file makes it wait or fail before anything changed.
+class WriteTransaction {
+  public:
+    Error begin(Connection& connection);
+    Error commit();
+    // Undoes an open transaction of ours; nothing when none is open or the engine already ended
+    // it (a full disk, an I/O error).
+    void rollback();
+    bool open() const { return connection_ != nullptr; }
+
+  private:
+    Connection* connection_ = nullptr; // while a transaction of ours is open
+};
+
 } // namespace store

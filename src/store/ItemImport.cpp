@@ -41,9 +41,8 @@ Error ItemImport::begin(const QString& path) {
     // A file opened read-only says why before anything is read.
     if (Error error = connection->writable(); error.failed())
         return error;
-    if (Error error = connection->exec(QStringLiteral("BEGIN IMMEDIATE")); error.failed())
+    if (Error error = transaction_.begin(*connection); error.failed())
         return error;
-    open_ = true;
     return connection->exec(
         QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (キー TEXT PRIMARY KEY)").arg(kImportedTable));
 }
@@ -123,20 +122,11 @@ Error ItemImport::addTodo(const QString& text) {
 }
 
 Error ItemImport::commit() {
-    const Error error = data_.connection()->exec(QStringLiteral("COMMIT"));
-    if (error.ok())
-        open_ = false;
-    return error;
+    return transaction_.commit();
 }
 
 void ItemImport::rollback() {
-    if (!open_)
-        return;
-    open_ = false;
-    Connection* connection = data_.connection();
-    // The engine may have ended the transaction itself (a full disk, an I/O error).
-    if (connection && !sqlite3_get_autocommit(connection->handle()))
-        connection->rollback();
+    transaction_.rollback();
 }
 
 } // namespace store

@@ -6,6 +6,7 @@
 // Every read returns what it found or an error: a read that fails (a lock, a stored value larger
 // than a read may make) stops the import instead of passing for a free slot or an unknown key.
 
+#include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/DayRecords.h"
 #include "store/Error.h"
@@ -53,7 +54,7 @@ class ItemImport {
 
   private:
     DataControl data_;
-    bool open_ = false; // a transaction of ours is open
+    WriteTransaction transaction_;
 };
 
 } // namespace store

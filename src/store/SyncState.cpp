@@ -107,27 +107,15 @@ Error SyncState::open(const QString& path, const QString& collectionHash) {
 }
 
 Error SyncState::begin() {
-    if (Error error = data_.connection()->exec(QStringLiteral("BEGIN IMMEDIATE")); error.failed())
-        return error;
-    open_ = true;
-    return {};
+    return transaction_.begin(*data_.connection());
 }
 
 Error SyncState::commit() {
-    const Error error = data_.connection()->exec(QStringLiteral("COMMIT"));
-    if (error.ok())
-        open_ = false;
-    return error;
+    return transaction_.commit();
 }
 
 void SyncState::rollback() {
-    if (!open_)
-        return;
-    open_ = false;
-    Connection* connection = data_.connection();
-    // The engine may have ended the transaction itself (a full disk, an I/O error).
-    if (connection && !sqlite3_get_autocommit(connection->handle()))
-        connection->rollback();
+    transaction_.rollback();
 }
 
 Result<QString> SyncState::token() {

@@ -9,6 +9,7 @@
 // the file meanwhile waits only a moment; a slot is written only while it still holds what the
 // caller read (kChangedElsewhere otherwise).
 
+#include "store/Connection.h"
 #include "store/DataControl.h"
 #include "store/DayRecords.h"
 #include "store/Error.h"
@@ -105,7 +106,7 @@ class SyncState {
 
   private:
     DataControl data_;
-    bool open_ = false; // a transaction of ours is open
+    WriteTransaction transaction_;
 };
 
 } // namespace store

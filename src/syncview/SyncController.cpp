@@ -38,7 +38,7 @@ void SyncController::restart() {
 }
 
 void SyncController::tick() {
-    if (!path_.isEmpty() && !runner_.running() && notice_->take(path_))
+    if (hasAccount_ && !runner_.running() && notice_->take(path_))
         schedule_.noteChange();
 }
 
