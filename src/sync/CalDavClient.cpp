@@ -277,18 +277,8 @@ Outcome<Changes> CalDavClient::syncCollection(const QString& token, const QHash<
     }
     // Without a token the answer lists every member: a known one not among them is gone.
     if (token.isEmpty())
-        for (auto it = known.cbegin(); it != known.cend(); ++it)
-            if (!listed.contains(it.key()) && !changes.removed.contains(it.key()))
-                changes.removed << it.key();
-    QStringList gone;
-    Outcome<std::vector<Resource>> fetched = fetch(wanted, gone);
-    if (!fetched.ok())
-        return fetched.failure();
-    changes.changed = std::move(fetched.value());
-    for (const QString& name : gone)
-        if (known.contains(name) && !changes.removed.contains(name))
-            changes.removed << name;
-    return changes;
+        removeUnlisted(changes, known, listed);
+    return withFetched(std::move(changes), wanted, known);
 }
 
 Outcome<Changes> CalDavClient::listing(const QHash<QString, QString>& known) {
@@ -307,9 +297,19 @@ Outcome<Changes> CalDavClient::listing(const QHash<QString, QString>& known) {
         if (response.etag.isEmpty() || known.value(name) != response.etag)
             wanted << name;
     }
+    removeUnlisted(changes, known, listed);
+    return withFetched(std::move(changes), wanted, known);
+}
+
+void CalDavClient::removeUnlisted(Changes& changes, const QHash<QString, QString>& known,
+                                  const QSet<QString>& listed) {
     for (auto it = known.cbegin(); it != known.cend(); ++it)
-        if (!listed.contains(it.key()))
+        if (!listed.contains(it.key()) && !changes.removed.contains(it.key()))
             changes.removed << it.key();
+}
+
+Outcome<Changes> CalDavClient::withFetched(Changes changes, const QStringList& wanted,
+                                           const QHash<QString, QString>& known) {
     QStringList gone;
     Outcome<std::vector<Resource>> fetched = fetch(wanted, gone);
     if (!fetched.ok())

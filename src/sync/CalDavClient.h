@@ -7,6 +7,7 @@
 #include "sync/Http.h"
 #include "sync/Server.h"
 
+#include <QSet>
 #include <QString>
 #include <QUrl>
 
@@ -52,6 +53,12 @@ class CalDavClient : public Server {
     Outcome<Changes> syncCollection(const QString& token, const QHash<QString, QString>& known,
                                     bool& refused);
     Outcome<Changes> listing(const QHash<QString, QString>& known);
+    // A listing's known resources that it does not name are removed.
+    static void removeUnlisted(Changes& changes, const QHash<QString, QString>& known,
+                               const QSet<QString>& listed);
+    // Fetches the resources listed as changed; a known one gone by then counts as removed.
+    Outcome<Changes> withFetched(Changes changes, const QStringList& wanted,
+                                 const QHash<QString, QString>& known);
     Outcome<std::vector<Resource>> fetch(const QStringList& names, QStringList& gone);
     QString nameOf(const QString& href) const;
     QUrl urlOf(const QString& name) const;
