@@ -29,6 +29,16 @@ inline void addResourceItems(QStringList& items, const QString& href, const QByt
         items << QStringLiteral("ToDo ") + todo;
 }
 
+// Adds an item with the content `make` gives in the first of slots 1 and 2 that is free on `date`
+// (the random runs keep two slots free for the sync's own use); nothing, and no content made, when
+// both are taken. False when the file refuses.
+template <typename Make> bool addInFreeSlot(const QString& file, const QDate& date, Make make) {
+    for (int slot = 1; slot <= 2; ++slot)
+        if (testrows::storedSlot(file, date, slot).content.isEmpty())
+            return testrows::putSlot(file, date, slot, {make(), {}, false, store::kEmptyTime});
+    return true;
+}
+
 // The Day records with content and the ToDo list, sorted.
 inline QStringList fileItems(const QString& file) {
     const QStringList dates = testrows::column(file, store::kDayTable, 0);

@@ -492,13 +492,7 @@ class TestSync : public QObject {
             const QString href = hrefs.isEmpty() ? QString() : hrefs[random.bounded(hrefs.size())];
             switch (random.bounded(9)) {
             case 0: {
-                const QDate date = someDate();
-                for (int slot = 1; slot <= 2; ++slot) {
-                    if (testrows::storedSlot(file, date, slot).content.isEmpty()) {
-                        QVERIFY(testrows::putSlot(file, date, slot, {fresh(), {}, false, store::kEmptyTime}));
-                        break;
-                    }
-                }
+                QVERIFY(syncitems::addInFreeSlot(file, someDate(), fresh));
                 break;
             }
             case 1:

@@ -253,13 +253,7 @@ class TestSyncRadicale : public QObject {
             const QString& file = files[which];
             switch (random.bounded(7)) {
             case 0: {
-                const QDate date = someDate();
-                for (int slot = 1; slot <= 2; ++slot) {
-                    if (testrows::storedSlot(file, date, slot).content.isEmpty()) {
-                        QVERIFY(testrows::putSlot(file, date, slot, {fresh(), {}, false, store::kEmptyTime}));
-                        break;
-                    }
-                }
+                QVERIFY(syncitems::addInFreeSlot(file, someDate(), fresh));
                 break;
             }
             case 1: {
