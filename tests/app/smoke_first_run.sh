@@ -20,15 +20,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A free display number.
-display=""
-for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || { echo "SKIP: no free X display"; exit 77; }
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a free display itself and writes its number: choosing one by looking for lock files
+# races with other tests starting X servers at the same time.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 50); do xdotool --version >/dev/null 2>&1 && DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "SKIP: Xvfb could not start"; exit 77; }
+display=":$(tr -d '[:space:]' <"$work/display")"
 if ! DISPLAY=$display xdotool getmouselocation >/dev/null 2>&1; then
     echo "SKIP: Xvfb could not start"; exit 77
 fi
