@@ -106,6 +106,7 @@ class Host : public shell::Host {
     QWidget* mainWindow() override { return nullptr; }
     void setMainEnabled(bool) override {}
     void rebuildMonthGrid() override {}
+    int displayedYear() const override { return kToday.year(); }
     void setTodoChecked(bool) override {}
 
     settings::Settings record;
