@@ -1,11 +1,16 @@
-// Code page 932 text, the path rule and the file-dialog filters of the platform layer.
+// Code page 932 text, the path rule, the file-dialog filters and the pinned local zone of the
+// platform layer.
 
 #include "platform/FileFilter.h"
+#include "platform/LocalZone.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -30,6 +35,7 @@ class TestPlatform : public QObject {
     void programFolder();
     void nameFilters_data();
     void nameFilters();
+    void localZoneFollowsTheZoneFile();
 };
 
 void TestPlatform::codePageRoundTrip_data() {
@@ -163,4 +169,38 @@ void TestPlatform::nameFilters() {
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)
+// With TZ unset the local zone is pinned to the zone file, and a file put in its place (as a
+// change of the system's zone does) is followed; a TZ that names a zone is left alone.
+void TestPlatform::localZoneFollowsTheZoneFile() {
+    const QByteArray before = qgetenv("TZ");
+    const QTemporaryDir dir;
+    const QString zoneFile = dir.filePath(QStringLiteral("localtime"));
+    QVERIFY(QFile::copy(QStringLiteral("/usr/share/zoneinfo/Asia/Tokyo"), zoneFile));
+    const auto offsetAtNoon = [] { return QDateTime(QDate(2026, 1, 15), QTime(12, 0)).offsetFromUtc(); };
+    {
+        const platform::LocalZone chosen(zoneFile);
+        QVERIFY(!chosen.pinned());
+        QCOMPARE(qgetenv("TZ"), before);
+    }
+    qunsetenv("TZ");
+    {
+        const platform::LocalZone zone(zoneFile);
+        QVERIFY(zone.pinned());
+        QCOMPARE(qgetenv("TZ"), ':' + QFile::encodeName(zoneFile));
+        QCOMPARE(offsetAtNoon(), 9 * 3600);
+        const QString next = dir.filePath(QStringLiteral("next"));
+        QVERIFY(QFile::copy(QStringLiteral("/usr/share/zoneinfo/America/New_York"), next));
+        QVERIFY(std::rename(QFile::encodeName(next).constData(), QFile::encodeName(zoneFile).constData()) ==
+                0);
+        QTRY_COMPARE(offsetAtNoon(), -5 * 3600);
+        // Watched still after the rename: the next change is seen as well.
+        QVERIFY(QFile::remove(zoneFile));
+        QVERIFY(QFile::copy(QStringLiteral("/usr/share/zoneinfo/Asia/Tokyo"), zoneFile));
+        QTRY_COMPARE(offsetAtNoon(), 9 * 3600);
+    }
+    QVERIFY(!qEnvironmentVariableIsSet("TZ"));
+    qputenv("TZ", before);
+    tzset();
+}
+
 #include "tst_platform.moc"
