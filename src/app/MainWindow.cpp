@@ -172,6 +172,9 @@ void MainWindow::startUp() {
         toggleTodo();
     if (openers_.sync.start)
         openers_.sync.start(*this, menuAction(QStringLiteral("syncNow")));
+    // The keys start on the Selected date (today): the arrows move from it, Enter shows it. No
+    // text box has the focus, so no cursor blinks in the calendar while it waits.
+    panel_->focusDay(panel_->selectedDate());
     // Visible, minimised when asked.
     if (settings_.startInTray)
         showMinimized();

@@ -4,6 +4,7 @@
 #include "calendar/MonthGrid.h"
 #include "controls/Accessible.h"
 #include "controls/ClassicFrame.h"
+#include "controls/ClockFace.h"
 #include "controls/Fonts.h"
 #include "controls/Geometry.h"
 #include "controls/ShortcutPriority.h"
@@ -65,13 +66,13 @@ QLineEdit* makeBox(QWidget* parent, const QString& name, const QRect& r) {
 }
 
 // The clock and date labels: light green on dark blue in a sunken panel.
-QLabel* makeDisplay(QWidget* parent, const QString& name, const QRect& r, const QString& tip) {
-    auto* label = new QLabel(parent);
+template <class Display>
+Display* makeDisplay(QWidget* parent, const QString& name, const QRect& r, const QString& tip) {
+    auto* label = new Display(parent);
     label->setObjectName(name);
     label->setGeometry(r);
     label->setToolTip(tip);
     label->setFont(controls::gothicFont(12, true));
-    label->setAlignment(Qt::AlignCenter);
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setLineWidth(1);
     setBackground(label, QColor(0x00, 0x00, 0x80));
@@ -309,10 +310,11 @@ void CalendarPanel::buildDayButtons() {
 }
 
 void CalendarPanel::buildClock() {
-    clockLabel_ =
-        makeDisplay(this, QStringLiteral("Label10"), QRect(8, 176, 73, 25), QStringLiteral("現在時刻"));
-    dateLabel_ =
-        makeDisplay(this, QStringLiteral("Label11"), QRect(88, 176, 105, 25), QStringLiteral("今日の日付"));
+    clockFace_ = makeDisplay<controls::ClockFace>(this, QStringLiteral("Label10"), QRect(8, 176, 73, 25),
+                                                  QStringLiteral("現在時刻"));
+    dateLabel_ = makeDisplay<QLabel>(this, QStringLiteral("Label11"), QRect(88, 176, 105, 25),
+                                     QStringLiteral("今日の日付"));
+    dateLabel_->setAlignment(Qt::AlignCenter);
 
     clockFormat_ = clockFormat(QLocale::system().timeFormat(QLocale::ShortFormat));
     markRetry_.setSingleShot(true);
@@ -341,7 +343,7 @@ void CalendarPanel::initialiseFromToday() {
     shown_ = {today.year(), today.month()};
     showMonthInControls();
     selected_ = today;
-    clockLabel_->setText(QLocale::system().toString(platform::now().time(), clockFormat_));
+    clockFace_->setText(QLocale::system().toString(platform::now().time(), clockFormat_));
     dateLabel_->setText(store::dateString(today));
     clockTimer_->start(untilNextSecond());
 }
@@ -371,7 +373,7 @@ void CalendarPanel::tick() {
     if (second == shownSecond_)
         return;
     shownSecond_ = second;
-    clockLabel_->setText(QLocale::system().toString(platform::now().time(), clockFormat_));
+    clockFace_->setText(QLocale::system().toString(platform::now().time(), clockFormat_));
     // Queued: what listens (the alarm check) may open a message box, and a timer does not fire
     // again while its own handler runs; the clock must keep going while the box is open.
     QMetaObject::invokeMethod(this, &CalendarPanel::ticked, Qt::QueuedConnection);
@@ -566,8 +568,8 @@ void CalendarPanel::describeControls() {
     fitBox(yearBox_, QStringLiteral("8888"));
     fitBox(monthBox_, QStringLiteral("88"));
     const QString widestTime = QLocale::system().toString(QTime(20, 58, 58), clockFormat_);
-    clockLabel_->setFont(
-        controls::fitText(clockLabel_->font(), widestTime, clockLabel_->contentsRect().width()));
+    clockFace_->setFont(
+        controls::fitText(clockFace_->font(), widestTime, clockFace_->contentsRect().width()));
     dateLabel_->setFont(controls::fitText(dateLabel_->font(), store::dateString(2088, 12, 28),
                                           dateLabel_->contentsRect().width()));
 }

@@ -26,8 +26,9 @@
 #include <optional>
 
 namespace controls {
+class ClockFace;
 class SpinButton;
-}
+} // namespace controls
 
 namespace calendar {
 
@@ -99,7 +100,7 @@ class CalendarPanel : public QWidget {
     QLineEdit* monthBox() const { return monthBox_; }
     controls::SpinButton* yearSpin() const { return yearSpin_; }
     controls::SpinButton* monthSpin() const { return monthSpin_; }
-    QLabel* clockLabel() const { return clockLabel_; }
+    controls::ClockFace* clockFace() const { return clockFace_; }
     QLabel* dateLabel() const { return dateLabel_; }
     QTimer* clockTimer() const { return clockTimer_; }
     // Number of grid builds so far (each rebuild of the 37 buttons).
@@ -180,7 +181,7 @@ class CalendarPanel : public QWidget {
     controls::SpinButton* monthSpin_ = nullptr;
     std::array<QLabel*, 7> weekdayLabels_{};
     std::array<DayButton*, 42> buttons_{};
-    QLabel* clockLabel_ = nullptr;
+    controls::ClockFace* clockFace_ = nullptr;
     QLabel* dateLabel_ = nullptr;
     QTimer* clockTimer_ = nullptr;
     // Colours the month again after a read found the file locked.

@@ -1,5 +1,6 @@
 #include "controls/Accessible.h"
 
+#include "controls/ClockFace.h"
 #include "controls/SpinButton.h"
 #include "platform/Colors.h"
 
@@ -42,12 +43,26 @@ class SpinButtonAccessible : public QAccessibleWidget, public QAccessibleValueIn
     SpinButton* spin() const { return static_cast<SpinButton*>(widget()); }
 };
 
+// A clock face reads as a label: its text is its name, its tooltip the description.
+class ClockFaceAccessible : public QAccessibleWidget {
+  public:
+    explicit ClockFaceAccessible(ClockFace* face) : QAccessibleWidget(face, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return static_cast<ClockFace*>(widget())->text();
+        return QAccessibleWidget::text(t);
+    }
+};
+
 QAccessibleInterface* controlsFactory(const QString& className, QObject* object) {
     auto* widget = qobject_cast<QWidget*>(object);
     if (!widget)
         return nullptr;
     if (className == QLatin1String(SpinButton::staticMetaObject.className()))
         return new SpinButtonAccessible(static_cast<SpinButton*>(widget));
+    if (className == QLatin1String(ClockFace::staticMetaObject.className()))
+        return new ClockFaceAccessible(static_cast<ClockFace*>(widget));
     // Asked first with the most derived class; a window given a role keeps it whatever it is.
     const QVariant role = widget->property(kRoleProperty);
     if (role.isValid() && className == QLatin1String(widget->metaObject()->className()))

@@ -8,6 +8,7 @@
 #include "app/MainWindow.h"
 #include "app/Openers.h"
 #include "calendar/CalendarPanel.h"
+#include "controls/ClockFace.h"
 #include "controls/DataGrid.h"
 #include "controls/Fonts.h"
 #include "controls/RecordsetModel.h"
@@ -224,8 +225,7 @@ class TestBrokenFiles : public QObject {
         fx->fake.clock = fx->fake.clock.addSecs(7);
         const QString expected =
             QLocale::system().toString(fx->fake.clock.time(), QStringLiteral("hh:mm:ss"));
-        QTRY_VERIFY2(p->clockLabel()->text().endsWith(expected.right(5)),
-                     qPrintable(p->clockLabel()->text()));
+        QTRY_VERIFY2(p->clockFace()->text().endsWith(expected.right(5)), qPrintable(p->clockFace()->text()));
         QCOMPARE(fx->fake.messages.size(), shown);
     }
 

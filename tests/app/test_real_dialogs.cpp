@@ -9,6 +9,7 @@
 #include "app/Openers.h"
 #include "app/SplashWindow.h"
 #include "calendar/CalendarPanel.h"
+#include "controls/ClockFace.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 #include "settings/ConfigFile.h"
@@ -93,7 +94,7 @@ class TestRealDialogs : public QObject {
         auto w = std::make_unique<app::MainWindow>(env.programFolder(), app::programOpeners());
         w->startUp();
 
-        QLabel* clock = w->calendarPanel()->clockLabel();
+        controls::ClockFace* clock = w->calendarPanel()->clockFace();
         QStringList clockWhileOpen;
         bool soundWhileOpen = false;
         int captionRoom = 0;

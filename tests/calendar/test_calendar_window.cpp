@@ -7,6 +7,7 @@
 #include "calendar/MonthGrid.h"
 #include "controls/CaretRest.h"
 #include "controls/ClassicColours.h"
+#include "controls/ClockFace.h"
 #include "controls/Fonts.h"
 #include "controls/SpinButton.h"
 #include "platform/Colors.h"
@@ -17,9 +18,11 @@
 #include "support/ProgramFixture.h"
 #include "support/SettingsRecords.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QClipboard>
 #include <QFile>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStyleHints>
 #include <QToolButton>
@@ -131,6 +134,46 @@ class TestCalendarWindow : public QObject {
         QCOMPARE(hints->cursorFlashTime(), desktop);
     }
 
+    // Each new time repaints only the characters that changed, and what is on screen then is what a
+    // full paint of the time draws; a text of another length or one that needs shaping repaints
+    // the whole face.
+    void clockRepaintsOnlyWhatChanged() {
+        const auto makeFace = [](const QString& text) {
+            auto face = std::make_unique<controls::ClockFace>();
+            face->setFont(controls::gothicFont(12, true));
+            face->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            face->setAutoFillBackground(true);
+            face->resize(73, 25);
+            face->setText(text);
+            return face;
+        };
+        auto face = makeFace(QStringLiteral("09:59:58"));
+        const QRect contents = face->contentsRect();
+        const QRect lastDigit = face->changedArea(QStringLiteral("09:59:58"), QStringLiteral("09:59:59"));
+        QVERIFY2(!lastDigit.isEmpty() && lastDigit.width() < contents.width() / 3 &&
+                     lastDigit.right() >= contents.center().x(),
+                 qPrintable(QStringLiteral("%1 of %2").arg(lastDigit.width()).arg(contents.width())));
+        QCOMPARE(face->changedArea(QStringLiteral("9:59:59"), QStringLiteral("10:00:00")), contents);
+        QCOMPARE(face->changedArea(QStringLiteral("ص 9:59"), QStringLiteral("ص 9:58")), contents);
+        QVERIFY(face->changedArea(QStringLiteral("10:00:00"), QStringLiteral("10:00:00")).isEmpty());
+
+        face->show();
+        QVERIFY(QTest::qWaitForWindowExposed(face.get()));
+        for (const char* time : {"09:59:59", "10:00:00", "10:00:01", "9:00:01", "ص 9:58", "10:11:11"}) {
+            face->setText(QString::fromUtf8(time));
+            QCoreApplication::sendPostedEvents();
+            const QImage shown = face->screen()->grabWindow(face->winId()).toImage();
+            const QImage full = makeFace(QString::fromUtf8(time))->grab().toImage();
+            QVERIFY2(shown.convertToFormat(QImage::Format_RGB32) ==
+                         full.convertToFormat(QImage::Format_RGB32),
+                     time);
+        }
+        // A screen reader reads it as a label: the time is its name.
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(face.get());
+        QCOMPARE(reader->role(), QAccessible::StaticText);
+        QCOMPARE(reader->text(QAccessible::Name), QStringLiteral("10:11:11"));
+    }
+
     void firstStartCreatesDefaultFile() {
         app::MainWindow w(fx->env.programFolder(), calls.openers());
         w.startUp();
@@ -169,6 +212,8 @@ class TestCalendarWindow : public QObject {
         QCOMPARE(calls.log, QStringList({QStringLiteral("display 2026/3/5"), QStringLiteral("todo open")}));
         QVERIFY(w.todoChecked());
         QVERIFY(w.menuAction(QStringLiteral("todo"))->isChecked());
+        // The keys start on the Selected date: no text box, so no cursor blinks at start.
+        QCOMPARE(w.calendarPanel()->focusedDay(), QDate(2026, 3, 5));
         // As drawn: the marked day filled with exactly its colour, the others and blank cells not.
         CalendarPanel* p = w.calendarPanel();
         const QImage image = p->grab().toImage();

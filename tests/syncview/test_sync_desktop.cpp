@@ -3,6 +3,7 @@
 // a change of the file brings one sync for a series of saves, and a conflict is told once.
 
 #include "calendar/CalendarPanel.h"
+#include "controls/ClockFace.h"
 #include "platform/Services.h"
 #include "support/ProgramFixture.h"
 #include "support/RealDialogs.h"
@@ -95,7 +96,7 @@ class TestSyncDesktop : public QObject {
         QSet<QString> clockWhileSyncing;
         connect(panel.clockTimer(), &QTimer::timeout, this, [&] {
             if (sync.runner().running())
-                clockWhileSyncing << panel.clockLabel()->text();
+                clockWhileSyncing << panel.clockFace()->text();
         });
         sync.syncNow();
         QVERIFY(sync.runner().running());

@@ -6,6 +6,7 @@
 
 #include "app/MainWindow.h"
 #include "calendar/CalendarPanel.h"
+#include "controls/ClockFace.h"
 #include "platform/Services.h"
 #include "support/CalDavServers.h"
 #include "support/ProgramFixture.h"
@@ -418,7 +419,7 @@ class TestSyncSettings : public QObject {
         connect(panel->clockTimer(), &QTimer::timeout, this, [&] {
             if (syncNow->text().contains(QStringLiteral("同期中")) &&
                 qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-                clock << panel->clockLabel()->text();
+                clock << panel->clockFace()->text();
         });
         testsupport::RealDialogs dialogs;
         // The box stays open until the sync has ended.
