@@ -111,8 +111,12 @@ int main(int argc, char** argv) {
     // Ties the windows to the installed menu entry (its name and icon in task bars).
     QGuiApplication::setDesktopFileName(QStringLiteral("daduvov"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setWindowIcon(
-        QIcon::fromTheme(QStringLiteral("daduvov"), QIcon(QStringLiteral(":/app/icon.png"))));
+    // The installed menu entry's icon, from the program itself: looking it up in the icon theme
+    // reads every theme's index at each start, the costliest single step of the start-up.
+    QIcon windowIcon;
+    for (const int size : {16, 32, 64})
+        windowIcon.addFile(QStringLiteral(":/window-icon/%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(windowIcon);
     // The program ends only through the calendar's own shut-down.
     QApplication::setQuitOnLastWindowClosed(false);
     controls::registerFontSubstitutions();

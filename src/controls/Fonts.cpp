@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -16,16 +17,29 @@ namespace controls {
 
 namespace {
 
-// Families may be listed under their localised names (IPA Pゴシック under a Japanese locale), so
-// the stand-ins are given by both names and Qt takes the first that exists.
+// The face drawn for each name the windows ask for: the name itself when installed, else the
+// first stand-in that is. Families may be listed under their localised names (IPA Pゴシック under
+// a Japanese locale), so the stand-ins are given by both names.
+QHash<QString, QString>& installedFaces() {
+    static QHash<QString, QString> faces;
+    return faces;
+}
+
 void substitute(const QString& name, const QStringList& candidates) {
-    if (QFontDatabase::families().contains(name, Qt::CaseInsensitive))
+    const QStringList families = QFontDatabase::families();
+    if (families.contains(name, Qt::CaseInsensitive))
         return; // the real face is installed
     QFont::insertSubstitutions(name, candidates);
+    for (const QString& candidate : candidates) {
+        if (families.contains(candidate, Qt::CaseInsensitive)) {
+            installedFaces().insert(name, candidate);
+            return;
+        }
+    }
 }
 
 QFont makeFont(const QString& family, double pointSize, bool bold, bool italic) {
-    QFont f(family);
+    QFont f(installedFace(family));
     f.setPointSizeF(pointSize);
     f.setBold(bold);
     f.setItalic(italic);
@@ -47,6 +61,10 @@ void registerFontSubstitutions() {
                            QStringLiteral("DejaVu Serif"), QStringLiteral("IPAPMincho")});
 }
 
+QString installedFace(const QString& name) {
+    return installedFaces().value(name, name);
+}
+
 QFont gothicFont(double pointSize, bool bold, bool italic) {
     return makeFont(kGothic, pointSize, bold, italic);
 }
@@ -65,7 +83,7 @@ bool impactInstalled() {
 
 QFont markerFont(const QFont& base) {
     QFont f = base;
-    f.setFamily(kImpact);
+    f.setFamily(installedFace(kImpact));
     if (!impactInstalled())
         f.setBold(true);
     return f;

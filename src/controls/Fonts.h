@@ -18,6 +18,11 @@ inline const QString kRockwell = QStringLiteral("Rockwell");
 // Registers the substitutions; call once after the application object exists.
 void registerFontSubstitutions();
 
+// The family to ask Qt for in place of `name`: the name when that face is installed, else its
+// installed stand-in. Asking for the stand-in itself spares Qt a search through every installed
+// face for each script, which a missing family with a list of substitutes costs.
+QString installedFace(const QString& name);
+
 QFont gothicFont(double pointSize, bool bold = false, bool italic = false);
 QFont minchoFont(double pointSize, bool bold = false, bool italic = false);
 

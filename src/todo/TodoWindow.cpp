@@ -60,7 +60,7 @@ void TodoWindow::describeControls() {
 void TodoWindow::buildControls() {
     auto* title = new QLabel(QStringLiteral("ToDo List"), this);
     title->setObjectName(QStringLiteral("Label1"));
-    QFont rockwell(controls::kRockwell);
+    QFont rockwell(controls::installedFace(controls::kRockwell));
     rockwell.setPointSizeF(14.25);
     rockwell.setBold(true);
     rockwell.setItalic(true);
