@@ -43,7 +43,9 @@ done
 work=$(mktemp -d)
 xvfb_pid=
 wm_pid=
+bus_pid=
 cleanup() {
+    [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null
     [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null && wait "$wm_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$work"
@@ -71,6 +73,16 @@ unset QT_QPA_PLATFORM
 # Qt wants a private runtime folder; without one it warns on every start.
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+# A session bus of our own, as every desktop session has one: without it, each start would have
+# the D-Bus library launch one (a fork and exec of dbus-launch), which a desktop never sees.
+if command -v dbus-daemon >/dev/null; then
+    bus=$(dbus-daemon --session --fork --print-address 1 --print-pid 1 --nopidfile)
+    export DBUS_SESSION_BUS_ADDRESS=${bus%%$'\n'*}
+    bus_pid=${bus##*$'\n'}
+else
+    echo "dbus-daemon is not installed: the starts include launching a session bus" >&2
+fi
 
 echo "generating Schedule files…" >&2
 # A folder of their own: the program notices what is made in the folder of its Schedule file.
@@ -191,11 +203,15 @@ strace_run() {
     all=$(grep -vc -e ' resumed>' -e '^[0-9]* +++' -e '^[0-9]* ---' "$logs/strace.log" || true)
     named=$(grep -F "$file" "$logs/strace.log" | grep -vc ' resumed>' || true)
     grep -F "$file" "$logs/strace.log" | head -5 >&2 || true
+    # The C library's look at the local zone's file, which it makes at every local-time
+    # conversion unless TZ names the zone.
+    zone=$(grep -F '/etc/localtime' "$logs/strace.log" | grep -vc ' resumed>' || true)
     {
         echo "idle_syscalls_per_s$2 $(awk -v n="$all" -v s="$idle" 'BEGIN { printf "%.1f\n", n / s }')"
         echo "idle_file_syscalls$2 $named"
+        echo "idle_zone_syscalls$2 $zone"
     } >>"$result"
-    echo "  $all system calls, $named of them on the Schedule file" >&2
+    echo "  $all system calls, $named of them on the Schedule file, $zone on the zone file" >&2
 }
 strace_run empty _empty
 strace_run 1m _1m

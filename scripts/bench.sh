@@ -143,6 +143,8 @@ row "Start-up CPU until painted, 100,000 Day records, median (CREATE_SDB)" "< 40
 for idle_file in "_empty|empty file" "_1m|1,000,000 records"; do
     row "System calls on the Schedule file while idle, ${idle_file#*|} (${idle_s} s)" "none (< 1)" 1 \
         "$(process_value "idle_file_syscalls${idle_file%%|*}")" ""
+    row "System calls on the local zone's file while idle, ${idle_file#*|} (${idle_s} s)" "none (< 1)" 1 \
+        "$(process_value "idle_zone_syscalls${idle_file%%|*}")" ""
     row "System calls of the whole program while idle, ${idle_file#*|}" "(reference)" 1e9 \
         "$(process_value "idle_syscalls_per_s${idle_file%%|*}")" "/ s"
 done

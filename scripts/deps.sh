@@ -21,6 +21,8 @@ TEST_PACKAGES=(
     openbox x11-utils
     # the system calls of the idle program (bench/measure_process.sh)
     strace
+    # zone files for the test of the pinned local zone
+    tzdata
     # a Wayland compositor and Qt's Wayland platform, for the program as a native Wayland client
     weston qt6-wayland
     # a CalDAV server, a second client of it, a Secret Service and a certificate for the sync tests
