@@ -42,8 +42,8 @@ SplashWindow::SplashWindow(QWidget* mainWindow)
 
     auto* image = new QLabel(frame);
     image->setObjectName(QStringLiteral("Image1"));
-    image->setPixmap(QPixmap(QStringLiteral(":/app/splash.png"))
-                         .scaled(96, 80, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    // The picture is stored at the size it is shown (96 × 80 at most, its proportions kept).
+    image->setPixmap(QPixmap(QStringLiteral(":/app/splash.png")));
     image->setGeometry(10, 40, 96, 80);
 
     auto* title = new QLabel(QStringLiteral("【Daduvov】"), frame);
