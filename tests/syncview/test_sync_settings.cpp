@@ -41,15 +41,6 @@ constexpr int kManyEvents = 2000;
 // Set in the process that runs the case without a Secret Service: the Radicale it uses.
 const char* const kChildServer = "DADUVOV_TEST_NO_SECRETS_SERVER";
 
-QByteArray mkcalendar(const QString& name, const QStringList& components) {
-    QByteArray body = R"(<?xml version="1.0" encoding="utf-8"?>
-<c:mkcalendar xmlns:d="DAV:" xmlns:c="urn:ietf:params:xml:ns:caldav"><d:set><d:prop><d:displayname>)";
-    body += name.toUtf8() + "</d:displayname><c:supported-calendar-component-set>";
-    for (const QString& component : components)
-        body += "<c:comp name=\"" + component.toUtf8() + "\"/>";
-    return body + "</c:supported-calendar-component-set></d:prop></d:set></c:mkcalendar>";
-}
-
 bool makeCalendar(const QUrl& url, const QString& name, const QStringList& components,
                   const QString& pin = QString()) {
     calsync::HttpOptions options;
@@ -58,8 +49,10 @@ bool makeCalendar(const QUrl& url, const QString& name, const QStringList& compo
     options.pinnedFingerprint = pin;
     options.timeoutMs = 20000;
     calsync::Http http(options);
-    const auto made =
-        http.run({"MKCALENDAR", url, mkcalendar(name, components), {{"Content-Type", "application/xml"}}});
+    const auto made = http.run({"MKCALENDAR",
+                                url,
+                                testsupport::mkcalendarBody(name, components),
+                                {{"Content-Type", "application/xml"}}});
     return made.ok() && made.value().status == 201;
 }
 
