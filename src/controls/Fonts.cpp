@@ -13,6 +13,8 @@
 #include <QStyle>
 #include <QStyleOptionComboBox>
 
+#include <algorithm>
+
 namespace controls {
 
 namespace {
@@ -20,22 +22,26 @@ namespace {
 // The face drawn for each name the windows ask for: the name itself when installed, else the
 // first stand-in that is. Families may be listed under their localised names (IPA Pゴシック under
 // a Japanese locale), so the stand-ins are given by both names.
-QHash<QString, QString>& installedFaces() {
-    static QHash<QString, QString> faces;
-    return faces;
+struct Face {
+    QString family;
+    bool installed = false; // the name itself
+};
+
+QHash<QString, Face>& faces() {
+    static QHash<QString, Face> known;
+    return known;
 }
 
-void substitute(const QString& name, const QStringList& candidates) {
-    const QStringList families = QFontDatabase::families();
-    if (families.contains(name, Qt::CaseInsensitive))
-        return; // the real face is installed
-    QFont::insertSubstitutions(name, candidates);
-    for (const QString& candidate : candidates) {
-        if (families.contains(candidate, Qt::CaseInsensitive)) {
-            installedFaces().insert(name, candidate);
-            return;
-        }
+void substitute(const QStringList& families, const QString& name, const QStringList& candidates) {
+    if (families.contains(name, Qt::CaseInsensitive)) {
+        faces().insert(name, {name, true});
+        return;
     }
+    QFont::insertSubstitutions(name, candidates);
+    const auto installed = std::find_if(candidates.begin(), candidates.end(), [&](const QString& candidate) {
+        return families.contains(candidate, Qt::CaseInsensitive);
+    });
+    faces().insert(name, {installed != candidates.end() ? *installed : name, false});
 }
 
 QFont makeFont(const QString& family, double pointSize, bool bold, bool italic) {
@@ -49,20 +55,24 @@ QFont makeFont(const QString& family, double pointSize, bool bold, bool italic) 
 } // namespace
 
 void registerFontSubstitutions() {
-    substitute(kGothic,
+    const QStringList families = QFontDatabase::families();
+    substitute(families, kGothic,
                {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"), QStringLiteral("IPAGothic"),
                 QStringLiteral("Noto Sans CJK JP"), QStringLiteral("DejaVu Sans")});
-    substitute(kMincho,
+    substitute(families, kMincho,
                {QStringLiteral("IPAPMincho"), QStringLiteral("IPA P明朝"), QStringLiteral("IPAMincho"),
                 QStringLiteral("Noto Serif CJK JP"), QStringLiteral("DejaVu Serif")});
-    substitute(kImpact, {QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("DejaVu Sans Condensed"),
-                         QStringLiteral("DejaVu Sans")});
-    substitute(kRockwell, {QStringLiteral("Nimbus Roman"), QStringLiteral("C059"),
-                           QStringLiteral("DejaVu Serif"), QStringLiteral("IPAPMincho")});
+    substitute(families, kImpact,
+               {QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("DejaVu Sans Condensed"),
+                QStringLiteral("DejaVu Sans")});
+    substitute(families, kRockwell,
+               {QStringLiteral("Nimbus Roman"), QStringLiteral("C059"), QStringLiteral("DejaVu Serif"),
+                QStringLiteral("IPAPMincho")});
 }
 
 QString installedFace(const QString& name) {
-    return installedFaces().value(name, name);
+    const auto found = faces().constFind(name);
+    return found != faces().cend() ? found->family : name;
 }
 
 QFont gothicFont(double pointSize, bool bold, bool italic) {
@@ -78,7 +88,10 @@ QFont minchoFont(double pointSize, bool bold, bool italic) {
 namespace controls {
 
 bool impactInstalled() {
-    return QFontDatabase::families().contains(kImpact, Qt::CaseInsensitive);
+    // Known since the start-up; the font list is asked only before that.
+    const auto found = faces().constFind(kImpact);
+    return found != faces().cend() ? found->installed
+                                   : QFontDatabase::families().contains(kImpact, Qt::CaseInsensitive);
 }
 
 QFont markerFont(const QFont& base) {
