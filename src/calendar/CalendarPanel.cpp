@@ -230,7 +230,7 @@ void CalendarPanel::buildControls() {
     QWidget::setTabOrder(monthBox_, monthSpin_);
     QWidget::setTabOrder(monthSpin_, dayButton(1));
 
-    // The menu's Ctrl keys work also while a box has the focus (it has it at every start).
+    // The menu's Ctrl keys work also while the year or month box has the focus.
     controls::giveWindowShortcutsPriority(this);
 }
 
